@@ -1,0 +1,15 @@
+#include "common/status_line.h"
+
+#include <QTime>
+
+namespace velmo {
+
+QString node_line(int station, const QString& message) {
+  return QStringLiteral("节点") + QString::number(station) + QStringLiteral("：") + message;
+}
+
+QString timed_line(const QString& text) {
+  return text + QStringLiteral("  ") + QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+}
+
+}  // namespace velmo

@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+
+namespace velmo {
+
+// "节点" + station address + "：" + message: the line every window uses for
+// messages about one node.
+QString node_line(int station, const QString& message);
+
+// A log line: the text, two blanks and the time of day as "hh:mm:ss".
+QString timed_line(const QString& text);
+
+}  // namespace velmo

@@ -1,0 +1,44 @@
+#pragma once
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include "common/app_context.h"
+
+class QCloseEvent;
+
+namespace velmo {
+
+// Base of every window but the main one: a top-level window that is created
+// once at start-up, shown by the main menu and hidden when left. The close
+// box and Alt+F4 run the same exit path as the window's "退出" button.
+class VelmoWindow : public QWidget {
+  Q_OBJECT
+ public:
+  VelmoWindow(AppContext& ctx, const char* object_name, const QString& title, QSize design_size,
+              QWidget* parent = nullptr);
+
+  // The exit path: asks exit_guard(), hides the window, restores the main
+  // window and sends the traffic log back to it (active_form := 1).
+  // Returns false when the window refused to be left.
+  bool leave();
+
+  // The window's own steps when the main menu opens it, after the menu's
+  // common steps (precondition, minimise, show, active_form, node).
+  virtual void on_open() {}
+
+ protected:
+  // Refuses the exit (with the window's own message) when it returns false.
+  virtual bool exit_guard() { return true; }
+  // Runs after the guard passed, before the window is hidden.
+  virtual void on_leave() {}
+
+  // The screen-scaling rule of every window, anchored on one control.
+  void apply_screen_scaling(QWidget* anchor, int margin_height = 90, int margin_width = 30);
+
+  void closeEvent(QCloseEvent* event) override;
+
+  AppContext& ctx_;
+};
+
+}  // namespace velmo

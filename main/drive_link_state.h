@@ -1,0 +1,160 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+namespace velmo {
+
+// Window codes: which window's log receives the traffic.
+enum class WindowCode : uint8_t {
+  Main = 1,
+  ServoMenuEditor = 2,
+  GainTuning = 3,
+  ServoControl = 4,
+  SelfLearning = 8,
+  InverterControl = 9,
+  InverterMenuEditor = 10,
+  HomeAndLimits = 13,
+  InverterFaultTable = 16,
+  ServoFaultTable = 17,
+  SpeedCtlMenuEditor = 18,
+  SpeedCtlControl = 19,
+};
+
+inline constexpr int kAddrSlots = 251;  // [a]: indexed by station address, 1..247 used
+inline constexpr int kListSlots = 251;  // [i]: indexed by position in a family list
+inline constexpr int kMaxStation = 247;
+inline constexpr int kSamples = 5001;
+
+template <typename T> using ByAddr = std::array<T, kAddrSlots>;
+template <typename T> using ByPos = std::array<T, kListSlots>;
+
+// The one record through which every window reaches the drives and the node
+// registry. Owned by the main window, touched only on the GUI thread.
+struct DriveLinkState {
+  DriveLinkState();
+
+  // ---- Link: request, reply, timing ----
+  std::array<uint8_t, 202> tx_buf{};
+  uint8_t tx_len = 0;
+  uint8_t node_addr = 1;
+  std::array<uint8_t, 2001> rx_buf{};
+  uint16_t rx_len = 0;          // length of the chunk last copied into rx_buf
+  uint8_t reply_flag = 0;
+  uint32_t crc_ok = 0;
+  uint8_t rx_arrived = 0;
+  int32_t rx_count = 0;
+  uint32_t crc_value = 0;
+  uint8_t sending = 0;
+  uint32_t comm_timeout_ms = 0;
+  uint32_t char_time_ms = 0;
+
+  // ---- Link: operands, guards and results ----
+  uint8_t param_reg = 0;
+  int32_t param_value = 0;
+  uint32_t cmd_reg = 0;
+  uint32_t cmd_value = 0;
+  uint32_t block_start = 0;
+  uint32_t block_count = 0;
+  uint8_t write_busy = 0;
+  uint8_t read_busy = 0;
+  uint8_t abort_wait = 0;
+  uint8_t verify_replies = 0;
+  uint8_t cmd_fail = 0;
+  uint8_t comm_error = 0;
+  uint8_t tune_error = 0;
+  uint8_t rx_log_off = 0;
+  uint8_t active_form = 1;
+  uint8_t batch_go = 0;
+  uint32_t connected = 0;
+  // Calls of senddata refused because another exchange was waiting.
+  uint32_t refused_count = 0;
+
+  // ---- Node registry ----
+  ByPos<uint8_t> servo_nodes{};
+  ByPos<uint8_t> bpq_nodes{};
+  ByPos<uint8_t> tsq_nodes{};
+  uint8_t servo_count = 0;
+  uint8_t bpq_count = 0;
+  uint8_t tsq_count = 0;
+  ByPos<uint32_t> servo_resolution_list{};
+  uint32_t servo_resolution = 131072;
+  uint32_t servo_resolution_scale = 1;
+  ByPos<uint32_t> servo_subtype_list{};
+  uint8_t servo_subtype = 0;
+  ByPos<uint8_t> servo_high_model{};
+  uint8_t servo_bus_type = 0;
+  ByPos<uint32_t> bpq_subtype_list{};
+  ByPos<uint8_t> bpq_model_type_list{};
+  uint8_t bpq_model_type = 0;
+  ByPos<uint8_t> bpq_power_code{};
+  ByPos<uint8_t> bpq_stop3_flags{};
+
+  // ---- Connect snapshot ----
+  std::array<uint32_t, 38> servo_param_regs{};
+  ByAddr<std::array<int32_t, 20>> servo_saved_params{};
+  ByAddr<uint32_t> servo_run_mode{};
+  ByAddr<uint32_t> servo_gain_switch{};
+  std::array<uint8_t, 4> bpq_rs485_regnums{};
+  ByAddr<std::array<uint32_t, 4>> bpq_rs485_regs{};
+  ByAddr<uint8_t> tsq_reg1{};
+  ByAddr<uint32_t> tsq_reg2{};
+
+  // ---- Bus control windows ----
+  ByAddr<uint8_t> servo_restore_flags{};
+  uint8_t servo_restore_pending = 0;
+  ByAddr<uint8_t> servo_rs485_mode{};
+  uint8_t servo_pending_cmd = 0;
+  uint8_t servo_any_running = 0;
+  ByAddr<uint8_t> servo_run_state{};
+  ByAddr<uint8_t> servo_jog_mode{};
+  ByPos<uint8_t> bpq_rs485_ok{};
+  ByPos<uint8_t> bpq_restore_flags{};
+  uint8_t bpq_pending_cmd = 0;
+  ByAddr<uint8_t> bpq_run_state{};
+  ByPos<uint8_t> tsq_rs485_ok{};
+  ByPos<uint8_t> tsq_restore_flags{};
+  uint8_t tsq_pending_cmd = 0;
+  ByAddr<uint8_t> tsq_run_state{};
+  int32_t read_ok_count = 0;
+  int32_t read_fail_count = 0;
+
+  // ---- Menu editors ----
+  uint8_t menu_file_loading = 0;
+  uint8_t servo_menu_read_error = 0;
+  uint8_t servo_menu_write_error = 0;
+  uint8_t bpq_menu_read_error = 0;
+  uint8_t bpq_menu_write_error = 0;
+  uint8_t tsq_menu_read_error = 0;
+  uint8_t bpq_voltage_class = 0;
+  float bpq_current_min = 0;
+  float bpq_current_max = 0;
+
+  // ---- Gain tuning (meaning given by the tuning window) ----
+  std::array<uint8_t, 20001> capture_buffer{};
+  std::array<int32_t, kSamples> pos_abs{}, pos_rel{}, pos_diff{}, pos_diff2{}, analysis_buffer{}, speed_rpm{};
+  std::array<double, kSamples> ang_speed{}, accel_curve{};
+  std::array<int32_t, kSamples> endvib_buffer{};
+  std::array<double, kSamples> spectrum_db{}, spectrum_db_copy{}, spectrum_mag{};
+  std::array<double, 8> inertia_accel{};
+  std::array<int32_t, 8> inertia_torque{};
+  std::array<double, 8> peak_accel{};
+  uint32_t sample_count = 0, test_pulses = 0, overshoot_limit = 0, move_dir = 0, speed_point_count = 0,
+           gear_a = 0, gear_b = 0, rigidity_level = 0, rigidity_max = 0, sample_rate_hz = 0, inertia_ratio = 0;
+  int32_t integral_time = 0, pos_loop_gain = 0, speed_loop_gain = 0, resonance_freq = 0, endvib_freq_x10 = 0;
+  uint32_t motor_row = 0, hold_servo_on = 0, pos_time_min = 0, pos_time_max = 0, max_position = 0,
+           reach_level = 0, response_target = 0;
+  int32_t response_time = 0;
+  uint8_t move_params_changed = 0, resonance_pass = 0, load_class = 0, capture_block_ok = 0, resonance_found = 0,
+          endvib_found = 0, endvib_mode = 0, jitter_found = 0;
+  std::array<uint8_t, 5> tuning_stage{};
+  uint8_t gain_group = 0, selflearn_running = 0, notch_result = 0, tune_stop = 0, test_run_active = 0,
+          sync_positioning = 0, chart_mode = 0, notch_group = 0, suppressor_group = 0, servo_on_state = 0,
+          drive_fault_seen = 0, response_mode = 0, search_done = 0, overshoot_flag = 0, peaks_flag = 0,
+          torque_flag = 0, response_met = 0;
+
+  // Servo list registers of the variant: entries 0..19 for layout 1, 20..37 otherwise.
+  int servo_list_first(uint32_t subtype) const { return subtype == 1 ? 0 : 20; }
+  int servo_list_size(uint32_t subtype) const { return subtype == 1 ? 20 : 18; }
+};
+
+}  // namespace velmo

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (or $VELMO_BUILD_DIR). Extra arguments go
+# to cmake's configure step.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${VELMO_BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=${VELMO_BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null
+cmake --build "$build_dir"
