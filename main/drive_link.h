@@ -44,7 +44,8 @@ class DriveLink : public QObject {
   void request_abort();
 
   // ---- The accepted-reply test ----
-  // reply_flag set, station and function as sent, CRC correct and a length
+  // reply_flag set, station and function as sent (the station the request
+  // went to, even if node_addr changed since), CRC correct and a length
   // that fits the function (03: byte count = 2 x registers asked, or
   // bytes_per_register x registers; 06 and 16: 8 bytes; an exception reply
   // when function has bit 0x80: 5 bytes).
@@ -76,6 +77,7 @@ class DriveLink : public QObject {
 
   std::map<uint8_t, LineSink> traffic_logs_;
   int64_t last_send_ns_ = 0;
+  uint8_t sent_addr_ = 0;
   uint8_t sent_function_ = 0;
   uint16_t sent_count_ = 0;
 };

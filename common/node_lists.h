@@ -1,0 +1,26 @@
+#pragma once
+#include <QComboBox>
+#include <vector>
+
+#include "main/drive_link_state.h"
+#include "main/node_search.h"
+
+namespace velmo {
+
+enum class NodeListGroup { All, Servo, Inverter, SpeedController };
+
+// The node combo boxes the search fills: every node in the main window, each
+// family in the windows of that family.
+std::vector<QComboBox*> node_lists(const FormLookup& forms, NodeListGroup group);
+
+// Empties the items and text of every node list.
+void clear_node_lists(const FormLookup& forms);
+
+// Appends a station to the lists of a group, keeping item 0 selected.
+void add_to_node_lists(const FormLookup& forms, NodeListGroup group, int station);
+
+// Rebuilds the main window's list and the lists of one family from the node
+// registry, keeping each list's selected position (after a station change).
+void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeListGroup family);
+
+}  // namespace velmo

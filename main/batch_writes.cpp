@@ -1,0 +1,176 @@
+#include "main/batch_writes.h"
+
+#include <QComboBox>
+
+#include "common/form_access.h"
+#include "common/status_line.h"
+#include "main/drive_link.h"
+
+namespace velmo {
+
+namespace {
+
+const QString kRestored = QStringLiteral("相关参数恢复成功！！");
+const QString kRestoreFailed = QStringLiteral("相关参数恢复失败");
+const QString kSetOk = QStringLiteral("相关参数设置成功！！");
+const QString kSetFailed = QStringLiteral("相关参数设置失败");
+
+// The three writes that put a servo back into a defined state before its own
+// settings are restored, with what the gain-tuning window says about each.
+struct ModeWrite {
+  uint16_t reg;
+  int32_t value;
+  const char* done;
+  const char* failed;
+};
+constexpr ModeWrite kServoModeWrites[] = {
+    {0x0000, 9, "设置为RS485控制模式", "RS485模式设置失败"},
+    {0x1004, 0, "停止运转", "停止运转控制失败"},
+    {0x1003, 1, "设置为转速控制模式", "转速控制模式设置失败"},
+};
+
+int selected_position(const FormLookup& forms, const char* form) {
+  QWidget* window = forms(form);
+  auto* box = window ? window->findChild<QComboBox*>(QStringLiteral("ComboBox1")) : nullptr;
+  return box ? box->currentIndex() : -1;
+}
+
+}  // namespace
+
+BatchWrites::BatchWrites(DriveLink& link, FormLookup forms) : link_(link), forms_(std::move(forms)) {}
+
+void BatchWrites::parameter_save() {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  QWidget* tuning = forms_("TForm3");
+  st.batch_go = 1;
+  for (int i = 0; i < st.servo_count; ++i) {
+    const uint8_t a = st.servo_nodes[i];
+    if (st.servo_restore_flags[a] != 1) continue;
+    st.node_addr = a;
+    st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
+
+    // A failed mode write is only reported; the settings are still written.
+    for (const ModeWrite& m : kServoModeWrites) {
+      link_.write_register(m.reg, m.value);
+      const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
+      if (tuning) {
+        const QString text = node_line(a, QString::fromUtf8(done ? m.done : m.failed));
+        set_panel(tuning, text);
+        if (!done) add_line(tuning, "Memo4", text + QStringLiteral("**"));
+      }
+    }
+
+    const int first = st.servo_list_first(st.servo_subtype);
+    const int size = st.servo_list_size(st.servo_subtype);
+    if (st.servo_subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
+    for (int k = 0; k < size; ++k) {
+      if (link_.write_register(static_cast<uint16_t>(st.servo_param_regs[first + k]), st.servo_saved_params[a][k])) {
+        add_line(main, "Memo2", kRestored);
+        set_panel(main, kRestored);
+      } else {
+        set_panel(main, kRestoreFailed);
+        add_line(main, "Memo2", kRestoreFailed + QStringLiteral("**"));
+        st.batch_go = 0;
+        return;
+      }
+    }
+  }
+}
+
+void BatchWrites::bpq_parameter_save() {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  st.batch_go = 1;
+  st.bpq_rs485_regnums = {4, 5, 8, 9};
+  for (int i = 0; i < st.bpq_count; ++i) {
+    if (st.bpq_restore_flags[i] != 1) continue;
+    st.node_addr = st.bpq_nodes[i];
+    for (int k = 0; k < 4; ++k) {
+      if (!link_.write_register(st.bpq_rs485_regnums[k], static_cast<int32_t>(st.bpq_rs485_regs[st.node_addr][k]))) {
+        set_panel(main, kRestoreFailed);
+        add_line(main, "Memo2", kRestoreFailed + QStringLiteral("**"));
+        st.batch_go = 0;
+        return;
+      }
+      add_line(main, "Memo2", kRestored);
+      set_panel(main, kRestored);
+    }
+    // Only a drive that got all four settings back counts as restored.
+    st.bpq_restore_flags[i] = 0;
+    st.bpq_rs485_ok[i] = 0;
+  }
+}
+
+void BatchWrites::bpq_rs485_set() {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  QWidget* control_window = forms_("TForm9");
+  st.batch_go = 1;
+  st.bpq_rs485_regnums = {4, 5, 8, 9};
+  const int i = selected_position(forms_, "TForm9");
+  if (i < 0 || i >= st.bpq_count) {
+    st.batch_go = 0;
+    return;
+  }
+  static constexpr int32_t kBusValues[] = {4, 4, 8, 8};
+  for (int k = 0; k < 4; ++k) {
+    st.node_addr = st.bpq_nodes[i];
+    if (link_.write_register(st.bpq_rs485_regnums[k], kBusValues[k])) {
+      add_line(control_window, "Memo2", kSetOk);
+      set_panel(control_window, kSetOk);
+    } else {
+      set_panel(main, kSetFailed);
+      add_line(main, "Memo2", kSetFailed + QStringLiteral("**"));
+      // The window that asked is the one the user is looking at.
+      set_panel(control_window, kSetFailed);
+      add_line(control_window, "Memo3", kSetFailed + QStringLiteral("**"));
+      st.batch_go = 0;
+    }
+  }
+}
+
+void BatchWrites::tsq_parameter_save() {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  st.batch_go = 1;
+  for (int i = 0; i < st.tsq_count; ++i) {
+    if (st.tsq_restore_flags[i] != 1) continue;
+    st.node_addr = st.tsq_nodes[i];
+    if (!link_.write_register(2, static_cast<int32_t>(st.tsq_reg2[st.node_addr]))) {
+      set_panel(main, kRestoreFailed);
+      add_line(main, "Memo2", kRestoreFailed + QStringLiteral("**"));
+      st.batch_go = 0;
+      return;
+    }
+    add_line(main, "Memo2", kRestored);
+    set_panel(main, kRestored);
+    st.tsq_restore_flags[i] = 0;
+    st.tsq_rs485_ok[i] = 0;
+  }
+}
+
+void BatchWrites::tsq_rs485_set() {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  QWidget* control_window = forms_("TForm19");
+  st.batch_go = 1;
+  const int i = selected_position(forms_, "TForm19");
+  if (i < 0 || i >= st.tsq_count) {
+    st.batch_go = 0;
+    return;
+  }
+  st.node_addr = st.tsq_nodes[i];
+  if (link_.write_register(2, 2)) {
+    add_line(control_window, "Memo2", kSetOk);
+    set_panel(control_window, kSetOk);
+  } else {
+    set_panel(main, kSetFailed);
+    add_line(main, "Memo2", kSetFailed + QStringLiteral("**"));
+    set_panel(control_window, kSetFailed);
+    add_line(control_window, "Memo2", kSetFailed + QStringLiteral("**"));
+    st.batch_go = 0;
+  }
+}
+
+}  // namespace velmo

@@ -1,0 +1,226 @@
+#include "main/drive_link.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+
+#include "link/modbus_crc.h"
+#include "link/modbus_frame.h"
+
+namespace velmo {
+
+int64_t tick_ms() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+DriveLink::DriveLink(QObject* parent) : QObject(parent) {
+  // The main port: 38400 8E1, no flow control, 20 ms of silence ends a chunk.
+  Comm1.CommName = QStringLiteral("COM3");
+  Comm1.BaudRate = 38400;
+  Comm1.ParityCheck = true;
+  Comm1.dtrControl = DtrControl::DtrDisable;
+  Comm1.rtsControl = RtsControl::RtsDisable;
+  Comm1.Outx_XonXoffFlow = false;
+  Comm1.Inx_XonXoffFlow = false;
+  Comm1.parity = Parity::Even;
+  Comm1.ReadIntervalTimeout = 20;
+  connect(&Comm1, &SerialPort::receiveData, this, &DriveLink::Comm1ReceiveData);
+  connect(&Comm1, &SerialPort::requestHangup, this, &DriveLink::hangup);
+}
+
+void DriveLink::modbus_crc16(const uint8_t* bytes, int length) {
+  st.crc_value = velmo::modbus_crc16(bytes, static_cast<size_t>(std::max(length, 0)));
+}
+
+bool DriveLink::senddata() {
+  if (st.sending) {
+    // Another exchange is waiting further down the stack: sending now would
+    // let one of the two read the other's reply.
+    ++st.refused_count;
+    return false;
+  }
+  try {
+    st.sending = 1;
+    if (on_reply_flag) on_reply_flag(0);
+    st.reply_flag = 0;
+    st.rx_count = 0;
+    const size_t len = st.tx_len;
+    if (len < 2 || len + 2 > st.tx_buf.size()) throw std::length_error("request frame length");
+    sent_function_ = st.tx_buf[1];
+    sent_count_ = word_at(&st.tx_buf[4]);
+    sent_addr_ = st.node_addr;
+    st.tx_buf[0] = st.node_addr;
+    modbus_crc16(st.tx_buf.data(), static_cast<int>(len));
+    st.tx_buf[len] = st.crc_value & 0xFF;
+    st.tx_buf[len + 1] = (st.crc_value >> 8) & 0xFF;
+
+    // Whatever is still in the input belongs to an earlier exchange.
+    Comm1.FlushInput();
+    last_send_ns_ = monotonic_ns();
+    Comm1.SendBytes(st.tx_buf.data(), static_cast<uint16_t>(len + 2));
+    log_traffic(st.active_form, QString::fromStdString(hex_line(st.tx_buf.data(), len + 2)) + QStringLiteral("**"));
+
+    st.rx_arrived = 0;
+    comm_delay(static_cast<int>(st.comm_timeout_ms));
+    if (on_reply_flag) on_reply_flag(st.reply_flag);
+    if (st.verify_replies) {
+      if (accepted(sent_function_)) {
+        st.cmd_fail = 0;
+      } else {
+        st.comm_error = 1;
+        st.cmd_fail = 1;
+      }
+    }
+    st.sending = 0;
+  } catch (const std::exception&) {
+    st.comm_error = 1;
+    st.cmd_fail = 1;
+    st.sending = 0;
+  }
+  return true;
+}
+
+void DriveLink::command_send() {
+  st.cmd_fail = 1;
+  st.tx_buf[1] = 0x06;
+  st.tx_buf[2] = (st.cmd_reg >> 8) & 0xFF;
+  st.tx_buf[3] = st.cmd_reg & 0xFF;
+  st.tx_buf[4] = value_hi(static_cast<int32_t>(st.cmd_value));
+  st.tx_buf[5] = value_lo(static_cast<int32_t>(st.cmd_value));
+  st.tx_len = 6;
+  if (senddata() && accepted(0x06)) st.cmd_fail = 0;
+}
+
+void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.bytes.constData());
+  const size_t len = static_cast<size_t>(chunk.bytes.size());
+  const QString line = QString::fromStdString(hex_line(bytes, len));
+
+  if (st.sending && chunk.first_byte_ns < last_send_ns_) {
+    // Began before our request went out: a late answer to something else.
+    log_traffic(static_cast<uint8_t>(WindowCode::Main), line);
+    return;
+  }
+
+  st.rx_arrived = 1;
+  const size_t kept = std::min(len, st.rx_buf.size());
+  std::copy_n(bytes, kept, st.rx_buf.begin());
+  st.rx_len = static_cast<uint16_t>(kept);
+  st.rx_count += static_cast<int32_t>(len);
+
+  if (st.sending) {
+    // A chunk too short to carry a CRC is never a good reply.
+    st.crc_ok = (len > 4 && frame_crc_ok(bytes, len)) ? 1 : 0;
+    if (st.active_form == static_cast<uint8_t>(WindowCode::GainTuning)) {
+      if (on_rx_count) on_rx_count(st.rx_count);
+      if (st.rx_log_off == 0) log_traffic(st.active_form, line);
+    } else {
+      log_traffic(st.active_form, line);
+    }
+  } else {
+    log_traffic(static_cast<uint8_t>(WindowCode::Main), line);
+  }
+  st.reply_flag = 1;
+}
+
+void DriveLink::comm_delay(int ms) { wait_until(ms, true); }
+
+void DriveLink::delay(int ms) { wait_until(ms, false); }
+
+void DriveLink::request_abort() {
+  st.abort_wait = 1;
+  if (auto* dispatcher = QAbstractEventDispatcher::instance()) dispatcher->wakeUp();
+}
+
+void DriveLink::wait_until(int ms, bool for_reply) {
+  const int64_t start = tick_ms();
+  // Wakes the event loop at the deadline; nothing else polls.
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  deadline.setTimerType(Qt::PreciseTimer);
+  deadline.start(std::max(ms, 0));
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  for (;;) {
+    if (!for_reply && st.abort_wait) return;
+    if (for_reply && st.reply_flag) return;
+    if (tick_ms() - start >= ms) return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+}
+
+bool DriveLink::accepted(uint8_t function, int bytes_per_register) const {
+  if (st.reply_flag != 1 || st.crc_ok != 1) return false;
+  if (st.rx_buf[0] != sent_addr_ || st.rx_buf[1] != function) return false;
+  size_t want = 0;
+  if (function & 0x80) {
+    want = 5;
+  } else if (function == 0x03) {
+    want = 5 + static_cast<size_t>(bytes_per_register) * sent_count_;
+    if (st.rx_buf[2] != ((want - 5) & 0xFF)) return false;
+  } else if (function == 0x06 || function == 0x10) {
+    want = 8;
+  } else {
+    want = expected_reply_length(st.rx_buf.data(), st.rx_len);
+  }
+  return want != 0 && st.rx_len == want;
+}
+
+uint16_t DriveLink::reply_word(int k) const { return word_at(&st.rx_buf[3 + 2 * k]); }
+
+namespace {
+// A register holds 16 bits: signed values down to -32768, unsigned up to 65535.
+bool fits_register(int32_t value) { return value >= -32768 && value <= 65535; }
+}  // namespace
+
+bool DriveLink::read_registers(uint16_t first, uint16_t count) {
+  st.tx_buf[1] = 0x03;
+  st.tx_buf[2] = first >> 8;
+  st.tx_buf[3] = first & 0xFF;
+  st.tx_buf[4] = count >> 8;
+  st.tx_buf[5] = count & 0xFF;
+  st.tx_len = 6;
+  return senddata() && accepted(0x03);
+}
+
+bool DriveLink::write_register(uint16_t reg, int32_t value) {
+  if (!fits_register(value)) return false;
+  st.tx_buf[1] = 0x06;
+  st.tx_buf[2] = reg >> 8;
+  st.tx_buf[3] = reg & 0xFF;
+  st.tx_buf[4] = value_hi(value);
+  st.tx_buf[5] = value_lo(value);
+  st.tx_len = 6;
+  return senddata() && accepted(0x06);
+}
+
+bool DriveLink::write_registers(uint16_t first, const std::vector<int32_t>& values) {
+  const size_t n = values.size();
+  if (n == 0 || 7 + 2 * n + 2 > st.tx_buf.size()) return false;
+  if (!std::all_of(values.begin(), values.end(), fits_register)) return false;
+  st.tx_buf[1] = 0x10;
+  st.tx_buf[2] = first >> 8;
+  st.tx_buf[3] = first & 0xFF;
+  st.tx_buf[4] = 0;
+  st.tx_buf[5] = static_cast<uint8_t>(n);
+  st.tx_buf[6] = static_cast<uint8_t>(2 * n);
+  for (size_t k = 0; k < n; ++k) {
+    st.tx_buf[7 + 2 * k] = value_hi(values[k]);
+    st.tx_buf[8 + 2 * k] = value_lo(values[k]);
+  }
+  st.tx_len = static_cast<uint8_t>(7 + 2 * n);
+  return senddata() && accepted(0x10);
+}
+
+void DriveLink::set_traffic_log(uint8_t window_code, LineSink sink) { traffic_logs_[window_code] = std::move(sink); }
+
+void DriveLink::log_traffic(uint8_t window_code, const QString& line) {
+  auto it = traffic_logs_.find(window_code);
+  if (it != traffic_logs_.end() && it->second) it->second(line);
+}
+
+}  // namespace velmo

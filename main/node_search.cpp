@@ -1,0 +1,314 @@
+#include "main/node_search.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <set>
+
+#include "common/form_access.h"
+#include "common/node_lists.h"
+#include "common/status_line.h"
+#include "link/comms_error.h"
+#include "main/drive_link.h"
+#include "main/node_classification.h"
+
+namespace velmo {
+
+namespace {
+
+constexpr uint16_t kProgramVersionReg = 0x00AB;
+constexpr uint16_t kMenuVersionReg = 0x00AC;
+constexpr uint16_t kLineCheckReg = 0x0001;
+
+uint32_t timeout_for_choice(int index) {
+  static constexpr uint32_t kTimeouts[] = {250, 500, 1000, 2000, 5000};
+  return index >= 0 && index < 5 ? kTimeouts[index] : 10000;
+}
+
+Parity parity_by_name(const QString& name) {
+  if (name == QLatin1String("Even")) return Parity::Even;
+  if (name == QLatin1String("Mark")) return Parity::Mark;
+  if (name == QLatin1String("Odd")) return Parity::Odd;
+  if (name == QLatin1String("Space")) return Parity::Space;
+  return Parity::None;
+}
+
+// Restore flags of inverters and speed controllers are kept by list position;
+// a new search may reorder the lists, so they are carried over by station.
+struct FlagsByStation {
+  std::set<int> bpq_restore, bpq_ok, tsq_restore, tsq_ok;
+};
+
+FlagsByStation remember_flags(const DriveLinkState& st) {
+  FlagsByStation f;
+  for (int i = 0; i < st.bpq_count; ++i) {
+    if (st.bpq_restore_flags[i]) f.bpq_restore.insert(st.bpq_nodes[i]);
+    if (st.bpq_rs485_ok[i]) f.bpq_ok.insert(st.bpq_nodes[i]);
+  }
+  for (int i = 0; i < st.tsq_count; ++i) {
+    if (st.tsq_restore_flags[i]) f.tsq_restore.insert(st.tsq_nodes[i]);
+    if (st.tsq_rs485_ok[i]) f.tsq_ok.insert(st.tsq_nodes[i]);
+  }
+  return f;
+}
+
+void reapply_flags(DriveLinkState& st, const FlagsByStation& f) {
+  st.bpq_restore_flags.fill(0);
+  st.tsq_restore_flags.fill(0);
+  st.bpq_rs485_ok.fill(0);
+  st.tsq_rs485_ok.fill(0);
+  for (int i = 0; i < st.bpq_count; ++i) {
+    st.bpq_restore_flags[i] = f.bpq_restore.count(st.bpq_nodes[i]) ? 1 : 0;
+    st.bpq_rs485_ok[i] = f.bpq_ok.count(st.bpq_nodes[i]) ? 1 : 0;
+  }
+  for (int i = 0; i < st.tsq_count; ++i) {
+    st.tsq_restore_flags[i] = f.tsq_restore.count(st.tsq_nodes[i]) ? 1 : 0;
+    st.tsq_rs485_ok[i] = f.tsq_ok.count(st.tsq_nodes[i]) ? 1 : 0;
+  }
+}
+
+bool bpq_under_bus_control(const DriveLinkState& st, int i) { return st.bpq_restore_flags[i] != 0; }
+bool tsq_under_bus_control(const DriveLinkState& st, int i) { return st.tsq_restore_flags[i] != 0; }
+
+}  // namespace
+
+NodeSearch::NodeSearch(DriveLink& link, FormLookup forms) : link_(link), forms_(std::move(forms)) {}
+
+void NodeSearch::Button4Click() {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  auto button = [&](const char* name) { return control<QPushButton>(main, name); };
+  auto combo = [&](const char* name) { return control<QComboBox>(main, name); };
+
+  st.active_form = 1;
+  if (st.write_busy == 0) {
+    st.write_busy = 1;
+    button("Button4")->setEnabled(false);
+    button("Button3")->setEnabled(false);
+    try {
+      st.comm_timeout_ms = timeout_for_choice(combo("ComboBox6")->currentIndex());
+      const uint32_t baud = combo("ComboBox10")->currentText().toUInt();
+      st.char_time_ms = baud ? 700000 / baud : 0;
+      if (QWidget* editor = forms_("TForm10"))
+        if (auto* edit = editor->findChild<QLineEdit*>(QStringLiteral("Edit38"))) edit->setText(QString::number(st.char_time_ms));
+
+      const FlagsByStation flags = remember_flags(st);
+      clear_node_lists(forms_);
+      st.connected = 0;
+
+      SerialPort& port = link_.Comm1;
+      port.CommName = combo("ComboBox1")->currentText();
+      if (baud) port.BaudRate = baud;
+      static constexpr ByteSize kSizes[] = {ByteSize::_5, ByteSize::_6, ByteSize::_7};
+      const int size_index = combo("ComboBox2")->currentIndex();
+      port.byteSize = size_index >= 0 && size_index < 3 ? kSizes[size_index] : ByteSize::_8;
+      const int stop_index = combo("ComboBox4")->currentIndex();
+      port.stopBits = stop_index == 0 ? StopBits::_1 : stop_index == 1 ? StopBits::_1_5 : StopBits::_2;
+      port.parity = parity_by_name(combo("ComboBox3")->currentText());
+
+      port.ClosePort();
+      link_.delay(250);
+      try {
+        port.OpenPort();
+      } catch (const ECommsError& e) {
+        // Say which device could not be opened and why, instead of nothing.
+        const QString text = QStringLiteral("打开串口失败：") + port.CommName + QStringLiteral("（") +
+                             QString::fromLocal8Bit(e.what()) + QStringLiteral("）");
+        set_panel(main, text);
+        add_line(main, "Memo2", timed_line(text + QStringLiteral("**")));
+        throw;
+      }
+      set_panel(main, QStringLiteral("打开串口"));
+      link_.delay(250);
+
+      int found = 0;
+      st.servo_count = st.bpq_count = st.tsq_count = 0;
+      const int last = std::clamp(control<QLineEdit>(main, "Edit1")->text().toInt(), 0, kMaxStation);
+      button("Button1")->setEnabled(false);
+
+      for (int a = 1; a <= last; ++a) {
+        set_panel(main, QStringLiteral("搜索节点") + QString::number(a));
+        st.node_addr = static_cast<uint8_t>(a);
+        if (!link_.read_registers(kProgramVersionReg, 1)) continue;
+        ++found;
+        add_to_node_lists(forms_, NodeListGroup::All, a);
+        const NodeClass c = classify_node(link_.reply_word(0));
+        switch (c.family) {
+          case DeviceFamily::Servo: {
+            const int i = st.servo_count++;
+            st.servo_nodes[i] = static_cast<uint8_t>(a);
+            st.servo_resolution_list[i] = c.servo_resolution;
+            st.servo_high_model[i] = c.servo_high_model;
+            add_to_node_lists(forms_, NodeListGroup::Servo, a);
+            break;
+          }
+          case DeviceFamily::Inverter: {
+            const int i = st.bpq_count++;
+            st.bpq_nodes[i] = static_cast<uint8_t>(a);
+            st.bpq_model_type_list[i] = c.bpq_model_type;
+            st.bpq_stop3_flags[i] = c.bpq_stop3;
+            st.bpq_power_code[i] = c.bpq_power_code;
+            add_to_node_lists(forms_, NodeListGroup::Inverter, a);
+            break;
+          }
+          case DeviceFamily::SpeedController: {
+            const int i = st.tsq_count++;
+            st.tsq_nodes[i] = static_cast<uint8_t>(a);
+            add_to_node_lists(forms_, NodeListGroup::SpeedController, a);
+            break;
+          }
+        }
+      }
+      reapply_flags(st, flags);
+
+      if (found > 0) {
+        set_panel(main, QStringLiteral("共有") + QString::number(found) + QStringLiteral("个节点！！"));
+        button("Button1")->setEnabled(true);
+        const struct {
+          int count;
+          const char* family;
+        } summary[] = {{st.servo_count, "个伺服节点！！"}, {st.bpq_count, "个变频器节点！！"}, {st.tsq_count, "个调速器节点！！"}};
+        for (const auto& s : summary)
+          if (s.count > 0)
+            add_line(main, "Memo2",
+                     timed_line(QStringLiteral("搜索到") + QString::number(s.count) + QString::fromUtf8(s.family)));
+        Button1Click();
+      } else {
+        const QString text = QStringLiteral("线上无可连接节点！！");
+        set_panel(main, text);
+        add_line(main, "Memo2", timed_line(text));
+        button("Button1")->setEnabled(false);
+      }
+    } catch (const std::exception&) {
+      // The search ends where it failed; the buttons come back below.
+    }
+    st.write_busy = 0;
+  }
+  button("Button4")->setEnabled(true);
+  button("Button1")->setEnabled(true);
+  button("Button3")->setEnabled(true);
+}
+
+void NodeSearch::Button1Click() {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  auto button = [&](const char* name) { return control<QPushButton>(main, name); };
+
+  const uint32_t baud = control<QComboBox>(main, "ComboBox10")->currentText().toUInt();
+  st.char_time_ms = baud ? 700000 / baud : 0;
+  if (QWidget* editor = forms_("TForm10"))
+    if (auto* edit = editor->findChild<QLineEdit*>(QStringLiteral("Edit38"))) edit->setText(QString::number(st.char_time_ms));
+
+  st.connected = 0;
+  for (const char* name : {"Button1", "Button2", "Button3", "Button4"}) button(name)->setEnabled(false);
+
+  st.node_addr = static_cast<uint8_t>(control<QComboBox>(main, "ComboBox5")->currentText().toInt());
+  if (!link_.read_registers(kLineCheckReg, 1)) {
+    st.connected = 0;
+    button("Button2")->setEnabled(false);
+    button("Button1")->setEnabled(true);
+    set_panel(main, QStringLiteral("无应答，通信失败！！"));
+    add_line(main, "Memo2", QStringLiteral("无应答，通信失败**"));
+    button("Button3")->setEnabled(true);
+    button("Button4")->setEnabled(true);
+    return;
+  }
+  set_panel(main, QStringLiteral("通讯正常，读取系统参数！！"));
+
+  bool failed = false;
+  auto fail = [&] {
+    failed = true;
+    set_panel(main, QStringLiteral("参数读取失败"));
+    add_line(main, "Memo2", QStringLiteral("参数读取失败**"));
+  };
+
+  // Speed controllers: registers 1 and 2 in one request. A drive under bus
+  // control keeps the snapshot taken before it was switched.
+  for (int i = 0; i < st.tsq_count; ++i) {
+    const uint8_t a = st.tsq_nodes[i];
+    st.node_addr = a;
+    if (!link_.read_registers(1, 2)) {
+      fail();
+      break;
+    }
+    st.tsq_reg1[a] = link_.reply_word(0) & 0xFF;
+    if (!tsq_under_bus_control(st, i)) st.tsq_reg2[a] = link_.reply_word(1) & 0xFF;
+  }
+
+  // Servo drives: menu variant, the variant's list registers, the gain switch.
+  for (int i = 0; i < st.servo_count && !failed; ++i) {
+    const uint8_t a = st.servo_nodes[i];
+    st.node_addr = a;
+    if (!link_.read_registers(kMenuVersionReg, 1)) {
+      fail();
+      break;
+    }
+    st.servo_subtype_list[i] = link_.reply_word(0) % 100;
+    st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
+    const bool keep_snapshot = st.servo_restore_flags[a] != 0;
+    const int first = st.servo_list_first(st.servo_subtype);
+    const int size = st.servo_list_size(st.servo_subtype);
+    bool list_failed = false;
+    for (int k = 0; k < size; ++k) {
+      if (!link_.read_registers(static_cast<uint16_t>(st.servo_param_regs[first + k]), 1)) {
+        fail();
+        list_failed = true;
+        break;
+      }
+      if (!keep_snapshot) st.servo_saved_params[a][k] = link_.reply_word(0);
+    }
+    // The gain switch is read even after a failed list.
+    const uint16_t gain_switch_reg = st.servo_subtype == 1 ? 0x37 : 0x41;
+    if (!link_.read_registers(gain_switch_reg, 1)) {
+      fail();
+      break;
+    }
+    if (!keep_snapshot) {
+      st.servo_gain_switch[a] = link_.reply_word(0);
+      st.servo_run_mode[a] = static_cast<uint32_t>(st.servo_saved_params[a][0]);
+    }
+    if (list_failed) break;
+  }
+
+  // Inverters: menu variant (an exception reply means variant 1), then 4, 5, 8, 9.
+  if (!failed) {
+    st.bpq_rs485_regnums = {4, 5, 8, 9};
+    for (int i = 0; i < st.bpq_count && !failed; ++i) {
+      const uint8_t a = st.bpq_nodes[i];
+      st.node_addr = a;
+      link_.read_registers(kMenuVersionReg, 1);
+      if (link_.accepted(0x03)) {
+        st.bpq_subtype_list[i] = link_.reply_word(0) % 100;
+      } else if (link_.accepted(0x83)) {
+        st.bpq_subtype_list[i] = 1;
+      } else {
+        fail();
+        break;
+      }
+      const bool keep_snapshot = bpq_under_bus_control(st, i);
+      std::array<uint32_t, 4> values{};
+      for (int k = 0; k < 4; ++k) {
+        if (!link_.read_registers(st.bpq_rs485_regnums[k], 1)) {
+          fail();
+          break;
+        }
+        values[k] = link_.reply_word(0);
+        if (!keep_snapshot) st.bpq_rs485_regs[a][k] = values[k];
+        st.bpq_rs485_ok[i] = (values == std::array<uint32_t, 4>{4, 4, 8, 8}) ? 1 : 0;
+      }
+    }
+  }
+
+  if (!failed) {
+    st.connected = 1;
+    set_panel(main, QStringLiteral("读取系统参数完毕！！"));
+    for (const char* name : {"Button2", "Button3", "Button4"}) button(name)->setEnabled(true);
+  } else {
+    set_panel(main, QStringLiteral("读取系统参数失败！！"));
+    st.connected = 0;
+    for (const char* name : {"Button1", "Button2", "Button3", "Button4"}) button(name)->setEnabled(true);
+  }
+}
+
+}  // namespace velmo
