@@ -35,6 +35,8 @@ class VelmoWindow : public QWidget {
 
   // The screen-scaling rule of every window, anchored on one control.
   void apply_screen_scaling(QWidget* anchor, int margin_height = 90, int margin_width = 30);
+  // The same with one control for the height and another for the width.
+  void apply_screen_scaling(QWidget* height_anchor, QWidget* width_anchor, int margin_height, int margin_width);
 
   void closeEvent(QCloseEvent* event) override;
 

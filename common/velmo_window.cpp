@@ -1,0 +1,44 @@
+#include "common/velmo_window.h"
+
+#include <QCloseEvent>
+
+#include "common/window_sizing.h"
+#include "main/drive_link.h"
+
+namespace velmo {
+
+VelmoWindow::VelmoWindow(AppContext& ctx, const char* object_name, const QString& title, QSize design_size,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window), ctx_(ctx) {
+  setObjectName(QString::fromLatin1(object_name));
+  setWindowTitle(title);
+  resize(design_size);
+}
+
+bool VelmoWindow::leave() {
+  if (!exit_guard()) return false;
+  on_leave();
+  hide();
+  if (QWidget* main = ctx_.forms ? ctx_.forms("TForm1") : nullptr) main->showNormal();
+  ctx_.link.st.active_form = static_cast<uint8_t>(WindowCode::Main);
+  return true;
+}
+
+void VelmoWindow::apply_screen_scaling(QWidget* anchor, int margin_height, int margin_width) {
+  apply_screen_scaling(anchor, anchor, margin_height, margin_width);
+}
+
+void VelmoWindow::apply_screen_scaling(QWidget* height_anchor, QWidget* width_anchor, int margin_height,
+                                       int margin_width) {
+  apply_window_scaling(this, primary_screen_size(), height_anchor, width_anchor, margin_height, margin_width);
+}
+
+void VelmoWindow::closeEvent(QCloseEvent* event) {
+  // The close box and Alt+F4 take the same way out as the exit button.
+  if (!isVisible() || leave())
+    event->accept();
+  else
+    event->ignore();
+}
+
+}  // namespace velmo

@@ -1,0 +1,18 @@
+#include <QApplication>
+
+#include "main/main_window.h"
+#include "main/velmo_app.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Velmo 1.0.0.10"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Velmo 1.0.0.10"));
+  QApplication::setApplicationVersion(QStringLiteral("1.0.0.10"));
+  // Closing the main window ends the program, whatever else is shown.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  velmo::VelmoApp velmo;
+  QObject::connect(&velmo.main_window(), &velmo::MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
+  velmo.main_window().show();
+  return QApplication::exec();
+}

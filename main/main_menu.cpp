@@ -1,0 +1,239 @@
+// The main menu: the only way into the other windows.
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include "common/form_access.h"
+#include "common/notifier.h"
+#include "common/velmo_window.h"
+#include "common/window_parts.h"
+#include "main/drive_link.h"
+#include "main/main_window.h"
+
+namespace velmo {
+
+namespace {
+
+const QString kSearchFirst = QStringLiteral("请先搜索节点！！");
+const QString kNoServo = QStringLiteral("线上没有伺服节点！！");
+const QString kNoInverter = QStringLiteral("线上没有变频器节点！！");
+const QString kNoSpeedCtl = QStringLiteral("线上没有调速器节点！！");
+
+// Enabled fields show the button-face colour, disabled ones the shadow.
+void set_usable(QWidget* w, bool usable) {
+  w->setEnabled(usable);
+  QPalette p = w->palette();
+  const QColor c = usable ? p.color(QPalette::Active, QPalette::Button) : p.color(QPalette::Active, QPalette::Dark);
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) p.setColor(group, QPalette::Base, c);
+  w->setPalette(p);
+}
+
+}  // namespace
+
+void MainWindow::build_menu() {
+  auto* bar = new QMenuBar(this);
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+  setMenuBar(bar);
+  struct Entry {
+    const char* name;
+    const char* text;
+    void (MainWindow::*handler)();
+  };
+  auto add = [&](const char* menu_name, const char* title, std::initializer_list<Entry> entries) {
+    QMenu* menu = bar->addMenu(QString::fromUtf8(title));
+    menu->setObjectName(QString::fromLatin1(menu_name));
+    for (const Entry& e : entries) {
+      QAction* action = menu->addAction(QString::fromUtf8(e.text));
+      action->setObjectName(QString::fromLatin1(e.name));
+      connect(action, &QAction::triggered, this, e.handler);
+    }
+  };
+  add("MenuServo", "伺服驱动器",
+      {{"N5", "菜单编辑", &MainWindow::N5Click},
+       {"N2", "原点及极限设定", &MainWindow::N2Click},
+       {"N6", "通讯控制 RS-485", &MainWindow::N6Click},
+       {"N12", "增益调试", &MainWindow::N12Click},
+       {"N10", "故障及警告说明", &MainWindow::N10Click}});
+  add("MenuInverter", "变频器",
+      {{"N7", "菜单编辑", &MainWindow::N7Click},
+       {"N8", "通讯控制 RS-485", &MainWindow::N8Click},
+       {"N9", "故障代码说明", &MainWindow::N9Click}});
+  add("MenuSpeedCtl", "调速器",
+      {{"N13", "菜单编辑", &MainWindow::N13Click}, {"RS4851", "通讯控制 RS-485", &MainWindow::RS4851Click}});
+}
+
+bool MainWindow::line_ready(int family_count, const QString& family_message) {
+  bool ready = true;
+  if (ctx_.link.st.connected != 1) {
+    ctx_.notifier.message(this, kSearchFirst);
+    ready = false;
+  }
+  if (!family_message.isEmpty() && family_count <= 0) {
+    ctx_.notifier.message(this, family_message);
+    ready = false;
+  }
+  return ready;
+}
+
+VelmoWindow* MainWindow::target(const char* name) const {
+  auto* w = qobject_cast<VelmoWindow*>(ctx_.forms(name));
+  if (!w) throw std::logic_error(std::string("missing window ") + name);
+  return w;
+}
+
+void MainWindow::node_from(VelmoWindow* window, const char* combo) {
+  const int node = node_of(control<QComboBox>(window, combo));
+  if (node >= 1 && node <= kMaxStation) ctx_.link.st.node_addr = static_cast<uint8_t>(node);
+}
+
+int MainWindow::list_index(VelmoWindow* window, const char* combo) const {
+  const int i = control<QComboBox>(window, combo)->currentIndex();
+  return i >= 0 && i < kListSlots ? i : 0;
+}
+
+void MainWindow::N5Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(st.servo_count, kNoServo)) return;
+  VelmoWindow* w = target("TForm2");
+  showMinimized();
+  w->show();
+  st.active_form = static_cast<uint8_t>(WindowCode::ServoMenuEditor);
+  const int i = list_index(w, "ComboBox45");
+  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
+  st.servo_bus_type = st.servo_high_model[i] == 1 ? 1 : 0;
+  node_from(w, "ComboBox45");
+  w->on_open();
+}
+
+void MainWindow::N2Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(st.servo_count, kNoServo)) return;
+  VelmoWindow* w = target("TForm13");
+  showMinimized();
+  w->show();
+  st.active_form = static_cast<uint8_t>(WindowCode::HomeAndLimits);
+  st.servo_resolution = st.servo_resolution_list[0];
+  node_from(w, "ComboBox4");
+  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w, "ComboBox4")]);
+  w->on_open();
+}
+
+void MainWindow::N6Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(st.servo_count, kNoServo)) return;
+  VelmoWindow* w = target("TForm4");
+  showMinimized();
+  st.active_form = static_cast<uint8_t>(WindowCode::ServoControl);
+  w->show();
+  node_from(w, "ComboBox4");
+  w->on_open();
+}
+
+void MainWindow::N12Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(1, {})) return;
+  VelmoWindow* w = target("TForm3");
+  showMinimized();
+  node_from(w, "ComboBox2");
+  w->show();
+  st.active_form = static_cast<uint8_t>(WindowCode::GainTuning);
+  // With no servo on the line the window opens, but there is no drive to
+  // identify or read.
+  if (node_of(control<QComboBox>(w, "ComboBox2")) == 0) {
+    set_panel(w, kNoServo);
+    return;
+  }
+  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w, "ComboBox2")]);
+  w->on_open();
+  st.move_params_changed = 1;
+  st.move_dir = 1;
+}
+
+void MainWindow::N10Click() {
+  VelmoWindow* w = target("TForm17");
+  showMinimized();
+  w->show();
+  ctx_.link.st.active_form = static_cast<uint8_t>(WindowCode::ServoFaultTable);
+  w->on_open();
+}
+
+void MainWindow::N7Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(st.bpq_count, kNoInverter)) return;
+  VelmoWindow* w = target("TForm10");
+  showMinimized();
+  w->show();
+  st.active_form = static_cast<uint8_t>(WindowCode::InverterMenuEditor);
+  node_from(w, "ComboBox1");
+  w->on_open();
+}
+
+void MainWindow::N8Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(st.bpq_count, kNoInverter)) return;
+  VelmoWindow* w = target("TForm9");
+  showMinimized();
+  w->show();
+  st.active_form = static_cast<uint8_t>(WindowCode::InverterControl);
+  node_from(w, "ComboBox1");
+  st.bpq_model_type = st.bpq_model_type_list[list_index(w, "ComboBox1")];
+  w->on_open();
+  // Braking-resistor load and temperature exist on model types 0 and 1 only.
+  const bool shown = st.bpq_model_type <= 1;
+  for (const char* name : {"Edit7", "Edit8"})
+    if (auto* edit = w->findChild<QLineEdit*>(QString::fromLatin1(name))) {
+      set_usable(edit, shown);
+      if (!shown) edit->clear();
+    }
+}
+
+void MainWindow::N9Click() {
+  VelmoWindow* w = target("TForm16");
+  showMinimized();
+  w->show();
+  ctx_.link.st.active_form = static_cast<uint8_t>(WindowCode::InverterFaultTable);
+  w->on_open();
+}
+
+void MainWindow::N13Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(st.tsq_count, kNoSpeedCtl)) return;
+  VelmoWindow* w = target("TForm18");
+  w->show();
+  st.active_form = static_cast<uint8_t>(WindowCode::SpeedCtlMenuEditor);
+  showMinimized();
+  node_from(w, "ComboBox1");
+  w->on_open();
+}
+
+void MainWindow::RS4851Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(st.tsq_count, kNoSpeedCtl)) return;
+  VelmoWindow* w = target("TForm19");
+  w->show();
+  st.active_form = static_cast<uint8_t>(WindowCode::SpeedCtlControl);
+  showMinimized();
+  node_from(w, "ComboBox1");
+  // The run parameters that fit the motor series (F-01) of the node.
+  const uint8_t series = st.tsq_reg1[st.node_addr];
+  if (auto* e = w->findChild<QWidget*>(QStringLiteral("Edit1"))) set_usable(e, series == 1 || series == 2);
+  if (auto* e = w->findChild<QWidget*>(QStringLiteral("Edit2"))) set_usable(e, series == 3);
+  if (auto* c = w->findChild<QWidget*>(QStringLiteral("ComboBox2"))) set_usable(c, series == 2 || series == 4);
+  if (auto* b = w->findChild<QPushButton*>(QStringLiteral("Button2"))) b->setEnabled(series != 5);
+  w->on_open();
+}
+
+void MainWindow::N11Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!line_ready(st.servo_count, kNoServo)) return;
+  VelmoWindow* w = target("TForm8");
+  showMinimized();
+  w->show();
+  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w, "ComboBox1")]);
+  node_from(w, "ComboBox1");
+  w->on_open();
+}
+
+}  // namespace velmo

@@ -1,0 +1,289 @@
+#include "main/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSaveFile>
+
+#include "common/form_access.h"
+#include "common/window_parts.h"
+#include "common/window_sizing.h"
+#include "link/port_enumerator.h"
+#include "main/drive_link.h"
+#include "main/node_search.h"
+#include "main/wheel_filter.h"
+
+namespace velmo {
+
+namespace {
+
+const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
+
+QComboBox* setting_combo(QWidget* group, const char* name, const QString& label, int y, const QStringList& items,
+                         const QString& current) {
+  auto* caption = make_label(group, (QByteArray("Label") + name).constData(), label, QRect(15, y + 3, 100, 30));
+  QFont bold = caption->font();
+  bold.setBold(true);
+  caption->setFont(bold);
+  auto* combo = make_combo(group, name, QRect(120, y, 180, 34));
+  combo->addItems(items);
+  if (!current.isEmpty()) combo->setCurrentText(current);
+  return combo;
+}
+
+QString default_save_choice(QWidget* parent, const QString& proposed) {
+  QFileDialog dialog(parent, QStringLiteral("保存记录"), proposed, QStringLiteral("文本文件（*.txt）(*.txt)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  dialog.selectFile(proposed);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+// Writes the memo's lines whole under a temporary name, then renames it over
+// the target: a failure never leaves a half-written file behind.
+bool save_lines(const QPlainTextEdit* memo, const QString& path) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
+  QByteArray bytes;
+  if (!memo->toPlainText().isEmpty())
+    for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
+  if (file.write(bytes) != bytes.size()) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
+    : QMainWindow(parent), ctx_(ctx), search_(search), save_chooser_(default_save_choice) {
+  setObjectName(QStringLiteral("TForm1"));
+  setWindowTitle(QStringLiteral("Velmo 1.0.0.10"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  QFont font;
+  font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei"),
+                    QStringLiteral("Noto Sans CJK SC")});
+  font.setPixelSize(20);
+  setFont(font);
+  setAutoFillBackground(true);
+  QPalette sky = palette();
+  sky.setColor(QPalette::Window, kSkyBlue);
+  setPalette(sky);
+  resize(1173, 823);
+  build_controls();
+  build_menu();
+  FormCreate();
+}
+
+MainWindow::~MainWindow() {
+  if (wheel_filter_) qApp->removeEventFilter(wheel_filter_);
+}
+
+void MainWindow::build_controls() {
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("MainArea"));
+  setCentralWidget(central);
+
+  auto* group = new QGroupBox(QStringLiteral("通讯参数设置"), central);
+  group->setObjectName(QStringLiteral("GroupBox1"));
+  group->setGeometry(10, 10, 320, 560);
+  QFont bold = group->font();
+  bold.setBold(true);
+  group->setFont(bold);
+
+  setting_combo(group, "ComboBox1", QStringLiteral("串行端口"), 40, {}, {});
+  setting_combo(group, "ComboBox10", QStringLiteral("波特率"), 85,
+                {QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
+                 QStringLiteral("57600")},
+                QStringLiteral("38400"));
+  setting_combo(group, "ComboBox2", QStringLiteral("数据位"), 130,
+                {QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8")}, QStringLiteral("8"));
+  setting_combo(group, "ComboBox3", QStringLiteral("校验位"), 175,
+                {QStringLiteral("Even"), QStringLiteral("Mark"), QStringLiteral("None"), QStringLiteral("Odd"),
+                 QStringLiteral("Space")},
+                QStringLiteral("Even"));
+  setting_combo(group, "ComboBox4", QStringLiteral("停止位"), 220,
+                {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")}, QStringLiteral("1"));
+  auto* timeout = setting_combo(group, "ComboBox6", QStringLiteral("通讯超时"), 265,
+                                {QStringLiteral("250mS"), QStringLiteral("500mS"), QStringLiteral("1S"),
+                                 QStringLiteral("2S"), QStringLiteral("5S"), QStringLiteral("10S")},
+                                {});
+  timeout->setCurrentIndex(0);
+  timeout->hide();
+  group->findChild<QLabel*>(QStringLiteral("LabelComboBox6"))->hide();
+  connect(timeout, &QComboBox::currentIndexChanged, this, &MainWindow::ComboBox6onchange);
+
+  auto* range_label = make_label(group, "LabelEdit1", QStringLiteral("搜索范围"), QRect(15, 268, 100, 30));
+  range_label->setFont(bold);
+  auto* range = make_edit(group, "Edit1", QRect(120, 265, 180, 34), QStringLiteral("10"));
+  range->setMaxLength(3);
+  range->setToolTip(QStringLiteral("1~247"));
+  range->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), range));
+  range->installEventFilter(this);
+
+  setting_combo(group, "ComboBox5", QStringLiteral("节点列表"), 310, {}, {});
+
+  auto* ports = make_button(group, "Button3", QStringLiteral("搜索串口"), QRect(15, 370, 140, 40));
+  ports->setToolTip(QStringLiteral("搜索可用串口"));
+  connect(ports, &QPushButton::clicked, this, &MainWindow::Button3Click);
+  auto* find = make_button(group, "Button4", QStringLiteral("搜索节点"), QRect(165, 370, 140, 40));
+  find->setToolTip(QStringLiteral("搜索线上可用节点，注意搜索范围！！"));
+  connect(find, &QPushButton::clicked, this, [this] { search_.Button4Click(); });
+  auto* connect_button = make_button(group, "Button1", QStringLiteral("建立连接"), QRect(15, 420, 140, 40));
+  connect_button->hide();
+  connect_button->setEnabled(false);
+  connect(connect_button, &QPushButton::clicked, this, [this] { search_.Button1Click(); });
+  auto* close_port = make_button(group, "Button2", QStringLiteral("关闭串口"), QRect(165, 420, 140, 40));
+  close_port->hide();
+  close_port->setEnabled(false);
+  connect(close_port, &QPushButton::clicked, this, &MainWindow::Button2Click);
+  for (QWidget* w : group->findChildren<QWidget*>()) {
+    QFont f = w->font();
+    f.setBold(qobject_cast<QLabel*>(w) != nullptr);
+    w->setFont(f);
+  }
+
+  make_panel(central, QRect(340, 10, 350, 40));
+  route_traffic(ctx_.link, WindowCode::Main, make_memo(central, "Memo1", QRect(340, 60, 350, 330)));
+  make_memo(central, "Memo2", QRect(340, 400, 350, 250));
+  connect(make_button(central, "Button5", QStringLiteral("保存记录"), QRect(340, 665, 165, 40)), &QPushButton::clicked,
+          this, &MainWindow::Button5Click);
+  connect(make_button(central, "Button6", QStringLiteral("清空记录"), QRect(525, 665, 165, 40)), &QPushButton::clicked,
+          this, &MainWindow::Button6Click);
+
+  auto* picture = make_label(central, "Image1", {}, QRect(700, 10, 443, 733));
+  picture->setScaledContents(true);
+}
+
+void MainWindow::FormCreate() {
+  wheel_filter_ = new WheelFilter(this);
+  qApp->installEventFilter(wheel_filter_);
+
+  // Sized around the picture; the picture's top is not added.
+  apply_window_scaling(this, primary_screen_size(), findChild<QWidget*>(QStringLiteral("Image1")),
+                       findChild<QWidget*>(QStringLiteral("Image1")), 90, 30, false);
+
+  DriveLinkState& st = ctx_.link.st;
+  st.active_form = static_cast<uint8_t>(WindowCode::Main);
+  control<QPushButton>(this, "Button2")->setEnabled(false);
+  st.servo_param_regs = DriveLinkState().servo_param_regs;
+  st.servo_resolution = 131072;
+  st.servo_resolution_scale = 1;
+  st.node_addr = 1;
+  // The first exchange must not wait zero milliseconds for its reply.
+  st.comm_timeout_ms = 250;
+  control<QComboBox>(this, "ComboBox5")->setCurrentIndex(0);
+  GetComListFromReg();
+}
+
+void MainWindow::GetComListFromReg() {
+  auto* ports = control<QComboBox>(this, "ComboBox1");
+  for (const QString& name : enumerate_serial_ports())
+    if (ports->findText(name) < 0) ports->addItem(name);
+  ports->setCurrentIndex(ports->count() > 0 ? 0 : -1);
+}
+
+void MainWindow::Button3Click() {
+  auto* button = control<QPushButton>(this, "Button3");
+  button->setEnabled(false);
+  control<QComboBox>(this, "ComboBox1")->clear();
+  GetComListFromReg();
+  set_panel(this, QStringLiteral("串口搜索完成！！"));
+  ctx_.link.delay(1000);
+  button->setEnabled(true);
+}
+
+void MainWindow::Button2Click() {
+  ctx_.link.Comm1.ClosePort();
+  control<QPushButton>(this, "Button2")->setEnabled(false);
+  set_panel(this, QStringLiteral("关闭串口"));
+  ctx_.link.st.connected = 0;
+  control<QPushButton>(this, "Button1")->setEnabled(false);
+  control<QPushButton>(this, "Button4")->setEnabled(true);
+  for (const char* name : {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox10"})
+    control<QComboBox>(this, name)->setEnabled(true);
+}
+
+void MainWindow::Button5Click() {
+  const QString chosen = save_chooser_(this, QStringLiteral("通讯记录.txt"));
+  if (chosen.isEmpty()) return;
+  // The process log goes beside the traffic log, not wherever the program
+  // happened to be started.
+  const QString process = QFileInfo(chosen).absoluteDir().filePath(QStringLiteral("过程记录.txt"));
+  QStringList failed;
+  if (!save_lines(control<QPlainTextEdit>(this, "Memo1"), chosen)) failed << QDir::toNativeSeparators(chosen);
+  if (!save_lines(control<QPlainTextEdit>(this, "Memo2"), process)) failed << QDir::toNativeSeparators(process);
+  if (failed.isEmpty()) {
+    set_panel(this, QStringLiteral("记录保存成功！！"));
+    return;
+  }
+  const QString text = QStringLiteral("记录保存失败：") + failed.join(QStringLiteral("，"));
+  set_panel(this, text);
+  add_line(this, "Memo2", text + QStringLiteral("**"));
+}
+
+void MainWindow::Button6Click() {
+  control<QPlainTextEdit>(this, "Memo1")->clear();
+  control<QPlainTextEdit>(this, "Memo2")->clear();
+}
+
+void MainWindow::ComboBox6onchange(int index) {
+  static constexpr uint32_t kTimeouts[] = {250, 500, 1000, 2000, 5000};
+  ctx_.link.st.comm_timeout_ms = index >= 0 && index < 5 ? kTimeouts[index] : 10000;
+}
+
+void MainWindow::edit1onchange() {
+  auto* edit = control<QLineEdit>(this, "Edit1");
+  const QString text = edit->text().trimmed();
+  bool ok = false;
+  const int value = text.toInt(&ok);
+  if (!ok || value < 1)
+    edit->setText(QStringLiteral("1"));
+  else if (value > 247)
+    edit->setText(QStringLiteral("247"));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched->objectName() == QLatin1String("Edit1")) {
+    if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        focusNextChild();
+        return true;
+      }
+      const QString text = key->text();
+      // Digits and Backspace pass; other typed characters are dropped.
+      if (!text.isEmpty() && text.at(0).isPrint() && !text.at(0).isDigit()) return true;
+    } else if (event->type() == QEvent::FocusOut) {
+      edit1onchange();
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Not in the middle of an exchange: its caller would never see the reply.
+  const DriveLinkState& st = ctx_.link.st;
+  if (st.sending || st.write_busy) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  emit closed();
+}
+
+}  // namespace velmo

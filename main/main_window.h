@@ -1,0 +1,90 @@
+#pragma once
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+#include "common/app_context.h"
+
+class QCloseEvent;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace velmo {
+
+class NodeSearch;
+class VelmoWindow;
+class WheelFilter;
+
+// The main window: port settings, the node search, the two main logs and the
+// main menu into every other window.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Asks where to save the traffic log; an empty answer means cancelled.
+  using SaveChooser = std::function<QString(QWidget* parent, const QString& proposed)>;
+
+  MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Refills the port list (no doubles).
+  void Button3Click();
+  void Button2Click();
+  void Button5Click();
+  void Button6Click();
+  void ComboBox6onchange(int index);
+  // Search range on leaving Edit1: empty or below 1 -> "1", above 247 -> "247".
+  void edit1onchange();
+
+  // The port list as the machine offers it.
+  void GetComListFromReg();
+
+  // Replaces the save dialog (tests).
+  void set_save_chooser(SaveChooser chooser) { save_chooser_ = std::move(chooser); }
+
+  // The menu entries (see main_menu.cpp).
+  void N5Click();
+  void N2Click();
+  void N6Click();
+  void N12Click();
+  void N10Click();
+  void N7Click();
+  void N8Click();
+  void N9Click();
+  void N13Click();
+  void RS4851Click();
+  void N11Click();
+
+ signals:
+  // The main window was closed: the program ends.
+  void closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The precondition of the entries that talk to drives; shows the missing
+  // conditions in order and returns false when one is missing.
+  bool line_ready(int family_count, const QString& family_message);
+  // Minimises this window and shows the target (order as the entry wants).
+  VelmoWindow* target(const char* name) const;
+  // node_addr := the station in the window's node list (if it shows one).
+  void node_from(VelmoWindow* window, const char* combo);
+  int list_index(VelmoWindow* window, const char* combo) const;
+
+  void build_controls();
+  void build_menu();
+  void FormCreate();
+
+  AppContext& ctx_;
+  NodeSearch& search_;
+  SaveChooser save_chooser_;
+  WheelFilter* wheel_filter_ = nullptr;
+};
+
+}  // namespace velmo

@@ -1,0 +1,78 @@
+#include "main/velmo_app.h"
+
+#include "inverter/inverter_control_window.h"
+#include "inverter/inverter_fault_table.h"
+#include "inverter/inverter_menu_editor.h"
+#include "main/main_window.h"
+#include "servo/home_limits_window.h"
+#include "servo/self_learning_window.h"
+#include "servo/servo_control_window.h"
+#include "servo/servo_fault_table.h"
+#include "servo/servo_menu_editor.h"
+#include "speedctl/speedctl_control_window.h"
+#include "speedctl/speedctl_menu_editor.h"
+#include "tuning/gain_tuning_window.h"
+#include "tuning/test_parameter_window.h"
+#include "tuning/tuning_help_window.h"
+
+namespace velmo {
+
+VelmoApp::VelmoApp()
+    : own_notifier_(std::make_unique<Notifier>()),
+      notifier_(*own_notifier_),
+      lookup_([this](const char* name) { return form(name); }),
+      batch_(link_, lookup_),
+      search_(link_, lookup_),
+      ctx_{link_, batch_, notifier_, lookup_} {
+  create_windows();
+}
+
+VelmoApp::VelmoApp(Notifier& notifier)
+    : notifier_(notifier),
+      lookup_([this](const char* name) { return form(name); }),
+      batch_(link_, lookup_),
+      search_(link_, lookup_),
+      ctx_{link_, batch_, notifier_, lookup_} {
+  create_windows();
+}
+
+VelmoApp::~VelmoApp() {
+  // Later windows may refer to earlier ones; they go first.
+  while (!owned_.empty()) {
+    windows_.pop_back();
+    owned_.pop_back();
+  }
+}
+
+void VelmoApp::create_windows() {
+  // Each window finds the ones created before it; the main window is first.
+  auto add = [this](QWidget* w) {
+    owned_.emplace_back(w);
+    windows_.push_back(w);
+  };
+  add(new MainWindow(ctx_, search_));
+  add(new ServoMenuEditor(ctx_));
+  add(new GainTuningWindow(ctx_));
+  add(new ServoControlWindow(ctx_));
+  add(new SelfLearningWindow(ctx_));
+  add(new InverterControlWindow(ctx_));
+  add(new InverterMenuEditor(ctx_));
+  add(new HomeLimitsWindow(ctx_));
+  add(new InverterFaultTableWindow(ctx_));
+  add(new ServoFaultTableWindow(ctx_));
+  add(new SpeedCtlMenuEditor(ctx_));
+  add(new SpeedCtlControlWindow(ctx_));
+  add(new TestParameterWindow(ctx_));
+  add(new TuningHelpWindow(ctx_));
+}
+
+QWidget* VelmoApp::form(const char* name) const {
+  const QString wanted = QString::fromLatin1(name);
+  for (QWidget* w : windows_)
+    if (w->objectName() == wanted) return w;
+  return nullptr;
+}
+
+MainWindow& VelmoApp::main_window() const { return *static_cast<MainWindow*>(windows_.front()); }
+
+}  // namespace velmo

@@ -1,0 +1,53 @@
+#pragma once
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+#include "common/app_context.h"
+#include "common/notifier.h"
+#include "main/batch_writes.h"
+#include "main/drive_link.h"
+#include "main/node_search.h"
+
+namespace velmo {
+
+class MainWindow;
+
+// The program: the drive link, the node search, the batch writes and the
+// fourteen windows, created once in a fixed order and kept until the end.
+class VelmoApp {
+ public:
+  VelmoApp();  // message boxes on screen
+  explicit VelmoApp(Notifier& notifier);
+  ~VelmoApp();
+  VelmoApp(const VelmoApp&) = delete;
+  VelmoApp& operator=(const VelmoApp&) = delete;
+
+  // A window by objectName ("TForm1" ... "TForm22"); nullptr if unknown.
+  QWidget* form(const char* name) const;
+  MainWindow& main_window() const;
+  // The windows in creation order.
+  const std::vector<QWidget*>& windows() const { return windows_; }
+
+  DriveLink& link() { return link_; }
+  NodeSearch& search() { return search_; }
+  BatchWrites& batch() { return batch_; }
+  Notifier& notifier() { return notifier_; }
+  AppContext& context() { return ctx_; }
+
+ private:
+  void create_windows();
+
+  std::unique_ptr<Notifier> own_notifier_;
+  Notifier& notifier_;
+  DriveLink link_;
+  FormLookup lookup_;
+  BatchWrites batch_;
+  NodeSearch search_;
+  AppContext ctx_;
+  std::vector<std::unique_ptr<QWidget>> owned_;
+  std::vector<QWidget*> windows_;
+};
+
+}  // namespace velmo

@@ -1,0 +1,15 @@
+#pragma once
+#include "common/velmo_window.h"
+
+namespace velmo {
+
+// The tuning help: the self-learning steps.
+class TuningHelpWindow : public VelmoWindow {
+  Q_OBJECT
+ public:
+  explicit TuningHelpWindow(AppContext& ctx, QWidget* parent = nullptr);
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+};
+
+}  // namespace velmo
