@@ -19,6 +19,8 @@ inline constexpr const char* kBufferSetup = "Cannot setup comm buffer";
 inline constexpr const char* kNoEvent = "Unable to create event";
 inline constexpr const char* kNoReadThread = "Unable to create read thread";
 inline constexpr const char* kNoWriteThread = "Unable to create write thread";
+// The device refused the baud rate, character format or flow control asked for.
+inline constexpr const char* kSettingsRefused = "Cannot apply serial port settings";
 }  // namespace comms_text
 
 }  // namespace velmo

@@ -73,6 +73,10 @@ class SerialPort : public QObject {
   void ClosePort();  // closing a closed port does nothing
   bool isOpen() const;
 
+  // After OpenPort failed: which device and why, for the user's message
+  // (for example "/dev/ttyUSB0: Permission denied").
+  QString lastOpenErrorDetail() const;
+
   // Re-applies the line settings / timeouts to an open port (throws
   // ECommsError when the device refuses them). No-op while closed.
   void ApplyCommState();

@@ -1,0 +1,219 @@
+#include "link/port_session.h"
+
+#include <QCoreApplication>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "link/modbus_frame.h"
+
+namespace velmo::detail {
+namespace {
+
+constexpr int kChunkLimit = 2048;
+constexpr int64_t kNsPerMs = 1'000'000;
+
+}  // namespace
+
+PortEvent::PortEvent(Kind k, uint64_t id) : QEvent(eventType()), kind(k), session_id(id) {}
+
+QEvent::Type PortEvent::eventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+PortSession::PortSession(int fd, uint64_t id, QObject* receiver, std::shared_ptr<std::atomic<bool>> queue_empty)
+    : fd_(fd), id_(id), receiver_(receiver), queue_empty_(std::move(queue_empty)) {}
+
+PortSession::~PortSession() {
+  ioctl(fd_, TIOCNXCL);
+  ::close(fd_);  // also drops the flock
+  for (int end : close_pipe_) {
+    if (end >= 0) ::close(end);
+  }
+}
+
+bool PortSession::createCloseEvent() { return pipe2(close_pipe_, O_CLOEXEC | O_NONBLOCK) == 0; }
+
+void PortSession::requestClose() {
+  {
+    std::lock_guard lock(post_mutex_);
+    receiver_ = nullptr;
+  }
+  {
+    std::lock_guard lock(queue_mutex_);
+    stopping_ = true;
+  }
+  queue_cv_.notify_all();
+  const char byte = 1;
+  if (close_pipe_[1] >= 0) (void)!::write(close_pipe_[1], &byte, 1);
+}
+
+void PortSession::post(PortEvent* event) {
+  std::lock_guard lock(post_mutex_);
+  if (receiver_) {
+    QCoreApplication::postEvent(receiver_, event);
+  } else {
+    delete event;
+  }
+}
+
+void PortSession::postHangup() {
+  // The reader and the writer may both see the same failure: report it once.
+  if (hangup_posted_.exchange(true)) return;
+  post(new PortEvent(PortEvent::Kind::Hangup, id_));
+}
+
+void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
+  if (held.isEmpty()) return;
+  auto* event = new PortEvent(PortEvent::Kind::Data, id_);
+  event->chunk.bytes = std::move(held);
+  event->chunk.first_byte_ns = first_byte_ns;
+  held = QByteArray();
+  post(event);
+}
+
+void PortSession::flushInput() {
+  std::lock_guard lock(read_mutex_);
+  ++flush_count_;
+  tcflush(fd_, TCIFLUSH);
+}
+
+void PortSession::readerLoop() {
+  QByteArray held;
+  int64_t first_ns = 0;
+  int64_t last_ns = 0;
+  uint64_t seen_flush = 0;
+  {
+    std::lock_guard lock(read_mutex_);
+    seen_flush = flush_count_;
+  }
+  char buffer[kChunkLimit];
+
+  for (;;) {
+    int timeout_ms = -1;
+    if (!held.isEmpty()) {
+      const int64_t deadline = last_ns + static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
+      const int64_t now = monotonic_ns();
+      if (now >= deadline) {
+        deliver(held, first_ns);
+        continue;
+      }
+      timeout_ms = static_cast<int>((deadline - now + kNsPerMs - 1) / kNsPerMs);
+    }
+
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}};
+    const int ready = poll(fds, 2, timeout_ms);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      postHangup();
+      return;
+    }
+    if (fds[1].revents != 0) return;  // closing: held bytes are of no use any more
+    if (ready == 0) continue;         // silence: the deadline check delivers
+    if (fds[0].revents & POLLNVAL) return;
+
+    ssize_t count;
+    int error;
+    {
+      std::lock_guard lock(read_mutex_);
+      if (flush_count_ != seen_flush) {
+        // Bytes held from before the flush go out as a chunk of their own,
+        // marked with their early first byte.
+        seen_flush = flush_count_;
+        deliver(held, first_ns);
+      }
+      count = ::read(fd_, buffer, kChunkLimit - held.size());
+      error = errno;
+    }
+
+    if (count > 0) {
+      const int64_t now = monotonic_ns();
+      if (held.isEmpty()) first_ns = now;
+      last_ns = now;
+      held.append(buffer, count);
+      const auto* bytes = reinterpret_cast<const uint8_t*>(held.constData());
+      if (held.size() >= kChunkLimit ||
+          (complete_reply_ends_chunk.load() && is_complete_reply(bytes, static_cast<size_t>(held.size())))) {
+        deliver(held, first_ns);
+      }
+      continue;
+    }
+    const bool line_gone = (fds[0].revents & (POLLHUP | POLLERR)) != 0;
+    if (count < 0 && (error == EAGAIN || error == EINTR) && !line_gone) continue;
+    // End of file, an I/O error or a hung-up line: nothing more will come.
+    deliver(held, first_ns);
+    postHangup();
+    return;
+  }
+}
+
+bool PortSession::enqueue(QByteArray bytes) {
+  std::lock_guard lock(queue_mutex_);
+  if (stopping_ || !writer_running.load()) return false;
+  queue_.push_back(std::move(bytes));
+  queue_empty_->store(false);
+  queue_cv_.notify_one();
+  return true;
+}
+
+bool PortSession::writeWhole(const QByteArray& block) {
+  qsizetype offset = 0;
+  while (offset < block.size()) {
+    const ssize_t written = ::write(fd_, block.constData() + offset, static_cast<size_t>(block.size() - offset));
+    if (written > 0) {
+      offset += written;
+      continue;
+    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno != EAGAIN) {
+      postHangup();
+      return false;
+    }
+    // Output buffer full: wait until it drains or the port closes.
+    pollfd fds[2] = {{fd_, POLLOUT, 0}, {close_pipe_[0], POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      postHangup();
+      return false;
+    }
+    if (fds[1].revents != 0 || (fds[0].revents & POLLNVAL)) return false;
+    if (fds[0].revents & (POLLHUP | POLLERR)) {
+      postHangup();
+      return false;
+    }
+  }
+  return true;
+}
+
+void PortSession::writerLoop() {
+  for (;;) {
+    QByteArray block;
+    {
+      std::unique_lock lock(queue_mutex_);
+      queue_cv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (stopping_) break;
+      block = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    if (!writeWhole(block)) break;
+    bool idle;
+    {
+      std::lock_guard lock(queue_mutex_);
+      idle = queue_.empty();
+      if (idle) queue_empty_->store(true);
+    }
+    if (idle) post(new PortEvent(PortEvent::Kind::Sent, id_));
+  }
+  std::lock_guard lock(queue_mutex_);
+  writer_running.store(false);
+  queue_.clear();
+  queue_empty_->store(true);
+}
+
+}  // namespace velmo::detail

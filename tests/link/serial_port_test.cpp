@@ -1,0 +1,310 @@
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <time.h>
+
+#include <memory>
+#include <vector>
+
+#include "link/comms_error.h"
+#include "link/modbus_crc.h"
+#include "link/serial_port.h"
+#include "support/wait.h"
+#include "pty_pair.h"
+
+namespace velmo {
+namespace {
+
+using testing::PtyPair;
+using testing::wait_for;
+
+std::vector<uint8_t> with_crc(std::vector<uint8_t> frame) {
+  frame.resize(frame.size() + 2);
+  append_crc(frame.data(), frame.size() - 2);
+  return frame;
+}
+
+QByteArray bytes_of(const std::vector<uint8_t>& v) {
+  return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
+}
+
+// Collects the chunks a port delivers.
+struct ChunkLog {
+  explicit ChunkLog(SerialPort& port) {
+    QObject::connect(&port, &SerialPort::receiveData, &port,
+                     [this](const ReceivedChunk& chunk) { chunks.push_back(chunk); });
+  }
+  qsizetype total() const {
+    qsizetype sum = 0;
+    for (const ReceivedChunk& c : chunks) sum += c.bytes.size();
+    return sum;
+  }
+  std::vector<ReceivedChunk> chunks;
+};
+
+// Throws the error of OpenPort as its text, or "" when it opened.
+std::string open_error(SerialPort& port) {
+  try {
+    port.OpenPort();
+  } catch (const ECommsError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+class SerialPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.ok());
+    port.CommName = pty.slave();
+    // As the main window sets it: Modbus is binary, so no XON/XOFF.
+    port.Outx_XonXoffFlow = false;
+    port.Inx_XonXoffFlow = false;
+  }
+  PtyPair pty;
+  SerialPort port;
+};
+
+// A pseudo terminal keeps speed, stop bits and flow control as set, but the
+// kernel pins it to eight bits without parity; the character format itself
+// is checked on the termios the port builds (serial_settings_test).
+TEST_F(SerialPortTest, LineSettingsReachTheDevice) {
+  struct Row {
+    uint32_t baud;
+    Parity parity;
+    StopBits stop;
+    bool cts_flow;
+    speed_t speed;
+    bool cstopb;
+  };
+  const Row rows[] = {
+      {38400, Parity::Even, StopBits::_1, false, B38400, false},
+      {9600, Parity::Odd, StopBits::_2, true, B9600, true},
+      {115200, Parity::None, StopBits::_1_5, false, B115200, true},
+      {4800, Parity::Mark, StopBits::_1, false, B4800, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.baud);
+    port.BaudRate = row.baud;
+    port.parity = row.parity;
+    port.stopBits = row.stop;
+    port.Outx_CtsFlow = row.cts_flow;
+    ASSERT_EQ(open_error(port), "");
+    termios t;
+    ASSERT_EQ(tcgetattr(pty.master(), &t), 0);  // the master reports the slave's settings
+    EXPECT_EQ(cfgetospeed(&t), row.speed);
+    EXPECT_EQ(cfgetispeed(&t), row.speed);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, row.cstopb);
+    EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, row.cts_flow);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);  // raw
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    port.ClosePort();
+  }
+}
+
+TEST_F(SerialPortTest, SettingsChangedWhileOpenAreApplied) {
+  ASSERT_EQ(open_error(port), "");
+  port.BaudRate = 57600;
+  port.stopBits = StopBits::_2;
+  port.ApplyCommState();
+  termios t;
+  ASSERT_EQ(tcgetattr(pty.master(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B57600);
+  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
+  port.BaudRate = 1234;
+  EXPECT_THROW(port.ApplyCommState(), ECommsError);
+  EXPECT_TRUE(port.isOpen());
+  ASSERT_EQ(tcgetattr(pty.master(), &t), 0);
+  EXPECT_EQ(cfgetospeed(&t), B57600) << "a refused change keeps the settings in force";
+}
+
+TEST_F(SerialPortTest, RefusedSettingsLeaveNothingOpen) {
+  port.BaudRate = 12345;
+  EXPECT_EQ(open_error(port), comms_text::kSettingsRefused);
+  EXPECT_FALSE(port.isOpen());
+  port.BaudRate = 9600;
+  EXPECT_EQ(open_error(port), "") << "the failed attempt kept the device locked";
+}
+
+TEST_F(SerialPortTest, OpenIsExclusive) {
+  ASSERT_EQ(open_error(port), "");
+  SerialPort second;
+  second.CommName = pty.slave();
+  EXPECT_EQ(open_error(second), comms_text::kOpenFailed);
+  EXPECT_FALSE(second.isOpen());
+  EXPECT_TRUE(second.lastOpenErrorDetail().contains(pty.slave()));
+  port.ClosePort();
+  EXPECT_EQ(open_error(second), "");
+}
+
+TEST_F(SerialPortTest, OpeningTwiceKeepsThePortOpen) {
+  ASSERT_EQ(open_error(port), "");
+  EXPECT_EQ(open_error(port), comms_text::kAlreadyOpen);
+  EXPECT_TRUE(port.isOpen());
+  const uint8_t bytes[] = {0x55};
+  ASSERT_TRUE(port.SendBytes(bytes, 1));
+  EXPECT_EQ(pty.read(1), QByteArray("\x55"));
+}
+
+TEST(SerialPortOpen, RefusesWhatIsNotASerialDevice) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("plain"));
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.close();
+  for (const QString& name : {file, QStringLiteral("/dev/null")}) {
+    SCOPED_TRACE(name.toStdString());
+    SerialPort port;
+    port.CommName = name;
+    EXPECT_EQ(open_error(port), comms_text::kNotCommHandle);
+    EXPECT_FALSE(port.isOpen());
+  }
+  SerialPort missing;
+  missing.CommName = dir.filePath(QStringLiteral("ttyNONE"));
+  EXPECT_EQ(open_error(missing), comms_text::kOpenFailed);
+  EXPECT_TRUE(missing.lastOpenErrorDetail().startsWith(missing.CommName));
+}
+
+TEST_F(SerialPortTest, SendBytes) {
+  const uint8_t request[] = {0x01, 0x03, 0x00, 0xAB, 0x00, 0x01, 0xF5, 0xEA};
+  EXPECT_FALSE(port.SendBytes(request, sizeof request)) << "closed port";
+  EXPECT_FALSE(port.FlushInput());
+  ASSERT_EQ(open_error(port), "");
+  QSignalSpy empty(&port, &SerialPort::sendDataEmpty);
+  EXPECT_FALSE(port.SendBytes(request, 0));
+  ASSERT_TRUE(port.SendBytes(request, sizeof request));
+  ASSERT_TRUE(port.SendBytes(request, 2));
+  EXPECT_EQ(pty.read(sizeof request + 2),
+            QByteArray(reinterpret_cast<const char*>(request), sizeof request) + QByteArray("\x01\x03", 2));
+  EXPECT_TRUE(wait_for([&] { return port.sendQueueEmpty() && empty.count() >= 1; }));
+}
+
+TEST_F(SerialPortTest, LongBurstArrivesInChunksOfAtMost2048) {
+  port.ReadIntervalTimeout = 20;
+  ASSERT_EQ(open_error(port), "");
+  ChunkLog log(port);
+  std::vector<uint8_t> burst(3000);
+  for (size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<uint8_t>(i * 7);
+  ASSERT_TRUE(pty.write(burst));
+  ASSERT_TRUE(wait_for([&] { return log.total() >= 3000; }));
+  QByteArray joined;
+  for (const ReceivedChunk& c : log.chunks) {
+    EXPECT_LE(c.bytes.size(), 2048);
+    EXPECT_EQ(c.bytes.constData()[c.bytes.size()], '\0');  // terminated past its end
+    joined += c.bytes;
+  }
+  EXPECT_EQ(joined, bytes_of(burst));
+  EXPECT_GE(log.chunks.size(), 2u);
+}
+
+TEST_F(SerialPortTest, CompleteReplyEndsTheChunkWithoutWaitingForSilence) {
+  port.ReadIntervalTimeout = 60000;  // silence alone would not end the chunk within the wait
+  ASSERT_EQ(open_error(port), "");
+  ChunkLog log(port);
+  const std::vector<uint8_t> reply = with_crc({0x01, 0x03, 0x02, 0x00, 0x0A});
+  const int64_t before = monotonic_ns();
+  ASSERT_TRUE(pty.write(reply));
+  ASSERT_TRUE(wait_for([&] { return !log.chunks.empty(); }));
+  ASSERT_EQ(log.chunks.size(), 1u);
+  EXPECT_EQ(log.chunks[0].bytes, bytes_of(reply));
+  EXPECT_GE(log.chunks[0].first_byte_ns, before);
+}
+
+TEST_F(SerialPortTest, GapLongerThanTheIntervalSplitsAReply) {
+  port.ReadIntervalTimeout = 20;
+  ASSERT_EQ(open_error(port), "");
+  ChunkLog log(port);
+  const std::vector<uint8_t> reply = with_crc({0x01, 0x03, 0x02, 0x00, 0x0A});
+  ASSERT_TRUE(pty.write(reply.data(), 3));
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 1; }));
+  ASSERT_TRUE(pty.write(reply.data() + 3, reply.size() - 3));
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 2; }));
+  EXPECT_EQ(log.chunks[0].bytes, bytes_of(reply).left(3));
+  EXPECT_EQ(log.chunks[1].bytes, bytes_of(reply).mid(3));
+  EXPECT_LT(log.chunks[0].first_byte_ns, log.chunks[1].first_byte_ns);
+}
+
+TEST_F(SerialPortTest, FlushKeepsEarlierBytesApartFromTheReply) {
+  port.ReadIntervalTimeout = 60000;
+  ASSERT_EQ(open_error(port), "");
+  ChunkLog log(port);
+  ASSERT_TRUE(pty.write({0xAA, 0xBB}));
+  QThread::msleep(100);  // usually lets the reader take them; the test holds either way
+  const int64_t flushed_at = monotonic_ns();
+  ASSERT_TRUE(port.FlushInput());
+  const std::vector<uint8_t> reply = with_crc({0x01, 0x06, 0x00, 0x10, 0x00, 0x01});
+  ASSERT_TRUE(pty.write(reply));
+  ASSERT_TRUE(wait_for([&] {
+    return !log.chunks.empty() && log.chunks.back().bytes == bytes_of(reply);
+  }));
+  for (size_t i = 0; i + 1 < log.chunks.size(); ++i) {
+    EXPECT_EQ(log.chunks[i].bytes, QByteArray("\xAA\xBB", 2));
+    EXPECT_LT(log.chunks[i].first_byte_ns, flushed_at);
+  }
+  EXPECT_GE(log.chunks.back().first_byte_ns, flushed_at);
+}
+
+int64_t process_cpu_ns() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+TEST_F(SerialPortTest, HangupEndsTheReaderQuietly) {
+  ASSERT_EQ(open_error(port), "");
+  QSignalSpy hangup(&port, &SerialPort::requestHangup);
+  pty.closeMaster();
+  ASSERT_TRUE(wait_for([&] { return hangup.count() >= 1; }));
+  const int64_t cpu_before = process_cpu_ns();
+  QThread::msleep(500);
+  EXPECT_LT(process_cpu_ns() - cpu_before, 250'000'000) << "a thread keeps spinning on the dead line";
+  const uint8_t byte = 0;
+  port.SendBytes(&byte, 1);  // the writer meets the dead line too
+  wait_for([] { return false; }, 100);
+  EXPECT_EQ(hangup.count(), 1) << "one hang-up is reported once";
+  port.ClosePort();
+  EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(SerialPortTest, NoticesOfAClosedSessionAreDropped) {
+  ASSERT_EQ(open_error(port), "");
+  QSignalSpy hangup(&port, &SerialPort::requestHangup);
+  pty.closeMaster();
+  port.ClosePort();
+  wait_for([] { return false; }, 300);
+  EXPECT_EQ(hangup.count(), 0);
+}
+
+TEST_F(SerialPortTest, ReopensAfterClose) {
+  ASSERT_EQ(open_error(port), "");
+  port.ClosePort();
+  port.ClosePort();  // closing a closed port does nothing
+  ASSERT_EQ(open_error(port), "");
+  ChunkLog log(port);
+  const std::vector<uint8_t> reply = with_crc({0x05, 0x06, 0x00, 0x01, 0x00, 0x02});
+  ASSERT_TRUE(pty.write(reply));
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 1; }));
+  EXPECT_EQ(log.chunks[0].bytes, bytes_of(reply));
+}
+
+TEST(SerialPortLifetime, DestroyingAnOpenPortClosesIt) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  {
+    auto port = std::make_unique<SerialPort>();
+    port->CommName = pty.slave();
+    ASSERT_EQ(open_error(*port), "");
+  }
+  SerialPort again;
+  again.CommName = pty.slave();
+  EXPECT_EQ(open_error(again), "");
+}
+
+}  // namespace
+}  // namespace velmo
