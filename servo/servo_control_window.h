@@ -1,13 +1,115 @@
 #pragma once
-#include "common/velmo_window.h"
+#include <cstdint>
+
+#include "common/bus_control_window.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
 
 namespace velmo {
 
-// Runs one servo drive under RS-485 bus control.
-class ServoControlWindow : public VelmoWindow {
+class DigitFieldFilter;
+class StatusLamp;
+
+// Runs one servo drive at a time under RS-485 bus control, in speed or
+// torque mode, and shows its status block and fault.
+class ServoControlWindow : public BusControlWindow {
   Q_OBJECT
  public:
+  // Deferred-command codes (servo_pending_cmd).
+  enum Code : uint8_t {
+    kSpeedForward = 4,
+    kSpeedReverse = 5,
+    kSpeedStop = 6,
+    kTorqueForward = 7,
+    kTorqueReverse = 8,
+    kTorqueStop = 9,
+    kSpeedSettings = 11,
+    kTorqueSettings = 12,
+    kFaultReset = 13,
+    kSpeedModeEntry = 15,
+    kTorqueModeEntry = 16,
+  };
+  // servo_rs485_mode values.
+  static constexpr uint8_t kModeNone = 0, kModeSpeed = 12, kModeTorque = 13;
+
   explicit ServoControlWindow(AppContext& ctx, QWidget* parent = nullptr);
+
+  void on_open() override;
+
+  // ---- Event handlers ----
+  void Button6Click();   // speed forward
+  void Button7Click();   // speed reverse
+  void Button8Click();   // speed stop
+  void Button10Click();  // torque forward
+  void Button11Click();  // torque reverse
+  void Button12Click();  // torque stop
+  void Button9Click();   // speed settings
+  void Button13Click();  // torque settings
+  void Button15Click();  // fault reset
+  void RadioButton2Click();
+  void RadioButton3Click();
+  void Button14Click();  // status read
+  void Button1Click();   // exit
+  void Button20Click();  // clear records
+  void Button21Click();  // save records
+  void ComboBox4Change();
+  void ComboBox5Change(int index);
+
+  // The station shown in ComboBox4 (0 when none).
+  uint8_t selected_node() const;
+
+ protected:
+  void mirror() override;
+  void poll() override;
+  void show_poll_counters() override;
+  bool any_running() override;
+  void enter_leaving() override;
+  RestoreOutcome restore_drives() override;
+  void restore_failed_stay() override;
+  void on_leave() override;
+
+ private:
+  void build();
+  QGroupBox* build_run_group(QWidget* parent, bool torque);
+  void build_status_group(QGroupBox* box);
+  void build_position_group(QGroupBox* box);
+  void register_commands();
+
+  void run_command(uint8_t code, uint8_t node);
+  void send_settings(bool torque, uint8_t node);
+  void mode_entry(uint8_t code, uint8_t node);
+  void status_read(uint8_t node);
+
+  // One function-06 write through command_send; true when accepted.
+  bool write(uint8_t node, uint16_t reg, uint16_t value);
+  void report_ok(uint8_t node, const QString& text);
+  void report_failure(uint8_t node, const QString& text);
+  void set_radio(QRadioButton* radio, bool on);
+  void show_mode_lamps(uint8_t mode);
+  void enable_run_buttons(uint8_t mode);
+
+  QComboBox* node_box_ = nullptr;
+  QGroupBox* group1_ = nullptr;
+  QGroupBox* group2_ = nullptr;
+  QGroupBox* group3_ = nullptr;
+  QGroupBox* group4_ = nullptr;
+  QGroupBox* group5_ = nullptr;
+  QRadioButton* speed_radio_ = nullptr;
+  QRadioButton* torque_radio_ = nullptr;
+  StatusLamp* speed_lamp_ = nullptr;
+  StatusLamp* torque_lamp_ = nullptr;
+  QPushButton* exit_button_ = nullptr;
+  QPushButton* read_button_ = nullptr;
+  QCheckBox* continuous_ = nullptr;
+  QPlainTextEdit* memo1_ = nullptr;
+  QPlainTextEdit* memo2_ = nullptr;
+  QPlainTextEdit* memo3_ = nullptr;
 };
 
 }  // namespace velmo

@@ -1,0 +1,231 @@
+#include "common/bus_control_window.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QTimer>
+
+#include "common/form_access.h"
+#include "common/notifier.h"
+#include "main/drive_link.h"
+
+namespace velmo {
+
+namespace {
+
+QString ask_save_path(QWidget* parent, const QString& proposed) {
+  QFileDialog dialog(parent, QStringLiteral("保存记录"), proposed, QStringLiteral("文本文件（*.txt）(*.txt)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  dialog.selectFile(proposed);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+// The memo's lines, written whole under a temporary name and renamed over
+// the target.
+bool save_memo(const QPlainTextEdit* memo, const QString& path) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  QByteArray bytes;
+  const QString text = memo->toPlainText();
+  if (!text.isEmpty())
+    for (const QString& line : text.split(QLatin1Char('\n'))) bytes += line.toUtf8() + "\r\n";
+  if (file.write(bytes) != bytes.size()) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+}  // namespace
+
+BusControlWindow::BusControlWindow(AppContext& ctx, const char* object_name, const QString& title,
+                                   QSize design_size, Family family, ExitTexts exit_texts, QWidget* parent)
+    : VelmoWindow(ctx, object_name, title, design_size, parent),
+      family_(family),
+      exit_texts_(std::move(exit_texts)),
+      timer1_(new QTimer(this)),
+      timer2_(new QTimer(this)),
+      save_chooser_(ask_save_path) {
+  timer1_->setObjectName(QStringLiteral("Timer1"));
+  timer1_->setInterval(2000);
+  timer2_->setObjectName(QStringLiteral("Timer2"));
+  timer2_->setInterval(100);
+  connect(timer1_, &QTimer::timeout, this, &BusControlWindow::Timer1Timer);
+  connect(timer2_, &QTimer::timeout, this, &BusControlWindow::Timer2Timer);
+}
+
+DriveLinkState& BusControlWindow::st() const { return ctx_.link.st; }
+
+bool BusControlWindow::link_idle() const {
+  const DriveLinkState& s = ctx_.link.st;
+  return s.read_busy == 0 && s.write_busy == 0 && s.sending == 0;
+}
+
+BusControlWindow::Claim BusControlWindow::claim_write() { return Claim(st().write_busy, own_exchanges_); }
+BusControlWindow::Claim BusControlWindow::claim_read() { return Claim(st().read_busy, own_exchanges_); }
+
+BusControlWindow::ButtonHold::ButtonHold(QAbstractButton* button) : button_(button) {
+  if (!button_) return;
+  was_enabled_ = button_->isEnabled();
+  button_->setEnabled(false);
+}
+
+BusControlWindow::ButtonHold::~ButtonHold() {
+  if (button_ && was_enabled_) button_->setEnabled(true);
+}
+
+void BusControlWindow::add_command(CommandSpec spec) { commands_.push_back(std::move(spec)); }
+
+const BusControlWindow::CommandSpec* BusControlWindow::find_command(uint8_t code) const {
+  for (const CommandSpec& spec : commands_)
+    if (spec.code == code) return &spec;
+  return nullptr;
+}
+
+void BusControlWindow::publish_pending() { st().*family_.pending_code = pending_.code(); }
+
+void BusControlWindow::defer(const PendingCommand& cmd) {
+  pending_.store(cmd);
+  publish_pending();
+  if (!timer2_->isActive()) timer2_->start();
+}
+
+void BusControlWindow::forget_pending_for(uint8_t node) {
+  pending_.drop_other_for(node);
+  publish_pending();
+}
+
+void BusControlWindow::issue(uint8_t code, uint8_t node) {
+  const CommandSpec* spec = find_command(code);
+  if (!spec || leaving_) return;
+  // A stop or reset that is still waiting goes out before anything newer.
+  replay_pending(true);
+  // The newest run or settings command replaces the one waiting.
+  pending_.drop_other();
+  publish_pending();
+  execute(*spec, node);
+}
+
+void BusControlWindow::execute(const CommandSpec& spec, uint8_t node) {
+  if (leaving_) return;
+  ButtonHold hold(spec.button);
+  const bool drive_runs = run_state(node) != 0;
+  if (spec.kind == CommandKind::Run && drive_runs) return;  // never started twice
+  if (!link_idle()) {
+    defer({spec.code, node, spec.kind});
+    return;
+  }
+  spec.run(node);
+}
+
+void BusControlWindow::replay_pending(bool safety_only) {
+  if (replaying_) return;  // a replayed handler waits; its caller goes on after it
+  replaying_ = true;
+  while (link_idle() && !pending_.empty() && (!safety_only || pending_.has_safety())) {
+    const PendingCommand cmd = pending_.take();
+    publish_pending();
+    const CommandSpec* spec = find_command(cmd.code);
+    if (!spec) continue;
+    // A run command is dropped when its drive runs by now.
+    if (spec->kind == CommandKind::Run && run_state(cmd.node) != 0) continue;
+    execute(*spec, cmd.node);
+  }
+  replaying_ = false;
+}
+
+void BusControlWindow::Timer2Timer() {
+  mirror();
+  replay_pending();
+}
+
+void BusControlWindow::Timer1Timer() {
+  show_poll_counters();
+  if (link_idle() && pending_.empty()) poll();
+}
+
+void BusControlWindow::bind_continuous_reading(QCheckBox* box, QAbstractButton* exit_button) {
+  QPointer<QAbstractButton> exit(exit_button);
+  connect(box, &QCheckBox::toggled, this, [this, exit](bool ticked) {
+    if (ticked)
+      timer1_->start();
+    else
+      timer1_->stop();
+    if (exit) exit->setEnabled(!ticked);
+  });
+}
+
+void BusControlWindow::exit_clicked() {
+  if (exchange_waiting() || !link_idle() || !pending_.empty()) return;
+  leave();
+}
+
+bool BusControlWindow::exit_guard() {
+  if (exchange_waiting() || !link_idle() || !pending_.empty()) return false;
+  if (any_running()) {
+    ctx_.notifier.message(this, exit_texts_.running);
+    exit_refused();
+    return false;
+  }
+  timer1_->stop();
+  timer2_->stop();
+  leaving_ = true;
+  enter_leaving();
+  if (!exit_texts_.restoring.isEmpty()) set_panel(this, exit_texts_.restoring);
+
+  RestoreOutcome outcome;
+  {
+    // Clicks and ticks that arrive while the settings are written back
+    // neither send nor wait for a replay.
+    Claim claim = claim_write();
+    outcome = restore_drives();
+  }
+  leaving_ = false;
+  if (!outcome.needed || outcome.ok) {
+    if (outcome.needed && !exit_texts_.restored.isEmpty()) set_panel(this, exit_texts_.restored);
+    return true;
+  }
+  set_panel(this, exit_texts_.restore_failed);
+  if (outcome.line_dead) {
+    // Nothing answers: the user may leave, but is told the drives kept
+    // the bus settings.
+    ctx_.notifier.message(this, exit_texts_.restore_failed);
+    return true;
+  }
+  restore_failed_stay();
+  ctx_.notifier.message(this, exit_texts_.stay);
+  return false;
+}
+
+}  // namespace velmo
+
+namespace velmo {
+
+void BusControlWindow::save_records(QPlainTextEdit* traffic, const QString& proposed,
+                                    const std::vector<RecordFile>& fixed, QPlainTextEdit* failure_memo) {
+  const QString chosen = save_chooser_(this, proposed);
+  if (chosen.isEmpty()) return;
+  // The result logs go beside the traffic log, not wherever the program was
+  // started.
+  const QDir folder = QFileInfo(chosen).absoluteDir();
+  QStringList failed;
+  if (!save_memo(traffic, chosen)) failed << QDir::toNativeSeparators(chosen);
+  for (const RecordFile& file : fixed) {
+    const QString path = folder.filePath(file.name);
+    if (!save_memo(file.memo, path)) failed << QDir::toNativeSeparators(path);
+  }
+  if (failed.isEmpty()) {
+    set_panel(this, QStringLiteral("记录保存成功！！"));
+    return;
+  }
+  const QString text = QStringLiteral("记录保存失败：") + failed.join(QStringLiteral("，"));
+  set_panel(this, text);
+  if (failure_memo) failure_memo->appendPlainText(text + QStringLiteral("**"));
+}
+
+}  // namespace velmo

@@ -1,0 +1,185 @@
+#pragma once
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "common/pending_commands.h"
+#include "common/velmo_window.h"
+#include "main/drive_link_state.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QPlainTextEdit;
+class QTimer;
+
+namespace velmo {
+
+class DriveLink;
+
+// The shape the servo, inverter and speed-controller control windows share:
+// commands that meet a busy link wait (with their node) and are replayed by
+// the 100 ms Timer2; the 2000 ms Timer1 polls the status while CheckBox1 is
+// ticked; the exit is refused while a drive runs or an exchange waits, and
+// leaving writes the drives' own control settings back, saying whether that
+// worked.
+class BusControlWindow : public VelmoWindow {
+  Q_OBJECT
+ public:
+  // The family's fields in the drive-link state.
+  struct Family {
+    uint8_t DriveLinkState::*pending_code;       // deferred-command code shown to the rest
+    ByAddr<uint8_t> DriveLinkState::*run_state;  // 0 idle, 1 running, 2 fault
+  };
+
+  // The window's own texts of leaving.
+  struct ExitTexts {
+    QString running;         // message box: a drive still runs or is faulted
+    QString restoring;       // Panel1 while the settings are written back (may be empty)
+    QString restored;        // Panel1 after a restore that worked (may be empty)
+    QString restore_failed;  // Panel1 (and a message on a dead line)
+    QString stay;            // message box: the window stays after a failed restore
+  };
+
+  // What the family's restore did.
+  struct RestoreOutcome {
+    bool needed = false;     // some drive was flagged
+    bool ok = true;          // every flagged drive was written back
+    bool line_dead = false;  // the last exchange got no byte at all
+  };
+
+  // Asks where to save the traffic log; an empty answer means cancelled.
+  using SaveChooser = std::function<QString(QWidget* parent, const QString& proposed)>;
+
+  BusControlWindow(AppContext& ctx, const char* object_name, const QString& title, QSize design_size,
+                   Family family, ExitTexts exit_texts, QWidget* parent = nullptr);
+
+  // Replaces the save dialog (tests).
+  void set_save_chooser(SaveChooser chooser) { save_chooser_ = std::move(chooser); }
+
+  // Runs command `code` for `node` now when the link is free; otherwise it
+  // waits for the replay (a forward or reverse for a running drive is
+  // dropped). Stops and resets already waiting go first.
+  void issue(uint8_t code, uint8_t node);
+
+  // One tick of the replay timer: the family's mirror, then the replay.
+  void Timer2Timer();
+  // One tick of the poll timer: the status read when nothing waits.
+  void Timer1Timer();
+  // The exit button: refused while an exchange waits or a command is pending.
+  void exit_clicked();
+
+  QTimer* Timer1() const { return timer1_; }
+  QTimer* Timer2() const { return timer2_; }
+  const PendingCommands& pending() const { return pending_; }
+  // True while an exchange of this window is under way.
+  bool exchange_waiting() const { return own_exchanges_ > 0; }
+  // No exchange of anyone waits and no busy flag is held.
+  bool link_idle() const;
+
+ protected:
+  struct CommandSpec {
+    uint8_t code;
+    CommandKind kind;
+    QAbstractButton* button;               // disabled while the handler runs (may be null)
+    std::function<void(uint8_t node)> run;  // sends; called only with the link free
+  };
+  // Registers a command; the order of registration is the replay order.
+  void add_command(CommandSpec spec);
+
+  // Holds a busy flag of the link for one handler and clears it on every
+  // path out of it.
+  class Claim {
+   public:
+    Claim(uint8_t& flag, int& own) : flag_(&flag), own_(&own) { *flag_ = 1; ++*own_; }
+    Claim(Claim&& other) noexcept : flag_(other.flag_), own_(other.own_) { other.flag_ = nullptr; }
+    Claim(const Claim&) = delete;
+    Claim& operator=(const Claim&) = delete;
+    ~Claim() {
+      if (!flag_) return;
+      *flag_ = 0;
+      --*own_;
+    }
+
+   private:
+    uint8_t* flag_;
+    int* own_;
+  };
+  Claim claim_write();
+  Claim claim_read();
+
+  // Disables a button for one handler and, on every path out of it,
+  // enables it again if it was enabled before.
+  class ButtonHold {
+   public:
+    explicit ButtonHold(QAbstractButton* button);
+    ~ButtonHold();
+    ButtonHold(const ButtonHold&) = delete;
+    ButtonHold& operator=(const ButtonHold&) = delete;
+
+   private:
+    QPointer<QAbstractButton> button_;
+    bool was_enabled_ = false;
+  };
+
+  // CheckBox1 (continuous reading) switches Timer1 and disables the exit
+  // button while it is ticked.
+  void bind_continuous_reading(QCheckBox* box, QAbstractButton* exit_button);
+  // Stores a command for the replay and makes sure the replay timer runs.
+  void defer(const PendingCommand& cmd);
+  // Replays what waits while the link is free (only stops and resets when
+  // safety_only).
+  void replay_pending(bool safety_only = false);
+  // Pending commands for nodes other than the given one are kept; a fault
+  // reset that worked forgets a run or settings command left for its node.
+  void forget_pending_for(uint8_t node);
+
+  // Saves the traffic log under the name the user picks and each result
+  // log under its fixed name in the same folder; says on Panel1 (and in
+  // failure_memo) which file could not be written.
+  struct RecordFile {
+    QPlainTextEdit* memo;
+    QString name;
+  };
+  void save_records(QPlainTextEdit* traffic, const QString& proposed, const std::vector<RecordFile>& fixed,
+                    QPlainTextEdit* failure_memo);
+
+  // True from the start of an exit until the window is left or stays.
+  bool leaving() const { return leaving_; }
+
+  DriveLinkState& st() const;
+  DriveLink& link() const { return ctx_.link; }
+  uint8_t& run_state(uint8_t node) const { return (st().*family_.run_state)[node]; }
+
+  // ---- Family parts ----
+  virtual void mirror() {}          // first step of each replay tick
+  virtual void poll() = 0;          // the status read started by Timer1
+  virtual void show_poll_counters() {}  // every Timer1 tick
+  virtual bool any_running() = 0;   // exit scan over the listed drives
+  virtual void enter_leaving() {}   // controls off before the restore
+  virtual RestoreOutcome restore_drives() = 0;
+  virtual void restore_failed_stay() {}  // what stays usable after a failed restore
+  virtual void exit_refused() {}          // after the running message
+
+  bool exit_guard() override;
+
+ private:
+  const CommandSpec* find_command(uint8_t code) const;
+  void execute(const CommandSpec& spec, uint8_t node);
+  void publish_pending();
+
+  Family family_;
+  ExitTexts exit_texts_;
+  std::vector<CommandSpec> commands_;
+  PendingCommands pending_;
+  QTimer* timer1_;
+  QTimer* timer2_;
+  SaveChooser save_chooser_;
+  int own_exchanges_ = 0;
+  bool replaying_ = false;
+  bool leaving_ = false;
+};
+
+}  // namespace velmo
