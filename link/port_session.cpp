@@ -8,7 +8,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "link/modbus_frame.h"
 
@@ -104,7 +106,7 @@ void PortSession::readerLoop() {
         deliver(held, first_ns);
         continue;
       }
-      timeout_ms = static_cast<int>((deadline - now + kNsPerMs - 1) / kNsPerMs);
+      timeout_ms = static_cast<int>(std::min<int64_t>((deadline - now + kNsPerMs - 1) / kNsPerMs, INT_MAX));
     }
 
     pollfd fds[2] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}};

@@ -293,6 +293,20 @@ TEST_F(SerialPortTest, ReopensAfterClose) {
   EXPECT_EQ(log.chunks[0].bytes, bytes_of(reply));
 }
 
+TEST_F(SerialPortTest, CloseEndsAWriterStuckOnAFullLine) {
+  ASSERT_EQ(open_error(port), "");
+  std::vector<uint8_t> block(60000, 0x5A);
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(port.SendBytes(block.data(), static_cast<uint16_t>(block.size())));
+  // Nobody reads the master: the writer is left waiting for room on the line.
+  wait_for([] { return false; }, 100);
+  EXPECT_FALSE(port.sendQueueEmpty());
+  port.ClosePort();
+  EXPECT_TRUE(port.sendQueueEmpty());
+  SerialPort again;
+  again.CommName = pty.slave();
+  EXPECT_EQ(open_error(again), "") << "the stuck writer still holds the device";
+}
+
 TEST(SerialPortLifetime, DestroyingAnOpenPortClosesIt) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
