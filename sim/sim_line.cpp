@@ -1,0 +1,297 @@
+#include "sim/sim_line.h"
+
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+
+#include "link/modbus_crc.h"
+#include "link/modbus_frame.h"
+#include "sim/modbus_slave.h"
+#include "sim/port_folder.h"
+#include "sim/pty_pair.h"
+
+namespace velmo::sim {
+namespace {
+
+constexpr int64_t kMs = 1000000;
+constexpr int64_t kSilenceNs = 20 * kMs;  // ends a frame whose length cannot be told
+constexpr int64_t kTickNs = 10 * kMs;     // motion model step
+constexpr int kIdlePollMs = 5;
+
+}  // namespace
+
+int64_t now_ns() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+SimLine::SimLine() : pty_(std::make_unique<PtyPair>()) {
+  thread_ = std::thread([this] { run(); });
+}
+
+SimLine::~SimLine() {
+  stop_thread();
+  for (const auto& link : published_) {
+    char target[PATH_MAX];
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == pty_->slave_path()) unlink(link.c_str());
+  }
+}
+
+void SimLine::stop_thread() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+std::string SimLine::port_path() const { return pty_->slave_path(); }
+
+Station& SimLine::add(std::unique_ptr<Station> station) {
+  std::lock_guard guard(mutex_);
+  station->attach_lock(&mutex_);
+  stations_.push_back(std::move(station));
+  return *stations_.back();
+}
+
+Station* SimLine::station(uint8_t address) {
+  std::lock_guard guard(mutex_);
+  for (auto& s : stations_) {
+    if (s->address() == address) return s.get();
+  }
+  return nullptr;
+}
+
+void SimLine::inject(uint8_t address, Fault fault) {
+  std::lock_guard guard(mutex_);
+  if (fault.times != 0) faults_.push_back({address, fault});
+}
+
+void SimLine::clear_faults() {
+  std::lock_guard guard(mutex_);
+  faults_.clear();
+}
+
+std::vector<JournalEntry> SimLine::journal() const {
+  std::lock_guard guard(mutex_);
+  return journal_;
+}
+
+void SimLine::clear_journal() {
+  std::lock_guard guard(mutex_);
+  journal_.clear();
+  request_count_ = 0;
+}
+
+size_t SimLine::request_count() const {
+  std::lock_guard guard(mutex_);
+  return request_count_;
+}
+
+std::vector<std::vector<uint8_t>> SimLine::requests(std::optional<uint8_t> address) const {
+  std::lock_guard guard(mutex_);
+  std::vector<std::vector<uint8_t>> out;
+  for (const auto& e : journal_) {
+    if (e.is_request && !e.bytes.empty() && (!address || e.bytes[0] == *address)) out.push_back(e.bytes);
+  }
+  return out;
+}
+
+void SimLine::set_reply_delay_ms(int ms) {
+  std::lock_guard guard(mutex_);
+  reply_delay_ms_ = std::max(0, ms);
+}
+
+void SimLine::hang_up() {
+  stop_thread();
+  pty_->close_master();
+}
+
+std::string SimLine::publish(const std::string& name) {
+  const std::string folder = ensure_virtual_port_folder();
+  if (folder.empty() || name.empty() || name.find('/') != std::string::npos) return {};
+  const std::string link = folder + "/" + name;
+  struct stat st{};
+  if (lstat(link.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) return {};
+    unlink(link.c_str());  // a stale link of an earlier run
+  }
+  if (symlink(port_path().c_str(), link.c_str()) != 0) return {};
+  std::lock_guard guard(mutex_);
+  published_.push_back(link);
+  return link;
+}
+
+void SimLine::run() {
+  while (!stop_) {
+    int timeout;
+    {
+      std::lock_guard guard(mutex_);
+      timeout = poll_timeout_ms(now_ns());
+    }
+    pollfd p{pty_->master_fd(), POLLIN, 0};
+    const int rc = ::poll(&p, 1, timeout);
+    const int64_t now = now_ns();
+    std::lock_guard guard(mutex_);
+    if (rc > 0 && (p.revents & POLLIN)) take_bytes(now);
+    else if (rc > 0) usleep(1000);  // hang-up or error on the master: do not spin
+    frame_input(now);
+    if (now - last_tick_ns_ >= kTickNs) tick_stations(now);
+    send_due(now_ns());
+  }
+}
+
+int SimLine::poll_timeout_ms(int64_t now) const {
+  int64_t wait = kIdlePollMs * kMs;
+  if (!input_.empty()) wait = std::min(wait, last_input_ns_ + kSilenceNs - now);
+  if (!outgoing_.empty()) wait = std::min(wait, outgoing_.front().due_ns - now);
+  if (wait <= 0) return 0;
+  return static_cast<int>((wait + kMs - 1) / kMs);
+}
+
+void SimLine::take_bytes(int64_t now) {
+  uint8_t chunk[4096];
+  for (;;) {
+    const ssize_t n = ::read(pty_->master_fd(), chunk, sizeof chunk);
+    if (n <= 0) break;
+    input_.insert(input_.end(), chunk, chunk + n);
+    last_input_ns_ = now;
+  }
+}
+
+void SimLine::frame_input(int64_t now) {
+  while (!input_.empty()) {
+    const size_t need = expected_request_length(input_.data(), input_.size());
+    if (need > 0 && input_.size() >= need) {
+      std::vector<uint8_t> frame(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(need));
+      input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(need));
+      handle_frame(frame.data(), frame.size(), now);
+      continue;
+    }
+    // Incomplete, or a function whose length we cannot tell: line silence ends it.
+    if (now - last_input_ns_ < kSilenceNs) break;
+    std::vector<uint8_t> frame;
+    frame.swap(input_);
+    handle_frame(frame.data(), frame.size(), now);
+    break;
+  }
+}
+
+void SimLine::handle_frame(const uint8_t* frame, size_t length, int64_t now) {
+  journal_.push_back({now, true, std::vector<uint8_t>(frame, frame + length)});
+  ++request_count_;
+  if (length < 4 || !frame_crc_ok(frame, length)) return;  // a slave ignores a damaged frame
+  const uint8_t address = frame[0];
+  if (address == 0) {
+    for (auto& s : stations_) {
+      apply_broadcast(*s, frame, length);
+      if (auto moved = s->take_pending_address()) s->set_address(*moved);
+    }
+    return;
+  }
+  Station* target = nullptr;
+  for (auto& s : stations_) {
+    if (s->address() == address) {
+      target = s.get();
+      break;
+    }
+  }
+  if (!target) return;
+  const std::optional<Fault> fault = match_fault(address, frame, length);
+  if (fault && fault->kind == Fault::Silent) return;  // the request is lost: nothing happens
+  std::vector<uint8_t> reply;
+  if (fault && fault->kind == Fault::Exception) {
+    reply = exception_reply(address, frame[1], fault->exception_code);
+  } else {
+    target->tick(now);
+    reply = answer_request(*target, frame, length);
+    if (auto moved = target->take_pending_address()) target->set_address(*moved);
+  }
+  queue_reply(std::move(reply), fault, now);
+}
+
+std::optional<Fault> SimLine::match_fault(uint8_t address, const uint8_t* frame, size_t length) {
+  const RequestSpan span = request_span(frame, length);
+  for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+    const Fault& f = it->fault;
+    if (it->address != address) continue;
+    if (f.function && *f.function != frame[1]) continue;
+    if (f.reg && !span.covers(*f.reg)) continue;
+    Fault taken = f;
+    if (it->fault.times > 0 && --it->fault.times == 0) faults_.erase(it);
+    return taken;
+  }
+  return std::nullopt;
+}
+
+void SimLine::queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>& fault, int64_t now) {
+  int64_t due = now + reply_delay_ms_ * kMs;
+  std::vector<Outgoing> parts;
+  if (fault) {
+    switch (fault->kind) {
+      case Fault::Late:
+        due += fault->delay_ms * kMs;
+        break;
+      case Fault::BadCrc:
+        if (reply.size() >= 2) reply.back() ^= 0xA5;
+        break;
+      case Fault::WrongAddress:
+        if (reply.size() >= 3) {
+          reply[0] = static_cast<uint8_t>(reply[0] % 247 + 1);
+          append_crc(reply.data(), reply.size() - 2);
+        }
+        break;
+      case Fault::Split: {
+        const size_t first = std::min(reply.size(), static_cast<size_t>(std::max(0, fault->split_at)));
+        parts.push_back({due, std::vector<uint8_t>(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(first))});
+        parts.push_back({due + fault->delay_ms * kMs,
+                         std::vector<uint8_t>(reply.begin() + static_cast<std::ptrdiff_t>(first), reply.end())});
+        break;
+      }
+      case Fault::Short:
+        reply.resize(reply.size() - std::min(reply.size(), static_cast<size_t>(std::max(0, fault->short_by))));
+        break;
+      default:
+        break;
+    }
+  }
+  if (parts.empty()) parts.push_back({due, std::move(reply)});
+  for (auto& part : parts) {
+    if (part.bytes.empty()) continue;
+    auto at = std::upper_bound(outgoing_.begin(), outgoing_.end(), part.due_ns,
+                               [](int64_t t, const Outgoing& o) { return t < o.due_ns; });
+    outgoing_.insert(at, std::move(part));
+  }
+}
+
+void SimLine::send_due(int64_t now) {
+  while (!outgoing_.empty() && outgoing_.front().due_ns <= now) {
+    Outgoing out = std::move(outgoing_.front());
+    outgoing_.erase(outgoing_.begin());
+    size_t done = 0;
+    int stalls = 0;
+    while (done < out.bytes.size()) {
+      const ssize_t n = ::write(pty_->master_fd(), out.bytes.data() + done, out.bytes.size() - done);
+      if (n > 0) {
+        done += static_cast<size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EAGAIN && ++stalls < 100) {
+        usleep(1000);
+        continue;
+      }
+      break;  // nobody reads the line: the rest is lost, as on a real wire
+    }
+    journal_.push_back({now_ns(), false, std::move(out.bytes)});
+  }
+}
+
+void SimLine::tick_stations(int64_t now) {
+  last_tick_ns_ = now;
+  for (auto& s : stations_) s->tick(now);
+}
+
+}  // namespace velmo::sim

@@ -1,0 +1,105 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/station.h"
+#include "sim/stations.h"
+
+namespace velmo::sim {
+
+class PtyPair;
+
+struct JournalEntry {
+  int64_t t_ns;  // steady clock
+  bool is_request;
+  std::vector<uint8_t> bytes;
+};
+
+// A misbehaviour of one station, applied to the requests it matches.
+struct Fault {
+  enum Kind { Silent, Late, BadCrc, WrongAddress, Exception, Split, Short };
+  Kind kind = Silent;
+  int delay_ms = 0;            // Late: reply after this; Split: gap between the parts
+  uint8_t exception_code = 4;  // Exception
+  int split_at = 3;            // Split: bytes in the first part
+  int short_by = 2;            // Short: bytes cut from the end
+  int times = 1;               // matching requests it applies to; -1 = until cleared
+  std::optional<uint16_t> reg;  // only requests whose register range covers this register
+  std::optional<uint8_t> function;
+};
+
+// A line of stations on one pty, served from its own thread. Requests are
+// framed by their length (and by silence for anything unknown), checked for
+// their CRC (a bad one is ignored, as a real slave does) and routed by
+// address; unknown addresses stay silent.
+class SimLine {
+ public:
+  SimLine();  // throws std::runtime_error when no pty can be had
+  ~SimLine();
+  SimLine(const SimLine&) = delete;
+  SimLine& operator=(const SimLine&) = delete;
+
+  std::string port_path() const;
+  Station& add(std::unique_ptr<Station> station);
+  Station* station(uint8_t address);
+  void inject(uint8_t address, Fault fault);
+  void clear_faults();
+
+  std::vector<JournalEntry> journal() const;
+  void clear_journal();
+  size_t request_count() const;  // complete frames received (any CRC, any address)
+  // Requests in the journal, optionally only those of one station.
+  std::vector<std::vector<uint8_t>> requests(std::optional<uint8_t> address = std::nullopt) const;
+
+  void set_reply_delay_ms(int ms);  // every reply is sent this late
+  void hang_up();                   // closes the master: the program's reader sees a hang-up
+  std::string publish(const std::string& name);  // symlink in the virtual-port folder
+
+  std::recursive_mutex& lock() { return mutex_; }
+
+ private:
+  struct Outgoing {
+    int64_t due_ns;
+    std::vector<uint8_t> bytes;
+  };
+  struct InjectedFault {
+    uint8_t address;
+    Fault fault;
+  };
+
+  void run();
+  void stop_thread();
+  void take_bytes(int64_t now);
+  void frame_input(int64_t now);
+  void handle_frame(const uint8_t* frame, size_t length, int64_t now);
+  std::optional<Fault> match_fault(uint8_t address, const uint8_t* frame, size_t length);
+  void queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>& fault, int64_t now);
+  void send_due(int64_t now);
+  void tick_stations(int64_t now);
+  int poll_timeout_ms(int64_t now) const;
+
+  std::unique_ptr<PtyPair> pty_;
+  mutable std::recursive_mutex mutex_;
+  std::vector<std::unique_ptr<Station>> stations_;
+  std::vector<InjectedFault> faults_;
+  std::vector<JournalEntry> journal_;
+  size_t request_count_ = 0;
+  int reply_delay_ms_ = 0;
+  std::vector<uint8_t> input_;
+  int64_t last_input_ns_ = 0;
+  std::vector<Outgoing> outgoing_;
+  int64_t last_tick_ns_ = 0;
+  std::vector<std::string> published_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+int64_t now_ns();
+
+}  // namespace velmo::sim

@@ -1,0 +1,58 @@
+#pragma once
+#include <bitset>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace velmo::sim {
+
+// One drive on the simulated line: a map of 16-bit registers with hooks for
+// the drive's behaviour. Only registers that were defined exist; requests that
+// touch any other register get exception 02.
+class Station {
+ public:
+  explicit Station(uint8_t address);
+  virtual ~Station();
+  Station(const Station&) = delete;
+  Station& operator=(const Station&) = delete;
+
+  uint8_t address() const;
+  void set_address(uint8_t address);
+
+  uint16_t reg(uint16_t r) const;
+  void set_reg(uint16_t r, uint16_t v);
+  bool has_reg(uint16_t r) const;
+  void define_regs(uint16_t first, uint16_t count, uint16_t value = 0);
+  void undefine_reg(uint16_t r);
+
+  // Drive behaviour, called under the line's lock on the line's thread.
+  // on_write: store the value (the default does) and return true, or return
+  // false to refuse the write with exception 04.
+  virtual bool on_write(uint16_t r, uint16_t v);
+  virtual void on_read(uint16_t r);
+  virtual void tick(int64_t now_ns);
+
+  // A write that changed the station number is answered from the old
+  // address; the line moves the station once the reply is on its way.
+  std::optional<uint8_t> take_pending_address();
+
+  // The lock that guards this station's registers: its own until it is added
+  // to a line, the line's afterwards.
+  std::recursive_mutex& lock() const { return *lock_; }
+  void attach_lock(std::recursive_mutex* line_lock) { lock_ = line_lock; }
+
+ protected:
+  void move_address_after_reply(uint8_t new_address) { pending_address_ = new_address; }
+
+ private:
+  uint8_t address_;
+  std::optional<uint8_t> pending_address_;
+  std::vector<uint16_t> values_;
+  std::unique_ptr<std::bitset<65536>> defined_;
+  mutable std::recursive_mutex own_lock_;
+  std::recursive_mutex* lock_ = &own_lock_;
+};
+
+}  // namespace velmo::sim
