@@ -60,6 +60,7 @@ bool ServoStation::on_write(uint16_t r, uint16_t v) {
   }
   if (r >= layout_.home && r <= layout_.reverse_limit) return point_write(r, v);
   if (is_self_learning_reg(r)) return self_learning_write(r, v);
+  if (r == kRunMode && v != kRunModeBus) direction_ = 0;  // leaving bus control stops bus motion
   const bool ok = DriveStation::on_write(r, v);
   publish();
   return ok;

@@ -19,6 +19,9 @@ void Station::set_address(uint8_t address) {
 
 uint16_t Station::reg(uint16_t r) const {
   std::lock_guard guard(lock());
+  if (!pinned_.empty()) {
+    if (auto it = pinned_.find(r); it != pinned_.end()) return it->second;
+  }
   return values_[r];
 }
 
@@ -43,6 +46,16 @@ void Station::define_regs(uint16_t first, uint16_t count, uint16_t value) {
 void Station::undefine_reg(uint16_t r) {
   std::lock_guard guard(lock());
   defined_->reset(r);
+}
+
+void Station::pin_reg(uint16_t r, uint16_t v) {
+  std::lock_guard guard(lock());
+  pinned_[r] = v;
+}
+
+void Station::unpin_reg(uint16_t r) {
+  std::lock_guard guard(lock());
+  pinned_.erase(r);
 }
 
 bool Station::on_write(uint16_t r, uint16_t v) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <bitset>
+#include <map>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,10 @@ class Station {
   bool has_reg(uint16_t r) const;
   void define_regs(uint16_t first, uint16_t count, uint16_t value = 0);
   void undefine_reg(uint16_t r);
+  // A pinned register reads the given value whatever the drive's model or a
+  // write puts there (e.g. a status word a test wants to see as is).
+  void pin_reg(uint16_t r, uint16_t v);
+  void unpin_reg(uint16_t r);
 
   // Drive behaviour, called under the line's lock on the line's thread.
   // on_write: store the value (the default does) and return true, or return
@@ -51,6 +56,7 @@ class Station {
   std::optional<uint8_t> pending_address_;
   std::vector<uint16_t> values_;
   std::unique_ptr<std::bitset<65536>> defined_;
+  std::map<uint16_t, uint16_t> pinned_;
   mutable std::recursive_mutex own_lock_;
   std::recursive_mutex* lock_ = &own_lock_;
 };

@@ -94,6 +94,24 @@ TEST_F(ServoLine, SpeedRampsWithItsSignAndStops) {
   EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitStopped);
 }
 
+TEST_F(ServoLine, LeavingBusControlStopsTheMotor) {
+  take_over(1, kModeSpeed);
+  ASSERT_TRUE(m.write(1, kCommand, kCmdForward));
+  ASSERT_TRUE(wait_for([&] { return speed(1) > 0; }));
+  ASSERT_TRUE(m.write(1, kRunMode, 1));
+  EXPECT_TRUE(wait_for([&] { return speed(1) == 0; }));
+  EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitStopped);
+}
+
+TEST_F(ServoLine, PinnedStatusWordIsReadAsIs) {
+  servo1->pin_reg(kStatusWord, 0x0108);
+  servo1->advance(0.1);
+  EXPECT_EQ(m.read(1, kStatusWord), 0x0108);
+  servo1->unpin_reg(kStatusWord);
+  servo1->advance(0.1);
+  EXPECT_EQ(m.read(1, kStatusWord), kBitSafetySwitch | kBitStopped);
+}
+
 TEST_F(ServoLine, TorqueModeRunsToItsSpeedLimitAndShowsLocks) {
   take_over(2, kModeTorque);
   ASSERT_TRUE(m.write(2, kTorqueShaftLock, 1));
