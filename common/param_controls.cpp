@@ -1,0 +1,138 @@
+#include "common/param_controls.h"
+
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include "common/param_codec.h"
+
+namespace velmo {
+
+QValidator::State RowValidator::validate(QString& input, int&) const {
+  return text_allowed(row_, input) ? Acceptable : Invalid;
+}
+
+ParamEdit::ParamEdit(const ParamRow& row, QWidget* parent) : QLineEdit(parent), row_(row) {
+  setObjectName(QString::fromLatin1(row.control));
+  setText(row.form_text);
+  setToolTip(row.hint);
+  if (row.kind == RowKind::Display) {
+    setReadOnly(true);
+  } else {
+    setValidator(new RowValidator(row_, this));
+    if (row.max_length > 0) setMaxLength(row.max_length);
+  }
+}
+
+void ParamEdit::focus_next() {
+  moving_on_ = true;
+  focusNextChild();
+  moving_on_ = false;
+}
+
+void ParamEdit::keyPressEvent(QKeyEvent* event) {
+  if (!isReadOnly() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    event->accept();
+    emit entered();
+    return;
+  }
+  QLineEdit::keyPressEvent(event);
+}
+
+void ParamEdit::focusOutEvent(QFocusEvent* event) {
+  QLineEdit::focusOutEvent(event);
+  if (moving_on_ || isReadOnly()) return;
+  if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) return;
+  emit left();
+}
+
+ParamCombo::ParamCombo(const ParamRow& row, QWidget* parent) : QComboBox(parent), row_(row) {
+  setObjectName(QString::fromLatin1(row.control));
+  setFocusPolicy(Qt::StrongFocus);
+  for (const auto& item : row.items) addItem(item.text, item.value);
+  setCurrentIndex(findText(row.form_text));
+  setToolTip(row.hint);
+}
+
+void ParamCombo::wheelEvent(QWheelEvent* event) { event->ignore(); }
+
+namespace {
+
+constexpr int kRowsPerColumn = 13;
+
+QGroupBox* box_for(const ParamTable& table, const ParamRow& row, const std::vector<std::vector<QGroupBox*>>& boxes) {
+  const auto& defs = table.groups[row.group].boxes;
+  for (size_t b = 0; b < defs.size(); ++b)
+    if (defs[b].layouts & row.layouts) return boxes[row.group][b];
+  return nullptr;
+}
+
+}  // namespace
+
+BuiltControls build_param_controls(const ParamTable& table, QTabWidget* tabs) {
+  BuiltControls built;
+  built.by_row.assign(table.rows.size(), nullptr);
+
+  std::vector<QGridLayout*> page_grids;
+  std::vector<int> groups_on_page(table.tabs.size(), 0);
+  for (const QString& caption : table.tabs) {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheet%1").arg(built.pages.size() + 1));
+    auto* grid = new QGridLayout(page);
+    tabs->addTab(page, caption);
+    built.pages.push_back(page);
+    page_grids.push_back(grid);
+  }
+
+  // Boxes: the alternatives of one group (one per layout) share a place.
+  std::vector<std::vector<QGroupBox*>> boxes(table.groups.size());
+  std::vector<std::vector<QGridLayout*>> box_grids(table.groups.size());
+  for (size_t g = 0; g < table.groups.size(); ++g) {
+    const GroupDef& def = table.groups[g];
+    const int slot = groups_on_page[def.tab]++;
+    for (const auto& b : def.boxes) {
+      auto* box = new QGroupBox(b.caption);
+      box->setObjectName(QString::fromLatin1(b.name));
+      auto* grid = new QGridLayout(box);
+      page_grids[def.tab]->addWidget(box, slot / 2, slot % 2, Qt::AlignTop);
+      boxes[g].push_back(box);
+      box_grids[g].push_back(grid);
+      built.boxes.push_back(box);
+    }
+  }
+
+  std::vector<std::vector<int>> rows_in_box(table.groups.size());
+  for (size_t g = 0; g < table.groups.size(); ++g) rows_in_box[g].assign(boxes[g].size(), 0);
+
+  for (size_t i = 0; i < table.rows.size(); ++i) {
+    const ParamRow& row = table.rows[i];
+    if (!row.control) continue;
+    QGroupBox* box = box_for(table, row, boxes);
+    if (!box) continue;
+    const auto b = static_cast<size_t>(std::find(boxes[row.group].begin(), boxes[row.group].end(), box) -
+                                       boxes[row.group].begin());
+    QGridLayout* grid = box_grids[row.group][b];
+    const int n = rows_in_box[row.group][b]++;
+    const int line = n % kRowsPerColumn, column = 3 * (n / kRowsPerColumn);
+
+    QWidget* control = nullptr;
+    if (row.kind == RowKind::List)
+      control = new ParamCombo(row, box);
+    else
+      control = new ParamEdit(row, box);
+    if (row.has(kRowDisabled)) control->setEnabled(false);
+    grid->addWidget(new QLabel(row.label(), box), line, column);
+    grid->addWidget(control, line, column + 1);
+    grid->addWidget(new QLabel(row.unit, box), line, column + 2);
+    built.by_row[i] = control;
+  }
+  for (auto* grid : page_grids) grid->setRowStretch(grid->rowCount(), 1);
+  return built;
+}
+
+}  // namespace velmo

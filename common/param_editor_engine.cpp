@@ -1,0 +1,468 @@
+#include "common/param_editor_engine.h"
+
+#include <QApplication>
+#include <QTabWidget>
+
+#include <exception>
+
+#include "common/form_access.h"
+#include "common/station_change.h"
+#include "common/status_line.h"
+#include "main/drive_link.h"
+
+namespace velmo {
+
+namespace {
+const QString kWriteOk = QStringLiteral("参数修改成功");
+const QString kWriteFail = QStringLiteral("参数修改失败");
+}  // namespace
+
+ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const ParamTable& table, ParamEditorHooks& hooks,
+                                     EditorConfig config, FormLookup forms)
+    : QObject(form),
+      link_(link),
+      st_(link.st),
+      form_(form),
+      table_(table),
+      hooks_(hooks),
+      config_(std::move(config)),
+      forms_(std::move(forms)),
+      image_(kImageSize, 0) {
+  for (const auto& row : table_.rows) items_.push_back(row.items);
+  wait_timer_.setInterval(20);
+  connect(&wait_timer_, &QTimer::timeout, this, &ParamEditorEngine::pump_waiting);
+}
+
+void ParamEditorEngine::build_controls(QTabWidget* pages) {
+  built_ = build_param_controls(table_, pages);
+  for (size_t i = 0; i < table_.rows.size(); ++i) {
+    const ParamRow& row = table_.rows[i];
+    if (auto* edit = qobject_cast<ParamEdit*>(built_.by_row[i])) {
+      connect(edit, &ParamEdit::entered, this, [this, &row] { enter(row); });
+      connect(edit, &ParamEdit::left, this, [this, &row] { leave(row); });
+    } else if (auto* combo = qobject_cast<ParamCombo*>(built_.by_row[i])) {
+      connect(combo, &QComboBox::activated, this, [this, &row](int index) { pick(row, index); });
+    }
+  }
+}
+
+void ParamEditorEngine::select(int node, int layout) {
+  node_ = node;
+  layout_ = layout;
+}
+
+std::vector<int> ParamEditorEngine::groups_in_layout() const {
+  std::vector<int> groups;
+  for (size_t g = 0; g < table_.groups.size(); ++g)
+    if (!group_rows(table_, static_cast<int>(g), layout_).empty()) groups.push_back(static_cast<int>(g));
+  return groups;
+}
+
+QWidget* ParamEditorEngine::control_of(const ParamRow& row) const {
+  const auto i = &row - table_.rows.data();
+  if (i < 0 || static_cast<size_t>(i) >= built_.by_row.size()) return nullptr;
+  return built_.by_row[static_cast<size_t>(i)];
+}
+
+const ListItems& ParamEditorEngine::items_of(const ParamRow& row) const {
+  return items_[static_cast<size_t>(&row - table_.rows.data())];
+}
+
+void ParamEditorEngine::set_items(const ParamRow& row, ListItems items) {
+  auto* combo = qobject_cast<QComboBox*>(control_of(row));
+  const int old = combo ? combo->currentIndex() : -1;
+  const auto& before = items_of(row);
+  const bool had_value = old >= 0 && static_cast<size_t>(old) < before.size();
+  const int32_t shown = had_value ? before[static_cast<size_t>(old)].value : 0;
+  items_[static_cast<size_t>(&row - table_.rows.data())] = std::move(items);
+  if (!combo) return;
+  const QSignalBlocker quiet(combo);
+  combo->clear();
+  for (const auto& item : items_of(row)) combo->addItem(item.text, item.value);
+  combo->setCurrentIndex(had_value ? item_index(items_of(row), shown) : -1);
+}
+
+void ParamEditorEngine::select_value(const ParamRow& row, int32_t value) {
+  if (auto* combo = qobject_cast<QComboBox*>(control_of(row))) {
+    const QSignalBlocker quiet(combo);
+    combo->setCurrentIndex(item_index(items_of(row), value));
+  }
+}
+
+void ParamEditorEngine::show_row(const ParamRow& row, ValueSource source) {
+  if (row.reg < 0 || row.has(kNoGroupIO)) return;
+  if (row.has(kStation) && source == ValueSource::File) return;  // a file never renumbers the node
+  const int32_t v = image_[static_cast<size_t>(row.reg)];
+  if (QWidget* c = control_of(row)) {
+    if (auto* combo = qobject_cast<QComboBox*>(c)) {
+      // A value no item carries shows blank and stays in the image as it is.
+      const QSignalBlocker quiet(combo);
+      combo->setCurrentIndex(item_index(items_of(row), v));
+    } else if (auto* edit = qobject_cast<QLineEdit*>(c)) {
+      if (row.kind == RowKind::Display)
+        edit->setText(display_text(row, v));
+      else
+        edit->setText(number_text(row, v, row.codec.split ? image_[static_cast<size_t>(row.reg) + 1] : 0));
+    }
+  }
+  hooks_.value_passed(row, v, source);
+}
+
+void ParamEditorEngine::show_group(int group, ValueSource source) {
+  for (const ParamRow* row : group_rows(table_, group, layout_)) show_row(*row, source);
+}
+
+bool ParamEditorEngine::clamp_station(const ParamRow& row, QString* text) {
+  const QString clamped = clamp_text(row, *text, row_range(row));
+  const auto station = free_station(st_, clamped.toInt(), node_);
+  if (!station) return false;
+  *text = QString::number(*station);
+  return true;
+}
+
+void ParamEditorEngine::take_row(const ParamRow& row) {
+  QWidget* c = control_of(row);
+  if (!c || row.reg < 0 || row.kind == RowKind::Display) return;
+  if (auto* combo = qobject_cast<QComboBox*>(c)) {
+    const int index = combo->currentIndex();
+    const auto& items = items_of(row);
+    // A blank list keeps the raw value it was shown from.
+    if (index >= 0 && static_cast<size_t>(index) < items.size())
+      image_[static_cast<size_t>(row.reg)] = items[static_cast<size_t>(index)].value;
+    return;
+  }
+  auto* edit = qobject_cast<QLineEdit*>(c);
+  if (!edit) return;
+  const ParamRange range = row.has(kDynamicRange) ? hooks_.dynamic_range(row) : row_range(row);
+  const QString text = clamp_text(row, edit->text(), range);
+  edit->setText(text);
+  const auto values = encode_text(row, text);
+  for (size_t k = 0; k < values.size(); ++k) image_[static_cast<size_t>(row.reg) + k] = values[k];
+}
+
+bool ParamEditorEngine::take_group(int group) {
+  bool ok = true;
+  for (const ParamRow* row : group_rows(table_, group, layout_)) {
+    if (row->has(kStation)) {
+      auto* edit = qobject_cast<QLineEdit*>(control_of(*row));
+      QString text = edit ? edit->text() : QString::number(node_);
+      if (!clamp_station(*row, &text)) {
+        ok = false;
+        text = QString::number(node_);
+      }
+      if (edit) edit->setText(text);
+      image_[static_cast<size_t>(row->reg)] = text.toInt();
+      continue;
+    }
+    take_row(*row);
+  }
+  return ok;
+}
+
+bool ParamEditorEngine::leave(const ParamRow& row) {
+  auto* edit = qobject_cast<QLineEdit*>(control_of(row));
+  if (!edit || row.kind != RowKind::Number || row.reg < 0) return false;
+  QString text = edit->text();
+  if (row.has(kStation)) {
+    if (!clamp_station(row, &text)) {
+      // Every address up to 247 is taken: the node keeps its number.
+      edit->setText(QString::number(node_));
+      image_[static_cast<size_t>(row.reg)] = node_;
+      staged_ = {};
+      status(kWriteFail);
+      log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
+      return false;
+    }
+  } else {
+    text = clamp_text(row, text, row.has(kDynamicRange) ? hooks_.dynamic_range(row) : row_range(row));
+  }
+  edit->setText(text);
+  const auto values = encode_text(row, text);
+  for (size_t k = 0; k < values.size(); ++k) image_[static_cast<size_t>(row.reg) + k] = values[k];
+  staged_ = {row.reg, values};
+  st_.param_reg = static_cast<uint8_t>(row.reg);
+  st_.param_value = values.front();
+  return true;
+}
+
+void ParamEditorEngine::enter(const ParamRow& row) {
+  auto* edit = qobject_cast<ParamEdit*>(control_of(row));
+  const bool ok = leave(row);
+  if (edit) edit->focus_next();
+  if (!ok) return;
+  const Staged staged = staged_;
+  const int node = node_;
+  when_line_free(
+      [this, staged, node] {
+        Hold hold(*this);
+        if (!hold || node != node_) return;
+        link_.delay(config_.enter_write_delay_ms);
+        for (size_t k = 0; k < staged.values.size(); ++k) write_single(staged.reg + static_cast<int>(k), staged.values[k]);
+      },
+      [this] {
+        status(kWriteFail);
+        log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
+      });
+}
+
+void ParamEditorEngine::pick(const ParamRow& row, int index) {
+  const auto& items = items_of(row);
+  if (index < 0 || static_cast<size_t>(index) >= items.size() || row.reg < 0) return;
+  const int32_t v = items[static_cast<size_t>(index)].value;
+  image_[static_cast<size_t>(row.reg)] = v;
+  staged_ = {row.reg, {v}};
+  st_.param_reg = static_cast<uint8_t>(row.reg);
+  st_.param_value = v;
+  const int node = node_;
+  const int reg = row.reg;
+  when_line_free(
+      [this, node, reg, v] {
+        Hold hold(*this);
+        if (!hold || node != node_) return;
+        if (config_.pick_write_delay_ms > 0) link_.delay(config_.pick_write_delay_ms);
+        write_single(reg, v);
+      },
+      [this] {
+        status(kWriteFail);
+        log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
+      });
+}
+
+// ---- The line ----
+
+bool ParamEditorEngine::line_free() const { return !busy_ && st_.write_busy == 0 && st_.sending == 0; }
+
+bool ParamEditorEngine::take_line() {
+  if (!line_free()) return false;
+  busy_ = true;
+  st_.write_busy = 1;
+  focus_before_ = QApplication::focusWidget();
+  hooks_.set_busy(true);
+  return true;
+}
+
+void ParamEditorEngine::release_line() {
+  st_.write_busy = 0;
+  busy_ = false;
+  hooks_.set_busy(false);
+  if (focus_before_ && focus_before_->isEnabled() && focus_before_->isVisible()) focus_before_->setFocus();
+}
+
+void ParamEditorEngine::when_line_free(std::function<void()> action, std::function<void()> give_up) {
+  if (waiting_.empty() && line_free()) {
+    action();
+    return;
+  }
+  waiting_.push_back({std::move(action), std::move(give_up), tick_ms() + config_.line_wait_ms});
+  wait_timer_.start();
+}
+
+void ParamEditorEngine::pump_waiting() {
+  while (!waiting_.empty()) {
+    if (line_free()) {
+      auto w = std::move(waiting_.front());
+      waiting_.pop_front();
+      w.action();
+      continue;
+    }
+    if (tick_ms() > waiting_.front().deadline_ms) {
+      auto w = std::move(waiting_.front());
+      waiting_.pop_front();
+      if (w.give_up) w.give_up();
+      continue;
+    }
+    return;
+  }
+  wait_timer_.stop();
+}
+
+void ParamEditorEngine::run_menu_operation(std::function<void()> operation) {
+  if (st_.write_busy || busy_) return;
+  when_line_free(std::move(operation));
+}
+
+// ---- Exchanges ----
+
+bool ParamEditorEngine::read_block(const ParamBlock& block) {
+  st_.node_addr = static_cast<uint8_t>(node_);
+  if (!link_.read_registers(static_cast<uint16_t>(block.start), static_cast<uint16_t>(block.count))) return false;
+  const QString reading = QStringLiteral("正在读取参数...");
+  set_panel(form_, config_.reading_line_names_node ? node_line(node_, reading) : reading);
+  for (int k = 0; k < block.count; ++k) {
+    const int reg = block.start + k;
+    const int32_t v = link_.reply_word(k);
+    if (reg >= 0 && reg < kImageSize) image_[static_cast<size_t>(reg)] = v;
+    add_line(form_, config_.dump_memo, QString::number(reg) + QString(10, QLatin1Char(' ')) + QString::number(v));
+  }
+  return true;
+}
+
+bool ParamEditorEngine::read_group(int group) {
+  bool ok = true;
+  // Every block is asked for even after a refused one; the group shows only when all came.
+  for (const auto& block : read_blocks(table_, group, layout_)) ok = read_block(block) && ok;
+  if (ok) {
+    show_group(group, ValueSource::Drive);
+  } else {
+    log_failure(table_.groups[static_cast<size_t>(group)].read_fail);
+    set_flag(config_.read_error, 1);
+  }
+  return ok;
+}
+
+int32_t ParamEditorEngine::download_value(const ParamRow& row, int32_t v) const {
+  // A download never resets the drive or starts a self-learning run.
+  if ((row.has(kFactoryReset) || row.has(kStartsLearning)) && v != row.safe_value) return row.safe_value;
+  return v;
+}
+
+void ParamEditorEngine::after_accepted(const std::vector<int>& regs) {
+  int new_station = 0;
+  for (int reg : regs) {
+    const ParamRow* row = table_.row_by_reg(reg, layout_);
+    if (!row || row->reg != reg) continue;
+    hooks_.value_passed(*row, image_[static_cast<size_t>(reg)], ValueSource::Written);
+    if (row->has(kStation) && image_[static_cast<size_t>(reg)] != node_) new_station = image_[static_cast<size_t>(reg)];
+  }
+  if (new_station > 0) apply_station_change(new_station);
+}
+
+void ParamEditorEngine::apply_station_change(int to) {
+  const int from = node_;
+  renumber_node(st_, forms_, config_.family, from, to);
+  node_ = to;
+  st_.node_addr = static_cast<uint8_t>(to);
+  hooks_.station_changed(from, to);
+  emit node_moved(from, to);
+}
+
+bool ParamEditorEngine::write_single(int reg, int32_t wire) {
+  st_.node_addr = static_cast<uint8_t>(node_);
+  const bool ok = link_.write_register(static_cast<uint16_t>(reg), wire);
+  if (ok) {
+    status(kWriteOk);
+    log_success(kWriteOk, config_.single_lines_timed);
+    if (reg >= 0 && reg < kImageSize) image_[static_cast<size_t>(reg)] = wire;
+    after_accepted({reg});
+  } else {
+    status(kWriteFail);
+    log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
+  }
+  return ok;
+}
+
+bool ParamEditorEngine::write_group(int group, bool download) {
+  const GroupDef& def = table_.groups[static_cast<size_t>(group)];
+  if (!take_group(group)) {
+    log_failure(def.write_fail);
+    set_flag(config_.write_error, 1);
+    return false;
+  }
+  bool ok = true;
+  for (const auto& block : write_blocks(table_, group, layout_)) {
+    std::vector<int32_t> values;
+    std::vector<const ParamRow*> substituted;
+    std::vector<int> regs;
+    for (int k = 0; k < block.count; ++k) {
+      const int reg = block.start + k;
+      int32_t v = image_[static_cast<size_t>(reg)];
+      if (const ParamRow* row = table_.row_by_reg(reg, layout_); row && row->reg == reg) {
+        const int32_t safe = download_value(*row, v);
+        if (safe != v) substituted.push_back(row);
+        v = safe;
+      }
+      values.push_back(v);
+      regs.push_back(reg);
+    }
+    st_.node_addr = static_cast<uint8_t>(node_);
+    const bool accepted = block.function == 6 ? link_.write_register(static_cast<uint16_t>(block.start), values[0])
+                                              : link_.write_registers(static_cast<uint16_t>(block.start), values);
+    if (accepted) {
+      for (const ParamRow* row : substituted) {
+        image_[static_cast<size_t>(row->reg)] = row->safe_value;
+        show_row(*row, ValueSource::Written);
+      }
+      after_accepted(regs);
+    } else {
+      // One line per failed block where the blocks have their own texts, else one per group.
+      if (ok || def.block_fail_texts) log_failure(block.fail_text);
+      ok = false;
+    }
+  }
+  if (!ok) set_flag(config_.write_error, 1);
+  if (download)
+    for (const ParamRow* row : download_singles(table_, group, layout_))
+      for (int k = 0; k < row->reg_count(); ++k) write_single(row->reg + k, image_[static_cast<size_t>(row->reg + k)]);
+  return ok;
+}
+
+bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
+  set_flag(config_.read_error, 0);
+  Hold hold(*this);
+  if (!hold) return false;
+  bool ok = true;
+  try {
+    status(QStringLiteral("开始读取菜单"));
+    clear_dump(dump_header);
+    for (int g : groups_in_layout())
+      if (!read_group(g)) {
+        ok = false;
+        break;
+      }
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  const QString result = ok ? QStringLiteral("菜单读取成功") : QStringLiteral("菜单读取失败");
+  status(result);
+  ok ? log_success(result) : log_failure(result);
+  return ok;
+}
+
+bool ParamEditorEngine::download() {
+  set_flag(config_.write_error, 0);
+  Hold hold(*this);
+  if (!hold) return false;
+  bool ok = true;
+  try {
+    status(QStringLiteral("开始下载菜单"));
+    for (int g : groups_in_layout()) {
+      if (write_blocks(table_, g, layout_).empty() && download_singles(table_, g, layout_).empty()) continue;
+      if (!write_group(g, true)) {
+        ok = false;
+        if (config_.download_stops_on_failure) break;
+      }
+    }
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  const QString result = ok ? QStringLiteral("菜单下载成功") : QStringLiteral("菜单下载失败");
+  status(result);
+  ok ? log_success(result) : log_failure(result);
+  return ok;
+}
+
+// ---- Status and logs ----
+
+void ParamEditorEngine::status(const QString& message) { set_panel(form_, node_line(node_, message)); }
+
+void ParamEditorEngine::log_success(const QString& message, bool timed) {
+  const QString line = node_line(node_, message);
+  add_line(form_, config_.success_memo, timed ? timed_line(line) : line);
+}
+
+void ParamEditorEngine::log_failure(const QString& message, bool timed, const QString& suffix) {
+  const QString line = node_line(node_, message) + suffix;
+  add_line(form_, config_.failure_memo, timed ? timed_line(line) : line);
+}
+
+void ParamEditorEngine::clear_dump(const QStringList& header) {
+  auto* dump = control<QPlainTextEdit>(form_, config_.dump_memo);
+  dump->clear();
+  for (const QString& line : header) dump->appendPlainText(line);
+}
+
+void ParamEditorEngine::set_flag(uint8_t DriveLinkState::*flag, uint8_t v) {
+  if (flag) st_.*flag = v;
+}
+
+}  // namespace velmo

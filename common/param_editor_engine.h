@@ -1,0 +1,193 @@
+#pragma once
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "common/node_lists.h"
+#include "common/param_blocks.h"
+#include "common/param_codec.h"
+#include "common/param_controls.h"
+#include "common/param_row.h"
+#include "main/drive_link_state.h"
+
+class QTabWidget;
+
+namespace velmo {
+
+class DriveLink;
+
+// Where a value shown or written came from.
+enum class ValueSource {
+  Drive,    // an accepted read
+  File,     // a menu file
+  Written,  // a write the drive accepted
+};
+
+// What an editor adds to the engine for the rows that need code.
+class ParamEditorHooks {
+ public:
+  virtual ~ParamEditorHooks() = default;
+  // Range of a kDynamicRange row at the moment its field is left.
+  virtual ParamRange dynamic_range(const ParamRow& row) { return row_range(row); }
+  // A row's value was shown in its control or accepted by the drive.
+  virtual void value_passed(const ParamRow& /*row*/, int32_t /*wire*/, ValueSource /*source*/) {}
+  // An exchange of the editor starts (true) or ends (false).
+  virtual void set_busy(bool /*busy*/) {}
+  // The drive took a new station number; records and node lists have moved.
+  virtual void station_changed(int /*from*/, int /*to*/) {}
+};
+
+struct EditorConfig {
+  NodeListGroup family = NodeListGroup::Servo;  // whose node lists a station change rebuilds
+  const char* success_memo = "Memo2";
+  const char* failure_memo = "Memo3";
+  const char* dump_memo = "Memo4";
+  bool reading_line_names_node = false;  // "节点n：正在读取参数..." rather than the bare text
+  int enter_write_delay_ms = 100;
+  int pick_write_delay_ms = 100;
+  bool single_lines_timed = true;
+  QString single_fail_suffix;            // appended to the failure log line of a single write
+  bool download_stops_on_failure = true;
+  uint8_t DriveLinkState::*read_error = nullptr;   // mirrored error flags of the family
+  uint8_t DriveLinkState::*write_error = nullptr;
+  int line_wait_ms = 5000;               // how long a single write waits for a busy line
+};
+
+// The table-driven parameter editor: controls built from a table's rows, the
+// parameter image, single writes on Enter or a pick, group reads and writes
+// and the menu read and download sequences. One engine per menu editor.
+class ParamEditorEngine : public QObject {
+  Q_OBJECT
+ public:
+  static constexpr int kImageSize = 201;
+
+  ParamEditorEngine(DriveLink& link, QWidget* form, const ParamTable& table, ParamEditorHooks& hooks,
+                    EditorConfig config, FormLookup forms);
+
+  void build_controls(QTabWidget* pages);
+  const BuiltControls& controls() const { return built_; }
+  const ParamTable& table() const { return table_; }
+  const EditorConfig& config() const { return config_; }
+
+  // ---- The node and layout the editor works on ----
+  void select(int node, int layout);
+  int node() const { return node_; }
+  int layout() const { return layout_; }
+  std::vector<int> groups_in_layout() const;
+
+  // ---- Image and controls ----
+  std::vector<int32_t>& image() { return image_; }
+  int32_t value(int reg) const { return reg >= 0 && reg < kImageSize ? image_[reg] : 0; }
+  QWidget* control_of(const ParamRow& row) const;
+  const ParamRow* row_of(const QString& control) const { return table_.row_by_control(control); }
+  const ListItems& items_of(const ParamRow& row) const;
+  // Swaps a list's items; the list then shows the value it showed before (blank if no item carries it).
+  void set_items(const ParamRow& row, ListItems items);
+  // Selects the item carrying `value` (blank when none does); the image is untouched.
+  void select_value(const ParamRow& row, int32_t value);
+  void show_row(const ParamRow& row, ValueSource source);
+  void show_group(int group, ValueSource source);
+  // Controls of a group into the image (number fields clamped first).
+  // False when a station number was refused.
+  bool take_group(int group);
+
+  // ---- The line ----
+  bool busy() const { return busy_; }
+  bool line_free() const;
+  // Holds the line (write_busy) for an operation of this editor.
+  class Hold {
+   public:
+    explicit Hold(ParamEditorEngine& e) : e_(e), held_(e.take_line()) {}
+    ~Hold() {
+      if (held_) e_.release_line();
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    explicit operator bool() const { return held_; }
+
+   private:
+    ParamEditorEngine& e_;
+    bool held_;
+  };
+  // Runs `action` once the line is free (at once when it is); `give_up` when
+  // it stays busy longer than config.line_wait_ms.
+  void when_line_free(std::function<void()> action, std::function<void()> give_up = {});
+  // Runs a menu-level operation: ignored while write_busy is set, deferred
+  // while another exchange waits for its reply.
+  void run_menu_operation(std::function<void()> operation);
+
+  // ---- Exchanges (callers hold the line) ----
+  bool read_block(const ParamBlock& block);
+  bool read_group(int group);
+  bool write_group(int group, bool download);
+  bool write_single(int reg, int32_t wire);
+
+  // ---- Menu-level sequences (take the line themselves) ----
+  bool read_menu(const QStringList& dump_header);
+  bool download();
+
+  // ---- User actions on the controls ----
+  void enter(const ParamRow& row);          // Enter in an edit box
+  bool leave(const ParamRow& row);          // edit box left: clamp, image, stage
+  void pick(const ParamRow& row, int index);  // list item picked
+
+  // ---- Status and logs ----
+  void status(const QString& message);                 // Panel1, node line
+  void log_success(const QString& message, bool timed = true);
+  void log_failure(const QString& message, bool timed = true, const QString& suffix = {});
+  void clear_dump(const QStringList& header);
+
+  // Staged single write (register, wire values) from the last left field.
+  struct Staged {
+    int reg = -1;
+    std::vector<int32_t> values;
+  };
+  const Staged& staged() const { return staged_; }
+
+ signals:
+  // A station change moved the node: the editor's node list was rebuilt.
+  void node_moved(int from, int to);
+
+ private:
+  bool take_line();
+  void release_line();
+  void take_row(const ParamRow& row);
+  bool clamp_station(const ParamRow& row, QString* text);
+  void set_flag(uint8_t DriveLinkState::*flag, uint8_t v);
+  void apply_station_change(int to);
+  int32_t download_value(const ParamRow& row, int32_t v) const;
+  void after_accepted(const std::vector<int>& regs);
+  void pump_waiting();
+
+  DriveLink& link_;
+  DriveLinkState& st_;
+  QWidget* form_;
+  const ParamTable& table_;
+  ParamEditorHooks& hooks_;
+  EditorConfig config_;
+  FormLookup forms_;
+  BuiltControls built_;
+  std::vector<ListItems> items_;  // current items per row (the bus-type variant swaps some)
+  std::vector<int32_t> image_;
+  int node_ = 1;
+  int layout_ = 0;
+  bool busy_ = false;
+  Staged staged_;
+  QPointer<QWidget> focus_before_;
+
+  struct Waiting {
+    std::function<void()> action;
+    std::function<void()> give_up;
+    int64_t deadline_ms;
+  };
+  std::deque<Waiting> waiting_;
+  QTimer wait_timer_;
+};
+
+}  // namespace velmo
