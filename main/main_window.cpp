@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QRegularExpressionValidator>
 #include <QSaveFile>
 
@@ -20,6 +22,7 @@
 #include "common/window_sizing.h"
 #include "link/port_enumerator.h"
 #include "main/drive_link.h"
+#include "main/jpeg_picture.h"
 #include "main/node_search.h"
 #include "main/wheel_filter.h"
 
@@ -100,7 +103,7 @@ void MainWindow::build_controls() {
 
   auto* group = new QGroupBox(QStringLiteral("通讯参数设置"), central);
   group->setObjectName(QStringLiteral("GroupBox1"));
-  group->setGeometry(10, 10, 320, 560);
+  group->setGeometry(10, 10, 320, 480);
   QFont bold = group->font();
   bold.setBold(true);
   group->setFont(bold);
@@ -167,6 +170,9 @@ void MainWindow::build_controls() {
 
   auto* picture = make_label(central, "Image1", {}, QRect(700, 10, 443, 733));
   picture->setScaledContents(true);
+  // A picture that cannot be decoded leaves the area empty.
+  const QImage image = decode_jpeg(main_window_picture());
+  if (!image.isNull()) picture->setPixmap(QPixmap::fromImage(image));
 }
 
 void MainWindow::FormCreate() {
@@ -176,6 +182,8 @@ void MainWindow::FormCreate() {
   // Sized around the picture; the picture's top is not added.
   apply_window_scaling(this, primary_screen_size(), findChild<QWidget*>(QStringLiteral("Image1")),
                        findChild<QWidget*>(QStringLiteral("Image1")), 90, 30, false);
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
 
   DriveLinkState& st = ctx_.link.st;
   st.active_form = static_cast<uint8_t>(WindowCode::Main);

@@ -1,0 +1,299 @@
+// Start-up, the main window's controls and defaults, the port list, the logs
+// and their record files, the search-range field and the wheel filter.
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "common/notifier.h"
+#include "link/port_enumerator.h"
+#include "main/drive_link.h"
+#include "main/main_window.h"
+#include "main/velmo_app.h"
+
+namespace velmo {
+namespace {
+
+struct MainWindowTest : ::testing::Test {
+  RecordingNotifier notifier;
+  VelmoApp app{notifier};
+  MainWindow& main = app.main_window();
+
+  template <typename T>
+  T* ctl(const char* name) {
+    T* w = main.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  QStringList items(const char* combo) {
+    QStringList out;
+    auto* box = ctl<QComboBox>(combo);
+    for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+    return out;
+  }
+};
+
+TEST_F(MainWindowTest, CreatesTheFourteenWindowsInOrder) {
+  QStringList names;
+  for (QWidget* w : app.windows()) names << w->objectName();
+  EXPECT_EQ(names, QStringList({"TForm1", "TForm2", "TForm3", "TForm4", "TForm8", "TForm9", "TForm10", "TForm13",
+                                "TForm16", "TForm17", "TForm18", "TForm19", "TForm22", "TForm6"}));
+  for (QWidget* w : app.windows()) {
+    EXPECT_EQ(app.form(w->objectName().toLatin1().constData()), w);
+    EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();  // shown by main() / the menu only
+  }
+  EXPECT_EQ(app.form("TForm99"), nullptr);
+  EXPECT_EQ(main.windowTitle(), QStringLiteral("Velmo 1.0.0.10"));
+}
+
+TEST_F(MainWindowTest, LineSettingsStartAtTheirDefaults) {
+  EXPECT_EQ(items("ComboBox10"), QStringList({"4800", "9600", "19200", "38400", "57600"}));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox10")->currentText(), "38400");
+  EXPECT_EQ(items("ComboBox2"), QStringList({"5", "6", "7", "8"}));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox2")->currentText(), "8");
+  EXPECT_EQ(items("ComboBox3"), QStringList({"Even", "Mark", "None", "Odd", "Space"}));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox3")->currentText(), "Even");
+  EXPECT_EQ(items("ComboBox4"), QStringList({"1", "1.5", "2"}));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox4")->currentText(), "1");
+  EXPECT_EQ(items("ComboBox6"), QStringList({"250mS", "500mS", "1S", "2S", "5S", "10S"}));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox6")->currentIndex(), 0);
+  EXPECT_TRUE(ctl<QComboBox>("ComboBox6")->isHidden());
+  EXPECT_EQ(ctl<QComboBox>("ComboBox5")->count(), 0);
+
+  auto* range = ctl<QLineEdit>("Edit1");
+  EXPECT_EQ(range->text(), "10");
+  EXPECT_EQ(range->maxLength(), 3);
+  EXPECT_EQ(range->toolTip(), "1~247");
+
+  for (const char* hidden : {"Button1", "Button2"}) {
+    EXPECT_TRUE(ctl<QPushButton>(hidden)->isHidden()) << hidden;
+    EXPECT_FALSE(ctl<QPushButton>(hidden)->isEnabled()) << hidden;
+  }
+  EXPECT_EQ(ctl<QPushButton>("Button1")->text(), "建立连接");
+  EXPECT_EQ(ctl<QPushButton>("Button2")->text(), "关闭串口");
+  EXPECT_EQ(ctl<QPushButton>("Button3")->toolTip(), "搜索可用串口");
+  EXPECT_EQ(ctl<QPushButton>("Button4")->toolTip(), "搜索线上可用节点，注意搜索范围！！");
+  EXPECT_EQ(ctl<QPushButton>("Button5")->text(), "保存记录");
+  EXPECT_EQ(ctl<QPushButton>("Button6")->text(), "清空记录");
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().isEmpty());
+  ASSERT_NE(ctl<QLabel>("Image1"), nullptr);
+  EXPECT_FALSE(ctl<QLabel>("Image1")->pixmap().isNull());
+
+  const DriveLinkState& st = app.link().st;
+  EXPECT_EQ(st.active_form, 1);
+  EXPECT_EQ(st.node_addr, 1);
+  EXPECT_EQ(st.servo_resolution, 131072u);
+  EXPECT_EQ(st.servo_resolution_scale, 1u);
+  EXPECT_EQ(st.comm_timeout_ms, 250u);
+  EXPECT_EQ(st.connected, 0u);
+  EXPECT_FALSE(app.link().Comm1.isOpen());
+  // Limited to 2 % growth.
+  EXPECT_EQ(main.maximumSize(), QSize(main.minimumSize().width() * 102 / 100, main.minimumSize().height() * 102 / 100));
+}
+
+TEST_F(MainWindowTest, TimeoutChoices) {
+  const uint32_t expected[] = {250, 500, 1000, 2000, 5000, 10000};
+  auto* box = ctl<QComboBox>("ComboBox6");
+  for (int i : {5, 4, 3, 2, 1, 0}) {
+    box->setCurrentIndex(i);
+    EXPECT_EQ(app.link().st.comm_timeout_ms, expected[i]) << i;
+  }
+  main.ComboBox6onchange(9);
+  EXPECT_EQ(app.link().st.comm_timeout_ms, 10000u);
+}
+
+// A virtual line published for the test, removed again at the end.
+struct VirtualLine {
+  QString path;
+  VirtualLine() {
+    const QString dir = ensure_virtual_port_dir();
+    if (dir.isEmpty()) return;
+    path = QDir(dir).filePath(QStringLiteral("velmo-main-window-test-%1").arg(getpid()));
+    QFile::remove(path);
+    if (!QFile::link(QStringLiteral("/dev/null"), path)) path.clear();
+  }
+  ~VirtualLine() {
+    if (!path.isEmpty()) QFile::remove(path);
+  }
+};
+
+TEST_F(MainWindowTest, PortListComesFromTheEnumeratorWithoutDoubles) {
+  EXPECT_EQ(items("ComboBox1"), enumerate_serial_ports());
+  VirtualLine line;
+  ASSERT_FALSE(line.path.isEmpty());
+  for (int press = 0; press < 2; ++press) {
+    main.Button3Click();
+    QStringList list = items("ComboBox1");
+    EXPECT_EQ(list.count(line.path), 1) << press;
+    EXPECT_EQ(list.removeDuplicates(), 0);
+    EXPECT_EQ(ctl<QComboBox>("ComboBox1")->currentIndex(), 0);
+    EXPECT_EQ(ctl<QLabel>("Panel1")->text(), "串口搜索完成！！");
+    EXPECT_TRUE(ctl<QPushButton>("Button3")->isEnabled());
+  }
+}
+
+TEST_F(MainWindowTest, ClosingThePortUnlocksTheSettings) {
+  app.link().st.connected = 1;
+  for (const char* name : {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox10"})
+    ctl<QComboBox>(name)->setEnabled(false);
+  ctl<QPushButton>("Button4")->setEnabled(false);
+  ctl<QPushButton>("Button2")->setEnabled(true);
+  main.Button2Click();
+  EXPECT_EQ(app.link().st.connected, 0u);
+  EXPECT_EQ(ctl<QLabel>("Panel1")->text(), "关闭串口");
+  EXPECT_FALSE(ctl<QPushButton>("Button2")->isEnabled());
+  EXPECT_FALSE(ctl<QPushButton>("Button1")->isEnabled());
+  EXPECT_TRUE(ctl<QPushButton>("Button4")->isEnabled());
+  for (const char* name : {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox10"})
+    EXPECT_TRUE(ctl<QComboBox>(name)->isEnabled()) << name;
+}
+
+TEST_F(MainWindowTest, SearchRangeFilterAndClamp) {
+  main.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+  auto* range = ctl<QLineEdit>("Edit1");
+  struct Case {
+    const char* typed;
+    const char* shown;
+    const char* after_exit;
+  } cases[] = {{"0", "0", "1"},   {"300", "300", "247"}, {"a1b2", "12", "12"}, {"12345", "123", "123"},
+               {"", "", "1"},     {"247", "247", "247"}, {"x", "", "1"},       {"-5", "5", "5"},
+               {"248", "248", "247"}};
+  for (const Case& c : cases) {
+    range->clear();
+    range->setFocus();
+    QTest::keyClicks(range, QString::fromUtf8(c.typed));
+    EXPECT_EQ(range->text(), QString::fromUtf8(c.shown)) << c.typed;
+    // Leaving the field (Enter moves the focus on) corrects the range.
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(range, &out);
+    EXPECT_EQ(range->text(), QString::fromUtf8(c.after_exit)) << c.typed;
+  }
+  // Backspace passes; Enter moves the focus to the next control and clamps.
+  range->setText(QStringLiteral("30"));
+  QTest::keyClick(range, Qt::Key_Backspace);
+  EXPECT_EQ(range->text(), "3");
+  range->setText(QStringLiteral("999"));
+  main.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+  range->setFocus();
+  ASSERT_EQ(QApplication::focusWidget(), range);
+  QTest::keyClick(range, Qt::Key_Return);
+  EXPECT_NE(QApplication::focusWidget(), range);
+  EXPECT_EQ(range->text(), "247");
+}
+
+TEST_F(MainWindowTest, WheelNeverChangesTheMainWindowsComboBoxes) {
+  auto wheel = [](QWidget* target) {
+    QWheelEvent e(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &e);
+  };
+  for (const char* name : {"ComboBox10", "ComboBox2", "ComboBox3", "ComboBox4"}) {
+    auto* box = ctl<QComboBox>(name);
+    box->setCurrentIndex(0);
+    box->setFocus();
+    wheel(box);
+    EXPECT_EQ(box->currentIndex(), 0) << name;
+  }
+  // The wheel still works elsewhere: another window's list follows it.
+  auto* other = app.form("TForm19")->findChild<QComboBox*>(QStringLiteral("ComboBox2"));
+  ASSERT_NE(other, nullptr);
+  other->setCurrentIndex(0);
+  wheel(other);
+  EXPECT_EQ(other->currentIndex(), 1);
+  // Keys still change a main-window list.
+  auto* baud = ctl<QComboBox>("ComboBox10");
+  baud->setCurrentIndex(0);
+  QTest::keyClick(baud, Qt::Key_Down);
+  EXPECT_EQ(baud->currentIndex(), 1);
+}
+
+TEST_F(MainWindowTest, SavingTheLogsWritesBothFilesBesideTheChosenOne) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  ctl<QPlainTextEdit>("Memo1")->appendPlainText(QStringLiteral("01 03 00 AB 00 01 F5 EA **"));
+  ctl<QPlainTextEdit>("Memo1")->appendPlainText(QStringLiteral("01 03 02 17 D5 F6 9B"));
+  ctl<QPlainTextEdit>("Memo2")->appendPlainText(QStringLiteral("搜索到1个伺服节点！！  10:00:00"));
+  QString proposed;
+  const QString chosen = dir.filePath(QStringLiteral("line-a.txt"));
+  main.set_save_chooser([&](QWidget*, const QString& p) {
+    proposed = p;
+    return chosen;
+  });
+  QTemporaryDir elsewhere;  // the working folder gets nothing
+  const QString before = QDir::currentPath();
+  QDir::setCurrent(elsewhere.path());
+  main.Button5Click();
+  QDir::setCurrent(before);
+  EXPECT_TRUE(QDir(elsewhere.path()).entryList(QDir::Files).isEmpty());
+  EXPECT_EQ(proposed, "通讯记录.txt");
+  QFile traffic(chosen), process(dir.filePath(QStringLiteral("过程记录.txt")));
+  ASSERT_TRUE(traffic.open(QIODevice::ReadOnly));
+  EXPECT_EQ(traffic.readAll(), QByteArray("01 03 00 AB 00 01 F5 EA **\r\n01 03 02 17 D5 F6 9B\r\n"));
+  ASSERT_TRUE(process.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(process.readAll()), QStringLiteral("搜索到1个伺服节点！！  10:00:00\r\n"));
+  // Only the two files: no temporary left behind.
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(MainWindowTest, CancellingTheSaveWritesNothing) {
+  QTemporaryDir dir;
+  ctl<QPlainTextEdit>("Memo1")->appendPlainText(QStringLiteral("line"));
+  main.set_save_chooser([](QWidget*, const QString&) { return QString(); });
+  const QString before = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  main.Button5Click();
+  QDir::setCurrent(before);
+  EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, AFailedSaveIsReported) {
+  QTemporaryDir dir;
+  const QString missing = dir.filePath(QStringLiteral("no-such-folder/通讯记录.txt"));
+  main.set_save_chooser([&](QWidget*, const QString&) { return missing; });
+  main.Button5Click();
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("记录保存失败")));
+  const QStringList log = ctl<QPlainTextEdit>("Memo2")->toPlainText().split('\n');
+  EXPECT_TRUE(log.last().startsWith(QStringLiteral("记录保存失败"))) << log.last().toStdString();
+  EXPECT_TRUE(log.last().endsWith(QStringLiteral("**")));
+  EXPECT_FALSE(QFileInfo::exists(missing));
+}
+
+TEST_F(MainWindowTest, ClearingEmptiesBothLogs) {
+  ctl<QPlainTextEdit>("Memo1")->appendPlainText(QStringLiteral("a"));
+  ctl<QPlainTextEdit>("Memo2")->appendPlainText(QStringLiteral("b"));
+  QTest::mouseClick(ctl<QPushButton>("Button6"), Qt::LeftButton);
+  EXPECT_TRUE(ctl<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
+  EXPECT_TRUE(ctl<QPlainTextEdit>("Memo2")->toPlainText().isEmpty());
+}
+
+TEST_F(MainWindowTest, CannotBeClosedWhileAnExchangeWaits) {
+  QSignalSpy closed(&main, &MainWindow::closed);
+  main.show();
+  DriveLinkState& st = app.link().st;
+  for (auto* flag : {&st.sending, &st.write_busy}) {
+    *flag = 1;
+    EXPECT_FALSE(main.close());
+    EXPECT_TRUE(main.isVisible());
+    *flag = 0;
+  }
+  EXPECT_EQ(closed.count(), 0);
+  EXPECT_TRUE(main.close());
+  EXPECT_EQ(closed.count(), 1);
+}
+
+}  // namespace
+}  // namespace velmo

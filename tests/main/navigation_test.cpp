@@ -1,0 +1,248 @@
+// The main menu: preconditions and their messages, what each entry sets, and
+// leaving a window.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include "common/notifier.h"
+#include "common/velmo_window.h"
+#include "main/drive_link.h"
+#include "main/main_window.h"
+#include "main/velmo_app.h"
+
+namespace velmo {
+namespace {
+
+const QString kSearchFirst = QStringLiteral("请先搜索节点！！");
+const QString kNoServo = QStringLiteral("线上没有伺服节点！！");
+const QString kNoInverter = QStringLiteral("线上没有变频器节点！！");
+const QString kNoSpeedCtl = QStringLiteral("线上没有调速器节点！！");
+
+struct NavigationTest : ::testing::Test {
+  RecordingNotifier notifier;
+  VelmoApp app{notifier};
+  MainWindow& main = app.main_window();
+  DriveLinkState& st = app.link().st;
+
+  void SetUp() override { main.show(); }
+
+  VelmoWindow* window(const char* name) { return qobject_cast<VelmoWindow*>(app.form(name)); }
+  template <typename T>
+  T* ctl(const char* form, const char* name) {
+    return app.form(form)->findChild<T*>(QString::fromLatin1(name));
+  }
+  QStringList shown() {
+    QStringList out;
+    for (QWidget* w : app.windows())
+      if (w != &main && w->isVisible()) out << w->objectName();
+    return out;
+  }
+  // One inverter at station 5 of the given model type, as the search leaves it.
+  void line_with_one_inverter(uint8_t model_type) {
+    st.connected = 1;
+    st.bpq_count = 1;
+    st.bpq_nodes[0] = 5;
+    st.bpq_model_type_list[0] = model_type;
+    for (const char* form : {"TForm9", "TForm10"}) {
+      auto* box = ctl<QComboBox>(form, "ComboBox1");
+      box->clear();
+      box->addItem(QStringLiteral("5"));
+      box->setCurrentIndex(0);
+    }
+  }
+};
+
+TEST_F(NavigationTest, MenuHasItsEntries) {
+  auto* bar = main.findChild<QMenuBar*>(QStringLiteral("MainMenu1"));
+  ASSERT_NE(bar, nullptr);
+  QStringList layout;
+  for (QAction* top : bar->actions()) {
+    QStringList entries;
+    for (QAction* a : top->menu()->actions()) entries << a->text();
+    layout << top->text() + ": " + entries.join(", ");
+  }
+  EXPECT_EQ(layout, QStringList({"伺服驱动器: 菜单编辑, 原点及极限设定, 通讯控制 RS-485, 增益调试, 故障及警告说明",
+                                 "变频器: 菜单编辑, 通讯控制 RS-485, 故障代码说明", "调速器: 菜单编辑, 通讯控制 RS-485"}));
+}
+
+TEST_F(NavigationTest, BeforeAnySearchDriveEntriesOnlyComplain) {
+  struct Case {
+    void (MainWindow::*entry)();
+    QStringList messages;
+  } cases[] = {
+      {&MainWindow::N5Click, {kSearchFirst, kNoServo}},     {&MainWindow::N2Click, {kSearchFirst, kNoServo}},
+      {&MainWindow::N6Click, {kSearchFirst, kNoServo}},     {&MainWindow::N11Click, {kSearchFirst, kNoServo}},
+      {&MainWindow::N12Click, {kSearchFirst}},              {&MainWindow::N7Click, {kSearchFirst, kNoInverter}},
+      {&MainWindow::N8Click, {kSearchFirst, kNoInverter}},  {&MainWindow::N13Click, {kSearchFirst, kNoSpeedCtl}},
+      {&MainWindow::RS4851Click, {kSearchFirst, kNoSpeedCtl}},
+  };
+  int row = 0;
+  for (const Case& c : cases) {
+    notifier.messages.clear();
+    (main.*c.entry)();
+    EXPECT_EQ(notifier.messages, c.messages) << "row " << row;
+    EXPECT_TRUE(shown().isEmpty()) << "row " << row;
+    EXPECT_EQ(st.active_form, 1) << "row " << row;
+    EXPECT_FALSE(main.isMinimized()) << "row " << row++;
+  }
+}
+
+TEST_F(NavigationTest, FaultTablesOpenWithoutALine) {
+  struct Case {
+    void (MainWindow::*entry)();
+    const char* form;
+    int code;
+  } cases[] = {{&MainWindow::N10Click, "TForm17", 17}, {&MainWindow::N9Click, "TForm16", 16}};
+  for (const Case& c : cases) {
+    (main.*c.entry)();
+    EXPECT_TRUE(notifier.messages.isEmpty());
+    EXPECT_TRUE(app.form(c.form)->isVisible()) << c.form;
+    EXPECT_EQ(st.active_form, c.code);
+    EXPECT_TRUE(main.isMinimized());
+    ASSERT_TRUE(window(c.form)->leave());
+    EXPECT_FALSE(app.form(c.form)->isVisible());
+    EXPECT_FALSE(main.isMinimized());
+    EXPECT_EQ(st.active_form, 1);
+  }
+}
+
+TEST_F(NavigationTest, WithOnlyInvertersServoEntriesNameTheMissingFamily) {
+  line_with_one_inverter(0);
+  for (auto entry : {&MainWindow::N5Click, &MainWindow::N2Click, &MainWindow::N6Click, &MainWindow::N11Click}) {
+    notifier.messages.clear();
+    (main.*entry)();
+    EXPECT_EQ(notifier.messages, QStringList({kNoServo}));
+  }
+  EXPECT_TRUE(shown().isEmpty());
+  notifier.messages.clear();
+  main.RS4851Click();
+  EXPECT_EQ(notifier.messages, QStringList({kNoSpeedCtl}));
+
+  // Gain tuning needs the line only: it opens, with nothing to talk to.
+  notifier.messages.clear();
+  main.N12Click();
+  EXPECT_TRUE(notifier.messages.isEmpty());
+  EXPECT_EQ(shown(), QStringList({"TForm3"}));
+  EXPECT_EQ(st.active_form, 3);
+  EXPECT_TRUE(main.isMinimized());
+  EXPECT_EQ(ctl<QLabel>("TForm3", "Panel1")->text(), kNoServo);
+}
+
+TEST_F(NavigationTest, InverterControlTakesNodeAndModelType) {
+  struct Case {
+    uint8_t model_type;
+    bool fields_usable;
+  } cases[] = {{0, true}, {1, true}, {2, false}, {3, false}, {4, false}};
+  for (const Case& c : cases) {
+    line_with_one_inverter(c.model_type);
+    st.node_addr = 1;
+    for (const char* e : {"Edit7", "Edit8"}) ctl<QLineEdit>("TForm9", e)->setText(QStringLiteral("12"));
+    main.N8Click();
+    EXPECT_TRUE(notifier.messages.isEmpty());
+    EXPECT_TRUE(app.form("TForm9")->isVisible());
+    EXPECT_EQ(st.active_form, 9);
+    EXPECT_EQ(st.node_addr, 5);
+    EXPECT_EQ(st.bpq_model_type, c.model_type);
+    for (const char* e : {"Edit7", "Edit8"}) {
+      auto* edit = ctl<QLineEdit>("TForm9", e);
+      EXPECT_EQ(edit->isEnabled(), c.fields_usable) << int(c.model_type) << e;
+      EXPECT_EQ(edit->text().isEmpty(), !c.fields_usable) << int(c.model_type) << e;
+    }
+    ASSERT_TRUE(window("TForm9")->leave());
+    EXPECT_EQ(st.active_form, 1);
+  }
+}
+
+TEST_F(NavigationTest, SpeedControllerFieldsFollowTheMotorSeries) {
+  st.connected = 1;
+  st.tsq_count = 1;
+  st.tsq_nodes[0] = 7;
+  auto* list = ctl<QComboBox>("TForm19", "ComboBox1");
+  list->addItem(QStringLiteral("7"));
+  list->setCurrentIndex(0);
+  struct Case {
+    uint8_t series;
+    bool speed, torque, brake, run_params;
+  } cases[] = {{1, true, false, false, true},  {2, true, false, true, true},   {3, false, true, false, true},
+               {4, false, false, true, true},  {5, false, false, false, false}, {0, false, false, false, true}};
+  for (const Case& c : cases) {
+    st.tsq_reg1[7] = c.series;
+    main.RS4851Click();
+    EXPECT_EQ(st.node_addr, 7);
+    EXPECT_EQ(st.active_form, 19);
+    EXPECT_EQ(ctl<QLineEdit>("TForm19", "Edit1")->isEnabled(), c.speed) << int(c.series);
+    EXPECT_EQ(ctl<QLineEdit>("TForm19", "Edit2")->isEnabled(), c.torque) << int(c.series);
+    EXPECT_EQ(ctl<QComboBox>("TForm19", "ComboBox2")->isEnabled(), c.brake) << int(c.series);
+    EXPECT_EQ(ctl<QPushButton>("TForm19", "Button2")->isEnabled(), c.run_params) << int(c.series);
+    ASSERT_TRUE(window("TForm19")->leave());
+  }
+}
+
+TEST_F(NavigationTest, SelfLearningOpenerKeepsTheTrafficWhereItWas) {
+  st.connected = 1;
+  st.servo_count = 1;
+  st.servo_nodes[0] = 3;
+  st.servo_subtype_list[0] = 1;
+  auto* list = ctl<QComboBox>("TForm8", "ComboBox1");
+  list->addItem(QStringLiteral("3"));
+  list->setCurrentIndex(0);
+  main.N11Click();
+  EXPECT_TRUE(notifier.messages.isEmpty());
+  EXPECT_TRUE(app.form("TForm8")->isVisible());
+  EXPECT_EQ(st.active_form, 1);
+  EXPECT_EQ(st.node_addr, 3);
+  EXPECT_EQ(st.servo_subtype, 1);
+}
+
+TEST_F(NavigationTest, TheLastOpenedWindowTakesTheLogAndLeavingEitherReturnsIt) {
+  main.N9Click();
+  main.N10Click();
+  EXPECT_EQ(st.active_form, 17);
+  EXPECT_EQ(shown().size(), 2);
+  ASSERT_TRUE(window("TForm16")->leave());
+  EXPECT_EQ(st.active_form, 1);
+  EXPECT_TRUE(app.form("TForm17")->isVisible());
+  EXPECT_FALSE(main.isMinimized());
+}
+
+TEST_F(NavigationTest, CloseBoxTakesTheExitPath) {
+  main.N9Click();
+  ASSERT_EQ(st.active_form, 16);
+  EXPECT_TRUE(app.form("TForm16")->close());
+  EXPECT_FALSE(app.form("TForm16")->isVisible());
+  EXPECT_EQ(st.active_form, 1);
+  EXPECT_FALSE(main.isMinimized());
+}
+
+TEST_F(NavigationTest, AnEditorIsNotLeftWhileItWrites) {
+  line_with_one_inverter(0);
+  VelmoWindow* editor = window("TForm10");
+  editor->show();
+  st.active_form = 10;
+  st.write_busy = 1;
+  EXPECT_FALSE(editor->close());
+  EXPECT_FALSE(editor->leave());
+  EXPECT_TRUE(editor->isVisible());
+  EXPECT_EQ(st.active_form, 10);
+  st.write_busy = 0;
+  EXPECT_TRUE(editor->close());
+  EXPECT_EQ(st.active_form, 1);
+}
+
+TEST_F(NavigationTest, TuningSideWindowsCloseWithoutTouchingTheLog) {
+  for (const char* name : {"TForm22", "TForm6"}) {
+    app.form(name)->show();
+    st.active_form = 3;
+    EXPECT_TRUE(app.form(name)->close());
+    EXPECT_FALSE(app.form(name)->isVisible());
+    EXPECT_EQ(st.active_form, 3) << name;
+  }
+}
+
+}  // namespace
+}  // namespace velmo
