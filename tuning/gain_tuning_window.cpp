@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -29,7 +30,9 @@ GainTuningWindow::GainTuningWindow(AppContext& ctx, QWidget* parent)
   auto* rx_count = make_edit(traffic, "Edit10", QRect(10, 620, 120, 30));
   rx_count->setReadOnly(true);
   route_traffic(ctx.link, WindowCode::GainTuning, memo1);
-  ctx.link.on_rx_count = [rx_count](int32_t n) { rx_count->setText(QString::number(n)); };
+  ctx.link.on_rx_count = [rx_count = QPointer<QLineEdit>(rx_count)](int32_t n) {
+    if (rx_count) rx_count->setText(QString::number(n));
+  };
   apply_screen_scaling(pages);
 }
 
