@@ -107,6 +107,7 @@ struct DriveLinkState {
   uint8_t servo_any_running = 0;
   ByAddr<uint8_t> servo_run_state{};
   ByAddr<uint8_t> servo_jog_mode{};
+  uint8_t jog_pending_cmd = 0;  // deferred command of the home/limit window
   ByPos<uint8_t> bpq_rs485_ok{};
   ByPos<uint8_t> bpq_restore_flags{};
   uint8_t bpq_pending_cmd = 0;

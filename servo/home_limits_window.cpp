@@ -1,26 +1,461 @@
 #include "servo/home_limits_window.h"
 
+#include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "common/status_line.h"
 #include "common/window_parts.h"
+#include "main/batch_writes.h"
 #include "main/drive_link.h"
+#include "servo/digit_key_filter.h"
+#include "servo/servo_position.h"
 
 namespace velmo {
 
+using servo::HomeLimitPoint;
+using servo::JogCommand;
+using servo::SelectedServo;
+namespace regs = servo::jog_regs;
+
+namespace {
+
+constexpr int kSettleMs = 500;  // buttons stay disabled this long after their command
+
+constexpr int kSpeedMin = 50, kSpeedMax = 2000;
+constexpr int kTorqueMin = 50, kTorqueMax = 350;
+
+struct JogRow {
+  HomeLimitsWindow::Code code;
+  JogCommand command;
+  const char* button;
+  const char* caption;
+  QRect geometry;
+  const char* done;
+  const char* failed;
+  uint8_t run_state;
+  CommandKind kind;
+};
+const JogRow kJogRows[] = {
+    {HomeLimitsWindow::kForward, JogCommand::Forward, "Button6", "正转", {15, 75, 160, 36}, "电机正转！！",
+     "电机正转控制失败**", 1, CommandKind::Run},
+    {HomeLimitsWindow::kReverse, JogCommand::Reverse, "Button7", "反转", {195, 75, 160, 36}, "电机反转！！",
+     "电机反转控制失败**", 1, CommandKind::Run},
+    {HomeLimitsWindow::kStop, JogCommand::Stop, "Button8", "停止", {375, 75, 165, 36}, "电机停止！！",
+     "电机停止控制失败**", 0, CommandKind::Safety},
+};
+const JogRow& jog_row(JogCommand c) {
+  for (const JogRow& r : kJogRows)
+    if (r.command == c) return r;
+  return kJogRows[2];
+}
+
+struct PointRow {
+  HomeLimitsWindow::Code code;
+  HomeLimitPoint point;
+  const char* button;
+  const char* caption;
+  const char* hint;
+  QRect geometry;
+  const char* done;
+  const char* failed;
+};
+const PointRow kPointRows[] = {
+    {HomeLimitsWindow::kSetHome, HomeLimitPoint::Home, "Button2", "设为原点",
+     "将当前位置设置为原点，电机应处于静止状态！", {15, 125, 120, 36}, "原点设置成功！！", "原点设置失败**"},
+    {HomeLimitsWindow::kSetForwardLimit, HomeLimitPoint::ForwardLimit, "Button3", "设为正转极限",
+     "将当前位置设置为正转极限，电机应处于静止状态！", {140, 125, 130, 36}, "正转极限设置成功！！",
+     "正转极限设置失败**"},
+    {HomeLimitsWindow::kSetReverseLimit, HomeLimitPoint::ReverseLimit, "Button4", "设为反转极限",
+     "将当前位置设置为反转极限，电机应处于静止状态！", {275, 125, 130, 36}, "反转极限设置成功！！",
+     "反转极限设置失败**"},
+};
+const PointRow& point_row(HomeLimitPoint p) {
+  for (const PointRow& r : kPointRows)
+    if (r.point == p) return r;
+  return kPointRows[0];
+}
+
+// The four positions the drive reports, each shown as revolutions + counts.
+struct PositionRow {
+  const char* label;
+  const char* revolutions;
+  const char* counts;
+};
+constexpr PositionRow kPositionRows[] = {
+    {"当前位置：", "Edit1", "Edit4"},
+    {"原点位置：", "Edit5", "Edit6"},
+    {"正转极限：", "Edit7", "Edit8"},
+    {"反转极限：", "Edit9", "Edit10"},
+};
+
+// Runs an action when one of the watched controls loses the focus.
+class LeaveWatcher : public QObject {
+ public:
+  LeaveWatcher(QObject* parent, std::function<void()> on_leave) : QObject(parent), on_leave_(std::move(on_leave)) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::FocusOut) on_leave_();
+    return false;
+  }
+
+ private:
+  std::function<void()> on_leave_;
+};
+
+BusControlWindow::ExitTexts exit_texts() {
+  BusControlWindow::ExitTexts t;
+  t.running = QStringLiteral("退出操作前，请先停止运转电机！！");
+  t.restoring = QStringLiteral("退出调试模式并恢复相关参数");
+  t.restore_failed = QStringLiteral("恢复相关参数失败！！");
+  return t;
+}
+
+}  // namespace
+
 HomeLimitsWindow::HomeLimitsWindow(AppContext& ctx, QWidget* parent)
-    : VelmoWindow(ctx, "TForm13", QStringLiteral("伺服原点及极限设定"), QSize(900, 650), parent) {
+    : BusControlWindow(ctx, "TForm13", QStringLiteral("伺服原点及极限设定"), QSize(610, 750),
+                       Family{&DriveLinkState::jog_pending_cmd, &DriveLinkState::servo_run_state}, exit_texts(),
+                       parent) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
-  make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  make_combo(this, "ComboBox4", QRect(70, 10, 100, 30));
-  make_panel(this, QRect(190, 10, 560, 30));
-  auto* anchor = new QGroupBox(QStringLiteral("原点及极限设定"), this);
-  anchor->setObjectName(QStringLiteral("GroupBox1"));
-  anchor->setGeometry(10, 50, 740, 400);
-  route_traffic(ctx.link, WindowCode::HomeAndLimits, make_memo(this, "Memo1", QRect(10, 460, 740, 100)));
-  connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(770, 8, 100, 34)), &QPushButton::clicked, this,
-          [this] { leave(); });
-  apply_screen_scaling(anchor);
+
+  make_label(this, "LabelNode", QStringLiteral("伺服节点："), QRect(20, 18, 80, 28));
+  nodes_ = make_combo(this, "ComboBox4", QRect(100, 15, 120, 30));
+  connect(nodes_, &QComboBox::currentIndexChanged, this, [this](int) { ComboBox4Change(); });
+  connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(470, 13, 110, 34)), &QPushButton::clicked, this,
+          [this] { Button1Click(); });
+  panel_ = make_panel(this, QRect(20, 55, 560, 30));
+  traffic_ = make_memo(this, "Memo1", QRect(20, 92, 180, 150));
+  ok_log_ = make_memo(this, "Memo2", QRect(210, 92, 180, 150));
+  fail_log_ = make_memo(this, "Memo3", QRect(400, 92, 180, 150));
+  route_traffic(ctx.link, WindowCode::HomeAndLimits, traffic_);
+
+  auto* digits = new servo::DigitKeyFilter(this);
+  auto* clamp_speed = new LeaveWatcher(this, [this] { clamp_edit(speed_, kSpeedMin, kSpeedMax); });
+
+  // Positions.
+  auto* positions = new QGroupBox(QStringLiteral("位置信息"), this);
+  positions->setObjectName(QStringLiteral("GroupBox2"));
+  positions->setGeometry(20, 250, 560, 190);
+  group2_ = positions;
+  for (int r = 0; r < 4; ++r) {
+    const int y = 30 + 35 * r;
+    const PositionRow& row = kPositionRows[r];
+    (new QLabel(QString::fromUtf8(row.label), positions))->setGeometry(15, y, 90, 28);
+    position_boxes_[2 * r] = make_edit(positions, row.revolutions, QRect(110, y, 130, 28));
+    (new QLabel(QStringLiteral("+"), positions))->setGeometry(245, y, 15, 28);
+    position_boxes_[2 * r + 1] = make_edit(positions, row.counts, QRect(265, y, 110, 28));
+  }
+  for (QLineEdit* box : position_boxes_) {
+    box->setReadOnly(true);
+    box->installEventFilter(digits);
+    // Leaving a position box checks the speed field as well.
+    box->installEventFilter(clamp_speed);
+  }
+  connect(make_button(positions, "Button10", QStringLiteral("读取信息"), QRect(400, 40, 140, 40)),
+          &QPushButton::clicked, this, [this] { Button10Click(); });
+  connect(make_button(positions, "Button11", QStringLiteral("清空信息"), QRect(400, 110, 140, 40)),
+          &QPushButton::clicked, this, [this] { Button11Click(); });
+
+  // Jog, settings, home point and limits; the window is fitted around them.
+  auto* group = new QGroupBox(QStringLiteral("原点及极限设定"), this);
+  group->setObjectName(QStringLiteral("GroupBox1"));
+  group->setGeometry(20, 450, 560, 210);
+  group1_ = group;
+  make_label(group, "LabelSpeed", QStringLiteral("运转转速(rpm)："), QRect(15, 30, 120, 28));
+  speed_ = make_edit(group, "Edit2", QRect(140, 30, 80, 28), QStringLiteral("100"));
+  speed_->setMaxLength(4);
+  make_label(group, "LabelTorque", QStringLiteral("转矩限制(%)："), QRect(240, 30, 110, 28));
+  torque_limit_ = make_edit(group, "Edit3", QRect(355, 30, 60, 28), QStringLiteral("200"));
+  torque_limit_->setMaxLength(3);
+  speed_->installEventFilter(digits);
+  torque_limit_->installEventFilter(digits);
+  speed_->installEventFilter(clamp_speed);
+  torque_limit_->installEventFilter(
+      new LeaveWatcher(this, [this] { clamp_edit(torque_limit_, kTorqueMin, kTorqueMax); }));
+
+  auto* settings = make_button(group, "Button9", QStringLiteral("设置"), QRect(430, 28, 110, 32));
+  settings->setToolTip(QStringLiteral("设置运转转速值与转矩限制值"));
+  connect(settings, &QPushButton::clicked, this, [this] { Button9Click(); });
+  for (const JogRow& row : kJogRows) {
+    auto* b = make_button(group, row.button, QString::fromUtf8(row.caption), row.geometry);
+    const Code code = row.code;
+    connect(b, &QPushButton::clicked, this, [this, code] { issue(code, selected_node()); });
+  }
+  for (const PointRow& row : kPointRows) {
+    auto* b = make_button(group, row.button, QString::fromUtf8(row.caption), row.geometry);
+    b->setToolTip(QString::fromUtf8(row.hint));
+    const Code code = row.code;
+    connect(b, &QPushButton::clicked, this, [this, code] { issue(code, selected_node()); });
+  }
+  auto* clear = make_button(group, "Button5", QStringLiteral("清除原点极限"), QRect(410, 125, 130, 36));
+  clear->setToolTip(QStringLiteral("清除驱动器保存的原点和正反转极限值"));
+  connect(clear, &QPushButton::clicked, this, [this] { Button5Click(); });
+
+  register_commands();
+  apply_screen_scaling(group);
+}
+
+void HomeLimitsWindow::register_commands() {
+  auto button = [this](const char* name) { return findChild<QPushButton*>(QString::fromLatin1(name)); };
+  for (const JogRow& row : kJogRows) {
+    const JogCommand command = row.command;
+    add_command({row.code, row.kind, button(row.button), [this, command](uint8_t node) {
+                   jog(command, node);
+                   settle();
+                 }});
+  }
+  add_command({kSettings, CommandKind::Other, button("Button9"), [this](uint8_t node) {
+                 send_settings(node);
+                 settle();
+               }});
+  for (const PointRow& row : kPointRows) {
+    const HomeLimitPoint point = row.point;
+    add_command({row.code, CommandKind::Other, button(row.button), [this, point](uint8_t node) {
+                   set_point(point, node);
+                   settle();
+                 }});
+  }
+  add_command({kClearPoints, CommandKind::Other, button("Button5"), [this](uint8_t node) {
+                 clear_points(node);
+                 settle();
+               }});
+  add_command({kReadPositions, CommandKind::Other, button("Button10"),
+               [this](uint8_t node) { read_positions(node); }});
+}
+
+// ---- Helpers ----
+
+uint8_t HomeLimitsWindow::selected_node() const { return servo::selected_servo(st(), nodes_).address; }
+
+void HomeLimitsWindow::success(int station, const QString& text) {
+  const QString line = node_line(station, text);
+  panel_->setText(line);
+  ok_log_->appendPlainText(line);
+}
+
+void HomeLimitsWindow::failure(int station, const QString& text) {
+  const QString line = station > 0 ? node_line(station, text) : text;
+  panel_->setText(line);
+  fail_log_->appendPlainText(line);
+}
+
+void HomeLimitsWindow::clamp_edit(QLineEdit* edit, int low, int high) {
+  const QString text = edit->text().trimmed();
+  bool ok = false;
+  const int typed = text.toInt(&ok);
+  const int value = ok ? std::clamp(typed, low, high) : low;
+  const QString clamped = QString::number(value);
+  if (edit->text() != clamped) edit->setText(clamped);
+}
+
+bool HomeLimitsWindow::write(uint16_t reg, int32_t value) {
+  DriveLinkState& s = st();
+  s.cmd_reg = reg;
+  s.cmd_value = static_cast<uint32_t>(value);
+  link().command_send();
+  return s.cmd_fail == 0;
+}
+
+void HomeLimitsWindow::settle() { link().delay(kSettleMs); }
+
+bool HomeLimitsWindow::take_over(const SelectedServo& drive) {
+  DriveLinkState& s = st();
+  const uint8_t a = drive.address;
+  if (s.servo_jog_mode[a] == 1) return true;
+  // Bus control first; a drive that refused it gets no mode write. Once its
+  // control source may have changed the drive is marked for the restore. The
+  // speed mode is part of every takeover, whichever button makes it, so the
+  // jog that follows runs in speed mode.
+  if (!write(regs::kControlSource, regs::kBusControl)) return false;
+  s.servo_restore_flags[a] = 1;
+  if (!write(regs::kMode, regs::kSpeedMode)) return false;
+  s.servo_jog_mode[a] = 1;
+  return true;
+}
+
+// ---- Commands (run with the link free, for the node they were given for) ----
+
+void HomeLimitsWindow::jog(JogCommand command, uint8_t node) {
+  const JogRow& row = jog_row(command);
+  const SelectedServo drive = servo::servo_by_address(st(), node);
+  if (!drive.valid) return failure(node, QString::fromUtf8(row.failed));
+  Claim claim = claim_write();
+  st().node_addr = drive.address;
+  if (take_over(drive) && write(regs::kRun, static_cast<int32_t>(command))) {
+    run_state(drive.address) = row.run_state;
+    success(drive.address, QString::fromUtf8(row.done));
+  } else {
+    failure(drive.address, QString::fromUtf8(row.failed));
+  }
+}
+
+void HomeLimitsWindow::send_settings(uint8_t node) {
+  const QString failed = QStringLiteral("转速值设置失败**");
+  const SelectedServo drive = servo::servo_by_address(st(), node);
+  if (!drive.valid) return failure(node, failed);
+  Claim claim = claim_write();
+  st().node_addr = drive.address;
+  if (!take_over(drive)) return failure(drive.address, failed);
+
+  // The fields are clamped again here: their exit handlers may not have run.
+  clamp_edit(torque_limit_, kTorqueMin, kTorqueMax);
+  clamp_edit(speed_, kSpeedMin, kSpeedMax);
+  if (write(regs::kTorqueLimit, torque_limit_->text().toInt()))
+    success(drive.address, QStringLiteral("设置转矩限制值！！"));
+  else
+    failure(drive.address, QStringLiteral("转矩限制值设置失败**"));
+  if (write(regs::kSpeed, speed_->text().toInt()))
+    success(drive.address, QStringLiteral("转速值设置成功！！"));
+  else
+    failure(drive.address, failed);
+}
+
+void HomeLimitsWindow::set_point(HomeLimitPoint point, uint8_t node) {
+  const PointRow& row = point_row(point);
+  const SelectedServo drive = servo::servo_by_address(st(), node);
+  if (!drive.valid) return failure(node, QString::fromUtf8(row.failed));
+  Claim claim = claim_write();
+  st().node_addr = drive.address;
+  // The register of the drive's own menu layout: the same write to the other
+  // layout's register would change a different parameter.
+  const uint16_t reg = servo::home_limit_layout(drive.subtype).register_of(point);
+  if (write(reg, regs::kTakeCurrentPosition))
+    success(drive.address, QString::fromUtf8(row.done));
+  else
+    failure(drive.address, QString::fromUtf8(row.failed));
+}
+
+void HomeLimitsWindow::clear_points(uint8_t node) {
+  const QString failed = QStringLiteral("原点极限清除失败**");
+  const SelectedServo drive = servo::servo_by_address(st(), node);
+  if (!drive.valid) return failure(node, failed);
+  Claim claim = claim_write();
+  st().node_addr = drive.address;
+  const uint16_t first = servo::home_limit_layout(drive.subtype).clear_first();
+  if (link().write_registers(first, {1, 1, 1}))
+    success(drive.address, QStringLiteral("原点极限清除成功"));
+  else
+    failure(drive.address, failed);
+}
+
+void HomeLimitsWindow::read_positions(uint8_t node) {
+  const SelectedServo drive = servo::servo_by_address(st(), node);
+  const QString failed = QStringLiteral("位置信息读取失败");
+  if (!drive.valid) return failure(node, failed + QStringLiteral("**"));
+  Claim claim = claim_write();
+  DriveLinkState& s = st();
+  s.node_addr = drive.address;
+  if (!link().read_registers(regs::kPositions, 2 * regs::kPositionCount)) {
+    panel_->setText(node_line(drive.address, failed));
+    fail_log_->appendPlainText(node_line(drive.address, failed + QStringLiteral("**")));
+    return;
+  }
+  const auto values = servo::positions_from_reply<regs::kPositionCount>(s.rx_buf.data());
+  for (size_t k = 0; k < values.size(); ++k) {
+    // Counts per revolution of this drive's own encoder.
+    const servo::Revolutions shown = servo::split_position(values[k], drive.resolution);
+    position_boxes_[2 * k]->setText(QString::number(shown.revolutions));
+    position_boxes_[2 * k + 1]->setText(QString::number(shown.counts));
+  }
+  panel_->setText(node_line(drive.address, QStringLiteral("位置信息读取成功！！")));
+  ok_log_->appendPlainText(node_line(drive.address, QStringLiteral("位置信息读取成功")));
+}
+
+// ---- Handlers ----
+
+void HomeLimitsWindow::Button6Click() { issue(kForward, selected_node()); }
+void HomeLimitsWindow::Button7Click() { issue(kReverse, selected_node()); }
+void HomeLimitsWindow::Button8Click() { issue(kStop, selected_node()); }
+void HomeLimitsWindow::Button9Click() { issue(kSettings, selected_node()); }
+void HomeLimitsWindow::Button2Click() { issue(kSetHome, selected_node()); }
+void HomeLimitsWindow::Button3Click() { issue(kSetForwardLimit, selected_node()); }
+void HomeLimitsWindow::Button4Click() { issue(kSetReverseLimit, selected_node()); }
+void HomeLimitsWindow::Button5Click() { issue(kClearPoints, selected_node()); }
+void HomeLimitsWindow::Button10Click() { issue(kReadPositions, selected_node()); }
+
+void HomeLimitsWindow::Button11Click() {
+  for (QLineEdit* box : position_boxes_) box->clear();
+  traffic_->clear();
+  ok_log_->clear();
+  fail_log_->clear();
+}
+
+void HomeLimitsWindow::ComboBox4Change() {
+  const SelectedServo drive = servo::selected_servo(st(), nodes_);
+  if (!drive.valid) return;
+  DriveLinkState& s = st();
+  s.node_addr = drive.address;
+  s.servo_resolution = drive.resolution;
+  s.servo_subtype = static_cast<uint8_t>(drive.subtype);
+}
+
+void HomeLimitsWindow::on_open() {
+  // The opener took the resolution of the first servo found; the shared
+  // values follow this window's own selected drive instead.
+  ComboBox4Change();
+}
+
+// ---- Exit ----
+
+void HomeLimitsWindow::Button1Click() { exit_clicked(); }
+
+bool HomeLimitsWindow::any_running() {
+  DriveLinkState& s = st();
+  s.servo_any_running = 0;
+  for (int i = 0; i < s.servo_count; ++i)
+    if (s.servo_run_state[s.servo_nodes[i]] != 0) s.servo_any_running = 1;
+  return s.servo_any_running != 0;
+}
+
+void HomeLimitsWindow::enter_leaving() {
+  group1_->setEnabled(false);
+  group2_->setEnabled(false);
+}
+
+BusControlWindow::RestoreOutcome HomeLimitsWindow::restore_drives() {
+  DriveLinkState& s = st();
+  std::vector<uint8_t> flagged;
+  s.servo_restore_pending = 0;
+  for (int i = 0; i < s.servo_count; ++i) {
+    const uint8_t a = s.servo_nodes[i];
+    s.servo_rs485_mode[a] = 0;
+    if (s.servo_restore_flags[a] == 1) {
+      s.servo_restore_pending = 1;
+      flagged.push_back(a);
+    }
+  }
+  RestoreOutcome outcome;
+  outcome.needed = s.servo_restore_pending != 0;
+  // One drive at a time, so that exactly the drives written back lose their
+  // flag; the first failure ends the restore and the rest keep theirs.
+  for (size_t k = 0; k < flagged.size(); ++k) {
+    for (size_t j = k + 1; j < flagged.size(); ++j) s.servo_restore_flags[flagged[j]] = 0;
+    ctx_.batch.parameter_save();
+    const bool restored = s.batch_go == 1;
+    for (size_t j = k + 1; j < flagged.size(); ++j) s.servo_restore_flags[flagged[j]] = 1;
+    if (!restored) {
+      outcome.ok = false;
+      break;
+    }
+    s.servo_restore_flags[flagged[k]] = 0;
+  }
+  if (outcome.ok) s.servo_restore_pending = 0;
+  // The next jog takes every drive over again, restored or not.
+  for (int i = 0; i < s.servo_count; ++i) s.servo_jog_mode[s.servo_nodes[i]] = 0;
+  // This window is left whatever the restore did; a failure is said on the
+  // way out, as on a dead line.
+  outcome.line_dead = !outcome.ok;
+  group1_->setEnabled(true);
+  group2_->setEnabled(true);
+  return outcome;
 }
 
 }  // namespace velmo

@@ -1,13 +1,91 @@
 #pragma once
-#include "common/velmo_window.h"
+#include <cstdint>
+
+#include "common/bus_control_window.h"
+#include "servo/home_limits_registers.h"
+#include "servo/selected_servo.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
 
 namespace velmo {
 
-// Jogs a servo drive and sets its home point and limits.
-class HomeLimitsWindow : public VelmoWindow {
+// Jogs a servo drive under bus control in speed mode, stores its current
+// position as home point or limit, clears them, reads the positions back and
+// writes the drives' own settings back when it is left.
+class HomeLimitsWindow : public BusControlWindow {
   Q_OBJECT
  public:
+  // Deferred-command codes (jog_pending_cmd).
+  enum Code : uint8_t {
+    kForward = 1,
+    kReverse = 2,
+    kStop = 3,
+    kSettings = 4,
+    kSetHome = 5,
+    kSetForwardLimit = 6,
+    kSetReverseLimit = 7,
+    kClearPoints = 8,
+    kReadPositions = 9,
+  };
+
   explicit HomeLimitsWindow(AppContext& ctx, QWidget* parent = nullptr);
+
+  void on_open() override;
+
+  // Handlers, by the controls that run them.
+  void Button6Click();   // 正转
+  void Button7Click();   // 反转
+  void Button8Click();   // 停止
+  void Button9Click();   // speed and torque limit
+  void Button2Click();   // home point
+  void Button3Click();   // forward limit
+  void Button4Click();   // reverse limit
+  void Button5Click();   // clear home point and limits
+  void Button10Click();  // read positions
+  void Button11Click();  // clear the displays
+  void Button1Click();   // exit
+  void ComboBox4Change();
+
+  // The station shown in ComboBox4 (0 when none).
+  uint8_t selected_node() const;
+
+ protected:
+  void poll() override {}  // no status polling here
+  bool any_running() override;
+  void enter_leaving() override;
+  RestoreOutcome restore_drives() override;
+
+ private:
+  void register_commands();
+  void jog(servo::JogCommand command, uint8_t node);
+  void send_settings(uint8_t node);
+  void set_point(servo::HomeLimitPoint point, uint8_t node);
+  void clear_points(uint8_t node);
+  void read_positions(uint8_t node);
+  // Bus control and speed mode for the drive, once per takeover.
+  bool take_over(const servo::SelectedServo& drive);
+  // One function-06 write through command_send; true when accepted.
+  bool write(uint16_t reg, int32_t value);
+  void settle();
+
+  void success(int station, const QString& text);
+  void failure(int station, const QString& text);
+  static void clamp_edit(QLineEdit* edit, int low, int high);
+
+  QComboBox* nodes_ = nullptr;
+  QLabel* panel_ = nullptr;
+  QPlainTextEdit* traffic_ = nullptr;
+  QPlainTextEdit* ok_log_ = nullptr;
+  QPlainTextEdit* fail_log_ = nullptr;
+  QLineEdit* speed_ = nullptr;         // Edit2
+  QLineEdit* torque_limit_ = nullptr;  // Edit3
+  QLineEdit* position_boxes_[8] = {};  // Edit1, Edit4, Edit5 ... Edit10
+  QWidget* group1_ = nullptr;
+  QWidget* group2_ = nullptr;
 };
 
 }  // namespace velmo

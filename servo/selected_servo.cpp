@@ -7,29 +7,28 @@
 
 namespace velmo::servo {
 
-SelectedServo selected_servo(const DriveLinkState& st, const QComboBox* nodes) {
+SelectedServo servo_by_address(const DriveLinkState& st, int address) {
   SelectedServo out;
-  if (!nodes) return out;
+  if (address < 1 || address > kMaxStation) return out;
+  // The values belong to the station, not to a list row: an address that is
+  // not in the servo list has no known layout and is refused.
+  for (int pos = 0; pos < st.servo_count; ++pos) {
+    if (st.servo_nodes[pos] != address) continue;
+    out.valid = true;
+    out.address = static_cast<uint8_t>(address);
+    out.list_pos = pos;
+    out.subtype = st.servo_subtype_list[pos] & 0xFF;
+    out.resolution = st.servo_resolution_list[pos] ? st.servo_resolution_list[pos] : kDefaultResolution;
+    break;
+  }
+  return out;
+}
+
+SelectedServo selected_servo(const DriveLinkState& st, const QComboBox* nodes) {
+  if (!nodes) return {};
   bool ok = false;
   const int address = nodes->currentText().trimmed().toInt(&ok);
-  if (!ok || address < 1 || address > kMaxStation) return out;
-
-  // The values belong to the station, not to the combo's row: an address
-  // that is not in the servo list has no known layout and is refused.
-  int pos = -1;
-  for (int i = 0; i < st.servo_count; ++i)
-    if (st.servo_nodes[i] == address) {
-      pos = i;
-      break;
-    }
-  if (pos < 0) return out;
-
-  out.valid = true;
-  out.address = static_cast<uint8_t>(address);
-  out.list_pos = pos;
-  out.subtype = st.servo_subtype_list[pos] & 0xFF;
-  out.resolution = st.servo_resolution_list[pos] ? st.servo_resolution_list[pos] : kDefaultResolution;
-  return out;
+  return ok ? servo_by_address(st, address) : SelectedServo{};
 }
 
 }  // namespace velmo::servo

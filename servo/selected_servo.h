@@ -23,4 +23,8 @@ struct SelectedServo {
 
 SelectedServo selected_servo(const DriveLinkState& st, const QComboBox* nodes);
 
+// The same for a station address (a command replayed for the drive it was
+// given for, whatever the list shows by then).
+SelectedServo servo_by_address(const DriveLinkState& st, int address);
+
 }  // namespace velmo::servo

@@ -1,13 +1,56 @@
 #pragma once
+#include <array>
+#include <cstdint>
+
 #include "common/velmo_window.h"
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
 
 namespace velmo {
 
-// Starts one of the servo drive's self-learning functions.
+// Starts one of a servo drive's own self-learning functions and polls its
+// register every 2 s until the drive reports it done.
 class SelfLearningWindow : public VelmoWindow {
   Q_OBJECT
  public:
   explicit SelfLearningWindow(AppContext& ctx, QWidget* parent = nullptr);
+
+  // Start buttons, in the window's order of the function table.
+  void Button1Click();
+  void Button6Click();
+  void Button2Click();
+  void Button3Click();
+  void Button5Click();
+  void Button7Click();
+  void Timer1Timer();    // completion poll
+  void ComboBox1Click();
+  void Button4Click();   // exit
+
+  // The register and station the poll reads: those of the last accepted start.
+  uint8_t selflearn_reg() const { return selflearn_reg_; }
+  uint8_t selflearn_node() const { return selflearn_node_; }
+
+ protected:
+  bool exit_guard() override;
+  void on_leave() override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void start(int function);
+  void enable_start_buttons();
+
+  QComboBox* nodes_ = nullptr;
+  QLabel* panel_ = nullptr;
+  QPlainTextEdit* log_ = nullptr;
+  QTimer* poll_timer_ = nullptr;
+  std::array<QPushButton*, 6> start_buttons_{};
+  uint8_t selflearn_reg_ = 0;
+  uint8_t selflearn_node_ = 0;
+  bool talking_ = false;  // an exchange of this window is waiting
 };
 
 }  // namespace velmo

@@ -1,24 +1,53 @@
 #include "servo/servo_fault_table.h"
 
-#include <QLabel>
+#include <QPalette>
 #include <QTableWidget>
 
+#include "common/form_access.h"
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "common/window_sizing.h"
+#include "servo/center_on_screen.h"
+#include "servo/fault_grid.h"
+#include "servo/servo_fault_rows.h"
 
 namespace velmo {
 
 ServoFaultTableWindow::ServoFaultTableWindow(AppContext& ctx, QWidget* parent)
-    : VelmoWindow(ctx, "TForm17", QStringLiteral("伺服故障及警告代码说明"), QSize(1150, 760), parent) {
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
-  make_panel(this, QRect(0, 0, 10, 10))->hide();
-  auto* faults = new QTableWidget(54, 3, this);
-  faults->setObjectName(QStringLiteral("StringGrid1"));
-  faults->setGeometry(10, 10, 1110, 450);
-  auto* warnings = new QTableWidget(10, 3, this);
-  warnings->setObjectName(QStringLiteral("StringGrid2"));
-  warnings->setGeometry(10, 470, 1110, 230);
-  apply_screen_scaling(warnings, faults, 50, 20);
+    : VelmoWindow(ctx, "TForm17", QStringLiteral("伺服故障及警告代码说明"), kDesignSize, parent) {
+  setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+  faults_ = servo::make_fault_grid(this, "StringGrid1", QRect(10, 10, 1113, 420), servo::kServoFaultHeader,
+                                   servo::servo_fault_rows());
+  warnings_ = servo::make_fault_grid(this, "StringGrid2", QRect(10, 440, 1113, 202), servo::kServoWarningHeader,
+                                     servo::servo_warning_rows());
+  // All eight warnings fit: no scrolling, and the grid takes no clicks. Its
+  // text keeps the normal colour so it stays readable while disabled.
+  warnings_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  warnings_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QPalette palette = warnings_->palette();
+  palette.setColor(QPalette::Disabled, QPalette::Text, palette.color(QPalette::Active, QPalette::Text));
+  palette.setColor(QPalette::Disabled, QPalette::Base, palette.color(QPalette::Active, QPalette::Base));
+  warnings_->setPalette(palette);
+  warnings_->setEnabled(false);
+
+  // A reference has no status line; the caption exists like in every window.
+  make_panel(this, QRect(0, 0, 0, 0))->hide();
+
+  apply_screen_scaling(warnings_, faults_, 50, 20);
+  ScalingInput scaling;
+  scaling.screen = primary_screen_size();
+  scaling.design = kDesignSize;
+  const ScalingResult r = compute_window_scaling(scaling);
+  if (r.scaled) {
+    servo::scale_fault_grid(faults_, r.M, r.D);
+    servo::scale_fault_grid(warnings_, r.M, r.D);
+  }
+}
+
+void ServoFaultTableWindow::showEvent(QShowEvent* event) {
+  VelmoWindow::showEvent(event);
+  servo::center_on_screen(this);
 }
 
 }  // namespace velmo

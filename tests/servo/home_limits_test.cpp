@@ -1,0 +1,432 @@
+// The home point and limit window: jog takeover, the layout's home and limit
+// registers, position display, busy flag and the restore on leaving.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "main/main_window.h"
+#include "servo/home_limits_registers.h"
+#include "servo/home_limits_window.h"
+#include "servo/servo_position.h"
+#include "servo_sim_rig.h"
+
+namespace velmo {
+namespace {
+
+using testing::ServoSimRig;
+using Write = ServoSimRig::Write;
+
+// ---- Position decoding ----
+
+TEST(ServoPosition, LowWordFirstEachWordHighByteFirst) {
+  struct Case {
+    uint8_t bytes[4];
+    uint32_t value;
+  };
+  const Case cases[] = {
+      {{0x00, 0x10, 0x00, 0x01}, 65552},
+      {{0x12, 0x34, 0x56, 0x78}, 0x56781234u},
+      {{0xFF, 0xFF, 0xFF, 0xFF}, 0xFFFFFFFFu},
+      {{0x00, 0x00, 0x80, 0x00}, 0x80000000u},
+      {{0x00, 0x00, 0x00, 0x00}, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(servo::position_from_words(c.bytes), c.value);
+
+  // The four positions of a reply start after address, function and count.
+  const uint8_t reply[] = {1, 3, 16, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00,
+                           0x00, 0x03, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
+  const auto p = servo::positions_from_reply<4>(reply);
+  EXPECT_EQ(p[0], 1u);
+  EXPECT_EQ(p[1], 2u);
+  EXPECT_EQ(p[2], 3u);
+  EXPECT_EQ(p[3], 0xFFFFFFFFu);
+}
+
+TEST(ServoPosition, RevolutionsAndCountsAcrossTheWrapAtBothResolutions) {
+  struct Case {
+    uint32_t value, resolution, revolutions, counts;
+  };
+  const Case cases[] = {
+      {65552, 4096, 16, 16},
+      {0xFFFFFFFFu, 4096, 1048575, 4095},
+      {0xFFFFFFFFu, 131072, 32767, 131071},
+      {0x80000000u, 4096, 524288, 0},
+      {0x80000000u, 131072, 16384, 0},
+      {0, 131072, 0, 0},
+      {131071, 131072, 0, 131071},
+      {0xFFFFFFFFu, 0, 32767, 131071},  // never read: the default resolution, no division by zero
+  };
+  for (const Case& c : cases) {
+    const servo::Revolutions r = servo::split_position(c.value, c.resolution);
+    EXPECT_EQ(r.revolutions, c.revolutions) << c.value << " / " << c.resolution;
+    EXPECT_EQ(r.counts, c.counts) << c.value << " / " << c.resolution;
+  }
+}
+
+TEST(HomeLimitRegisters, ByMenuLayout) {
+  using servo::HomeLimitPoint;
+  struct Case {
+    uint32_t subtype;
+    uint16_t home, forward, reverse;
+  };
+  const Case cases[] = {{1, 0x19, 0x1A, 0x1B}, {2, 0x1A, 0x1B, 0x1C}, {0, 0x1A, 0x1B, 0x1C}, {5, 0x1A, 0x1B, 0x1C}};
+  for (const Case& c : cases) {
+    const auto& layout = servo::home_limit_layout(c.subtype);
+    EXPECT_EQ(layout.register_of(HomeLimitPoint::Home), c.home);
+    EXPECT_EQ(layout.register_of(HomeLimitPoint::ForwardLimit), c.forward);
+    EXPECT_EQ(layout.register_of(HomeLimitPoint::ReverseLimit), c.reverse);
+    EXPECT_EQ(layout.clear_first(), c.home);
+  }
+}
+
+// ---- The window on a simulated line ----
+
+class HomeLimitsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(rig.connected);
+    app().main_window().N2Click();
+    ASSERT_TRUE(form->isVisible());
+    rig.line.clear_journal();
+  }
+  VelmoApp& app() { return rig.app; }
+  QString memo(const char* name) { return control<QPlainTextEdit>(form, name)->toPlainText(); }
+  QString edit(const char* name) { return control<QLineEdit>(form, name)->text(); }
+  void select(int station) { testing::select_node(nodes, station); }
+  void click(const char* button) { testing::click(form, button); }
+
+  ServoSimRig rig;
+  QWidget* form = rig.app.form("TForm13");
+  QComboBox* nodes = control<QComboBox>(form, "ComboBox4");
+};
+
+TEST_F(HomeLimitsTest, FirstForwardTakesOverThenOnlyJogs) {
+  select(1);
+  click("Button6");
+  const std::vector<Write> takeover = {{6, 0x0000, 9}, {6, 0x1003, 1}, {6, 0x1004, 1}};
+  EXPECT_EQ(rig.writes(1), takeover);
+  EXPECT_EQ(memo("Memo2"), QStringLiteral("节点1：电机正转！！"));
+  EXPECT_EQ(rig.st().servo_run_state[1], 1);
+  EXPECT_EQ(rig.st().servo_jog_mode[1], 1);
+  EXPECT_EQ(rig.st().servo_restore_flags[1], 1);
+
+  // Running: a second forward sends nothing.
+  rig.line.clear_journal();
+  click("Button6");
+  EXPECT_TRUE(rig.writes(1).empty());
+
+  click("Button8");
+  click("Button7");
+  const std::vector<Write> jogs = {{6, 0x1004, 0}, {6, 0x1004, 2}};
+  EXPECT_EQ(rig.writes(1), jogs);
+  EXPECT_EQ(rig.st().servo_run_state[1], 1);
+  EXPECT_TRUE(memo("Memo2").endsWith(QStringLiteral("节点1：电机停止！！\n节点1：电机反转！！")));
+  EXPECT_TRUE(memo("Memo3").isEmpty());
+  EXPECT_TRUE(rig.writes(2).empty());
+}
+
+TEST_F(HomeLimitsTest, SettingsTakeOverWithTheModeRegisterSoTheJogSendsOnlyItself) {
+  select(2);
+  control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("300"));
+  click("Button9");
+  const std::vector<Write> settings = {{6, 0x0000, 9}, {6, 0x1003, 1}, {6, 0x1007, 200}, {6, 0x1006, 300}};
+  EXPECT_EQ(rig.writes(2), settings);
+  EXPECT_EQ(memo("Memo2"), QStringLiteral("节点2：设置转矩限制值！！\n节点2：转速值设置成功！！"));
+
+  rig.line.clear_journal();
+  click("Button6");
+  EXPECT_EQ(rig.writes(2), (std::vector<Write>{{6, 0x1004, 1}}));
+  EXPECT_EQ(rig.st().servo_run_state[2], 1);
+  // The drive really runs: it was put in speed mode under bus control.
+  EXPECT_TRUE(testing::wait_for([&] { return rig.servo(2).position() != 0; }));
+  click("Button8");
+}
+
+TEST_F(HomeLimitsTest, FailedTakeoverSendsNoJogAndSaysSo) {
+  select(1);
+  sim::Fault refuse;
+  refuse.kind = sim::Fault::Exception;
+  refuse.reg = 0x0000;
+  rig.line.inject(1, refuse);
+  click("Button6");
+  EXPECT_EQ(rig.writes(1), (std::vector<Write>{{6, 0x0000, 9}}));
+  EXPECT_EQ(memo("Memo3"), QStringLiteral("节点1：电机正转控制失败**"));
+  EXPECT_EQ(rig.st().servo_jog_mode[1], 0);
+  EXPECT_EQ(rig.st().servo_run_state[1], 0);
+
+  // The next jog tries the takeover again.
+  rig.line.clear_journal();
+  click("Button6");
+  EXPECT_EQ(rig.writes(1).size(), 3u);
+  click("Button8");
+}
+
+TEST_F(HomeLimitsTest, HomeAndLimitRegistersFollowTheSelectedDrivesLayout) {
+  struct Case {
+    int station;
+    const char* button;
+    uint16_t reg;
+    const char* text;
+  };
+  const Case cases[] = {
+      {1, "Button2", 0x0019, "原点设置成功！！"},
+      {2, "Button2", 0x001A, "原点设置成功！！"},
+      {2, "Button3", 0x001B, "正转极限设置成功！！"},
+      {1, "Button4", 0x001B, "反转极限设置成功！！"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button + std::string(" on ") + std::to_string(c.station));
+    select(c.station);
+    // Whatever another window left behind is not the selected drive's layout.
+    rig.st().servo_subtype = c.station == 1 ? 2 : 1;
+    rig.line.clear_journal();
+    click(c.button);
+    EXPECT_EQ(rig.writes(c.station), (std::vector<Write>{{6, c.reg, 2}}));
+    EXPECT_TRUE(memo("Memo2").endsWith(QStringLiteral("节点%1：").arg(c.station) + QString::fromUtf8(c.text)));
+  }
+
+  // Clearing writes 1, 1, 1 from the layout's home register.
+  for (int station : {1, 2}) {
+    select(station);
+    rig.line.clear_journal();
+    click("Button5");
+    const auto w = rig.writes(static_cast<uint8_t>(station));
+    ASSERT_EQ(w.size(), 1u);
+    EXPECT_EQ(w[0], (Write{0x10, static_cast<uint16_t>(station == 1 ? 0x19 : 0x1A), 1}));
+    EXPECT_TRUE(memo("Memo2").endsWith(QStringLiteral("节点%1：原点极限清除成功").arg(station)));
+  }
+  const auto frame = rig.line.requests(2).back();
+  const std::vector<uint8_t> want = {2, 0x10, 0x00, 0x1A, 0x00, 0x03, 0x06, 0, 1, 0, 1, 0, 1};
+  EXPECT_EQ(std::vector<uint8_t>(frame.begin(), frame.end() - 2), want);
+}
+
+TEST_F(HomeLimitsTest, PositionsAcrossTheWrapWithTheSelectedDrivesResolution) {
+  struct Case {
+    int station;
+    uint32_t position;
+    const char* revolutions;
+    const char* counts;
+  };
+  const Case cases[] = {
+      {1, 0xFFFFFFFFu, "32767", "131071"},
+      {2, 0xFFFFFFFFu, "1048575", "4095"},
+      {1, 0x00010010u, "0", "65552"},
+      {2, 0x00010010u, "16", "16"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.position);
+    select(c.station);
+    // Another window's leftover resolution must not be used.
+    rig.st().servo_resolution = c.station == 1 ? 4096 : 131072;
+    rig.servo(static_cast<uint8_t>(c.station)).set_position(c.position);
+    rig.line.clear_journal();
+    click("Button10");
+    EXPECT_EQ(rig.reads(static_cast<uint8_t>(c.station)),
+              (std::vector<std::pair<uint16_t, uint16_t>>{{0x2010, 8}}));
+    EXPECT_EQ(edit("Edit1"), QString::fromUtf8(c.revolutions));
+    EXPECT_EQ(edit("Edit4"), QString::fromUtf8(c.counts));
+    EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点%1：位置信息读取成功！！").arg(c.station));
+  }
+
+  // A home point taken just below the wrap, read back in the home boxes.
+  select(2);
+  rig.servo(2).set_position(0xFFFFF000u);
+  click("Button2");
+  rig.servo(2).set_position(0x00000800u);
+  click("Button10");
+  EXPECT_EQ(edit("Edit1"), QStringLiteral("0"));
+  EXPECT_EQ(edit("Edit4"), QStringLiteral("2048"));
+  EXPECT_EQ(edit("Edit5"), QStringLiteral("1048575"));
+  EXPECT_EQ(edit("Edit6"), QStringLiteral("0"));
+  EXPECT_TRUE(memo("Memo2").endsWith(QStringLiteral("节点2：位置信息读取成功")));
+
+  click("Button11");
+  for (const char* box : {"Edit1", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8", "Edit9", "Edit10"})
+    EXPECT_TRUE(edit(box).isEmpty()) << box;
+  EXPECT_TRUE(memo("Memo1").isEmpty());
+  EXPECT_TRUE(memo("Memo2").isEmpty());
+}
+
+TEST_F(HomeLimitsTest, FailedPositionReadKeepsTheBoxesAndSaysSo) {
+  select(1);
+  rig.servo(1).set_position(5);
+  click("Button10");
+  ASSERT_EQ(edit("Edit4"), QStringLiteral("5"));
+  sim::Fault silent;
+  silent.kind = sim::Fault::Silent;
+  rig.line.inject(1, silent);
+  click("Button10");
+  EXPECT_EQ(edit("Edit4"), QStringLiteral("5"));
+  EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点1：位置信息读取失败"));
+  EXPECT_EQ(memo("Memo3"), QStringLiteral("节点1：位置信息读取失败**"));
+  EXPECT_TRUE(control<QPushButton>(form, "Button10")->isEnabled());
+}
+
+TEST_F(HomeLimitsTest, HoldsWriteBusyWhileTalkingAndNeverOverlapsAnotherExchange) {
+  select(1);
+  rig.line.set_reply_delay_ms(150);
+  int busy_seen = -1;
+  size_t requests_seen = 0;
+  // Inside the first exchange's wait the flag is held, and a click of another
+  // of the window's buttons waits for the line instead of talking over it.
+  QTimer::singleShot(50, [&] {
+    busy_seen = rig.st().write_busy;
+    control<QPushButton>(form, "Button10")->click();
+    requests_seen = rig.line.requests(1).size();
+  });
+  click("Button2");
+  EXPECT_EQ(busy_seen, 1);
+  EXPECT_EQ(requests_seen, 1u);
+  ASSERT_TRUE(testing::wait_for([&] { return rig.reads(1).size() == 1; }));
+  ASSERT_TRUE(testing::wait_for([&] { return rig.st().write_busy == 0; }));
+  EXPECT_EQ(rig.writes(1), (std::vector<Write>{{6, 0x19, 2}}));
+  EXPECT_EQ(rig.st().refused_count, 0u);
+  // Request, reply, request, reply: never two requests in a row.
+  bool last_was_request = false;
+  for (const auto& e : rig.line.journal()) {
+    if (e.is_request) {
+      EXPECT_FALSE(last_was_request);
+    }
+    last_was_request = e.is_request;
+  }
+  rig.line.set_reply_delay_ms(0);
+  EXPECT_TRUE(testing::wait_for([&] { return memo("Memo2").endsWith(QStringLiteral("位置信息读取成功")); }));
+
+  // Another window's operation holds the line: nothing is sent until it ends.
+  rig.line.clear_journal();
+  rig.st().write_busy = 1;
+  click("Button3");
+  EXPECT_TRUE(rig.line.requests(1).empty());
+  rig.st().write_busy = 0;
+  ASSERT_TRUE(testing::wait_for([&] { return !rig.writes(1).empty(); }));
+  EXPECT_EQ(rig.writes(1), (std::vector<Write>{{6, 0x1A, 2}}));
+}
+
+TEST_F(HomeLimitsTest, AStopThatMeetsABusyLineGoesToItsDriveOnceTheLineIsFree) {
+  select(1);
+  click("Button6");
+  ASSERT_EQ(rig.st().servo_run_state[1], 1);
+  rig.line.clear_journal();
+  rig.st().read_busy = 1;  // another window's status read
+  click("Button8");
+  select(2);               // the stop still belongs to drive 1
+  EXPECT_TRUE(rig.writes(1).empty());
+  EXPECT_EQ(rig.st().jog_pending_cmd, HomeLimitsWindow::kStop);
+  // The exit waits for it too.
+  click("Button1");
+  EXPECT_TRUE(form->isVisible());
+  rig.st().read_busy = 0;
+  ASSERT_TRUE(testing::wait_for([&] { return rig.st().servo_run_state[1] == 0; }));
+  EXPECT_EQ(rig.writes(1), (std::vector<Write>{{6, 0x1004, 0}}));
+  EXPECT_TRUE(rig.writes(2).empty());
+}
+
+TEST_F(HomeLimitsTest, FieldsTakeDigitsOnlyAndAreClampedOnLeaving) {
+  QLineEdit* speed = control<QLineEdit>(form, "Edit2");
+  QLineEdit* torque = control<QLineEdit>(form, "Edit3");
+  EXPECT_EQ(speed->text(), QStringLiteral("100"));
+  EXPECT_EQ(torque->text(), QStringLiteral("200"));
+  EXPECT_EQ(speed->maxLength(), 4);
+  EXPECT_EQ(torque->maxLength(), 3);
+
+  struct Case {
+    QLineEdit* edit;
+    const char* typed;
+    const char* after;
+  };
+  const Case cases[] = {
+      {speed, "30", "50"}, {speed, "2500", "2000"}, {speed, "1x2a", "50"}, {speed, "", "50"},
+      {torque, "999", "350"}, {torque, "", "50"}, {torque, "120", "120"},
+  };
+  form->activateWindow();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.typed) + " -> " + c.after);
+    c.edit->setFocus();
+    c.edit->clear();
+    QTest::keyClicks(c.edit, QString::fromUtf8(c.typed));
+    QTest::keyClick(c.edit, Qt::Key_Return);
+    // Leaving the field: the focus goes elsewhere.
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(c.edit, &out);
+    EXPECT_EQ(c.edit->text(), QString::fromUtf8(c.after));
+  }
+  // "1x2a" lost its letters while typed.
+  speed->clear();
+  QTest::keyClicks(speed, QStringLiteral("1x2a"));
+  EXPECT_EQ(speed->text(), QStringLiteral("12"));
+}
+
+TEST_F(HomeLimitsTest, ExitRefusedWhileRunningThenRestoresAndLeaves) {
+  select(1);
+  click("Button6");
+  click("Button1");
+  EXPECT_EQ(rig.notifier.messages, QStringList{QStringLiteral("退出操作前，请先停止运转电机！！")});
+  EXPECT_TRUE(form->isVisible());
+
+  click("Button8");
+  rig.line.clear_journal();
+  click("Button1");
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(rig.st().active_form, 1);
+  EXPECT_EQ(rig.st().servo_restore_flags[1], 0);
+  EXPECT_EQ(rig.st().servo_jog_mode[1], 0);
+  EXPECT_EQ(rig.st().write_busy, 0);
+
+  // The restore: bus control, stop, speed mode, then the drive's own
+  // settings from the connect snapshot (layout 1 list).
+  const auto w = rig.writes(1);
+  ASSERT_EQ(w.size(), 3u + 20u);
+  EXPECT_EQ(w[0], (Write{6, 0x0000, 9}));
+  EXPECT_EQ(w[1], (Write{6, 0x1004, 0}));
+  EXPECT_EQ(w[2], (Write{6, 0x1003, 1}));
+  EXPECT_EQ(w[3].reg, 0u);
+  EXPECT_EQ(w[3].value, static_cast<uint16_t>(rig.st().servo_saved_params[1][0]));
+  EXPECT_TRUE(rig.writes(2).empty());
+  EXPECT_EQ(rig.notifier.messages.size(), 1);
+}
+
+TEST_F(HomeLimitsTest, LeavingOnADeadLineKeepsTheFlagsAndSaysTheRestoreFailed) {
+  select(2);
+  click("Button2");  // no takeover: nothing to restore yet
+  click("Button9");  // takes node 2 over
+  ASSERT_EQ(rig.st().servo_restore_flags[2], 1);
+  sim::Fault silent;
+  silent.kind = sim::Fault::Silent;
+  silent.times = -1;
+  rig.line.inject(2, silent);
+  click("Button1");
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(rig.st().active_form, 1);
+  EXPECT_EQ(rig.st().servo_restore_flags[2], 1);
+  EXPECT_EQ(rig.st().servo_jog_mode[2], 0);
+  EXPECT_EQ(rig.st().write_busy, 0);
+  EXPECT_EQ(rig.notifier.messages, QStringList{QStringLiteral("恢复相关参数失败！！")});
+  EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("恢复相关参数失败！！"));
+}
+
+TEST_F(HomeLimitsTest, TwoDrivesTheSecondFailingOnlyTheFirstLosesItsFlag) {
+  select(1);
+  click("Button9");
+  select(2);
+  click("Button9");
+  ASSERT_EQ(rig.st().servo_restore_flags[1], 1);
+  ASSERT_EQ(rig.st().servo_restore_flags[2], 1);
+  sim::Fault refuse;
+  refuse.kind = sim::Fault::Exception;
+  refuse.times = -1;
+  refuse.reg = static_cast<uint16_t>(rig.st().servo_param_regs[20 + 1]);  // a list register of layout 2
+  refuse.function = 0x06;
+  rig.line.inject(2, refuse);
+  click("Button1");
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(rig.st().servo_restore_flags[1], 0);
+  EXPECT_EQ(rig.st().servo_restore_flags[2], 1);
+  EXPECT_EQ(rig.notifier.messages, QStringList{QStringLiteral("恢复相关参数失败！！")});
+}
+
+}  // namespace
+}  // namespace velmo
