@@ -90,10 +90,14 @@ const BusControlWindow::CommandSpec* BusControlWindow::find_command(uint8_t code
 
 void BusControlWindow::publish_pending() { st().*family_.pending_code = pending_.code(); }
 
+void BusControlWindow::start_replay_timer() {
+  if (!leaving_ && !timer2_->isActive()) timer2_->start();
+}
+
 void BusControlWindow::defer(const PendingCommand& cmd) {
   pending_.store(cmd);
   publish_pending();
-  if (!timer2_->isActive()) timer2_->start();
+  start_replay_timer();
 }
 
 void BusControlWindow::forget_pending_for(uint8_t node) {

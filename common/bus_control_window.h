@@ -127,6 +127,8 @@ class BusControlWindow : public VelmoWindow {
   // CheckBox1 (continuous reading) switches Timer1 and disables the exit
   // button while it is ticked.
   void bind_continuous_reading(QCheckBox* box, QAbstractButton* exit_button);
+  // Starts the replay timer unless the window is being left.
+  void start_replay_timer();
   // Stores a command for the replay and makes sure the replay timer runs.
   void defer(const PendingCommand& cmd);
   // Replays what waits while the link is free (only stops and resets when

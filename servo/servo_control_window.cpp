@@ -130,6 +130,8 @@ ServoControlWindow::ServoControlWindow(AppContext& ctx, QWidget* parent)
   group3_->setEnabled(false);
   group4_->setEnabled(true);
   group5_->setEnabled(true);
+  // No node is under bus control yet: no run button is usable.
+  enable_run_buttons(kModeNone);
   apply_screen_scaling(group2_);
 }
 
@@ -340,12 +342,12 @@ void ServoControlWindow::Button13Click() { issue(kTorqueSettings, selected_node(
 void ServoControlWindow::Button15Click() { issue(kFaultReset, selected_node()); }
 
 void ServoControlWindow::RadioButton2Click() {
-  if (!Timer2()->isActive()) Timer2()->start();
+  start_replay_timer();
   issue(kSpeedModeEntry, selected_node());
 }
 
 void ServoControlWindow::RadioButton3Click() {
-  if (!Timer2()->isActive()) Timer2()->start();
+  start_replay_timer();
   issue(kTorqueModeEntry, selected_node());
 }
 
@@ -384,7 +386,8 @@ void ServoControlWindow::on_open() {
   group3_->setEnabled(false);
   Button14Click();
   if (selected_node() != 0 && st().sending == 0) st().node_addr = selected_node();
-  Timer2()->start();
+  mirror();
+  start_replay_timer();
 }
 
 // ---------------------------------------------------------------- exchanges
@@ -482,10 +485,7 @@ void ServoControlWindow::mode_entry(uint8_t code, uint8_t node) {
     st().servo_rs485_mode[node] = row.mode;
     st().servo_restore_flags[node] = 1;
     group3_->setEnabled(false);
-    if (node == selected_node()) {
-      enable_run_buttons(row.mode);
-      show_mode_lamps(row.mode);
-    }
+    if (node == selected_node()) mirror();
   } else {
     report_failure(node, utf8(row.failed));
     if (node == selected_node()) set_radio(row.mode == kModeSpeed ? speed_radio_ : torque_radio_, false);
@@ -590,6 +590,7 @@ bool ServoControlWindow::any_running() {
 }
 
 void ServoControlWindow::enter_leaving() {
+  continuous_->setChecked(false);
   exit_button_->setEnabled(false);
   for (QGroupBox* box : {group1_, group2_, group3_, group4_, group5_}) box->setEnabled(false);
 }

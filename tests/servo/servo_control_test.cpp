@@ -1,0 +1,779 @@
+// The servo RS-485 control window, driven by objectName against simulated
+// servo drives on a pty.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "common/status_lamp.h"
+#include "link/modbus_frame.h"
+#include "main/main_window.h"
+#include "servo/servo_control_window.h"
+#include "sim/servo_registers.h"
+#include "sim/servo_station.h"
+#include "support/app_on_sim.h"
+#include "support/wait.h"
+
+namespace velmo {
+namespace {
+
+using velmo::testing::wait_for;
+namespace sr = sim::servo_regs;
+
+struct Request {
+  int station;
+  int function;
+  int reg;
+  int value;
+  bool operator==(const Request&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Request& r) {
+  return os << "{" << r.station << ", " << r.function << ", 0x" << std::hex << r.reg << std::dec << ", " << r.value
+            << "}";
+}
+Request write(int station, int reg, int value) { return {station, 6, reg, value}; }
+
+sim::Fault fault(sim::Fault::Kind kind, std::optional<uint16_t> reg = std::nullopt, int times = 1) {
+  sim::Fault f;
+  f.kind = kind;
+  f.reg = reg;
+  f.times = times;
+  return f;
+}
+
+struct ServoControlTest : ::testing::Test {
+  velmo::testing::AppOnSim t;
+  ServoControlWindow* w = nullptr;
+  QMetaObject::Connection armed;
+
+  void SetUp() override {
+    t.sim.add(sim::make_servo(1, 6101, 101));  // layout 1
+    t.sim.add(sim::make_servo(2, 6101, 102));  // layout 2
+    t.search(2);
+    ASSERT_EQ(t.st().connected, 1u);
+    ASSERT_EQ(t.st().servo_count, 2);
+    // Replies come at once (or 150 ms late where a test says so); failures
+    // are injected, so a long timeout costs nothing.
+    t.st().comm_timeout_ms = 2000;
+    for (uint8_t a : {1, 2}) servo(a).set_ramp(1e6);
+    w = dynamic_cast<ServoControlWindow*>(t.form("TForm4"));
+    ASSERT_NE(w, nullptr);
+    t.app.main_window().N6Click();
+    ASSERT_TRUE(w->isVisible());
+    settle();
+    t.sim.clear_journal();
+  }
+
+  void TearDown() override { QObject::disconnect(armed); }
+
+  sim::ServoStation& servo(uint8_t a) { return dynamic_cast<sim::ServoStation&>(*t.sim.station(a)); }
+  template <typename T>
+  T* ctl(const char* name) {
+    T* found = t.ctl<T>("TForm4", name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  void click(const char* name) { QTest::mouseClick(ctl<QAbstractButton>(name), Qt::LeftButton); }
+  QString panel() { return ctl<QLabel>("Panel1")->text(); }
+  QStringList lines(const char* memo) {
+    const QString text = ctl<QPlainTextEdit>(memo)->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+  }
+  QString text(const char* edit) { return ctl<QLineEdit>(edit)->text(); }
+  bool lit(const char* lamp) { return ctl<StatusLamp>(lamp)->lit(); }
+  void select_node(int a) {
+    auto* box = ctl<QComboBox>("ComboBox4");
+    box->setCurrentIndex(box->findText(QString::number(a)));
+  }
+  void set_field(const char* edit, const QString& value) {
+    QLineEdit* e = ctl<QLineEdit>(edit);
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Backspace);
+    QTest::keyClicks(e, value);
+  }
+
+  bool idle() {
+    const DriveLinkState& s = t.st();
+    return s.read_busy == 0 && s.write_busy == 0 && s.sending == 0 && w->pending().empty();
+  }
+  void settle() { ASSERT_TRUE(wait_for([&] { return idle(); })); }
+
+  std::vector<Request> requests() {
+    std::vector<Request> out;
+    for (const auto& r : t.sim.requests()) out.push_back({r[0], r[1], word_at(&r[2]), word_at(&r[4])});
+    return out;
+  }
+  std::vector<Request> writes() {
+    std::vector<Request> out;
+    for (const Request& r : requests())
+      if (r.function == 6) out.push_back(r);
+    return out;
+  }
+
+  // Runs the action inside the wait of the window's next request: queued
+  // from the moment the request's traffic line is logged, so it runs at the
+  // wait's first turn of the event loop, long before the delayed reply.
+  void during_next_request(std::function<void()> action) {
+    QObject::disconnect(armed);
+    auto* memo = ctl<QPlainTextEdit>("Memo1");
+    armed = QObject::connect(memo, &QPlainTextEdit::textChanged, memo, [this, memo, action] {
+      if (!memo->toPlainText().endsWith(QStringLiteral("**"))) return;
+      QObject::disconnect(armed);
+      EXPECT_EQ(t.st().sending, 1);
+      QTimer::singleShot(0, memo, action);
+    });
+  }
+
+  // Every request is answered before the next one goes out, and nobody
+  // tried to start an exchange inside another.
+  void expect_one_exchange_at_a_time() {
+    bool waiting = false;
+    for (const sim::JournalEntry& e : t.sim.journal()) {
+      if (e.is_request) {
+        EXPECT_FALSE(waiting) << "a request went out before the previous reply";
+        waiting = true;
+      } else {
+        waiting = false;
+      }
+    }
+    EXPECT_EQ(t.st().refused_count, 0u);
+  }
+
+  void enter_mode(const char* radio, int node, uint8_t mode) {
+    select_node(node);
+    click(radio);
+    settle();
+    ASSERT_EQ(t.st().servo_rs485_mode[node], mode);
+  }
+
+  void run_forward_speed(int node) {
+    enter_mode("RadioButton2", node, ServoControlWindow::kModeSpeed);
+    ASSERT_TRUE(wait_for([&] { return ctl<QPushButton>("Button6")->isEnabled(); }));
+    click("Button9");  // the default run values
+    settle();
+    click("Button6");
+    settle();
+    ASSERT_EQ(t.st().servo_run_state[node], 1);
+  }
+
+  // The connect snapshot as parameter_save writes it back to one servo.
+  std::vector<Request> restore_writes(int a) {
+    std::vector<Request> want = {write(a, 0x0000, 9), write(a, 0x1004, 0), write(a, 0x1003, 1)};
+    const DriveLinkState& s = t.st();
+    int i = 0;
+    while (s.servo_nodes[i] != a) ++i;
+    const uint32_t subtype = s.servo_subtype_list[i];
+    const int first = s.servo_list_first(subtype);
+    for (int k = 0; k < s.servo_list_size(subtype); ++k) {
+      int value = s.servo_saved_params[a][k] & 0xFFFF;
+      if (subtype == 1 && k >= 3 && k <= 5) value = 1;
+      want.push_back(write(a, static_cast<int>(s.servo_param_regs[first + k]), value));
+    }
+    return want;
+  }
+};
+
+// ------------------------------------------------------------ opening
+
+TEST_F(ServoControlTest, OpeningReadsTheStatusAndStartsTheReplayTimer) {
+  EXPECT_EQ(panel(), QStringLiteral("节点1：伺服状态信息读取成功！！"));
+  EXPECT_EQ(text("Edit14"), QStringLiteral("无故障"));
+  EXPECT_TRUE(lit("Shape1"));
+  EXPECT_GE(t.st().read_ok_count, 2);
+  EXPECT_TRUE(w->Timer2()->isActive());
+  EXPECT_FALSE(w->Timer1()->isActive());
+  EXPECT_EQ(t.st().active_form, 4);
+  EXPECT_FALSE(ctl<QRadioButton>("RadioButton2")->isChecked());
+  EXPECT_FALSE(ctl<QRadioButton>("RadioButton3")->isChecked());
+  EXPECT_FALSE(ctl<QGroupBox>("GroupBox3")->isEnabled());
+  EXPECT_FALSE(ctl<QPushButton>("Button6")->isEnabled());
+  EXPECT_FALSE(ctl<QPushButton>("Button10")->isEnabled());
+  // The traffic of this window is logged in its own Memo1.
+  ASSERT_FALSE(lines("Memo1").isEmpty());
+  EXPECT_TRUE(lines("Memo1").first().startsWith(QStringLiteral("01 03 20 03 00 09 ")));
+}
+
+// ------------------------------------------------------------ run and stop
+
+TEST_F(ServoControlTest, SpeedModeRunAndStopEndToEnd) {
+  click("RadioButton2");
+  settle();
+  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x0000, 9), write(1, 0x1004, 0), write(1, 0x1003, 1)}));
+  EXPECT_EQ(lines("Memo2"), (QStringList{QStringLiteral("节点1：设置为485控制模式！！"), QStringLiteral("节点1：停止运转！！"),
+                                         QStringLiteral("节点1：设置为485控制速度模式！！")}));
+  EXPECT_EQ(t.st().servo_restore_flags[1], 1);
+  EXPECT_EQ(servo(1).reg(sr::kRunMode), 9);
+  ASSERT_TRUE(wait_for([&] { return ctl<QPushButton>("Button6")->isEnabled(); }));
+  EXPECT_TRUE(ctl<QRadioButton>("RadioButton2")->isChecked());
+  EXPECT_TRUE(lit("Shape11"));
+  EXPECT_FALSE(lit("Shape12"));
+  EXPECT_FALSE(ctl<QPushButton>("Button10")->isEnabled());
+
+  set_field("Edit2", QStringLiteral("1500"));
+  t.sim.clear_journal();
+  click("Button9");
+  settle();
+  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x006E, 1), write(1, 0x1005, 0), write(1, 0x1007, 300),
+                                            write(1, 0x1006, 1500)}));
+  EXPECT_EQ(panel(), QStringLiteral("节点1：运转速度值设置成功！！"));
+
+  t.sim.clear_journal();
+  click("Button6");
+  settle();
+  EXPECT_EQ(writes(), std::vector<Request>{write(1, 0x1004, 1)});
+  EXPECT_EQ(panel(), QStringLiteral("节点1：正转！！"));
+  EXPECT_EQ(t.st().servo_run_state[1], 1);
+  servo(1).advance(1.0);
+  click("Button14");
+  settle();
+  EXPECT_EQ(text("Edit6"), QStringLiteral("1500"));
+  EXPECT_TRUE(lit("Shape2"));
+  EXPECT_FALSE(lit("Shape1"));
+
+  // Reverse while running: no request, nothing stored, no message.
+  t.sim.clear_journal();
+  const QString before = panel();
+  click("Button7");
+  EXPECT_TRUE(w->pending().empty());
+  EXPECT_EQ(t.st().servo_pending_cmd, 0);
+  settle();
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(panel(), before);
+
+  click("Button8");
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：电机停止！！"));
+  EXPECT_EQ(t.st().servo_run_state[1], 0);
+
+  click("Button7");
+  settle();
+  servo(1).advance(1.0);
+  click("Button14");
+  settle();
+  EXPECT_EQ(text("Edit6"), QStringLiteral("-1500"));
+  EXPECT_TRUE(lit("Shape3"));
+  click("Button8");
+  settle();
+  EXPECT_EQ(t.st().servo_run_state[1], 0);
+  EXPECT_TRUE(lines("Memo3").isEmpty());
+}
+
+TEST_F(ServoControlTest, TorqueModeRunAndStopEndToEnd) {
+  click("RadioButton3");
+  settle();
+  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x0000, 9), write(1, 0x1004, 0), write(1, 0x1003, 2)}));
+  EXPECT_EQ(panel(), QStringLiteral("节点1：设置为485控制转矩模式！！"));
+  ASSERT_TRUE(wait_for([&] { return ctl<QPushButton>("Button10")->isEnabled(); }));
+  EXPECT_FALSE(ctl<QPushButton>("Button6")->isEnabled());
+  EXPECT_TRUE(lit("Shape12"));
+  EXPECT_FALSE(lit("Shape11"));
+
+  set_field("Edit4", QStringLiteral("80"));
+  set_field("Edit5", QStringLiteral("1200"));
+  ctl<QComboBox>("ComboBox7")->setCurrentIndex(1);
+  ctl<QComboBox>("ComboBox3")->setCurrentIndex(1);
+  t.sim.clear_journal();
+  click("Button13");
+  settle();
+  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x0086, 2), write(1, 0x1008, 1), write(1, 0x100A, 1200),
+                                            write(1, 0x1009, 80)}));
+  EXPECT_EQ(lines("Memo2").mid(lines("Memo2").size() - 4),
+            (QStringList{QStringLiteral("节点1：失电制动器控制成功！！"), QStringLiteral("节点1：锁轴控制成功！！"),
+                         QStringLiteral("节点1：转速限制值设置成功！！"), QStringLiteral("节点1：转矩值设置成功！！")}));
+
+  t.sim.clear_journal();
+  click("Button10");
+  settle();
+  EXPECT_EQ(writes(), std::vector<Request>{write(1, 0x1004, 1)});
+  EXPECT_EQ(t.st().servo_run_state[1], 1);
+  servo(1).advance(1.0);
+  click("Button14");
+  settle();
+  EXPECT_TRUE(lit("Shape2"));
+  EXPECT_NE(text("Edit6"), QStringLiteral("0"));
+
+  click("Button12");
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：电机停止！！"));
+  EXPECT_EQ(t.st().servo_run_state[1], 0);
+  click("Button11");
+  settle();
+  servo(1).advance(1.0);
+  click("Button14");
+  settle();
+  EXPECT_TRUE(lit("Shape3"));
+  EXPECT_TRUE(text("Edit6").startsWith(QLatin1Char('-')));
+  click("Button12");
+  settle();
+}
+
+TEST_F(ServoControlTest, FaultWhileRunningShowsLampsTextAndRunState) {
+  run_forward_speed(1);
+  sim::servo_set_fault(*t.sim.station(1), 5);
+  click("Button14");
+  settle();
+  EXPECT_TRUE(lit("Shape4"));
+  EXPECT_FALSE(lit("Shape2"));
+  EXPECT_FALSE(lit("Shape1"));
+  EXPECT_EQ(t.st().servo_run_state[1], 2);
+  EXPECT_EQ(text("Edit14"), QStringLiteral("Er-4"));
+  EXPECT_EQ(text("Edit15"), QStringLiteral("过电压"));
+
+  // The exit is refused while the drive is faulted.
+  t.sim.clear_journal();
+  click("Button1");
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(t.notifier.messages.value(t.notifier.messages.size() - 1),
+            QStringLiteral("退出前，请确保电机停止且驱动器无故障！！"));
+  EXPECT_TRUE(requests().empty());
+
+  click("Button15");
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：故障复位成功！！"));
+  EXPECT_EQ(t.st().servo_run_state[1], 0);
+  EXPECT_EQ(t.st().servo_rs485_mode[1], 0);
+  EXPECT_FALSE(ctl<QRadioButton>("RadioButton2")->isChecked());
+  click("Button14");
+  settle();
+  EXPECT_EQ(text("Edit14"), QStringLiteral("无故障"));
+  EXPECT_EQ(text("Edit15"), QString());
+}
+
+TEST_F(ServoControlTest, ModeEntryFailuresAndRepeats) {
+  // The bus-mode write fails, the control-mode write decides: mode taken.
+  t.sim.inject(1, fault(sim::Fault::Exception, 0x0000));
+  click("RadioButton2");
+  settle();
+  EXPECT_EQ(lines("Memo3"), QStringList{QStringLiteral("节点1：485控制模式设置失败**")});
+  EXPECT_EQ(t.st().servo_rs485_mode[1], ServoControlWindow::kModeSpeed);
+
+  // Entering the mode the node is in sends nothing; the mirror brings the
+  // run buttons back.
+  t.sim.clear_journal();
+  click("RadioButton2");
+  settle();
+  EXPECT_TRUE(requests().empty());
+  EXPECT_TRUE(wait_for([&] { return ctl<QPushButton>("Button6")->isEnabled(); }));
+
+  // The torque entry fails on the control-mode write: nothing changes.
+  t.sim.inject(1, fault(sim::Fault::Exception, 0x1003));
+  click("RadioButton3");
+  settle();
+  EXPECT_EQ(lines("Memo3").last(), QStringLiteral("节点1：转矩模式设置失败！！"));
+  EXPECT_EQ(t.st().servo_rs485_mode[1], ServoControlWindow::kModeSpeed);
+  EXPECT_TRUE(wait_for([&] { return ctl<QRadioButton>("RadioButton2")->isChecked(); }));
+  EXPECT_FALSE(ctl<QRadioButton>("RadioButton3")->isChecked());
+}
+
+// ------------------------------------------------------------ status read
+
+TEST_F(ServoControlTest, StatusReadFailureStopsContinuousReadingAndKeepsValues) {
+  run_forward_speed(1);
+  servo(1).advance(1.0);
+  click("Button14");
+  settle();
+  const QString speed = text("Edit6");
+  ASSERT_EQ(speed, QStringLiteral("1000"));
+
+  ctl<QComboBox>("ComboBox5")->setCurrentIndex(4);  // 20 s: no poll of its own in this test
+  ctl<QCheckBox>("CheckBox1")->setChecked(true);
+  EXPECT_TRUE(w->Timer1()->isActive());
+  EXPECT_FALSE(ctl<QPushButton>("Button1")->isEnabled());
+
+  // A reply one byte short is not taken as values; the fault read works.
+  const int ok = t.st().read_ok_count, failed = t.st().read_fail_count;
+  t.sim.inject(1, [] {
+    sim::Fault f = fault(sim::Fault::Short, sr::kStatusWord);
+    f.short_by = 1;
+    return f;
+  }());
+  w->Button14Click();
+  settle();
+  EXPECT_EQ(text("Edit6"), speed);
+  EXPECT_EQ(lines("Memo3"), QStringList{QStringLiteral("节点1：伺服状态信息读取失败**")});
+  EXPECT_EQ(t.st().read_ok_count, ok + 1);
+  EXPECT_EQ(t.st().read_fail_count, failed + 1);
+  EXPECT_FALSE(ctl<QCheckBox>("CheckBox1")->isChecked());
+  EXPECT_FALSE(w->Timer1()->isActive());
+  EXPECT_TRUE(ctl<QPushButton>("Button1")->isEnabled());
+  EXPECT_EQ(t.st().servo_run_state[1], 1);
+
+  // Fault read failing: its own line.
+  t.sim.inject(1, fault(sim::Fault::Exception, sr::kFaultCode));
+  w->Button14Click();
+  settle();
+  EXPECT_EQ(lines("Memo3").last(), QStringLiteral("节点1：伺服故障信息读取失败**"));
+  EXPECT_EQ(panel(), QStringLiteral("节点1：伺服故障信息读取失败"));
+}
+
+TEST_F(ServoControlTest, NoReplyFallbackOnlyForTheWindowsOwnRead) {
+  run_forward_speed(1);
+  // Someone else holds the link and the last exchange got nothing: the
+  // skipped read must not touch the run state.
+  t.st().write_busy = 1;
+  t.st().rx_arrived = 0;
+  t.sim.clear_journal();
+  w->Button14Click();
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(t.st().servo_run_state[1], 1);
+  EXPECT_TRUE(ctl<QPushButton>("Button14")->isEnabled());
+  t.st().write_busy = 0;
+
+  // Its own read on a dead line: the run state falls back to 0.
+  t.st().comm_timeout_ms = 250;
+  t.sim.inject(1, fault(sim::Fault::Silent, std::nullopt, 2));
+  w->Button14Click();
+  settle();
+  EXPECT_EQ(t.st().rx_arrived, 0);
+  EXPECT_EQ(t.st().servo_run_state[1], 0);
+}
+
+TEST_F(ServoControlTest, NodeChangeDuringTheReadKeepsTheReadOnItsNode) {
+  t.sim.set_reply_delay_ms(150);
+  during_next_request([&] { select_node(2); });
+  click("Button14");
+  settle();
+  std::vector<Request> want = {{1, 3, 0x2003, 9}, {1, 3, 0x3000, 1}};
+  EXPECT_EQ(requests(), want);
+  EXPECT_EQ(panel(), QStringLiteral("节点1：伺服状态信息读取成功！！"));
+  EXPECT_TRUE(lines("Memo3").isEmpty());
+  EXPECT_EQ(t.st().node_addr, 1);  // the change came while the read waited
+  expect_one_exchange_at_a_time();
+}
+
+// ------------------------------------------------------------ busy protocol
+
+enum class WaitKind { Command, Settings, ModeEntry, StatusRead, Exit };
+
+struct BusyProtocolTest : ServoControlTest, ::testing::WithParamInterface<WaitKind> {
+  // Every control and handler a user, a timer or a replay can reach.
+  void poke_everything() {
+    for (const char* name : {"Button6", "Button7", "Button8", "Button9", "Button10", "Button11", "Button12", "Button13",
+                             "Button14", "Button15", "RadioButton2", "RadioButton3", "Button1", "Button20"})
+      click(name);
+    w->Button6Click();
+    w->Button8Click();
+    w->Button9Click();
+    w->Button14Click();
+    w->Button15Click();
+    w->RadioButton3Click();
+    w->Button1Click();
+    w->Timer1Timer();
+    w->Timer2Timer();
+    select_node(2);
+    w->Button12Click();
+    w->Button13Click();
+    select_node(1);
+    ctl<QCheckBox>("CheckBox1")->setChecked(true);
+    ctl<QCheckBox>("CheckBox1")->setChecked(false);
+  }
+};
+
+TEST_P(BusyProtocolTest, AClickDuringAnyWaitNeverStartsASecondExchange) {
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  t.sim.set_reply_delay_ms(150);
+  t.sim.clear_journal();
+  during_next_request([&] { poke_everything(); });
+  switch (GetParam()) {
+    case WaitKind::Command: click("Button8"); break;
+    case WaitKind::Settings: click("Button9"); break;
+    case WaitKind::ModeEntry: click("RadioButton3"); break;
+    case WaitKind::StatusRead: click("Button14"); break;
+    case WaitKind::Exit: click("Button1"); break;
+  }
+  settle();
+  ASSERT_TRUE(wait_for([&] { return idle(); }));
+  expect_one_exchange_at_a_time();
+  if (GetParam() == WaitKind::Exit) {
+    // Nothing the clicks asked for is sent behind the restore.
+    EXPECT_FALSE(w->isVisible()) << panel().toStdString() << " " << t.notifier.messages.join("|").toStdString();
+    EXPECT_EQ(writes(), restore_writes(1));
+    EXPECT_FALSE(w->Timer2()->isActive());
+  } else {
+    EXPECT_TRUE(w->isVisible());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWait, BusyProtocolTest,
+                         ::testing::Values(WaitKind::Command, WaitKind::Settings, WaitKind::ModeEntry,
+                                           WaitKind::StatusRead, WaitKind::Exit));
+
+TEST_F(ServoControlTest, DeferredStopReachesItsOriginalNode) {
+  run_forward_speed(1);
+  t.sim.set_reply_delay_ms(150);
+  t.sim.clear_journal();
+  uint8_t shown = 0;
+  during_next_request([&] {
+    click("Button8");
+    shown = t.st().servo_pending_cmd;
+    select_node(2);
+  });
+  click("Button14");
+  settle();
+  EXPECT_EQ(shown, ServoControlWindow::kSpeedStop);
+  EXPECT_EQ(writes(), std::vector<Request>{write(1, 0x1004, 0)});
+  EXPECT_EQ(t.st().servo_run_state[1], 0);
+  EXPECT_EQ(panel(), QStringLiteral("节点1：电机停止！！"));
+  expect_one_exchange_at_a_time();
+}
+
+TEST_F(ServoControlTest, ReplaysComeStopsFirstThenTheNewestCommand) {
+  enter_mode("RadioButton3", 2, ServoControlWindow::kModeTorque);
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  t.sim.set_reply_delay_ms(150);
+  t.sim.clear_journal();
+  uint8_t shown = 0;
+  during_next_request([&] {
+    click("Button9");  // speed settings, node 1: cancelled by the stop after it
+    select_node(2);
+    click("Button12");  // torque stop, node 2
+    select_node(1);
+    click("Button8");   // speed stop, node 1
+    click("Button6");   // forward, node 1: a run command never displaces the stops
+    shown = t.st().servo_pending_cmd;
+  });
+  click("Button14");
+  settle();
+  EXPECT_EQ(shown, ServoControlWindow::kTorqueStop);
+  const std::vector<Request> want = {{1, 3, 0x2003, 9}, {1, 3, 0x3000, 1}, write(2, 0x1004, 0), write(1, 0x1004, 0),
+                                     write(1, 0x1004, 1)};
+  EXPECT_EQ(requests(), want);
+  expect_one_exchange_at_a_time();
+}
+
+TEST_F(ServoControlTest, DeferredForwardReplaysEvenWithItsButtonDisabled) {
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  ASSERT_TRUE(wait_for([&] { return ctl<QPushButton>("Button6")->isEnabled(); }));
+  t.sim.set_reply_delay_ms(150);
+  t.sim.clear_journal();
+  during_next_request([&] {
+    click("Button6");
+    // Node 2 is in no mode: the mirror disables Button6 from now on.
+    select_node(2);
+  });
+  click("Button14");
+  settle();
+  EXPECT_FALSE(ctl<QPushButton>("Button6")->isEnabled());
+  EXPECT_EQ(writes(), std::vector<Request>{write(1, 0x1004, 1)});
+  EXPECT_EQ(t.st().servo_run_state[1], 1);
+}
+
+TEST_F(ServoControlTest, DeferredForwardIsDroppedWhenTheDriveRunsByThen) {
+  run_forward_speed(1);
+  // The window believes the drive idle; the status read will say otherwise.
+  t.st().servo_run_state[1] = 0;
+  t.sim.set_reply_delay_ms(150);
+  t.sim.clear_journal();
+  during_next_request([&] { click("Button6"); });
+  click("Button14");
+  settle();
+  EXPECT_EQ(t.st().servo_run_state[1], 1);
+  EXPECT_TRUE(writes().empty());
+  EXPECT_EQ(t.st().servo_pending_cmd, 0);
+}
+
+// ------------------------------------------------------------ input
+
+TEST_F(ServoControlTest, FieldsTakeDigitsAndClampWhenLeft) {
+  struct Case {
+    const char* edit;
+    const char* typed;
+    const char* shown;
+    const char* after_leaving;
+  };
+  const Case cases[] = {
+      {"Edit2", "12a3", "123", "123"}, {"Edit2", "", "", "0"},        {"Edit2", "4999", "4999", "4500"},
+      {"Edit2", "12345", "1234", "1234"}, {"Edit3", "400", "400", "350"}, {"Edit4", "101", "101", "100"},
+      {"Edit5", "5000", "5000", "4500"}, {"Edit5", "-5", "5", "5"},
+  };
+  for (const Case& c : cases) {
+    QLineEdit* e = ctl<QLineEdit>(c.edit);
+    set_field(c.edit, QString::fromLatin1(c.typed));
+    EXPECT_EQ(e->text(), QString::fromLatin1(c.shown)) << c.edit << " " << c.typed;
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(e, &out);
+    EXPECT_EQ(e->text(), QString::fromLatin1(c.after_leaving)) << c.edit << " " << c.typed;
+  }
+}
+
+TEST_F(ServoControlTest, SettingsAreClampedAgainWhenSent) {
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  // Set without ever leaving the fields.
+  ctl<QLineEdit>("Edit2")->setText(QStringLiteral("9999"));
+  ctl<QLineEdit>("Edit3")->setText(QString());
+  t.sim.clear_journal();
+  click("Button9");
+  settle();
+  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x006E, 1), write(1, 0x1005, 0), write(1, 0x1007, 0),
+                                            write(1, 0x1006, 4500)}));
+  EXPECT_EQ(text("Edit2"), QStringLiteral("4500"));
+  EXPECT_EQ(text("Edit3"), QStringLiteral("0"));
+}
+
+TEST_F(ServoControlTest, SettingsGoOnAfterAFailedWrite) {
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  t.sim.inject(1, fault(sim::Fault::Exception, 0x1005));
+  t.sim.clear_journal();
+  click("Button9");
+  settle();
+  EXPECT_EQ(writes().size(), 4u);
+  EXPECT_EQ(lines("Memo3"), QStringList{QStringLiteral("节点1：锁轴控制失败**")});
+  EXPECT_EQ(panel(), QStringLiteral("节点1：运转速度值设置成功！！"));
+}
+
+// ------------------------------------------------------------ leaving
+
+TEST_F(ServoControlTest, ExitRefusedWhileRunningAndAllowedOnceStopped) {
+  run_forward_speed(1);
+  t.sim.clear_journal();
+  click("Button1");
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(t.notifier.messages.last(), QStringLiteral("退出前，请确保电机停止且驱动器无故障！！"));
+  EXPECT_EQ(t.st().servo_any_running, 1);
+  EXPECT_TRUE(requests().empty());
+
+  click("Button8");
+  settle();
+  click("Button1");
+  settle();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(t.st().servo_any_running, 0);
+  EXPECT_EQ(t.st().active_form, 1);
+}
+
+TEST_F(ServoControlTest, ExitWithContinuousReadingIsImpossible) {
+  ctl<QCheckBox>("CheckBox1")->setChecked(true);
+  EXPECT_FALSE(ctl<QPushButton>("Button1")->isEnabled());
+  click("Button1");
+  EXPECT_TRUE(w->isVisible());
+  ctl<QCheckBox>("CheckBox1")->setChecked(false);
+  EXPECT_TRUE(ctl<QPushButton>("Button1")->isEnabled());
+}
+
+TEST_F(ServoControlTest, ExitRefusedWhileItsOwnExchangeWaits) {
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  t.sim.set_reply_delay_ms(150);
+  t.sim.clear_journal();
+  during_next_request([&] {
+    click("Button1");
+    w->Button1Click();
+    EXPECT_FALSE(w->leave());
+  });
+  click("Button14");
+  settle();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(requests(), (std::vector<Request>{{1, 3, 0x2003, 9}, {1, 3, 0x3000, 1}}));
+  EXPECT_EQ(t.st().servo_restore_flags[1], 1);
+}
+
+TEST_F(ServoControlTest, ExitRestoresExactlyTheFlaggedServo) {
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  t.sim.clear_journal();
+  auto& main = t.app.main_window();
+  click("Button1");
+  settle();
+  EXPECT_EQ(writes(), restore_writes(1));
+  EXPECT_TRUE(t.sim.requests(2).empty());
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_FALSE(main.isMinimized());
+  EXPECT_EQ(t.st().active_form, 1);
+  for (int a : {1, 2}) {
+    EXPECT_EQ(t.st().servo_restore_flags[a], 0) << a;
+    EXPECT_EQ(t.st().servo_rs485_mode[a], 0) << a;
+  }
+  EXPECT_EQ(panel(), QStringLiteral("恢复相关参数成功！！"));
+  EXPECT_FALSE(w->Timer2()->isActive());
+  // The window comes back usable.
+  EXPECT_TRUE(ctl<QPushButton>("Button1")->isEnabled());
+  EXPECT_TRUE(ctl<QGroupBox>("GroupBox4")->isEnabled());
+  EXPECT_TRUE(ctl<QGroupBox>("GroupBox5")->isEnabled());
+}
+
+TEST_F(ServoControlTest, FailedRestoreKeepsTheWindowOpenAndTheFlagsOfDrivesNotRestored) {
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  enter_mode("RadioButton3", 2, ServoControlWindow::kModeTorque);
+  t.sim.inject(2, fault(sim::Fault::Exception, 20, -1));
+  t.sim.clear_journal();
+  click("Button1");
+  settle();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(panel(), QStringLiteral("恢复相关参数失败！！"));
+  EXPECT_EQ(t.notifier.messages.last(), QStringLiteral("请确保驱动器无故障！！"));
+  EXPECT_EQ(t.st().servo_restore_flags[1], 0);  // written back before the failure
+  EXPECT_EQ(t.st().servo_restore_flags[2], 1);
+  EXPECT_TRUE(ctl<QPushButton>("Button1")->isEnabled());
+  EXPECT_TRUE(ctl<QGroupBox>("GroupBox4")->isEnabled());
+  EXPECT_FALSE(ctl<QGroupBox>("GroupBox5")->isEnabled());
+  EXPECT_FALSE(w->Timer2()->isActive());
+  EXPECT_EQ(t.st().active_form, 4);
+
+  // The drive is fixed; the next try restores the rest and leaves.
+  t.sim.clear_faults();
+  t.sim.clear_journal();
+  click("Button1");
+  settle();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(writes(), restore_writes(2));
+  EXPECT_EQ(t.st().servo_restore_flags[2], 0);
+}
+
+TEST_F(ServoControlTest, DeadLineLetsTheUserLeaveButSaysTheRestoreFailed) {
+  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+  t.st().comm_timeout_ms = 250;
+  t.sim.inject(1, fault(sim::Fault::Silent, std::nullopt, -1));
+  const int messages = t.notifier.messages.size();
+  click("Button1");
+  settle();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(t.st().active_form, 1);
+  EXPECT_EQ(panel(), QStringLiteral("恢复相关参数失败！！"));
+  EXPECT_EQ(t.notifier.messages.mid(messages), QStringList{QStringLiteral("恢复相关参数失败！！")});
+  EXPECT_EQ(t.st().servo_restore_flags[1], 1);
+}
+
+// ------------------------------------------------------------ records
+
+TEST_F(ServoControlTest, RecordsAreSavedBesideTheChosenFileAndCleared) {
+  click("Button14");
+  settle();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QString proposed;
+  w->set_save_chooser([&](QWidget*, const QString& p) {
+    proposed = p;
+    return dir.filePath(QStringLiteral("traffic.txt"));
+  });
+  ctl<QPlainTextEdit>("Memo2")->appendPlainText(QStringLiteral("节点1：正转！！"));
+  ctl<QPlainTextEdit>("Memo3")->appendPlainText(QStringLiteral("节点1：正转控制失败**"));
+  click("Button21");
+  EXPECT_EQ(proposed, QStringLiteral("伺服RS485通讯控制记录.txt"));
+  auto read = [&](const QString& name) {
+    QFile f(dir.filePath(name));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<missing>");
+  };
+  EXPECT_TRUE(read(QStringLiteral("traffic.txt")).startsWith(QStringLiteral("01 03 20 03 00 09 ")));
+  EXPECT_EQ(read(QStringLiteral("伺服RS485通讯控制执行成功记录.txt")), QStringLiteral("节点1：正转！！\r\n"));
+  EXPECT_EQ(read(QStringLiteral("伺服RS485通讯控制执行失败记录.txt")), QStringLiteral("节点1：正转控制失败**\r\n"));
+
+  click("Button20");
+  for (const char* memo : {"Memo1", "Memo2", "Memo3"}) EXPECT_TRUE(lines(memo).isEmpty()) << memo;
+  EXPECT_EQ(t.st().read_ok_count, 0);
+  EXPECT_EQ(t.st().read_fail_count, 0);
+}
+
+}  // namespace
+}  // namespace velmo
