@@ -46,14 +46,18 @@ class SimLine {
   SimLine& operator=(const SimLine&) = delete;
 
   std::string port_path() const;
-  Station& add(std::unique_ptr<Station> station);
-  Station* station(uint8_t address);
+  Station& add(std::unique_ptr<Station> station);  // the station then uses the line's lock
+  Station* station(uint8_t address);  // by its current address
+  // Silent drops the request unanswered and unexecuted; Exception answers
+  // without executing; the other kinds execute and then spoil the reply.
   void inject(uint8_t address, Fault fault);
   void clear_faults();
 
+  // Every frame received (as framed, damaged ones too) and every reply part
+  // written, in order. clear_journal also resets request_count.
   std::vector<JournalEntry> journal() const;
   void clear_journal();
-  size_t request_count() const;  // complete frames received (any CRC, any address)
+  size_t request_count() const;  // frames received (any CRC, any address)
   // Requests in the journal, optionally only those of one station.
   std::vector<std::vector<uint8_t>> requests(std::optional<uint8_t> address = std::nullopt) const;
 
