@@ -26,8 +26,8 @@ ServoFaultTableWindow::ServoFaultTableWindow(AppContext& ctx, QWidget* parent)
   warnings_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   warnings_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   QPalette palette = warnings_->palette();
-  palette.setColor(QPalette::Disabled, QPalette::Text, palette.color(QPalette::Active, QPalette::Text));
-  palette.setColor(QPalette::Disabled, QPalette::Base, palette.color(QPalette::Active, QPalette::Base));
+  for (const QPalette::ColorRole role : {QPalette::Text, QPalette::Base, QPalette::ButtonText, QPalette::WindowText})
+    palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
   warnings_->setPalette(palette);
   warnings_->setEnabled(false);
 

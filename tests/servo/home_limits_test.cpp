@@ -110,6 +110,9 @@ TEST_F(HomeLimitsTest, FirstForwardTakesOverThenOnlyJogs) {
   const std::vector<Write> takeover = {{6, 0x0000, 9}, {6, 0x1003, 1}, {6, 0x1004, 1}};
   EXPECT_EQ(rig.writes(1), takeover);
   EXPECT_EQ(memo("Memo2"), QStringLiteral("节点1：电机正转！！"));
+  // The traffic goes to this window's own log.
+  EXPECT_TRUE(memo("Memo1").startsWith(QStringLiteral("01 06 00 00 00 09 ")));
+  EXPECT_EQ(memo("Memo1").count(QStringLiteral("**")), 3);
   EXPECT_EQ(rig.st().servo_run_state[1], 1);
   EXPECT_EQ(rig.st().servo_jog_mode[1], 1);
   EXPECT_EQ(rig.st().servo_restore_flags[1], 1);
