@@ -23,20 +23,20 @@
 
 namespace velmo::testing {
 
-struct ServoSpec {
+struct SimServo {
   uint8_t address;
   uint16_t program_version;  // 60xx / 80xx: 4096 counts per revolution, else 131072
   uint16_t menu_version;     // % 100 == 1: menu layout 1
 };
 
 // Servo 1: layout 1, 131072 counts; servo 2: layout 2, 4096 counts.
-inline const std::vector<ServoSpec> kTwoServos = {{1, 6101, 101}, {2, 6001, 102}};
+inline const std::vector<SimServo> kTwoServos = {{1, 6101, 101}, {2, 6001, 102}};
 
 class ServoSimRig {
  public:
-  explicit ServoSimRig(const std::vector<ServoSpec>& servos = kTwoServos) {
+  explicit ServoSimRig(const std::vector<SimServo>& servos = kTwoServos) {
     int last = 0;
-    for (const ServoSpec& s : servos) {
+    for (const SimServo& s : servos) {
       line.add(sim::make_servo(s.address, s.program_version, s.menu_version));
       last = std::max<int>(last, s.address);
     }
