@@ -188,9 +188,10 @@ bool ParamEditorEngine::leave(const ParamRow& row) {
 void ParamEditorEngine::enter(const ParamRow& row) {
   auto* edit = qobject_cast<ParamEdit*>(control_of(row));
   const bool ok = leave(row);
+  // Taken before the focus moves: leaving the next field stages its own value.
+  const Staged staged = staged_;
   if (edit) edit->focus_next();
   if (!ok) return;
-  const Staged staged = staged_;
   const int node = node_;
   when_line_free(
       [this, staged, node] {

@@ -1,0 +1,516 @@
+// The servo menu editor, driven by objectName against simulated servo drives
+// on a pty: menu reads per layout, single writes, downloads, station changes,
+// the bus-type variant and menu files.
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "common/file_chooser.h"
+#include "common/param_blocks.h"
+#include "link/modbus_frame.h"
+#include "main/main_window.h"
+#include "servo/servo_menu_editor.h"
+#include "servo/servo_param_table.h"
+#include "sim/servo_station.h"
+#include "sim/stations.h"
+#include "support/app_on_sim.h"
+#include "support/wait.h"
+
+namespace velmo {
+namespace {
+
+using velmo::testing::wait_for;
+
+// One request as the drive saw it: reads carry their count, single writes
+// their value, block writes their values.
+struct Frame {
+  int station;
+  int function;
+  int start;
+  std::vector<int> values;
+  bool operator==(const Frame&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Frame& f) {
+  os << "{" << f.station << ", fc" << f.function << ", " << f.start << ",";
+  for (int v : f.values) os << " " << v;
+  return os << "}";
+}
+
+struct FakeChooser : FileChooser {
+  QString save_answer, open_answer;
+  QStringList proposed;
+  int opened = 0;
+  QString save_file(QWidget*, const QString& name, const QString&) override {
+    proposed << name;
+    return save_answer;
+  }
+  QString open_file(QWidget*, const QString&) override {
+    ++opened;
+    return open_answer;
+  }
+};
+
+struct ServoMenuEditorTest : ::testing::Test {
+  velmo::testing::AppOnSim t;
+  ServoMenuEditor* w = nullptr;
+  FakeChooser* chooser = nullptr;
+
+  void SetUp() override {
+    t.sim.add(sim::make_servo(1, 6101, 101));  // layout 1
+    t.sim.add(sim::make_servo(2, 6105, 102));  // layout 2
+    t.sim.add(sim::make_servo(4, 8005, 102));  // bus-type, layout 2
+    t.search(4);
+    ASSERT_EQ(t.st().servo_count, 3);
+    // Replies come at once; only injected silences wait this long.
+    t.st().comm_timeout_ms = 1000;
+    w = dynamic_cast<ServoMenuEditor*>(t.form("TForm2"));
+    ASSERT_NE(w, nullptr);
+    auto fake = std::make_unique<FakeChooser>();
+    chooser = fake.get();
+    w->set_file_chooser(std::move(fake));
+  }
+
+  template <typename T>
+  T* ctl(const char* name) {
+    T* found = t.ctl<T>("TForm2", name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  sim::ServoStation& servo(uint8_t a) { return dynamic_cast<sim::ServoStation&>(*t.sim.station(a)); }
+
+  void open(int station) {
+    auto* nodes = ctl<QComboBox>("ComboBox45");
+    nodes->setCurrentIndex(nodes->findText(QString::number(station)));
+    t.app.main_window().N5Click();
+    settle();
+  }
+  void choose(int station) {
+    auto* nodes = ctl<QComboBox>("ComboBox45");
+    const int i = nodes->findText(QString::number(station));
+    nodes->setCurrentIndex(i);
+    emit nodes->activated(i);
+    settle();
+  }
+  void settle() {
+    ASSERT_TRUE(wait_for([&] { return t.st().write_busy == 0 && t.st().sending == 0 && !w->engine().busy(); }));
+  }
+  QString panel() { return ctl<QLabel>("Panel1")->text(); }
+  QStringList lines(const char* memo) {
+    const QString text = ctl<QPlainTextEdit>(memo)->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+  }
+  bool logged(const char* memo, const QString& text) {
+    for (const QString& l : lines(memo))
+      if (l.startsWith(text)) return true;
+    return false;
+  }
+  QString text(const char* edit) { return ctl<QLineEdit>(edit)->text(); }
+
+  std::vector<Frame> frames() {
+    std::vector<Frame> out;
+    for (const auto& r : t.sim.requests()) {
+      Frame f{r[0], r[1], word_at(&r[2]), {}};
+      if (f.function == 16)
+        for (int k = 0; k < word_at(&r[4]); ++k) f.values.push_back(word_at(&r[7 + 2 * k]));
+      else
+        f.values.push_back(word_at(&r[4]));
+      out.push_back(f);
+    }
+    return out;
+  }
+  void type_and_enter(const char* edit, const QString& keys) {
+    QLineEdit* e = ctl<QLineEdit>(edit);
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Backspace);
+    QTest::keyClicks(e, keys);
+    QTest::keyClick(e, Qt::Key_Return);
+  }
+  void pick(const char* combo, int index) {
+    auto* box = ctl<QComboBox>(combo);
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+  }
+  // Waits for `n` requests in all and for the line to be idle.
+  void expect_requests(size_t n) {
+    EXPECT_TRUE(wait_for([&] { return t.sim.request_count() >= n; }));
+    settle();
+    EXPECT_EQ(t.sim.request_count(), n);
+  }
+  std::vector<Frame> download_frames(int station, int layout) {
+    std::vector<Frame> want;
+    const ParamTable& table = servo_param_table();
+    auto reg = [&](int r) { return static_cast<int>(servo(static_cast<uint8_t>(station)).reg(static_cast<uint16_t>(r))); };
+    for (int g = 0; g < kServoGroupCount; ++g) {
+      for (const auto& b : write_blocks(table, g, layout)) {
+        Frame f{station, b.function, b.start, {}};
+        for (int k = 0; k < b.count; ++k) f.values.push_back(reg(b.start + k));
+        want.push_back(f);
+      }
+      for (const ParamRow* row : download_singles(table, g, layout)) want.push_back({station, 6, row->reg, {reg(row->reg)}});
+    }
+    return want;
+  }
+};
+
+// ------------------------------------------------------------ reading
+
+TEST_F(ServoMenuEditorTest, ReadsTheWholeMenuGroupByGroupInEachLayout) {
+  servo(1).set_reg(2, 3000);
+  servo(1).set_reg(41, 65516);  // F2-01 = -20
+  servo(1).set_reg(45, 605);
+  servo(1).set_reg(28, 12);     // gear numerator 123456
+  servo(1).set_reg(29, 3456);
+  servo(1).set_reg(171, 6203);
+  servo(1).set_reg(180, 1207);
+  t.sim.clear_journal();
+  open(1);
+
+  for (int layout : {kServoLayout1, kServoLayout2}) {
+    const int station = layout == kServoLayout1 ? 1 : 2;
+    SCOPED_TRACE(station);
+    if (layout == kServoLayout2) {
+      t.sim.clear_journal();
+      choose(2);
+    }
+    std::vector<Frame> want;
+    for (int g = 0; g < kServoGroupCount; ++g)
+      for (const auto& b : read_blocks(servo_param_table(), g, layout)) want.push_back({station, 3, b.start, {b.count}});
+    EXPECT_EQ(frames(), want);
+    EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单读取成功").arg(station));
+    EXPECT_EQ(lines("Memo4").size(), 2 + (layout == kServoLayout1 ? 118 : 106));
+    EXPECT_EQ(lines("Memo4").first(), QStringLiteral("SERVO"));
+    EXPECT_EQ(ctl<QLabel>("Label240")->text(), layout == kServoLayout1 ? "1" : "2");
+    EXPECT_EQ(!ctl<QGroupBox>("GroupBox2")->isHidden(), layout == kServoLayout1);
+    EXPECT_EQ(!ctl<QGroupBox>("GroupBox13")->isHidden(), layout == kServoLayout2);
+    EXPECT_EQ(t.st().active_form, 2);
+    EXPECT_EQ(w->engine().node(), station);
+  }
+  choose(1);
+  EXPECT_EQ(text("Edit1"), "3000");
+  EXPECT_EQ(text("Edit11"), "-20");
+  EXPECT_EQ(text("Edit14"), "60.5");
+  EXPECT_EQ(text("Edit5"), "123456");
+  EXPECT_EQ(text("Edit68"), "62.03");
+  EXPECT_EQ(text("Edit75"), "400W");
+  EXPECT_EQ(text("Edit70"), "12_07");
+  EXPECT_EQ(lines("Memo4")[4], QStringLiteral("2          3000"));
+}
+
+TEST_F(ServoMenuEditorTest, AFailedGroupEndsTheMenuReadAndChangesNothing) {
+  open(1);
+  servo(1).set_reg(2, 2222);
+  t.st().comm_timeout_ms = 250;
+  t.sim.inject(1, {sim::Fault::Silent, 0, 4, 3, 2, 1, uint16_t{20}, std::nullopt});  // the F1 read
+  t.sim.clear_journal();
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(frames().size(), 2u);  // F0 and the unanswered F1, nothing after
+  EXPECT_TRUE(logged("Memo3", QStringLiteral("节点1：F1组参数读取失败")));
+  EXPECT_TRUE(logged("Memo3", QStringLiteral("节点1：菜单读取失败")));
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单读取失败"));
+  EXPECT_EQ(t.st().servo_menu_read_error, 1);
+  EXPECT_EQ(text("Edit1"), "2222");  // F0 came and was shown
+}
+
+TEST_F(ServoMenuEditorTest, TheLineIsHeldAndTheWindowLockedWhileItRuns) {
+  open(1);
+  bool node_list = true, sheet = true, exit = true;
+  uint8_t busy = 0;
+  QTimer::singleShot(0, w, [&] {
+    node_list = ctl<QComboBox>("ComboBox45")->isEnabled();
+    sheet = ctl<QWidget>("TabSheet1")->isEnabled();
+    exit = ctl<QPushButton>("Button1")->isEnabled();
+    busy = t.st().write_busy;
+    EXPECT_FALSE(w->leave());  // the close box is refused too
+  });
+  w->Button2Click();
+  settle();
+  EXPECT_FALSE(node_list);
+  EXPECT_FALSE(sheet);
+  EXPECT_FALSE(exit);
+  EXPECT_EQ(busy, 1);
+  EXPECT_TRUE(ctl<QComboBox>("ComboBox45")->isEnabled());
+  EXPECT_TRUE(ctl<QPushButton>("Button1")->isEnabled());
+}
+
+// ------------------------------------------------------------ single writes
+
+TEST_F(ServoMenuEditorTest, EnterWritesOneFrameWithTheEncodedValue) {
+  open(1);
+  const struct {
+    const char* edit;
+    const char* keys;
+    int reg;
+    int value;
+    const char* shown;
+  } cases[] = {
+      {"Edit1", "5000", 2, 4500, "4500"},    {"Edit1", "", 2, 100, "100"},      {"Edit14", "60", 45, 600, "60.0"},
+      {"Edit11", "-20", 41, 65516, "-20"},   {"Edit67", "12.5", 164, 100, "10.0"}, {"Edit64", "8000", 141, 500, "500"},
+      {"Edit76", "7", 22, 7, "7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.edit);
+    t.sim.clear_journal();
+    const size_t before = t.sim.request_count();
+    type_and_enter(c.edit, QString::fromLatin1(c.keys));
+    expect_requests(before + 1);
+    EXPECT_EQ(frames(), (std::vector<Frame>{{1, 6, c.reg, {c.value}}}));
+    EXPECT_EQ(text(c.edit), QString::fromLatin1(c.shown));
+    EXPECT_EQ(servo(1).reg(static_cast<uint16_t>(c.reg)), c.value);
+    EXPECT_EQ(panel(), QStringLiteral("节点1：参数修改成功"));
+  }
+  // Unchanged, Enter still writes; a gear ratio is two writes, high part first.
+  t.sim.clear_journal();
+  size_t before = t.sim.request_count();
+  type_and_enter("Edit5", QStringLiteral("123456"));
+  expect_requests(before + 2);
+  EXPECT_EQ(frames(), (std::vector<Frame>{{1, 6, 28, {12}}, {1, 6, 29, {3456}}}));
+}
+
+TEST_F(ServoMenuEditorTest, TheDaRateFollowsItsFunction) {
+  open(1);
+  pick("ComboBox39", 3);  // 4、位置偏差值
+  settle();
+  type_and_enter("Edit64", QStringLiteral("8000"));
+  settle();
+  EXPECT_EQ(text("Edit64"), "8000");
+  pick("ComboBox39", 1);
+  settle();
+  type_and_enter("Edit64", QStringLiteral("8000"));
+  settle();
+  EXPECT_EQ(text("Edit64"), "500");
+  pick("ComboBox39", 4);  // 5、定位完成信号
+  settle();
+  type_and_enter("Edit64", QStringLiteral("37"));
+  settle();
+  EXPECT_EQ(text("Edit64"), "100");
+}
+
+TEST_F(ServoMenuEditorTest, AListChoiceWritesOneFrameAndKeepsTheSnapshot) {
+  open(1);
+  const struct {
+    const char* combo;
+    int index;
+    int reg;
+    int value;
+  } cases[] = {{"ComboBox2", 1, 1, 2}, {"ComboBox12", 15, 12, 20}, {"ComboBox4", 9, 5, 10}, {"ComboBox27", 1, 100, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.combo);
+    t.sim.clear_journal();
+    const size_t before = t.sim.request_count();
+    pick(c.combo, c.index);
+    expect_requests(before + 1);
+    EXPECT_EQ(frames(), (std::vector<Frame>{{1, 6, c.reg, {c.value}}}));
+  }
+  EXPECT_EQ(t.st().servo_saved_params[1][6], 2);  // F5-00, slot 6 of layout 1
+}
+
+TEST_F(ServoMenuEditorTest, AWriteWaitsForTheLineAndGoesToTheEditorsOwnNode) {
+  open(1);
+  // Another window's exchange is waiting for its reply, for node 2.
+  t.st().sending = 1;
+  t.st().node_addr = 2;
+  t.sim.clear_journal();
+  const size_t before = t.sim.request_count();
+  type_and_enter("Edit1", QStringLiteral("1234"));
+  QTest::qWait(100);
+  EXPECT_EQ(t.sim.request_count(), before);  // nothing goes out inside the other exchange
+  t.st().sending = 0;
+  expect_requests(before + 1);
+  EXPECT_EQ(frames(), (std::vector<Frame>{{1, 6, 2, {1234}}}));
+  EXPECT_EQ(t.st().refused_count, 0u);
+}
+
+TEST_F(ServoMenuEditorTest, SnapshotSlotsFollowAcceptedReadsButNotABusControlledDrive) {
+  servo(1).set_reg(100, 2);
+  open(1);
+  EXPECT_EQ(t.st().servo_saved_params[1][6], 2);
+  servo(1).set_reg(100, 1);
+  servo(1).set_reg(0, 5);
+  t.st().servo_restore_flags[1] = 1;
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(t.st().servo_saved_params[1][6], 2);
+  EXPECT_NE(t.st().servo_run_mode[1], 5u);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox27")->currentIndex(), 0);  // the controls still show the drive
+}
+
+// ------------------------------------------------------------ download
+
+TEST_F(ServoMenuEditorTest, DownloadSendsTheGroupsAndTheSingleGainsInEachLayout) {
+  for (int station : {1, 2}) {
+    SCOPED_TRACE(station);
+    open(station);
+    const auto want = download_frames(station, station == 1 ? kServoLayout1 : kServoLayout2);
+    t.sim.clear_journal();
+    w->Button5Click();
+    settle();
+    EXPECT_EQ(frames(), want);
+    EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单下载成功").arg(station));
+    EXPECT_EQ(t.st().servo_menu_write_error, 0);
+  }
+}
+
+TEST_F(ServoMenuEditorTest, DownloadNeverResetsTheDriveNorStartsSelfLearning) {
+  open(1);
+  for (const char* combo : {"ComboBox44", "ComboBox21", "ComboBox24", "ComboBox25"})
+    ctl<QComboBox>(combo)->setCurrentIndex(1);
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  for (const Frame& f : frames()) {
+    if (f.start == 170) {
+      EXPECT_EQ(f.values, std::vector<int>{1});
+    }
+    if (f.start == 40 || f.start == 70 || f.start == 90) {
+      EXPECT_EQ(f.values.front(), 1) << f;
+    }
+  }
+  EXPECT_EQ(sim::factory_reset_count(servo(1)), 0);
+  EXPECT_EQ(servo(1).self_learning_starts(), 0);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox44")->currentText(), QStringLiteral("1、不恢复"));
+  // Picked directly, they do what they say.
+  pick("ComboBox44", 1);
+  settle();
+  EXPECT_EQ(frames().back(), (Frame{1, 6, 170, {2}}));
+  EXPECT_EQ(sim::factory_reset_count(servo(1)), 1);
+}
+
+TEST_F(ServoMenuEditorTest, AValueNoItemCarriesSurvivesADownload) {
+  servo(1).set_reg(4, 7);   // F0-04 has items 1..3
+  servo(1).set_reg(97, 9);  // F4-07 has items 1..2
+  open(1);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox3")->currentIndex(), -1);
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  const auto sent = frames();
+  EXPECT_EQ(sent[0].values[4], 7);
+  bool f4 = false;
+  for (const Frame& f : sent)
+    if (f.start == 90) {
+      EXPECT_EQ(f.values[7], 9);
+      f4 = true;
+    }
+  EXPECT_TRUE(f4);
+  EXPECT_EQ(servo(1).reg(4), 7);
+}
+
+TEST_F(ServoMenuEditorTest, AFailedBlockIsLoggedAndEndsTheDownload) {
+  open(1);
+  t.st().comm_timeout_ms = 250;
+  t.sim.inject(1, {sim::Fault::Exception, 0, 4, 3, 2, 1, uint16_t{28}, uint8_t{16}});
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_TRUE(logged("Memo3", QStringLiteral("节点1：F1-08~F1-19参数修改失败")));
+  EXPECT_TRUE(logged("Memo3", QStringLiteral("节点1：菜单下载失败")));
+  EXPECT_EQ(frames().size(), 3u);  // F0, the two F1 blocks; F2 never starts
+  EXPECT_EQ(t.st().servo_menu_write_error, 1);
+}
+
+// ------------------------------------------------------------ station number
+
+TEST_F(ServoMenuEditorTest, AStationChangeMovesTheRecordsAndRefreshesEveryList) {
+  open(1);
+  t.st().servo_saved_params[1][0] = 77;
+  t.st().servo_run_mode[1] = 9;
+  t.sim.clear_journal();
+  type_and_enter("Edit66", QStringLiteral("2"));  // 2 is taken: 3 is the lowest free
+  expect_requests(1);
+  EXPECT_EQ(frames(), (std::vector<Frame>{{1, 6, 160, {3}}}));
+  EXPECT_EQ(text("Edit66"), "3");
+  EXPECT_NE(t.sim.station(3), nullptr);
+  EXPECT_EQ(t.st().servo_nodes[0], 3);
+  EXPECT_EQ(t.st().servo_saved_params[3][0], 77);
+  EXPECT_EQ(t.st().servo_run_mode[3], 9u);
+  EXPECT_EQ(t.st().servo_saved_params[1][0], 0);
+  EXPECT_EQ(t.st().node_addr, 3);
+  EXPECT_EQ(t.items("TForm2", "ComboBox45"), (QStringList{"3", "2", "4"}));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox45")->currentText(), "3");
+  EXPECT_EQ(t.items("TForm4", "ComboBox4"), (QStringList{"3", "2", "4"}));
+  EXPECT_TRUE(t.items("TForm1", "ComboBox5").contains("3"));
+  EXPECT_FALSE(t.items("TForm1", "ComboBox5").contains("1"));
+  // The editor goes on with the node at its new address.
+  t.sim.clear_journal();
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点3：菜单读取成功"));
+  EXPECT_EQ(frames().front().station, 3);
+
+  // The download's FA write takes the same way; FB then goes to the new address.
+  ctl<QLineEdit>("Edit66")->setText(QStringLiteral("6"));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(frames().back(), (Frame{6, 6, 170, {1}}));
+  EXPECT_EQ(t.items("TForm2", "ComboBox45"), (QStringList{"6", "2", "4"}));
+  EXPECT_TRUE(t.items("TForm1", "ComboBox5").contains("6"));
+  EXPECT_EQ(panel(), QStringLiteral("节点6：菜单下载成功"));
+}
+
+TEST_F(ServoMenuEditorTest, AStationNumberWithNoFreeAddressIsRefused) {
+  open(1);
+  t.st().tsq_count = 1;
+  t.st().tsq_nodes[0] = 247;
+  const size_t before = t.sim.request_count();
+  type_and_enter("Edit66", QStringLiteral("300"));
+  QTest::qWait(150);
+  EXPECT_EQ(t.sim.request_count(), before);
+  EXPECT_EQ(text("Edit66"), "1");
+  EXPECT_TRUE(logged("Memo3", QStringLiteral("节点1：参数修改失败")));
+}
+
+// ------------------------------------------------------------ bus-type variant
+
+TEST_F(ServoMenuEditorTest, BusTypeAndOrdinaryDrivesSwapTheListsAndLocks) {
+  servo(4).set_reg(0, 9);
+  servo(4).set_reg(65, 3);
+  open(4);
+  auto* mode = ctl<QComboBox>("ComboBox1");
+  EXPECT_EQ(mode->count(), 4);
+  EXPECT_EQ(mode->currentText(), QStringLiteral("9、RS-485通讯总线（速度、转矩模式）"));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox58")->count(), 2);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox58")->currentText(), QStringLiteral("3、通讯总线"));
+  for (const char* name : {"ComboBox27", "ComboBox46", "Edit82", "ComboBox36", "ComboBox7"})
+    EXPECT_FALSE(ctl<QWidget>(name)->isEnabled()) << name;
+  t.sim.clear_journal();
+  pick("ComboBox1", 2);  // 8、Vexa-CAN
+  settle();
+  EXPECT_EQ(frames(), (std::vector<Frame>{{4, 6, 0, {8}}}));
+
+  choose(1);
+  EXPECT_EQ(mode->count(), 9);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox23")->count(), 3);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox58")->count(), 3);
+  for (const char* name : {"ComboBox27", "ComboBox46", "Edit82", "ComboBox36", "ComboBox7"})
+    EXPECT_TRUE(ctl<QWidget>(name)->isEnabled()) << name;
+}
+
+TEST_F(ServoMenuEditorTest, ABusTypeModeNoListCarriesSurvivesADownload) {
+  servo(4).set_reg(0, 7);
+  servo(4).set_reg(65, 1);
+  open(4);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox1")->currentIndex(), -1);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox58")->currentIndex(), -1);
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  const auto sent = frames();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent[0].values[0], 7);
+  EXPECT_EQ(servo(4).reg(0), 7);
+  EXPECT_EQ(servo(4).reg(65), 1);
+}
+
+}  // namespace
+}  // namespace velmo
