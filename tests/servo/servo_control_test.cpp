@@ -505,12 +505,35 @@ TEST_P(BusyProtocolTest, AClickDuringAnyWaitNeverStartsASecondExchange) {
     EXPECT_FALSE(w->Timer2()->isActive());
   } else {
     EXPECT_TRUE(w->isVisible());
+    // What waited went out afterwards: the stops and the reset in click
+    // order, then the newest other command, each to the node it was given
+    // for. (While the stop itself is sent, Button8 is disabled and its
+    // handler is reached only directly, after the reset.)
+    const std::vector<Request> all = writes();
+    ASSERT_GE(all.size(), 8u);
+    const std::vector<Request> tail(all.end() - 8, all.end());
+    const bool stop_waits = GetParam() == WaitKind::Command;
+    const std::vector<Request> want = {write(1, 0x1004, 0),
+                                       write(1, 0x1004, stop_waits ? 8 : 0),
+                                       write(1, 0x1004, stop_waits ? 0 : 8),
+                                       write(2, 0x1004, 0),
+                                       write(2, 0x0086, 1),
+                                       write(2, 0x1008, 0),
+                                       write(2, 0x100A, 500),
+                                       write(2, 0x1009, 50)};
+    EXPECT_EQ(tail, want);
   }
+}
+
+std::string wait_name(const ::testing::TestParamInfo<WaitKind>& info) {
+  static const char* const kNames[] = {"Command", "Settings", "ModeEntry", "StatusRead", "Exit"};
+  return kNames[static_cast<int>(info.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWait, BusyProtocolTest,
                          ::testing::Values(WaitKind::Command, WaitKind::Settings, WaitKind::ModeEntry,
-                                           WaitKind::StatusRead, WaitKind::Exit));
+                                           WaitKind::StatusRead, WaitKind::Exit),
+                         wait_name);
 
 TEST_F(ServoControlTest, DeferredStopReachesItsOriginalNode) {
   run_forward_speed(1);
