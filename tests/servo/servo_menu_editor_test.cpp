@@ -512,5 +512,189 @@ TEST_F(ServoMenuEditorTest, ABusTypeModeNoListCarriesSurvivesADownload) {
   EXPECT_EQ(servo(4).reg(65), 1);
 }
 
+// ------------------------------------------------------------ menu files
+
+TEST_F(ServoMenuEditorTest, ReadSaveOpenDownloadSendsWhatTheFirstDownloadSent) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  for (int station : {1, 2}) {
+    SCOPED_TRACE(station);
+    open(station);
+    t.sim.clear_journal();
+    w->Button5Click();
+    settle();
+    const auto first = frames();
+
+    chooser->save_answer = dir.filePath(QStringLiteral("menu%1.txt").arg(station));
+    w->Button4Click();
+    settle();
+    EXPECT_EQ(chooser->proposed.last(), QStringLiteral("伺服节点%1菜单.txt").arg(station));
+    EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单存盘成功").arg(station));
+    QFile saved(chooser->save_answer);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    EXPECT_TRUE(bytes.startsWith("SERVO\r\nADDR    DATA\r\n0          "));
+    EXPECT_EQ(bytes.count("\r\n"), (station == 1 ? 118 : 106) + 2);
+
+    // The controls change; the file brings the drive's values back.
+    ctl<QLineEdit>("Edit1")->setText(QStringLiteral("1234"));
+    ctl<QComboBox>("ComboBox2")->setCurrentIndex(2);
+    t.sim.clear_journal();
+    chooser->open_answer = chooser->save_answer;
+    w->Button3Click();
+    settle();
+    EXPECT_TRUE(frames().empty());  // nothing goes to the drive until a download
+    EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单文件打开成功").arg(station));
+    EXPECT_EQ(text("Edit1"), "4500");
+    w->Button5Click();
+    settle();
+    EXPECT_EQ(frames(), first);
+  }
+}
+
+TEST_F(ServoMenuEditorTest, ABadFileIsRefusedAndChangesNothing) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  open(2);  // layout 2, menu variant 2
+  chooser->save_answer = dir.filePath(QStringLiteral("good.txt"));
+  w->Button4Click();
+  settle();
+  QFile f(chooser->save_answer);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray good = f.readAll();
+  open(1);
+  chooser->save_answer = dir.filePath(QStringLiteral("layout1.txt"));
+  w->Button4Click();
+  settle();
+  QFile f1(chooser->save_answer);
+  ASSERT_TRUE(f1.open(QIODevice::ReadOnly));
+  const QByteArray layout1 = f1.readAll();
+  open(2);
+
+  auto with = [&](QByteArray bytes, const char* from, const char* to) { return bytes.replace(from, to); };
+  const QString malformed = QStringLiteral("文件异常，打开失败");
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    QString refusal;  // empty: accepted
+  } cases[] = {
+      {"bad line", with(good, "\r\n2          4500\r\n", "\r\n2          45x0\r\n"), malformed},
+      {"short line", with(good, "\r\n2          4500\r\n", "\r\n2\r\n"), malformed},
+      {"short file", good.left(good.indexOf("\r\n100 ")), malformed},
+      {"out of range", with(good, "\r\n2          4500\r\n", "\r\n2          70000\r\n"), malformed},
+      {"other layout", layout1, QStringLiteral("菜单版本不一致，打开失败")},
+      {"other family", with(good, "SERVO", "TSQ"), malformed},
+      {"LF only", with(good, "\r\n", "\n"), QString()},
+      {"byte-order mark", "\xEF\xBB\xBF" + good, QString()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = dir.filePath(QString::fromLatin1(c.name) + QStringLiteral(".txt"));
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(c.bytes);
+    out.close();
+    ctl<QLineEdit>("Edit1")->setText(QStringLiteral("1234"));
+    const auto image = w->engine().image();
+    const QString dump = ctl<QPlainTextEdit>("Memo4")->toPlainText();
+    t.sim.clear_journal();
+    chooser->open_answer = path;
+    w->Button3Click();
+    settle();
+    EXPECT_TRUE(frames().empty());
+    if (c.refusal.isEmpty()) {
+      EXPECT_EQ(panel(), QStringLiteral("节点2：菜单文件打开成功"));
+      EXPECT_EQ(text("Edit1"), "4500");
+    } else {
+      EXPECT_EQ(panel(), QStringLiteral("节点2：") + c.refusal);
+      EXPECT_TRUE(logged("Memo3", QStringLiteral("节点2：") + c.refusal));
+      EXPECT_EQ(w->engine().image(), image);
+      EXPECT_EQ(text("Edit1"), "1234");
+      EXPECT_EQ(ctl<QPlainTextEdit>("Memo4")->toPlainText(), dump);
+    }
+  }
+}
+
+TEST_F(ServoMenuEditorTest, AFileNeverMovesTheStationOrTheLineSettings) {
+  servo(1).set_reg(161, 4);
+  servo(1).set_reg(162, 2);
+  servo(1).set_reg(163, 2);
+  open(1);
+  QTemporaryDir dir;
+  chooser->save_answer = dir.filePath(QStringLiteral("menu.txt"));
+  w->Button4Click();
+  settle();
+  QFile f(chooser->save_answer);
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+  QByteArray bytes = f.readAll();
+  bytes.replace("\r\n160          1\r\n161          4\r\n", "\r\n160          9\r\n161          2\r\n");
+  bytes.replace("\r\n170          1\r\n", "\r\n170          2\r\n");  // a factory reset in the file
+  f.resize(0);
+  f.write(bytes);
+  f.close();
+  chooser->open_answer = chooser->save_answer;
+  w->Button3Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单文件打开成功"));
+  EXPECT_EQ(text("Edit66"), "1");
+  EXPECT_EQ(ctl<QComboBox>("ComboBox41")->currentText(), QStringLiteral("4、38400bps"));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  const auto sent = frames();
+  for (const Frame& f : sent) {
+    EXPECT_EQ(f.station, 1);
+    if (f.start == 160) {
+      EXPECT_EQ(f.values[0], 1);
+      EXPECT_EQ(f.values[1], 4);
+    }
+  }
+  EXPECT_EQ(sent.back(), (Frame{1, 6, 170, {1}}));
+  EXPECT_EQ(sim::factory_reset_count(servo(1)), 0);
+}
+
+TEST_F(ServoMenuEditorTest, SavingNeedsAGoodReadAndSaysWhenItFails) {
+  QTemporaryDir dir;
+  open(1);
+  // Cancelled: nothing written, nothing logged.
+  chooser->save_answer.clear();
+  const int successes = static_cast<int>(lines("Memo2").size());
+  w->Button4Click();
+  settle();
+  EXPECT_EQ(lines("Memo2").size(), successes + 1);  // only the read's own line
+  EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+  // A folder that does not exist.
+  chooser->save_answer = dir.filePath(QStringLiteral("missing/menu.txt"));
+  w->Button4Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单存盘失败"));
+  // A read that fails: no dialog.
+  chooser->proposed.clear();
+  t.st().comm_timeout_ms = 250;
+  t.sim.inject(1, {sim::Fault::Silent, 0, 4, 3, 2, 1, uint16_t{0}, std::nullopt});
+  chooser->save_answer = dir.filePath(QStringLiteral("menu.txt"));
+  w->Button4Click();
+  settle();
+  EXPECT_TRUE(chooser->proposed.isEmpty());
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单读取异常，存盘失败"));
+  EXPECT_FALSE(QFile::exists(chooser->save_answer));
+}
+
+TEST_F(ServoMenuEditorTest, RecordsAreSavedBesideTheChosenFileAndCleared) {
+  open(1);
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("r")));
+  chooser->save_answer = dir.filePath(QStringLiteral("r/chosen.txt"));
+  w->Button9Click();
+  EXPECT_EQ(chooser->proposed.last(), QStringLiteral("伺服菜单编辑通讯执行成功记录.txt"));
+  QFile ok(dir.filePath(QStringLiteral("r/伺服菜单编辑通讯执行成功记录.txt")));
+  ASSERT_TRUE(ok.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(QString::fromUtf8(ok.readAll()).contains(QStringLiteral("节点1：菜单读取成功")));
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("r/伺服菜单编辑通讯执行失败记录.txt"))));
+  w->Button8Click();
+  EXPECT_TRUE(lines("Memo2").isEmpty());
+  EXPECT_TRUE(lines("Memo3").isEmpty());
+}
+
 }  // namespace
 }  // namespace velmo
