@@ -134,7 +134,7 @@ void ParamEditorEngine::take_row(const ParamRow& row) {
   auto* edit = qobject_cast<QLineEdit*>(c);
   if (!edit) return;
   const ParamRange range = row.has(kDynamicRange) ? hooks_.dynamic_range(row) : row_range(row);
-  const QString text = clamp_text(row, edit->text(), range);
+  const QString text = hooks_.clamp(row, edit->text(), range);
   edit->setText(text);
   const auto values = encode_text(row, text);
   for (size_t k = 0; k < values.size(); ++k) image_[static_cast<size_t>(row.reg) + k] = values[k];
@@ -174,7 +174,7 @@ bool ParamEditorEngine::leave(const ParamRow& row) {
       return false;
     }
   } else {
-    text = clamp_text(row, text, row.has(kDynamicRange) ? hooks_.dynamic_range(row) : row_range(row));
+    text = hooks_.clamp(row, text, row.has(kDynamicRange) ? hooks_.dynamic_range(row) : row_range(row));
   }
   edit->setText(text);
   const auto values = encode_text(row, text);
@@ -211,6 +211,7 @@ void ParamEditorEngine::pick(const ParamRow& row, int index) {
   if (index < 0 || static_cast<size_t>(index) >= items.size() || row.reg < 0) return;
   const int32_t v = items[static_cast<size_t>(index)].value;
   image_[static_cast<size_t>(row.reg)] = v;
+  hooks_.value_picked(row, v);
   staged_ = {row.reg, {v}};
   st_.param_reg = static_cast<uint8_t>(row.reg);
   st_.param_value = v;

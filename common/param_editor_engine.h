@@ -35,6 +35,12 @@ class ParamEditorHooks {
   virtual ~ParamEditorHooks() = default;
   // Range of a kDynamicRange row at the moment its field is left.
   virtual ParamRange dynamic_range(const ParamRow& row) { return row_range(row); }
+  // The exit clamp of a field; an editor with its own text rules overrides it.
+  virtual QString clamp(const ParamRow& row, const QString& text, const ParamRange& range) {
+    return clamp_text(row, text, range);
+  }
+  // An item was picked, before it is written (side effects on other rows).
+  virtual void value_picked(const ParamRow& /*row*/, int32_t /*wire*/) {}
   // A row's value was shown in its control or accepted by the drive.
   virtual void value_passed(const ParamRow& /*row*/, int32_t /*wire*/, ValueSource /*source*/) {}
   // An exchange of the editor starts (true) or ends (false).

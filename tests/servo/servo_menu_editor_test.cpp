@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -209,11 +210,12 @@ TEST_F(ServoMenuEditorTest, AFailedGroupEndsTheMenuReadAndChangesNothing) {
   open(1);
   servo(1).set_reg(2, 2222);
   t.st().comm_timeout_ms = 250;
-  t.sim.inject(1, {sim::Fault::Silent, 0, 4, 3, 2, 1, uint16_t{20}, std::nullopt});  // the F1 read
+  // A short reply to the F1 read is no reply.
+  t.sim.inject(1, {sim::Fault::Short, 0, 4, 3, 2, 1, uint16_t{20}, std::nullopt});
   t.sim.clear_journal();
   w->Button2Click();
   settle();
-  EXPECT_EQ(frames().size(), 2u);  // F0 and the unanswered F1, nothing after
+  EXPECT_EQ(frames().size(), 2u);  // F0 and the refused F1, nothing after
   EXPECT_TRUE(logged("Memo3", QStringLiteral("节点1：F1组参数读取失败")));
   EXPECT_TRUE(logged("Memo3", QStringLiteral("节点1：菜单读取失败")));
   EXPECT_EQ(panel(), QStringLiteral("节点1：菜单读取失败"));
@@ -274,6 +276,33 @@ TEST_F(ServoMenuEditorTest, EnterWritesOneFrameWithTheEncodedValue) {
   type_and_enter("Edit5", QStringLiteral("123456"));
   expect_requests(before + 2);
   EXPECT_EQ(frames(), (std::vector<Frame>{{1, 6, 28, {12}}, {1, 6, 29, {3456}}}));
+}
+
+TEST_F(ServoMenuEditorTest, LeavingAFieldClampsAndStagesButSendsNothing) {
+  open(1);
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+  ctl<QTabWidget>("PageControl1")->setCurrentIndex(0);
+  QLineEdit* e = ctl<QLineEdit>("Edit1");
+  e->setFocus();
+  ASSERT_TRUE(wait_for([&] { return e->hasFocus(); }));
+  e->selectAll();
+  QTest::keyClick(e, Qt::Key_Backspace);
+  QTest::keyClicks(e, QStringLiteral("9x999"));
+  const size_t before = t.sim.request_count();
+  QTest::keyClick(e, Qt::Key_Tab);
+  EXPECT_FALSE(e->hasFocus());
+  EXPECT_EQ(text("Edit1"), "4500");
+  EXPECT_EQ(w->engine().value(2), 4500);
+  EXPECT_EQ(w->engine().staged().reg, 2);
+  QTest::qWait(150);
+  EXPECT_EQ(t.sim.request_count(), before);
+  // Enter moves on too, and writes.
+  e->setFocus();
+  ASSERT_TRUE(wait_for([&] { return e->hasFocus(); }));
+  QTest::keyClick(e, Qt::Key_Return);
+  expect_requests(before + 1);
+  EXPECT_FALSE(e->hasFocus());
 }
 
 TEST_F(ServoMenuEditorTest, TheDaRateFollowsItsFunction) {
