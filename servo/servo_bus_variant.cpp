@@ -36,8 +36,11 @@ void set_fixed(QWidget* control, bool fixed) {
   if (fixed) {
     QPalette shadow = control->palette();
     const QColor grey = shadow.color(QPalette::Dark);
-    shadow.setColor(QPalette::Base, grey);
-    shadow.setColor(QPalette::Button, grey);
+    shadow.setColor(QPalette::Disabled, QPalette::Base, grey);
+    shadow.setColor(QPalette::Disabled, QPalette::Button, grey);
+    // The drive's value stays readable on the grey.
+    shadow.setColor(QPalette::Disabled, QPalette::Text, shadow.color(QPalette::Active, QPalette::WindowText));
+    shadow.setColor(QPalette::Disabled, QPalette::ButtonText, shadow.color(QPalette::Active, QPalette::WindowText));
     control->setPalette(shadow);
   } else {
     control->setPalette(QPalette());
