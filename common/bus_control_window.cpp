@@ -80,11 +80,11 @@ BusControlWindow::ButtonHold::~ButtonHold() {
   if (button_ && was_enabled_) button_->setEnabled(true);
 }
 
-void BusControlWindow::add_command(CommandSpec spec) { commands_.push_back(std::move(spec)); }
+void BusControlWindow::add_command(CommandEntry entry) { commands_.push_back(std::move(entry)); }
 
-const BusControlWindow::CommandSpec* BusControlWindow::find_command(uint8_t code) const {
-  for (const CommandSpec& spec : commands_)
-    if (spec.code == code) return &spec;
+const BusControlWindow::CommandEntry* BusControlWindow::find_command(uint8_t code) const {
+  for (const CommandEntry& entry : commands_)
+    if (entry.code == code) return &entry;
   return nullptr;
 }
 
@@ -106,26 +106,26 @@ void BusControlWindow::forget_pending_for(uint8_t node) {
 }
 
 void BusControlWindow::issue(uint8_t code, uint8_t node) {
-  const CommandSpec* spec = find_command(code);
-  if (!spec || leaving_) return;
+  const CommandEntry* entry = find_command(code);
+  if (!entry || leaving_) return;
   // A stop or reset that is still waiting goes out before anything newer.
   replay_pending(true);
   // The newest run or settings command replaces the one waiting.
   pending_.drop_other();
   publish_pending();
-  execute(*spec, node);
+  execute(*entry, node);
 }
 
-void BusControlWindow::execute(const CommandSpec& spec, uint8_t node) {
+void BusControlWindow::execute(const CommandEntry& entry, uint8_t node) {
   if (leaving_) return;
-  ButtonHold hold(spec.button);
+  ButtonHold hold(entry.button);
   const bool drive_runs = run_state(node) != 0;
-  if (spec.kind == CommandKind::Run && drive_runs) return;  // never started twice
+  if (entry.kind == CommandKind::Run && drive_runs) return;  // never started twice
   if (!link_idle()) {
-    defer({spec.code, node, spec.kind});
+    defer({entry.code, node, entry.kind});
     return;
   }
-  spec.run(node);
+  entry.run(node);
 }
 
 void BusControlWindow::replay_pending(bool safety_only) {
@@ -134,11 +134,11 @@ void BusControlWindow::replay_pending(bool safety_only) {
   while (link_idle() && !pending_.empty() && (!safety_only || pending_.has_safety())) {
     const PendingCommand cmd = pending_.take();
     publish_pending();
-    const CommandSpec* spec = find_command(cmd.code);
-    if (!spec) continue;
+    const CommandEntry* entry = find_command(cmd.code);
+    if (!entry) continue;
     // A run command is dropped when its drive runs by now.
-    if (spec->kind == CommandKind::Run && run_state(cmd.node) != 0) continue;
-    execute(*spec, cmd.node);
+    if (entry->kind == CommandKind::Run && run_state(cmd.node) != 0) continue;
+    execute(*entry, cmd.node);
   }
   replaying_ = false;
 }

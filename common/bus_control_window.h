@@ -80,14 +80,14 @@ class BusControlWindow : public VelmoWindow {
   bool link_idle() const;
 
  protected:
-  struct CommandSpec {
+  struct CommandEntry {
     uint8_t code;
     CommandKind kind;
     QAbstractButton* button;               // disabled while the handler runs (may be null)
     std::function<void(uint8_t node)> run;  // sends; called only with the link free
   };
   // Registers a command; the order of registration is the replay order.
-  void add_command(CommandSpec spec);
+  void add_command(CommandEntry entry);
 
   // Holds a busy flag of the link for one handler and clears it on every
   // path out of it.
@@ -168,13 +168,13 @@ class BusControlWindow : public VelmoWindow {
   bool exit_guard() override;
 
  private:
-  const CommandSpec* find_command(uint8_t code) const;
-  void execute(const CommandSpec& spec, uint8_t node);
+  const CommandEntry* find_command(uint8_t code) const;
+  void execute(const CommandEntry& entry, uint8_t node);
   void publish_pending();
 
   Family family_;
   ExitTexts exit_texts_;
-  std::vector<CommandSpec> commands_;
+  std::vector<CommandEntry> commands_;
   PendingCommands pending_;
   QTimer* timer1_;
   QTimer* timer2_;
