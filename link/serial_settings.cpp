@@ -136,9 +136,13 @@ void apply_line_settings(int fd, const SerialPort& port) {
   if (tcgetattr(fd, &current) != 0) refuse();
   const termios wanted = line_termios(current, port, speed);
   // tcsetattr succeeds when any part of the request was taken, so read back.
+  // On a pseudo terminal the kernel drops parity and character size, which
+  // glibc reports as EINVAL although everything else was applied; the
+  // read-back decides there.
+  const bool pseudo = is_pseudo_terminal(fd);
+  const bool set_ok = tcsetattr(fd, TCSANOW, &wanted) == 0 || (pseudo && errno == EINVAL);
   termios actual;
-  if (tcsetattr(fd, TCSANOW, &wanted) != 0 || tcgetattr(fd, &actual) != 0 ||
-      !line_settings_match(wanted, actual, is_pseudo_terminal(fd))) {
+  if (!set_ok || tcgetattr(fd, &actual) != 0 || !line_settings_match(wanted, actual, pseudo)) {
     tcsetattr(fd, TCSANOW, &current);
     refuse();
   }

@@ -113,8 +113,10 @@ void NodeSearch::Button4Click() {
         port.OpenPort();
       } catch (const ECommsError& e) {
         // Say which device could not be opened and why, instead of nothing.
+        const QString detail = port.lastOpenErrorDetail();
         const QString text = QStringLiteral("打开串口失败：") + port.CommName + QStringLiteral("（") +
-                             QString::fromLocal8Bit(e.what()) + QStringLiteral("）");
+                             QString::fromLocal8Bit(e.what()) +
+                             (detail.isEmpty() ? QString() : QStringLiteral("：") + detail) + QStringLiteral("）");
         set_panel(main, text);
         add_line(main, "Memo2", timed_line(text + QStringLiteral("**")));
         throw;

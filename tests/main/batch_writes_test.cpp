@@ -1,0 +1,154 @@
+// Switching drives to bus control and writing their own settings back.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <gtest/gtest.h>
+
+#include "link/modbus_frame.h"
+#include "main/batch_writes.h"
+#include "support/app_on_sim.h"
+
+namespace velmo {
+namespace {
+
+using Write = std::pair<int, int>;  // register, value
+
+std::vector<Write> writes_to(const sim::SimLine& sim, uint8_t station) {
+  std::vector<Write> out;
+  for (const auto& r : sim.requests(station))
+    if (r[1] == 0x06) out.emplace_back(word_at(&r[2]), word_at(&r[4]));
+  return out;
+}
+
+struct BatchFixture : ::testing::Test {
+  testing::AppOnSim t;
+  BatchWrites& batch() { return t.app.batch(); }
+};
+
+TEST_F(BatchFixture, NothingFlaggedSendsNothing) {
+  t.sim.add(sim::make_servo(1));
+  t.sim.add(sim::make_inverter(2));
+  t.sim.add(sim::make_speed_controller(3));
+  t.search(3);
+  t.sim.clear_journal();
+  batch().parameter_save();
+  EXPECT_EQ(t.st().batch_go, 1);
+  batch().bpq_parameter_save();
+  EXPECT_EQ(t.st().batch_go, 1);
+  batch().tsq_parameter_save();
+  EXPECT_EQ(t.st().batch_go, 1);
+  EXPECT_EQ(t.sim.request_count(), 0u);
+}
+
+TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
+  t.sim.add(sim::make_servo(1, 6101, 101));  // layout 1
+  t.sim.add(sim::make_servo(2, 6101, 102));  // layout 2
+  t.sim.add(sim::make_servo(3, 6101, 102));  // not flagged
+  for (uint8_t a : {1, 2}) {
+    t.sim.station(a)->set_reg(20, 1000 + a);
+    t.sim.station(a)->set_reg(132, 65535);  // a negative value on the drive
+  }
+  t.search(3);
+  ASSERT_EQ(t.st().connected, 1u);
+  // Bus control changed the drives meanwhile.
+  for (uint8_t a : {1, 2}) {
+    t.sim.station(a)->set_reg(0, 9);
+    t.sim.station(a)->set_reg(20, 7);
+  }
+  t.st().servo_restore_flags[1] = t.st().servo_restore_flags[2] = 1;
+  t.sim.clear_journal();
+  batch().parameter_save();
+  EXPECT_EQ(t.st().batch_go, 1);
+
+  const std::vector<Write> mode = {{0x0000, 9}, {0x1004, 0}, {0x1003, 1}};
+  const int layout1[] = {0, 20, 37, 40, 70, 90, 100, 101, 102, 104, 108, 120, 121, 122, 124, 128, 129, 130, 131, 132};
+  const int layout2[] = {0, 20, 37, 65, 100, 101, 102, 104, 108, 120, 121, 122, 124, 128, 129, 130, 131, 132};
+  auto expect = [&](uint8_t a, const int* regs, int n) {
+    std::vector<Write> want = mode;
+    for (int k = 0; k < n; ++k) {
+      int value = static_cast<int>(t.st().servo_saved_params[a][k]) & 0xFFFF;
+      want.emplace_back(regs[k], value);
+    }
+    EXPECT_EQ(writes_to(t.sim, a), want) << "station " << int(a);
+  };
+  expect(1, layout1, 20);
+  expect(2, layout2, 18);
+  EXPECT_TRUE(writes_to(t.sim, 3).empty());
+  // Layout 1 gets registers 40, 70 and 90 back as 1; the rest as read at connect.
+  for (int reg : {40, 70, 90}) EXPECT_EQ(t.sim.station(1)->reg(reg), 1);
+  for (uint8_t a : {1, 2}) {
+    EXPECT_EQ(t.sim.station(a)->reg(20), 1000 + a);
+    EXPECT_EQ(t.sim.station(a)->reg(132), 65535);
+  }
+  // Whoever asked for the restore clears the servo flags.
+  EXPECT_EQ(t.st().servo_restore_flags[1], 1);
+}
+
+TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheList) {
+  t.sim.add(sim::make_servo(1, 6101, 102));
+  t.search(1);
+  t.st().servo_restore_flags[1] = 1;
+  sim::Fault bad_crc;
+  bad_crc.kind = sim::Fault::BadCrc;
+  bad_crc.reg = 0x1004;
+  t.sim.inject(1, bad_crc);
+  t.sim.clear_journal();
+  batch().parameter_save();
+  EXPECT_EQ(writes_to(t.sim, 1).size(), 3u + 18u);
+  EXPECT_EQ(t.st().batch_go, 1);
+}
+
+TEST_F(BatchFixture, InverterRestoreStopsAtTheFirstFailure) {
+  t.sim.add(sim::make_inverter(1));
+  t.sim.add(sim::make_inverter(2));
+  t.search(2);
+  ASSERT_EQ(t.st().connected, 1u);
+  t.st().bpq_restore_flags[0] = t.st().bpq_restore_flags[1] = 1;
+  sim::Fault silent;
+  silent.reg = 5;
+  t.sim.inject(1, silent);
+  t.sim.clear_journal();
+  batch().bpq_parameter_save();
+
+  EXPECT_EQ(t.st().batch_go, 0);
+  const auto first = writes_to(t.sim, 1);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(first[0].first, 4);
+  EXPECT_EQ(first[1].first, 5);
+  EXPECT_TRUE(writes_to(t.sim, 2).empty());
+  // Neither drive got all four settings back: both stay flagged.
+  EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
+  EXPECT_EQ(t.st().bpq_restore_flags[1], 1);
+  EXPECT_EQ(t.ctl<QLabel>("TForm1", "Panel1")->text(), "相关参数恢复失败");
+
+  // The next attempt restores both.
+  t.sim.clear_journal();
+  batch().bpq_parameter_save();
+  EXPECT_EQ(t.st().batch_go, 1);
+  EXPECT_EQ(writes_to(t.sim, 1).size(), 4u);
+  EXPECT_EQ(writes_to(t.sim, 2).size(), 4u);
+  EXPECT_EQ(t.st().bpq_restore_flags[0], 0);
+  EXPECT_EQ(t.st().bpq_restore_flags[1], 0);
+}
+
+TEST_F(BatchFixture, SwitchToBusControlFailureIsShownInTheAskingWindow) {
+  t.sim.add(sim::make_inverter(1));
+  t.sim.add(sim::make_speed_controller(2));
+  t.search(2);
+  sim::Fault silent;
+  silent.reg = 8;
+  t.sim.inject(1, silent);
+  t.sim.clear_journal();
+  batch().bpq_rs485_set();
+  // All four writes are always sent.
+  EXPECT_EQ(writes_to(t.sim, 1), (std::vector<Write>{{4, 4}, {5, 4}, {8, 8}, {9, 8}}));
+  EXPECT_EQ(t.st().batch_go, 0);
+  EXPECT_TRUE(t.ctl<QPlainTextEdit>("TForm9", "Memo3")->toPlainText().contains("相关参数设置失败**"));
+
+  batch().tsq_rs485_set();
+  EXPECT_EQ(writes_to(t.sim, 2), (std::vector<Write>{{2, 2}}));
+  EXPECT_EQ(t.st().batch_go, 1);
+  EXPECT_EQ(t.ctl<QLabel>("TForm19", "Panel1")->text(), "相关参数设置成功！！");
+}
+
+}  // namespace
+}  // namespace velmo

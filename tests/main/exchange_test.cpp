@@ -1,0 +1,238 @@
+// The Modbus exchange over a real serial component on a pty: frames on the
+// wire, the accepted-reply rule, strays, waiting, and refused nesting.
+#include <QStringList>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "link/modbus_crc.h"
+#include "main/drive_link.h"
+#include "support/pty_peer.h"
+#include "support/wait.h"
+
+namespace velmo {
+namespace {
+
+using testing::Bytes;
+
+Bytes with_crc(Bytes b) {
+  b.resize(b.size() + 2);
+  append_crc(b.data(), b.size() - 2);
+  return b;
+}
+
+// A drive at station 1 whose register 0x00AB holds 6101; every other reply is
+// whatever the test sets in `override_reply`.
+struct ExchangeFixture : ::testing::Test {
+  std::function<Bytes(const Bytes&)> override_reply;
+  testing::ScriptedPeer peer{[this](const Bytes& req) {
+    if (override_reply) return override_reply(req);
+    if (req[1] == 0x03) return with_crc({req[0], 0x03, 0x02, 0x17, 0xD5});
+    if (req[1] == 0x06) return req;  // echo
+    return Bytes{};
+  }};
+  DriveLink link;
+  QStringList main_log, editor_log;
+
+  void SetUp() override {
+    link.Comm1.CommName = QString::fromStdString(peer.path());
+    link.Comm1.OpenPort();
+    link.st.comm_timeout_ms = 250;
+    link.set_traffic_log(1, [this](const QString& l) { main_log << l; });
+    link.set_traffic_log(2, [this](const QString& l) { editor_log << l; });
+  }
+  void TearDown() override { link.Comm1.ClosePort(); }
+
+  void read_version() {
+    link.st.node_addr = 1;
+    link.st.tx_buf[1] = 0x03;
+    link.st.tx_buf[2] = 0x00;
+    link.st.tx_buf[3] = 0xAB;
+    link.st.tx_buf[4] = 0x00;
+    link.st.tx_buf[5] = 0x01;
+    link.st.tx_len = 6;
+    ASSERT_TRUE(link.senddata());
+  }
+};
+
+TEST(ModbusCrc, KnownVectors) {
+  const uint8_t search[] = {0x01, 0x03, 0x00, 0xAB, 0x00, 0x01};
+  EXPECT_EQ(modbus_crc16(search, 6), 0xEAF5);  // sent as F5 EA
+  EXPECT_EQ(modbus_crc16(nullptr, 0), 0xFFFF);
+}
+
+TEST_F(ExchangeFixture, RequestOnTheWireAndLoggedInTheActiveWindow) {
+  link.st.active_form = 2;
+  read_version();
+  ASSERT_EQ(peer.requests().size(), 1u);
+  EXPECT_EQ(peer.requests()[0], (Bytes{0x01, 0x03, 0x00, 0xAB, 0x00, 0x01, 0xF5, 0xEA}));
+  ASSERT_EQ(editor_log.size(), 2);
+  EXPECT_EQ(editor_log[0], "01 03 00 AB 00 01 F5 EA **");
+  EXPECT_EQ(editor_log[1], QString::fromStdString(hex_line(with_crc({1, 3, 2, 0x17, 0xD5}).data(), 7)));
+  EXPECT_TRUE(link.accepted(0x03));
+  EXPECT_EQ(link.reply_word(0), 6101);
+  EXPECT_TRUE(main_log.isEmpty());
+}
+
+TEST_F(ExchangeFixture, FaultTablesLogNothingButTheExchangeWorks) {
+  link.st.active_form = 17;
+  read_version();
+  EXPECT_TRUE(link.accepted(0x03));
+  EXPECT_TRUE(main_log.isEmpty());
+  EXPECT_TRUE(editor_log.isEmpty());
+}
+
+struct ReplyCase {
+  const char* name;
+  std::function<Bytes(const Bytes&)> reply;
+  bool accepted;
+  uint32_t crc_ok;
+  uint8_t reply_flag;
+};
+
+TEST_F(ExchangeFixture, AcceptedReplyRule) {
+  const ReplyCase cases[] = {
+      {"good", [](const Bytes& r) { return with_crc({r[0], 3, 2, 0x17, 0xD5}); }, true, 1, 1},
+      {"wrong station", [](const Bytes&) { return with_crc({2, 3, 2, 0x17, 0xD5}); }, false, 1, 1},
+      {"exception", [](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); }, false, 1, 1},
+      {"bad crc", [](const Bytes& r) { return Bytes{r[0], 3, 2, 0x17, 0xD5, 0x00, 0x00}; }, false, 0, 1},
+      {"short chunk", [](const Bytes& r) { return Bytes{r[0], 3, 2, 0x17}; }, false, 0, 1},
+      {"byte count does not fit", [](const Bytes& r) { return with_crc({r[0], 3, 4, 0x17, 0xD5, 0, 0}); }, false, 1, 1},
+      {"silent", [](const Bytes&) { return Bytes{}; }, false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A good reply first, so crc_ok starts at 1 and must be set by the case.
+    override_reply = nullptr;
+    read_version();
+    ASSERT_TRUE(link.accepted(0x03));
+    override_reply = c.reply;
+    read_version();
+    EXPECT_EQ(link.accepted(0x03), c.accepted);
+    EXPECT_EQ(link.st.reply_flag, c.reply_flag);
+    if (c.reply_flag) EXPECT_EQ(link.st.crc_ok, c.crc_ok);
+  }
+  // The exception reply passes where a caller accepts it.
+  override_reply = [](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); };
+  read_version();
+  EXPECT_TRUE(link.accepted(0x83));
+}
+
+TEST_F(ExchangeFixture, LateReplyGoesToTheMainLogAndIsNotTakenByTheNextRequest) {
+  link.st.active_form = 2;
+  int calls = 0;
+  override_reply = [&](const Bytes& r) {
+    // The first answer comes after the timeout, with another value.
+    if (calls++ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    return with_crc({r[0], 3, 2, 0x00, static_cast<uint8_t>(calls)});
+  };
+  read_version();
+  EXPECT_EQ(link.st.reply_flag, 0);
+  EXPECT_FALSE(link.accepted(0x03));
+  ASSERT_TRUE(testing::wait_for([&] { return !main_log.isEmpty(); }));
+  EXPECT_EQ(link.st.reply_flag, 1);  // a stray still raises the flag
+  EXPECT_EQ(editor_log.size(), 1);   // only the request went to the editor
+
+  read_version();
+  ASSERT_TRUE(link.accepted(0x03));
+  EXPECT_EQ(link.reply_word(0), 2);
+}
+
+TEST_F(ExchangeFixture, ChunkThatBeganBeforeTheRequestIsAStray) {
+  link.st.active_form = 2;
+  peer.reply_delay_ms = 200;
+  // A chunk whose first byte was read just before the request went out comes
+  // in while the exchange waits: it is logged in the main window only.
+  QTimer::singleShot(0, [&] {
+    ReceivedChunk junk;
+    junk.bytes = QByteArray::fromHex("0103020001");
+    junk.first_byte_ns = link.last_send_ns() - 1;
+    link.Comm1ReceiveData(junk);
+  });
+  read_version();
+  EXPECT_TRUE(link.accepted(0x03));
+  ASSERT_EQ(main_log.size(), 1) << main_log.join('|').toStdString();
+  EXPECT_EQ(main_log[0], "01 03 02 00 01 ");
+  EXPECT_EQ(link.reply_word(0), 6101);
+  EXPECT_EQ(editor_log.size(), 2);
+}
+
+TEST_F(ExchangeFixture, NestedExchangeIsRefusedAndTheOuterOneCompletes) {
+  peer.reply_delay_ms = 1000;
+  link.st.comm_timeout_ms = 5000;
+  bool inner_result = true;
+  QTimer::singleShot(20, [&] {
+    link.st.node_addr = 1;
+    inner_result = link.write_register(0x1004, 1);
+  });
+  read_version();
+  EXPECT_FALSE(inner_result);
+  EXPECT_EQ(link.st.refused_count, 1u);
+  EXPECT_TRUE(link.accepted(0x03));
+  EXPECT_EQ(link.reply_word(0), 6101);
+  EXPECT_EQ(peer.requests().size(), 1u);
+}
+
+TEST_F(ExchangeFixture, CommandSendWritesTwosComplementAndReportsFailure) {
+  link.st.node_addr = 1;
+  link.st.cmd_reg = 0x1005;
+  link.st.cmd_value = static_cast<uint32_t>(-1000) & 0xFFFF;
+  link.command_send();
+  EXPECT_EQ(link.st.cmd_fail, 0);
+  EXPECT_EQ(peer.requests().back(), with_crc({1, 6, 0x10, 0x05, 0xFC, 0x18}));
+
+  ASSERT_TRUE(link.write_register(0x1005, -2));
+  EXPECT_EQ(peer.requests().back(), with_crc({1, 6, 0x10, 0x05, 0xFF, 0xFE}));
+  // A value no register can hold is never sent.
+  const size_t sent = peer.requests().size();
+  EXPECT_FALSE(link.write_register(0x1005, 70000));
+  EXPECT_EQ(peer.requests().size(), sent);
+
+  override_reply = [](const Bytes&) { return Bytes{}; };
+  link.command_send();
+  EXPECT_EQ(link.st.cmd_fail, 1);
+}
+
+TEST_F(ExchangeFixture, VerifyModeSetsFailureFlags) {
+  link.st.verify_replies = 1;
+  override_reply = [](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); };
+  read_version();
+  EXPECT_EQ(link.st.cmd_fail, 1);
+  EXPECT_EQ(link.st.comm_error, 1);
+  override_reply = nullptr;
+  read_version();
+  EXPECT_EQ(link.st.cmd_fail, 0);
+  EXPECT_EQ(link.st.comm_error, 1);  // only the tuning window clears it
+}
+
+double process_cpu_seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+TEST(Delay, KeepsTimersRunningAndEndsOnAbort) {
+  DriveLink link;
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (++ticks == 5) link.st.abort_wait = 1;
+  });
+  timer.start(10);
+  const double cpu = process_cpu_seconds();
+  link.delay(60000);  // ends early on abort_wait, not after a minute
+  EXPECT_EQ(ticks, 5);
+  EXPECT_LT(process_cpu_seconds() - cpu, 2.0);
+}
+
+TEST(Delay, ZeroProcessesPendingEventsOnce) {
+  DriveLink link;
+  bool ran = false;
+  QTimer::singleShot(0, [&] { ran = true; });
+  link.delay(0);
+  EXPECT_TRUE(ran);
+}
+
+}  // namespace
+}  // namespace velmo
