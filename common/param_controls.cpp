@@ -77,6 +77,8 @@ QGroupBox* box_for(const ParamTable& table, const ParamRow& row, const std::vect
 BuiltControls build_param_controls(const ParamTable& table, QTabWidget* tabs) {
   BuiltControls built;
   built.by_row.assign(table.rows.size(), nullptr);
+  built.labels.assign(table.rows.size(), nullptr);
+  built.units.assign(table.rows.size(), nullptr);
 
   std::vector<QGridLayout*> page_grids;
   std::vector<int> groups_on_page(table.tabs.size(), 0);
@@ -102,7 +104,7 @@ BuiltControls build_param_controls(const ParamTable& table, QTabWidget* tabs) {
       page_grids[def.tab]->addWidget(box, slot / 2, slot % 2, Qt::AlignTop);
       boxes[g].push_back(box);
       box_grids[g].push_back(grid);
-      built.boxes.push_back(box);
+      built.boxes.push_back({box, b.layouts});
     }
   }
 
@@ -126,10 +128,14 @@ BuiltControls build_param_controls(const ParamTable& table, QTabWidget* tabs) {
     else
       control = new ParamEdit(row, box);
     if (row.has(kRowDisabled)) control->setEnabled(false);
-    grid->addWidget(new QLabel(row.label(), box), line, column);
+    auto* label = new QLabel(row.label(), box);
+    auto* unit = new QLabel(row.unit, box);
+    grid->addWidget(label, line, column);
     grid->addWidget(control, line, column + 1);
-    grid->addWidget(new QLabel(row.unit, box), line, column + 2);
+    grid->addWidget(unit, line, column + 2);
     built.by_row[i] = control;
+    built.labels[i] = label;
+    built.units[i] = unit;
   }
   for (auto* grid : page_grids) grid->setRowStretch(grid->rowCount(), 1);
   return built;

@@ -61,9 +61,15 @@ class ParamCombo : public QComboBox {
 
 // Controls built for a table: one per row that names a control.
 struct BuiltControls {
-  std::vector<QWidget*> by_row;        // parallel to table.rows; nullptr for rows without a control
-  std::vector<QWidget*> pages;         // one per tab caption
-  std::vector<QWidget*> boxes;         // every group box
+  std::vector<QWidget*> by_row;  // parallel to table.rows; nullptr for rows without a control
+  std::vector<QWidget*> labels;  // the caption and unit labels of each row, parallel too
+  std::vector<QWidget*> units;
+  std::vector<QWidget*> pages;   // one per tab caption
+  struct Box {
+    QWidget* box;
+    uint32_t layouts;
+  };
+  std::vector<Box> boxes;        // every group box with the layouts it serves
 };
 
 // Adds a tab sheet per caption of the table to `pages` and fills it with the

@@ -51,6 +51,15 @@ void ParamEditorEngine::select(int node, int layout) {
   layout_ = layout;
 }
 
+void ParamEditorEngine::apply_layout() {
+  for (const auto& b : built_.boxes) b.box->setVisible(((b.layouts >> layout_) & 1u) != 0);
+  for (size_t i = 0; i < table_.rows.size(); ++i) {
+    const bool shown = table_.rows[i].in_layout(layout_);
+    for (QWidget* w : {built_.by_row[i], built_.labels[i], built_.units[i]})
+      if (w) w->setVisible(shown);
+  }
+}
+
 std::vector<int> ParamEditorEngine::groups_in_layout() const {
   std::vector<int> groups;
   for (size_t g = 0; g < table_.groups.size(); ++g)

@@ -68,6 +68,12 @@ struct EditorConfig {
 // The table-driven parameter editor: controls built from a table's rows, the
 // parameter image, single writes on Enter or a pick, group reads and writes
 // and the menu read and download sequences. One engine per menu editor.
+//
+// An editor window builds the controls into its tab widget, selects its node
+// and layout (menu variant, model type) whenever the node changes, runs
+// read_menu() and download() through run_menu_operation(), and overrides the
+// hooks for the rows that need code. Every exchange holds write_busy, goes to
+// the editor's own node and never starts inside another exchange.
 class ParamEditorEngine : public QObject {
   Q_OBJECT
  public:
@@ -83,6 +89,8 @@ class ParamEditorEngine : public QObject {
 
   // ---- The node and layout the editor works on ----
   void select(int node, int layout);
+  // Shows the group boxes and the rows of the selected layout, hides the others.
+  void apply_layout();
   int node() const { return node_; }
   int layout() const { return layout_; }
   std::vector<int> groups_in_layout() const;

@@ -40,15 +40,6 @@ EditorConfig servo_config() {
   return c;
 }
 
-struct BoxName {
-  const char* name;
-  int layout;
-};
-constexpr BoxName kLayoutBoxes[] = {{"GroupBox2", kServoLayout1},  {"GroupBox3", kServoLayout1},
-                                    {"GroupBox4", kServoLayout1},  {"GroupBox5", kServoLayout1},
-                                    {"GroupBox13", kServoLayout2}, {"GroupBox14", kServoLayout2},
-                                    {"GroupBox15", kServoLayout2}, {"GroupBox16", kServoLayout2}};
-
 }  // namespace
 
 QString servo_power_text(int program_version) {
@@ -166,10 +157,7 @@ void ServoMenuEditor::take_node() {
   show_layout();
 }
 
-void ServoMenuEditor::show_layout() {
-  for (const auto& b : kLayoutBoxes)
-    if (auto* box = findChild<QGroupBox*>(QString::fromLatin1(b.name))) box->setVisible(b.layout == engine_->layout());
-}
+void ServoMenuEditor::show_layout() { engine_->apply_layout(); }
 
 void ServoMenuEditor::on_open() {
   take_node();
