@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <QTimer>
 
 #include "main/main_window.h"
+#include "main/smoke_search.h"
 #include "main/velmo_app.h"
 
 int main(int argc, char** argv) {
@@ -14,5 +16,10 @@ int main(int argc, char** argv) {
   velmo::VelmoApp velmo;
   QObject::connect(&velmo.main_window(), &velmo::MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
   velmo.main_window().show();
+
+  // VELMO_SMOKE_SEARCH=PORT: search that line once, print what was found, exit.
+  const QString smoke_port = qEnvironmentVariable("VELMO_SMOKE_SEARCH");
+  if (!smoke_port.isEmpty())
+    QTimer::singleShot(0, &velmo.main_window(), [&] { QCoreApplication::exit(velmo::smoke_search(velmo, smoke_port)); });
   return QApplication::exec();
 }

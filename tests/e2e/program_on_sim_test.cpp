@@ -1,0 +1,67 @@
+// The real program binary against the real simulator program: a node search
+// and connect over the published virtual line, with nothing in-process.
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+struct Programs : ::testing::Test {
+  QProcess sim;
+  QString link;
+
+  void SetUp() override {
+    const QString name = QStringLiteral("velmo-e2e-%1").arg(::getpid());
+    sim.start(QStringLiteral(VELMO_DRIVE_SIM), {"--name", name});
+    ASSERT_TRUE(sim.waitForStarted(10000));
+    // The simulator prints the pty path, then the published link.
+    QStringList lines;
+    while (lines.size() < 2 && sim.waitForReadyRead(10000))
+      while (sim.canReadLine()) lines << QString::fromLocal8Bit(sim.readLine()).trimmed();
+    ASSERT_EQ(lines.size(), 2) << sim.readAllStandardError().toStdString();
+    link = lines[1];
+    ASSERT_TRUE(link.endsWith(name));
+  }
+
+  void TearDown() override {
+    sim.terminate();
+    sim.waitForFinished(10000);
+  }
+
+  QString run_program(const QString& port, int* exit_code) {
+    QProcess velmo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("VELMO_SMOKE_SEARCH", port);
+    velmo.setProcessEnvironment(env);
+    velmo.start(QStringLiteral(VELMO_PROGRAM), {});
+    EXPECT_TRUE(velmo.waitForFinished(60000));
+    *exit_code = velmo.exitCode();
+    return QString::fromUtf8(velmo.readAllStandardOutput());
+  }
+};
+
+TEST_F(Programs, SearchAndConnectFillTheNodeLists) {
+  int code = -1;
+  const QString out = run_program(link, &code);
+  EXPECT_EQ(code, 0) << out.toStdString();
+  EXPECT_TRUE(out.contains("panel: 读取系统参数完毕！！")) << out.toStdString();
+  EXPECT_TRUE(out.contains("nodes: 1 2 3 4\n")) << out.toStdString();
+  EXPECT_TRUE(out.contains("servo: 1 2\n")) << out.toStdString();
+  EXPECT_TRUE(out.contains("inverter: 3\n")) << out.toStdString();
+  EXPECT_TRUE(out.contains("speed controller: 4\n")) << out.toStdString();
+  EXPECT_TRUE(out.contains("connected: 1\n")) << out.toStdString();
+}
+
+TEST_F(Programs, ALineThatWentAwayIsReportedAndTheProgramEnds) {
+  sim.terminate();
+  ASSERT_TRUE(sim.waitForFinished(10000));
+  int code = -1;
+  const QString out = run_program(link, &code);
+  EXPECT_EQ(code, 1);
+  EXPECT_TRUE(out.contains("panel: 打开串口失败")) << out.toStdString();
+}
+
+}  // namespace
