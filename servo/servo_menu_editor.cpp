@@ -192,6 +192,18 @@ void ServoMenuEditor::Button7Click() {
   for (auto* box : findChildren<QCheckBox*>()) box->setChecked(false);
 }
 
+bool ServoMenuEditor::RS485_data_modify() {
+  ParamEditorEngine::Hold hold(*engine_);
+  const DriveLinkState& st = ctx_.link.st;
+  return hold && engine_->write_single(st.param_reg, st.param_value & 0xFFFF);
+}
+
+bool ServoMenuEditor::sf_param_read_block() {
+  ParamEditorEngine::Hold hold(*engine_);
+  const DriveLinkState& st = ctx_.link.st;
+  return hold && engine_->read_block({static_cast<int>(st.block_start), static_cast<int>(st.block_count), 3, {}});
+}
+
 // ---- Menu operations ----
 
 void ServoMenuEditor::Button2Click() {

@@ -35,6 +35,12 @@ class ServoMenuEditor : public VelmoWindow, private ParamEditorHooks {
   void ComboBox45Click();
   void sfmenuset();
 
+  // The parameter image, and the single write and block read of the staged
+  // link fields (param_reg / param_value, block_start / block_count).
+  std::vector<int32_t>& sf_param() { return engine_->image(); }
+  bool RS485_data_modify();
+  bool sf_param_read_block();
+
   ParamEditorEngine& engine() { return *engine_; }
   int variant() const { return static_cast<int>(variant_); }
   const std::array<uint8_t, 11>& group_select() const { return sf_group_select_; }

@@ -343,6 +343,21 @@ TEST_F(ServoMenuEditorTest, AListChoiceWritesOneFrameAndKeepsTheSnapshot) {
   EXPECT_EQ(t.st().servo_saved_params[1][6], 2);  // F5-00, slot 6 of layout 1
 }
 
+TEST_F(ServoMenuEditorTest, TheStagedSingleWriteAndBlockRead) {
+  open(2);
+  t.st().param_reg = 66;
+  t.st().param_value = -3;
+  t.st().node_addr = 1;  // another window's node: the editor's own goes first
+  t.sim.clear_journal();
+  EXPECT_TRUE(w->RS485_data_modify());
+  t.st().block_start = 66;
+  t.st().block_count = 1;
+  EXPECT_TRUE(w->sf_param_read_block());
+  EXPECT_EQ(frames(), (std::vector<Frame>{{2, 6, 66, {65533}}, {2, 3, 66, {1}}}));
+  EXPECT_EQ(w->sf_param()[66], 65533);
+  EXPECT_EQ(lines("Memo4").last(), QStringLiteral("66          65533"));
+}
+
 TEST_F(ServoMenuEditorTest, AWriteWaitsForTheLineAndGoesToTheEditorsOwnNode) {
   open(1);
   // Another window's exchange is waiting for its reply, for node 2.
