@@ -276,7 +276,9 @@ void ServoMenuEditor::show_menu_file(const MenuFileContent& content) {
   engine_->clear_dump(kDumpHeader);
   for (const auto& [reg, value] : content.entries)
     add_line(this, "Memo4", QString::number(reg) + QString(10, QLatin1Char(' ')) + QString::number(value));
+  ctx_.link.st.menu_file_loading = 1;
   for (int g : engine_->groups_in_layout()) engine_->show_group(g, ValueSource::File);
+  ctx_.link.st.menu_file_loading = 0;
 }
 
 void ServoMenuEditor::Button9Click() {
