@@ -39,6 +39,31 @@ int selected_position(const FormLookup& forms, const char* form) {
 
 BatchWrites::BatchWrites(DriveLink& link, FormLookup forms) : link_(link), forms_(std::move(forms)) {}
 
+void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<uint8_t>& restore_flags,
+                                  ByPos<uint8_t>& bus_flags,
+                                  const std::function<std::vector<RegisterWrite>(uint8_t station)>& settings) {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  st.batch_go = 1;
+  for (int i = 0; i < count; ++i) {
+    if (restore_flags[i] != 1) continue;
+    st.node_addr = nodes[i];
+    for (const RegisterWrite& w : settings(nodes[i])) {
+      if (!link_.write_register(w.reg, w.value)) {
+        set_panel(main, kRestoreFailed);
+        add_line(main, "Memo2", kRestoreFailed + QStringLiteral("**"));
+        st.batch_go = 0;
+        return;
+      }
+      add_line(main, "Memo2", kRestored);
+      set_panel(main, kRestored);
+    }
+    // Only a drive that got all its settings back counts as restored.
+    restore_flags[i] = 0;
+    bus_flags[i] = 0;
+  }
+}
+
 void BatchWrites::parameter_save() {
   DriveLinkState& st = link_.st;
   QWidget* main = forms_("TForm1");
@@ -80,26 +105,12 @@ void BatchWrites::parameter_save() {
 
 void BatchWrites::bpq_parameter_save() {
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
-  st.batch_go = 1;
   st.bpq_rs485_regnums = {4, 5, 8, 9};
-  for (int i = 0; i < st.bpq_count; ++i) {
-    if (st.bpq_restore_flags[i] != 1) continue;
-    st.node_addr = st.bpq_nodes[i];
-    for (int k = 0; k < 4; ++k) {
-      if (!link_.write_register(st.bpq_rs485_regnums[k], static_cast<int32_t>(st.bpq_rs485_regs[st.node_addr][k]))) {
-        set_panel(main, kRestoreFailed);
-        add_line(main, "Memo2", kRestoreFailed + QStringLiteral("**"));
-        st.batch_go = 0;
-        return;
-      }
-      add_line(main, "Memo2", kRestored);
-      set_panel(main, kRestored);
-    }
-    // Only a drive that got all four settings back counts as restored.
-    st.bpq_restore_flags[i] = 0;
-    st.bpq_rs485_ok[i] = 0;
-  }
+  restore_flagged(st.bpq_count, st.bpq_nodes, st.bpq_restore_flags, st.bpq_rs485_ok, [&](uint8_t a) {
+    std::vector<RegisterWrite> writes;
+    for (int k = 0; k < 4; ++k) writes.push_back({st.bpq_rs485_regnums[k], static_cast<int32_t>(st.bpq_rs485_regs[a][k])});
+    return writes;
+  });
 }
 
 void BatchWrites::bpq_rs485_set() {
@@ -132,22 +143,9 @@ void BatchWrites::bpq_rs485_set() {
 
 void BatchWrites::tsq_parameter_save() {
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
-  st.batch_go = 1;
-  for (int i = 0; i < st.tsq_count; ++i) {
-    if (st.tsq_restore_flags[i] != 1) continue;
-    st.node_addr = st.tsq_nodes[i];
-    if (!link_.write_register(2, static_cast<int32_t>(st.tsq_reg2[st.node_addr]))) {
-      set_panel(main, kRestoreFailed);
-      add_line(main, "Memo2", kRestoreFailed + QStringLiteral("**"));
-      st.batch_go = 0;
-      return;
-    }
-    add_line(main, "Memo2", kRestored);
-    set_panel(main, kRestored);
-    st.tsq_restore_flags[i] = 0;
-    st.tsq_rs485_ok[i] = 0;
-  }
+  restore_flagged(st.tsq_count, st.tsq_nodes, st.tsq_restore_flags, st.tsq_rs485_ok, [&](uint8_t a) {
+    return std::vector<RegisterWrite>{{2, static_cast<int32_t>(st.tsq_reg2[a])}};
+  });
 }
 
 void BatchWrites::tsq_rs485_set() {

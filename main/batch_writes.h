@@ -1,4 +1,9 @@
 #pragma once
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "main/drive_link_state.h"
 #include "main/node_search.h"
 
 namespace velmo {
@@ -17,6 +22,15 @@ class BatchWrites {
   void tsq_parameter_save();  // speed controller restore
 
  private:
+  struct RegisterWrite {
+    uint16_t reg;
+    int32_t value;
+  };
+  // Writes each flagged node's own settings back, in list order, and stops at
+  // the first write that is not accepted (later nodes keep their flags).
+  void restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<uint8_t>& restore_flags, ByPos<uint8_t>& bus_flags,
+                       const std::function<std::vector<RegisterWrite>(uint8_t station)>& settings);
+
   DriveLink& link_;
   FormLookup forms_;
 };
