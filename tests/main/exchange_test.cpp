@@ -236,3 +236,24 @@ TEST(Delay, ZeroProcessesPendingEventsOnce) {
 
 }  // namespace
 }  // namespace velmo
+
+namespace velmo {
+namespace {
+
+TEST(ReceiveHandler, LongestChunkStaysInsideTheReplyBuffer) {
+  DriveLink link;
+  QStringList main_log;
+  link.set_traffic_log(1, [&](const QString& l) { main_log << l; });
+  ReceivedChunk chunk;
+  chunk.bytes = QByteArray(2048, '\x5A');
+  link.Comm1ReceiveData(chunk);
+  EXPECT_EQ(link.st.rx_len, link.st.rx_buf.size());
+  EXPECT_EQ(link.st.rx_count, 2048);
+  EXPECT_EQ(link.st.reply_flag, 1);
+  EXPECT_EQ(link.st.crc_ok, 0u);  // not tested while no request is out
+  ASSERT_EQ(main_log.size(), 1);
+  EXPECT_EQ(main_log[0].size(), 2048 * 3);
+}
+
+}  // namespace
+}  // namespace velmo
