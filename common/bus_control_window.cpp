@@ -2,11 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QTimer>
 
 #include "common/form_access.h"
@@ -15,35 +11,6 @@
 
 namespace velmo {
 
-namespace {
-
-QString ask_save_path(QWidget* parent, const QString& proposed) {
-  QFileDialog dialog(parent, QStringLiteral("保存记录"), proposed, QStringLiteral("文本文件（*.txt）(*.txt)"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QStringLiteral("txt"));
-  dialog.selectFile(proposed);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
-}
-
-// The memo's lines, written whole under a temporary name and renamed over
-// the target.
-bool save_memo(const QPlainTextEdit* memo, const QString& path) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  QByteArray bytes;
-  const QString text = memo->toPlainText();
-  if (!text.isEmpty())
-    for (const QString& line : text.split(QLatin1Char('\n'))) bytes += line.toUtf8() + "\r\n";
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
-}
-
-}  // namespace
-
 BusControlWindow::BusControlWindow(AppContext& ctx, const char* object_name, const QString& title,
                                    QSize design_size, Family family, ExitTexts exit_texts, QWidget* parent)
     : VelmoWindow(ctx, object_name, title, design_size, parent),
@@ -51,7 +18,7 @@ BusControlWindow::BusControlWindow(AppContext& ctx, const char* object_name, con
       exit_texts_(std::move(exit_texts)),
       timer1_(new QTimer(this)),
       timer2_(new QTimer(this)),
-      save_chooser_(ask_save_path) {
+      save_chooser_(ask_record_path) {
   timer1_->setObjectName(QStringLiteral("Timer1"));
   timer1_->setInterval(2000);
   timer2_->setObjectName(QStringLiteral("Timer2"));
@@ -206,30 +173,9 @@ bool BusControlWindow::exit_guard() {
   return false;
 }
 
-}  // namespace velmo
-
-namespace velmo {
-
 void BusControlWindow::save_records(QPlainTextEdit* traffic, const QString& proposed,
                                     const std::vector<RecordFile>& fixed, QPlainTextEdit* failure_memo) {
-  const QString chosen = save_chooser_(this, proposed);
-  if (chosen.isEmpty()) return;
-  // The result logs go beside the traffic log, not wherever the program was
-  // started.
-  const QDir folder = QFileInfo(chosen).absoluteDir();
-  QStringList failed;
-  if (!save_memo(traffic, chosen)) failed << QDir::toNativeSeparators(chosen);
-  for (const RecordFile& file : fixed) {
-    const QString path = folder.filePath(file.name);
-    if (!save_memo(file.memo, path)) failed << QDir::toNativeSeparators(path);
-  }
-  if (failed.isEmpty()) {
-    set_panel(this, QStringLiteral("记录保存成功！！"));
-    return;
-  }
-  const QString text = QStringLiteral("记录保存失败：") + failed.join(QStringLiteral("，"));
-  set_panel(this, text);
-  if (failure_memo) failure_memo->appendPlainText(text + QStringLiteral("**"));
+  velmo::save_records(this, save_chooser_, proposed, traffic, fixed, failure_memo);
 }
 
 }  // namespace velmo

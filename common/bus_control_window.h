@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/pending_commands.h"
+#include "common/record_files.h"
 #include "common/velmo_window.h"
 #include "main/drive_link_state.h"
 
@@ -51,7 +52,7 @@ class BusControlWindow : public VelmoWindow {
   };
 
   // Asks where to save the traffic log; an empty answer means cancelled.
-  using SaveChooser = std::function<QString(QWidget* parent, const QString& proposed)>;
+  using SaveChooser = RecordChooser;
 
   BusControlWindow(AppContext& ctx, const char* object_name, const QString& title, QSize design_size,
                    Family family, ExitTexts exit_texts, QWidget* parent = nullptr);
@@ -141,10 +142,6 @@ class BusControlWindow : public VelmoWindow {
   // Saves the traffic log under the name the user picks and each result
   // log under its fixed name in the same folder; says on Panel1 (and in
   // failure_memo) which file could not be written.
-  struct RecordFile {
-    QPlainTextEdit* memo;
-    QString name;
-  };
   void save_records(QPlainTextEdit* traffic, const QString& proposed, const std::vector<RecordFile>& fixed,
                     QPlainTextEdit* failure_memo);
 

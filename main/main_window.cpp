@@ -3,9 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,9 +12,9 @@
 #include <QScreen>
 #include <QGuiApplication>
 #include <QRegularExpressionValidator>
-#include <QSaveFile>
 
 #include "common/form_access.h"
+#include "common/record_files.h"
 #include "common/window_parts.h"
 #include "common/window_sizing.h"
 #include "link/port_enumerator.h"
@@ -44,35 +41,10 @@ QComboBox* setting_combo(QWidget* group, const char* name, const QString& label,
   return combo;
 }
 
-QString default_save_choice(QWidget* parent, const QString& proposed) {
-  QFileDialog dialog(parent, QStringLiteral("保存记录"), proposed, QStringLiteral("文本文件（*.txt）(*.txt)"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QStringLiteral("txt"));
-  dialog.selectFile(proposed);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
-}
-
-// Writes the memo's lines whole under a temporary name, then renames it over
-// the target: a failure never leaves a half-written file behind.
-bool save_lines(const QPlainTextEdit* memo, const QString& path) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
-  QByteArray bytes;
-  if (!memo->toPlainText().isEmpty())
-    for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
-}
-
 }  // namespace
 
 MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
-    : QMainWindow(parent), ctx_(ctx), search_(search), save_chooser_(default_save_choice) {
+    : QMainWindow(parent), ctx_(ctx), search_(search), save_chooser_(ask_record_path) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("Velmo 1.0.0.10"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -227,21 +199,9 @@ void MainWindow::Button2Click() {
 }
 
 void MainWindow::Button5Click() {
-  const QString chosen = save_chooser_(this, QStringLiteral("通讯记录.txt"));
-  if (chosen.isEmpty()) return;
-  // The process log goes beside the traffic log, not wherever the program
-  // happened to be started.
-  const QString process = QFileInfo(chosen).absoluteDir().filePath(QStringLiteral("过程记录.txt"));
-  QStringList failed;
-  if (!save_lines(control<QPlainTextEdit>(this, "Memo1"), chosen)) failed << QDir::toNativeSeparators(chosen);
-  if (!save_lines(control<QPlainTextEdit>(this, "Memo2"), process)) failed << QDir::toNativeSeparators(process);
-  if (failed.isEmpty()) {
-    set_panel(this, QStringLiteral("记录保存成功！！"));
-    return;
-  }
-  const QString text = QStringLiteral("记录保存失败：") + failed.join(QStringLiteral("，"));
-  set_panel(this, text);
-  add_line(this, "Memo2", text + QStringLiteral("**"));
+  save_records(this, save_chooser_, QStringLiteral("通讯记录.txt"), control<QPlainTextEdit>(this, "Memo1"),
+               {{control<QPlainTextEdit>(this, "Memo2"), QStringLiteral("过程记录.txt")}},
+               control<QPlainTextEdit>(this, "Memo2"));
 }
 
 void MainWindow::Button6Click() {

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "common/app_context.h"
+#include "common/record_files.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -26,7 +27,7 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   // Asks where to save the traffic log; an empty answer means cancelled.
-  using SaveChooser = std::function<QString(QWidget* parent, const QString& proposed)>;
+  using SaveChooser = RecordChooser;
 
   MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent = nullptr);
   ~MainWindow() override;
