@@ -39,8 +39,9 @@ SelfLearningWindow::SelfLearningWindow(AppContext& ctx, QWidget* parent)
   connect(make_button(this, "Button4", QStringLiteral("退出"), QRect(360, 18, 120, 34)), &QPushButton::clicked, this,
           [this] { Button4Click(); });
   panel_ = make_panel(this, QRect(20, 62, 460, 30));
+  // Memo1 logs only this window's results; opening it keeps active_form, so
+  // the frames stay in the traffic log of the window that had it.
   log_ = make_memo(this, "Memo1", QRect(20, 100, 460, 186));
-  route_traffic(ctx.link, WindowCode::SelfLearning, log_);
 
   const auto functions = servo::self_learning_functions();
   for (size_t f = 0; f < functions.size() && f < start_buttons_.size(); ++f) {

@@ -7,7 +7,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "common/notifier.h"
 #include "main/main_window.h"
+#include "main/velmo_app.h"
 #include "servo/self_learning_functions.h"
 #include "servo/self_learning_window.h"
 #include "servo_sim_rig.h"
@@ -19,29 +21,65 @@ using testing::ServoSimRig;
 using Write = ServoSimRig::Write;
 using Reads = std::vector<std::pair<uint16_t, uint16_t>>;
 
-TEST(SelfLearningFunctions, StartRegistersByLayout) {
+TEST(SelfLearningFunctions, StartRegistersAndTextsByLayout) {
   struct Case {
     const char* button;
+    const char* caption;
     uint16_t reg1, value1, reg2, value2;
     bool visible;
+    const char* running;
+    const char* failure;
   };
   const Case cases[] = {
-      {"Button1", 0x28, 2, 0x36, 3, true}, {"Button6", 0x28, 4, 0x36, 2, true},
-      {"Button2", 0x46, 2, 0x36, 4, true}, {"Button3", 0x5A, 2, 0x36, 5, true},
-      {"Button5", 0x28, 3, 0x28, 3, false}, {"Button7", 0x28, 5, 0x28, 5, false},
+      {"Button1", "刚性等级、共振抑制、振动抑制自学习", 0x28, 2, 0x36, 3, true, "负载特性自学习中...",
+       "负载特性自学习失败**"},
+      {"Button6", "惯量比自学习", 0x28, 4, 0x36, 2, true, "惯量比自学习中...", "惯量比自学习失败**"},
+      {"Button2", "陷波器共振抑制自学习", 0x46, 2, 0x36, 4, true, "共振抑制自学习中...", "共振抑制自学习失败**"},
+      {"Button3", "末端振动抑制自学习", 0x5A, 2, 0x36, 5, true, "末端振动抑制自学习中...",
+       "末端振动抑制自学习失败**"},
+      // The running text is shorter than the failure text here.
+      {"Button5", "正反转转矩补偿自学习", 0x28, 3, 0x28, 3, false, "转矩补偿自学习中...",
+       "正反转转矩补偿自学习失败**"},
+      {"Button7", "机械刚性自学习", 0x28, 5, 0x28, 5, false, "机械刚性自学习中...", "机械刚性自学习失败**"},
   };
   const auto functions = servo::self_learning_functions();
   ASSERT_EQ(functions.size(), std::size(cases));
   for (size_t i = 0; i < functions.size(); ++i) {
     const Case& c = cases[i];
+    SCOPED_TRACE(c.button);
     EXPECT_STREQ(functions[i].button, c.button);
+    EXPECT_STREQ(functions[i].caption, c.caption);
+    EXPECT_STREQ(functions[i].running_text, c.running);
+    EXPECT_STREQ(functions[i].failure_text, c.failure);
     EXPECT_EQ(functions[i].start_for(1).reg, c.reg1);
     EXPECT_EQ(functions[i].start_for(1).value, c.value1);
-    for (uint32_t other : {0u, 2u, 3u}) {
+    for (uint32_t other : {0u, 2u, 3u, 0x101u}) {
       EXPECT_EQ(functions[i].start_for(other).reg, c.reg2);
       EXPECT_EQ(functions[i].start_for(other).value, c.value2);
     }
     EXPECT_EQ(functions[i].visible, c.visible);
+  }
+}
+
+// The window as created, before any line is connected.
+TEST(SelfLearningWindowShape, TitleFlagsTimerAndButtons) {
+  RecordingNotifier notifier;
+  VelmoApp app{notifier};
+  QWidget* form = app.form("TForm8");
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("伺服系统参数自学习"));
+  const Qt::WindowFlags flags = form->windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+  for (const Qt::WindowType icon : {Qt::WindowCloseButtonHint, Qt::WindowMinimizeButtonHint,
+                                    Qt::WindowMaximizeButtonHint, Qt::WindowSystemMenuHint})
+    EXPECT_FALSE(flags & icon) << icon;
+  auto* timer = control<QTimer>(form, "Timer1");
+  EXPECT_EQ(timer->interval(), 2000);
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(control<QPushButton>(form, "Button4")->text(), QStringLiteral("退出"));
+  for (const servo::SelfLearningFunction& f : servo::self_learning_functions()) {
+    auto* b = control<QPushButton>(form, f.button);
+    EXPECT_EQ(b->text(), QString::fromUtf8(f.caption)) << f.button;
+    EXPECT_EQ(b->isVisibleTo(form), f.visible) << f.button;
   }
 }
 
@@ -177,6 +215,50 @@ TEST_F(SelfLearningTest, LeavingStopsThePollAndFreesTheButtons) {
   EXPECT_FALSE(timer()->isActive());
   EXPECT_TRUE(button("Button1")->isEnabled());
   EXPECT_EQ(rig.st().active_form, 1);
+}
+
+TEST_F(SelfLearningTest, MemoLogsResultsOnlyFramesGoToTheMainWindow) {
+  select(1);
+  sim::servo_set_self_learning(rig.servo(1), 0);
+  auto* traffic = control<QPlainTextEdit>(rig.app.form("TForm1"), "Memo1");
+  traffic->clear();
+  QTest::mouseClick(button("Button3"), Qt::LeftButton);
+  ASSERT_TRUE(testing::wait_for([&] { return !timer()->isActive(); }));
+  EXPECT_EQ(log(), QStringLiteral("节点1：末端振动抑制自学习中...\n节点1：自学习完成！！"));
+  // Start and poll frames: "01 06 00 5A ..." and "01 03 00 5A ...".
+  EXPECT_TRUE(traffic->toPlainText().contains(QStringLiteral("01 06 00 5A 00 02")));
+  EXPECT_TRUE(traffic->toPlainText().contains(QStringLiteral("01 03 00 5A 00 01")));
+}
+
+// A poll without an accepted reply is silent and the polling goes on; the
+// polls are run by hand so that each one is seen on its own.
+TEST_F(SelfLearningTest, APollWithoutAnAcceptedReplyChangesNothing) {
+  select(1);
+  timer()->setInterval(3600 * 1000);
+  sim::servo_set_self_learning(rig.servo(1), 0);  // the first poll that gets through reads 1
+  QTest::mouseClick(button("Button6"), Qt::LeftButton);
+  ASSERT_TRUE(timer()->isActive());
+  const QString started = log();
+
+  sim::Fault::Kind kinds[] = {sim::Fault::Silent, sim::Fault::BadCrc, sim::Fault::WrongAddress,
+                              sim::Fault::Exception, sim::Fault::Short};
+  for (const sim::Fault::Kind kind : kinds) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    sim::Fault fault;
+    fault.kind = kind;
+    fault.function = 0x03;
+    rig.line.inject(1, fault);
+    window->Timer1Timer();
+    EXPECT_EQ(log(), started);
+    EXPECT_TRUE(timer()->isActive());
+    EXPECT_FALSE(button("Button6")->isEnabled());
+    EXPECT_EQ(rig.st().write_busy, 0);
+  }
+  rig.line.clear_faults();
+  window->Timer1Timer();
+  EXPECT_TRUE(log().endsWith(QStringLiteral("节点1：自学习完成！！")));
+  EXPECT_FALSE(timer()->isActive());
+  EXPECT_TRUE(button("Button6")->isEnabled());
 }
 
 }  // namespace
