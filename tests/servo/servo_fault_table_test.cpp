@@ -152,5 +152,31 @@ TEST_F(ServoFaultTableTest, FaultGridScrollsToItsLastRowsWarningsFitWithoutScrol
   EXPECT_EQ(warnings->rowViewportPosition(1), 0);  // nothing scrolled away
 }
 
+TEST_F(ServoFaultTableTest, WindowAndGridLook) {
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("伺服故障及警告代码说明"));
+  const Qt::WindowFlags flags = form->windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+  for (QTableWidget* grid : {faults, warnings}) {
+    SCOPED_TRACE(grid->objectName().toStdString());
+    EXPECT_EQ(grid->font().family(), QStringLiteral("宋体"));
+    EXPECT_EQ(grid->font().pixelSize(), scaled(14));
+    EXPECT_TRUE(grid->showGrid());
+    EXPECT_EQ(grid->palette().color(QPalette::Active, QPalette::Base),
+              grid->palette().color(QPalette::Active, QPalette::Button));
+    EXPECT_FALSE(grid->verticalHeader()->isVisibleTo(form));  // no fixed column
+    // Nothing in the grid can be edited.
+    for (int r = 0; r < grid->rowCount(); ++r) {
+      for (int c = 0; c < 3; ++c) {
+        const QTableWidgetItem* item = grid->item(r, c);
+        ASSERT_NE(item, nullptr) << r << "," << c;
+        EXPECT_FALSE(item->flags() & Qt::ItemIsEditable);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velmo

@@ -1,6 +1,8 @@
 // The servo status block: value formats, lamps, run state and fault texts.
+#include <QMap>
 #include <gtest/gtest.h>
 
+#include "servo/servo_fault_rows.h"
 #include "servo/servo_status_table.h"
 
 namespace velmo::servo_status {
@@ -71,6 +73,49 @@ TEST(ServoStatusTable, FaultDisplay) {
     const FaultDisplay d = fault_display(c.code);
     EXPECT_EQ(d.code, QString::fromUtf8(c.shown)) << int(c.code);
     EXPECT_EQ(d.text, QString::fromUtf8(c.text)) << int(c.code);
+  }
+}
+
+TEST(ServoStatusTable, LampsAreShapeOneToNineInBitOrder) {
+  int n = 1;
+  for (const BitRow& row : bit_rows()) {
+    EXPECT_EQ(row.bit, n - 1);
+    EXPECT_EQ(QString::fromLatin1(row.lamp), QStringLiteral("Shape%1").arg(n));
+    ++n;
+  }
+  EXPECT_EQ(QString::fromLatin1(high_byte_lamp().lamp), QStringLiteral("Shape%1").arg(n));
+  EXPECT_EQ(high_byte_lamp().lit_value, 1);
+}
+
+// The control window's fault texts and the reference table's names describe
+// the same codes: the same words, except that warnings end in "！！" here and
+// two names are worded differently in the reference.
+TEST(ServoStatusTable, FaultTextsMatchTheReferenceNamesWithTheirKnownDifferences) {
+  QMap<QString, QString> reference;  // "Er-n" -> name
+  for (const auto rows : {servo::servo_fault_rows(), servo::servo_warning_rows()})
+    for (const servo::FaultTableRow& row : rows)
+      if (*row.code) reference.insert(QString::fromUtf8(row.code), QString::fromUtf8(row.name));
+
+  const QMap<int, QString> worded_apart = {
+      {13, QStringLiteral("正反转极限设置错误")},   // reference: "正、反转极限设置错误"
+      {37, QStringLiteral("未设置机械原点！！")},  // reference: "未设机械原点"
+  };
+  for (int code = 1; code <= 255; ++code) {
+    SCOPED_TRACE(code);
+    const FaultDisplay d = fault_display(static_cast<uint8_t>(code));
+    const QString name = reference.value(d.code);
+    if (worded_apart.contains(code)) {
+      EXPECT_EQ(d.text, worded_apart.value(code));
+      EXPECT_NE(d.text, name);
+    } else if (code <= 26) {
+      EXPECT_EQ(d.text, name);
+    } else if (code >= 31 && code <= 38) {
+      EXPECT_EQ(d.text, name + QStringLiteral("！！"));
+    } else {
+      EXPECT_TRUE(d.text.isEmpty());
+      EXPECT_TRUE(name.isEmpty());
+    }
+    EXPECT_EQ(d.text, servo_fault_texts(static_cast<uint8_t>(code)));
   }
 }
 
