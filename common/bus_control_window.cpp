@@ -7,6 +7,7 @@
 
 #include "common/form_access.h"
 #include "common/notifier.h"
+#include "common/status_line.h"
 #include "main/drive_link.h"
 
 namespace velmo {
@@ -162,9 +163,8 @@ bool BusControlWindow::exit_guard() {
     return true;
   }
   set_panel(this, exit_texts_.restore_failed);
-  if (outcome.line_dead) {
-    // Nothing answers: the user may leave, but is told the drives kept
-    // the bus settings.
+  if (outcome.line_dead || leave_after_failed_restore()) {
+    // The user leaves, but is told the drives kept the bus settings.
     ctx_.notifier.message(this, exit_texts_.restore_failed);
     return true;
   }
@@ -173,9 +173,44 @@ bool BusControlWindow::exit_guard() {
   return false;
 }
 
-void BusControlWindow::save_records(QPlainTextEdit* traffic, const QString& proposed,
-                                    const std::vector<RecordFile>& fixed, QPlainTextEdit* failure_memo) {
-  velmo::save_records(this, save_chooser_, proposed, traffic, fixed, failure_memo);
+void BusControlWindow::set_logs(QPlainTextEdit* traffic, QPlainTextEdit* ok_log, QPlainTextEdit* fail_log) {
+  traffic_log_ = traffic;
+  ok_log_ = ok_log;
+  fail_log_ = fail_log;
+}
+
+void BusControlWindow::report_ok(uint8_t node, const QString& text) {
+  const QString line = node_line(node, text);
+  set_panel(this, line);
+  ok_log_->appendPlainText(line);
+}
+
+void BusControlWindow::report_failure(uint8_t node, const QString& text) {
+  const QString line = node != 0 ? node_line(node, text) : text;
+  set_panel(this, line);
+  fail_log_->appendPlainText(line);
+}
+
+void BusControlWindow::report_read_failure(uint8_t node, const QString& text) {
+  set_panel(this, node_line(node, text));
+  fail_log_->appendPlainText(node_line(node, text + QStringLiteral("**")));
+}
+
+void BusControlWindow::clear_logs() {
+  for (QPlainTextEdit* log : {traffic_log_, ok_log_, fail_log_}) log->clear();
+}
+
+void BusControlWindow::save_logs(const QString& proposed, const QString& ok_name, const QString& fail_name) {
+  save_records(this, save_chooser_, proposed, traffic_log_, {{ok_log_, ok_name}, {fail_log_, fail_name}}, fail_log_);
+}
+
+bool BusControlWindow::write_command(uint8_t node, uint16_t reg, uint16_t value) {
+  DriveLinkState& s = st();
+  s.node_addr = node;
+  s.cmd_reg = reg;
+  s.cmd_value = value;
+  link().command_send();
+  return s.cmd_fail == 0;
 }
 
 }  // namespace velmo

@@ -25,7 +25,7 @@ class DriveLink;
 // the 100 ms Timer2; the 2000 ms Timer1 polls the status while CheckBox1 is
 // ticked; the exit is refused while a drive runs or an exchange waits, and
 // leaving writes the drives' own control settings back, saying whether that
-// worked.
+// worked. Panel1 and the success and failure logs carry the results.
 class BusControlWindow : public VelmoWindow {
   Q_OBJECT
  public:
@@ -40,7 +40,7 @@ class BusControlWindow : public VelmoWindow {
     QString running;         // message box: a drive still runs or is faulted
     QString restoring;       // Panel1 while the settings are written back (may be empty)
     QString restored;        // Panel1 after a restore that worked (may be empty)
-    QString restore_failed;  // Panel1 (and a message on a dead line)
+    QString restore_failed;  // Panel1, and the message when the window is left anyway
     QString stay;            // message box: the window stays after a failed restore
   };
 
@@ -139,11 +139,29 @@ class BusControlWindow : public VelmoWindow {
   // reset that worked forgets a run or settings command left for its node.
   void forget_pending_for(uint8_t node);
 
-  // Saves the traffic log under the name the user picks and each result
-  // log under its fixed name in the same folder; says on Panel1 (and in
-  // failure_memo) which file could not be written.
-  void save_records(QPlainTextEdit* traffic, const QString& proposed, const std::vector<RecordFile>& fixed,
-                    QPlainTextEdit* failure_memo);
+  // ---- Logs ----
+  // The window's traffic log (Memo1), success log (Memo2) and failure log
+  // (Memo3).
+  void set_logs(QPlainTextEdit* traffic, QPlainTextEdit* ok_log, QPlainTextEdit* fail_log);
+  QPlainTextEdit* ok_log() const { return ok_log_; }
+  // "节点" + node + "：" + text on Panel1 and in the success log.
+  void report_ok(uint8_t node, const QString& text);
+  // The same on Panel1 and in the failure log; without a node (0), the bare
+  // text.
+  void report_failure(uint8_t node, const QString& text);
+  // A read that failed: the node's line on Panel1, with "**" in the failure
+  // log.
+  void report_read_failure(uint8_t node, const QString& text);
+  // Empties the three logs.
+  void clear_logs();
+  // Saves the traffic log under the name the user picks (offering
+  // `proposed`) and the success and failure logs under their fixed names in
+  // the same folder; a file that could not be written is named on Panel1
+  // and in the failure log.
+  void save_logs(const QString& proposed, const QString& ok_name, const QString& fail_name);
+
+  // One function-06 write to `node` through command_send; true when accepted.
+  bool write_command(uint8_t node, uint16_t reg, uint16_t value);
 
   // True from the start of an exit until the window is left or stays.
   bool leaving() const { return leaving_; }
@@ -159,6 +177,9 @@ class BusControlWindow : public VelmoWindow {
   virtual bool any_running() = 0;   // exit scan over the listed drives
   virtual void enter_leaving() {}   // controls off before the restore
   virtual RestoreOutcome restore_drives() = 0;
+  // True when the window is left even though the restore failed on a line
+  // that still answers (otherwise it stays so that the user can try again).
+  virtual bool leave_after_failed_restore() const { return false; }
   virtual void restore_failed_stay() {}  // what stays usable after a failed restore
   virtual void exit_refused() {}          // after the running message
 
@@ -176,6 +197,9 @@ class BusControlWindow : public VelmoWindow {
   QTimer* timer1_;
   QTimer* timer2_;
   SaveChooser save_chooser_;
+  QPlainTextEdit* traffic_log_ = nullptr;
+  QPlainTextEdit* ok_log_ = nullptr;
+  QPlainTextEdit* fail_log_ = nullptr;
   int own_exchanges_ = 0;
   bool replaying_ = false;
   bool leaving_ = false;

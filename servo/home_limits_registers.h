@@ -4,22 +4,17 @@
 
 namespace velmo::servo {
 
-// Registers the home point and limit window works with. The bus-control and
-// jog registers are the same on every servo; the home and limit parameters
-// sit one register apart in the two menu layouts.
+// Registers the home point and limit window works with besides the bus-control
+// ones (servo_bus_registers.h). The position registers are the same on every
+// servo; the home and limit parameters sit one register apart in the two menu
+// layouts.
 namespace jog_regs {
-inline constexpr uint16_t kControlSource = 0x0000;  // F0-00
-inline constexpr uint16_t kBusControl = 9;          // F0-00 item: RS-485 bus control
-inline constexpr uint16_t kMode = 0x1003;
-inline constexpr uint16_t kSpeedMode = 1;
-inline constexpr uint16_t kRun = 0x1004;
-inline constexpr uint16_t kSpeed = 0x1006;          // rpm
-inline constexpr uint16_t kTorqueLimit = 0x1007;    // %
 inline constexpr uint16_t kPositions = 0x2010;      // current, home, forward, reverse limit
 inline constexpr uint16_t kPositionCount = 4;       // 32-bit values, two registers each
 inline constexpr uint16_t kTakeCurrentPosition = 2; // written to a home or limit parameter
 }  // namespace jog_regs
 
+// Values of the bus command register.
 enum class JogCommand : uint16_t { Stop = 0, Forward = 1, Reverse = 2 };
 
 enum class HomeLimitPoint { Home, ForwardLimit, ReverseLimit };

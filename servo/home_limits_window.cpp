@@ -10,13 +10,14 @@
 
 #include <algorithm>
 #include <functional>
-#include <vector>
 
+#include "common/form_access.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
-#include "main/batch_writes.h"
 #include "main/drive_link.h"
 #include "servo/digit_key_filter.h"
+#include "servo/servo_bus_registers.h"
+#include "servo/servo_bus_release.h"
 #include "servo/servo_position.h"
 
 namespace velmo {
@@ -25,6 +26,7 @@ using servo::HomeLimitPoint;
 using servo::JogCommand;
 using servo::SelectedServo;
 namespace regs = servo::jog_regs;
+namespace bus = servo::bus_regs;
 
 namespace {
 
@@ -131,11 +133,11 @@ HomeLimitsWindow::HomeLimitsWindow(AppContext& ctx, QWidget* parent)
   connect(nodes_, &QComboBox::currentIndexChanged, this, [this](int) { ComboBox4Change(); });
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(470, 13, 110, 34)), &QPushButton::clicked, this,
           [this] { Button1Click(); });
-  panel_ = make_panel(this, QRect(20, 55, 560, 30));
-  traffic_ = make_memo(this, "Memo1", QRect(20, 92, 180, 150));
-  ok_log_ = make_memo(this, "Memo2", QRect(210, 92, 180, 150));
-  fail_log_ = make_memo(this, "Memo3", QRect(400, 92, 180, 150));
-  route_traffic(ctx.link, WindowCode::HomeAndLimits, traffic_);
+  make_panel(this, QRect(20, 55, 560, 30));
+  QPlainTextEdit* traffic = make_memo(this, "Memo1", QRect(20, 92, 180, 150));
+  set_logs(traffic, make_memo(this, "Memo2", QRect(210, 92, 180, 150)),
+           make_memo(this, "Memo3", QRect(400, 92, 180, 150)));
+  route_traffic(ctx.link, WindowCode::HomeAndLimits, traffic);
 
   auto* digits = new servo::DigitKeyFilter(this);
   auto* clamp_speed = new LeaveWatcher(this, [this] { clamp_edit(speed_, kSpeedMin, kSpeedMax); });
@@ -235,18 +237,6 @@ void HomeLimitsWindow::register_commands() {
 
 uint8_t HomeLimitsWindow::selected_node() const { return servo::selected_servo(st(), nodes_).address; }
 
-void HomeLimitsWindow::success(int station, const QString& text) {
-  const QString line = node_line(station, text);
-  panel_->setText(line);
-  ok_log_->appendPlainText(line);
-}
-
-void HomeLimitsWindow::failure(int station, const QString& text) {
-  const QString line = station > 0 ? node_line(station, text) : text;
-  panel_->setText(line);
-  fail_log_->appendPlainText(line);
-}
-
 void HomeLimitsWindow::clamp_edit(QLineEdit* edit, int low, int high) {
   const QString text = edit->text().trimmed();
   bool ok = false;
@@ -254,14 +244,6 @@ void HomeLimitsWindow::clamp_edit(QLineEdit* edit, int low, int high) {
   const int value = ok ? std::clamp(typed, low, high) : low;
   const QString clamped = QString::number(value);
   if (edit->text() != clamped) edit->setText(clamped);
-}
-
-bool HomeLimitsWindow::write(uint16_t reg, int32_t value) {
-  DriveLinkState& s = st();
-  s.cmd_reg = reg;
-  s.cmd_value = static_cast<uint32_t>(value);
-  link().command_send();
-  return s.cmd_fail == 0;
 }
 
 void HomeLimitsWindow::settle() { link().delay(kSettleMs); }
@@ -274,9 +256,9 @@ bool HomeLimitsWindow::take_over(const SelectedServo& drive) {
   // control source may have changed the drive is marked for the restore. The
   // speed mode is part of every takeover, whichever button makes it, so the
   // jog that follows runs in speed mode.
-  if (!write(regs::kControlSource, regs::kBusControl)) return false;
+  if (!write_command(a, bus::kControlSource, bus::kBusControl)) return false;
   s.servo_restore_flags[a] = 1;
-  if (!write(regs::kMode, regs::kSpeedMode)) return false;
+  if (!write_command(a, bus::kMode, bus::kSpeedMode)) return false;
   s.servo_jog_mode[a] = 1;
   return true;
 }
@@ -286,76 +268,72 @@ bool HomeLimitsWindow::take_over(const SelectedServo& drive) {
 void HomeLimitsWindow::jog(JogCommand command, uint8_t node) {
   const JogRow& row = jog_row(command);
   const SelectedServo drive = servo::servo_by_address(st(), node);
-  if (!drive.valid) return failure(node, QString::fromUtf8(row.failed));
+  if (!drive.valid) return report_failure(node, QString::fromUtf8(row.failed));
   Claim claim = claim_write();
-  st().node_addr = drive.address;
-  if (take_over(drive) && write(regs::kRun, static_cast<int32_t>(command))) {
+  if (take_over(drive) && write_command(drive.address, bus::kCommand, static_cast<uint16_t>(command))) {
     run_state(drive.address) = row.run_state;
-    success(drive.address, QString::fromUtf8(row.done));
+    report_ok(drive.address, QString::fromUtf8(row.done));
   } else {
-    failure(drive.address, QString::fromUtf8(row.failed));
+    report_failure(drive.address, QString::fromUtf8(row.failed));
   }
 }
 
 void HomeLimitsWindow::send_settings(uint8_t node) {
   const QString failed = QStringLiteral("转速值设置失败**");
   const SelectedServo drive = servo::servo_by_address(st(), node);
-  if (!drive.valid) return failure(node, failed);
+  if (!drive.valid) return report_failure(node, failed);
   Claim claim = claim_write();
-  st().node_addr = drive.address;
-  if (!take_over(drive)) return failure(drive.address, failed);
+  if (!take_over(drive)) return report_failure(drive.address, failed);
 
   // The fields are clamped again here: their exit handlers may not have run.
   clamp_edit(torque_limit_, kTorqueMin, kTorqueMax);
   clamp_edit(speed_, kSpeedMin, kSpeedMax);
-  if (write(regs::kTorqueLimit, torque_limit_->text().toInt()))
-    success(drive.address, QStringLiteral("设置转矩限制值！！"));
+  if (write_command(drive.address, bus::kTorqueLimit, static_cast<uint16_t>(torque_limit_->text().toInt())))
+    report_ok(drive.address, QStringLiteral("设置转矩限制值！！"));
   else
-    failure(drive.address, QStringLiteral("转矩限制值设置失败**"));
-  if (write(regs::kSpeed, speed_->text().toInt()))
-    success(drive.address, QStringLiteral("转速值设置成功！！"));
+    report_failure(drive.address, QStringLiteral("转矩限制值设置失败**"));
+  if (write_command(drive.address, bus::kSpeed, static_cast<uint16_t>(speed_->text().toInt())))
+    report_ok(drive.address, QStringLiteral("转速值设置成功！！"));
   else
-    failure(drive.address, failed);
+    report_failure(drive.address, failed);
 }
 
 void HomeLimitsWindow::set_point(HomeLimitPoint point, uint8_t node) {
   const PointRow& row = point_row(point);
   const SelectedServo drive = servo::servo_by_address(st(), node);
-  if (!drive.valid) return failure(node, QString::fromUtf8(row.failed));
+  if (!drive.valid) return report_failure(node, QString::fromUtf8(row.failed));
   Claim claim = claim_write();
-  st().node_addr = drive.address;
   // The register of the drive's own menu layout: the same write to the other
   // layout's register would change a different parameter.
   const uint16_t reg = servo::home_limit_layout(drive.subtype).register_of(point);
-  if (write(reg, regs::kTakeCurrentPosition))
-    success(drive.address, QString::fromUtf8(row.done));
+  if (write_command(drive.address, reg, regs::kTakeCurrentPosition))
+    report_ok(drive.address, QString::fromUtf8(row.done));
   else
-    failure(drive.address, QString::fromUtf8(row.failed));
+    report_failure(drive.address, QString::fromUtf8(row.failed));
 }
 
 void HomeLimitsWindow::clear_points(uint8_t node) {
   const QString failed = QStringLiteral("原点极限清除失败**");
   const SelectedServo drive = servo::servo_by_address(st(), node);
-  if (!drive.valid) return failure(node, failed);
+  if (!drive.valid) return report_failure(node, failed);
   Claim claim = claim_write();
   st().node_addr = drive.address;
   const uint16_t first = servo::home_limit_layout(drive.subtype).clear_first();
   if (link().write_registers(first, {1, 1, 1}))
-    success(drive.address, QStringLiteral("原点极限清除成功"));
+    report_ok(drive.address, QStringLiteral("原点极限清除成功"));
   else
-    failure(drive.address, failed);
+    report_failure(drive.address, failed);
 }
 
 void HomeLimitsWindow::read_positions(uint8_t node) {
   const SelectedServo drive = servo::servo_by_address(st(), node);
   const QString failed = QStringLiteral("位置信息读取失败");
-  if (!drive.valid) return failure(node, failed + QStringLiteral("**"));
+  if (!drive.valid) return report_failure(node, failed + QStringLiteral("**"));
   Claim claim = claim_write();
   DriveLinkState& s = st();
   s.node_addr = drive.address;
   if (!link().read_registers(regs::kPositions, 2 * regs::kPositionCount)) {
-    panel_->setText(node_line(drive.address, failed));
-    fail_log_->appendPlainText(node_line(drive.address, failed + QStringLiteral("**")));
+    report_read_failure(drive.address, failed);
     return;
   }
   const auto values = servo::positions_from_reply<regs::kPositionCount>(s.rx_buf.data());
@@ -365,8 +343,8 @@ void HomeLimitsWindow::read_positions(uint8_t node) {
     position_boxes_[2 * k]->setText(QString::number(shown.revolutions));
     position_boxes_[2 * k + 1]->setText(QString::number(shown.counts));
   }
-  panel_->setText(node_line(drive.address, QStringLiteral("位置信息读取成功！！")));
-  ok_log_->appendPlainText(node_line(drive.address, QStringLiteral("位置信息读取成功")));
+  set_panel(this, node_line(drive.address, QStringLiteral("位置信息读取成功！！")));
+  ok_log()->appendPlainText(node_line(drive.address, QStringLiteral("位置信息读取成功")));
 }
 
 // ---- Handlers ----
@@ -383,9 +361,7 @@ void HomeLimitsWindow::Button10Click() { issue(kReadPositions, selected_node());
 
 void HomeLimitsWindow::Button11Click() {
   for (QLineEdit* box : position_boxes_) box->clear();
-  traffic_->clear();
-  ok_log_->clear();
-  fail_log_->clear();
+  clear_logs();
 }
 
 void HomeLimitsWindow::ComboBox4Change() {
@@ -407,13 +383,7 @@ void HomeLimitsWindow::on_open() {
 
 void HomeLimitsWindow::Button1Click() { exit_clicked(); }
 
-bool HomeLimitsWindow::any_running() {
-  DriveLinkState& s = st();
-  s.servo_any_running = 0;
-  for (int i = 0; i < s.servo_count; ++i)
-    if (s.servo_run_state[s.servo_nodes[i]] != 0) s.servo_any_running = 1;
-  return s.servo_any_running != 0;
-}
+bool HomeLimitsWindow::any_running() { return servo::any_servo_running(st()); }
 
 void HomeLimitsWindow::enter_leaving() {
   group1_->setEnabled(false);
@@ -421,41 +391,16 @@ void HomeLimitsWindow::enter_leaving() {
 }
 
 BusControlWindow::RestoreOutcome HomeLimitsWindow::restore_drives() {
-  DriveLinkState& s = st();
-  std::vector<uint8_t> flagged;
-  s.servo_restore_pending = 0;
-  for (int i = 0; i < s.servo_count; ++i) {
-    const uint8_t a = s.servo_nodes[i];
-    s.servo_rs485_mode[a] = 0;
-    if (s.servo_restore_flags[a] == 1) {
-      s.servo_restore_pending = 1;
-      flagged.push_back(a);
-    }
-  }
-  RestoreOutcome outcome;
-  outcome.needed = s.servo_restore_pending != 0;
-  // One drive at a time, so that exactly the drives written back lose their
-  // flag; the first failure ends the restore and the rest keep theirs.
-  for (size_t k = 0; k < flagged.size(); ++k) {
-    for (size_t j = k + 1; j < flagged.size(); ++j) s.servo_restore_flags[flagged[j]] = 0;
-    ctx_.batch.parameter_save();
-    const bool restored = s.batch_go == 1;
-    for (size_t j = k + 1; j < flagged.size(); ++j) s.servo_restore_flags[flagged[j]] = 1;
-    if (!restored) {
-      outcome.ok = false;
-      break;
-    }
-    s.servo_restore_flags[flagged[k]] = 0;
-  }
-  if (outcome.ok) s.servo_restore_pending = 0;
+  const RestoreOutcome outcome = servo::restore_flagged_servos(st(), ctx_.batch);
   // The next jog takes every drive over again, restored or not.
+  DriveLinkState& s = st();
   for (int i = 0; i < s.servo_count; ++i) s.servo_jog_mode[s.servo_nodes[i]] = 0;
-  // This window is left whatever the restore did; a failure is said on the
-  // way out, as on a dead line.
-  outcome.line_dead = !outcome.ok;
+  return outcome;
+}
+
+void HomeLimitsWindow::on_leave() {
   group1_->setEnabled(true);
   group2_->setEnabled(true);
-  return outcome;
 }
 
 }  // namespace velmo

@@ -6,9 +6,7 @@
 #include "servo/selected_servo.h"
 
 class QComboBox;
-class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace velmo {
@@ -58,6 +56,10 @@ class HomeLimitsWindow : public BusControlWindow {
   bool any_running() override;
   void enter_leaving() override;
   RestoreOutcome restore_drives() override;
+  // This window is left whatever the restore did; a failure is said on the
+  // way out.
+  bool leave_after_failed_restore() const override { return true; }
+  void on_leave() override;
 
  private:
   void register_commands();
@@ -68,19 +70,11 @@ class HomeLimitsWindow : public BusControlWindow {
   void read_positions(uint8_t node);
   // Bus control and speed mode for the drive, once per takeover.
   bool take_over(const servo::SelectedServo& drive);
-  // One function-06 write through command_send; true when accepted.
-  bool write(uint16_t reg, int32_t value);
   void settle();
 
-  void success(int station, const QString& text);
-  void failure(int station, const QString& text);
   static void clamp_edit(QLineEdit* edit, int low, int high);
 
   QComboBox* nodes_ = nullptr;
-  QLabel* panel_ = nullptr;
-  QPlainTextEdit* traffic_ = nullptr;
-  QPlainTextEdit* ok_log_ = nullptr;
-  QPlainTextEdit* fail_log_ = nullptr;
   QLineEdit* speed_ = nullptr;         // Edit2
   QLineEdit* torque_limit_ = nullptr;  // Edit3
   QLineEdit* position_boxes_[8] = {};  // Edit1, Edit4, Edit5 ... Edit10

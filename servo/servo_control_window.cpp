@@ -14,8 +14,9 @@
 #include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
-#include "main/batch_writes.h"
 #include "main/drive_link.h"
+#include "servo/servo_bus_registers.h"
+#include "servo/servo_bus_release.h"
 #include "servo/servo_control_inputs.h"
 #include "servo/servo_status_table.h"
 
@@ -23,11 +24,7 @@ namespace velmo {
 
 namespace {
 
-// Bus-control registers of the servo.
-constexpr uint16_t kRunModeReg = 0x0000;  // F0-00: 9 = RS-485 bus control
-constexpr uint16_t kRunModeBus = 9;
-constexpr uint16_t kControlModeReg = 0x1003;
-constexpr uint16_t kCommandReg = 0x1004;
+namespace regs = servo::bus_regs;
 
 enum class RunEffect : uint8_t { Running, Stopped, Reset };
 
@@ -93,10 +90,10 @@ struct ModeRow {
   const char* failed;
 };
 constexpr ModeRow kModeRows[] = {
-    {ServoControlWindow::kSpeedModeEntry, ServoControlWindow::kModeSpeed, 1, "设置为485控制速度模式！！",
-     "485控制速度模式设置失败**"},
-    {ServoControlWindow::kTorqueModeEntry, ServoControlWindow::kModeTorque, 2, "设置为485控制转矩模式！！",
-     "转矩模式设置失败！！"},
+    {ServoControlWindow::kSpeedModeEntry, ServoControlWindow::kModeSpeed, regs::kSpeedMode,
+     "设置为485控制速度模式！！", "485控制速度模式设置失败**"},
+    {ServoControlWindow::kTorqueModeEntry, ServoControlWindow::kModeTorque, regs::kTorqueMode,
+     "设置为485控制转矩模式！！", "转矩模式设置失败！！"},
 };
 
 const QStringList kBrakeItems{QStringLiteral("1、停止时抱闸"), QStringLiteral("2、停止时不抱闸")};
@@ -182,10 +179,10 @@ void ServoControlWindow::build() {
   build_position_group(group3_);
   group3_->setVisible(false);
 
-  memo1_ = make_memo(this, "Memo1", QRect(560, 104, 550, 170));
-  route_traffic(ctx_.link, WindowCode::ServoControl, memo1_);
-  memo2_ = make_memo(this, "Memo2", QRect(560, 282, 270, 110));
-  memo3_ = make_memo(this, "Memo3", QRect(840, 282, 270, 110));
+  QPlainTextEdit* traffic = make_memo(this, "Memo1", QRect(560, 104, 550, 170));
+  route_traffic(ctx_.link, WindowCode::ServoControl, traffic);
+  set_logs(traffic, make_memo(this, "Memo2", QRect(560, 282, 270, 110)),
+           make_memo(this, "Memo3", QRect(840, 282, 270, 110)));
 
   group1_ = build_run_group(this, false);
   group1_->setGeometry(560, 400, 550, 150);
@@ -356,18 +353,14 @@ void ServoControlWindow::Button14Click() { status_read(selected_node()); }
 void ServoControlWindow::Button1Click() { exit_clicked(); }
 
 void ServoControlWindow::Button20Click() {
-  memo1_->clear();
-  memo2_->clear();
-  memo3_->clear();
+  clear_logs();
   st().read_ok_count = 0;
   st().read_fail_count = 0;
 }
 
 void ServoControlWindow::Button21Click() {
-  save_records(memo1_, QStringLiteral("伺服RS485通讯控制记录.txt"),
-               {{memo2_, QStringLiteral("伺服RS485通讯控制执行成功记录.txt")},
-                {memo3_, QStringLiteral("伺服RS485通讯控制执行失败记录.txt")}},
-               memo3_);
+  save_logs(QStringLiteral("伺服RS485通讯控制记录.txt"), QStringLiteral("伺服RS485通讯控制执行成功记录.txt"),
+            QStringLiteral("伺服RS485通讯控制执行失败记录.txt"));
 }
 
 void ServoControlWindow::ComboBox4Change() {
@@ -392,30 +385,10 @@ void ServoControlWindow::on_open() {
 
 // ---------------------------------------------------------------- exchanges
 
-bool ServoControlWindow::write(uint8_t node, uint16_t reg, uint16_t value) {
-  st().node_addr = node;
-  st().cmd_reg = reg;
-  st().cmd_value = value;
-  link().command_send();
-  return st().cmd_fail == 0;
-}
-
-void ServoControlWindow::report_ok(uint8_t node, const QString& text) {
-  const QString line = node_line(node, text);
-  set_panel(this, line);
-  memo2_->appendPlainText(line);
-}
-
-void ServoControlWindow::report_failure(uint8_t node, const QString& text) {
-  const QString line = node_line(node, text);
-  set_panel(this, line);
-  memo3_->appendPlainText(line);
-}
-
 void ServoControlWindow::run_command(uint8_t code, uint8_t node) {
   const RunRow& row = *run_row(code);
   Claim claim = claim_write();
-  if (!write(node, kCommandReg, row.value)) {
+  if (!write_command(node, regs::kCommand, row.value)) {
     report_failure(node, utf8(row.failed));
     return;
   }
@@ -454,7 +427,7 @@ void ServoControlWindow::send_settings(bool torque, uint8_t node) {
       value = std::max(control<QComboBox>(this, row.source)->currentIndex(), 0) + row.offset;
     }
     // A failed write does not stop the sequence.
-    if (write(node, row.reg, static_cast<uint16_t>(value)))
+    if (write_command(node, row.reg, static_cast<uint16_t>(value)))
       report_ok(node, utf8(row.ok));
     else
       report_failure(node, utf8(row.failed));
@@ -470,17 +443,17 @@ void ServoControlWindow::mode_entry(uint8_t code, uint8_t node) {
   if (st().servo_rs485_mode[node] == row.mode) return;
 
   Claim claim = claim_write();
-  if (write(node, kRunModeReg, kRunModeBus))
+  if (write_command(node, regs::kControlSource, regs::kBusControl))
     report_ok(node, QStringLiteral("设置为485控制模式！！"));
   else
     report_failure(node, QStringLiteral("485控制模式设置失败**"));
-  if (write(node, kCommandReg, 0))
+  if (write_command(node, regs::kCommand, 0))
     report_ok(node, QStringLiteral("停止运转！！"));
   else
     report_failure(node, QStringLiteral("停止运转控制失败**"));
   link().delay(200);
   // Only the control-mode write decides.
-  if (write(node, kControlModeReg, row.control_value)) {
+  if (write_command(node, regs::kMode, row.control_value)) {
     report_ok(node, utf8(row.ok));
     st().servo_rs485_mode[node] = row.mode;
     st().servo_restore_flags[node] = 1;
@@ -511,8 +484,7 @@ void ServoControlWindow::status_read(uint8_t node) {
     for (const ss::BitRow& row : ss::bit_rows()) control<StatusLamp>(this, row.lamp)->set_lit(lamps.bits[row.bit]);
     run_state(node) = ss::run_state_after(word, st().servo_restore_flags[node] == 1, run_state(node));
   } else {
-    set_panel(this, node_line(node, QStringLiteral("伺服状态信息读取失败")));
-    memo3_->appendPlainText(node_line(node, QStringLiteral("伺服状态信息读取失败**")));
+    report_read_failure(node, QStringLiteral("伺服状态信息读取失败"));
     ++st().read_fail_count;
     continuous_->setChecked(false);
   }
@@ -525,8 +497,7 @@ void ServoControlWindow::status_read(uint8_t node) {
     control<QLineEdit>(this, "Edit14")->setText(fault.code);
     control<QLineEdit>(this, "Edit15")->setText(fault.text);
   } else {
-    set_panel(this, node_line(node, QStringLiteral("伺服故障信息读取失败")));
-    memo3_->appendPlainText(node_line(node, QStringLiteral("伺服故障信息读取失败**")));
+    report_read_failure(node, QStringLiteral("伺服故障信息读取失败"));
     ++st().read_fail_count;
     continuous_->setChecked(false);
   }
@@ -581,13 +552,7 @@ void ServoControlWindow::enable_run_buttons(uint8_t mode) {
 
 // ---------------------------------------------------------------- leaving
 
-bool ServoControlWindow::any_running() {
-  // Afresh at every exit: a drive stopped since the last try no longer counts.
-  st().servo_any_running = 0;
-  for (int i = 0; i < st().servo_count; ++i)
-    if (run_state(st().servo_nodes[i]) != 0) st().servo_any_running = 1;
-  return st().servo_any_running != 0;
-}
+bool ServoControlWindow::any_running() { return servo::any_servo_running(st()); }
 
 void ServoControlWindow::enter_leaving() {
   continuous_->setChecked(false);
@@ -596,37 +561,7 @@ void ServoControlWindow::enter_leaving() {
 }
 
 BusControlWindow::RestoreOutcome ServoControlWindow::restore_drives() {
-  DriveLinkState& s = st();
-  std::vector<uint8_t> flagged;
-  s.servo_restore_pending = 0;
-  for (int i = 0; i < s.servo_count; ++i) {
-    const uint8_t a = s.servo_nodes[i];
-    s.servo_rs485_mode[a] = kModeNone;
-    if (s.servo_restore_flags[a] == 1) {
-      s.servo_restore_pending = 1;
-      flagged.push_back(a);
-    }
-  }
-  RestoreOutcome outcome;
-  outcome.needed = s.servo_restore_pending != 0;
-  // One drive at a time, so that exactly the drives written back lose their
-  // flag; the first failure ends the restore and the rest keep theirs.
-  for (size_t k = 0; k < flagged.size(); ++k) {
-    const uint8_t a = flagged[k];
-    for (size_t j = k + 1; j < flagged.size(); ++j) s.servo_restore_flags[flagged[j]] = 0;
-    ctx_.batch.parameter_save();
-    const bool restored = s.batch_go == 1;
-    for (size_t j = k + 1; j < flagged.size(); ++j) s.servo_restore_flags[flagged[j]] = 1;
-    if (!restored) {
-      outcome.ok = false;
-      outcome.line_dead = s.rx_arrived == 0;
-      break;
-    }
-    s.servo_restore_flags[a] = 0;
-  }
-  // Flags of drives already written back must not come back.
-  if (outcome.ok) s.servo_restore_pending = 0;
-  return outcome;
+  return servo::restore_flagged_servos(st(), ctx_.batch);
 }
 
 void ServoControlWindow::restore_failed_stay() {

@@ -7,7 +7,6 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -86,10 +85,6 @@ class ServoControlWindow : public BusControlWindow {
   void mode_entry(uint8_t code, uint8_t node);
   void status_read(uint8_t node);
 
-  // One function-06 write through command_send; true when accepted.
-  bool write(uint8_t node, uint16_t reg, uint16_t value);
-  void report_ok(uint8_t node, const QString& text);
-  void report_failure(uint8_t node, const QString& text);
   void set_radio(QRadioButton* radio, bool on);
   void show_mode_lamps(uint8_t mode);
   void enable_run_buttons(uint8_t mode);
@@ -107,9 +102,6 @@ class ServoControlWindow : public BusControlWindow {
   QPushButton* exit_button_ = nullptr;
   QPushButton* read_button_ = nullptr;
   QCheckBox* continuous_ = nullptr;
-  QPlainTextEdit* memo1_ = nullptr;
-  QPlainTextEdit* memo2_ = nullptr;
-  QPlainTextEdit* memo3_ = nullptr;
 };
 
 }  // namespace velmo

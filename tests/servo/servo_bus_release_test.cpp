@@ -1,0 +1,86 @@
+// Leaving bus control, shared by the servo windows: the run scan and the
+// restore of the flagged drives one at a time, with what the outcome says.
+#include <gtest/gtest.h>
+
+#include "main/batch_writes.h"
+#include "servo/servo_bus_release.h"
+#include "servo_sim_rig.h"
+
+namespace velmo {
+namespace {
+
+using testing::ServoSimRig;
+
+TEST(ServoBusRelease, AnyRunningLooksAtTheListedServosOnly) {
+  DriveLinkState st;
+  st.servo_count = 2;
+  st.servo_nodes[0] = 3;
+  st.servo_nodes[1] = 7;
+  EXPECT_FALSE(servo::any_servo_running(st));
+  st.servo_run_state[9] = 1;  // not listed
+  EXPECT_FALSE(servo::any_servo_running(st));
+  st.servo_run_state[7] = 2;  // faulted counts
+  EXPECT_TRUE(servo::any_servo_running(st));
+  EXPECT_EQ(st.servo_any_running, 1);
+  st.servo_run_state[7] = 0;
+  EXPECT_FALSE(servo::any_servo_running(st));
+  EXPECT_EQ(st.servo_any_running, 0);
+}
+
+TEST(ServoBusRelease, NothingFlaggedSendsNothingButDropsTheBusModes) {
+  ServoSimRig rig;
+  ASSERT_TRUE(rig.connected);
+  rig.st().servo_rs485_mode[1] = 12;
+  const auto outcome = servo::restore_flagged_servos(rig.st(), rig.app.batch());
+  EXPECT_FALSE(outcome.needed);
+  EXPECT_TRUE(outcome.ok);
+  EXPECT_FALSE(outcome.line_dead);
+  EXPECT_EQ(rig.st().servo_rs485_mode[1], 0);
+  EXPECT_TRUE(rig.writes(1).empty());
+  EXPECT_TRUE(rig.writes(2).empty());
+}
+
+TEST(ServoBusRelease, TheFirstFailureEndsTheRestoreAndSaysWhetherTheLineAnswered) {
+  struct Case {
+    const char* name;
+    sim::Fault::Kind kind;
+    bool line_dead;
+  };
+  const Case cases[] = {{"refused", sim::Fault::Exception, false}, {"silent", sim::Fault::Silent, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ServoSimRig rig;
+    ASSERT_TRUE(rig.connected);
+    DriveLinkState& st = rig.st();
+    st.servo_restore_flags[1] = st.servo_restore_flags[2] = 1;
+    st.servo_rs485_mode[2] = 13;
+    sim::Fault fault;
+    fault.kind = c.kind;
+    fault.times = -1;
+    rig.line.inject(2, fault);
+
+    const auto outcome = servo::restore_flagged_servos(st, rig.app.batch());
+    EXPECT_TRUE(outcome.needed);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.line_dead, c.line_dead);
+    // Only the drive written back loses its flag; the restore stays pending.
+    EXPECT_EQ(st.servo_restore_flags[1], 0);
+    EXPECT_EQ(st.servo_restore_flags[2], 1);
+    EXPECT_EQ(st.servo_restore_pending, 1);
+    EXPECT_EQ(st.servo_rs485_mode[2], 0);
+    EXPECT_FALSE(rig.writes(1).empty());
+
+    // Once the drive answers again, the next try restores it alone.
+    rig.line.clear_faults();
+    rig.line.clear_journal();
+    const auto again = servo::restore_flagged_servos(st, rig.app.batch());
+    EXPECT_TRUE(again.ok);
+    EXPECT_EQ(st.servo_restore_flags[2], 0);
+    EXPECT_EQ(st.servo_restore_pending, 0);
+    EXPECT_TRUE(rig.writes(1).empty());
+    EXPECT_FALSE(rig.writes(2).empty());
+  }
+}
+
+}  // namespace
+}  // namespace velmo
