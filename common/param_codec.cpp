@@ -30,6 +30,15 @@ bool parse_number(const QString& text, double* out) {
 
 QString two_digits(int64_t v) { return QString::number(v).rightJustified(2, QLatin1Char('0')); }
 
+// A value in units of 10^-d written with d digits after the point.
+QString fixed_text(int64_t v, int d) {
+  if (d == 0) return QString::number(v);
+  const int64_t p = pow10(d);
+  const int64_t a = v < 0 ? -v : v;
+  return (v < 0 ? QStringLiteral("-") : QString()) + QString::number(a / p) + QLatin1Char('.') +
+         QString::number(a % p).rightJustified(d, QLatin1Char('0'));
+}
+
 }  // namespace
 
 ParamRange row_range(const ParamRow& row) { return {row.min, row.max, row.empty}; }
@@ -75,12 +84,7 @@ QString number_text(const ParamRow& row, int32_t wire, int32_t low) {
   int64_t v = wire;
   if (row.codec.negative && row.codec.offset == 0 && v >= 32768) v -= 65536;
   v -= row.codec.offset;
-  const int d = digits_of_scale(row.codec.scale);
-  if (d == 0) return QString::number(v);
-  const int64_t p = pow10(d);
-  const int64_t a = v < 0 ? -v : v;
-  return (v < 0 ? QStringLiteral("-") : QString()) + QString::number(a / p) + QLatin1Char('.') +
-         QString::number(a % p).rightJustified(d, QLatin1Char('0'));
+  return fixed_text(v, digits_of_scale(row.codec.scale));
 }
 
 QString display_text(const ParamRow& row, int32_t wire) {
@@ -113,7 +117,12 @@ QString clamp_text(const ParamRow& row, const QString& text, const ParamRange& r
   } else if (v < range.min) {
     t = format_number(range.min, d);
   }
-  if (!row.codec.keep_text && parse_number(t, &v)) t = format_number(v, d);
+  if (row.codec.keep_text) return t;
+  // Rounded on the decimal text by the field's own rule: printf would round
+  // the binary fraction ("0.15" is just below a half there).
+  int64_t scaled = 0;
+  if (d > 0 && scale_decimal_text(t, d, row.codec.rounding, &scaled)) return fixed_text(scaled, d);
+  if (parse_number(t, &v)) t = format_number(v, d);
   return t;
 }
 

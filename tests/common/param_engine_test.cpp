@@ -48,6 +48,10 @@ TEST(ParamCodec, KeyFilterClampAndEncodingOverTheRowKinds) {
       {"Edit14", "2500", "2500", "2000.0", {20000}},
       {"Edit14", "", "", "0.1", {1}},
       {"Edit14", "1.2.3", "1.23", "1.2", {12}},
+      // halves of the typed decimal text round away from zero, whatever the binary fraction
+      {"Edit14", "0.15", "0.15", "0.2", {2}},
+      {"Edit13", "1.25", "1.25", "1.3", {13}},
+      {"Edit14", "0.14999", "0.14999", "0.1", {1}},
       {"Edit16", "", "", "20.0", {200}},  // the empty value, not the minimum
       {"Edit67", "12.5", "12.5", "10.0", {100}},
       {"Edit17", ".", ".", "0.0", {0}},  // a lone "." holds no number: treated as empty
