@@ -91,6 +91,10 @@ std::vector<const ParamRow*> download_singles(const ParamTable& table, int group
   return rows;
 }
 
+bool group_is_written(const ParamTable& table, int group, int layout) {
+  return !write_blocks(table, group, layout).empty() || !download_singles(table, group, layout).empty();
+}
+
 std::vector<int> menu_registers(const ParamTable& table, int layout) {
   std::vector<int> regs;
   for (size_t g = 0; g < table.groups.size(); ++g)

@@ -28,6 +28,8 @@ std::vector<ParamBlock> read_blocks(const ParamTable& table, int group, int layo
 std::vector<ParamBlock> write_blocks(const ParamTable& table, int group, int layout);
 // Rows the download sends with single writes right after the group.
 std::vector<const ParamRow*> download_singles(const ParamTable& table, int group, int layout);
+// True when a download sends anything of the group (its blocks or singles).
+bool group_is_written(const ParamTable& table, int group, int layout);
 
 // Every register of the layout's read blocks, in read order (the menu file's lines).
 std::vector<int> menu_registers(const ParamTable& table, int layout);

@@ -437,7 +437,7 @@ bool ParamEditorEngine::download() {
   try {
     status(QStringLiteral("开始下载菜单"));
     for (int g : groups_in_layout()) {
-      if (write_blocks(table_, g, layout_).empty() && download_singles(table_, g, layout_).empty()) continue;
+      if (!group_is_written(table_, g, layout_)) continue;
       if (!write_group(g, true)) {
         ok = false;
         if (config_.download_stops_on_failure) break;

@@ -14,6 +14,7 @@
 
 #include "common/form_access.h"
 #include "common/menu_file.h"
+#include "common/param_blocks.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "main/drive_link.h"
@@ -277,7 +278,10 @@ void ServoMenuEditor::show_menu_file(const MenuFileContent& content) {
   for (const auto& [reg, value] : content.entries)
     add_line(this, "Memo4", QString::number(reg) + QString(10, QLatin1Char(' ')) + QString::number(value));
   ctx_.link.st.menu_file_loading = 1;
-  for (int g : engine_->groups_in_layout()) engine_->show_group(g, ValueSource::File);
+  // A group the editor never writes (the manufacturing data) describes the
+  // drive the file came from: the controls keep showing the drive edited.
+  for (int g : engine_->groups_in_layout())
+    if (group_is_written(table, g, engine_->layout())) engine_->show_group(g, ValueSource::File);
   ctx_.link.st.menu_file_loading = 0;
 }
 

@@ -659,7 +659,7 @@ TEST_F(ServoMenuEditorTest, ABadFileIsRefusedAndChangesNothing) {
   }
 }
 
-TEST_F(ServoMenuEditorTest, AFileNeverMovesTheStationOrTheLineSettings) {
+TEST_F(ServoMenuEditorTest, AFileNeverMovesTheStationOrTheLineSettingsNorNamesAnotherModel) {
   servo(1).set_reg(161, 4);
   servo(1).set_reg(162, 2);
   servo(1).set_reg(163, 2);
@@ -673,6 +673,11 @@ TEST_F(ServoMenuEditorTest, AFileNeverMovesTheStationOrTheLineSettings) {
   QByteArray bytes = f.readAll();
   bytes.replace("\r\n160          1\r\n161          4\r\n", "\r\n160          9\r\n161          2\r\n");
   bytes.replace("\r\n170          1\r\n", "\r\n170          2\r\n");  // a factory reset in the file
+  // Another drive's model codes.
+  const QByteArray model = "\r\n180          " + QByteArray::number(servo(1).reg(180)) + "\r\n";
+  ASSERT_TRUE(bytes.contains(model));
+  bytes.replace(model, "\r\n180          1207\r\n");
+  const QString shown_model = text("Edit70");
   f.resize(0);
   f.write(bytes);
   f.close();
@@ -682,6 +687,8 @@ TEST_F(ServoMenuEditorTest, AFileNeverMovesTheStationOrTheLineSettings) {
   EXPECT_EQ(panel(), QStringLiteral("节点1：菜单文件打开成功"));
   EXPECT_EQ(text("Edit66"), "1");
   EXPECT_EQ(ctl<QComboBox>("ComboBox41")->currentText(), QStringLiteral("4、38400bps"));
+  EXPECT_EQ(text("Edit70"), shown_model);  // the drive edited, not the file's
+  EXPECT_NE(shown_model, "12_07");
   t.sim.clear_journal();
   w->Button5Click();
   settle();
