@@ -83,6 +83,14 @@ VelmoWindow* MainWindow::target(const char* name) const {
   return w;
 }
 
+VelmoWindow* MainWindow::open_target(const char* name, WindowCode code) {
+  VelmoWindow* w = target(name);
+  showMinimized();
+  w->show();
+  ctx_.link.st.active_form = static_cast<uint8_t>(code);
+  return w;
+}
+
 void MainWindow::node_from(VelmoWindow* window, const char* combo) {
   const int node = node_of(control<QComboBox>(window, combo));
   if (node >= 1 && node <= kMaxStation) ctx_.link.st.node_addr = static_cast<uint8_t>(node);
@@ -96,10 +104,7 @@ int MainWindow::list_index(VelmoWindow* window, const char* combo) const {
 void MainWindow::N5Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.servo_count, kNoServo)) return;
-  VelmoWindow* w = target("TForm2");
-  showMinimized();
-  w->show();
-  st.active_form = static_cast<uint8_t>(WindowCode::ServoMenuEditor);
+  VelmoWindow* w = open_target("TForm2", WindowCode::ServoMenuEditor);
   const int i = list_index(w, "ComboBox45");
   st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
   st.servo_bus_type = st.servo_high_model[i] == 1 ? 1 : 0;
@@ -110,10 +115,7 @@ void MainWindow::N5Click() {
 void MainWindow::N2Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.servo_count, kNoServo)) return;
-  VelmoWindow* w = target("TForm13");
-  showMinimized();
-  w->show();
-  st.active_form = static_cast<uint8_t>(WindowCode::HomeAndLimits);
+  VelmoWindow* w = open_target("TForm13", WindowCode::HomeAndLimits);
   st.servo_resolution = st.servo_resolution_list[0];
   node_from(w, "ComboBox4");
   st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w, "ComboBox4")]);
@@ -152,20 +154,13 @@ void MainWindow::N12Click() {
 }
 
 void MainWindow::N10Click() {
-  VelmoWindow* w = target("TForm17");
-  showMinimized();
-  w->show();
-  ctx_.link.st.active_form = static_cast<uint8_t>(WindowCode::ServoFaultTable);
-  w->on_open();
+  open_target("TForm17", WindowCode::ServoFaultTable)->on_open();
 }
 
 void MainWindow::N7Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.bpq_count, kNoInverter)) return;
-  VelmoWindow* w = target("TForm10");
-  showMinimized();
-  w->show();
-  st.active_form = static_cast<uint8_t>(WindowCode::InverterMenuEditor);
+  VelmoWindow* w = open_target("TForm10", WindowCode::InverterMenuEditor);
   node_from(w, "ComboBox1");
   w->on_open();
 }
@@ -173,10 +168,7 @@ void MainWindow::N7Click() {
 void MainWindow::N8Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.bpq_count, kNoInverter)) return;
-  VelmoWindow* w = target("TForm9");
-  showMinimized();
-  w->show();
-  st.active_form = static_cast<uint8_t>(WindowCode::InverterControl);
+  VelmoWindow* w = open_target("TForm9", WindowCode::InverterControl);
   node_from(w, "ComboBox1");
   st.bpq_model_type = st.bpq_model_type_list[list_index(w, "ComboBox1")];
   w->on_open();
@@ -190,11 +182,7 @@ void MainWindow::N8Click() {
 }
 
 void MainWindow::N9Click() {
-  VelmoWindow* w = target("TForm16");
-  showMinimized();
-  w->show();
-  ctx_.link.st.active_form = static_cast<uint8_t>(WindowCode::InverterFaultTable);
-  w->on_open();
+  open_target("TForm16", WindowCode::InverterFaultTable)->on_open();
 }
 
 void MainWindow::N13Click() {

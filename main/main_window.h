@@ -18,6 +18,7 @@ class QPushButton;
 namespace velmo {
 
 class NodeSearch;
+enum class WindowCode : uint8_t;
 class VelmoWindow;
 class WheelFilter;
 
@@ -72,8 +73,12 @@ class MainWindow : public QMainWindow {
   // The precondition of the entries that talk to drives; shows the missing
   // conditions in order and returns false when one is missing.
   bool line_ready(int family_count, const QString& family_message);
-  // Minimises this window and shows the target (order as the entry wants).
+  // The window of a menu entry, by its name.
   VelmoWindow* target(const char* name) const;
+  // The usual first steps of an entry: minimise this window, show the
+  // target, active_form := code. Entries that take them in another order
+  // spell them out.
+  VelmoWindow* open_target(const char* name, WindowCode code);
   // node_addr := the station in the window's node list (if it shows one).
   void node_from(VelmoWindow* window, const char* combo);
   int list_index(VelmoWindow* window, const char* combo) const;
