@@ -111,7 +111,9 @@ TEST_F(ExchangeFixture, AcceptedReplyRule) {
     read_version();
     EXPECT_EQ(link.accepted(0x03), c.accepted);
     EXPECT_EQ(link.st.reply_flag, c.reply_flag);
-    if (c.reply_flag) EXPECT_EQ(link.st.crc_ok, c.crc_ok);
+    if (c.reply_flag) {
+      EXPECT_EQ(link.st.crc_ok, c.crc_ok);
+    }
   }
   // The exception reply passes where a caller accepts it.
   override_reply = [](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); };
