@@ -76,6 +76,8 @@ void BusControlWindow::forget_pending_for(uint8_t node) {
 void BusControlWindow::issue(uint8_t code, uint8_t node) {
   const CommandEntry* entry = find_command(code);
   if (!entry || leaving_) return;
+  // Station 0 would be a broadcast to every drive on the line.
+  if (node < 1 || node > kMaxStation) return;
   // A stop or reset that is still waiting goes out before anything newer.
   replay_pending(true);
   // The newest run or settings command replaces the one waiting.

@@ -800,3 +800,18 @@ TEST_F(ServoControlTest, RecordsAreSavedBesideTheChosenFileAndCleared) {
 
 }  // namespace
 }  // namespace velmo
+
+namespace velmo {
+namespace {
+
+TEST_F(ServoControlTest, NoCommandGoesOutWithoutAValidStation) {
+  // An empty node list must never turn into station 0, the broadcast address.
+  auto* box = ctl<QComboBox>("ComboBox4");
+  box->clear();
+  for (const char* button : {"RadioButton2", "Button6", "Button8", "Button15"}) click(button);
+  settle();
+  EXPECT_TRUE(t.sim.requests().empty());
+}
+
+}  // namespace
+}  // namespace velmo
