@@ -462,6 +462,20 @@ TEST_F(ServoMenuEditorTest, AFailedBlockIsLoggedAndEndsTheDownload) {
   EXPECT_EQ(t.st().servo_menu_write_error, 1);
 }
 
+TEST_F(ServoMenuEditorTest, ARefusedSingleGainIsLoggedButTheDownloadGoesOn) {
+  open(1);
+  t.st().comm_timeout_ms = 250;
+  t.sim.inject(1, {sim::Fault::Exception, 0, 4, 3, 2, 1, uint16_t{46}, uint8_t{6}});
+  const auto want = download_frames(1, kServoLayout1);
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(frames(), want);  // every group and single still goes out
+  EXPECT_TRUE(logged("Memo3", QStringLiteral("节点1：参数修改失败")));
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单下载成功"));
+  EXPECT_EQ(t.st().servo_menu_write_error, 0);
+}
+
 // ------------------------------------------------------------ station number
 
 TEST_F(ServoMenuEditorTest, AStationChangeMovesTheRecordsAndRefreshesEveryList) {
