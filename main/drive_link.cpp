@@ -44,6 +44,12 @@ bool DriveLink::senddata() {
     ++st.refused_count;
     return false;
   }
+  if (st.node_addr < 1 || st.node_addr > kMaxStation) {
+    // Station 0 is the broadcast address: every drive would act on it.
+    st.reply_flag = 0;
+    st.cmd_fail = 1;
+    return false;
+  }
   try {
     st.sending = 1;
     if (on_reply_flag) on_reply_flag(0);

@@ -28,7 +28,8 @@ class DriveLink : public QObject {
   // ---- Exchange operations ----
   // One exchange with node_addr using tx_buf[1..] / tx_len. Returns false when
   // it was refused because another exchange is still waiting (nothing sent,
-  // refused_count counted, the other exchange's reply untouched).
+  // refused_count counted, the other exchange's reply untouched), and when
+  // node_addr is not a station (0 would be a broadcast to every drive).
   bool senddata();
   // Function-06 write of cmd_value to cmd_reg; result in cmd_fail.
   void command_send();

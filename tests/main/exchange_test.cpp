@@ -196,6 +196,14 @@ TEST_F(ExchangeFixture, CommandSendWritesTwosComplementAndReportsFailure) {
   EXPECT_EQ(link.st.cmd_fail, 1);
 }
 
+TEST_F(ExchangeFixture, NoRequestToTheBroadcastAddress) {
+  link.st.node_addr = 0;
+  EXPECT_FALSE(link.write_register(0x1004, 1));
+  link.st.node_addr = 248;
+  EXPECT_FALSE(link.read_registers(0x00AB, 1));
+  EXPECT_TRUE(peer.requests().empty());
+}
+
 TEST_F(ExchangeFixture, VerifyModeSetsFailureFlags) {
   link.st.verify_replies = 1;
   override_reply = [](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); };
