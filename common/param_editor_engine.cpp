@@ -296,7 +296,8 @@ void ParamEditorEngine::run_menu_operation(std::function<void()> operation) {
 
 bool ParamEditorEngine::read_block(const ParamBlock& block) {
   st_.node_addr = static_cast<uint8_t>(node_);
-  if (!link_.read_registers(static_cast<uint16_t>(block.start), static_cast<uint16_t>(block.count))) return false;
+  last_read_ok_ = link_.read_registers(static_cast<uint16_t>(block.start), static_cast<uint16_t>(block.count));
+  if (!last_read_ok_) return false;
   const QString reading = QStringLiteral("正在读取参数...");
   set_panel(form_, config_.reading_line_names_node ? node_line(node_, reading) : reading);
   for (int k = 0; k < block.count; ++k) {

@@ -138,6 +138,8 @@ class ParamEditorEngine : public QObject {
 
   // ---- Exchanges (callers hold the line) ----
   bool read_block(const ParamBlock& block);
+  // Whether the last block read was accepted.
+  bool last_read_ok() const { return last_read_ok_; }
   bool read_group(int group);
   bool write_group(int group, bool download);
   bool write_single(int reg, int32_t wire);
@@ -192,6 +194,7 @@ class ParamEditorEngine : public QObject {
   int node_ = 1;
   int layout_ = 0;
   bool busy_ = false;
+  bool last_read_ok_ = false;
   Staged staged_;
   QPointer<QWidget> focus_before_;
 

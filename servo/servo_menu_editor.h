@@ -40,6 +40,7 @@ class ServoMenuEditor : public VelmoWindow, private ParamEditorHooks {
   std::vector<int32_t>& sf_param() { return engine_->image(); }
   bool RS485_data_modify();
   bool sf_param_read_block();
+  uint8_t sf_read_ok() const { return engine_->last_read_ok() ? 1 : 0; }
 
   ParamEditorEngine& engine() { return *engine_; }
   int variant() const { return static_cast<int>(variant_); }

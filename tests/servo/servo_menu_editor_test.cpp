@@ -356,6 +356,13 @@ TEST_F(ServoMenuEditorTest, TheStagedSingleWriteAndBlockRead) {
   EXPECT_EQ(frames(), (std::vector<Frame>{{2, 6, 66, {65533}}, {2, 3, 66, {1}}}));
   EXPECT_EQ(w->sf_param()[66], 65533);
   EXPECT_EQ(lines("Memo4").last(), QStringLiteral("66          65533"));
+  EXPECT_EQ(w->sf_read_ok(), 1);
+  t.st().comm_timeout_ms = 250;
+  t.sim.inject(2, {sim::Fault::Silent, 0, 4, 3, 2, 1, uint16_t{66}, std::nullopt});
+  w->sf_param()[66] = 5;
+  EXPECT_FALSE(w->sf_param_read_block());
+  EXPECT_EQ(w->sf_read_ok(), 0);
+  EXPECT_EQ(w->sf_param()[66], 5);  // a refused read changes nothing
 }
 
 TEST_F(ServoMenuEditorTest, AWriteWaitsForTheLineAndGoesToTheEditorsOwnNode) {
