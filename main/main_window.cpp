@@ -14,6 +14,7 @@
 #include <QRegularExpressionValidator>
 
 #include "common/form_access.h"
+#include "common/status_line.h"
 #include "common/record_files.h"
 #include "common/window_parts.h"
 #include "common/window_sizing.h"
@@ -62,6 +63,16 @@ MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
   build_controls();
   build_menu();
   FormCreate();
+  connect(&ctx_.link, &DriveLink::hangup, this, &MainWindow::Comm1Hangup);
+}
+
+void MainWindow::Comm1Hangup() {
+  // The adapter was unplugged or the line went away: close the port so the
+  // next search opens it afresh, and say so where the user looks first.
+  const QString text = QStringLiteral("串口已断开：") + ctx_.link.Comm1.CommName;
+  Button2Click();
+  set_panel(this, text);
+  add_line(this, "Memo2", timed_line(text + QStringLiteral("**")));
 }
 
 MainWindow::~MainWindow() {

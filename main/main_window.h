@@ -36,6 +36,8 @@ class MainWindow : public QMainWindow {
   // Refills the port list (no doubles).
   void Button3Click();
   void Button2Click();
+  // The port's reader saw the line go away.
+  void Comm1Hangup();
   void Button5Click();
   void Button6Click();
   void ComboBox6onchange(int index);

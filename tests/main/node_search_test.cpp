@@ -5,6 +5,7 @@
 
 #include "link/modbus_frame.h"
 #include "support/app_on_sim.h"
+#include "support/wait.h"
 
 namespace velmo {
 namespace {
@@ -194,6 +195,25 @@ TEST(NodeSearch, SearchUnderBusControlKeepsSnapshotsAndFlagsByStation) {
   EXPECT_EQ(t.st().bpq_nodes[0], 3);
   EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
   EXPECT_EQ(t.st().bpq_restore_flags[1], 0);
+}
+
+}  // namespace
+}  // namespace velmo
+
+namespace velmo {
+namespace {
+
+TEST(NodeSearch, UnpluggedLineIsReportedAndTheMenuLocked) {
+  testing::AppOnSim t;
+  t.sim.add(sim::make_servo(1));
+  t.search(1);
+  ASSERT_EQ(t.st().connected, 1u);
+  t.sim.hang_up();
+  ASSERT_TRUE(testing::wait_for([&] { return !t.link().Comm1.isOpen(); }));
+  EXPECT_TRUE(t.ctl<QLabel>("TForm1", "Panel1")->text().startsWith("串口已断开："));
+  EXPECT_TRUE(t.ctl<QPlainTextEdit>("TForm1", "Memo2")->toPlainText().contains("串口已断开："));
+  EXPECT_EQ(t.st().connected, 0u);
+  EXPECT_TRUE(t.ctl<QPushButton>("TForm1", "Button4")->isEnabled());
 }
 
 }  // namespace
