@@ -39,6 +39,34 @@ int selected_position(const FormLookup& forms, const char* form) {
 
 BatchWrites::BatchWrites(DriveLink& link, FormLookup forms) : link_(link), forms_(std::move(forms)) {}
 
+void BatchWrites::switch_selected_to_bus(const char* form, const char* failure_memo, int count,
+                                         const ByPos<uint8_t>& nodes, const std::vector<RegisterWrite>& writes) {
+  DriveLinkState& st = link_.st;
+  QWidget* main = forms_("TForm1");
+  QWidget* control_window = forms_(form);
+  st.batch_go = 1;
+  const int i = selected_position(forms_, form);
+  if (i < 0 || i >= count) {
+    st.batch_go = 0;
+    return;
+  }
+  // Every write is sent, even after one failed.
+  for (const RegisterWrite& w : writes) {
+    st.node_addr = nodes[i];
+    if (link_.write_register(w.reg, w.value)) {
+      add_line(control_window, "Memo2", kSetOk);
+      set_panel(control_window, kSetOk);
+    } else {
+      set_panel(main, kSetFailed);
+      add_line(main, "Memo2", kSetFailed + QStringLiteral("**"));
+      // The window that asked is the one the user is looking at.
+      set_panel(control_window, kSetFailed);
+      add_line(control_window, failure_memo, kSetFailed + QStringLiteral("**"));
+      st.batch_go = 0;
+    }
+  }
+}
+
 void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<uint8_t>& restore_flags,
                                   ByPos<uint8_t>& bus_flags,
                                   const std::function<std::vector<RegisterWrite>(uint8_t station)>& settings) {
@@ -115,30 +143,10 @@ void BatchWrites::bpq_parameter_save() {
 
 void BatchWrites::bpq_rs485_set() {
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
-  QWidget* control_window = forms_("TForm9");
-  st.batch_go = 1;
   st.bpq_rs485_regnums = {4, 5, 8, 9};
-  const int i = selected_position(forms_, "TForm9");
-  if (i < 0 || i >= st.bpq_count) {
-    st.batch_go = 0;
-    return;
-  }
-  static constexpr int32_t kBusValues[] = {4, 4, 8, 8};
-  for (int k = 0; k < 4; ++k) {
-    st.node_addr = st.bpq_nodes[i];
-    if (link_.write_register(st.bpq_rs485_regnums[k], kBusValues[k])) {
-      add_line(control_window, "Memo2", kSetOk);
-      set_panel(control_window, kSetOk);
-    } else {
-      set_panel(main, kSetFailed);
-      add_line(main, "Memo2", kSetFailed + QStringLiteral("**"));
-      // The window that asked is the one the user is looking at.
-      set_panel(control_window, kSetFailed);
-      add_line(control_window, "Memo3", kSetFailed + QStringLiteral("**"));
-      st.batch_go = 0;
-    }
-  }
+  switch_selected_to_bus("TForm9", "Memo3", st.bpq_count, st.bpq_nodes,
+                         {{st.bpq_rs485_regnums[0], 4}, {st.bpq_rs485_regnums[1], 4},
+                          {st.bpq_rs485_regnums[2], 8}, {st.bpq_rs485_regnums[3], 8}});
 }
 
 void BatchWrites::tsq_parameter_save() {
@@ -150,25 +158,7 @@ void BatchWrites::tsq_parameter_save() {
 
 void BatchWrites::tsq_rs485_set() {
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
-  QWidget* control_window = forms_("TForm19");
-  st.batch_go = 1;
-  const int i = selected_position(forms_, "TForm19");
-  if (i < 0 || i >= st.tsq_count) {
-    st.batch_go = 0;
-    return;
-  }
-  st.node_addr = st.tsq_nodes[i];
-  if (link_.write_register(2, 2)) {
-    add_line(control_window, "Memo2", kSetOk);
-    set_panel(control_window, kSetOk);
-  } else {
-    set_panel(main, kSetFailed);
-    add_line(main, "Memo2", kSetFailed + QStringLiteral("**"));
-    set_panel(control_window, kSetFailed);
-    add_line(control_window, "Memo2", kSetFailed + QStringLiteral("**"));
-    st.batch_go = 0;
-  }
+  switch_selected_to_bus("TForm19", "Memo2", st.tsq_count, st.tsq_nodes, {{2, 2}});
 }
 
 }  // namespace velmo

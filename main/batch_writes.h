@@ -31,6 +31,10 @@ class BatchWrites {
   void restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<uint8_t>& restore_flags, ByPos<uint8_t>& bus_flags,
                        const std::function<std::vector<RegisterWrite>(uint8_t station)>& settings);
 
+  // Switches the node selected in a control window's ComboBox1 to bus control.
+  void switch_selected_to_bus(const char* form, const char* failure_memo, int count, const ByPos<uint8_t>& nodes,
+                              const std::vector<RegisterWrite>& writes);
+
   DriveLink& link_;
   FormLookup forms_;
 };
