@@ -129,7 +129,13 @@ struct VirtualLine {
 };
 
 TEST_F(MainWindowTest, PortListComesFromTheEnumeratorWithoutDoubles) {
-  EXPECT_EQ(items("ComboBox1"), enumerate_serial_ports());
+  // Other tests publish and remove simulated lines meanwhile: compare the
+  // machine's own devices only.
+  auto devices = [](QStringList ports) {
+    ports.removeIf([](const QString& p) { return p.startsWith(virtual_port_dir()); });
+    return ports;
+  };
+  EXPECT_EQ(devices(items("ComboBox1")), devices(enumerate_serial_ports()));
   VirtualLine line;
   ASSERT_FALSE(line.path.isEmpty());
   for (int press = 0; press < 2; ++press) {
