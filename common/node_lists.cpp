@@ -11,37 +11,42 @@ struct NodeListPlace {
   NodeListGroup group;
   const char* form;
   const char* combo;
+  bool editor;  // the family's menu editor: the one that renumbers nodes
 };
 constexpr NodeListPlace kNodeLists[] = {
-    {NodeListGroup::All, "TForm1", "ComboBox5"},
-    {NodeListGroup::Servo, "TForm2", "ComboBox45"},
-    {NodeListGroup::Servo, "TForm3", "ComboBox2"},
-    {NodeListGroup::Servo, "TForm4", "ComboBox4"},
-    {NodeListGroup::Servo, "TForm8", "ComboBox1"},
-    {NodeListGroup::Servo, "TForm13", "ComboBox4"},
-    {NodeListGroup::Inverter, "TForm9", "ComboBox1"},
-    {NodeListGroup::Inverter, "TForm10", "ComboBox1"},
-    {NodeListGroup::SpeedController, "TForm18", "ComboBox1"},
-    {NodeListGroup::SpeedController, "TForm19", "ComboBox1"},
+    {NodeListGroup::All, "TForm1", "ComboBox5", false},
+    {NodeListGroup::Servo, "TForm2", "ComboBox45", true},
+    {NodeListGroup::Servo, "TForm3", "ComboBox2", false},
+    {NodeListGroup::Servo, "TForm4", "ComboBox4", false},
+    {NodeListGroup::Servo, "TForm8", "ComboBox1", false},
+    {NodeListGroup::Servo, "TForm13", "ComboBox4", false},
+    {NodeListGroup::Inverter, "TForm9", "ComboBox1", false},
+    {NodeListGroup::Inverter, "TForm10", "ComboBox1", true},
+    {NodeListGroup::SpeedController, "TForm18", "ComboBox1", true},
+    {NodeListGroup::SpeedController, "TForm19", "ComboBox1", false},
 };
 
-void fill(QComboBox* box, const std::vector<int>& stations) {
+QComboBox* find_list(const FormLookup& forms, const NodeListPlace& place) {
+  QWidget* form = forms(place.form);
+  return form ? form->findChild<QComboBox*>(QString::fromLatin1(place.combo)) : nullptr;
+}
+
+// Refills a list; the selected position is kept where asked, else item 0.
+void fill(QComboBox* box, const std::vector<int>& stations, bool keep_position) {
   const int keep = box->currentIndex();
   const QSignalBlocker quiet(box);
   box->clear();
   for (int s : stations) box->addItem(QString::number(s));
-  if (!stations.empty()) box->setCurrentIndex(keep >= 0 && keep < box->count() ? keep : 0);
+  if (!stations.empty()) box->setCurrentIndex(keep_position && keep >= 0 && keep < box->count() ? keep : 0);
 }
+
 }  // namespace
 
 std::vector<QComboBox*> node_lists(const FormLookup& forms, NodeListGroup group) {
   std::vector<QComboBox*> boxes;
-  for (const auto& place : kNodeLists) {
-    if (place.group != group) continue;
-    if (QWidget* form = forms(place.form)) {
-      if (auto* box = form->findChild<QComboBox*>(QString::fromLatin1(place.combo))) boxes.push_back(box);
-    }
-  }
+  for (const auto& place : kNodeLists)
+    if (place.group == group)
+      if (QComboBox* box = find_list(forms, place)) boxes.push_back(box);
   return boxes;
 }
 
@@ -64,42 +69,25 @@ void add_to_node_lists(const FormLookup& forms, NodeListGroup group, int station
 }
 
 void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeListGroup family) {
-  auto stations = [](const auto& nodes, int count) {
-    return std::vector<int>(nodes.begin(), nodes.begin() + count);
-  };
-  std::vector<int> family_nodes;
-  switch (family) {
-    case NodeListGroup::Servo: family_nodes = stations(st.servo_nodes, st.servo_count); break;
-    case NodeListGroup::Inverter: family_nodes = stations(st.bpq_nodes, st.bpq_count); break;
-    case NodeListGroup::SpeedController: family_nodes = stations(st.tsq_nodes, st.tsq_count); break;
-    case NodeListGroup::All: break;
-  }
+  auto stations = [](const auto& nodes, int count) { return std::vector<int>(nodes.begin(), nodes.begin() + count); };
+  const std::vector<int> servos = stations(st.servo_nodes, st.servo_count);
+  const std::vector<int> inverters = stations(st.bpq_nodes, st.bpq_count);
+  const std::vector<int> speed_controllers = stations(st.tsq_nodes, st.tsq_count);
+  const std::vector<int>* family_nodes = family == NodeListGroup::Servo      ? &servos
+                                         : family == NodeListGroup::Inverter ? &inverters
+                                                                             : &speed_controllers;
+  // The editor that renumbered the node stays on it; the other windows of
+  // the family start again from the first node.
   if (family != NodeListGroup::All)
-    for (QComboBox* box : node_lists(forms, family)) fill(box, family_nodes);
+    for (const auto& place : kNodeLists)
+      if (place.group == family)
+        if (QComboBox* box = find_list(forms, place)) fill(box, *family_nodes, place.editor);
 
-  // The main window lists every node; a renumbered one changes in place.
-  for (QComboBox* box : node_lists(forms, NodeListGroup::All)) {
-    std::vector<int> all;
-    for (int i = 0; i < box->count(); ++i) all.push_back(box->itemText(i).toInt());
-    auto replace_from = [&](const std::vector<int>& fresh) {
-      // Stations of the family that are no longer in the registry were renumbered.
-      std::vector<int> gone;
-      for (int s : all) {
-        bool in_other_family = false;
-        for (int k = 0; k < st.servo_count && family != NodeListGroup::Servo; ++k) in_other_family |= st.servo_nodes[k] == s;
-        for (int k = 0; k < st.bpq_count && family != NodeListGroup::Inverter; ++k) in_other_family |= st.bpq_nodes[k] == s;
-        for (int k = 0; k < st.tsq_count && family != NodeListGroup::SpeedController; ++k) in_other_family |= st.tsq_nodes[k] == s;
-        if (!in_other_family && std::find(fresh.begin(), fresh.end(), s) == fresh.end()) gone.push_back(s);
-      }
-      std::vector<int> added;
-      for (int s : fresh)
-        if (std::find(all.begin(), all.end(), s) == all.end()) added.push_back(s);
-      for (size_t k = 0; k < gone.size() && k < added.size(); ++k)
-        std::replace(all.begin(), all.end(), gone[k], added[k]);
-    };
-    replace_from(family_nodes);
-    fill(box, all);
-  }
+  // The main window lists every node, family by family.
+  std::vector<int> all = servos;
+  all.insert(all.end(), inverters.begin(), inverters.end());
+  all.insert(all.end(), speed_controllers.begin(), speed_controllers.end());
+  for (QComboBox* box : node_lists(forms, NodeListGroup::All)) fill(box, all, false);
 }
 
 }  // namespace velmo

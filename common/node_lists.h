@@ -19,8 +19,9 @@ void clear_node_lists(const FormLookup& forms);
 // Appends a station to the lists of a group, keeping item 0 selected.
 void add_to_node_lists(const FormLookup& forms, NodeListGroup group, int station);
 
-// Rebuilds the main window's list and the lists of one family from the node
-// registry, keeping each list's selected position (after a station change).
+// Rebuilds the lists of one family and the main window's list from the node
+// registry after a station change: the family's editor keeps its selected
+// position, every other list selects its first node.
 void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeListGroup family);
 
 }  // namespace velmo
