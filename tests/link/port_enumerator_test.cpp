@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "link/port_enumerator.h"
-#include "pty_pair.h"
+#include "support/pty_peer.h"
 
 namespace velmo {
 namespace {
@@ -46,7 +46,7 @@ TEST(PortEnumerator, ListsDevicesAndVirtualLinesFromAFakeTree) {
   add_tty(sys, QStringLiteral("tty0"), false);  // virtual console
   add_tty(sys, QStringLiteral("ptmx"), false);
 
-  testing::PtyPair pty;
+  testing::Pty pty{false};
   ASSERT_TRUE(pty.ok());
   const QString virt = tmp.filePath(QStringLiteral("virtual"));
   ASSERT_TRUE(QDir().mkpath(virt));

@@ -14,12 +14,12 @@
 #include "link/modbus_crc.h"
 #include "link/serial_port.h"
 #include "support/wait.h"
-#include "pty_pair.h"
+#include "support/pty_peer.h"
 
 namespace velmo {
 namespace {
 
-using testing::PtyPair;
+using testing::Pty;
 using testing::wait_for;
 
 std::vector<uint8_t> with_crc(std::vector<uint8_t> frame) {
@@ -65,7 +65,7 @@ class SerialPortTest : public ::testing::Test {
     port.Outx_XonXoffFlow = false;
     port.Inx_XonXoffFlow = false;
   }
-  PtyPair pty;
+  Pty pty{false};
   SerialPort port;
 };
 
@@ -191,7 +191,7 @@ TEST_F(SerialPortTest, LongBurstArrivesInChunksOfAtMost2048) {
   ChunkLog log(port);
   std::vector<uint8_t> burst(3000);
   for (size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<uint8_t>(i * 7);
-  ASSERT_TRUE(pty.write(burst));
+  ASSERT_TRUE(pty.write_bytes(burst));
   ASSERT_TRUE(wait_for([&] { return log.total() >= 3000; }));
   QByteArray joined;
   for (const ReceivedChunk& c : log.chunks) {
@@ -209,7 +209,7 @@ TEST_F(SerialPortTest, CompleteReplyEndsTheChunkWithoutWaitingForSilence) {
   ChunkLog log(port);
   const std::vector<uint8_t> reply = with_crc({0x01, 0x03, 0x02, 0x00, 0x0A});
   const int64_t before = monotonic_ns();
-  ASSERT_TRUE(pty.write(reply));
+  ASSERT_TRUE(pty.write_bytes(reply));
   ASSERT_TRUE(wait_for([&] { return !log.chunks.empty(); }));
   ASSERT_EQ(log.chunks.size(), 1u);
   EXPECT_EQ(log.chunks[0].bytes, bytes_of(reply));
@@ -221,9 +221,9 @@ TEST_F(SerialPortTest, GapLongerThanTheIntervalSplitsAReply) {
   ASSERT_EQ(open_error(port), "");
   ChunkLog log(port);
   const std::vector<uint8_t> reply = with_crc({0x01, 0x03, 0x02, 0x00, 0x0A});
-  ASSERT_TRUE(pty.write(reply.data(), 3));
+  ASSERT_TRUE(pty.write_bytes(reply.data(), 3));
   ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 1; }));
-  ASSERT_TRUE(pty.write(reply.data() + 3, reply.size() - 3));
+  ASSERT_TRUE(pty.write_bytes(reply.data() + 3, reply.size() - 3));
   ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 2; }));
   EXPECT_EQ(log.chunks[0].bytes, bytes_of(reply).left(3));
   EXPECT_EQ(log.chunks[1].bytes, bytes_of(reply).mid(3));
@@ -234,12 +234,12 @@ TEST_F(SerialPortTest, FlushKeepsEarlierBytesApartFromTheReply) {
   port.ReadIntervalTimeout = 60000;
   ASSERT_EQ(open_error(port), "");
   ChunkLog log(port);
-  ASSERT_TRUE(pty.write({0xAA, 0xBB}));
+  ASSERT_TRUE(pty.write_bytes({0xAA, 0xBB}));
   QThread::msleep(100);  // usually lets the reader take them; the test holds either way
   const int64_t flushed_at = monotonic_ns();
   ASSERT_TRUE(port.FlushInput());
   const std::vector<uint8_t> reply = with_crc({0x01, 0x06, 0x00, 0x10, 0x00, 0x01});
-  ASSERT_TRUE(pty.write(reply));
+  ASSERT_TRUE(pty.write_bytes(reply));
   ASSERT_TRUE(wait_for([&] {
     return !log.chunks.empty() && log.chunks.back().bytes == bytes_of(reply);
   }));
@@ -259,7 +259,7 @@ int64_t process_cpu_ns() {
 TEST_F(SerialPortTest, HangupEndsTheReaderQuietly) {
   ASSERT_EQ(open_error(port), "");
   QSignalSpy hangup(&port, &SerialPort::requestHangup);
-  pty.closeMaster();
+  pty.close_master();
   ASSERT_TRUE(wait_for([&] { return hangup.count() >= 1; }));
   const int64_t cpu_before = process_cpu_ns();
   QThread::msleep(500);
@@ -275,7 +275,7 @@ TEST_F(SerialPortTest, HangupEndsTheReaderQuietly) {
 TEST_F(SerialPortTest, NoticesOfAClosedSessionAreDropped) {
   ASSERT_EQ(open_error(port), "");
   QSignalSpy hangup(&port, &SerialPort::requestHangup);
-  pty.closeMaster();
+  pty.close_master();
   port.ClosePort();
   wait_for([] { return false; }, 300);
   EXPECT_EQ(hangup.count(), 0);
@@ -288,7 +288,7 @@ TEST_F(SerialPortTest, ReopensAfterClose) {
   ASSERT_EQ(open_error(port), "");
   ChunkLog log(port);
   const std::vector<uint8_t> reply = with_crc({0x05, 0x06, 0x00, 0x01, 0x00, 0x02});
-  ASSERT_TRUE(pty.write(reply));
+  ASSERT_TRUE(pty.write_bytes(reply));
   ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 1; }));
   EXPECT_EQ(log.chunks[0].bytes, bytes_of(reply));
 }
@@ -308,7 +308,7 @@ TEST_F(SerialPortTest, CloseEndsAWriterStuckOnAFullLine) {
 }
 
 TEST(SerialPortLifetime, DestroyingAnOpenPortClosesIt) {
-  PtyPair pty;
+  Pty pty{false};
   ASSERT_TRUE(pty.ok());
   {
     auto port = std::make_unique<SerialPort>();

@@ -9,16 +9,15 @@
 #include <gtest/gtest.h>
 
 #include "main/main_window.h"
-#include "servo/home_limits_registers.h"
 #include "servo/home_limits_window.h"
 #include "servo/servo_position.h"
-#include "servo_sim_rig.h"
+#include "support/app_on_sim.h"
 
 namespace velmo {
 namespace {
 
-using testing::ServoSimRig;
-using Write = ServoSimRig::Write;
+using testing::Frame;
+using testing::write;
 
 // ---- Position decoding ----
 
@@ -67,31 +66,15 @@ TEST(ServoPosition, RevolutionsAndCountsAcrossTheWrapAtBothResolutions) {
   }
 }
 
-TEST(HomeLimitRegisters, ByMenuLayout) {
-  using servo::HomeLimitPoint;
-  struct Case {
-    uint32_t subtype;
-    uint16_t home, forward, reverse;
-  };
-  const Case cases[] = {{1, 0x19, 0x1A, 0x1B}, {2, 0x1A, 0x1B, 0x1C}, {0, 0x1A, 0x1B, 0x1C}, {5, 0x1A, 0x1B, 0x1C}};
-  for (const Case& c : cases) {
-    const auto& layout = servo::home_limit_layout(c.subtype);
-    EXPECT_EQ(layout.register_of(HomeLimitPoint::Home), c.home);
-    EXPECT_EQ(layout.register_of(HomeLimitPoint::ForwardLimit), c.forward);
-    EXPECT_EQ(layout.register_of(HomeLimitPoint::ReverseLimit), c.reverse);
-    EXPECT_EQ(layout.clear_first(), c.home);
-  }
-}
-
 // ---- The window on a simulated line ----
 
 class HomeLimitsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(rig.connected);
+    ASSERT_TRUE(rig.connect_servos());
     app().main_window().N2Click();
     ASSERT_TRUE(form->isVisible());
-    rig.line.clear_journal();
+    rig.sim.clear_journal();
   }
   VelmoApp& app() { return rig.app; }
   QString memo(const char* name) { return control<QPlainTextEdit>(form, name)->toPlainText(); }
@@ -99,7 +82,7 @@ class HomeLimitsTest : public ::testing::Test {
   void select(int station) { testing::select_node(nodes, station); }
   void click(const char* button) { testing::click(form, button); }
 
-  ServoSimRig rig;
+  testing::AppOnSim rig;
   QWidget* form = rig.app.form("TForm13");
   QComboBox* nodes = control<QComboBox>(form, "ComboBox4");
 };
@@ -107,7 +90,7 @@ class HomeLimitsTest : public ::testing::Test {
 TEST_F(HomeLimitsTest, FirstForwardTakesOverThenOnlyJogs) {
   select(1);
   click("Button6");
-  const std::vector<Write> takeover = {{6, 0x0000, 9}, {6, 0x1003, 1}, {6, 0x1004, 1}};
+  const std::vector<Frame> takeover = {write(1, 0x0000, 9), write(1, 0x1003, 1), write(1, 0x1004, 1)};
   EXPECT_EQ(rig.writes(1), takeover);
   EXPECT_EQ(memo("Memo2"), QStringLiteral("节点1：电机正转！！"));
   // The traffic goes to this window's own log.
@@ -118,13 +101,13 @@ TEST_F(HomeLimitsTest, FirstForwardTakesOverThenOnlyJogs) {
   EXPECT_EQ(rig.st().servo_restore_flags[1], 1);
 
   // Running: a second forward sends nothing.
-  rig.line.clear_journal();
+  rig.sim.clear_journal();
   click("Button6");
   EXPECT_TRUE(rig.writes(1).empty());
 
   click("Button8");
   click("Button7");
-  const std::vector<Write> jogs = {{6, 0x1004, 0}, {6, 0x1004, 2}};
+  const std::vector<Frame> jogs = {write(1, 0x1004, 0), write(1, 0x1004, 2)};
   EXPECT_EQ(rig.writes(1), jogs);
   EXPECT_EQ(rig.st().servo_run_state[1], 1);
   EXPECT_TRUE(memo("Memo2").endsWith(QStringLiteral("节点1：电机停止！！\n节点1：电机反转！！")));
@@ -136,13 +119,14 @@ TEST_F(HomeLimitsTest, SettingsTakeOverWithTheModeRegisterSoTheJogSendsOnlyItsel
   select(2);
   control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("300"));
   click("Button9");
-  const std::vector<Write> settings = {{6, 0x0000, 9}, {6, 0x1003, 1}, {6, 0x1007, 200}, {6, 0x1006, 300}};
+  const std::vector<Frame> settings = {write(2, 0x0000, 9), write(2, 0x1003, 1), write(2, 0x1007, 200),
+                                       write(2, 0x1006, 300)};
   EXPECT_EQ(rig.writes(2), settings);
   EXPECT_EQ(memo("Memo2"), QStringLiteral("节点2：设置转矩限制值！！\n节点2：转速值设置成功！！"));
 
-  rig.line.clear_journal();
+  rig.sim.clear_journal();
   click("Button6");
-  EXPECT_EQ(rig.writes(2), (std::vector<Write>{{6, 0x1004, 1}}));
+  EXPECT_EQ(rig.writes(2), std::vector<Frame>{write(2, 0x1004, 1)});
   EXPECT_EQ(rig.st().servo_run_state[2], 1);
   // The drive really runs: it was put in speed mode under bus control.
   EXPECT_TRUE(testing::wait_for([&] { return rig.servo(2).position() != 0; }));
@@ -151,18 +135,15 @@ TEST_F(HomeLimitsTest, SettingsTakeOverWithTheModeRegisterSoTheJogSendsOnlyItsel
 
 TEST_F(HomeLimitsTest, FailedTakeoverSendsNoJogAndSaysSo) {
   select(1);
-  sim::Fault refuse;
-  refuse.kind = sim::Fault::Exception;
-  refuse.reg = 0x0000;
-  rig.line.inject(1, refuse);
+  rig.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000));
   click("Button6");
-  EXPECT_EQ(rig.writes(1), (std::vector<Write>{{6, 0x0000, 9}}));
+  EXPECT_EQ(rig.writes(1), std::vector<Frame>{write(1, 0x0000, 9)});
   EXPECT_EQ(memo("Memo3"), QStringLiteral("节点1：电机正转控制失败**"));
   EXPECT_EQ(rig.st().servo_jog_mode[1], 0);
   EXPECT_EQ(rig.st().servo_run_state[1], 0);
 
   // The next jog tries the takeover again.
-  rig.line.clear_journal();
+  rig.sim.clear_journal();
   click("Button6");
   EXPECT_EQ(rig.writes(1).size(), 3u);
   click("Button8");
@@ -186,25 +167,22 @@ TEST_F(HomeLimitsTest, HomeAndLimitRegistersFollowTheSelectedDrivesLayout) {
     select(c.station);
     // Whatever another window left behind is not the selected drive's layout.
     rig.st().servo_subtype = c.station == 1 ? 2 : 1;
-    rig.line.clear_journal();
+    rig.sim.clear_journal();
     click(c.button);
-    EXPECT_EQ(rig.writes(c.station), (std::vector<Write>{{6, c.reg, 2}}));
+    EXPECT_EQ(rig.writes(c.station), std::vector<Frame>{write(c.station, c.reg, 2)});
     EXPECT_TRUE(memo("Memo2").endsWith(QStringLiteral("节点%1：").arg(c.station) + QString::fromUtf8(c.text)));
   }
 
   // Clearing writes 1, 1, 1 from the layout's home register.
   for (int station : {1, 2}) {
     select(station);
-    rig.line.clear_journal();
+    rig.sim.clear_journal();
     click("Button5");
     const auto w = rig.writes(static_cast<uint8_t>(station));
     ASSERT_EQ(w.size(), 1u);
-    EXPECT_EQ(w[0], (Write{0x10, static_cast<uint16_t>(station == 1 ? 0x19 : 0x1A), 1}));
+    EXPECT_EQ(w[0], (Frame{station, 0x10, station == 1 ? 0x19 : 0x1A, {1, 1, 1}}));
     EXPECT_TRUE(memo("Memo2").endsWith(QStringLiteral("节点%1：原点极限清除成功").arg(station)));
   }
-  const auto frame = rig.line.requests(2).back();
-  const std::vector<uint8_t> want = {2, 0x10, 0x00, 0x1A, 0x00, 0x03, 0x06, 0, 1, 0, 1, 0, 1};
-  EXPECT_EQ(std::vector<uint8_t>(frame.begin(), frame.end() - 2), want);
 }
 
 TEST_F(HomeLimitsTest, PositionsAcrossTheWrapWithTheSelectedDrivesResolution) {
@@ -226,10 +204,9 @@ TEST_F(HomeLimitsTest, PositionsAcrossTheWrapWithTheSelectedDrivesResolution) {
     // Another window's leftover resolution must not be used.
     rig.st().servo_resolution = c.station == 1 ? 4096 : 131072;
     rig.servo(static_cast<uint8_t>(c.station)).set_position(c.position);
-    rig.line.clear_journal();
+    rig.sim.clear_journal();
     click("Button10");
-    EXPECT_EQ(rig.reads(static_cast<uint8_t>(c.station)),
-              (std::vector<std::pair<uint16_t, uint16_t>>{{0x2010, 8}}));
+    EXPECT_EQ(rig.reads(static_cast<uint8_t>(c.station)), std::vector<Frame>{testing::read(c.station, 0x2010, 8)});
     EXPECT_EQ(edit("Edit1"), QString::fromUtf8(c.revolutions));
     EXPECT_EQ(edit("Edit4"), QString::fromUtf8(c.counts));
     EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点%1：位置信息读取成功！！").arg(c.station));
@@ -259,9 +236,7 @@ TEST_F(HomeLimitsTest, FailedPositionReadKeepsTheBoxesAndSaysSo) {
   rig.servo(1).set_position(5);
   click("Button10");
   ASSERT_EQ(edit("Edit4"), QStringLiteral("5"));
-  sim::Fault silent;
-  silent.kind = sim::Fault::Silent;
-  rig.line.inject(1, silent);
+  rig.sim.inject(1, testing::fault(sim::Fault::Silent));
   click("Button10");
   EXPECT_EQ(edit("Edit4"), QStringLiteral("5"));
   EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点1：位置信息读取失败"));
@@ -271,7 +246,7 @@ TEST_F(HomeLimitsTest, FailedPositionReadKeepsTheBoxesAndSaysSo) {
 
 TEST_F(HomeLimitsTest, HoldsWriteBusyWhileTalkingAndNeverOverlapsAnotherExchange) {
   select(1);
-  rig.line.set_reply_delay_ms(150);
+  rig.sim.set_reply_delay_ms(150);
   int busy_seen = -1;
   size_t requests_seen = 0;
   // Inside the first exchange's wait the flag is held, and a click of another
@@ -279,41 +254,41 @@ TEST_F(HomeLimitsTest, HoldsWriteBusyWhileTalkingAndNeverOverlapsAnotherExchange
   QTimer::singleShot(50, [&] {
     busy_seen = rig.st().write_busy;
     control<QPushButton>(form, "Button10")->click();
-    requests_seen = rig.line.requests(1).size();
+    requests_seen = rig.sim.requests(1).size();
   });
   click("Button2");
   EXPECT_EQ(busy_seen, 1);
   EXPECT_EQ(requests_seen, 1u);
   ASSERT_TRUE(testing::wait_for([&] { return rig.reads(1).size() == 1; }));
   ASSERT_TRUE(testing::wait_for([&] { return rig.st().write_busy == 0; }));
-  EXPECT_EQ(rig.writes(1), (std::vector<Write>{{6, 0x19, 2}}));
+  EXPECT_EQ(rig.writes(1), std::vector<Frame>{write(1, 0x19, 2)});
   EXPECT_EQ(rig.st().refused_count, 0u);
   // Request, reply, request, reply: never two requests in a row.
   bool last_was_request = false;
-  for (const auto& e : rig.line.journal()) {
+  for (const auto& e : rig.sim.journal()) {
     if (e.is_request) {
       EXPECT_FALSE(last_was_request);
     }
     last_was_request = e.is_request;
   }
-  rig.line.set_reply_delay_ms(0);
+  rig.sim.set_reply_delay_ms(0);
   EXPECT_TRUE(testing::wait_for([&] { return memo("Memo2").endsWith(QStringLiteral("位置信息读取成功")); }));
 
   // Another window's operation holds the line: nothing is sent until it ends.
-  rig.line.clear_journal();
+  rig.sim.clear_journal();
   rig.st().write_busy = 1;
   click("Button3");
-  EXPECT_TRUE(rig.line.requests(1).empty());
+  EXPECT_TRUE(rig.sim.requests(1).empty());
   rig.st().write_busy = 0;
   ASSERT_TRUE(testing::wait_for([&] { return !rig.writes(1).empty(); }));
-  EXPECT_EQ(rig.writes(1), (std::vector<Write>{{6, 0x1A, 2}}));
+  EXPECT_EQ(rig.writes(1), std::vector<Frame>{write(1, 0x1A, 2)});
 }
 
 TEST_F(HomeLimitsTest, AStopThatMeetsABusyLineGoesToItsDriveOnceTheLineIsFree) {
   select(1);
   click("Button6");
   ASSERT_EQ(rig.st().servo_run_state[1], 1);
-  rig.line.clear_journal();
+  rig.sim.clear_journal();
   rig.st().read_busy = 1;  // another window's status read
   click("Button8");
   select(2);               // the stop still belongs to drive 1
@@ -324,7 +299,7 @@ TEST_F(HomeLimitsTest, AStopThatMeetsABusyLineGoesToItsDriveOnceTheLineIsFree) {
   EXPECT_TRUE(form->isVisible());
   rig.st().read_busy = 0;
   ASSERT_TRUE(testing::wait_for([&] { return rig.st().servo_run_state[1] == 0; }));
-  EXPECT_EQ(rig.writes(1), (std::vector<Write>{{6, 0x1004, 0}}));
+  EXPECT_EQ(rig.writes(1), std::vector<Frame>{write(1, 0x1004, 0)});
   EXPECT_TRUE(rig.writes(2).empty());
 }
 
@@ -371,7 +346,7 @@ TEST_F(HomeLimitsTest, ExitRefusedWhileRunningThenRestoresAndLeaves) {
   EXPECT_TRUE(form->isVisible());
 
   click("Button8");
-  rig.line.clear_journal();
+  rig.sim.clear_journal();
   click("Button1");
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(rig.st().active_form, 1);
@@ -383,11 +358,9 @@ TEST_F(HomeLimitsTest, ExitRefusedWhileRunningThenRestoresAndLeaves) {
   // settings from the connect snapshot (layout 1 list).
   const auto w = rig.writes(1);
   ASSERT_EQ(w.size(), 3u + 20u);
-  EXPECT_EQ(w[0], (Write{6, 0x0000, 9}));
-  EXPECT_EQ(w[1], (Write{6, 0x1004, 0}));
-  EXPECT_EQ(w[2], (Write{6, 0x1003, 1}));
-  EXPECT_EQ(w[3].reg, 0u);
-  EXPECT_EQ(w[3].value, static_cast<uint16_t>(rig.st().servo_saved_params[1][0]));
+  EXPECT_EQ(std::vector<Frame>(w.begin(), w.begin() + 4),
+            (std::vector<Frame>{write(1, 0x0000, 9), write(1, 0x1004, 0), write(1, 0x1003, 1),
+                                write(1, 0, rig.st().servo_saved_params[1][0] & 0xFFFF)}));
   EXPECT_TRUE(rig.writes(2).empty());
   EXPECT_EQ(rig.notifier.messages.size(), 1);
 }
@@ -397,10 +370,7 @@ TEST_F(HomeLimitsTest, LeavingOnADeadLineKeepsTheFlagsAndSaysTheRestoreFailed) {
   click("Button2");  // no takeover: nothing to restore yet
   click("Button9");  // takes node 2 over
   ASSERT_EQ(rig.st().servo_restore_flags[2], 1);
-  sim::Fault silent;
-  silent.kind = sim::Fault::Silent;
-  silent.times = -1;
-  rig.line.inject(2, silent);
+  rig.sim.inject(2, testing::fault(sim::Fault::Silent, std::nullopt, -1));
   click("Button1");
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(rig.st().active_form, 1);
@@ -423,7 +393,7 @@ TEST_F(HomeLimitsTest, TwoDrivesTheSecondFailingOnlyTheFirstLosesItsFlag) {
   refuse.times = -1;
   refuse.reg = static_cast<uint16_t>(rig.st().servo_param_regs[20 + 1]);  // a list register of layout 2
   refuse.function = 0x06;
-  rig.line.inject(2, refuse);
+  rig.sim.inject(2, refuse);
   click("Button1");
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(rig.st().servo_restore_flags[1], 0);

@@ -4,12 +4,11 @@
 
 #include "main/batch_writes.h"
 #include "servo/servo_bus_release.h"
-#include "servo_sim_rig.h"
+#include "support/app_on_sim.h"
 
 namespace velmo {
 namespace {
 
-using testing::ServoSimRig;
 
 TEST(ServoBusRelease, AnyRunningLooksAtTheListedServosOnly) {
   DriveLinkState st;
@@ -28,8 +27,8 @@ TEST(ServoBusRelease, AnyRunningLooksAtTheListedServosOnly) {
 }
 
 TEST(ServoBusRelease, NothingFlaggedSendsNothingButDropsTheBusModes) {
-  ServoSimRig rig;
-  ASSERT_TRUE(rig.connected);
+  testing::AppOnSim rig;
+  ASSERT_TRUE(rig.connect_servos());
   rig.st().servo_rs485_mode[1] = 12;
   const auto outcome = servo::restore_flagged_servos(rig.st(), rig.app.batch());
   EXPECT_FALSE(outcome.needed);
@@ -49,15 +48,12 @@ TEST(ServoBusRelease, TheFirstFailureEndsTheRestoreAndSaysWhetherTheLineAnswered
   const Case cases[] = {{"refused", sim::Fault::Exception, false}, {"silent", sim::Fault::Silent, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ServoSimRig rig;
-    ASSERT_TRUE(rig.connected);
+    testing::AppOnSim rig;
+    ASSERT_TRUE(rig.connect_servos());
     DriveLinkState& st = rig.st();
     st.servo_restore_flags[1] = st.servo_restore_flags[2] = 1;
     st.servo_rs485_mode[2] = 13;
-    sim::Fault fault;
-    fault.kind = c.kind;
-    fault.times = -1;
-    rig.line.inject(2, fault);
+    rig.sim.inject(2, testing::fault(c.kind, std::nullopt, -1));
 
     const auto outcome = servo::restore_flagged_servos(st, rig.app.batch());
     EXPECT_TRUE(outcome.needed);
@@ -71,8 +67,8 @@ TEST(ServoBusRelease, TheFirstFailureEndsTheRestoreAndSaysWhetherTheLineAnswered
     EXPECT_FALSE(rig.writes(1).empty());
 
     // Once the drive answers again, the next try restores it alone.
-    rig.line.clear_faults();
-    rig.line.clear_journal();
+    rig.sim.clear_faults();
+    rig.sim.clear_journal();
     const auto again = servo::restore_flagged_servos(st, rig.app.batch());
     EXPECT_TRUE(again.ok);
     EXPECT_EQ(st.servo_restore_flags[2], 0);

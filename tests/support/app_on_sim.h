@@ -5,14 +5,31 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "common/form_access.h"
 #include "common/notifier.h"
 #include "main/drive_link.h"
 #include "main/velmo_app.h"
+#include "sim/servo_station.h"
 #include "sim/sim_line.h"
 #include "sim/stations.h"
+#include "support/sim_helpers.h"
+#include "support/wait.h"
 
 namespace velmo::testing {
+
+struct SimServo {
+  uint8_t address;
+  uint16_t program_version;  // 60xx / 80xx: 4096 counts per revolution, else 131072
+  uint16_t menu_version;     // % 100 == 1: menu layout 1
+};
+
+// Servo 1: layout 1, 131072 counts; servo 2: layout 2, 4096 counts.
+inline const std::vector<SimServo> kTwoServos = {{1, 6101, 101}, {2, 6001, 102}};
 
 struct AppOnSim {
   sim::SimLine sim;
@@ -22,6 +39,7 @@ struct AppOnSim {
   QWidget* form(const char* name) { return app.form(name); }
   DriveLink& link() { return app.link(); }
   DriveLinkState& st() { return app.link().st; }
+  sim::ServoStation& servo(uint8_t a) { return dynamic_cast<sim::ServoStation&>(*sim.station(a)); }
 
   template <typename T>
   T* ctl(const char* form_name, const char* control_name) {
@@ -43,6 +61,21 @@ struct AppOnSim {
     QTest::mouseClick(button, Qt::LeftButton);
   }
 
+  // Puts the servos on the line and connects; true when all were found.
+  bool connect_servos(const std::vector<SimServo>& servos = kTwoServos) {
+    int last = 0;
+    for (const SimServo& s : servos) {
+      sim.add(sim::make_servo(s.address, s.program_version, s.menu_version));
+      last = std::max<int>(last, s.address);
+    }
+    search(last);
+    sim.clear_journal();
+    return st().connected == 1 && st().servo_count == servos.size();
+  }
+
+  std::vector<Frame> writes(uint8_t station) const { return writes_of(sim, station); }
+  std::vector<Frame> reads(uint8_t station) const { return reads_of(sim, station); }
+
   QStringList items(const char* form_name, const char* combo) {
     QStringList out;
     auto* box = ctl<QComboBox>(form_name, combo);
@@ -50,5 +83,17 @@ struct AppOnSim {
     return out;
   }
 };
+
+// Selects a station in a node combo box the way the user does.
+inline void select_node(QComboBox* box, int station) {
+  const int index = box->findText(QString::number(station));
+  ASSERT_GE(index, 0) << "station " << station << " not listed";
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+}
+
+inline void click(QWidget* form, const char* button) {
+  QTest::mouseClick(control<QPushButton>(form, button), Qt::LeftButton);
+}
 
 }  // namespace velmo::testing

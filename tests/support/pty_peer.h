@@ -1,6 +1,9 @@
 #pragma once
 // A scripted other end of a serial line for link tests: a pseudo-terminal
 // whose slave the program opens, and whose master the test reads and writes.
+#include <QByteArray>
+#include <QString>
+
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <poll.h>
@@ -22,15 +25,16 @@ namespace velmo::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-// Opens a pty pair in raw mode; the slave stays open too, so the master never
-// reads EIO while the program re-opens the port.
+// A pseudo terminal: the test keeps the master, the code under test opens the
+// slave by its path. With keep_slave the slave stays open too (raw), so the
+// master never reads EIO while the program re-opens the port.
 class Pty {
  public:
-  Pty() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    grantpt(master_);
-    unlockpt(master_);
+  explicit Pty(bool keep_slave = true) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
     path_ = ptsname(master_);
+    if (!keep_slave) return;
     keep_slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY);
     termios t{};
     tcgetattr(keep_slave_, &t);
@@ -39,22 +43,47 @@ class Pty {
   }
   ~Pty() {
     if (keep_slave_ >= 0) ::close(keep_slave_);
-    if (master_ >= 0) ::close(master_);
+    close_master();
   }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+
+  bool ok() const { return master_ >= 0 && !path_.empty(); }
   const std::string& path() const { return path_; }
+  QString slave() const { return QString::fromStdString(path_); }
   int master() const { return master_; }
+  void close_master() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
   // Bytes written by the master that no reader of the slave has taken yet.
   int input_pending() const {
     int n = 0;
     ioctl(keep_slave_, FIONREAD, &n);
     return n;
   }
-  void write_bytes(const Bytes& b) const {
+  bool write_bytes(const Bytes& b) const { return write_bytes(b.data(), b.size()); }
+  bool write_bytes(const uint8_t* bytes, size_t length) const {
     size_t done = 0;
-    while (done < b.size()) {
-      ssize_t n = ::write(master_, b.data() + done, b.size() - done);
-      if (n > 0) done += static_cast<size_t>(n);
+    while (done < length) {
+      const ssize_t n = ::write(master_, bytes + done, length - done);
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
     }
+    return true;
+  }
+  // Reads until `count` bytes came or the generous bound passed.
+  QByteArray read(size_t count, int bound_ms = 10000) const {
+    QByteArray got;
+    while (static_cast<size_t>(got.size()) < count) {
+      pollfd fd{master_, POLLIN, 0};
+      if (::poll(&fd, 1, bound_ms) <= 0) break;
+      char buffer[4096];
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      got.append(buffer, n);
+    }
+    return got;
   }
 
  private:

@@ -1,0 +1,80 @@
+#pragma once
+// Small helpers shared by the tests on a simulated line: the requests a line
+// received as frames, memo lines, and injected faults.
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "link/modbus_frame.h"
+#include "sim/sim_line.h"
+
+namespace velmo::testing {
+
+// One request as the drive saw it: reads carry their count, single writes
+// their value, block writes their values.
+struct Frame {
+  int station;
+  int function;
+  int start;
+  std::vector<int> values;
+  bool operator==(const Frame&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& os, const Frame& f) {
+  os << "{" << f.station << ", fc" << f.function << ", 0x" << std::hex << f.start << std::dec << ",";
+  for (int v : f.values) os << " " << v;
+  return os << "}";
+}
+inline Frame write(int station, int reg, int value) { return {station, 6, reg, {value}}; }
+inline Frame read(int station, int reg, int count) { return {station, 3, reg, {count}}; }
+
+inline Frame decode(const std::vector<uint8_t>& r) {
+  Frame f{r[0], r[1], word_at(&r[2]), {}};
+  if (f.function == 16)
+    for (int k = 0; k < word_at(&r[4]) && 8 + 2 * k < static_cast<int>(r.size()); ++k)
+      f.values.push_back(word_at(&r[7 + 2 * k]));
+  else
+    f.values.push_back(word_at(&r[4]));
+  return f;
+}
+
+// Requests of the line (of one station when given), of the given functions
+// (all when none are given).
+inline std::vector<Frame> frames_of(const sim::SimLine& line, std::optional<uint8_t> station = std::nullopt,
+                                    std::vector<int> functions = {}) {
+  std::vector<Frame> out;
+  for (const auto& r : line.requests(station)) {
+    if (r.size() < 6) continue;
+    const Frame f = decode(r);
+    if (functions.empty() || std::find(functions.begin(), functions.end(), f.function) != functions.end())
+      out.push_back(f);
+  }
+  return out;
+}
+inline std::vector<Frame> writes_of(const sim::SimLine& line, std::optional<uint8_t> station = std::nullopt) {
+  return frames_of(line, station, {6, 16});
+}
+inline std::vector<Frame> reads_of(const sim::SimLine& line, std::optional<uint8_t> station = std::nullopt) {
+  return frames_of(line, station, {3});
+}
+
+// The lines of a memo; none when it is empty.
+inline QStringList memo_lines(QWidget* form, const char* memo) {
+  const QString text = form->findChild<QPlainTextEdit*>(QString::fromLatin1(memo))->toPlainText();
+  return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+inline sim::Fault fault(sim::Fault::Kind kind, std::optional<uint16_t> reg = std::nullopt, int times = 1) {
+  sim::Fault f;
+  f.kind = kind;
+  f.reg = reg;
+  f.times = times;
+  return f;
+}
+
+}  // namespace velmo::testing
