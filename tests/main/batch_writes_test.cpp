@@ -10,14 +10,11 @@
 namespace velmo {
 namespace {
 
-using Write = std::pair<int, int>;  // register, value
+using testing::Frame;
+using testing::write;
 
-std::vector<Write> writes_to(const sim::SimLine& sim, uint8_t station) {
-  std::vector<Write> out;
-  for (const auto& r : sim.requests(station))
-    if (r[1] == 0x06) out.emplace_back(word_at(&r[2]), word_at(&r[4]));
-  return out;
-}
+// Function-06 writes to one station.
+std::vector<Frame> writes_to(const sim::SimLine& sim, uint8_t station) { return testing::frames_of(sim, station, {6}); }
 
 struct BatchFixture : ::testing::Test {
   testing::AppOnSim t;
@@ -59,15 +56,12 @@ TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
   batch().parameter_save();
   EXPECT_EQ(t.st().batch_go, 1);
 
-  const std::vector<Write> mode = {{0x0000, 9}, {0x1004, 0}, {0x1003, 1}};
+
   const int layout1[] = {0, 20, 37, 40, 70, 90, 100, 101, 102, 104, 108, 120, 121, 122, 124, 128, 129, 130, 131, 132};
   const int layout2[] = {0, 20, 37, 65, 100, 101, 102, 104, 108, 120, 121, 122, 124, 128, 129, 130, 131, 132};
   auto expect = [&](uint8_t a, const int* regs, int n) {
-    std::vector<Write> want = mode;
-    for (int k = 0; k < n; ++k) {
-      int value = static_cast<int>(t.st().servo_saved_params[a][k]) & 0xFFFF;
-      want.emplace_back(regs[k], value);
-    }
+    std::vector<Frame> want = {write(a, 0x0000, 9), write(a, 0x1004, 0), write(a, 0x1003, 1)};
+    for (int k = 0; k < n; ++k) want.push_back(write(a, regs[k], static_cast<int>(t.st().servo_saved_params[a][k]) & 0xFFFF));
     EXPECT_EQ(writes_to(t.sim, a), want) << "station " << int(a);
   };
   expect(1, layout1, 20);
@@ -112,8 +106,8 @@ TEST_F(BatchFixture, InverterRestoreStopsAtTheFirstFailure) {
   EXPECT_EQ(t.st().batch_go, 0);
   const auto first = writes_to(t.sim, 1);
   ASSERT_EQ(first.size(), 2u);
-  EXPECT_EQ(first[0].first, 4);
-  EXPECT_EQ(first[1].first, 5);
+  EXPECT_EQ(first[0].start, 4);
+  EXPECT_EQ(first[1].start, 5);
   EXPECT_TRUE(writes_to(t.sim, 2).empty());
   // Neither drive got all four settings back: both stay flagged.
   EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
@@ -140,12 +134,12 @@ TEST_F(BatchFixture, SwitchToBusControlFailureIsShownInTheAskingWindow) {
   t.sim.clear_journal();
   batch().bpq_rs485_set();
   // All four writes are always sent.
-  EXPECT_EQ(writes_to(t.sim, 1), (std::vector<Write>{{4, 4}, {5, 4}, {8, 8}, {9, 8}}));
+  EXPECT_EQ(writes_to(t.sim, 1), (std::vector<Frame>{write(1, 4, 4), write(1, 5, 4), write(1, 8, 8), write(1, 9, 8)}));
   EXPECT_EQ(t.st().batch_go, 0);
   EXPECT_TRUE(t.ctl<QPlainTextEdit>("TForm9", "Memo3")->toPlainText().contains("相关参数设置失败**"));
 
   batch().tsq_rs485_set();
-  EXPECT_EQ(writes_to(t.sim, 2), (std::vector<Write>{{2, 2}}));
+  EXPECT_EQ(writes_to(t.sim, 2), std::vector<Frame>{write(2, 2, 2)});
   EXPECT_EQ(t.st().batch_go, 1);
   EXPECT_EQ(t.ctl<QLabel>("TForm19", "Panel1")->text(), "相关参数设置成功！！");
 }

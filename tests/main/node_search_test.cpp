@@ -10,13 +10,10 @@
 namespace velmo {
 namespace {
 
-using Request = std::tuple<int, int, int, int>;  // station, function, register, count
+using testing::Frame;
+using testing::read;
 
-std::vector<Request> requests_of(const sim::SimLine& sim) {
-  std::vector<Request> out;
-  for (const auto& r : sim.requests()) out.emplace_back(r[0], r[1], word_at(&r[2]), word_at(&r[4]));
-  return out;
-}
+std::vector<Frame> requests_of(const sim::SimLine& sim) { return testing::frames_of(sim); }
 
 QString panel(testing::AppOnSim& t, const char* form) { return t.ctl<QLabel>(form, "Panel1")->text(); }
 QStringList memo(testing::AppOnSim& t, const char* form, const char* name) {
@@ -30,14 +27,14 @@ TEST(NodeSearch, SearchAndConnectOnTheWire) {
   t.sim.add(sim::make_speed_controller(3, 1015, 0x0123, 0x0102));
   t.search(3);
 
-  std::vector<Request> expected = {{1, 3, 0xAB, 1}, {2, 3, 0xAB, 1}, {3, 3, 0xAB, 1},  // search
-                                   {1, 3, 0x01, 1},                                    // line check
-                                   {3, 3, 0x01, 2},                                    // speed controller
-                                   {1, 3, 0xAC, 1}};
+  std::vector<Frame> expected = {read(1, 0xAB, 1), read(2, 0xAB, 1), read(3, 0xAB, 1),  // search
+                                 read(1, 0x01, 1),                                      // line check
+                                 read(3, 0x01, 2),                                      // speed controller
+                                 read(1, 0xAC, 1)};
   for (int reg : {0, 20, 37, 40, 70, 90, 100, 101, 102, 104, 108, 120, 121, 122, 124, 128, 129, 130, 131, 132})
-    expected.emplace_back(1, 3, reg, 1);
-  expected.emplace_back(1, 3, 0x37, 1);  // gain switch, layout 1
-  for (int reg : {0xAC, 4, 5, 8, 9}) expected.emplace_back(2, 3, reg, 1);
+    expected.push_back(read(1, reg, 1));
+  expected.push_back(read(1, 0x37, 1));  // gain switch, layout 1
+  for (int reg : {0xAC, 4, 5, 8, 9}) expected.push_back(read(2, reg, 1));
   EXPECT_EQ(requests_of(t.sim), expected);
 
   const QStringList summary = memo(t, "TForm1", "Memo2");
@@ -146,10 +143,10 @@ TEST(NodeSearch, FailureInTheServoListStillReadsTheGainSwitch) {
   t.search(2);
 
   const auto reqs = requests_of(t.sim);
-  auto failed = std::find(reqs.begin(), reqs.end(), Request{1, 3, 101, 1});
+  auto failed = std::find(reqs.begin(), reqs.end(), read(1, 101, 1));
   ASSERT_NE(failed, reqs.end());
   ASSERT_NE(failed + 1, reqs.end());
-  EXPECT_EQ(*(failed + 1), (Request{1, 3, 0x37, 1}));
+  EXPECT_EQ(*(failed + 1), read(1, 0x37, 1));
   EXPECT_EQ(failed + 2, reqs.end());  // no inverter is read after the failure
   EXPECT_EQ(panel(t, "TForm1"), "读取系统参数失败！！");
   EXPECT_TRUE(memo(t, "TForm1", "Memo2").contains("参数读取失败**"));

@@ -33,26 +33,10 @@ namespace {
 using velmo::testing::wait_for;
 namespace sr = sim::servo_regs;
 
-struct Request {
-  int station;
-  int function;
-  int reg;
-  int value;
-  bool operator==(const Request&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Request& r) {
-  return os << "{" << r.station << ", " << r.function << ", 0x" << std::hex << r.reg << std::dec << ", " << r.value
-            << "}";
-}
-Request write(int station, int reg, int value) { return {station, 6, reg, value}; }
-
-sim::Fault fault(sim::Fault::Kind kind, std::optional<uint16_t> reg = std::nullopt, int times = 1) {
-  sim::Fault f;
-  f.kind = kind;
-  f.reg = reg;
-  f.times = times;
-  return f;
-}
+using testing::Frame;
+using testing::fault;
+using testing::read;
+using testing::write;
 
 struct ServoControlTest : ::testing::Test {
   velmo::testing::AppOnSim t;
@@ -79,7 +63,7 @@ struct ServoControlTest : ::testing::Test {
 
   void TearDown() override { QObject::disconnect(armed); }
 
-  sim::ServoStation& servo(uint8_t a) { return dynamic_cast<sim::ServoStation&>(*t.sim.station(a)); }
+  sim::ServoStation& servo(uint8_t a) { return t.servo(a); }
   template <typename T>
   T* ctl(const char* name) {
     T* found = t.ctl<T>("TForm4", name);
@@ -88,10 +72,7 @@ struct ServoControlTest : ::testing::Test {
   }
   void click(const char* name) { QTest::mouseClick(ctl<QAbstractButton>(name), Qt::LeftButton); }
   QString panel() { return ctl<QLabel>("Panel1")->text(); }
-  QStringList lines(const char* memo) {
-    const QString text = ctl<QPlainTextEdit>(memo)->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-  }
+  QStringList lines(const char* memo) { return testing::memo_lines(w, memo); }
   QString text(const char* edit) { return ctl<QLineEdit>(edit)->text(); }
   bool lit(const char* lamp) { return ctl<StatusLamp>(lamp)->lit(); }
   void select_node(int a) {
@@ -112,17 +93,8 @@ struct ServoControlTest : ::testing::Test {
   }
   void settle() { ASSERT_TRUE(wait_for([&] { return idle(); })); }
 
-  std::vector<Request> requests() {
-    std::vector<Request> out;
-    for (const auto& r : t.sim.requests()) out.push_back({r[0], r[1], word_at(&r[2]), word_at(&r[4])});
-    return out;
-  }
-  std::vector<Request> writes() {
-    std::vector<Request> out;
-    for (const Request& r : requests())
-      if (r.function == 6) out.push_back(r);
-    return out;
-  }
+  std::vector<Frame> requests() { return testing::frames_of(t.sim); }
+  std::vector<Frame> writes() { return testing::writes_of(t.sim); }
 
   // Runs the action inside the wait of the window's next request: queued
   // from the moment the request's traffic line is logged, so it runs at the
@@ -171,8 +143,8 @@ struct ServoControlTest : ::testing::Test {
   }
 
   // The connect snapshot as parameter_save writes it back to one servo.
-  std::vector<Request> restore_writes(int a) {
-    std::vector<Request> want = {write(a, 0x0000, 9), write(a, 0x1004, 0), write(a, 0x1003, 1)};
+  std::vector<Frame> restore_writes(int a) {
+    std::vector<Frame> want = {write(a, 0x0000, 9), write(a, 0x1004, 0), write(a, 0x1003, 1)};
     const DriveLinkState& s = t.st();
     int i = 0;
     while (s.servo_nodes[i] != a) ++i;
@@ -212,7 +184,7 @@ TEST_F(ServoControlTest, OpeningReadsTheStatusAndStartsTheReplayTimer) {
 TEST_F(ServoControlTest, SpeedModeRunAndStopEndToEnd) {
   click("RadioButton2");
   settle();
-  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x0000, 9), write(1, 0x1004, 0), write(1, 0x1003, 1)}));
+  EXPECT_EQ(writes(), (std::vector<Frame>{write(1, 0x0000, 9), write(1, 0x1004, 0), write(1, 0x1003, 1)}));
   EXPECT_EQ(lines("Memo2"), (QStringList{QStringLiteral("节点1：设置为485控制模式！！"), QStringLiteral("节点1：停止运转！！"),
                                          QStringLiteral("节点1：设置为485控制速度模式！！")}));
   EXPECT_EQ(t.st().servo_restore_flags[1], 1);
@@ -227,14 +199,14 @@ TEST_F(ServoControlTest, SpeedModeRunAndStopEndToEnd) {
   t.sim.clear_journal();
   click("Button9");
   settle();
-  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x006E, 1), write(1, 0x1005, 0), write(1, 0x1007, 300),
+  EXPECT_EQ(writes(), (std::vector<Frame>{write(1, 0x006E, 1), write(1, 0x1005, 0), write(1, 0x1007, 300),
                                             write(1, 0x1006, 1500)}));
   EXPECT_EQ(panel(), QStringLiteral("节点1：运转速度值设置成功！！"));
 
   t.sim.clear_journal();
   click("Button6");
   settle();
-  EXPECT_EQ(writes(), std::vector<Request>{write(1, 0x1004, 1)});
+  EXPECT_EQ(writes(), std::vector<Frame>{write(1, 0x1004, 1)});
   EXPECT_EQ(panel(), QStringLiteral("节点1：正转！！"));
   EXPECT_EQ(t.st().servo_run_state[1], 1);
   servo(1).advance(1.0);
@@ -275,7 +247,7 @@ TEST_F(ServoControlTest, SpeedModeRunAndStopEndToEnd) {
 TEST_F(ServoControlTest, TorqueModeRunAndStopEndToEnd) {
   click("RadioButton3");
   settle();
-  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x0000, 9), write(1, 0x1004, 0), write(1, 0x1003, 2)}));
+  EXPECT_EQ(writes(), (std::vector<Frame>{write(1, 0x0000, 9), write(1, 0x1004, 0), write(1, 0x1003, 2)}));
   EXPECT_EQ(panel(), QStringLiteral("节点1：设置为485控制转矩模式！！"));
   ASSERT_TRUE(wait_for([&] { return ctl<QPushButton>("Button10")->isEnabled(); }));
   EXPECT_FALSE(ctl<QPushButton>("Button6")->isEnabled());
@@ -289,7 +261,7 @@ TEST_F(ServoControlTest, TorqueModeRunAndStopEndToEnd) {
   t.sim.clear_journal();
   click("Button13");
   settle();
-  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x0086, 2), write(1, 0x1008, 1), write(1, 0x100A, 1200),
+  EXPECT_EQ(writes(), (std::vector<Frame>{write(1, 0x0086, 2), write(1, 0x1008, 1), write(1, 0x100A, 1200),
                                             write(1, 0x1009, 80)}));
   EXPECT_EQ(lines("Memo2").mid(lines("Memo2").size() - 4),
             (QStringList{QStringLiteral("节点1：失电制动器控制成功！！"), QStringLiteral("节点1：锁轴控制成功！！"),
@@ -298,7 +270,7 @@ TEST_F(ServoControlTest, TorqueModeRunAndStopEndToEnd) {
   t.sim.clear_journal();
   click("Button10");
   settle();
-  EXPECT_EQ(writes(), std::vector<Request>{write(1, 0x1004, 1)});
+  EXPECT_EQ(writes(), std::vector<Frame>{write(1, 0x1004, 1)});
   EXPECT_EQ(t.st().servo_run_state[1], 1);
   servo(1).advance(1.0);
   click("Button14");
@@ -447,7 +419,7 @@ TEST_F(ServoControlTest, NodeChangeDuringTheReadKeepsTheReadOnItsNode) {
   during_next_request([&] { select_node(2); });
   click("Button14");
   settle();
-  std::vector<Request> want = {{1, 3, 0x2003, 9}, {1, 3, 0x3000, 1}};
+  std::vector<Frame> want = {read(1, 0x2003, 9), read(1, 0x3000, 1)};
   EXPECT_EQ(requests(), want);
   EXPECT_EQ(panel(), QStringLiteral("节点1：伺服状态信息读取成功！！"));
   EXPECT_TRUE(lines("Memo3").isEmpty());
@@ -509,11 +481,11 @@ TEST_P(BusyProtocolTest, AClickDuringAnyWaitNeverStartsASecondExchange) {
     // order, then the newest other command, each to the node it was given
     // for. (While the stop itself is sent, Button8 is disabled and its
     // handler is reached only directly, after the reset.)
-    const std::vector<Request> all = writes();
+    const std::vector<Frame> all = writes();
     ASSERT_GE(all.size(), 8u);
-    const std::vector<Request> tail(all.end() - 8, all.end());
+    const std::vector<Frame> tail(all.end() - 8, all.end());
     const bool stop_waits = GetParam() == WaitKind::Command;
-    const std::vector<Request> want = {write(1, 0x1004, 0),
+    const std::vector<Frame> want = {write(1, 0x1004, 0),
                                        write(1, 0x1004, stop_waits ? 8 : 0),
                                        write(1, 0x1004, stop_waits ? 0 : 8),
                                        write(2, 0x1004, 0),
@@ -548,7 +520,7 @@ TEST_F(ServoControlTest, DeferredStopReachesItsOriginalNode) {
   click("Button14");
   settle();
   EXPECT_EQ(shown, ServoControlWindow::kSpeedStop);
-  EXPECT_EQ(writes(), std::vector<Request>{write(1, 0x1004, 0)});
+  EXPECT_EQ(writes(), std::vector<Frame>{write(1, 0x1004, 0)});
   EXPECT_EQ(t.st().servo_run_state[1], 0);
   EXPECT_EQ(panel(), QStringLiteral("节点1：电机停止！！"));
   expect_one_exchange_at_a_time();
@@ -572,7 +544,7 @@ TEST_F(ServoControlTest, ReplaysComeStopsFirstThenTheNewestCommand) {
   click("Button14");
   settle();
   EXPECT_EQ(shown, ServoControlWindow::kTorqueStop);
-  const std::vector<Request> want = {{1, 3, 0x2003, 9}, {1, 3, 0x3000, 1}, write(2, 0x1004, 0), write(1, 0x1004, 0),
+  const std::vector<Frame> want = {read(1, 0x2003, 9), read(1, 0x3000, 1), write(2, 0x1004, 0), write(1, 0x1004, 0),
                                      write(1, 0x1004, 1)};
   EXPECT_EQ(requests(), want);
   expect_one_exchange_at_a_time();
@@ -591,7 +563,7 @@ TEST_F(ServoControlTest, DeferredForwardReplaysEvenWithItsButtonDisabled) {
   click("Button14");
   settle();
   EXPECT_FALSE(ctl<QPushButton>("Button6")->isEnabled());
-  EXPECT_EQ(writes(), std::vector<Request>{write(1, 0x1004, 1)});
+  EXPECT_EQ(writes(), std::vector<Frame>{write(1, 0x1004, 1)});
   EXPECT_EQ(t.st().servo_run_state[1], 1);
 }
 
@@ -641,7 +613,7 @@ TEST_F(ServoControlTest, SettingsAreClampedAgainWhenSent) {
   t.sim.clear_journal();
   click("Button9");
   settle();
-  EXPECT_EQ(writes(), (std::vector<Request>{write(1, 0x006E, 1), write(1, 0x1005, 0), write(1, 0x1007, 0),
+  EXPECT_EQ(writes(), (std::vector<Frame>{write(1, 0x006E, 1), write(1, 0x1005, 0), write(1, 0x1007, 0),
                                             write(1, 0x1006, 4500)}));
   EXPECT_EQ(text("Edit2"), QStringLiteral("4500"));
   EXPECT_EQ(text("Edit3"), QStringLiteral("0"));
@@ -699,7 +671,7 @@ TEST_F(ServoControlTest, ExitRefusedWhileItsOwnExchangeWaits) {
   click("Button14");
   settle();
   EXPECT_TRUE(w->isVisible());
-  EXPECT_EQ(requests(), (std::vector<Request>{{1, 3, 0x2003, 9}, {1, 3, 0x3000, 1}}));
+  EXPECT_EQ(requests(), (std::vector<Frame>{read(1, 0x2003, 9), read(1, 0x3000, 1)}));
   EXPECT_EQ(t.st().servo_restore_flags[1], 1);
 }
 

@@ -31,20 +31,7 @@ namespace {
 
 using velmo::testing::wait_for;
 
-// One request as the drive saw it: reads carry their count, single writes
-// their value, block writes their values.
-struct Frame {
-  int station;
-  int function;
-  int start;
-  std::vector<int> values;
-  bool operator==(const Frame&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Frame& f) {
-  os << "{" << f.station << ", fc" << f.function << ", " << f.start << ",";
-  for (int v : f.values) os << " " << v;
-  return os << "}";
-}
+using testing::Frame;
 
 struct FakeChooser : FileChooser {
   QString save_answer, open_answer;
@@ -86,7 +73,7 @@ struct ServoMenuEditorTest : ::testing::Test {
     EXPECT_NE(found, nullptr) << name;
     return found;
   }
-  sim::ServoStation& servo(uint8_t a) { return dynamic_cast<sim::ServoStation&>(*t.sim.station(a)); }
+  sim::ServoStation& servo(uint8_t a) { return t.servo(a); }
 
   void open(int station) {
     auto* nodes = ctl<QComboBox>("ComboBox45");
@@ -105,10 +92,7 @@ struct ServoMenuEditorTest : ::testing::Test {
     ASSERT_TRUE(wait_for([&] { return t.st().write_busy == 0 && t.st().sending == 0 && !w->engine().busy(); }));
   }
   QString panel() { return ctl<QLabel>("Panel1")->text(); }
-  QStringList lines(const char* memo) {
-    const QString text = ctl<QPlainTextEdit>(memo)->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-  }
+  QStringList lines(const char* memo) { return testing::memo_lines(w, memo); }
   bool logged(const char* memo, const QString& text) {
     for (const QString& l : lines(memo))
       if (l.startsWith(text)) return true;
@@ -116,18 +100,7 @@ struct ServoMenuEditorTest : ::testing::Test {
   }
   QString text(const char* edit) { return ctl<QLineEdit>(edit)->text(); }
 
-  std::vector<Frame> frames() {
-    std::vector<Frame> out;
-    for (const auto& r : t.sim.requests()) {
-      Frame f{r[0], r[1], word_at(&r[2]), {}};
-      if (f.function == 16)
-        for (int k = 0; k < word_at(&r[4]); ++k) f.values.push_back(word_at(&r[7 + 2 * k]));
-      else
-        f.values.push_back(word_at(&r[4]));
-      out.push_back(f);
-    }
-    return out;
-  }
+  std::vector<Frame> frames() { return testing::frames_of(t.sim); }
   void type_and_enter(const char* edit, const QString& keys) {
     QLineEdit* e = ctl<QLineEdit>(edit);
     e->selectAll();

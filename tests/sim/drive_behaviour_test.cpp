@@ -2,7 +2,7 @@
 // wire with libmodbus (and, for the motion model, stepped without a clock).
 #include <gtest/gtest.h>
 
-#include "modbus_master.h"
+#include "support/modbus_master.h"
 #include "sim/inverter_station.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"

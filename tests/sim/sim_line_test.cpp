@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "link/modbus_crc.h"
-#include "modbus_master.h"
+#include "support/modbus_master.h"
 #include "sim/sim_line.h"
 #include "support/wait.h"
 
