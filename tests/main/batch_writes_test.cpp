@@ -81,10 +81,7 @@ TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheList) {
   t.sim.add(sim::make_servo(1, 6101, 102));
   t.search(1);
   t.st().servo_restore_flags[1] = 1;
-  sim::Fault bad_crc;
-  bad_crc.kind = sim::Fault::BadCrc;
-  bad_crc.reg = 0x1004;
-  t.sim.inject(1, bad_crc);
+  t.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x1004));
   t.sim.clear_journal();
   batch().parameter_save();
   EXPECT_EQ(writes_to(t.sim, 1).size(), 3u + 18u);
@@ -97,9 +94,7 @@ TEST_F(BatchFixture, InverterRestoreStopsAtTheFirstFailure) {
   t.search(2);
   ASSERT_EQ(t.st().connected, 1u);
   t.st().bpq_restore_flags[0] = t.st().bpq_restore_flags[1] = 1;
-  sim::Fault silent;
-  silent.reg = 5;
-  t.sim.inject(1, silent);
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 5));
   t.sim.clear_journal();
   batch().bpq_parameter_save();
 
@@ -128,9 +123,7 @@ TEST_F(BatchFixture, SwitchToBusControlFailureIsShownInTheAskingWindow) {
   t.sim.add(sim::make_inverter(1));
   t.sim.add(sim::make_speed_controller(2));
   t.search(2);
-  sim::Fault silent;
-  silent.reg = 8;
-  t.sim.inject(1, silent);
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 8));
   t.sim.clear_journal();
   batch().bpq_rs485_set();
   // All four writes are always sent.

@@ -56,12 +56,6 @@ struct ExchangeFixture : ::testing::Test {
   }
 };
 
-TEST(ModbusCrc, KnownVectors) {
-  const uint8_t search[] = {0x01, 0x03, 0x00, 0xAB, 0x00, 0x01};
-  EXPECT_EQ(modbus_crc16(search, 6), 0xEAF5);  // sent as F5 EA
-  EXPECT_EQ(modbus_crc16(nullptr, 0), 0xFFFF);
-}
-
 TEST_F(ExchangeFixture, RequestOnTheWireAndLoggedInTheActiveWindow) {
   link.st.active_form = 2;
   read_version();
@@ -243,12 +237,6 @@ TEST(Delay, ZeroProcessesPendingEventsOnce) {
   link.delay(0);
   EXPECT_TRUE(ran);
 }
-
-}  // namespace
-}  // namespace velmo
-
-namespace velmo {
-namespace {
 
 TEST(ReceiveHandler, LongestChunkStaysInsideTheReplyBuffer) {
   DriveLink link;

@@ -135,11 +135,7 @@ TEST(NodeSearch, FailureInTheServoListStillReadsTheGainSwitch) {
   testing::AppOnSim t;
   t.sim.add(sim::make_servo(1, 6101, 101));
   t.sim.add(sim::make_inverter(2, 4015));
-  sim::Fault silent;
-  silent.kind = sim::Fault::Silent;
-  silent.reg = 101;
-  silent.times = -1;
-  t.sim.inject(1, silent);
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 101, -1));
   t.search(2);
 
   const auto reqs = requests_of(t.sim);
@@ -181,9 +177,7 @@ TEST(NodeSearch, SearchUnderBusControlKeepsSnapshotsAndFlagsByStation) {
   t.sim.station(1)->set_reg(0, 9);
   for (int reg : {4, 5, 8, 9}) t.sim.station(3)->set_reg(reg, reg < 8 ? 4 : 8);
   // Station 2 no longer answers: station 3 moves up to position 0.
-  sim::Fault gone;
-  gone.times = -1;
-  t.sim.inject(2, gone);
+  t.sim.inject(2, testing::fault(sim::Fault::Silent, std::nullopt, -1));
 
   t.search(3);
   EXPECT_EQ(t.st().servo_saved_params[1], servo_snapshot);
@@ -193,12 +187,6 @@ TEST(NodeSearch, SearchUnderBusControlKeepsSnapshotsAndFlagsByStation) {
   EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
   EXPECT_EQ(t.st().bpq_restore_flags[1], 0);
 }
-
-}  // namespace
-}  // namespace velmo
-
-namespace velmo {
-namespace {
 
 TEST(NodeSearch, UnpluggedLineIsReportedAndTheMenuLocked) {
   testing::AppOnSim t;

@@ -650,15 +650,6 @@ TEST_F(ServoControlTest, ExitRefusedWhileRunningAndAllowedOnceStopped) {
   EXPECT_EQ(t.st().active_form, 1);
 }
 
-TEST_F(ServoControlTest, ExitWithContinuousReadingIsImpossible) {
-  ctl<QCheckBox>("CheckBox1")->setChecked(true);
-  EXPECT_FALSE(ctl<QPushButton>("Button1")->isEnabled());
-  click("Button1");
-  EXPECT_TRUE(w->isVisible());
-  ctl<QCheckBox>("CheckBox1")->setChecked(false);
-  EXPECT_TRUE(ctl<QPushButton>("Button1")->isEnabled());
-}
-
 TEST_F(ServoControlTest, ExitRefusedWhileItsOwnExchangeWaits) {
   enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
   t.sim.set_reply_delay_ms(150);
@@ -769,12 +760,6 @@ TEST_F(ServoControlTest, RecordsAreSavedBesideTheChosenFileAndCleared) {
   EXPECT_EQ(t.st().read_ok_count, 0);
   EXPECT_EQ(t.st().read_fail_count, 0);
 }
-
-}  // namespace
-}  // namespace velmo
-
-namespace velmo {
-namespace {
 
 TEST_F(ServoControlTest, NoCommandGoesOutWithoutAValidStation) {
   // An empty node list must never turn into station 0, the broadcast address.

@@ -8,13 +8,6 @@
 namespace velmo::servo_status {
 namespace {
 
-TEST(ServoStatusTable, ValueRowsCoverTheBlockInOrder) {
-  ASSERT_EQ(value_rows().size(), kStatusCount - 1u);
-  uint16_t reg = kStatusFirst + 1;
-  for (const ValueRow& row : value_rows()) EXPECT_EQ(row.reg, reg++);
-  EXPECT_EQ(value_rows()[0].format, ValueFormat::SignedSpeed);
-}
-
 TEST(ServoStatusTable, SpeedSignAndUnsignedValues) {
   struct Case {
     ValueFormat format;
@@ -74,17 +67,6 @@ TEST(ServoStatusTable, FaultDisplay) {
     EXPECT_EQ(d.code, QString::fromUtf8(c.shown)) << int(c.code);
     EXPECT_EQ(d.text, QString::fromUtf8(c.text)) << int(c.code);
   }
-}
-
-TEST(ServoStatusTable, LampsAreShapeOneToNineInBitOrder) {
-  int n = 1;
-  for (const BitRow& row : bit_rows()) {
-    EXPECT_EQ(row.bit, n - 1);
-    EXPECT_EQ(QString::fromLatin1(row.lamp), QStringLiteral("Shape%1").arg(n));
-    ++n;
-  }
-  EXPECT_EQ(QString::fromLatin1(high_byte_lamp().lamp), QStringLiteral("Shape%1").arg(n));
-  EXPECT_EQ(high_byte_lamp().lit_value, 1);
 }
 
 // The control window's fault texts and the reference table's names describe

@@ -184,40 +184,6 @@ TEST_F(ServoLine, CrossingALimitFaultsTheDrive) {
   EXPECT_TRUE(wait_for([&] { return speed(1) < 0; }));
 }
 
-struct LearningCase {
-  uint8_t station;
-  uint16_t reg;
-  uint16_t start;
-};
-
-void PrintTo(const LearningCase& c, std::ostream* os) {
-  *os << "station " << int(c.station) << " reg " << c.reg << " := " << c.start;
-}
-
-class SelfLearning : public ServoLine, public ::testing::WithParamInterface<LearningCase> {};
-
-TEST_P(SelfLearning, ReadsBusyForNPollsThenDone) {
-  const auto& c = GetParam();
-  auto& servo = c.station == 1 ? *servo1 : *servo2;
-  velmo::sim::servo_set_self_learning(servo, 2);
-  ASSERT_TRUE(m.write(c.station, c.reg, c.start));
-  EXPECT_EQ(m.read(c.station, c.reg), c.start);
-  EXPECT_EQ(m.read(c.station, c.reg), c.start);
-  EXPECT_EQ(m.read(c.station, c.reg), 1);
-  EXPECT_EQ(servo.self_learning_starts(), 1);
-  EXPECT_EQ(servo.last_self_learning_start(), std::make_pair(c.reg, c.start));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sim, SelfLearning,
-                         ::testing::Values(LearningCase{1, 0x0028, 4}, LearningCase{1, 0x0028, 2},
-                                           LearningCase{1, 0x0046, 2}, LearningCase{1, 0x005A, 2},
-                                           LearningCase{2, 0x0036, 2}, LearningCase{2, 0x0036, 5},
-                                           LearningCase{2, 0x0028, 3}),
-                         [](const auto& info) {
-                           return "station" + std::to_string(info.param.station) + "_reg" +
-                                  std::to_string(info.param.reg) + "_value" + std::to_string(info.param.start);
-                         });
-
 TEST_F(ServoLine, FailedSelfLearningNeverCompletesAndWarns) {
   velmo::sim::servo_set_self_learning(*servo2, 1, true);
   ASSERT_TRUE(m.write(2, 0x0036, 3));
