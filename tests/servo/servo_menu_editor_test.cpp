@@ -428,7 +428,9 @@ TEST_F(ServoMenuEditorTest, AValueNoListItemCarriesSurvivesADownload) {
     settle();
     for (const Case& c : cases) {
       if (c.station != station) continue;
-      if (c.combo) EXPECT_EQ(ctl<QComboBox>(c.combo)->currentIndex(), -1) << c.combo;
+      if (c.combo) {
+        EXPECT_EQ(ctl<QComboBox>(c.combo)->currentIndex(), -1) << c.combo;
+      }
       bool sent = false;
       for (const Frame& f : frames())
         if (f.start <= c.reg && c.reg < f.start + static_cast<int>(f.values.size())) {
