@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <time.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -122,25 +123,6 @@ TEST_F(SerialPortTest, SettingsChangedWhileOpenAreApplied) {
   EXPECT_TRUE(port.isOpen());
   ASSERT_EQ(tcgetattr(pty.master(), &t), 0);
   EXPECT_EQ(cfgetospeed(&t), B57600) << "a refused change keeps the settings in force";
-}
-
-TEST_F(SerialPortTest, RefusedSettingsLeaveNothingOpen) {
-  port.BaudRate = 12345;
-  EXPECT_EQ(open_error(port), comms_text::kSettingsRefused);
-  EXPECT_FALSE(port.isOpen());
-  port.BaudRate = 9600;
-  EXPECT_EQ(open_error(port), "") << "the failed attempt kept the device locked";
-}
-
-TEST_F(SerialPortTest, OpenIsExclusive) {
-  ASSERT_EQ(open_error(port), "");
-  SerialPort second;
-  second.CommName = pty.slave();
-  EXPECT_EQ(open_error(second), comms_text::kOpenFailed);
-  EXPECT_FALSE(second.isOpen());
-  EXPECT_TRUE(second.lastOpenErrorDetail().contains(pty.slave()));
-  port.ClosePort();
-  EXPECT_EQ(open_error(second), "");
 }
 
 TEST_F(SerialPortTest, OpeningTwiceKeepsThePortOpen) {
@@ -281,43 +263,52 @@ TEST_F(SerialPortTest, NoticesOfAClosedSessionAreDropped) {
   EXPECT_EQ(hangup.count(), 0);
 }
 
-TEST_F(SerialPortTest, ReopensAfterClose) {
-  ASSERT_EQ(open_error(port), "");
+// Every way a port lets go of the device leaves it free for the next open,
+// and a failed attempt never leaves a port half open.
+TEST_F(SerialPortTest, EveryWayOfLettingGoFreesTheDevice) {
+  using Release = std::function<void(std::unique_ptr<SerialPort>&)>;
+  const std::vector<std::pair<const char*, Release>> cases = {
+      {"closed twice", [](auto& p) { p->ClosePort(); p->ClosePort(); }},
+      {"destroyed while open", [](auto& p) { p.reset(); }},
+      {"closed with a writer stuck on a full line",
+       [](auto& p) {
+         std::vector<uint8_t> block(60000, 0x5A);
+         for (int i = 0; i < 4; ++i) ASSERT_TRUE(p->SendBytes(block.data(), static_cast<uint16_t>(block.size())));
+         // Nobody reads the master: the writer is left waiting for room on the line.
+         wait_for([] { return false; }, 100);
+         EXPECT_FALSE(p->sendQueueEmpty());
+         p->ClosePort();
+         EXPECT_TRUE(p->sendQueueEmpty());
+       }},
+  };
+  for (const auto& [name, release] : cases) {
+    SCOPED_TRACE(name);
+    auto first = std::make_unique<SerialPort>();
+    first->CommName = pty.slave();
+    ASSERT_EQ(open_error(*first), "");
+    SerialPort second;
+    second.CommName = pty.slave();
+    EXPECT_EQ(open_error(second), comms_text::kOpenFailed) << "the open is exclusive";
+    EXPECT_FALSE(second.isOpen());
+    EXPECT_TRUE(second.lastOpenErrorDetail().contains(pty.slave()));
+    release(first);
+    ASSERT_EQ(open_error(second), "");
+    second.ClosePort();
+  }
+
+  port.BaudRate = 12345;
+  EXPECT_EQ(open_error(port), comms_text::kSettingsRefused);
+  EXPECT_FALSE(port.isOpen());
+  port.BaudRate = 9600;
+  ASSERT_EQ(open_error(port), "") << "the failed attempt kept the device locked";
   port.ClosePort();
-  port.ClosePort();  // closing a closed port does nothing
+  // Reopened after close, it receives again.
   ASSERT_EQ(open_error(port), "");
   ChunkLog log(port);
   const std::vector<uint8_t> reply = with_crc({0x05, 0x06, 0x00, 0x01, 0x00, 0x02});
   ASSERT_TRUE(pty.write_bytes(reply));
   ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 1; }));
   EXPECT_EQ(log.chunks[0].bytes, bytes_of(reply));
-}
-
-TEST_F(SerialPortTest, CloseEndsAWriterStuckOnAFullLine) {
-  ASSERT_EQ(open_error(port), "");
-  std::vector<uint8_t> block(60000, 0x5A);
-  for (int i = 0; i < 4; ++i) ASSERT_TRUE(port.SendBytes(block.data(), static_cast<uint16_t>(block.size())));
-  // Nobody reads the master: the writer is left waiting for room on the line.
-  wait_for([] { return false; }, 100);
-  EXPECT_FALSE(port.sendQueueEmpty());
-  port.ClosePort();
-  EXPECT_TRUE(port.sendQueueEmpty());
-  SerialPort again;
-  again.CommName = pty.slave();
-  EXPECT_EQ(open_error(again), "") << "the stuck writer still holds the device";
-}
-
-TEST(SerialPortLifetime, DestroyingAnOpenPortClosesIt) {
-  Pty pty{false};
-  ASSERT_TRUE(pty.ok());
-  {
-    auto port = std::make_unique<SerialPort>();
-    port->CommName = pty.slave();
-    ASSERT_EQ(open_error(*port), "");
-  }
-  SerialPort again;
-  again.CommName = pty.slave();
-  EXPECT_EQ(open_error(again), "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the tests on a simulated line: the requests a line
 // received as frames, memo lines, and injected faults.
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QWidget>
@@ -67,6 +68,12 @@ inline std::vector<Frame> reads_of(const sim::SimLine& line, std::optional<uint8
 inline QStringList memo_lines(QWidget* form, const char* memo) {
   const QString text = form->findChild<QPlainTextEdit*>(QString::fromLatin1(memo))->toPlainText();
   return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+// A file's text, or "<missing>".
+inline QString file_text(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<missing>");
 }
 
 inline sim::Fault fault(sim::Fault::Kind kind, std::optional<uint16_t> reg = std::nullopt, int times = 1) {
