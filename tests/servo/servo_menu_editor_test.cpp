@@ -113,6 +113,19 @@ struct ServoMenuEditorTest : ::testing::Test {
     box->setCurrentIndex(index);
     emit box->activated(index);
   }
+  // Saves the menu through the editor and returns the file's bytes.
+  QByteArray save_menu(const QString& path) {
+    chooser->save_answer = path;
+    w->Button4Click();
+    settle();
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+  void open_menu(const QString& path) {
+    chooser->open_answer = path;
+    w->Button3Click();
+    settle();
+  }
   // Waits for `n` requests in all and for the line to be idle.
   void expect_requests(size_t n) {
     EXPECT_TRUE(wait_for([&] { return t.sim.request_count() >= n; }));
@@ -560,14 +573,8 @@ TEST_F(ServoMenuEditorTest, ReadSaveOpenDownloadSendsWhatTheFirstDownloadSent) {
     settle();
     const auto first = frames();
 
-    chooser->save_answer = dir.filePath(QStringLiteral("menu%1.txt").arg(station));
-    w->Button4Click();
-    settle();
-    EXPECT_EQ(chooser->proposed.last(), QStringLiteral("伺服节点%1菜单.txt").arg(station));
+    const QByteArray bytes = save_menu(dir.filePath(QStringLiteral("menu%1.txt").arg(station)));
     EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单存盘成功").arg(station));
-    QFile saved(chooser->save_answer);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    const QByteArray bytes = saved.readAll();
     EXPECT_TRUE(bytes.startsWith("SERVO\r\nADDR    DATA\r\n0          "));
     EXPECT_EQ(bytes.count("\r\n"), (station == 1 ? 118 : 106) + 2);
 
@@ -575,9 +582,7 @@ TEST_F(ServoMenuEditorTest, ReadSaveOpenDownloadSendsWhatTheFirstDownloadSent) {
     ctl<QLineEdit>("Edit1")->setText(QStringLiteral("1234"));
     ctl<QComboBox>("ComboBox2")->setCurrentIndex(2);
     t.sim.clear_journal();
-    chooser->open_answer = chooser->save_answer;
-    w->Button3Click();
-    settle();
+    open_menu(chooser->save_answer);
     EXPECT_TRUE(frames().empty());  // nothing goes to the drive until a download
     EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单文件打开成功").arg(station));
     EXPECT_EQ(text("Edit1"), "4500");
@@ -590,21 +595,11 @@ TEST_F(ServoMenuEditorTest, ReadSaveOpenDownloadSendsWhatTheFirstDownloadSent) {
 TEST_F(ServoMenuEditorTest, ABadFileIsRefusedAndChangesNothing) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  open(2);  // layout 2, menu variant 2
-  chooser->save_answer = dir.filePath(QStringLiteral("good.txt"));
-  w->Button4Click();
-  settle();
-  QFile f(chooser->save_answer);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QByteArray good = f.readAll();
   open(1);
-  chooser->save_answer = dir.filePath(QStringLiteral("layout1.txt"));
-  w->Button4Click();
-  settle();
-  QFile f1(chooser->save_answer);
-  ASSERT_TRUE(f1.open(QIODevice::ReadOnly));
-  const QByteArray layout1 = f1.readAll();
-  open(2);
+  const QByteArray layout1 = save_menu(dir.filePath(QStringLiteral("layout1.txt")));
+  open(2);  // layout 2, menu variant 2
+  const QByteArray good = save_menu(dir.filePath(QStringLiteral("good.txt")));
+  ASSERT_FALSE(good.isEmpty());
 
   auto with = [&](QByteArray bytes, const char* from, const char* to) { return bytes.replace(from, to); };
   const QString malformed = QStringLiteral("文件异常，打开失败");
@@ -633,9 +628,7 @@ TEST_F(ServoMenuEditorTest, ABadFileIsRefusedAndChangesNothing) {
     const auto image = w->engine().image();
     const QString dump = ctl<QPlainTextEdit>("Memo4")->toPlainText();
     t.sim.clear_journal();
-    chooser->open_answer = path;
-    w->Button3Click();
-    settle();
+    open_menu(path);
     EXPECT_TRUE(frames().empty());
     if (c.refusal.isEmpty()) {
       EXPECT_EQ(panel(), QStringLiteral("节点2：菜单文件打开成功"));
@@ -656,12 +649,7 @@ TEST_F(ServoMenuEditorTest, AFileNeverMovesTheStationOrTheLineSettingsNorNamesAn
   servo(1).set_reg(163, 2);
   open(1);
   QTemporaryDir dir;
-  chooser->save_answer = dir.filePath(QStringLiteral("menu.txt"));
-  w->Button4Click();
-  settle();
-  QFile f(chooser->save_answer);
-  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-  QByteArray bytes = f.readAll();
+  QByteArray bytes = save_menu(dir.filePath(QStringLiteral("menu.txt")));
   bytes.replace("\r\n160          1\r\n161          4\r\n", "\r\n160          9\r\n161          2\r\n");
   bytes.replace("\r\n170          1\r\n", "\r\n170          2\r\n");  // a factory reset in the file
   // Another drive's model codes.
@@ -669,12 +657,11 @@ TEST_F(ServoMenuEditorTest, AFileNeverMovesTheStationOrTheLineSettingsNorNamesAn
   ASSERT_TRUE(bytes.contains(model));
   bytes.replace(model, "\r\n180          1207\r\n");
   const QString shown_model = text("Edit70");
-  f.resize(0);
+  QFile f(chooser->save_answer);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   f.write(bytes);
   f.close();
-  chooser->open_answer = chooser->save_answer;
-  w->Button3Click();
-  settle();
+  open_menu(chooser->save_answer);
   EXPECT_EQ(panel(), QStringLiteral("节点1：菜单文件打开成功"));
   EXPECT_EQ(text("Edit66"), "1");
   EXPECT_EQ(ctl<QComboBox>("ComboBox41")->currentText(), QStringLiteral("4、38400bps"));
