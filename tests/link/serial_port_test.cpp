@@ -21,13 +21,8 @@ namespace velmo {
 namespace {
 
 using testing::Pty;
+using testing::with_crc;
 using testing::wait_for;
-
-std::vector<uint8_t> with_crc(std::vector<uint8_t> frame) {
-  frame.resize(frame.size() + 2);
-  append_crc(frame.data(), frame.size() - 2);
-  return frame;
-}
 
 QByteArray bytes_of(const std::vector<uint8_t>& v) {
   return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));

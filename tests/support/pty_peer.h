@@ -19,11 +19,19 @@
 #include <thread>
 #include <vector>
 
+#include "link/modbus_crc.h"
 #include "link/modbus_frame.h"
 
 namespace velmo::testing {
 
 using Bytes = std::vector<uint8_t>;
+
+// The frame with its CRC appended.
+inline Bytes with_crc(Bytes frame) {
+  frame.resize(frame.size() + 2);
+  append_crc(frame.data(), frame.size() - 2);
+  return frame;
+}
 
 // A pseudo terminal: the test keeps the master, the code under test opens the
 // slave by its path. With keep_slave the slave stays open too (raw), so the
