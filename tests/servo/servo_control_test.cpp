@@ -284,8 +284,18 @@ TEST_F(ServoControlTest, TorqueModeRunAndStopEndToEnd) {
   settle();
 }
 
-TEST_F(ServoControlTest, FaultWhileRunningShowsLampsTextAndRunState) {
+// The exit is refused while the drive runs and while it is faulted; once
+// reset it is allowed again.
+TEST_F(ServoControlTest, FaultWhileRunningShowsLampsTextAndRunStateAndHoldsTheExit) {
   run_forward_speed(1);
+  const QString refusal = QStringLiteral("退出前，请确保电机停止且驱动器无故障！！");
+  t.sim.clear_journal();
+  click("Button1");
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(t.notifier.messages.last(), refusal);
+  EXPECT_EQ(t.st().servo_any_running, 1);
+  EXPECT_TRUE(requests().empty());
+
   sim::servo_set_fault(*t.sim.station(1), 5);
   click("Button14");
   settle();
@@ -296,12 +306,11 @@ TEST_F(ServoControlTest, FaultWhileRunningShowsLampsTextAndRunState) {
   EXPECT_EQ(text("Edit14"), QStringLiteral("Er-4"));
   EXPECT_EQ(text("Edit15"), QStringLiteral("过电压"));
 
-  // The exit is refused while the drive is faulted.
+  t.notifier.messages.clear();
   t.sim.clear_journal();
   click("Button1");
   EXPECT_TRUE(w->isVisible());
-  EXPECT_EQ(t.notifier.messages.value(t.notifier.messages.size() - 1),
-            QStringLiteral("退出前，请确保电机停止且驱动器无故障！！"));
+  EXPECT_EQ(t.notifier.messages, QStringList{refusal});
   EXPECT_TRUE(requests().empty());
 
   click("Button15");
@@ -314,6 +323,10 @@ TEST_F(ServoControlTest, FaultWhileRunningShowsLampsTextAndRunState) {
   settle();
   EXPECT_EQ(text("Edit14"), QStringLiteral("无故障"));
   EXPECT_EQ(text("Edit15"), QString());
+  click("Button1");
+  settle();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(t.st().servo_any_running, 0);
 }
 
 TEST_F(ServoControlTest, ModeEntryFailuresAndRepeats) {
@@ -624,24 +637,6 @@ TEST_F(ServoControlTest, SettingsAreClampedAgainWhenSentAndGoOnAfterAFailedWrite
 }
 
 // ------------------------------------------------------------ leaving
-
-TEST_F(ServoControlTest, ExitRefusedWhileRunningAndAllowedOnceStopped) {
-  run_forward_speed(1);
-  t.sim.clear_journal();
-  click("Button1");
-  EXPECT_TRUE(w->isVisible());
-  EXPECT_EQ(t.notifier.messages.last(), QStringLiteral("退出前，请确保电机停止且驱动器无故障！！"));
-  EXPECT_EQ(t.st().servo_any_running, 1);
-  EXPECT_TRUE(requests().empty());
-
-  click("Button8");
-  settle();
-  click("Button1");
-  settle();
-  EXPECT_FALSE(w->isVisible());
-  EXPECT_EQ(t.st().servo_any_running, 0);
-  EXPECT_EQ(t.st().active_form, 1);
-}
 
 TEST_F(ServoControlTest, ExitRestoresExactlyTheFlaggedServo) {
   enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
