@@ -64,22 +64,12 @@ std::vector<uint8_t> read_available(int fd, size_t want, int bound_ms = 2000) {
 
 }  // namespace
 
-TEST_F(LineTest, EveryFamilyAnswersItsVersionWords) {
-  EXPECT_EQ(master.read(1, 0x00AB), 6101);
-  EXPECT_EQ(master.read(1, 0x00AC), 101);
-  EXPECT_EQ(master.read(2, 0x00AB), 8005);
-  EXPECT_EQ(master.read(2, 0x00AC), 102);
-  EXPECT_EQ(master.read(3, 0x00AB), 4015);
-  EXPECT_EQ(master.read(4, 0x00AB), 1015);
+// Every family answers; block writes are stored (single writes and version
+// words are read through the search and editor tests on this line).
+TEST_F(LineTest, EveryFamilyAnswersAndBlockWritesAreStored) {
   for (uint8_t a = 1; a <= 4; ++a) EXPECT_TRUE(master.read(a, 0x0001).has_value()) << int(a);
-}
-
-TEST_F(LineTest, WritesAreStoredAndReadBack) {
-  ASSERT_TRUE(master.write(1, 103, 1234));
-  EXPECT_EQ(master.read(1, 103), 1234);
   ASSERT_TRUE(master.write(3, 100, std::vector<uint16_t>{7, 8, 9}));
   EXPECT_EQ(master.read(3, 100, 3), (std::vector<uint16_t>{7, 8, 9}));
-  EXPECT_EQ(line.station(3)->reg(101), 8);
 }
 
 TEST_F(LineTest, ErrorsOnTheWire) {
