@@ -39,15 +39,6 @@ class SelfLearningTest : public ::testing::Test {
   QComboBox* nodes = control<QComboBox>(form, "ComboBox1");
 };
 
-TEST_F(SelfLearningTest, TheWindowAsBuilt) {
-  EXPECT_FALSE(timer()->isActive());
-  EXPECT_FALSE(button("Button5")->isVisible());
-  EXPECT_FALSE(button("Button7")->isVisible());
-  EXPECT_TRUE(button("Button3")->isVisible());
-  // Opening changes no window code: the traffic stays with the main window.
-  EXPECT_EQ(rig.st().active_form, 1);
-}
-
 TEST_F(SelfLearningTest, StartAndPollToDoneInBothLayouts) {
   struct Case {
     int station;

@@ -141,21 +141,7 @@ struct ServoControlTest : ::testing::Test {
     ASSERT_EQ(t.st().servo_run_state[node], 1);
   }
 
-  // The connect snapshot as parameter_save writes it back to one servo.
-  std::vector<Frame> restore_writes(int a) {
-    std::vector<Frame> want = {write(a, 0x0000, 9), write(a, 0x1004, 0), write(a, 0x1003, 1)};
-    const DriveLinkState& s = t.st();
-    int i = 0;
-    while (s.servo_nodes[i] != a) ++i;
-    const uint32_t subtype = s.servo_subtype_list[i];
-    const int first = s.servo_list_first(subtype);
-    for (int k = 0; k < s.servo_list_size(subtype); ++k) {
-      int value = s.servo_saved_params[a][k] & 0xFFFF;
-      if (subtype == 1 && k >= 3 && k <= 5) value = 1;
-      want.push_back(write(a, static_cast<int>(s.servo_param_regs[first + k]), value));
-    }
-    return want;
-  }
+  std::vector<Frame> restore_writes(int a) { return t.restore_writes(a); }
 };
 
 // ------------------------------------------------------------ opening

@@ -73,6 +73,24 @@ struct AppOnSim {
     return st().connected == 1 && st().servo_count == servos.size();
   }
 
+  // The connect snapshot as the restore writes it back to one servo: bus
+  // control, stop, speed mode, then the layout's list (registers 40, 70 and 90
+  // of layout 1 as 1).
+  std::vector<Frame> restore_writes(int a) {
+    std::vector<Frame> want = {write(a, 0x0000, 9), write(a, 0x1004, 0), write(a, 0x1003, 1)};
+    const DriveLinkState& s = st();
+    int i = 0;
+    while (s.servo_nodes[i] != a) ++i;
+    const uint32_t subtype = s.servo_subtype_list[i];
+    const int first = s.servo_list_first(subtype);
+    for (int k = 0; k < s.servo_list_size(subtype); ++k) {
+      int value = s.servo_saved_params[a][k] & 0xFFFF;
+      if (subtype == 1 && k >= 3 && k <= 5) value = 1;
+      want.push_back(write(a, static_cast<int>(s.servo_param_regs[first + k]), value));
+    }
+    return want;
+  }
+
   std::vector<Frame> writes(uint8_t station) const { return writes_of(sim, station); }
   std::vector<Frame> reads(uint8_t station) const { return reads_of(sim, station); }
 
