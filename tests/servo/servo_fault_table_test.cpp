@@ -1,5 +1,5 @@
-// The servo fault and warning reference: opened without a line, every code
-// shown once with its cause, nothing editable.
+// The servo fault and warning reference: every code shown once with its
+// cause, nothing editable (opening and leaving it: navigation_test).
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -28,20 +28,6 @@ class ServoFaultTableTest : public ::testing::Test {
   QTableWidget* faults = control<QTableWidget>(form, "StringGrid1");
   QTableWidget* warnings = control<QTableWidget>(form, "StringGrid2");
 };
-
-TEST_F(ServoFaultTableTest, OpensWithoutALineAndSendsNothing) {
-  app.main_window().N10Click();
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_TRUE(notifier.messages.isEmpty());
-  EXPECT_EQ(app.link().st.active_form, 17);
-  EXPECT_FALSE(app.link().Comm1.isOpen());
-  EXPECT_EQ(app.link().st.sending, 0);
-
-  // The close box leaves it like every window's exit.
-  form->close();
-  EXPECT_FALSE(form->isVisible());
-  EXPECT_EQ(app.link().st.active_form, 1);
-}
 
 TEST_F(ServoFaultTableTest, EveryCodeOnceInOrderAndEveryRowHasACause) {
   auto codes = [](QTableWidget* grid) {
