@@ -260,14 +260,7 @@ TEST_F(HomeLimitsTest, HoldsWriteBusyWhileTalkingAndNeverOverlapsAnotherExchange
   ASSERT_TRUE(testing::wait_for([&] { return rig.st().write_busy == 0; }));
   EXPECT_EQ(rig.writes(1), std::vector<Frame>{write(1, 0x19, 2)});
   EXPECT_EQ(rig.st().refused_count, 0u);
-  // Request, reply, request, reply: never two requests in a row.
-  bool last_was_request = false;
-  for (const auto& e : rig.sim.journal()) {
-    if (e.is_request) {
-      EXPECT_FALSE(last_was_request);
-    }
-    last_was_request = e.is_request;
-  }
+  EXPECT_TRUE(testing::one_request_at_a_time(rig.sim));
   rig.sim.set_reply_delay_ms(0);
   EXPECT_TRUE(testing::wait_for([&] { return memo("Memo2").endsWith(QStringLiteral("位置信息读取成功")); }));
 

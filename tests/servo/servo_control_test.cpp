@@ -112,15 +112,7 @@ struct ServoControlTest : ::testing::Test {
   // Every request is answered before the next one goes out, and nobody
   // tried to start an exchange inside another.
   void expect_one_exchange_at_a_time() {
-    bool waiting = false;
-    for (const sim::JournalEntry& e : t.sim.journal()) {
-      if (e.is_request) {
-        EXPECT_FALSE(waiting) << "a request went out before the previous reply";
-        waiting = true;
-      } else {
-        waiting = false;
-      }
-    }
+    EXPECT_TRUE(testing::one_request_at_a_time(t.sim));
     EXPECT_EQ(t.st().refused_count, 0u);
   }
 

@@ -70,6 +70,16 @@ inline QStringList memo_lines(QWidget* form, const char* memo) {
   return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
+// Every request was answered (or given up) before the next one went out.
+inline bool one_request_at_a_time(const sim::SimLine& line) {
+  bool waiting = false;
+  for (const sim::JournalEntry& e : line.journal()) {
+    if (e.is_request && waiting) return false;
+    waiting = e.is_request;
+  }
+  return true;
+}
+
 // A file's text, or "<missing>".
 inline QString file_text(const QString& path) {
   QFile f(path);
