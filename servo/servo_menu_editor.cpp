@@ -6,7 +6,7 @@
 
 #include "common/form_access.h"
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "servo/servo_bus_variant.h"
 #include "servo/servo_menu_file.h"
 #include "servo/servo_param_table.h"
