@@ -14,6 +14,7 @@
 
 #include "common/form_access.h"
 #include "common/menu_file.h"
+#include "common/node_lists.h"
 #include "common/param_blocks.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
@@ -72,6 +73,7 @@ ServoMenuEditor::ServoMenuEditor(AppContext& ctx, QWidget* parent)
 void ServoMenuEditor::build_frame() {
   make_label(this, "Label1", QStringLiteral("伺服节点："), QRect(10, 12, 80, 28));
   node_list_ = make_combo(this, "ComboBox45", QRect(90, 10, 100, 30));
+  mark_node_list(node_list_, NodeListGroup::Servo, true);
   connect(node_list_, &QComboBox::activated, this, [this] { ComboBox45Click(); });
   make_label(this, "Label239", QStringLiteral("驱动器功率："), QRect(210, 12, 100, 28));
   auto* power = make_edit(this, "Edit75", QRect(310, 10, 100, 30));
