@@ -8,8 +8,8 @@
 #include "common/fault_grid.h"
 #include "common/window_parts.h"
 #include "common/window_sizing.h"
+#include "drivelink/drive_link.h"
 #include "inverter/inverter_fault_rows.h"
-#include "main/drive_link.h"
 
 namespace velmo {
 

@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "common/param_editor_engine.h"
+
 #include <algorithm>
 
 namespace velmo {
@@ -78,7 +80,7 @@ ParamRange inverter_range(const ParamRow& row, const InverterRangeInputs& in) {
     case R::Fixed:
       return row_range(row);
     case R::MinToMaxFrequency:
-      return {in.min_frequency, in.max_frequency, in.min_frequency_text};
+      return {in.min_frequency, in.max_frequency, one_decimal(in.min_frequency)};
     case R::ZeroToMaxFrequency:
       return {0, in.max_frequency, QStringLiteral("0.0")};
     case R::PlusMinusMaxFrequency:
@@ -145,6 +147,32 @@ QString inverter_clamp(const ParamRow& row, const QString& text, const ParamRang
     t = clamp_text(two, text, range);
   }
   return t;
+}
+
+InverterRangeInputs inverter_range_inputs(const ParamEditorEngine& editor) {
+  const DriveLinkState& st = editor.state();
+  InverterRangeInputs in;
+  in.model_type = editor.layout();
+  in.voltage_class = st.bpq_voltage_class;
+  in.current_min = st.bpq_current_min;
+  in.current_max = st.bpq_current_max;
+  // A rating the table lacks leaves both bounds at 0.0.
+  in.current_known = st.bpq_current_max > 0;
+  // F0-13 and F0-14 as their fields show them; what the image holds while a
+  // field shows no number.
+  in.max_frequency = editor.shown_number("Edit3").value_or(editor.value(13) / 10.0);
+  in.min_frequency = editor.shown_number("Edit11").value_or(editor.value(14) / 10.0);
+  return in;
+}
+
+ParamRow with_inverter_rules(ParamRow row) {
+  row.range_rule = [](const ParamRow& r, const ParamEditorEngine& editor) {
+    return inverter_range(r, inverter_range_inputs(editor));
+  };
+  row.clamp_rule = [](const ParamRow& r, const QString& text, const ParamRange& range, const ParamEditorEngine& editor) {
+    return inverter_clamp(r, text, range, editor.layout());
+  };
+  return row;
 }
 
 }  // namespace velmo

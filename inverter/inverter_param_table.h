@@ -35,9 +35,7 @@ struct InverterRangeInputs {
   double current_max = 0;
   bool current_known = false;  // false: the power code is not in the rating table
   double max_frequency = 50;   // F0-13 and F0-14 as their fields show them (Hz)
-  QString max_frequency_text = QStringLiteral("50.0");
   double min_frequency = 2;
-  QString min_frequency_text = QStringLiteral("2.0");
 };
 
 // How a field's range is found: by the fixed columns of its row, or by one of
@@ -60,6 +58,12 @@ InverterRangeRule inverter_range_rule(const ParamRow& row);
 
 // The range a field is kept in when it is left, and the text an empty field gets.
 ParamRange inverter_range(const ParamRow& row, const InverterRangeInputs& in);
+
+// A row whose range follows the rules above, asked of the editor when the
+// field is left (model type, voltage class, rating, F0-13 and F0-14).
+class ParamEditorEngine;
+InverterRangeInputs inverter_range_inputs(const ParamEditorEngine& editor);
+ParamRow with_inverter_rules(ParamRow row);
 
 // The exit clamp of an inverter field: the common clamp plus the rules of the
 // ramp times (two decimals up to 0.99 s, else one decimal) and of the brake

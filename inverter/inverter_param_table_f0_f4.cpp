@@ -10,7 +10,7 @@ ParamRow chars(ParamRow row, int max_length) {
   return row;
 }
 
-ParamRow ranged(ParamRow row) { return row.with(kDynamicRange); }
+ParamRow ranged(ParamRow row) { return with_inverter_rules(std::move(row)); }
 
 ParamRow selected(ParamRow row, int item) {
   row.form_text = row.items[static_cast<size_t>(item - 1)].text;

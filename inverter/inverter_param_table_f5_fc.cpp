@@ -10,7 +10,7 @@ ParamRow chars(ParamRow row, int max_length) {
   return row;
 }
 
-ParamRow ranged(ParamRow row) { return row.with(kDynamicRange); }
+ParamRow ranged(ParamRow row) { return with_inverter_rules(std::move(row)); }
 
 ParamRow selected(ParamRow row, int item) {
   row.form_text = row.items[static_cast<size_t>(item - 1)].text;
@@ -32,6 +32,7 @@ void add_inverter_rows_f5_fc(ParamTable& t) {
     // The motor powers of the inverter's rating; the editor fills them.
     ParamRow power = list_row("F5-00", "电机额定功率", "ComboBox23", 80, {}, "");
     power.unit = QStringLiteral("KW");
+    power.mirror = "ComboBox24";  // the default current of the power shown
     add(kIF5, kAllTypes, power);
   }
   add(kIF5, kAllTypes, chars(ranged(dec_row("F5-01", "电机额定电流", "Edit24", 81, 1, 0, 0, "", "", "A", "0.2~11.7A")), 4));
@@ -62,7 +63,7 @@ void add_inverter_rows_f5_fc(ParamTable& t) {
   add(kIF6, kT34,
       list_row("F6-05", "矢量自学习", "ComboBox47", 95,
                numbered_items({"1、不自学习", "2、脱开负载空载运转自学习", "3、静止自学习"}), "1、不自学习")
-          .with(kStartsLearning));
+          .with(kDownloadSafe));
   add(kIF6, kT34, chars(int_row("F6-06", "速度环比例增益1", "Edit52", 96, 0, 100, "0", "0", "", "0~100"), 4));
   add(kIF6, kT34, chars(dec_row("F6-07", "速度环积分时间1", "Edit53", 97, 2, 0, 10, "0.01", "0.01", "s", "0.01~10.00"), 4));
   add(kIF6, kT34, chars(dec_row("F6-08", "切换频率1", "Edit54", 98, 1, 2, 50, "2.0", "2.0", "HZ", "2.0~50.0"), 4));
@@ -138,7 +139,7 @@ void add_inverter_rows_f5_fc(ParamTable& t) {
     ParamRow reset = list_row("FB-00", "恢复出厂设定", "ComboBox22", kInverterResetReg,
                               numbered_items({"1、不恢复", "2、恢复出厂设定"}), "1、不恢复");
     reset.safe_value = 1;
-    add(kIFB, kAllTypes, reset.with(kFactoryReset | kWriteAlone));
+    add(kIFB, kAllTypes, reset.with(kDownloadSafe | kWriteAlone));
   }
   add(kIFB, kAllTypes, display_row("FB-01", "程序版本", "Edit34", 171, DisplayFormat::Version));
   add(kIFB, kT0 | kT1 | kT2 | kT3, display_row("FB-02", "菜单版本", "Edit35", 172, DisplayFormat::Version));
