@@ -138,7 +138,10 @@ TEST_F(InverterMenuEditorTest, ReadsTheDocumentedBlocksOfEachModelTypeAndShapesT
     EXPECT_EQ(ctl<QWidget>("Edit12")->toolTip(), type == 4 ? QStringLiteral("1.0~200.0s") : QStringLiteral("0.1~120.0s"));
   }
   EXPECT_EQ(lines("Memo4").size(), 3 + 109);
+  t.sim.clear_journal();
   choose(1);
+  // The first request on the wire, CRC worked out by hand.
+  EXPECT_EQ(t.sim.requests().front(), (std::vector<uint8_t>{0x01, 0x03, 0x00, 0x01, 0x00, 0x09, 0xD4, 0x0C}));
   EXPECT_EQ(lines("Memo4").size(), 3 + 57);
   EXPECT_EQ(text("Edit3"), "123.4");
   EXPECT_EQ(text("Edit34"), "45.00");  // program version 4500
@@ -186,6 +189,10 @@ TEST_F(InverterMenuEditorTest, EnterAndPicksWriteOneFrameToTheEditorsNode) {
   type_and_enter("Edit1", "5000");
   EXPECT_EQ(text("Edit1"), "3000.0");
   type_and_enter("Edit12", "0.5");
+  // A second "." and a "-" in an unsigned field are refused as typed.
+  ctl<QLineEdit>("Edit5")->selectAll();
+  QTest::keyClicks(ctl<QLineEdit>("Edit5"), "1.2.-3");
+  EXPECT_EQ(text("Edit5"), "1.23");
   pick("ComboBox3", 3);  // "5、Vexa-CAN通讯总线"
   EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 13, 2000), testing::write(1, 2, 30000),
                                           testing::write(1, 15, 50), testing::write(1, 4, 5)}));
