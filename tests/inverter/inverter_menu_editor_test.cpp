@@ -298,6 +298,14 @@ TEST_F(InverterMenuEditorTest, DownloadSendsTheImageInTheDocumentedBlocks) {
   pick("ComboBox22", 1);
   EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(2, 170, 2)}));
   EXPECT_EQ(sim::factory_reset_count(drive(2)), 1);
+
+  // Nor does a download start the vector self-learning of type 3.
+  drive(4).set_reg(95, 3);
+  choose(4);
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(drive(4).reg(95), 1);
+  EXPECT_EQ(shown("ComboBox47"), QStringLiteral("1、不自学习"));
 }
 
 TEST_F(InverterMenuEditorTest, SavedMenuReopensAndDownloadsUnchangedForEachType) {
