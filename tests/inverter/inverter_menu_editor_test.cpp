@@ -137,6 +137,7 @@ TEST_F(InverterMenuEditorTest, ReadsTheDocumentedBlocksOfEachModelTypeAndShapesT
     EXPECT_EQ(ctl<QWidget>("ComboBox54")->isHidden() == false, type == 4);
   }
   EXPECT_EQ(lines("Memo4").size(), 3 + 109);
+  EXPECT_EQ(text("Edit36"), QString());  // type 4 has no model code: nothing of station 1 stays
   t.sim.clear_journal();
   choose(1);
   // The first request on the wire, CRC worked out by hand.
