@@ -14,7 +14,7 @@
 #include "common/param_codec.h"
 #include "common/param_controls.h"
 #include "common/param_row.h"
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 
 class QTabWidget;
 

@@ -17,7 +17,7 @@
 #include "common/param_blocks.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "servo/servo_bus_variant.h"
 #include "servo/servo_menu_file.h"
 #include "servo/servo_param_table.h"
