@@ -4,7 +4,7 @@
 #include <QLabel>
 
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 namespace velmo {
 
