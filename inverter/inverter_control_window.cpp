@@ -1,11 +1,16 @@
 #include "inverter/inverter_control_window.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/window_parts.h"
+#include "drivelink/batch_writes.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 
 namespace velmo {
 
@@ -13,7 +18,8 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
     : VelmoWindow(ctx, "TForm9", QStringLiteral("变频器 RS-485通讯控制"), QSize(1000, 700), parent) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
   make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  make_combo(this, "ComboBox1", QRect(70, 10, 100, 30));
+  auto* nodes = make_combo(this, "ComboBox1", QRect(70, 10, 100, 30));
+  mark_node_list(nodes, NodeListGroup::Inverter);
   make_panel(this, QRect(190, 10, 640, 30));
   auto* status = new QGroupBox(QStringLiteral("状态指示"), this);
   status->setObjectName(QStringLiteral("GroupBox1"));
@@ -31,6 +37,33 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(850, 8, 100, 34)), &QPushButton::clicked, this,
           [this] { leave(); });
   apply_screen_scaling(anchor);
+
+  // Switching to bus control acts on the node chosen here and is shown here.
+  ctx.batch.set_selection(DeviceFamily::Inverter, [nodes] { return nodes->currentIndex(); });
+  connect(&ctx.events, &LinkEvents::bus_switch_written, this, [this](DeviceFamily family, const QString& text, bool ok) {
+    if (family != DeviceFamily::Inverter) return;
+    if (ok) {
+      add_line(this, "Memo2", text);
+      set_panel(this, text);
+    } else {
+      set_panel(this, text);
+      add_line(this, "Memo3", text + QStringLiteral("**"));
+    }
+  });
+}
+
+void InverterControlWindow::on_open() {
+  DriveLinkState& st = ctx_.link.st;
+  const int picked = control<QComboBox>(this, "ComboBox1")->currentIndex();
+  const int i = picked >= 0 && picked < kListSlots ? picked : 0;
+  st.bpq_model_type = st.bpq_model_type_list[i];
+  // Braking-resistor load and temperature exist on model types 0 and 1 only.
+  const bool shown = st.bpq_model_type <= 1;
+  for (const char* name : {"Edit7", "Edit8"}) {
+    auto* edit = control<QLineEdit>(this, name);
+    set_usable(edit, shown);
+    if (!shown) edit->clear();
+  }
 }
 
 }  // namespace velmo

@@ -8,6 +8,7 @@ class InverterControlWindow : public VelmoWindow {
   Q_OBJECT
  public:
   explicit InverterControlWindow(AppContext& ctx, QWidget* parent = nullptr);
+  void on_open() override;
 };
 
 }  // namespace velmo

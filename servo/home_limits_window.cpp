@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
@@ -130,6 +131,7 @@ HomeLimitsWindow::HomeLimitsWindow(AppContext& ctx, QWidget* parent)
 
   make_label(this, "LabelNode", QStringLiteral("伺服节点："), QRect(20, 18, 80, 28));
   nodes_ = make_combo(this, "ComboBox4", QRect(100, 15, 120, 30));
+  mark_node_list(nodes_, NodeListGroup::Servo);
   connect(nodes_, &QComboBox::currentIndexChanged, this, [this](int) { ComboBox4Change(); });
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(470, 13, 110, 34)), &QPushButton::clicked, this,
           [this] { Button1Click(); });

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
@@ -137,6 +138,7 @@ ServoControlWindow::ServoControlWindow(AppContext& ctx, QWidget* parent)
 void ServoControlWindow::build() {
   caption(this, QStringLiteral("节点："), QRect(10, 14, 55, 28));
   node_box_ = make_combo(this, "ComboBox4", QRect(65, 12, 95, 32));
+  mark_node_list(node_box_, NodeListGroup::Servo);
   connect(node_box_, &QComboBox::currentIndexChanged, this, [this] { ComboBox4Change(); });
 
   group5_ = new QGroupBox(this);

@@ -5,8 +5,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/window_parts.h"
+#include "drivelink/batch_writes.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 
 namespace velmo {
 
@@ -14,7 +18,8 @@ SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
     : VelmoWindow(ctx, "TForm19", QStringLiteral("调速器 RS-485通讯控制"), QSize(1000, 700), parent) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
   make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  make_combo(this, "ComboBox1", QRect(70, 10, 100, 30));
+  auto* nodes = make_combo(this, "ComboBox1", QRect(70, 10, 100, 30));
+  mark_node_list(nodes, NodeListGroup::SpeedController);
   make_panel(this, QRect(190, 10, 640, 30));
   auto* anchor = new QGroupBox(QStringLiteral("状态指示及运转控制"), this);
   anchor->setObjectName(QStringLiteral("GroupBox1"));
@@ -36,6 +41,28 @@ SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(850, 8, 100, 34)), &QPushButton::clicked, this,
           [this] { leave(); });
   apply_screen_scaling(anchor);
+
+  // Switching to bus control acts on the node chosen here and is shown here.
+  ctx.batch.set_selection(DeviceFamily::SpeedController, [nodes] { return nodes->currentIndex(); });
+  connect(&ctx.events, &LinkEvents::bus_switch_written, this, [this](DeviceFamily family, const QString& text, bool ok) {
+    if (family != DeviceFamily::SpeedController) return;
+    if (ok) {
+      add_line(this, "Memo2", text);
+      set_panel(this, text);
+    } else {
+      set_panel(this, text);
+      add_line(this, "Memo2", text + QStringLiteral("**"));
+    }
+  });
+}
+
+void SpeedCtlControlWindow::on_open() {
+  // The run parameters that fit the motor series (F-01) of the node.
+  const uint8_t series = ctx_.link.st.tsq_reg1[ctx_.link.st.node_addr];
+  set_usable(control<QWidget>(this, "Edit1"), series == 1 || series == 2);
+  set_usable(control<QWidget>(this, "Edit2"), series == 3);
+  set_usable(control<QWidget>(this, "ComboBox2"), series == 2 || series == 4);
+  control<QPushButton>(this, "Button2")->setEnabled(series != 5);
 }
 
 }  // namespace velmo

@@ -8,6 +8,7 @@ class SpeedCtlControlWindow : public VelmoWindow {
   Q_OBJECT
  public:
   explicit SpeedCtlControlWindow(AppContext& ctx, QWidget* parent = nullptr);
+  void on_open() override;
 };
 
 }  // namespace velmo

@@ -6,8 +6,12 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "common/form_access.h"
+#include "common/node_lists.h"
+#include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 
 namespace velmo {
 
@@ -15,7 +19,7 @@ GainTuningWindow::GainTuningWindow(AppContext& ctx, QWidget* parent)
     : VelmoWindow(ctx, "TForm3", QStringLiteral("驱动器增益调试"), QSize(1200, 800), parent) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  make_combo(this, "ComboBox2", QRect(70, 10, 100, 30));
+  mark_node_list(make_combo(this, "ComboBox2", QRect(70, 10, 100, 30)), NodeListGroup::Servo);
   make_panel(this, QRect(190, 10, 600, 30));
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(1080, 8, 100, 34)), &QPushButton::clicked, this,
           [this] { leave(); });
@@ -34,6 +38,12 @@ GainTuningWindow::GainTuningWindow(AppContext& ctx, QWidget* parent)
     if (rx_count) rx_count->setText(QString::number(n));
   };
   apply_screen_scaling(pages);
+  // The mode writes before a servo's settings are restored.
+  connect(&ctx.events, &LinkEvents::servo_mode_written, this, [this](int station, const QString& text, bool done) {
+    const QString line = node_line(station, text);
+    set_panel(this, line);
+    if (!done) add_line(this, "Memo4", line + QStringLiteral("**"));
+  });
 }
 
 }  // namespace velmo
