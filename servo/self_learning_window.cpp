@@ -11,7 +11,7 @@
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
-#include "servo/center_on_screen.h"
+#include "common/center_on_screen.h"
 #include "servo/link_turn.h"
 #include "servo/selected_servo.h"
 #include "servo/self_learning_functions.h"
@@ -143,7 +143,7 @@ void SelfLearningWindow::enable_start_buttons() {
 
 void SelfLearningWindow::showEvent(QShowEvent* event) {
   VelmoWindow::showEvent(event);
-  servo::center_on_screen(this);
+  center_on_screen(this);
 }
 
 }  // namespace velmo
