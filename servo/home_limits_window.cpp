@@ -125,7 +125,7 @@ BusControlWindow::ExitTexts exit_texts() {
 
 HomeLimitsWindow::HomeLimitsWindow(AppContext& ctx, QWidget* parent)
     : BusControlWindow(ctx, "TForm13", QStringLiteral("伺服原点及极限设定"), QSize(610, 750),
-                       Family{&DriveLinkState::jog_pending_cmd, &DriveLinkState::servo_run_state}, exit_texts(),
+                       Family{&DriveLinkState::jog_pending_cmd, &DriveLinkState::servo_run_state, DeviceFamily::Servo, true}, exit_texts(),
                        parent) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
 

@@ -113,7 +113,7 @@ QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, Qt:
 
 ServoControlWindow::ServoControlWindow(AppContext& ctx, QWidget* parent)
     : BusControlWindow(ctx, "TForm4", QStringLiteral("驱动器 RS-485通讯控制"), QSize(1140, 800),
-                       Family{&DriveLinkState::servo_pending_cmd, &DriveLinkState::servo_run_state},
+                       Family{&DriveLinkState::servo_pending_cmd, &DriveLinkState::servo_run_state, DeviceFamily::Servo, true},
                        ExitTexts{QStringLiteral("退出前，请确保电机停止且驱动器无故障！！"),
                                  QStringLiteral("退出485模式并恢复相关参数"), QStringLiteral("恢复相关参数成功！！"),
                                  QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保驱动器无故障！！")},
