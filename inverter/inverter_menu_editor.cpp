@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "common/form_access.h"
+#include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
 #include "inverter/inverter_model_types.h"
@@ -231,8 +232,19 @@ MenuFileContent InverterMenuEditor::menu_content() const {
 std::optional<QString> InverterMenuEditor::file_refusal(const MenuFileParse& parsed) const {
   // Any subset of the registers is taken, but only whole, valid files of this
   // model type.
-  if (!parsed.ok() || parsed.content.model_type != engine_->layout()) return QStringLiteral("文件异常，打开失败！！");
+  if (!parsed.ok() || parsed.content.model_type != engine_->layout()) return QStringLiteral("菜单文件异常，打开失败");
   return std::nullopt;
+}
+
+void InverterMenuEditor::report_save(bool ok, const QString& message) {
+  engine_->status(ok ? message + QStringLiteral("！！") : message);
+  ok ? engine_->log_success(message) : engine_->log_failure(message);
+}
+
+void InverterMenuEditor::report_open(bool ok, const QString& message) {
+  // The panel names no node here; the logs do.
+  set_panel(this, ok ? message : QStringLiteral("文件异常，打开失败！！"));
+  ok ? engine_->log_success(message) : engine_->log_failure(message);
 }
 
 // ---- Rows that need code ----

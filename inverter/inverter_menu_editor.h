@@ -42,6 +42,8 @@ class InverterMenuEditor : public MenuEditorWindow {
   QStringList dump_header() const override;
   MenuFileContent menu_content() const override;
   std::optional<QString> file_refusal(const MenuFileParse& parsed) const override;
+  void report_save(bool ok, const QString& message) override;
+  void report_open(bool ok, const QString& message) override;
 
   // ParamEditorHooks
   void value_picked(const ParamRow& row, int32_t wire) override;

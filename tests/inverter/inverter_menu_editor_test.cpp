@@ -260,8 +260,10 @@ TEST_F(InverterMenuEditorTest, StationChangeMovesTheNodeAndItsRecords) {
 TEST_F(InverterMenuEditorTest, DownloadSendsTheImageInTheDocumentedBlocks) {
   open(2);  // type 1
   drive(2).set_reg(84, 125);
+  drive(2).set_reg(4, 3);  // no item of F0-04 carries 3: blank, and sent back as it is
   w->Button2Click();
   settle();
+  EXPECT_EQ(ctl<QComboBox>("ComboBox3")->currentIndex(), -1);
   // A factory reset is never sent by a download; picking it directly is.
   w->bpq_param()[170] = 2;
   t.sim.clear_journal();
@@ -305,6 +307,7 @@ TEST_F(InverterMenuEditorTest, SavedMenuReopensAndDownloadsUnchangedForEachType)
     w->Button4Click();
     settle();
     EXPECT_EQ(chooser->proposed.last(), QStringLiteral("变频器节点%1菜单.txt").arg(a));
+    EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单存盘成功！！").arg(a));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
@@ -315,7 +318,7 @@ TEST_F(InverterMenuEditorTest, SavedMenuReopensAndDownloadsUnchangedForEachType)
     w->Button2Click();
     settle();
     open_file(path);
-    EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单文件打开成功").arg(a));
+    EXPECT_EQ(panel(), QStringLiteral("菜单文件打开成功"));
     EXPECT_EQ(text("Edit11"), "3.5");
     w->Button5Click();
     settle();
@@ -347,10 +350,11 @@ TEST_F(InverterMenuEditorTest, FilesThatAreNotWholeOrOfAnotherTypeChangeNothing)
     open_file(write_file(file.name, file.bytes));
     if (!file.taken) {
       EXPECT_EQ(w->bpq_param(), image);
-      EXPECT_EQ(panel(), QStringLiteral("节点3：文件异常，打开失败！！"));
+      EXPECT_EQ(panel(), QStringLiteral("文件异常，打开失败！！"));
+      EXPECT_TRUE(lines("Memo2").last().startsWith(QStringLiteral("节点3：菜单文件异常，打开失败  ")));
       continue;
     }
-    EXPECT_EQ(panel(), QStringLiteral("节点3：菜单文件打开成功"));
+    EXPECT_EQ(panel(), QStringLiteral("菜单文件打开成功"));
     EXPECT_EQ(text("Edit31"), "3");
     EXPECT_EQ(w->bpq_param()[160], 3);
     EXPECT_EQ(text("Edit3"), file.bytes.contains("700") ? "70.0" : "50.0");
