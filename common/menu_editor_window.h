@@ -104,8 +104,8 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
   void save_records();
   void clear_records();
   void select_all_groups(bool on);
-  // The user chose another node in the list.
-  void node_chosen();
+  // The user chose another node in the list (by default: take it and read its menu).
+  virtual void node_chosen();
 
  protected:
   bool exit_guard() override;

@@ -28,8 +28,6 @@ EditorConfig checked(EditorConfig c) {
   if (!c.failure_memo) missing << QStringLiteral("failure_memo");
   if (!c.dump_memo) missing << QStringLiteral("dump_memo");
   if (!c.station_refresh) missing << QStringLiteral("station_refresh");
-  if (!c.read_error) missing << QStringLiteral("read_error");
-  if (!c.write_error) missing << QStringLiteral("write_error");
   if (!missing.isEmpty())
     throw std::logic_error("editor configuration lacks " + missing.join(QStringLiteral(", ")).toStdString());
   return c;

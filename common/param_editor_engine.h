@@ -69,7 +69,7 @@ struct EditorConfig {
   const char* failure_memo = nullptr;
   const char* dump_memo = nullptr;
   std::optional<StationRefresh> station_refresh;
-  uint8_t DriveLinkState::*read_error = nullptr;   // mirrored error flags of the family
+  uint8_t DriveLinkState::*read_error = nullptr;   // mirrored error flags of the family (where it has them)
   uint8_t DriveLinkState::*write_error = nullptr;
   bool reading_line_names_node = false;  // "节点n：正在读取参数..." rather than the bare text
   int enter_write_delay_ms = 100;
