@@ -111,28 +111,21 @@ void SpeedCtlControlWindow::send_settings(uint8_t node) {
     return;
   }
   // Checked again here: a replay comes without the fields' exit checks.
-  const std::optional<int> speed = setpoint(speed_, kMaxSpeed);
-  const std::optional<int> torque = setpoint(torque_, kMaxTorque);
-  const SeriesControls c = controls_of(series);
   // Each write has its own line; a failure does not stop the next.
-  if (c.speed) {
-    if (speed) {
-      speed_->setText(QString::number(*speed));
-      write_with_lines(node, kSpeedReg, static_cast<uint16_t>(*speed), QStringLiteral("转速设定成功！！"),
-                       QStringLiteral("转速设定失败**"));
-    } else {
-      report_failure(node, QStringLiteral("转速设定失败**"));
+  auto send_setpoint = [&](QLineEdit* edit, int max_value, uint16_t reg, const QString& ok, const QString& failed) {
+    const std::optional<int> v = setpoint(edit, max_value);
+    if (!v) {
+      report_failure(node, failed);
+      return;
     }
-  }
-  if (c.torque) {
-    if (torque) {
-      torque_->setText(QString::number(*torque));
-      write_with_lines(node, kTorqueReg, static_cast<uint16_t>(*torque), QStringLiteral("转矩设定成功！！"),
-                       QStringLiteral("转矩设定失败**"));
-    } else {
-      report_failure(node, QStringLiteral("转矩设定失败**"));
-    }
-  }
+    edit->setText(QString::number(*v));
+    write_with_lines(node, reg, static_cast<uint16_t>(*v), ok, failed);
+  };
+  const SeriesControls c = controls_of(series);
+  if (c.speed)
+    send_setpoint(speed_, kMaxSpeed, kSpeedReg, QStringLiteral("转速设定成功！！"), QStringLiteral("转速设定失败**"));
+  if (c.torque)
+    send_setpoint(torque_, kMaxTorque, kTorqueReg, QStringLiteral("转矩设定成功！！"), QStringLiteral("转矩设定失败**"));
   if (c.brake)
     write_with_lines(node, kBrakeReg, static_cast<uint16_t>(std::max(brake_->currentIndex(), 0)),
                      QStringLiteral("抱闸设定成功！！"), QStringLiteral("抱闸设定失败**"));
