@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "common/status_lamp.h"
 #include "inverter/inverter_control_window.h"
 #include "main/main_window.h"
 #include "sim/inverter_station.h"
@@ -91,6 +92,28 @@ TEST_F(InverterControlTest, AGarbledReplyLeavesTheRunStateUnknownUntilTheReadTha
   click("Button1");
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(t.notifier.messages.last(), "退出前，请确保电机停止且变频器无故障！！");
+}
+
+TEST_F(InverterControlTest, AFailedTakeoverStillSendsTheCommandAndIsTriedAgainNextTime) {
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 5));
+  click("Button3");
+  std::vector<Frame> want = takeover(1);
+  want.push_back(write(1, 0x1000, 1));
+  EXPECT_EQ(testing::writes_of(t.sim), want);
+  EXPECT_EQ(t.st().bpq_rs485_ok[0], 0);
+  EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
+  t.sim.clear_journal();
+  click("Button3");
+  EXPECT_EQ(testing::writes_of(t.sim), want);
+  EXPECT_EQ(t.st().bpq_rs485_ok[0], 1);
+}
+
+TEST_F(InverterControlTest, FaultCodesAboveTheTableShareItsLastText) {
+  station(1).set_fault(200);
+  click("Button7");
+  EXPECT_EQ(ctl<QLineEdit>("Edit5")->text(), "Er-199");
+  EXPECT_EQ(ctl<QLineEdit>("Edit6")->text(), "电流偏置电压异常");
+  EXPECT_TRUE(control<StatusLamp>(w, "Shape4")->lit());
 }
 
 TEST_F(InverterControlTest, ACommandClickedDuringAReadGoesToItsOwnNodeAfterIt) {
