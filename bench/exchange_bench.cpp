@@ -6,7 +6,7 @@
 #include <ctime>
 #include <vector>
 
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "sim/sim_line.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-#include "main/node_search.h"
+#include "common/form_access.h"
 
 namespace velmo {
 

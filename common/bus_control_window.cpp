@@ -8,7 +8,7 @@
 #include "common/form_access.h"
 #include "common/notifier.h"
 #include "common/status_line.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 namespace velmo {
 

@@ -9,7 +9,7 @@
 #include "common/pending_commands.h"
 #include "common/record_files.h"
 #include "common/velmo_window.h"
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 
 class QAbstractButton;
 class QCheckBox;

@@ -5,9 +5,13 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <stdexcept>
 
 namespace velmo {
+
+// Finds a window by its objectName ("TForm1" is the main window).
+using FormLookup = std::function<QWidget*(const char* name)>;
 
 // Windows and their controls are found by their objectName ("TForm2",
 // "ComboBox45"), the names other windows and the tests refer to them by.

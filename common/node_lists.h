@@ -2,8 +2,8 @@
 #include <QComboBox>
 #include <vector>
 
-#include "main/drive_link_state.h"
-#include "main/node_search.h"
+#include "common/form_access.h"
+#include "drivelink/drive_link_state.h"
 
 namespace velmo {
 

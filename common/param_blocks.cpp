@@ -40,6 +40,8 @@ std::vector<ParamBlock> runs(const std::map<int, const ParamRow*>& regs, uint8_t
 
 std::vector<const ParamRow*> group_rows(const ParamTable& table, int group, int layout) {
   std::vector<const ParamRow*> rows;
+  // A group the layout lacks has no rows in it, whatever its rows say.
+  if (layout < 0 || layout >= 32 || !((table.groups[static_cast<size_t>(group)].layouts >> layout) & 1u)) return rows;
   for (const auto& row : table.rows)
     if (row.group == group && row.in_layout(layout)) rows.push_back(&row);
   return rows;

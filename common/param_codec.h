@@ -8,13 +8,7 @@
 
 namespace velmo {
 
-// The range a number field is clamped to when it is left, in the units its
-// text shows, and the text an empty field gets.
-struct ParamRange {
-  double min = 0;
-  double max = 0;
-  QString empty;
-};
+// The row's fixed range (min, max and empty text).
 ParamRange row_range(const ParamRow& row);
 
 // Text of a number field for its register value(s) (wire values 0..65535;

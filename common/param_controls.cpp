@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 #include "common/param_codec.h"
 
 namespace velmo {
@@ -74,21 +76,27 @@ QGroupBox* box_for(const ParamTable& table, const ParamRow& row, const std::vect
 
 }  // namespace
 
-BuiltControls build_param_controls(const ParamTable& table, QTabWidget* tabs) {
+BuiltControls build_param_controls(const ParamTable& table, QWidget* area) {
   BuiltControls built;
   built.by_row.assign(table.rows.size(), nullptr);
   built.labels.assign(table.rows.size(), nullptr);
   built.units.assign(table.rows.size(), nullptr);
 
   std::vector<QGridLayout*> page_grids;
-  std::vector<int> groups_on_page(table.tabs.size(), 0);
-  for (const QString& caption : table.tabs) {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("TabSheet%1").arg(built.pages.size() + 1));
-    auto* grid = new QGridLayout(page);
-    tabs->addTab(page, caption);
-    built.pages.push_back(page);
-    page_grids.push_back(grid);
+  std::vector<int> groups_on_page(std::max<size_t>(table.tabs.size(), 1), 0);
+  if (auto* tabs = qobject_cast<QTabWidget*>(area)) {
+    for (const QString& caption : table.tabs) {
+      auto* page = new QWidget;
+      page->setObjectName(QStringLiteral("TabSheet%1").arg(built.pages.size() + 1));
+      auto* grid = new QGridLayout(page);
+      tabs->addTab(page, caption);
+      built.pages.push_back(page);
+      page_grids.push_back(grid);
+    }
+  } else {
+    // One plain area holds every group box.
+    built.pages.push_back(area);
+    page_grids.push_back(new QGridLayout(area));
   }
 
   // Boxes: the alternatives of one group (one per layout) share a place.
@@ -96,12 +104,12 @@ BuiltControls build_param_controls(const ParamTable& table, QTabWidget* tabs) {
   std::vector<std::vector<QGridLayout*>> box_grids(table.groups.size());
   for (size_t g = 0; g < table.groups.size(); ++g) {
     const GroupDef& def = table.groups[g];
-    const int slot = groups_on_page[def.tab]++;
+    const int slot = groups_on_page[static_cast<size_t>(def.tab) % groups_on_page.size()]++;
     for (const auto& b : def.boxes) {
       auto* box = new QGroupBox(b.caption);
       box->setObjectName(QString::fromLatin1(b.name));
       auto* grid = new QGridLayout(box);
-      page_grids[def.tab]->addWidget(box, slot / 2, slot % 2, Qt::AlignTop);
+      page_grids[static_cast<size_t>(def.tab) % page_grids.size()]->addWidget(box, slot / 2, slot % 2, Qt::AlignTop);
       boxes[g].push_back(box);
       box_grids[g].push_back(grid);
       built.boxes.push_back({box, b.layouts});

@@ -72,9 +72,10 @@ struct BuiltControls {
   std::vector<Box> boxes;        // every group box with the layouts it serves
 };
 
-// Adds a tab sheet per caption of the table to `pages` and fills it with the
-// group boxes of its groups and, in them, a label, the control and the unit
-// of each row, each control named by its row.
-BuiltControls build_param_controls(const ParamTable& table, QTabWidget* pages);
+// Adds a tab sheet per caption of the table to `area` (a tab widget) and
+// fills it with the group boxes of its groups and, in them, a label, the
+// control and the unit of each row, each control named by its row. An area
+// that is no tab widget holds every group box itself.
+BuiltControls build_param_controls(const ParamTable& table, QWidget* area);
 
 }  // namespace velmo

@@ -3,18 +3,37 @@
 #include <QApplication>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <exception>
+#include <stdexcept>
 
 #include "common/form_access.h"
 #include "common/station_change.h"
 #include "common/status_line.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 namespace velmo {
 
 namespace {
 const QString kWriteOk = QStringLiteral("参数修改成功");
 const QString kWriteFail = QStringLiteral("参数修改失败");
+const QString kUnconfirmedHint = QStringLiteral("驱动器未确认此值：写入与回读都没有得到应答");
+const char* const kUnconfirmedStyle = "background-color: #ffd27f;";
+
+// The configuration names everything the engine cannot guess.
+EditorConfig checked(EditorConfig c) {
+  QStringList missing;
+  if (!c.family) missing << QStringLiteral("family");
+  if (!c.success_memo) missing << QStringLiteral("success_memo");
+  if (!c.failure_memo) missing << QStringLiteral("failure_memo");
+  if (!c.dump_memo) missing << QStringLiteral("dump_memo");
+  if (!c.station_refresh) missing << QStringLiteral("station_refresh");
+  if (!c.read_error) missing << QStringLiteral("read_error");
+  if (!c.write_error) missing << QStringLiteral("write_error");
+  if (!missing.isEmpty())
+    throw std::logic_error("editor configuration lacks " + missing.join(QStringLiteral(", ")).toStdString());
+  return c;
+}
 }  // namespace
 
 ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const ParamTable& table, ParamEditorHooks& hooks,
@@ -25,7 +44,7 @@ ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const Param
       form_(form),
       table_(table),
       hooks_(hooks),
-      config_(std::move(config)),
+      config_(checked(std::move(config))),
       forms_(std::move(forms)),
       image_(kImageSize, 0) {
   for (const auto& row : table_.rows) items_.push_back(row.items);
@@ -33,8 +52,8 @@ ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const Param
   connect(&wait_timer_, &QTimer::timeout, this, &ParamEditorEngine::pump_waiting);
 }
 
-void ParamEditorEngine::build_controls(QTabWidget* pages) {
-  built_ = build_param_controls(table_, pages);
+void ParamEditorEngine::build_controls(QWidget* area) {
+  built_ = build_param_controls(table_, area);
   for (size_t i = 0; i < table_.rows.size(); ++i) {
     const ParamRow& row = table_.rows[i];
     if (auto* edit = qobject_cast<ParamEdit*>(built_.by_row[i])) {
@@ -52,11 +71,62 @@ void ParamEditorEngine::select(int node, int layout) {
 }
 
 void ParamEditorEngine::apply_layout() {
+  if (built_.by_row.empty()) return;
   for (const auto& b : built_.boxes) b.box->setVisible(((b.layouts >> layout_) & 1u) != 0);
   for (size_t i = 0; i < table_.rows.size(); ++i) {
-    const bool shown = table_.rows[i].in_layout(layout_);
+    const bool shown = row_active(table_.rows[i]);
     for (QWidget* w : {built_.by_row[i], built_.labels[i], built_.units[i]})
-      if (w) w->setVisible(shown);
+      if (w && w->isVisibleTo(w->parentWidget()) != shown) w->setVisible(shown);
+  }
+}
+
+bool ParamEditorEngine::row_active(const ParamRow& row) const {
+  if (!row.in_layout(layout_)) return false;
+  const ShownWhen& when = row.shown_when;
+  if (when.reg < 0) return true;
+  const int32_t v = value(when.reg);
+  return std::find(when.values.begin(), when.values.end(), v) != when.values.end();
+}
+
+const ParamRow* ParamEditorEngine::active_row(int reg) const {
+  for (const auto& row : table_.rows)
+    if (row.reg >= 0 && reg >= row.reg && reg < row.reg + row.reg_count() && row_active(row)) return &row;
+  return nullptr;
+}
+
+std::optional<double> ParamEditorEngine::shown_number(const char* control) const {
+  const ParamRow* row = table_.row_by_control(QString::fromLatin1(control));
+  if (!row) return std::nullopt;
+  QWidget* c = control_of(*row);
+  if (auto* combo = qobject_cast<QComboBox*>(c)) {
+    const int i = combo->currentIndex();
+    const auto& items = items_of(*row);
+    if (i < 0 || static_cast<size_t>(i) >= items.size()) return std::nullopt;
+    return items[static_cast<size_t>(i)].value;
+  }
+  if (auto* edit = qobject_cast<QLineEdit*>(c)) {
+    bool ok = false;
+    const double v = edit->text().toDouble(&ok);
+    if (ok) return v;
+  }
+  return std::nullopt;
+}
+
+bool ParamEditorEngine::unconfirmed(const ParamRow& row) const {
+  return unconfirmed_.count(static_cast<size_t>(&row - table_.rows.data())) != 0;
+}
+
+void ParamEditorEngine::set_unconfirmed(const ParamRow& row, bool on) {
+  const auto i = static_cast<size_t>(&row - table_.rows.data());
+  if (on == (unconfirmed_.count(i) != 0)) return;
+  if (on)
+    unconfirmed_.insert(i);
+  else
+    unconfirmed_.erase(i);
+  if (QWidget* c = control_of(row)) {
+    c->setStyleSheet(on ? QString::fromLatin1(kUnconfirmedStyle) : QString());
+    c->setToolTip(on ? kUnconfirmedHint : row.hint);
+    c->setProperty("unconfirmed", on);
   }
 }
 
@@ -101,8 +171,16 @@ void ParamEditorEngine::select_value(const ParamRow& row, int32_t value) {
 void ParamEditorEngine::show_row(const ParamRow& row, ValueSource source) {
   if (row.reg < 0 || row.has(kNoGroupIO)) return;
   if (row.has(kStation) && source == ValueSource::File) return;  // a file never renumbers the node
+  put_row(row);
+  // What the drive holds or accepted settles a value it never confirmed.
+  if (source != ValueSource::File) set_unconfirmed(row, false);
+  hooks_.value_passed(row, image_[static_cast<size_t>(row.reg)], source);
+}
+
+void ParamEditorEngine::put_row(const ParamRow& row) {
   const int32_t v = image_[static_cast<size_t>(row.reg)];
-  if (QWidget* c = control_of(row)) {
+  QWidget* mirror = row.mirror ? form_->findChild<QWidget*>(QString::fromLatin1(row.mirror)) : nullptr;
+  for (QWidget* c : {control_of(row), mirror}) {
     if (auto* combo = qobject_cast<QComboBox*>(c)) {
       // A value no item carries shows blank and stays in the image as it is.
       const QSignalBlocker quiet(combo);
@@ -114,11 +192,12 @@ void ParamEditorEngine::show_row(const ParamRow& row, ValueSource source) {
         edit->setText(number_text(row, v, row.codec.split ? image_[static_cast<size_t>(row.reg) + 1] : 0));
     }
   }
-  hooks_.value_passed(row, v, source);
 }
 
 void ParamEditorEngine::show_group(int group, ValueSource source) {
   for (const ParamRow* row : group_rows(table_, group, layout_)) show_row(*row, source);
+  // Rows shown by another register's value follow what was just shown.
+  apply_layout();
 }
 
 bool ParamEditorEngine::clamp_station(const ParamRow& row, QString* text) {
@@ -142,16 +221,25 @@ void ParamEditorEngine::take_row(const ParamRow& row) {
   }
   auto* edit = qobject_cast<QLineEdit*>(c);
   if (!edit) return;
-  const ParamRange range = row.has(kDynamicRange) ? hooks_.dynamic_range(row) : row_range(row);
-  const QString text = hooks_.clamp(row, edit->text(), range);
+  const QString text = clamp_of(row, edit->text());
   edit->setText(text);
   const auto values = encode_text(row, text);
   for (size_t k = 0; k < values.size(); ++k) image_[static_cast<size_t>(row.reg) + k] = values[k];
 }
 
+ParamRange ParamEditorEngine::range_of(const ParamRow& row) const {
+  return row.range_rule ? row.range_rule(row, *this) : row_range(row);
+}
+
+QString ParamEditorEngine::clamp_of(const ParamRow& row, const QString& text) {
+  const ParamRange range = range_of(row);
+  return row.clamp_rule ? row.clamp_rule(row, text, range, *this) : hooks_.clamp(row, text, range);
+}
+
 bool ParamEditorEngine::take_group(int group) {
   bool ok = true;
   for (const ParamRow* row : group_rows(table_, group, layout_)) {
+    if (!row_active(*row)) continue;  // a hidden alternative leaves the register to the shown one
     if (row->has(kStation)) {
       auto* edit = qobject_cast<QLineEdit*>(control_of(*row));
       QString text = edit ? edit->text() : QString::number(node_);
@@ -183,7 +271,7 @@ bool ParamEditorEngine::leave(const ParamRow& row) {
       return false;
     }
   } else {
-    text = hooks_.clamp(row, text, row.has(kDynamicRange) ? hooks_.dynamic_range(row) : row_range(row));
+    text = clamp_of(row, text);
   }
   edit->setText(text);
   const auto values = encode_text(row, text);
@@ -203,11 +291,11 @@ void ParamEditorEngine::enter(const ParamRow& row) {
   if (!ok) return;
   const int node = node_;
   when_line_free(
-      [this, staged, node] {
+      [this, staged, node, &row] {
         Hold hold(*this);
         if (!hold || node != node_) return;
         link_.delay(config_.enter_write_delay_ms);
-        for (size_t k = 0; k < staged.values.size(); ++k) write_single(staged.reg + static_cast<int>(k), staged.values[k]);
+        write_confirmed(row, staged.values);
       },
       [this] {
         status(kWriteFail);
@@ -219,19 +307,23 @@ void ParamEditorEngine::pick(const ParamRow& row, int index) {
   const auto& items = items_of(row);
   if (index < 0 || static_cast<size_t>(index) >= items.size() || row.reg < 0) return;
   const int32_t v = items[static_cast<size_t>(index)].value;
+  if (!hooks_.pick_allowed(row, v)) {
+    put_row(row);
+    return;
+  }
   image_[static_cast<size_t>(row.reg)] = v;
+  apply_layout();
   hooks_.value_picked(row, v);
   staged_ = {row.reg, {v}};
   st_.param_reg = static_cast<uint8_t>(row.reg);
   st_.param_value = v;
   const int node = node_;
-  const int reg = row.reg;
   when_line_free(
-      [this, node, reg, v] {
+      [this, node, &row, v] {
         Hold hold(*this);
         if (!hold || node != node_) return;
         if (config_.pick_write_delay_ms > 0) link_.delay(config_.pick_write_delay_ms);
-        write_single(reg, v);
+        write_confirmed(row, {v});
       },
       [this] {
         status(kWriteFail);
@@ -324,24 +416,28 @@ bool ParamEditorEngine::read_group(int group) {
 
 int32_t ParamEditorEngine::download_value(const ParamRow& row, int32_t v) const {
   // A download never resets the drive or starts a self-learning run.
-  if ((row.has(kFactoryReset) || row.has(kStartsLearning)) && v != row.safe_value) return row.safe_value;
+  if (row.has(kDownloadSafe) && v != row.safe_value) return row.safe_value;
   return v;
 }
 
-void ParamEditorEngine::after_accepted(const std::vector<int>& regs) {
+void ParamEditorEngine::after_accepted(const std::vector<int>& regs, ValueSource source) {
   int new_station = 0;
   for (int reg : regs) {
-    const ParamRow* row = table_.row_by_reg(reg, layout_);
+    const ParamRow* row = active_row(reg);
     if (!row || row->reg != reg) continue;
-    hooks_.value_passed(*row, image_[static_cast<size_t>(reg)], ValueSource::Written);
-    if (row->has(kStation) && image_[static_cast<size_t>(reg)] != node_) new_station = image_[static_cast<size_t>(reg)];
+    set_unconfirmed(*row, false);
+    hooks_.value_passed(*row, image_[static_cast<size_t>(reg)], source);
+    if (!row->has(kStation)) continue;
+    const int32_t station = image_[static_cast<size_t>(reg)];
+    const bool every = *config_.station_refresh == StationRefresh::AfterEveryWrite && source == ValueSource::Written;
+    if (station != node_ || every) new_station = station;
   }
-  if (new_station > 0) apply_station_change(new_station);
+  if (new_station > 0) move_station(new_station);
 }
 
-void ParamEditorEngine::apply_station_change(int to) {
+void ParamEditorEngine::move_station(int to) {
   const int from = node_;
-  renumber_node(st_, forms_, config_.family, from, to);
+  renumber_node(st_, forms_, *config_.family, from, to);
   node_ = to;
   st_.node_addr = static_cast<uint8_t>(to);
   hooks_.station_changed(from, to);
@@ -355,12 +451,33 @@ bool ParamEditorEngine::write_single(int reg, int32_t wire) {
     status(kWriteOk);
     log_success(kWriteOk, config_.single_lines_timed);
     if (reg >= 0 && reg < kImageSize) image_[static_cast<size_t>(reg)] = wire;
-    after_accepted({reg});
+    after_accepted({reg}, ValueSource::Written);
   } else {
     status(kWriteFail);
     log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
   }
   return ok;
+}
+
+bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<int32_t>& values) {
+  bool ok = true;
+  for (size_t k = 0; k < values.size() && ok; ++k) ok = write_single(row.reg + static_cast<int>(k), values[k]);
+  if (ok || row.reg < 0) return ok;
+  // A lost or garbled reply may hide a write the drive took: ask it what it
+  // holds, so the field never shows a value the drive did not confirm.
+  st_.node_addr = static_cast<uint8_t>(node_);
+  const int count = std::max(row.reg_count(), 1);
+  if (link_.read_registers(static_cast<uint16_t>(row.reg), static_cast<uint16_t>(count))) {
+    for (int k = 0; k < count; ++k)
+      if (row.reg + k < kImageSize) image_[static_cast<size_t>(row.reg + k)] = link_.reply_word(k);
+    put_row(row);
+    set_unconfirmed(row, false);
+    hooks_.value_passed(row, image_[static_cast<size_t>(row.reg)], ValueSource::Drive);
+    apply_layout();
+  } else {
+    set_unconfirmed(row, true);
+  }
+  return false;
 }
 
 bool ParamEditorEngine::write_group(int group, bool download) {
@@ -378,7 +495,7 @@ bool ParamEditorEngine::write_group(int group, bool download) {
     for (int k = 0; k < block.count; ++k) {
       const int reg = block.start + k;
       int32_t v = image_[static_cast<size_t>(reg)];
-      if (const ParamRow* row = table_.row_by_reg(reg, layout_); row && row->reg == reg) {
+      if (const ParamRow* row = active_row(reg); row && row->reg == reg) {
         const int32_t safe = download_value(*row, v);
         if (safe != v) substituted.push_back(row);
         v = safe;
@@ -392,9 +509,9 @@ bool ParamEditorEngine::write_group(int group, bool download) {
     if (accepted) {
       for (const ParamRow* row : substituted) {
         image_[static_cast<size_t>(row->reg)] = row->safe_value;
-        show_row(*row, ValueSource::Written);
+        show_row(*row, ValueSource::Downloaded);
       }
-      after_accepted(regs);
+      after_accepted(regs, ValueSource::Downloaded);
     } else {
       // One line per failed block where the blocks have their own texts, else one per group.
       if (ok || def.block_fail_texts) log_failure(block.fail_text);
@@ -425,7 +542,7 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
     ok = false;
   }
   const QString result = ok ? QStringLiteral("菜单读取成功") : QStringLiteral("菜单读取失败");
-  status(result);
+  config_.summary_panel_timed ? set_panel(form_, timed_line(node_line(node_, result))) : status(result);
   ok ? log_success(result) : log_failure(result);
   return ok;
 }
@@ -448,7 +565,7 @@ bool ParamEditorEngine::download() {
     ok = false;
   }
   const QString result = ok ? QStringLiteral("菜单下载成功") : QStringLiteral("菜单下载失败");
-  status(result);
+  config_.summary_panel_timed ? set_panel(form_, timed_line(node_line(node_, result))) : status(result);
   ok ? log_success(result) : log_failure(result);
   return ok;
 }

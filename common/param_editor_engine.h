@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "common/node_lists.h"
@@ -14,7 +16,7 @@
 #include "common/param_codec.h"
 #include "common/param_controls.h"
 #include "common/param_row.h"
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 
 class QTabWidget;
 
@@ -24,21 +26,25 @@ class DriveLink;
 
 // Where a value shown or written came from.
 enum class ValueSource {
-  Drive,    // an accepted read
-  File,     // a menu file
-  Written,  // a write the drive accepted
+  Drive,       // an accepted read
+  File,        // a menu file
+  Written,     // a single write the drive accepted
+  Downloaded,  // a group write (menu download) the drive accepted
 };
 
-// What an editor adds to the engine for the rows that need code.
+// What an editor adds to the engine for the rows that need code. Row-level
+// rules (ranges, clamps, visibility) sit on the rows; these hooks carry the
+// family's own meanings of its rows (ParamRow::role).
 class ParamEditorHooks {
  public:
   virtual ~ParamEditorHooks() = default;
-  // Range of a kDynamicRange row at the moment its field is left.
-  virtual ParamRange dynamic_range(const ParamRow& row) { return row_range(row); }
-  // The exit clamp of a field; an editor with its own text rules overrides it.
+  // The exit clamp of a field without a clamp rule of its own.
   virtual QString clamp(const ParamRow& row, const QString& text, const ParamRange& range) {
     return clamp_text(row, text, range);
   }
+  // An item is about to be picked: false refuses it (the list goes back to
+  // what the image holds and nothing is sent; the hook says why).
+  virtual bool pick_allowed(const ParamRow& /*row*/, int32_t /*wire*/) { return true; }
   // An item was picked, before it is written (side effects on other rows).
   virtual void value_picked(const ParamRow& /*row*/, int32_t /*wire*/) {}
   // A row's value was shown in its control or accepted by the drive.
@@ -49,19 +55,29 @@ class ParamEditorHooks {
   virtual void station_changed(int /*from*/, int /*to*/) {}
 };
 
+// When an accepted write of the station number rebuilds the node lists.
+enum class StationRefresh {
+  WhenChanged,      // only when the drive took another number
+  AfterEveryWrite,  // after every accepted write of the register, same number or not
+};
+
+// What differs between the editors. The fields without a value must be
+// given: the engine refuses a configuration that leaves them out.
 struct EditorConfig {
-  NodeListGroup family = NodeListGroup::Servo;  // whose node lists a station change rebuilds
-  const char* success_memo = "Memo2";
-  const char* failure_memo = "Memo3";
-  const char* dump_memo = "Memo4";
+  std::optional<NodeListGroup> family;    // whose node lists a station change rebuilds
+  const char* success_memo = nullptr;
+  const char* failure_memo = nullptr;
+  const char* dump_memo = nullptr;
+  std::optional<StationRefresh> station_refresh;
+  uint8_t DriveLinkState::*read_error = nullptr;   // mirrored error flags of the family
+  uint8_t DriveLinkState::*write_error = nullptr;
   bool reading_line_names_node = false;  // "节点n：正在读取参数..." rather than the bare text
   int enter_write_delay_ms = 100;
   int pick_write_delay_ms = 100;
   bool single_lines_timed = true;
+  bool summary_panel_timed = false;      // the menu read's and download's result on Panel1 carries the time
   QString single_fail_suffix;            // appended to the failure log line of a single write
   bool download_stops_on_failure = true;
-  uint8_t DriveLinkState::*read_error = nullptr;   // mirrored error flags of the family
-  uint8_t DriveLinkState::*write_error = nullptr;
   int line_wait_ms = 5000;               // how long a single write waits for a busy line
 };
 
@@ -82,15 +98,20 @@ class ParamEditorEngine : public QObject {
   ParamEditorEngine(DriveLink& link, QWidget* form, const ParamTable& table, ParamEditorHooks& hooks,
                     EditorConfig config, FormLookup forms);
 
-  void build_controls(QTabWidget* pages);
+  void build_controls(QWidget* area);
   const BuiltControls& controls() const { return built_; }
   const ParamTable& table() const { return table_; }
   const EditorConfig& config() const { return config_; }
 
   // ---- The node and layout the editor works on ----
   void select(int node, int layout);
-  // Shows the group boxes and the rows of the selected layout, hides the others.
+  // Shows the group boxes and the rows of the selected layout whose
+  // visibility rule holds, hides the others.
   void apply_layout();
+  // Whether a row is in the layout and its visibility rule holds now.
+  bool row_active(const ParamRow& row) const;
+  // The active row holding a register.
+  const ParamRow* active_row(int reg) const;
   int node() const { return node_; }
   int layout() const { return layout_; }
   std::vector<int> groups_in_layout() const;
@@ -105,6 +126,13 @@ class ParamEditorEngine : public QObject {
   void set_items(const ParamRow& row, ListItems items);
   // Selects the item carrying `value` (blank when none does); the image is untouched.
   void select_value(const ParamRow& row, int32_t value);
+  // The value a control shows now: a list's picked item, a field's text as a
+  // number; none when it shows nothing or is no row's control.
+  std::optional<double> shown_number(const char* control) const;
+  const DriveLinkState& state() const { return st_; }
+  // Marked when a write failed and the read-back failed too: the field shows
+  // the typed value, which the drive never confirmed.
+  bool unconfirmed(const ParamRow& row) const;
   void show_row(const ParamRow& row, ValueSource source);
   void show_group(int group, ValueSource source);
   // Controls of a group into the image (number fields clamped first).
@@ -143,6 +171,11 @@ class ParamEditorEngine : public QObject {
   bool read_group(int group);
   bool write_group(int group, bool download);
   bool write_single(int reg, int32_t wire);
+  // A single write of a row's registers from the user; a refused write reads
+  // the row back so the field shows what the drive holds.
+  bool write_confirmed(const ParamRow& row, const std::vector<int32_t>& values);
+  // The node now answers at `to`: records and node lists follow it.
+  void move_station(int to);
 
   // ---- Menu-level sequences (take the line themselves) ----
   bool read_menu(const QStringList& dump_header);
@@ -176,9 +209,12 @@ class ParamEditorEngine : public QObject {
   void take_row(const ParamRow& row);
   bool clamp_station(const ParamRow& row, QString* text);
   void set_flag(uint8_t DriveLinkState::*flag, uint8_t v);
-  void apply_station_change(int to);
   int32_t download_value(const ParamRow& row, int32_t v) const;
-  void after_accepted(const std::vector<int>& regs);
+  void after_accepted(const std::vector<int>& regs, ValueSource source);
+  void put_row(const ParamRow& row);
+  void set_unconfirmed(const ParamRow& row, bool on);
+  ParamRange range_of(const ParamRow& row) const;
+  QString clamp_of(const ParamRow& row, const QString& text);
   void pump_waiting();
 
   DriveLink& link_;
@@ -197,6 +233,7 @@ class ParamEditorEngine : public QObject {
   bool last_read_ok_ = false;
   Staged staged_;
   QPointer<QWidget> focus_before_;
+  std::set<size_t> unconfirmed_;  // rows whose shown value the drive never confirmed
 
   struct Waiting {
     std::function<void()> action;

@@ -3,10 +3,36 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
 namespace velmo {
+
+class ParamEditorEngine;
+struct ParamRow;
+
+// The range a number field is clamped to when it is left, in the units its
+// text shows, and the text an empty field gets.
+struct ParamRange {
+  double min = 0;
+  double max = 0;
+  QString empty;
+};
+
+// A row's range when it depends on something else (another field, the model
+// type, the node's ratings), asked at the moment the field is left.
+using RangeRule = std::function<ParamRange(const ParamRow& row, const ParamEditorEngine& editor)>;
+// A row's own exit clamp, for fields whose text follows rules of their own.
+using ClampRule =
+    std::function<QString(const ParamRow& row, const QString& text, const ParamRange& range, const ParamEditorEngine& editor)>;
+
+// A row shown (and taken into the image) only while another register holds
+// one of the listed values: alternatives of one register chosen by a value.
+struct ShownWhen {
+  int reg = -1;  // -1: always shown
+  std::vector<int32_t> values;
+};
 
 // One entry of a drop-down list: the text it shows and the value it carries
 // on the wire. Values are explicit: lists with gaps ("1、..", "3、..") and
@@ -60,13 +86,10 @@ enum RowFlag : uint32_t {
   kDownloadSingly = 1u << 2,   // left out of the group blocks; the download sends it with a single write
   kWriteAlone = 1u << 3,       // a group write sends it alone, function 06
   kStation = 1u << 4,          // the station number: bumped, never taken from a file
-  kFactoryReset = 1u << 5,     // a download sends safe_value instead of the reset
-  kStartsLearning = 1u << 6,   // any value but safe_value starts self-learning; a download sends safe_value
+  kDownloadSafe = 1u << 5,     // any value but safe_value acts on the drive (reset, self-learning): a download sends safe_value
   kSnapshot = 1u << 7,         // kept in the node's restore snapshot
-  kDynamicRange = 1u << 8,     // the editor gives the range when the field is left
   kLineSetting = 1u << 9,      // baud rate, frame format, protocol: never taken from a file
   kNoGroupIO = 1u << 10,       // in no group read or write; only single writes reach the drive
-  kPowerText = 1u << 11,       // the editor derives a power text from it when shown
 };
 
 // One parameter of a drive as an editor presents it. The tables of the three
@@ -91,6 +114,11 @@ struct ParamRow {
   int32_t safe_value = 1;   // sent by a download instead of a reset or self-learning value
   int max_length = 0;       // characters; 0: no limit
   DisplayFormat display = DisplayFormat::Plain;
+  RangeRule range_rule;     // empty: min, max and empty above
+  ClampRule clamp_rule;     // empty: the editor's clamp
+  ShownWhen shown_when;
+  const char* mirror = nullptr;  // a second control showing the same value (same item, same text)
+  int role = 0;             // what the family's own hooks know the row as; the engine never reads it
 
   bool has(uint32_t flag) const { return (flags & flag) != 0; }
   bool in_layout(int layout) const { return layout >= 0 && layout < 32 && (layouts >> layout) & 1u; }
@@ -101,6 +129,21 @@ struct ParamRow {
   ParamRow with(uint32_t more_flags) const {
     ParamRow r = *this;
     r.flags |= more_flags;
+    return r;
+  }
+  ParamRow with_role(int family_role) const {
+    ParamRow r = *this;
+    r.role = family_role;
+    return r;
+  }
+  ParamRow with_range(RangeRule rule) const {
+    ParamRow r = *this;
+    r.range_rule = std::move(rule);
+    return r;
+  }
+  ParamRow shown_while(int reg, std::vector<int32_t> values) const {
+    ParamRow r = *this;
+    r.shown_when = {reg, std::move(values)};
     return r;
   }
 };
@@ -122,6 +165,7 @@ struct GroupDef {
   // A group written in several blocks names each failed block by its first and
   // last codes ("F1-00~F1-04参数修改失败") instead of the group text.
   bool block_fail_texts = false;
+  uint32_t layouts = ~0u;  // layouts (model types) that have the group at all
 };
 
 struct ParamTable {

@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "common/node_lists.h"
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 
 namespace velmo {
 

@@ -3,7 +3,7 @@
 #include <QCloseEvent>
 
 #include "common/window_sizing.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 namespace velmo {
 

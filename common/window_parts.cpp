@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 namespace velmo {
 

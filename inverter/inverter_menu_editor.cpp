@@ -6,7 +6,7 @@
 #include <QTabWidget>
 
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 namespace velmo {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 #include "main/node_search.h"
 
 namespace velmo {

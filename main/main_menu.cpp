@@ -9,7 +9,7 @@
 #include "common/notifier.h"
 #include "common/velmo_window.h"
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "main/main_window.h"
 
 namespace velmo {

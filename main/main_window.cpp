@@ -14,12 +14,12 @@
 #include <QRegularExpressionValidator>
 
 #include "common/form_access.h"
-#include "common/status_line.h"
 #include "common/record_files.h"
+#include "common/status_line.h"
 #include "common/window_parts.h"
 #include "common/window_sizing.h"
+#include "drivelink/drive_link.h"
 #include "link/port_enumerator.h"
-#include "main/drive_link.h"
 #include "main/jpeg_picture.h"
 #include "main/node_search.h"
 #include "main/wheel_filter.h"

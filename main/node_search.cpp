@@ -9,9 +9,9 @@
 #include "common/form_access.h"
 #include "common/node_lists.h"
 #include "common/status_line.h"
+#include "drivelink/drive_link.h"
+#include "drivelink/node_classification.h"
 #include "link/comms_error.h"
-#include "main/drive_link.h"
-#include "main/node_classification.h"
 
 namespace velmo {
 

@@ -1,14 +1,9 @@
 #pragma once
-#include <QWidget>
-
-#include <functional>
+#include "common/form_access.h"
 
 namespace velmo {
 
 class DriveLink;
-
-// Finds a window by its objectName ("TForm1" is the main window).
-using FormLookup = std::function<QWidget*(const char* name)>;
 
 // The node search ("搜索节点") and the connect step ("建立连接") of the main
 // window: opens the port with the chosen settings, polls the stations, sorts

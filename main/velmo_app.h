@@ -6,8 +6,8 @@
 
 #include "common/app_context.h"
 #include "common/notifier.h"
+#include "drivelink/drive_link.h"
 #include "main/batch_writes.h"
-#include "main/drive_link.h"
 #include "main/node_search.h"
 
 namespace velmo {

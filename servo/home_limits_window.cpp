@@ -14,7 +14,7 @@
 #include "common/form_access.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "servo/digit_key_filter.h"
 #include "servo/servo_bus_registers.h"
 #include "servo/servo_bus_release.h"

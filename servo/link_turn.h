@@ -1,5 +1,5 @@
 #pragma once
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 
 namespace velmo::servo {
 

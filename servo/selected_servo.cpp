@@ -2,7 +2,7 @@
 
 #include <QComboBox>
 
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 #include "servo/servo_position.h"
 
 namespace velmo::servo {

@@ -9,7 +9,7 @@
 #include "common/form_access.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "servo/center_on_screen.h"
 #include "servo/link_turn.h"
 #include "servo/selected_servo.h"

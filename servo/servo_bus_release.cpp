@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "drivelink/drive_link_state.h"
 #include "main/batch_writes.h"
-#include "main/drive_link_state.h"
 
 namespace velmo::servo {
 

@@ -4,7 +4,7 @@
 #include <QPalette>
 
 #include "common/param_editor_engine.h"
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 #include "servo/servo_param_table.h"
 
 namespace velmo {

@@ -9,14 +9,6 @@ namespace {
 constexpr int kMenuVersionReg = 172;  // FB-02
 }
 
-MenuFileContent servo_menu_content(const std::vector<int32_t>& image, int layout) {
-  MenuFileContent content;
-  content.family = QStringLiteral("SERVO");
-  for (int reg : menu_registers(servo_param_table(), layout))
-    content.entries.emplace_back(reg, reg < static_cast<int>(image.size()) ? image[static_cast<size_t>(reg)] : 0);
-  return content;
-}
-
 ServoFileVerdict check_servo_menu_file(const MenuFileParse& parsed, uint32_t variant) {
   if (!parsed.ok()) return ServoFileVerdict::Malformed;
   const auto version = parsed.content.value(kMenuVersionReg);

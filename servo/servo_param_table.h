@@ -15,6 +15,14 @@ inline constexpr uint32_t kServoBoth = kServoL1 | kServoL2;
 // Group indices, in read order.
 enum ServoGroup : int { kSF0, kSF1, kSF2, kSF3, kSF4, kSF5, kSF6, kSF7, kSFA, kSFB, kSFC, kServoGroupCount };
 
+// What the servo editor's own code knows some rows as (ParamRow::role).
+enum ServoRowRole : int {
+  kServoRunMode = 1,     // F0-00: kept per node for the bus-control restore
+  kServoGainSwitch,      // F2-15: likewise
+  kServoProgramVersion,  // FB-01: gives the drive's power text
+  kServoStartsLearning,  // any value but the first starts a self-learning run
+};
+
 const ParamTable& servo_param_table();
 inline int servo_layout_of_variant(uint32_t variant) { return variant == 1 ? kServoLayout1 : kServoLayout2; }
 

@@ -56,7 +56,7 @@ void add_servo_rows_f0_f2(ParamTable& t) {
   const uint32_t home_setting = kRowDisabled | kNoGroupWrite;
 
   TableSection(t, kSF0, kServoBoth)
-      .add(list_row("F0-00", "运转模式", "ComboBox1", 0, servo_run_mode_items(false), "1、调试模式").with(kSnapshot))
+      .add(list_row("F0-00", "运转模式", "ComboBox1", 0, servo_run_mode_items(false), "1、调试模式").with(kSnapshot).with_role(kServoRunMode))
       .add(list_row("F0-01", "旋转方向", "ComboBox2", 1,
                     numbered_items({"1、允许正反转", "2、允许正转、禁止反转", "3、允许反转、禁止正转"}), "1、允许正反转"))
       .add(int_row("F0-02", "极限转速限制值", "Edit1", 2, 100, 4500, "100", "4500", "rpm", "100~4500"))
@@ -130,7 +130,7 @@ void add_servo_rows_f0_f2(ParamTable& t) {
                     numbered_items({"1、不自学习", "2、开始所有负载特性参数自学习", "3、开始正、反转转矩补偿自学习",
                                     "4、开始惯量比自学习", "5、开始机械刚性自学习"}),
                     "1、不自学习")
-               .with(kStartsLearning))
+               .with(kDownloadSafe).with_role(kServoStartsLearning))
       .add(signed_row(int_row("F2-01", "正转转矩补偿", "Edit11", 41, -50, 50, "0", "20", "%", "-50~50")))
       .add(signed_row(int_row("F2-02", "反转转矩补偿", "Edit12", 42, -50, 50, "0", "20", "%", "-50~50")))
       .add(dec_row("F2-03", "负载惯量比", "Edit13", 43, 1, 1.0, 100.0, "1.0", "4.0", "", "1.0~100.0"))
@@ -152,7 +152,8 @@ void add_servo_rows_f0_f2(ParamTable& t) {
       .add(dec_row("F2-13", "第二速度滤波时间", "Edit22", 53, 1, 0, 25.0, "0.0", "0.0", "ms", "0.0~25.0"))
       .add(dec_row("F2-14", "第二转矩滤波时间", "Edit23", 54, 1, 0, 25.0, "0.0", "0.0", "ms", "0.0~25.0"))
       .add(list_row("F2-15", "增益组切换", "ComboBox23", 55, servo_gain_switch_items(kServoLayout1, false),
-                    "1、由X4端口切换"))
+                    "1、由X4端口切换")
+               .with_role(kServoGainSwitch))
       .add(int_row("F2-16", "增益切换平滑时间", "Edit24", 56, 0, 1000, "0", "10", "ms", "0~1000"))
       // One decimal everywhere (tenths of a degree): typed, shown and group-written alike.
       .add(dec_row("F2-17", "偏差过大切换角度值", "Edit25", 57, 1, 0.1, 360.0, "0.1", "60.0", "度", "0.1~360.0"))
@@ -174,7 +175,7 @@ void add_servo_rows_f0_f2(ParamTable& t) {
                     numbered_items({"1、不自学习", "2、开始惯量比自学习", "3、开始所有刚性等级、共振抑制、振动抑制自学习",
                                     "4、开始陷波器共振抑制自学习", "5、开始末端振动抑制自学习"}),
                     "1、不自学习")
-               .with(kStartsLearning))
+               .with(kDownloadSafe).with_role(kServoStartsLearning))
       .add(dec_row("F2-05", "第1位置环增益", "Edit88", 55, 1, 0.1, 2000.0, "0.1", "60.0", "HZ", "0.1~2000.0")
                .with(kDownloadSingly))
       .add(dec_row("F2-06", "第1速度环增益", "Edit89", 56, 1, 0.1, 2000.0, "0.1", "60.0", "HZ", "0.1~2000.0")
@@ -193,7 +194,8 @@ void add_servo_rows_f0_f2(ParamTable& t) {
       .add(dec_row("F2-14", "第2转矩滤波时间", "Edit97", 64, 1, 0, 25.0, "0.0", "0.0", "ms", "0.0~25.0"))
       .add(list_row("F2-15", "增益组切换", "ComboBox58", 65, servo_gain_switch_items(kServoLayout2, false),
                     "1、由X4端口切换")
-               .with(kSnapshot))
+               .with(kSnapshot)
+               .with_role(kServoGainSwitch))
       .add(int_row("F2-16", "增益切换平滑时间", "Edit98", 66, 0, 1000, "0", "10", "ms", "0~1000"))
       .add(int_row("F2-17", "速度前馈增益", "Edit101", 67, 0, 100, "0", "0", "%", "0~100"))
       .add(int_row("F2-18", "速度前馈滤波时间", "Edit102", 68, 0, 64, "0", "0", "ms", "0~64"))

@@ -1,6 +1,8 @@
 // Servo parameters, groups F3 to FC.
 #include "servo/servo_param_table.h"
 
+#include "common/param_editor_engine.h"
+
 namespace velmo {
 
 namespace {
@@ -13,10 +15,16 @@ ParamRow q_row(const char* code, const char* caption, const char* control, int r
   return row;
 }
 
-// The rate of an analog output: its range follows the output's function.
-ParamRow da_rate_row(const char* code, const char* caption, const char* control, int reg) {
+// The rate of an analog output: its range follows the output's function
+// (the list `function`) at the moment the field is left.
+ParamRow da_rate_row(const char* code, const char* caption, const char* control, int reg, const char* function) {
   ParamRow row = int_row(code, caption, control, reg, 30, 500, "30", "100", "%", "");
-  return row.with(kDynamicRange);
+  return row.with_range([function](const ParamRow&, const ParamEditorEngine& editor) -> ParamRange {
+    const int item = static_cast<int>(editor.shown_number(function).value_or(1));
+    if (item == 4) return {10, 10000, QStringLiteral("10")};
+    if (item == 5) return {100, 100, QStringLiteral("100")};
+    return {30, 500, QStringLiteral("30")};
+  });
 }
 
 }  // namespace
@@ -30,7 +38,7 @@ void add_servo_rows_f3_fc(ParamTable& t) {
       numbered_items({"1、输出转速", "2、输出转矩", "3、命令转速", "4、位置偏差值", "5、定位完成信号"});
 
   TableSection(t, kSF3, kServoL1)
-      .add(list_row("F3-00", "共振抑制自学习", "ComboBox24", 70, learn, "1、不自学习").with(kStartsLearning))
+      .add(list_row("F3-00", "共振抑制自学习", "ComboBox24", 70, learn, "1、不自学习").with(kDownloadSafe).with_role(kServoStartsLearning))
       .add(int_row("F3-01", "第一陷波频率", "Edit32", 71, 50, 2500, "50", "2500", "HZ", "50~2500"))
       .add(int_row("F3-02", "第一陷波宽度", "Edit33", 72, 0, 10, "0", "0", "", "0~10"))
       .add(int_row("F3-03", "第一陷波深度", "Edit34", 73, 0, 20, "0", "0", "", "0~20"))
@@ -55,7 +63,7 @@ void add_servo_rows_f3_fc(ParamTable& t) {
       .add(int_row("F3-07", "第4陷波滤波器Q值", "Edit116", 87, 0, 10, "0", "0", "", "0~10"));
 
   TableSection(t, kSF4, kServoL1)
-      .add(list_row("F4-00", "停止末端振动抑制自学习", "ComboBox25", 90, learn, "1、不自学习").with(kStartsLearning))
+      .add(list_row("F4-00", "停止末端振动抑制自学习", "ComboBox25", 90, learn, "1、不自学习").with(kDownloadSafe).with_role(kServoStartsLearning))
       .add(dec_row("F4-01", "第一振动抑制陷波频率", "Edit44", 91, 1, 0, 200.0, "0.0", "0.0", "HZ", "0.0~200.0"))
       .add(dec_row("F4-02", "第一振动抑制陷波衰减", "Edit45", 92, 1, 0, 100.0, "0.0", "0.0", "db", "0.0~100.0"))
       .add(dec_row("F4-03", "第一振动抑制滤波器", "Edit46", 93, 1, 0, 200.0, "0.0", "0.0", "HZ", "0.0~200.0"))
@@ -114,9 +122,9 @@ void add_servo_rows_f3_fc(ParamTable& t) {
 
   TableSection(t, kSF7, kServoBoth)
       .add(list_row("F7-00", "DA1功能", "ComboBox39", 140, da_function, "1、输出转速"))
-      .add(da_rate_row("F7-01", "DA1倍率", "Edit64", 141))
+      .add(da_rate_row("F7-01", "DA1倍率", "Edit64", 141, "ComboBox39"))
       .add(list_row("F7-02", "DA2功能", "ComboBox40", 142, da_function, "1、输出转速"))
-      .add(da_rate_row("F7-03", "DA2倍率", "Edit65", 143));
+      .add(da_rate_row("F7-03", "DA2倍率", "Edit65", 143, "ComboBox40"));
 
   TableSection(t, kSFA, kServoBoth)
       .add(int_row("FA-00", "通讯站号", "Edit66", 160, 1, 247, "1", "1", "", "").with(kStation))
@@ -136,8 +144,8 @@ void add_servo_rows_f3_fc(ParamTable& t) {
   TableSection(t, kSFB, kServoBoth)
       .add(list_row("FB-00", "恢复出厂设置", "ComboBox44", 170, numbered_items({"1、不恢复", "2、恢复出厂设置"}),
                     "1、不恢复")
-               .with(kWriteAlone | kFactoryReset))
-      .add(display_row("FB-01", "程序版本", "Edit68", 171, DisplayFormat::Version).with(kPowerText))
+               .with(kWriteAlone | kDownloadSafe))
+      .add(display_row("FB-01", "程序版本", "Edit68", 171, DisplayFormat::Version).with_role(kServoProgramVersion))
       .add(display_row("FB-02", "菜单版本", "Edit69", 172, DisplayFormat::Version));
 
   TableSection(t, kSFC, kServoBoth)

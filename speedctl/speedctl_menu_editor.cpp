@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 namespace velmo {
 

@@ -12,8 +12,7 @@
 
 #include "common/form_access.h"
 #include "common/window_parts.h"
-#include "main/batch_writes.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "servo/servo_bus_release.h"
 #include "tuning/numeric_field.h"
 #include "tuning/tuning_chart.h"

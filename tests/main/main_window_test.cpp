@@ -16,8 +16,8 @@
 #include <unistd.h>
 
 #include "common/notifier.h"
+#include "drivelink/drive_link.h"
 #include "link/port_enumerator.h"
-#include "main/drive_link.h"
 #include "main/main_window.h"
 #include "main/velmo_app.h"
 

@@ -10,7 +10,7 @@
 
 #include "common/notifier.h"
 #include "common/velmo_window.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "main/main_window.h"
 #include "main/velmo_app.h"
 

@@ -12,7 +12,7 @@
 
 #include "common/form_access.h"
 #include "common/notifier.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "main/velmo_app.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"

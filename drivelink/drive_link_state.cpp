@@ -1,4 +1,4 @@
-#include "main/drive_link_state.h"
+#include "drivelink/drive_link_state.h"
 
 namespace velmo {
 

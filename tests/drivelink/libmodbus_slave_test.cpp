@@ -6,7 +6,7 @@
 #include <atomic>
 #include <thread>
 
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "support/pty_peer.h"
 
 namespace velmo {

@@ -1,4 +1,4 @@
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

@@ -6,8 +6,8 @@
 
 #include <ctime>
 
+#include "drivelink/drive_link.h"
 #include "link/modbus_crc.h"
-#include "main/drive_link.h"
 #include "support/pty_peer.h"
 #include "support/wait.h"
 

@@ -7,8 +7,8 @@
 #include <map>
 #include <vector>
 
+#include "drivelink/drive_link_state.h"
 #include "link/serial_port.h"
-#include "main/drive_link_state.h"
 
 namespace velmo {
 

@@ -1,4 +1,4 @@
-#include "main/node_classification.h"
+#include "drivelink/node_classification.h"
 
 namespace velmo {
 
