@@ -13,6 +13,24 @@
 
 namespace velmo {
 
+QString outcome_text(const ExchangeOutcome& outcome) {
+  switch (outcome.kind) {
+    case ExchangeOutcome::Accepted: return QStringLiteral("应答正确");
+    case ExchangeOutcome::NoReply: return QStringLiteral("无应答");
+    case ExchangeOutcome::BadCrc: return QStringLiteral("应答CRC错误");
+    case ExchangeOutcome::WrongStation: return QStringLiteral("应答站号不符");
+    case ExchangeOutcome::WrongFunction: return QStringLiteral("应答功能码不符");
+    case ExchangeOutcome::Exception:
+      return QStringLiteral("异常应答（代码 %1）").arg(outcome.exception_code, 2, 16, QLatin1Char('0')).toUpper();
+    case ExchangeOutcome::WrongLength: return QStringLiteral("应答长度不符");
+    case ExchangeOutcome::EchoMismatch: return QStringLiteral("写入应答与所写不符");
+    case ExchangeOutcome::Refused: return QStringLiteral("另一通信未完成，未发送");
+    case ExchangeOutcome::InvalidStation: return QStringLiteral("站号无效，未发送");
+    case ExchangeOutcome::BadRequest: return QStringLiteral("请求帧无效，未发送");
+  }
+  return QString();
+}
+
 int64_t tick_ms() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -42,12 +60,14 @@ bool DriveLink::senddata() {
     // Another exchange is waiting further down the stack: sending now would
     // let one of the two read the other's reply.
     ++st.refused_count;
+    last_outcome_ = {ExchangeOutcome::Refused};
     return false;
   }
   if (st.node_addr < 1 || st.node_addr > kMaxStation) {
     // Station 0 is the broadcast address: every drive would act on it.
     st.reply_flag = 0;
     st.cmd_fail = 1;
+    last_outcome_ = {ExchangeOutcome::InvalidStation};
     return false;
   }
   try {
@@ -59,6 +79,7 @@ bool DriveLink::senddata() {
     if (len < 2 || len + 2 > st.tx_buf.size()) throw std::length_error("request frame length");
     sent_function_ = st.tx_buf[1];
     sent_count_ = word_at(&st.tx_buf[4]);
+    std::copy_n(&st.tx_buf[2], sent_echo_.size(), sent_echo_.begin());
     sent_addr_ = st.node_addr;
     st.tx_buf[0] = st.node_addr;
     modbus_crc16(st.tx_buf.data(), static_cast<int>(len));
@@ -74,8 +95,9 @@ bool DriveLink::senddata() {
     st.rx_arrived = 0;
     comm_delay(static_cast<int>(st.comm_timeout_ms));
     if (on_reply_flag) on_reply_flag(st.reply_flag);
+    last_outcome_ = judge(sent_function_);
     if (st.verify_replies) {
-      if (accepted(sent_function_)) {
+      if (last_outcome_.ok()) {
         st.cmd_fail = 0;
       } else {
         st.comm_error = 1;
@@ -87,6 +109,7 @@ bool DriveLink::senddata() {
     st.comm_error = 1;
     st.cmd_fail = 1;
     st.sending = 0;
+    last_outcome_ = {ExchangeOutcome::BadRequest};
   }
   return true;
 }
@@ -159,21 +182,38 @@ void DriveLink::wait_until(int ms, bool for_reply) {
   }
 }
 
-bool DriveLink::accepted(uint8_t function, int bytes_per_register) const {
-  if (st.reply_flag != 1 || st.crc_ok != 1) return false;
-  if (st.rx_buf[0] != sent_addr_ || st.rx_buf[1] != function) return false;
+ExchangeOutcome DriveLink::judge(uint8_t function, int bytes_per_register) const {
+  using O = ExchangeOutcome;
+  if (st.reply_flag != 1) return {O::NoReply};
+  if (st.crc_ok != 1) return {O::BadCrc};
+  const uint8_t* rx = st.rx_buf.data();
+  const size_t len = st.rx_len;
+  if (rx[0] != sent_addr_) return {O::WrongStation};
+  if (rx[1] == (function | 0x80)) {
+    if (len != 5) return {O::WrongLength};
+    return {O::Exception, rx[2]};
+  }
+  if (rx[1] != function) return {O::WrongFunction};
   size_t want = 0;
-  if (function & 0x80) {
-    want = 5;
-  } else if (function == 0x03) {
+  if (function == 0x03) {
     want = 5 + static_cast<size_t>(bytes_per_register) * sent_count_;
-    if (st.rx_buf[2] != ((want - 5) & 0xFF)) return false;
+    if (rx[2] != ((want - 5) & 0xFF)) return {O::WrongLength};
   } else if (function == 0x06 || function == 0x10) {
     want = 8;
   } else {
-    want = expected_reply_length(st.rx_buf.data(), st.rx_len);
+    want = expected_reply_length(rx, len);
   }
-  return want != 0 && st.rx_len == want;
+  if (want == 0 || len != want) return {O::WrongLength};
+  // A write reply confirms only the write it echoes: a late echo of an
+  // earlier write must never confirm this one.
+  if ((function == 0x06 || function == 0x10) && !std::equal(sent_echo_.begin(), sent_echo_.end(), rx + 2))
+    return {O::EchoMismatch};
+  return {O::Accepted};
+}
+
+bool DriveLink::accepted(uint8_t function, int bytes_per_register) const {
+  if (function & 0x80) return judge(function & 0x7F, bytes_per_register).kind == ExchangeOutcome::Exception;
+  return judge(function, bytes_per_register).ok();
 }
 
 uint16_t DriveLink::reply_word(int k) const { return word_at(&st.rx_buf[3 + 2 * k]); }

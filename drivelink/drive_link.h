@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -11,6 +12,32 @@
 #include "link/serial_port.h"
 
 namespace velmo {
+
+// How one exchange ended. Every flag the windows test (reply_flag, crc_ok,
+// cmd_fail, comm_error) is still filled as before; this says why.
+struct ExchangeOutcome {
+  enum Kind : uint8_t {
+    Accepted,
+    NoReply,         // nothing arrived before the timeout
+    BadCrc,          // a chunk arrived but its CRC is wrong (or it is too short to carry one)
+    WrongStation,    // CRC correct, another station answered
+    WrongFunction,   // CRC correct, our station, another function (a late reply to something else)
+    Exception,       // the drive refused the request; exception_code says why
+    WrongLength,     // CRC correct, our station and function, a length that does not fit the request
+    EchoMismatch,    // a write reply that does not echo the register and value (or start and count) sent
+    Refused,         // nothing sent: another exchange is still waiting
+    InvalidStation,  // nothing sent: node_addr is not a station
+    BadRequest,      // nothing sent: the request frame has no valid length
+  };
+  Kind kind = NoReply;
+  uint8_t exception_code = 0;  // Exception only
+
+  bool ok() const { return kind == Accepted; }
+  bool operator==(const ExchangeOutcome&) const = default;
+};
+
+// One short line for logs, e.g. "异常应答（代码 02）".
+QString outcome_text(const ExchangeOutcome& outcome);
 
 // The Modbus RTU master of the line: one exchange at a time through Comm1,
 // waiting on the Qt event loop, with every frame logged in hexadecimal to the
@@ -48,9 +75,15 @@ class DriveLink : public QObject {
   // reply_flag set, station and function as sent (the station the request
   // went to, even if node_addr changed since), CRC correct and a length
   // that fits the function (03: byte count = 2 x registers asked, or
-  // bytes_per_register x registers; 06 and 16: 8 bytes; an exception reply
-  // when function has bit 0x80: 5 bytes).
+  // bytes_per_register x registers; 06 and 16: 8 bytes echoing the register
+  // and value, or the start and count, sent). With bit 0x80 in function:
+  // whether the reply is the drive's exception reply to the request.
   bool accepted(uint8_t function, int bytes_per_register = 2) const;
+  // The reply held now, judged against the last request sent as if it had
+  // been of this function.
+  ExchangeOutcome judge(uint8_t function, int bytes_per_register = 2) const;
+  // How the last call of senddata ended (judged on the request's own function).
+  const ExchangeOutcome& last_outcome() const { return last_outcome_; }
   // Value k of a function-03 reply.
   uint16_t reply_word(int k) const;
 
@@ -81,6 +114,8 @@ class DriveLink : public QObject {
   uint8_t sent_addr_ = 0;
   uint8_t sent_function_ = 0;
   uint16_t sent_count_ = 0;
+  std::array<uint8_t, 4> sent_echo_{};  // bytes 2..5 of the request: what a write reply echoes
+  ExchangeOutcome last_outcome_;
 };
 
 // Monotonic milliseconds (the system tick count's role).

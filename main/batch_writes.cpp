@@ -104,6 +104,8 @@ void BatchWrites::parameter_save() {
     st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
 
     // A failed mode write is only reported; the settings are still written.
+    // Any function-06 reply counts as done here, echo or not: the looser rule
+    // these writes have always had.
     for (const ModeWrite& m : kServoModeWrites) {
       link_.write_register(m.reg, m.value);
       const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;

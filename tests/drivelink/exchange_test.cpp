@@ -8,6 +8,8 @@
 
 #include "drivelink/drive_link.h"
 #include "link/modbus_crc.h"
+#include "sim/servo_registers.h"
+#include "sim/sim_line.h"
 #include "support/pty_peer.h"
 #include "support/wait.h"
 
@@ -72,42 +74,93 @@ TEST_F(ExchangeFixture, RequestOnTheWireAndLoggedInTheActiveWindow) {
   EXPECT_TRUE(editor_log.isEmpty());
 }
 
-struct ReplyCase {
+// The outcome of every kind of exchange, against the simulated drive's own
+// misbehaviours. Rows with a `lead` first send that request with a reply late
+// beyond its timeout, so that reply arrives while the row's request waits.
+struct OutcomeCase {
   const char* name;
-  std::function<Bytes(const Bytes&)> reply;
-  bool accepted;
-  uint32_t crc_ok;
-  uint8_t reply_flag;
+  std::vector<sim::Fault> faults;  // for station 1, in order
+  std::function<bool(DriveLink&)> lead;
+  std::function<bool(DriveLink&)> request;
+  ExchangeOutcome expected;
 };
 
-TEST_F(ExchangeFixture, AcceptedReplyRule) {
-  const ReplyCase cases[] = {
-      {"good", [](const Bytes& r) { return with_crc({r[0], 3, 2, 0x17, 0xD5}); }, true, 1, 1},
-      {"wrong station", [](const Bytes&) { return with_crc({2, 3, 2, 0x17, 0xD5}); }, false, 1, 1},
-      {"exception", [](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); }, false, 1, 1},
-      {"bad crc", [](const Bytes& r) { return Bytes{r[0], 3, 2, 0x17, 0xD5, 0x00, 0x00}; }, false, 0, 1},
-      {"short chunk", [](const Bytes& r) { return Bytes{r[0], 3, 2, 0x17}; }, false, 0, 1},
-      {"byte count does not fit", [](const Bytes& r) { return with_crc({r[0], 3, 4, 0x17, 0xD5, 0, 0}); }, false, 1, 1},
-      {"silent", [](const Bytes&) { return Bytes{}; }, false, 0, 0},
+sim::Fault fault(sim::Fault::Kind kind, int delay_ms = 0) {
+  sim::Fault f;
+  f.kind = kind;
+  f.delay_ms = delay_ms;
+  return f;
+}
+
+bool read_speed_limit(DriveLink& l) { return l.read_registers(sim::servo_regs::kSpeedLimit, 1); }
+bool write_speed_limit(DriveLink& l, int v) { return l.write_register(sim::servo_regs::kSpeedLimit, v); }
+
+TEST(ExchangeOutcomes, OneRowPerKind) {
+  using O = ExchangeOutcome;
+  using F = sim::Fault;
+  const F late = fault(F::Late, 600), lost = fault(F::Silent);
+  F exception = fault(F::Exception);
+  exception.exception_code = 2;
+  const OutcomeCase cases[] = {
+      {"accepted", {}, nullptr, read_speed_limit, {O::Accepted}},
+      {"no reply", {lost}, nullptr, read_speed_limit, {O::NoReply}},
+      {"bad crc", {fault(F::BadCrc)}, nullptr, read_speed_limit, {O::BadCrc}},
+      {"short", {fault(F::Short)}, nullptr, read_speed_limit, {O::BadCrc}},
+      {"split beyond the gap", {fault(F::Split, 200)}, nullptr, read_speed_limit, {O::BadCrc}},
+      {"wrong station", {fault(F::WrongAddress)}, nullptr, read_speed_limit, {O::WrongStation}},
+      {"exception", {exception}, nullptr, read_speed_limit, {O::Exception, 2}},
+      {"late read during a write", {late, lost}, read_speed_limit, [](DriveLink& l) { return write_speed_limit(l, 7); },
+       {O::WrongFunction}},
+      {"late one-register read during a two-register read", {late, lost}, read_speed_limit,
+       [](DriveLink& l) { return l.read_registers(sim::servo_regs::kSpeedLimit, 2); }, {O::WrongLength}},
+      // Write A's echo arrives while write B waits: B is not confirmed.
+      {"late echo of another write", {late, lost}, [](DriveLink& l) { return write_speed_limit(l, 1500); },
+       [](DriveLink& l) { return write_speed_limit(l, 1600); }, {O::EchoMismatch}},
+      {"late echo of another block write", {late, lost},
+       [](DriveLink& l) { return l.write_registers(sim::servo_regs::kSpeedSet, {10, 20}); },
+       [](DriveLink& l) { return l.write_registers(sim::servo_regs::kSpeedSet, {10}); }, {O::EchoMismatch}},
+      {"invalid station", {}, nullptr, [](DriveLink& l) { l.st.node_addr = 0; return read_speed_limit(l); },
+       {O::InvalidStation}},
   };
+  sim::SimLine line;
+  line.add(sim::make_servo(1));
+  DriveLink link;
+  link.Comm1.CommName = QString::fromStdString(line.port_path());
+  link.Comm1.OpenPort();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    // A good reply first, so crc_ok starts at 1 and must be set by the case.
-    override_reply = nullptr;
-    read_version();
-    ASSERT_TRUE(link.accepted(0x03));
-    override_reply = c.reply;
-    read_version();
-    EXPECT_EQ(link.accepted(0x03), c.accepted);
-    EXPECT_EQ(link.st.reply_flag, c.reply_flag);
-    if (c.reply_flag) {
-      EXPECT_EQ(link.st.crc_ok, c.crc_ok);
+    link.st.node_addr = 1;
+    link.st.comm_timeout_ms = 250;
+    ASSERT_TRUE(read_speed_limit(link));  // leaves crc_ok at 1: each row must set it
+    for (const auto& f : c.faults) line.inject(1, f);
+    if (c.lead) {
+      link.st.comm_timeout_ms = 100;
+      ASSERT_FALSE(c.lead(link));
+      link.st.comm_timeout_ms = 3000;
     }
+    const bool ok = c.request(link);
+    EXPECT_EQ(outcome_text(link.last_outcome()).toStdString(), outcome_text(c.expected).toStdString());
+    EXPECT_EQ(ok, c.expected.ok());
+    // The flags the windows test are filled as before.
+    if (c.expected.kind != O::InvalidStation) {
+      EXPECT_EQ(link.st.reply_flag, c.expected.kind == O::NoReply ? 0 : 1);
+      if (link.st.reply_flag) {
+        EXPECT_EQ(link.st.crc_ok, c.expected.kind == O::BadCrc ? 0u : 1u);
+      }
+    }
+    line.clear_faults();
+    // Let the rest of a split reply go by before the next row.
+    testing::wait_for([] { return false; }, 300);
   }
-  // The exception reply passes where a caller accepts it.
-  override_reply = [](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); };
-  read_version();
+  // The exception reply passes where a caller accepts it; the texts differ by kind.
+  link.st.node_addr = 1;
+  line.inject(1, exception);
+  EXPECT_FALSE(read_speed_limit(link));
   EXPECT_TRUE(link.accepted(0x83));
+  EXPECT_EQ(outcome_text(link.last_outcome()).toStdString(), "异常应答（代码 02）");
+  // A drive that took write A never reads as having taken B.
+  EXPECT_EQ(line.station(1)->reg(sim::servo_regs::kSpeedLimit), 1500);
+  link.Comm1.ClosePort();
 }
 
 TEST_F(ExchangeFixture, LateReplyGoesToTheMainLogAndIsNotTakenByTheNextRequest) {
