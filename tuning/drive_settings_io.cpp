@@ -8,7 +8,7 @@
 
 #include "common/form_access.h"
 #include "link/servo_motor_table.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "tuning/gain_formula.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/numeric_field.h"

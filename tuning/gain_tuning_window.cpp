@@ -72,7 +72,7 @@ void GainTuningWindow::build_frame() {
   pages_->addTab(chart_, QStringLiteral(" 曲线显示  "));
   pages_->addTab(build_limits_page(), QStringLiteral(" 自动调谐相关参数  "));
   pages_->addTab(build_log_page(), QStringLiteral(" 通讯数据  "));
-  report_ = std::make_unique<tuning::TuningReport>(panel_, memo3_, memo4_);
+  report_ = std::make_unique<tuning::TuningReport>(ctx_.link.st.node_addr, panel_, memo3_, memo4_);
 }
 
 void GainTuningWindow::on_click(QPushButton* button, void (GainTuningWindow::*op)()) {
@@ -107,7 +107,6 @@ void GainTuningWindow::on_open() {
   // The opener's shorter sequence, without waits.
   Sequence run(*this);
   if (!run.ok()) return;
-  report_->set_node(node());
   axis_position_.reset();
   Button23Click();
   Button14Click();
@@ -126,7 +125,6 @@ void GainTuningWindow::ComboBox2Change() {
   st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[index]);
   st.node_addr = static_cast<uint8_t>(node_of(nodes_));
   st.servo_resolution = st.servo_resolution_list[index];
-  report_->set_node(st.node_addr);
   axis_position_.reset();
 
   auto* notch = control<QRadioButton>(this, "RadioButton1");

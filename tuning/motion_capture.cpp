@@ -6,7 +6,7 @@
 #include <span>
 
 #include "common/notifier.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "tuning/motion_curves.h"
 #include "tuning/tuning_chart.h"
 #include "tuning/tuning_registers.h"

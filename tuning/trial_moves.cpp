@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "common/form_access.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/numeric_field.h"
 #include "tuning/tuning_chart.h"
@@ -114,6 +114,7 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir) {
     axis_position_ = p;
   }
   ctx_.link.write_register(tuning::kTestArm, 1);
+  if (stop_requested()) return Start::Refused;
   if (!ctx_.link.write_register(tuning::kMoveStart, dir)) return Start::NotAccepted;
   // Forward counts up; the drive's counts are the command pulses through the
   // gear and the encoder scale.

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/numeric_field.h"
 #include "tuning/tuning_sequence.h"

@@ -10,7 +10,7 @@
 #include <QRadioButton>
 
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "tuning/gain_tuning_window.h"
 
 namespace velmo {

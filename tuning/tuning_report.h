@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <cstdint>
+
 class QLabel;
 class QPlainTextEdit;
 
@@ -11,10 +13,9 @@ namespace velmo::tuning {
 // by two blanks and the time.
 class TuningReport {
  public:
-  TuningReport(QLabel* panel, QPlainTextEdit* done_log, QPlainTextEdit* fail_log)
-      : panel_(panel), done_(done_log), fail_(fail_log) {}
-
-  void set_node(int node) { node_ = node; }
+  // The node of every line is the station the window talks to (node_addr).
+  TuningReport(const uint8_t& node, QLabel* panel, QPlainTextEdit* done_log, QPlainTextEdit* fail_log)
+      : node_(node), panel_(panel), done_(done_log), fail_(fail_log) {}
   void caption(const QString& text);        // Panel1 only
   void done(const QString& text);           // Panel1 and Memo3
   void done_line(const QString& text);      // Memo3 only
@@ -24,10 +25,10 @@ class TuningReport {
 
  private:
   QString framed(const QString& text) const;
+  const uint8_t& node_;
   QLabel* panel_;
   QPlainTextEdit* done_;
   QPlainTextEdit* fail_;
-  int node_ = 0;
 };
 
 }  // namespace velmo::tuning

@@ -1,7 +1,7 @@
 #pragma once
 #include <QTimer>
 
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 #include "tuning/gain_tuning_window.h"
 
 namespace velmo {
