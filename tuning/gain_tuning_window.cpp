@@ -155,6 +155,11 @@ void GainTuningWindow::Button7Click() {
   if (!run.ok()) return;
   auto* button = control<QPushButton>(this, "Button7");
   button->setEnabled(false);
+  fault_reset();
+  button->setEnabled(true);
+}
+
+void GainTuningWindow::fault_reset() {
   DriveLinkState& st = ctx_.link.st;
   st.cmd_reg = tuning::kCommand;
   st.cmd_value = tuning::kFaultReset;
@@ -165,7 +170,6 @@ void GainTuningWindow::Button7Click() {
     report_->done(QStringLiteral("故障复位成功"));
     st.drive_fault_seen = 0;
   }
-  button->setEnabled(true);
 }
 
 void GainTuningWindow::Button3Click() {
@@ -212,15 +216,7 @@ void GainTuningWindow::exit_steps() {
   // The drive comes to rest before its status is read.
   ctx_.link.delay(2000);
   if (read_drive_fault() && st.drive_fault_seen) {
-    st.cmd_reg = tuning::kCommand;
-    st.cmd_value = tuning::kFaultReset;
-    ctx_.link.command_send();
-    if (st.cmd_fail) {
-      report_->failed(QStringLiteral("故障复位失败"));
-    } else {
-      report_->done(QStringLiteral("故障复位成功"));
-      st.drive_fault_seen = 0;
-    }
+    fault_reset();
     ctx_.link.delay(200);
   }
   // Only drives whose settings went back lose their restore flag.

@@ -139,6 +139,7 @@ class GainTuningWindow : public VelmoWindow {
   void write_after_pause(uint8_t reg, int32_t value);
   void exit_steps();
   bool read_drive_fault();
+  void fault_reset();
 
   // Trial moves
   tuning::StrokeInput stroke_input(tuning::StrokeDivisor divisor) const;

@@ -47,7 +47,7 @@ void GainTuningWindow::pos_data_read() {
   bool failed = false;
   {
     // A failed try is retried here; only a block given up counts as failed.
-    tuning::VerifyScope tries_unverified(st.verify_replies, 0);
+    tuning::FlagScope tries_unverified(st.verify_replies, 0);
     for (size_t k = 0; k < plan.blocks.size(); ++k) {
       report_->caption(QStringLiteral("正在读取位置数据 %1%").arg(static_cast<int>(k) * 100 / plan.counted_blocks));
       if (st.comm_error || st.tune_error || run.stopped()) {

@@ -15,14 +15,15 @@ class StopToken {
   bool requested_ = false;
 };
 
-// Sets verify_replies for a scope and puts back what was there, so a step
-// nested in a longer sequence does not switch verification off for the rest.
-class VerifyScope {
+// Sets a flag (verify_replies, test_run_active) for a scope and puts back
+// what was there, so a step nested in a longer sequence does not switch it
+// off for the rest of that sequence.
+class FlagScope {
  public:
-  VerifyScope(uint8_t& flag, uint8_t value) : flag_(flag), saved_(flag) { flag_ = value; }
-  ~VerifyScope() { flag_ = saved_; }
-  VerifyScope(const VerifyScope&) = delete;
-  VerifyScope& operator=(const VerifyScope&) = delete;
+  FlagScope(uint8_t& flag, uint8_t value) : flag_(flag), saved_(flag) { flag_ = value; }
+  ~FlagScope() { flag_ = saved_; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
 
  private:
   uint8_t& flag_;

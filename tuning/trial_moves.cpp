@@ -15,24 +15,11 @@
 
 namespace velmo {
 
+using tuning::FlagScope;
 using tuning::StrokeDivisor;
 using tuning::StrokeTrigger;
 
 namespace {
-// Puts a flag back when the scope ends (a nested run must not clear what the
-// run around it set).
-class FlagScope {
- public:
-  FlagScope(uint8_t& flag, uint8_t value) : flag_(flag), saved_(flag) { flag_ = value; }
-  ~FlagScope() { flag_ = saved_; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-
- private:
-  uint8_t& flag_;
-  uint8_t saved_;
-};
-
 uint8_t other_direction(uint32_t dir) { return dir == 1 ? 2 : 1; }
 }  // namespace
 
@@ -150,7 +137,7 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   if (!run.ok()) return false;
   DriveLinkState& st = ctx_.link.st;
   // Verified for this move only: what ran before gets its own setting back.
-  tuning::VerifyScope verify(st.verify_replies, 1);
+  FlagScope verify(st.verify_replies, 1);
   hidden.peak_torque.clear();
   if (st.move_params_changed) {
     write_test_settings();
@@ -234,7 +221,7 @@ void GainTuningWindow::run_direction(uint8_t dir) {
   if (recompute_stroke(StrokeTrigger::RunStart, true) && !run.stopped()) {
     Start start = Start::Refused;
     {
-      tuning::VerifyScope verify(st.verify_replies, 1);
+      FlagScope verify(st.verify_replies, 1);
       hidden.peak_torque.clear();
       if (st.move_params_changed) {
         write_test_settings();

@@ -1,5 +1,7 @@
 // Capture of the recorded move on the simulated servo: block reads, curves
 // of negative and wrapping moves, retries and a drive fault.
+#include <QTabWidget>
+
 #include "support/wait.h"
 #include "tuning/tuning_chart.h"
 #include "tuning_rig.h"
@@ -49,6 +51,12 @@ TEST_F(CaptureTest, BothDirectionsAndAWrappingMoveGiveTheSamePositiveCurve) {
     EXPECT_NEAR(final_rel(), 131000, 200);
     EXPECT_EQ(window->chart()->point_count(TuningChart::Position), 4096);
     EXPECT_GT(window->chart()->point_count(TuningChart::Speed), 200);
+  }
+  // VELMO_SCREENSHOT=file.png saves the window with the last move on its chart.
+  if (const QString path = qEnvironmentVariable("VELMO_SCREENSHOT"); !path.isEmpty()) {
+    control<QTabWidget>(form, "PageControl1")->setCurrentWidget(window->chart());
+    window->chart()->show_curve(TuningChart::Position);
+    EXPECT_TRUE(form->grab().save(path));
   }
 }
 
