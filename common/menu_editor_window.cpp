@@ -16,7 +16,7 @@
 #include "common/record_files.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
-#include "main/drive_link.h"
+#include "drivelink/drive_link.h"
 
 namespace velmo {
 

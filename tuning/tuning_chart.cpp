@@ -65,10 +65,12 @@ TuningChart::TuningChart(QWidget* parent) : QWidget(parent) {
     lamps_[i] = lamp;
   }
 
+  int row = 0;
   for (size_t i = 0; i < std::size(kBoxes); ++i) {
     auto* box = new QCheckBox(QString::fromUtf8(kBoxes[i].text), this);
     box->setObjectName(QString::fromLatin1(kBoxes[i].name));
-    box->setGeometry(1030, 60 + 40 * static_cast<int>(i), 120, 30);
+    box->setGeometry(1030, 60 + 40 * row, 120, 30);
+    if (kBoxes[i].visible) ++row;
     box->setVisible(kBoxes[i].visible);
     connect(box, &QCheckBox::toggled, this, [this, i](bool on) { box_toggled(static_cast<int>(i), on); });
     boxes_[i] = box;
