@@ -2,13 +2,18 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QTimer>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/notifier.h"
 #include "common/status_line.h"
+#include "common/window_parts.h"
+#include "drivelink/batch_writes.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 
 namespace velmo {
 
@@ -26,6 +31,27 @@ BusControlWindow::BusControlWindow(AppContext& ctx, const char* object_name, con
   timer2_->setInterval(100);
   connect(timer1_, &QTimer::timeout, this, &BusControlWindow::Timer1Timer);
   connect(timer2_, &QTimer::timeout, this, &BusControlWindow::Timer2Timer);
+  connect(&ctx.events, &LinkEvents::bus_switch_written, this, [this](DeviceFamily device, const QString& text, bool ok) {
+    if (device == family_.device) show_bus_switch(text, ok);
+  });
+}
+
+QComboBox* BusControlWindow::make_node_list(const char* name, const QRect& geometry) {
+  QComboBox* nodes = make_combo(this, name, geometry);
+  mark_node_list(nodes, node_list_group(family_.device));
+  ctx_.batch.set_selection(family_.device, [nodes] { return nodes->currentIndex(); });
+  return nodes;
+}
+
+void BusControlWindow::show_bus_switch(const QString& text, bool ok) {
+  if (!ok_log_ || !fail_log_) return;
+  if (ok) {
+    ok_log_->appendPlainText(text);
+    set_panel(this, text);
+  } else {
+    set_panel(this, text);
+    fail_log_->appendPlainText(text + QStringLiteral("**"));
+  }
 }
 
 DriveLinkState& BusControlWindow::st() const { return ctx_.link.st; }
@@ -86,11 +112,14 @@ void BusControlWindow::issue(uint8_t code, uint8_t node) {
   execute(*entry, node);
 }
 
+bool BusControlWindow::refused_run(const CommandEntry& entry, uint8_t node) const {
+  return family_.run_only_when_idle && entry.kind == CommandKind::Run && run_state(node) != 0;
+}
+
 void BusControlWindow::execute(const CommandEntry& entry, uint8_t node) {
   if (leaving_) return;
   ButtonHold hold(entry.button);
-  const bool drive_runs = run_state(node) != 0;
-  if (entry.kind == CommandKind::Run && drive_runs) return;  // never started twice
+  if (refused_run(entry, node)) return;  // never started twice
   if (!link_idle()) {
     defer({entry.code, node, entry.kind});
     return;
@@ -107,7 +136,7 @@ void BusControlWindow::replay_pending(bool safety_only) {
     const CommandEntry* entry = find_command(cmd.code);
     if (!entry) continue;
     // A run command is dropped when its drive runs by now.
-    if (entry->kind == CommandKind::Run && run_state(cmd.node) != 0) continue;
+    if (refused_run(*entry, cmd.node)) continue;
     execute(*entry, cmd.node);
   }
   replaying_ = false;
@@ -204,6 +233,16 @@ void BusControlWindow::clear_logs() {
 
 void BusControlWindow::save_logs(const QString& proposed, const QString& ok_name, const QString& fail_name) {
   save_records(this, save_chooser_, proposed, traffic_log_, {{ok_log_, ok_name}, {fail_log_, fail_name}}, fail_log_);
+}
+
+BusControlWindow::RestoreOutcome BusControlWindow::restore_flagged(bool any_flagged, const std::function<void()>& save) {
+  RestoreOutcome outcome;
+  outcome.needed = any_flagged;
+  if (!any_flagged) return outcome;
+  save();
+  outcome.ok = st().batch_go == 1;
+  outcome.line_dead = !outcome.ok && st().rx_arrived == 0;
+  return outcome;
 }
 
 bool BusControlWindow::write_command(uint8_t node, uint16_t reg, uint16_t value) {

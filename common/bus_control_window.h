@@ -10,9 +10,11 @@
 #include "common/record_files.h"
 #include "common/velmo_window.h"
 #include "drivelink/drive_link_state.h"
+#include "drivelink/node_classification.h"
 
 class QAbstractButton;
 class QCheckBox;
+class QComboBox;
 class QPlainTextEdit;
 class QTimer;
 
@@ -29,10 +31,15 @@ class DriveLink;
 class BusControlWindow : public VelmoWindow {
   Q_OBJECT
  public:
-  // The family's fields in the drive-link state.
+  // The family's fields in the drive-link state, and its rules.
   struct Family {
     uint8_t DriveLinkState::*pending_code;       // deferred-command code shown to the rest
     ByAddr<uint8_t> DriveLinkState::*run_state;  // 0 idle, 1 running, 2 fault
+    DeviceFamily device;                         // whose batch-write results this window shows
+    // Forward and reverse are refused (and dropped from the replay) while
+    // the drive's run state is not 0. A servo's rule; an inverter or speed
+    // controller takes a reversal while running.
+    bool run_only_when_idle = false;
   };
 
   // The window's own texts of leaving.
@@ -62,7 +69,8 @@ class BusControlWindow : public VelmoWindow {
 
   // Runs command `code` for `node` now when the link is free; otherwise it
   // waits for the replay (a forward or reverse for a running drive is
-  // dropped). Stops and resets already waiting go first.
+  // dropped where the family says so). Stops and resets already waiting go
+  // first.
   void issue(uint8_t code, uint8_t node);
 
   // One tick of the replay timer: the family's mirror, then the replay.
@@ -125,6 +133,13 @@ class BusControlWindow : public VelmoWindow {
     bool was_enabled_ = false;
   };
 
+  // The window's node list of the family's nodes; switching to bus control
+  // acts on the node chosen in it.
+  QComboBox* make_node_list(const char* name, const QRect& geometry);
+  // A switch to bus control reported for this family: the success log or
+  // the failure log, and Panel1.
+  void show_bus_switch(const QString& text, bool ok);
+
   // CheckBox1 (continuous reading) switches Timer1 and disables the exit
   // button while it is ticked.
   void bind_continuous_reading(QCheckBox* box, QAbstractButton* exit_button);
@@ -160,6 +175,10 @@ class BusControlWindow : public VelmoWindow {
   // and in the failure log.
   void save_logs(const QString& proposed, const QString& ok_name, const QString& fail_name);
 
+  // The restore of a family whose batch write works over every flagged
+  // drive (`save` runs it; batch_go tells whether every write was accepted).
+  RestoreOutcome restore_flagged(bool any_flagged, const std::function<void()>& save);
+
   // One function-06 write to `node` through command_send; true when accepted.
   bool write_command(uint8_t node, uint16_t reg, uint16_t value);
 
@@ -187,6 +206,8 @@ class BusControlWindow : public VelmoWindow {
 
  private:
   const CommandEntry* find_command(uint8_t code) const;
+  // A run command the family refuses for this node now.
+  bool refused_run(const CommandEntry& entry, uint8_t node) const;
   void execute(const CommandEntry& entry, uint8_t node);
   void publish_pending();
 

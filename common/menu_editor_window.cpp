@@ -12,6 +12,7 @@
 #include <QTabWidget>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/param_blocks.h"
 #include "common/record_files.h"
 #include "common/status_line.h"
@@ -36,6 +37,8 @@ void MenuEditorWindow::build_frame() {
   make_label(this, frame_.node_label, frame_.node_caption,
              QRect(10, frame_.node_list_at.y() + 2, frame_.node_list_at.x() - 10, 28));
   node_list_ = make_combo(this, frame_.node_list, frame_.node_list_at);
+  // The family's editor: it keeps its node when a station change rebuilds the lists.
+  if (const auto family = engine_->config().family) mark_node_list(node_list_, *family, true);
   connect(node_list_, &QComboBox::activated, this, [this] { node_chosen(); });
   make_panel(this, frame_.panel_at);
 

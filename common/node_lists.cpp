@@ -1,5 +1,7 @@
 #include "common/node_lists.h"
 
+#include <QApplication>
+
 #include <algorithm>
 
 #include "common/form_access.h"
@@ -7,29 +9,25 @@
 namespace velmo {
 
 namespace {
-struct NodeListPlace {
-  NodeListGroup group;
-  const char* form;
-  const char* combo;
-  bool editor;  // the family's menu editor: the one that renumbers nodes
-};
-constexpr NodeListPlace kNodeLists[] = {
-    {NodeListGroup::All, "TForm1", "ComboBox5", false},
-    {NodeListGroup::Servo, "TForm2", "ComboBox45", true},
-    {NodeListGroup::Servo, "TForm3", "ComboBox2", false},
-    {NodeListGroup::Servo, "TForm4", "ComboBox4", false},
-    {NodeListGroup::Servo, "TForm8", "ComboBox1", false},
-    {NodeListGroup::Servo, "TForm13", "ComboBox4", false},
-    {NodeListGroup::Inverter, "TForm9", "ComboBox1", false},
-    {NodeListGroup::Inverter, "TForm10", "ComboBox1", true},
-    {NodeListGroup::SpeedController, "TForm18", "ComboBox1", true},
-    {NodeListGroup::SpeedController, "TForm19", "ComboBox1", false},
-};
 
-QComboBox* find_list(const FormLookup& forms, const NodeListPlace& place) {
-  QWidget* form = forms(place.form);
-  return form ? form->findChild<QComboBox*>(QString::fromLatin1(place.combo)) : nullptr;
+const char* const kGroupProperty = "velmoNodeListGroup";
+const char* const kEditorProperty = "velmoNodeListEditor";
+
+// Every marked list in the windows of this program (a top-level window
+// counts when `forms` finds it under its name).
+std::vector<QComboBox*> marked_lists(const FormLookup& forms) {
+  std::vector<QComboBox*> boxes;
+  if (!forms) return boxes;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    const QByteArray name = window->objectName().toLatin1();
+    if (name.isEmpty() || forms(name.constData()) != window) continue;
+    for (QComboBox* box : window->findChildren<QComboBox*>())
+      if (box->property(kGroupProperty).isValid()) boxes.push_back(box);
+  }
+  return boxes;
 }
+
+NodeListGroup group_of(const QComboBox* box) { return static_cast<NodeListGroup>(box->property(kGroupProperty).toInt()); }
 
 // Refills a list; the selected position is kept where asked, else item 0.
 void fill(QComboBox* box, const std::vector<int>& stations, bool keep_position) {
@@ -42,11 +40,24 @@ void fill(QComboBox* box, const std::vector<int>& stations, bool keep_position) 
 
 }  // namespace
 
+NodeListGroup node_list_group(DeviceFamily family) {
+  switch (family) {
+    case DeviceFamily::Servo: return NodeListGroup::Servo;
+    case DeviceFamily::Inverter: return NodeListGroup::Inverter;
+    case DeviceFamily::SpeedController: return NodeListGroup::SpeedController;
+  }
+  return NodeListGroup::All;
+}
+
+void mark_node_list(QComboBox* box, NodeListGroup group, bool editor) {
+  box->setProperty(kGroupProperty, static_cast<int>(group));
+  box->setProperty(kEditorProperty, editor);
+}
+
 std::vector<QComboBox*> node_lists(const FormLookup& forms, NodeListGroup group) {
   std::vector<QComboBox*> boxes;
-  for (const auto& place : kNodeLists)
-    if (place.group == group)
-      if (QComboBox* box = find_list(forms, place)) boxes.push_back(box);
+  for (QComboBox* box : marked_lists(forms))
+    if (group_of(box) == group) boxes.push_back(box);
   return boxes;
 }
 
@@ -79,9 +90,7 @@ void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeL
   // The editor that renumbered the node stays on it; the other windows of
   // the family start again from the first node.
   if (family != NodeListGroup::All)
-    for (const auto& place : kNodeLists)
-      if (place.group == family)
-        if (QComboBox* box = find_list(forms, place)) fill(box, *family_nodes, place.editor);
+    for (QComboBox* box : node_lists(forms, family)) fill(box, *family_nodes, box->property(kEditorProperty).toBool());
 
   // The main window lists every node, family by family.
   std::vector<int> all = servos;

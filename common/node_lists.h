@@ -4,13 +4,21 @@
 
 #include "common/form_access.h"
 #include "drivelink/drive_link_state.h"
+#include "drivelink/node_classification.h"
 
 namespace velmo {
 
 enum class NodeListGroup { All, Servo, Inverter, SpeedController };
 
-// The node combo boxes the search fills: every node in the main window, each
-// family in the windows of that family.
+// The node list that shows a family's nodes.
+NodeListGroup node_list_group(DeviceFamily family);
+
+// Each window marks its node combo box with the group it lists: every node
+// in the main window, each family in the windows of that family. `editor`:
+// the family's menu editor, the one that renumbers nodes.
+void mark_node_list(QComboBox* box, NodeListGroup group, bool editor = false);
+
+// The marked lists of a group in the windows `forms` knows.
 std::vector<QComboBox*> node_lists(const FormLookup& forms, NodeListGroup group);
 
 // Empties the items and text of every node list.

@@ -62,7 +62,7 @@ std::vector<ParamBlock> write_blocks(const ParamTable& table, int group, int lay
   std::vector<ParamBlock> alone;
   for (const ParamRow* row : group_rows(table, group, layout)) {
     if (!writable(*row)) continue;
-    if (row->has(kWriteAlone)) {
+    if (row->written_alone(layout)) {
       alone.push_back({row->reg, 1, 6, {}});
       continue;
     }

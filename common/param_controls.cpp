@@ -26,8 +26,9 @@ ParamEdit::ParamEdit(const ParamRow& row, QWidget* parent) : QLineEdit(parent), 
   if (row.kind == RowKind::Display) {
     setReadOnly(true);
   } else {
+    // The validator limits what is typed; a clamped text the field writes
+    // itself ("3000.0" in a five-character field) is never cut short.
     setValidator(new RowValidator(row_, this));
-    if (row.max_length > 0) setMaxLength(row.max_length);
   }
 }
 

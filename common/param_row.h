@@ -119,9 +119,13 @@ struct ParamRow {
   ShownWhen shown_when;
   const char* mirror = nullptr;  // a second control showing the same value (same item, same text)
   int role = 0;             // what the family's own hooks know the row as; the engine never reads it
+  uint32_t alone_layouts = 0;  // layouts in which a group write sends it alone, as with kWriteAlone
 
   bool has(uint32_t flag) const { return (flags & flag) != 0; }
   bool in_layout(int layout) const { return layout >= 0 && layout < 32 && (layouts >> layout) & 1u; }
+  bool written_alone(int layout) const {
+    return has(kWriteAlone) || (layout >= 0 && layout < 32 && (alone_layouts >> layout) & 1u);
+  }
   // Registers the row occupies (two for split values, none without a register).
   int reg_count() const { return reg < 0 ? 0 : (codec.split ? 2 : 1); }
   QString label() const { return code + QStringLiteral(": ") + caption; }

@@ -7,7 +7,7 @@ namespace velmo {
 
 // How a command that met a busy link waits for its replay.
 enum class CommandKind : uint8_t {
-  Run,     // forward / reverse: only for an idle drive, dropped if it runs by replay time
+  Run,     // forward / reverse (a family may refuse them while the drive runs)
   Safety,  // stop / fault reset: never dropped, never displaced by another kind
   Other,   // settings, mode entry: the newest one wins
 };

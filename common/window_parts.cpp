@@ -56,6 +56,14 @@ void route_traffic(DriveLink& link, WindowCode code, QPlainTextEdit* memo) {
   });
 }
 
+void set_usable(QWidget* w, bool usable) {
+  w->setEnabled(usable);
+  QPalette p = w->palette();
+  const QColor c = usable ? p.color(QPalette::Active, QPalette::Button) : p.color(QPalette::Active, QPalette::Dark);
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) p.setColor(group, QPalette::Base, c);
+  w->setPalette(p);
+}
+
 int node_of(const QComboBox* combo) {
   bool ok = false;
   const int n = combo ? combo->currentText().trimmed().toInt(&ok) : 0;

@@ -28,6 +28,10 @@ QLabel* make_label(QWidget* parent, const char* name, const QString& text, const
 // Sends the traffic log of window code `code` to `memo`.
 void route_traffic(DriveLink& link, WindowCode code, QPlainTextEdit* memo);
 
+// Enables or disables a field; enabled fields show the button-face colour,
+// disabled ones the shadow.
+void set_usable(QWidget* w, bool usable);
+
 // The station address shown in a node combo box (0 when it shows none).
 int node_of(const QComboBox* combo);
 

@@ -5,21 +5,26 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "common/node_lists.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 
 namespace velmo {
 
 InverterMenuEditor::InverterMenuEditor(AppContext& ctx, QWidget* parent)
     : VelmoWindow(ctx, "TForm10", QStringLiteral("Vexa变频器菜单编辑"), QSize(1200, 800), parent) {
   make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  make_combo(this, "ComboBox1", QRect(70, 10, 100, 30));
+  mark_node_list(make_combo(this, "ComboBox1", QRect(70, 10, 100, 30)), NodeListGroup::Inverter, true);
   setAutoFillBackground(true);
   QPalette sky = palette();
   sky.setColor(QPalette::Window, QColor(0xA6, 0xCA, 0xF0));
   setPalette(sky);
   make_panel(this, QRect(190, 10, 780, 30));
-  make_edit(this, "Edit38", QRect(990, 50, 100, 30))->setReadOnly(true);
+  auto* char_time = make_edit(this, "Edit38", QRect(990, 50, 100, 30));
+  char_time->setReadOnly(true);
+  connect(&ctx.events, &LinkEvents::char_time_changed, char_time,
+          [char_time](uint32_t ms) { char_time->setText(QString::number(ms)); });
   auto* pages = new QTabWidget(this);
   pages->setObjectName(QStringLiteral("PageControl1"));
   pages->setGeometry(10, 50, 960, 560);

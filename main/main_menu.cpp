@@ -21,15 +21,6 @@ const QString kNoServo = QStringLiteral("线上没有伺服节点！！");
 const QString kNoInverter = QStringLiteral("线上没有变频器节点！！");
 const QString kNoSpeedCtl = QStringLiteral("线上没有调速器节点！！");
 
-// Enabled fields show the button-face colour, disabled ones the shadow.
-void set_usable(QWidget* w, bool usable) {
-  w->setEnabled(usable);
-  QPalette p = w->palette();
-  const QColor c = usable ? p.color(QPalette::Active, QPalette::Button) : p.color(QPalette::Active, QPalette::Dark);
-  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) p.setColor(group, QPalette::Base, c);
-  w->setPalette(p);
-}
-
 }  // namespace
 
 void MainWindow::build_menu() {
@@ -170,15 +161,7 @@ void MainWindow::N8Click() {
   if (!line_ready(st.bpq_count, kNoInverter)) return;
   VelmoWindow* w = open_target("TForm9", WindowCode::InverterControl);
   node_from(w, "ComboBox1");
-  st.bpq_model_type = st.bpq_model_type_list[list_index(w, "ComboBox1")];
   w->on_open();
-  // Braking-resistor load and temperature exist on model types 0 and 1 only.
-  const bool shown = st.bpq_model_type <= 1;
-  for (const char* name : {"Edit7", "Edit8"})
-    if (auto* edit = w->findChild<QLineEdit*>(QString::fromLatin1(name))) {
-      set_usable(edit, shown);
-      if (!shown) edit->clear();
-    }
 }
 
 void MainWindow::N9Click() {
@@ -204,12 +187,6 @@ void MainWindow::RS4851Click() {
   st.active_form = static_cast<uint8_t>(WindowCode::SpeedCtlControl);
   showMinimized();
   node_from(w, "ComboBox1");
-  // The run parameters that fit the motor series (F-01) of the node.
-  const uint8_t series = st.tsq_reg1[st.node_addr];
-  if (auto* e = w->findChild<QWidget*>(QStringLiteral("Edit1"))) set_usable(e, series == 1 || series == 2);
-  if (auto* e = w->findChild<QWidget*>(QStringLiteral("Edit2"))) set_usable(e, series == 3);
-  if (auto* c = w->findChild<QWidget*>(QStringLiteral("ComboBox2"))) set_usable(c, series == 2 || series == 4);
-  if (auto* b = w->findChild<QPushButton*>(QStringLiteral("Button2"))) b->setEnabled(series != 5);
   w->on_open();
 }
 

@@ -14,14 +14,16 @@
 #include <QRegularExpressionValidator>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/record_files.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
+#include "drivelink/node_search.h"
 #include "link/port_enumerator.h"
 #include "main/jpeg_picture.h"
-#include "main/node_search.h"
 #include "main/wheel_filter.h"
 
 namespace velmo {
@@ -64,6 +66,50 @@ MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
   build_menu();
   FormCreate();
   connect(&ctx_.link, &DriveLink::hangup, this, &MainWindow::Comm1Hangup);
+  search_.set_view(this);
+  connect(&ctx_.events, &LinkEvents::restore_written, this, [this](const QString& text, bool ok) {
+    if (ok) {
+      log(text);
+      show_status(text);
+    } else {
+      show_status(text);
+      log(text + QStringLiteral("**"));
+    }
+  });
+  // A failed switch to bus control is logged here too; the control window
+  // that asked shows it after this.
+  connect(&ctx_.events, &LinkEvents::bus_switch_written, this, [this](DeviceFamily, const QString& text, bool ok) {
+    if (ok) return;
+    show_status(text);
+    log(text + QStringLiteral("**"));
+  });
+}
+
+SearchView::PortChoice MainWindow::port_choice() const {
+  auto combo = [this](const char* name) { return control<QComboBox>(this, name); };
+  PortChoice choice;
+  choice.name = combo("ComboBox1")->currentText();
+  choice.baud = combo("ComboBox10")->currentText().toUInt();
+  choice.byte_size = combo("ComboBox2")->currentIndex();
+  choice.stop_bits = combo("ComboBox4")->currentIndex();
+  choice.parity = combo("ComboBox3")->currentText();
+  choice.reply_timeout = combo("ComboBox6")->currentIndex();
+  return choice;
+}
+
+int MainWindow::last_station() const { return control<QLineEdit>(this, "Edit1")->text().toInt(); }
+
+int MainWindow::connect_station() const { return control<QComboBox>(this, "ComboBox5")->currentText().toInt(); }
+
+void MainWindow::show_status(const QString& text) { set_panel(this, text); }
+
+void MainWindow::log(const QString& line) { add_line(this, "Memo2", line); }
+
+void MainWindow::log_timed(const QString& text) { log(timed_line(text)); }
+
+void MainWindow::enable(Button button, bool enabled) {
+  static constexpr const char* kNames[] = {"Button1", "Button2", "Button3", "Button4"};
+  control<QPushButton>(this, kNames[static_cast<int>(button)])->setEnabled(enabled);
 }
 
 void MainWindow::Comm1Hangup() {
@@ -121,7 +167,7 @@ void MainWindow::build_controls() {
   range->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), range));
   range->installEventFilter(this);
 
-  setting_combo(group, "ComboBox5", QStringLiteral("节点列表"), 310, {}, {});
+  mark_node_list(setting_combo(group, "ComboBox5", QStringLiteral("节点列表"), 310, {}, {}), NodeListGroup::All);
 
   auto* ports = make_button(group, "Button3", QStringLiteral("搜索串口"), QRect(15, 370, 140, 40));
   ports->setToolTip(QStringLiteral("搜索可用串口"));

@@ -7,6 +7,7 @@
 
 #include "common/app_context.h"
 #include "common/record_files.h"
+#include "drivelink/node_search.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -17,14 +18,14 @@ class QPushButton;
 
 namespace velmo {
 
-class NodeSearch;
 enum class WindowCode : uint8_t;
 class VelmoWindow;
 class WheelFilter;
 
 // The main window: port settings, the node search, the two main logs and the
-// main menu into every other window.
-class MainWindow : public QMainWindow {
+// main menu into every other window. It shows the search's progress and the
+// restores' results.
+class MainWindow : public QMainWindow, public SearchView {
   Q_OBJECT
  public:
   // Asks where to save the traffic log; an empty answer means cancelled.
@@ -62,6 +63,15 @@ class MainWindow : public QMainWindow {
   void N13Click();
   void RS4851Click();
   void N11Click();
+
+  // What the node search takes and shows.
+  PortChoice port_choice() const override;
+  int last_station() const override;
+  int connect_station() const override;
+  void show_status(const QString& text) override;
+  void log(const QString& line) override;
+  void log_timed(const QString& text) override;
+  void enable(Button button, bool enabled) override;
 
  signals:
   // The main window was closed: the program ends.

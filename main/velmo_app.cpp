@@ -1,5 +1,6 @@
 #include "main/velmo_app.h"
 
+#include "common/node_lists.h"
 #include "inverter/inverter_control_window.h"
 #include "inverter/inverter_fault_table.h"
 #include "inverter/inverter_menu_editor.h"
@@ -21,18 +22,20 @@ VelmoApp::VelmoApp()
     : own_notifier_(std::make_unique<Notifier>()),
       notifier_(*own_notifier_),
       lookup_([this](const char* name) { return form(name); }),
-      batch_(link_, lookup_),
-      search_(link_, lookup_),
-      ctx_{link_, batch_, notifier_, lookup_} {
+      batch_(link_, events_),
+      search_(link_, events_),
+      ctx_{link_, batch_, notifier_, lookup_, events_} {
+  connect_node_lists();
   create_windows();
 }
 
 VelmoApp::VelmoApp(Notifier& notifier)
     : notifier_(notifier),
       lookup_([this](const char* name) { return form(name); }),
-      batch_(link_, lookup_),
-      search_(link_, lookup_),
-      ctx_{link_, batch_, notifier_, lookup_} {
+      batch_(link_, events_),
+      search_(link_, events_),
+      ctx_{link_, batch_, notifier_, lookup_, events_} {
+  connect_node_lists();
   create_windows();
 }
 
@@ -42,6 +45,14 @@ VelmoApp::~VelmoApp() {
     windows_.pop_back();
     owned_.pop_back();
   }
+}
+
+void VelmoApp::connect_node_lists() {
+  QObject::connect(&events_, &LinkEvents::node_lists_cleared, [this] { clear_node_lists(lookup_); });
+  QObject::connect(&events_, &LinkEvents::node_found, [this](DeviceFamily family, int station) {
+    add_to_node_lists(lookup_, NodeListGroup::All, station);
+    add_to_node_lists(lookup_, node_list_group(family), station);
+  });
 }
 
 void VelmoApp::create_windows() {

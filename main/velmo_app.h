@@ -7,8 +7,9 @@
 #include "common/app_context.h"
 #include "common/notifier.h"
 #include "drivelink/drive_link.h"
-#include "main/batch_writes.h"
-#include "main/node_search.h"
+#include "drivelink/link_events.h"
+#include "drivelink/batch_writes.h"
+#include "drivelink/node_search.h"
 
 namespace velmo {
 
@@ -38,10 +39,13 @@ class VelmoApp {
 
  private:
   void create_windows();
+  // The node lists follow the search.
+  void connect_node_lists();
 
   std::unique_ptr<Notifier> own_notifier_;
   Notifier& notifier_;
   DriveLink link_;
+  LinkEvents events_;
   FormLookup lookup_;
   BatchWrites batch_;
   NodeSearch search_;

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
@@ -124,12 +125,13 @@ BusControlWindow::ExitTexts exit_texts() {
 
 HomeLimitsWindow::HomeLimitsWindow(AppContext& ctx, QWidget* parent)
     : BusControlWindow(ctx, "TForm13", QStringLiteral("伺服原点及极限设定"), QSize(610, 750),
-                       Family{&DriveLinkState::jog_pending_cmd, &DriveLinkState::servo_run_state}, exit_texts(),
+                       Family{&DriveLinkState::jog_pending_cmd, &DriveLinkState::servo_run_state, DeviceFamily::Servo, true}, exit_texts(),
                        parent) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
 
   make_label(this, "LabelNode", QStringLiteral("伺服节点："), QRect(20, 18, 80, 28));
   nodes_ = make_combo(this, "ComboBox4", QRect(100, 15, 120, 30));
+  mark_node_list(nodes_, NodeListGroup::Servo);
   connect(nodes_, &QComboBox::currentIndexChanged, this, [this](int) { ComboBox4Change(); });
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(470, 13, 110, 34)), &QPushButton::clicked, this,
           [this] { Button1Click(); });

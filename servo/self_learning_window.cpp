@@ -7,10 +7,11 @@
 #include <QTimer>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
-#include "servo/center_on_screen.h"
+#include "common/center_on_screen.h"
 #include "servo/link_turn.h"
 #include "servo/selected_servo.h"
 #include "servo/self_learning_functions.h"
@@ -35,6 +36,7 @@ SelfLearningWindow::SelfLearningWindow(AppContext& ctx, QWidget* parent)
 
   make_label(this, "LabelNode", QStringLiteral("节点："), QRect(20, 22, 60, 28));
   nodes_ = make_combo(this, "ComboBox1", QRect(80, 20, 120, 30));
+  mark_node_list(nodes_, NodeListGroup::Servo);
   connect(nodes_, &QComboBox::activated, this, [this](int) { ComboBox1Click(); });
   connect(make_button(this, "Button4", QStringLiteral("退出"), QRect(360, 18, 120, 34)), &QPushButton::clicked, this,
           [this] { Button4Click(); });
@@ -141,7 +143,7 @@ void SelfLearningWindow::enable_start_buttons() {
 
 void SelfLearningWindow::showEvent(QShowEvent* event) {
   VelmoWindow::showEvent(event);
-  servo::center_on_screen(this);
+  center_on_screen(this);
 }
 
 }  // namespace velmo

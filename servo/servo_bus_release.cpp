@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "drivelink/batch_writes.h"
 #include "drivelink/drive_link_state.h"
-#include "main/batch_writes.h"
 
 namespace velmo::servo {
 

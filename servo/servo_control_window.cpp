@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
@@ -112,7 +113,7 @@ QLabel* caption(QWidget* parent, const QString& text, const QRect& geometry, Qt:
 
 ServoControlWindow::ServoControlWindow(AppContext& ctx, QWidget* parent)
     : BusControlWindow(ctx, "TForm4", QStringLiteral("驱动器 RS-485通讯控制"), QSize(1140, 800),
-                       Family{&DriveLinkState::servo_pending_cmd, &DriveLinkState::servo_run_state},
+                       Family{&DriveLinkState::servo_pending_cmd, &DriveLinkState::servo_run_state, DeviceFamily::Servo, true},
                        ExitTexts{QStringLiteral("退出前，请确保电机停止且驱动器无故障！！"),
                                  QStringLiteral("退出485模式并恢复相关参数"), QStringLiteral("恢复相关参数成功！！"),
                                  QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保驱动器无故障！！")},
@@ -137,6 +138,7 @@ ServoControlWindow::ServoControlWindow(AppContext& ctx, QWidget* parent)
 void ServoControlWindow::build() {
   caption(this, QStringLiteral("节点："), QRect(10, 14, 55, 28));
   node_box_ = make_combo(this, "ComboBox4", QRect(65, 12, 95, 32));
+  mark_node_list(node_box_, NodeListGroup::Servo);
   connect(node_box_, &QComboBox::currentIndexChanged, this, [this] { ComboBox4Change(); });
 
   group5_ = new QGroupBox(this);

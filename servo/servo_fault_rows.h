@@ -1,23 +1,12 @@
 #pragma once
 #include <span>
 
+#include "common/fault_grid.h"
+
 namespace velmo::servo {
 
-// One line of the servo drive's fault or warning reference. A code with
-// several causes spans several lines: code and name stand in the first, the
-// following lines carry only their cause text.
-struct FaultTableRow {
-  const char* code;
-  const char* name;
-  const char* cause;
-};
-
-// Header texts of one table's three columns.
-struct FaultTableHeader {
-  const char* code;
-  const char* name;
-  const char* cause;
-};
+using velmo::FaultTableHeader;
+using velmo::FaultTableRow;
 
 // Faults Er-0 to Er-25 and warnings Er-30 to Er-37, as the drive's manual
 // words them (its typos included: the texts must match the printed manual).

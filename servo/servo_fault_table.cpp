@@ -6,29 +6,30 @@
 #include "common/form_access.h"
 #include "common/window_parts.h"
 #include "common/window_sizing.h"
-#include "servo/center_on_screen.h"
-#include "servo/fault_grid.h"
+#include "common/center_on_screen.h"
+#include "common/fault_grid.h"
 #include "servo/servo_fault_rows.h"
 
 namespace velmo {
+
+namespace {
+constexpr FaultColumnWidths kColumns = {70, 187, 834};
+}  // namespace
 
 ServoFaultTableWindow::ServoFaultTableWindow(AppContext& ctx, QWidget* parent)
     : VelmoWindow(ctx, "TForm17", QStringLiteral("伺服故障及警告代码说明"), kDesignSize, parent) {
   setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-  faults_ = servo::make_fault_grid(this, "StringGrid1", QRect(10, 10, 1113, 420), servo::kServoFaultHeader,
-                                   servo::servo_fault_rows());
-  warnings_ = servo::make_fault_grid(this, "StringGrid2", QRect(10, 440, 1113, 202), servo::kServoWarningHeader,
-                                     servo::servo_warning_rows());
+  faults_ = make_fault_grid(this, "StringGrid1", QRect(10, 10, 1113, 420), servo::kServoFaultHeader,
+                                   servo::servo_fault_rows(), kColumns);
+  warnings_ = make_fault_grid(this, "StringGrid2", QRect(10, 440, 1113, 202), servo::kServoWarningHeader,
+                                     servo::servo_warning_rows(), kColumns);
   // All eight warnings fit: no scrolling, and the grid takes no clicks. Its
   // text keeps the normal colour so it stays readable while disabled.
   warnings_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   warnings_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  QPalette palette = warnings_->palette();
-  for (const QPalette::ColorRole role : {QPalette::Text, QPalette::Base, QPalette::ButtonText, QPalette::WindowText})
-    palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
-  warnings_->setPalette(palette);
+  keep_colours_when_disabled(warnings_);
   warnings_->setEnabled(false);
 
   // A reference has no status line; the caption exists like in every window.
@@ -40,14 +41,14 @@ ServoFaultTableWindow::ServoFaultTableWindow(AppContext& ctx, QWidget* parent)
   scaling.design = kDesignSize;
   const ScalingResult r = compute_window_scaling(scaling);
   if (r.scaled) {
-    servo::scale_fault_grid(faults_, r.M, r.D);
-    servo::scale_fault_grid(warnings_, r.M, r.D);
+    scale_fault_grid(faults_, kColumns, r.M, r.D);
+    scale_fault_grid(warnings_, kColumns, r.M, r.D);
   }
 }
 
 void ServoFaultTableWindow::showEvent(QShowEvent* event) {
   VelmoWindow::showEvent(event);
-  servo::center_on_screen(this);
+  center_on_screen(this);
 }
 
 }  // namespace velmo

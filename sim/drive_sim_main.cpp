@@ -28,6 +28,8 @@ void usage(const char* argv0) {
   std::fprintf(stderr,
                "usage: %s [--name NAME] [--station TYPE:ADDR[:VERSION[:MENU]]]... [--reply-delay MS]\n"
                "  TYPE is servo, inverter or speed (speed controller).\n"
+               "  An inverter's VERSION sets its model type: 2000-2199 type 2, 2200-2899 type 3,\n"
+               "  2900-3999 type 4, 4000-4999 type 0, 5000-6000 type 1; or name it: type0..type4.\n"
                "  Without --station the line holds servo 1 (6101/101), servo 2 (8005/102),\n"
                "  inverter 3 (4015) and speed controller 4 (1015).\n",
                argv0);
@@ -57,6 +59,12 @@ std::optional<StationSpec> parse_station(const std::string& arg) {
   const auto address = parse_int(parts[1], 1, 247);
   if (!address) return std::nullopt;
   spec.address = *address;
+  // An inverter's model type may be named instead of a version word.
+  static const std::pair<const char*, int> kModelTypes[] = {
+      {"type0", 4500}, {"type1", 5015}, {"type2", 2150}, {"type3", 2315}, {"type4", 2915}};
+  if (parts.size() == 3 && spec.type == "inverter")
+    for (const auto& [name, version] : kModelTypes)
+      if (parts[2] == name) parts[2] = std::to_string(version);
   if (parts.size() >= 3) {
     spec.version = parse_int(parts[2], 0, 65535);
     if (!spec.version) return std::nullopt;

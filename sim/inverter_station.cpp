@@ -1,5 +1,7 @@
 #include "sim/inverter_station.h"
 
+#include "sim/inverter_registers.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -9,37 +11,30 @@ namespace {
 
 constexpr double kRamp = 2000;  // 0.1 Hz per second
 
-std::vector<DriveStation::RegValue> inverter_defaults() {
-  std::vector<DriveStation::RegValue> rows;
-  // Parameters restart from 1 (the first item of every list), then these.
-  for (uint16_t r = 0; r < 160; ++r) rows.push_back({r, 1});
-  for (uint16_t r = 165; r < 171; ++r) rows.push_back({r, 1});
-  for (uint16_t r = 173; r < 0x300; ++r) rows.push_back({r, 0});
-  const std::vector<DriveStation::RegValue> named = {
-      {2, 500}, {3, 0}, {4, 1}, {5, 2}, {8, 1}, {9, 2}, {13, 500}, {14, 0}, {15, 1000}, {16, 1000}, {17, 1000},
-      {18, 1000}, {180, 405}};
-  rows.insert(rows.end(), named.begin(), named.end());
-  return rows;
-}
+// The line's own settings: 38400 bit/s, 8E1, RTU.
+constexpr uint16_t kLineBaud = 4, kLineFormat = 2, kLineMode = 2;
 
 }  // namespace
 
 InverterStation::InverterStation(uint8_t address, uint16_t program_version, bool menu_version_exception)
-    : DriveStation(address, {160, 170, false}) {
-  define_regs(0, 0x300);
+    : DriveStation(address, {160, 170, false}), model_type_(inverter_model_type(program_version)) {
+  std::vector<RegValue> defaults;
+  for (const InverterRegister& r : inverter_registers(model_type_)) {
+    define_regs(r.reg, 1);
+    limits_[r.reg] = {r.min, r.max};
+    if (r.reg != kProgramVersionReg && r.reg != kMenuVersionReg && r.reg != 160) defaults.push_back({r.reg, r.initial});
+  }
   define_regs(0x1000, 0x10);
   define_regs(0x2000, 0x10);
   define_regs(kFaultCode, 1);
-  set_defaults(inverter_defaults());
+  set_defaults(defaults);
   apply_defaults();
   set_reg(160, address);
-  set_reg(161, 4);
-  set_reg(162, 2);
-  set_reg(163, 2);
-  set_reg(164, 0);
+  // The version words answer on every type, as the node search reads them.
+  define_regs(kProgramVersionReg, 2);
   set_reg(kProgramVersionReg, program_version);
   set_reg(kMenuVersionReg, 101);
-  if (menu_version_exception) undefine_reg(kMenuVersionReg);
+  if (menu_version_exception || model_type_ == 4) undefine_reg(kMenuVersionReg);
   set_reg(kFrequency, 200);
   set_reg(kBusVoltage, 5400);
   set_reg(kBrakeLoad, 2);
@@ -47,10 +42,30 @@ InverterStation::InverterStation(uint8_t address, uint16_t program_version, bool
   publish();
 }
 
+uint8_t InverterStation::write_refusal(uint16_t r, uint16_t v) const {
+  std::lock_guard guard(lock());
+  const auto it = limits_.find(r);
+  if (it == limits_.end() || r == kProgramVersionReg || r == kMenuVersionReg || r == kModelReg) return 0;
+  return v < it->second.first || v > it->second.second ? 3 : 0;
+}
+
+bool InverterStation::listening() const {
+  std::lock_guard guard(lock());
+  return !follows_line_settings_ ||
+         (reg(161) == kLineBaud && reg(162) == kLineFormat && (!has_reg(163) || reg(163) == kLineMode));
+}
+
+void InverterStation::set_follows_line_settings(bool follows) {
+  std::lock_guard guard(lock());
+  follows_line_settings_ = follows;
+}
+
+int InverterStation::model_type() const { return model_type_; }
+
 bool InverterStation::on_write(uint16_t r, uint16_t v) {
   std::lock_guard guard(lock());
   if (r >= 0x2000 && r < 0x2010) return false;
-  if (r == kFaultCode) return false;
+  if (r == kFaultCode || r == kModelReg) return false;  // read-only
   if (r == kCommand) {
     switch (v) {
       case 0: case 3: direction_ = 0; break;

@@ -42,6 +42,7 @@ std::vector<uint8_t> read_holding(Station& station, uint8_t address, uint16_t st
 std::vector<uint8_t> write_single(Station& station, const uint8_t* frame, uint16_t r) {
   const uint8_t address = frame[0];
   if (!station.has_reg(r)) return exception_reply(address, 0x06, kIllegalAddress);
+  if (const uint8_t code = station.write_refusal(r, word_at(frame + 4))) return exception_reply(address, 0x06, code);
   if (!station.on_write(r, word_at(frame + 4))) return exception_reply(address, 0x06, kDeviceFailure);
   return std::vector<uint8_t>(frame, frame + 8);  // echo, CRC included
 }
@@ -52,6 +53,10 @@ std::vector<uint8_t> write_multiple(Station& station, const uint8_t* frame, size
   if (count < 1 || count > 123 || frame[6] != 2 * count || length != 9u + frame[6])
     return exception_reply(address, 0x10, kIllegalValue);
   if (!all_defined(station, start, count)) return exception_reply(address, 0x10, kIllegalAddress);
+  // A refused value refuses the whole request: nothing of it is stored.
+  for (uint16_t k = 0; k < count; ++k)
+    if (const uint8_t code = station.write_refusal(static_cast<uint16_t>(start + k), word_at(frame + 7 + 2 * k)))
+      return exception_reply(address, 0x10, code);
   for (uint16_t k = 0; k < count; ++k) {
     if (!station.on_write(static_cast<uint16_t>(start + k), word_at(frame + 7 + 2 * k)))
       return exception_reply(address, 0x10, kDeviceFailure);

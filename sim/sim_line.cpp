@@ -199,7 +199,7 @@ void SimLine::handle_frame(const uint8_t* frame, size_t length, int64_t now) {
       break;
     }
   }
-  if (!target) return;
+  if (!target || !target->listening()) return;
   const std::optional<Fault> fault = match_fault(address, frame, length);
   if (fault && fault->kind == Fault::Silent) return;  // the request is lost: nothing happens
   std::vector<uint8_t> reply;

@@ -63,6 +63,8 @@ bool Station::on_write(uint16_t r, uint16_t v) {
   return true;
 }
 
+uint8_t Station::write_refusal(uint16_t, uint16_t) const { return 0; }
+
 void Station::on_read(uint16_t) {}
 
 void Station::tick(int64_t) {}

@@ -36,6 +36,13 @@ class Station {
   // on_write: store the value (the default does) and return true, or return
   // false to refuse the write with exception 04.
   virtual bool on_write(uint16_t r, uint16_t v);
+  // Checked for every value of a write before any is stored: 0 to accept,
+  // else the exception code the drive answers with (03 for a value outside
+  // the register's range).
+  virtual uint8_t write_refusal(uint16_t r, uint16_t v) const;
+  // False while the drive listens at other line settings than the line's:
+  // it hears no request.
+  virtual bool listening() const { return true; }
   virtual void on_read(uint16_t r);
   virtual void tick(int64_t now_ns);
 

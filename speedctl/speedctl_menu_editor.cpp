@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "common/node_lists.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
 
@@ -13,7 +14,7 @@ SpeedCtlMenuEditor::SpeedCtlMenuEditor(AppContext& ctx, QWidget* parent)
     : VelmoWindow(ctx, "TForm18", QStringLiteral("总线型调速器-菜单编辑"), QSize(1100, 760), parent) {
   setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
   make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  make_combo(this, "ComboBox1", QRect(70, 10, 100, 30));
+  mark_node_list(make_combo(this, "ComboBox1", QRect(70, 10, 100, 30)), NodeListGroup::SpeedController, true);
   make_panel(this, QRect(190, 10, 700, 30));
   auto* group = new QGroupBox(QStringLiteral("系统参数"), this);
   group->setObjectName(QStringLiteral("GroupBox1"));

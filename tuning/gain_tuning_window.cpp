@@ -11,8 +11,11 @@
 #include <QTabWidget>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
+#include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 #include "servo/servo_bus_release.h"
 #include "tuning/numeric_field.h"
 #include "tuning/tuning_chart.h"
@@ -51,6 +54,7 @@ void GainTuningWindow::build_frame() {
 
   make_label(this, "Label1", QStringLiteral("节点："), QRect(10, 32, 50, 28));
   nodes_ = make_combo(this, "ComboBox2", QRect(60, 30, 90, 30));
+  mark_node_list(nodes_, NodeListGroup::Servo);
   connect(nodes_, &QComboBox::activated, this, [this](int) {
     if (!sequence_running()) ComboBox2Change();
   });
@@ -72,6 +76,12 @@ void GainTuningWindow::build_frame() {
   pages_->addTab(chart_, QStringLiteral(" 曲线显示  "));
   pages_->addTab(build_limits_page(), QStringLiteral(" 自动调谐相关参数  "));
   pages_->addTab(build_log_page(), QStringLiteral(" 通讯数据  "));
+  // The mode writes before a servo's settings are restored.
+  connect(&ctx_.events, &LinkEvents::servo_mode_written, this, [this](int station, const QString& text, bool done) {
+    const QString line = node_line(station, text);
+    set_panel(this, line);
+    if (!done) add_line(this, "Memo4", line + QStringLiteral("**"));
+  });
   report_ = std::make_unique<tuning::TuningReport>(ctx_.link.st.node_addr, panel_, memo3_, memo4_);
 }
 

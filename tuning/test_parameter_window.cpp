@@ -7,7 +7,7 @@
 
 #include "common/form_access.h"
 #include "common/window_parts.h"
-#include "servo/center_on_screen.h"
+#include "common/center_on_screen.h"
 #include "tuning/numeric_field.h"
 
 namespace velmo {
@@ -48,7 +48,7 @@ void TestParameterWindow::closeEvent(QCloseEvent* event) { event->accept(); }
 
 void TestParameterWindow::showEvent(QShowEvent* event) {
   VelmoWindow::showEvent(event);
-  servo::center_on_screen(this);
+  center_on_screen(this);
 }
 
 }  // namespace velmo

@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 
 #include "common/window_parts.h"
-#include "servo/center_on_screen.h"
+#include "common/center_on_screen.h"
 
 namespace velmo {
 
@@ -24,7 +24,7 @@ void TuningHelpWindow::closeEvent(QCloseEvent* event) { event->accept(); }
 
 void TuningHelpWindow::showEvent(QShowEvent* event) {
   VelmoWindow::showEvent(event);
-  servo::center_on_screen(this);
+  center_on_screen(this);
 }
 
 }  // namespace velmo

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "link/modbus_frame.h"
-#include "main/batch_writes.h"
+#include "drivelink/batch_writes.h"
 #include "support/app_on_sim.h"
 
 namespace velmo {

@@ -2,7 +2,7 @@
 // restore of the flagged drives one at a time, with what the outcome says.
 #include <gtest/gtest.h>
 
-#include "main/batch_writes.h"
+#include "drivelink/batch_writes.h"
 #include "servo/servo_bus_release.h"
 #include "support/app_on_sim.h"
 

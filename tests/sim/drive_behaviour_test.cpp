@@ -241,6 +241,39 @@ TEST(InverterModel, RunStateFrequencyAndFault) {
   EXPECT_EQ(m.read(3, I::kFaultCode), 0);
 }
 
+// Per model type: which parameter registers exist, range checks, the
+// read-only model code, factory reset and the line settings the drive hears.
+TEST(InverterModel, RegistersByModelTypeRangesAndResets) {
+  SimLine line;
+  line.add(velmo::sim::make_inverter(1, 4500));  // type 0
+  line.add(velmo::sim::make_inverter(2, 2915));  // type 4
+  auto& type3 = dynamic_cast<velmo::sim::InverterStation&>(line.add(velmo::sim::make_inverter(3, 2315)));
+  ModbusMaster m(line.port_path());
+  EXPECT_EQ(type3.model_type(), 3);
+  EXPECT_TRUE(m.read(1, 1, 9));
+  EXPECT_FALSE(m.read(1, 0, 10));  // type 0 has no F0-00
+  EXPECT_EQ(m.error(), EMBXILADD);
+  EXPECT_TRUE(m.read(2, 0, 19));   // type 4 holds F0-11 and F0-12 too
+  EXPECT_FALSE(m.read(3, 40, 3));  // type 3: F2-01 is missing
+  EXPECT_TRUE(m.read(3, 44, 2));
+  EXPECT_FALSE(m.read(2, 172));    // type 4 has no menu version word
+  EXPECT_EQ(m.read(1, 180), 405);
+  EXPECT_FALSE(m.write(1, 180, 1));
+  EXPECT_FALSE(m.write(1, 13, 2500));  // above 200.0 Hz
+  EXPECT_EQ(m.error(), EMBXILVAL);
+  EXPECT_FALSE(m.write(1, 13, std::vector<uint16_t>{1000, 5000}));  // F0-14 out of range: nothing stored
+  EXPECT_EQ(m.read(1, 13), 500);
+  ASSERT_TRUE(m.write(1, 13, 1000));
+  ASSERT_TRUE(m.write(1, 170, 2));
+  EXPECT_EQ(m.read(1, 13).value(), 500);
+  EXPECT_EQ(m.read(1, 170).value(), 1);
+  EXPECT_EQ(m.read(1, 160).value(), 1);
+  type3.set_follows_line_settings(true);
+  ASSERT_TRUE(m.write(3, 161, 2));  // answered at the old speed, then deaf to the line
+  m.set_timeout_ms(100);
+  EXPECT_FALSE(m.read(3, 161));
+}
+
 TEST(SpeedControllerModel, RegistersCommandsAndFactoryResetToStation1) {
   SimLine line;
   line.add(velmo::sim::make_speed_controller(4, 1015, 300, 258));

@@ -1,10 +1,7 @@
-#include "main/batch_writes.h"
+#include "drivelink/batch_writes.h"
 
-#include <QComboBox>
-
-#include "common/form_access.h"
-#include "common/status_line.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 
 namespace velmo {
 
@@ -29,23 +26,25 @@ constexpr ModeWrite kServoModeWrites[] = {
     {0x1003, 1, "设置为转速控制模式", "转速控制模式设置失败"},
 };
 
-int selected_position(const FormLookup& forms, const char* form) {
-  QWidget* window = forms(form);
-  auto* box = window ? window->findChild<QComboBox*>(QStringLiteral("ComboBox1")) : nullptr;
-  return box ? box->currentIndex() : -1;
-}
-
 }  // namespace
 
-BatchWrites::BatchWrites(DriveLink& link, FormLookup forms) : link_(link), forms_(std::move(forms)) {}
+BatchWrites::BatchWrites(DriveLink& link, LinkEvents& events) : link_(link), events_(events) {}
 
-void BatchWrites::switch_selected_to_bus(const char* form, const char* failure_memo, int count,
-                                         const ByPos<uint8_t>& nodes, const std::vector<RegisterWrite>& writes) {
+void BatchWrites::set_selection(DeviceFamily family, std::function<int()> selected) {
+  if (family == DeviceFamily::Inverter) selected_inverter_ = std::move(selected);
+  if (family == DeviceFamily::SpeedController) selected_speed_controller_ = std::move(selected);
+}
+
+int BatchWrites::selected_position(DeviceFamily family) const {
+  const auto& selected = family == DeviceFamily::Inverter ? selected_inverter_ : selected_speed_controller_;
+  return selected ? selected() : -1;
+}
+
+void BatchWrites::switch_selected_to_bus(DeviceFamily family, int count, const ByPos<uint8_t>& nodes,
+                                         const std::vector<RegisterWrite>& writes) {
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
-  QWidget* control_window = forms_(form);
   st.batch_go = 1;
-  const int i = selected_position(forms_, form);
+  const int i = selected_position(family);
   if (i < 0 || i >= count) {
     st.batch_go = 0;
     return;
@@ -53,17 +52,9 @@ void BatchWrites::switch_selected_to_bus(const char* form, const char* failure_m
   // Every write is sent, even after one failed.
   for (const RegisterWrite& w : writes) {
     st.node_addr = nodes[i];
-    if (link_.write_register(w.reg, w.value)) {
-      add_line(control_window, "Memo2", kSetOk);
-      set_panel(control_window, kSetOk);
-    } else {
-      set_panel(main, kSetFailed);
-      add_line(main, "Memo2", kSetFailed + QStringLiteral("**"));
-      // The window that asked is the one the user is looking at.
-      set_panel(control_window, kSetFailed);
-      add_line(control_window, failure_memo, kSetFailed + QStringLiteral("**"));
-      st.batch_go = 0;
-    }
+    const bool ok = link_.write_register(w.reg, w.value);
+    events_.bus_switch_written(family, ok ? kSetOk : kSetFailed, ok);
+    if (!ok) st.batch_go = 0;
   }
 }
 
@@ -71,20 +62,17 @@ void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<
                                   ByPos<uint8_t>& bus_flags,
                                   const std::function<std::vector<RegisterWrite>(uint8_t station)>& settings) {
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
   st.batch_go = 1;
   for (int i = 0; i < count; ++i) {
     if (restore_flags[i] != 1) continue;
     st.node_addr = nodes[i];
     for (const RegisterWrite& w : settings(nodes[i])) {
       if (!link_.write_register(w.reg, w.value)) {
-        set_panel(main, kRestoreFailed);
-        add_line(main, "Memo2", kRestoreFailed + QStringLiteral("**"));
+        events_.restore_written(kRestoreFailed, false);
         st.batch_go = 0;
         return;
       }
-      add_line(main, "Memo2", kRestored);
-      set_panel(main, kRestored);
+      events_.restore_written(kRestored, true);
     }
     // Only a drive that got all its settings back counts as restored.
     restore_flags[i] = 0;
@@ -94,8 +82,6 @@ void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<
 
 void BatchWrites::parameter_save() {
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
-  QWidget* tuning = forms_("TForm3");
   st.batch_go = 1;
   for (int i = 0; i < st.servo_count; ++i) {
     const uint8_t a = st.servo_nodes[i];
@@ -109,11 +95,7 @@ void BatchWrites::parameter_save() {
     for (const ModeWrite& m : kServoModeWrites) {
       link_.write_register(m.reg, m.value);
       const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
-      if (tuning) {
-        const QString text = node_line(a, QString::fromUtf8(done ? m.done : m.failed));
-        set_panel(tuning, text);
-        if (!done) add_line(tuning, "Memo4", text + QStringLiteral("**"));
-      }
+      events_.servo_mode_written(a, QString::fromUtf8(done ? m.done : m.failed), done);
     }
 
     const int first = st.servo_list_first(st.servo_subtype);
@@ -121,11 +103,9 @@ void BatchWrites::parameter_save() {
     if (st.servo_subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
     for (int k = 0; k < size; ++k) {
       if (link_.write_register(static_cast<uint16_t>(st.servo_param_regs[first + k]), st.servo_saved_params[a][k])) {
-        add_line(main, "Memo2", kRestored);
-        set_panel(main, kRestored);
+        events_.restore_written(kRestored, true);
       } else {
-        set_panel(main, kRestoreFailed);
-        add_line(main, "Memo2", kRestoreFailed + QStringLiteral("**"));
+        events_.restore_written(kRestoreFailed, false);
         st.batch_go = 0;
         return;
       }
@@ -146,7 +126,7 @@ void BatchWrites::bpq_parameter_save() {
 void BatchWrites::bpq_rs485_set() {
   DriveLinkState& st = link_.st;
   st.bpq_rs485_regnums = {4, 5, 8, 9};
-  switch_selected_to_bus("TForm9", "Memo3", st.bpq_count, st.bpq_nodes,
+  switch_selected_to_bus(DeviceFamily::Inverter, st.bpq_count, st.bpq_nodes,
                          {{st.bpq_rs485_regnums[0], 4}, {st.bpq_rs485_regnums[1], 4},
                           {st.bpq_rs485_regnums[2], 8}, {st.bpq_rs485_regnums[3], 8}});
 }
@@ -160,7 +140,7 @@ void BatchWrites::tsq_parameter_save() {
 
 void BatchWrites::tsq_rs485_set() {
   DriveLinkState& st = link_.st;
-  switch_selected_to_bus("TForm19", "Memo2", st.tsq_count, st.tsq_nodes, {{2, 2}});
+  switch_selected_to_bus(DeviceFamily::SpeedController, st.tsq_count, st.tsq_nodes, {{2, 2}});
 }
 
 }  // namespace velmo

@@ -4,17 +4,22 @@
 #include <vector>
 
 #include "drivelink/drive_link_state.h"
-#include "main/node_search.h"
+#include "drivelink/node_classification.h"
 
 namespace velmo {
 
 class DriveLink;
+class LinkEvents;
 
 // Switches drives to bus control and writes their own control settings back.
-// The result of each operation is batch_go (1 = every write accepted).
+// The result of each operation is batch_go (1 = every write accepted); what
+// each write did is reported through the link events.
 class BatchWrites {
  public:
-  BatchWrites(DriveLink& link, FormLookup forms);
+  BatchWrites(DriveLink& link, LinkEvents& events);
+  // The list position of the node a family's control window has selected
+  // (-1: none); given by that window.
+  void set_selection(DeviceFamily family, std::function<int()> selected);
   void parameter_save();      // servo restore
   void bpq_rs485_set();       // inverter to bus control
   void bpq_parameter_save();  // inverter restore
@@ -31,12 +36,15 @@ class BatchWrites {
   void restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<uint8_t>& restore_flags, ByPos<uint8_t>& bus_flags,
                        const std::function<std::vector<RegisterWrite>(uint8_t station)>& settings);
 
-  // Switches the node selected in a control window's ComboBox1 to bus control.
-  void switch_selected_to_bus(const char* form, const char* failure_memo, int count, const ByPos<uint8_t>& nodes,
+  // Switches the node selected in a family's control window to bus control.
+  void switch_selected_to_bus(DeviceFamily family, int count, const ByPos<uint8_t>& nodes,
                               const std::vector<RegisterWrite>& writes);
+  int selected_position(DeviceFamily family) const;
 
   DriveLink& link_;
-  FormLookup forms_;
+  LinkEvents& events_;
+  std::function<int()> selected_inverter_;
+  std::function<int()> selected_speed_controller_;
 };
 
 }  // namespace velmo

@@ -3,7 +3,7 @@
 #include <QScreen>
 #include <QWidget>
 
-namespace velmo::servo {
+namespace velmo {
 
 // Places a window in the middle of the screen's free area.
 inline void center_on_screen(QWidget* window) {
@@ -14,4 +14,4 @@ inline void center_on_screen(QWidget* window) {
   window->move(frame.topLeft());
 }
 
-}  // namespace velmo::servo
+}  // namespace velmo

@@ -1,15 +1,10 @@
-#include "main/node_search.h"
+#include "drivelink/node_search.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-
+#include <algorithm>
 #include <set>
 
-#include "common/form_access.h"
-#include "common/node_lists.h"
-#include "common/status_line.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 #include "drivelink/node_classification.h"
 #include "link/comms_error.h"
 
@@ -73,39 +68,39 @@ bool tsq_under_bus_control(const DriveLinkState& st, int i) { return st.tsq_rest
 
 }  // namespace
 
-NodeSearch::NodeSearch(DriveLink& link, FormLookup forms) : link_(link), forms_(std::move(forms)) {}
+NodeSearch::NodeSearch(DriveLink& link, LinkEvents& events) : link_(link), events_(events) {}
 
 void NodeSearch::Button4Click() {
+  if (!view_) return;
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
-  auto button = [&](const char* name) { return control<QPushButton>(main, name); };
-  auto combo = [&](const char* name) { return control<QComboBox>(main, name); };
+  SearchView& view = *view_;
+  using Button = SearchView::Button;
 
   st.active_form = 1;
   if (st.write_busy == 0) {
     st.write_busy = 1;
-    button("Button4")->setEnabled(false);
-    button("Button3")->setEnabled(false);
+    view.enable(Button::Search, false);
+    view.enable(Button::PortList, false);
     try {
-      st.comm_timeout_ms = timeout_for_choice(combo("ComboBox6")->currentIndex());
-      const uint32_t baud = combo("ComboBox10")->currentText().toUInt();
+      const SearchView::PortChoice choice = view.port_choice();
+      st.comm_timeout_ms = timeout_for_choice(choice.reply_timeout);
+      const uint32_t baud = choice.baud;
       st.char_time_ms = baud ? 700000 / baud : 0;
-      if (QWidget* editor = forms_("TForm10"))
-        if (auto* edit = editor->findChild<QLineEdit*>(QStringLiteral("Edit38"))) edit->setText(QString::number(st.char_time_ms));
+      events_.char_time_changed(st.char_time_ms);
 
       const FlagsByStation flags = remember_flags(st);
-      clear_node_lists(forms_);
+      events_.node_lists_cleared();
       st.connected = 0;
 
       SerialPort& port = link_.Comm1;
-      port.CommName = combo("ComboBox1")->currentText();
+      port.CommName = choice.name;
       if (baud) port.BaudRate = baud;
       static constexpr ByteSize kSizes[] = {ByteSize::_5, ByteSize::_6, ByteSize::_7};
-      const int size_index = combo("ComboBox2")->currentIndex();
+      const int size_index = choice.byte_size;
       port.byteSize = size_index >= 0 && size_index < 3 ? kSizes[size_index] : ByteSize::_8;
-      const int stop_index = combo("ComboBox4")->currentIndex();
+      const int stop_index = choice.stop_bits;
       port.stopBits = stop_index == 0 ? StopBits::_1 : stop_index == 1 ? StopBits::_1_5 : StopBits::_2;
-      port.parity = parity_by_name(combo("ComboBox3")->currentText());
+      port.parity = parity_by_name(choice.parity);
 
       port.ClosePort();
       link_.delay(250);
@@ -117,24 +112,23 @@ void NodeSearch::Button4Click() {
         const QString text = QStringLiteral("打开串口失败：") + port.CommName + QStringLiteral("（") +
                              QString::fromLocal8Bit(e.what()) +
                              (detail.isEmpty() ? QString() : QStringLiteral("：") + detail) + QStringLiteral("）");
-        set_panel(main, text);
-        add_line(main, "Memo2", timed_line(text + QStringLiteral("**")));
+        view.show_status(text);
+        view.log_timed(text + QStringLiteral("**"));
         throw;
       }
-      set_panel(main, QStringLiteral("打开串口"));
+      view.show_status(QStringLiteral("打开串口"));
       link_.delay(250);
 
       int found = 0;
       st.servo_count = st.bpq_count = st.tsq_count = 0;
-      const int last = std::clamp(control<QLineEdit>(main, "Edit1")->text().toInt(), 0, kMaxStation);
-      button("Button1")->setEnabled(false);
+      const int last = std::clamp(view.last_station(), 0, kMaxStation);
+      view.enable(Button::Connect, false);
 
       for (int a = 1; a <= last; ++a) {
-        set_panel(main, QStringLiteral("搜索节点") + QString::number(a));
+        view.show_status(QStringLiteral("搜索节点") + QString::number(a));
         st.node_addr = static_cast<uint8_t>(a);
         if (!link_.read_registers(kProgramVersionReg, 1)) continue;
         ++found;
-        add_to_node_lists(forms_, NodeListGroup::All, a);
         const NodeClass c = classify_node(link_.reply_word(0));
         switch (c.family) {
           case DeviceFamily::Servo: {
@@ -142,7 +136,6 @@ void NodeSearch::Button4Click() {
             st.servo_nodes[i] = static_cast<uint8_t>(a);
             st.servo_resolution_list[i] = c.servo_resolution;
             st.servo_high_model[i] = c.servo_high_model;
-            add_to_node_lists(forms_, NodeListGroup::Servo, a);
             break;
           }
           case DeviceFamily::Inverter: {
@@ -151,78 +144,79 @@ void NodeSearch::Button4Click() {
             st.bpq_model_type_list[i] = c.bpq_model_type;
             st.bpq_stop3_flags[i] = c.bpq_stop3;
             st.bpq_power_code[i] = c.bpq_power_code;
-            add_to_node_lists(forms_, NodeListGroup::Inverter, a);
             break;
           }
           case DeviceFamily::SpeedController: {
             const int i = st.tsq_count++;
             st.tsq_nodes[i] = static_cast<uint8_t>(a);
-            add_to_node_lists(forms_, NodeListGroup::SpeedController, a);
             break;
           }
         }
+        events_.node_found(c.family, a);
       }
       reapply_flags(st, flags);
 
       if (found > 0) {
-        set_panel(main, QStringLiteral("共有") + QString::number(found) + QStringLiteral("个节点！！"));
-        button("Button1")->setEnabled(true);
+        view.show_status(QStringLiteral("共有") + QString::number(found) + QStringLiteral("个节点！！"));
+        view.enable(Button::Connect, true);
         const struct {
           int count;
           const char* family;
         } summary[] = {{st.servo_count, "个伺服节点！！"}, {st.bpq_count, "个变频器节点！！"}, {st.tsq_count, "个调速器节点！！"}};
         for (const auto& s : summary)
           if (s.count > 0)
-            add_line(main, "Memo2",
-                     timed_line(QStringLiteral("搜索到") + QString::number(s.count) + QString::fromUtf8(s.family)));
+            view.log_timed(QStringLiteral("搜索到") + QString::number(s.count) + QString::fromUtf8(s.family));
         Button1Click();
       } else {
         const QString text = QStringLiteral("线上无可连接节点！！");
-        set_panel(main, text);
-        add_line(main, "Memo2", timed_line(text));
-        button("Button1")->setEnabled(false);
+        view.show_status(text);
+        view.log_timed(text);
+        view.enable(Button::Connect, false);
       }
     } catch (const std::exception&) {
       // The search ends where it failed; the buttons come back below.
     }
     st.write_busy = 0;
   }
-  button("Button4")->setEnabled(true);
-  button("Button1")->setEnabled(true);
-  button("Button3")->setEnabled(true);
+  view.enable(Button::Search, true);
+  view.enable(Button::Connect, true);
+  view.enable(Button::PortList, true);
 }
 
 void NodeSearch::Button1Click() {
+  if (!view_) return;
   DriveLinkState& st = link_.st;
-  QWidget* main = forms_("TForm1");
-  auto button = [&](const char* name) { return control<QPushButton>(main, name); };
+  SearchView& view = *view_;
+  using Button = SearchView::Button;
+  auto enable_all = [&](std::initializer_list<Button> buttons, bool enabled) {
+    for (Button b : buttons) view.enable(b, enabled);
+  };
 
-  const uint32_t baud = control<QComboBox>(main, "ComboBox10")->currentText().toUInt();
+  const uint32_t baud = view.port_choice().baud;
   st.char_time_ms = baud ? 700000 / baud : 0;
-  if (QWidget* editor = forms_("TForm10"))
-    if (auto* edit = editor->findChild<QLineEdit*>(QStringLiteral("Edit38"))) edit->setText(QString::number(st.char_time_ms));
+  events_.char_time_changed(st.char_time_ms);
 
   st.connected = 0;
-  for (const char* name : {"Button1", "Button2", "Button3", "Button4"}) button(name)->setEnabled(false);
+  enable_all({Button::Connect, Button::ClosePort, Button::PortList, Button::Search}, false);
 
-  st.node_addr = static_cast<uint8_t>(control<QComboBox>(main, "ComboBox5")->currentText().toInt());
+  st.node_addr = static_cast<uint8_t>(view.connect_station());
   if (!link_.read_registers(kLineCheckReg, 1)) {
     st.connected = 0;
-    button("Button2")->setEnabled(false);
-    button("Button1")->setEnabled(true);
-    set_panel(main, QStringLiteral("无应答，通信失败！！"));
-    add_line(main, "Memo2", QStringLiteral("无应答，通信失败**"));
-    button("Button3")->setEnabled(true);
-    button("Button4")->setEnabled(true);
+    view.enable(Button::ClosePort, false);
+    view.enable(Button::Connect, true);
+    view.show_status(QStringLiteral("无应答，通信失败！！"));
+    view.log(QStringLiteral("无应答，通信失败**"));
+    view.enable(Button::PortList, true);
+    view.enable(Button::Search, true);
     return;
   }
-  set_panel(main, QStringLiteral("通讯正常，读取系统参数！！"));
+  view.show_status(QStringLiteral("通讯正常，读取系统参数！！"));
 
   bool failed = false;
   auto fail = [&] {
     failed = true;
-    set_panel(main, QStringLiteral("参数读取失败"));
-    add_line(main, "Memo2", QStringLiteral("参数读取失败**"));
+    view.show_status(QStringLiteral("参数读取失败"));
+    view.log(QStringLiteral("参数读取失败**"));
   };
 
   // Speed controllers: registers 1 and 2 in one request. A drive under bus
@@ -304,12 +298,12 @@ void NodeSearch::Button1Click() {
 
   if (!failed) {
     st.connected = 1;
-    set_panel(main, QStringLiteral("读取系统参数完毕！！"));
-    for (const char* name : {"Button2", "Button3", "Button4"}) button(name)->setEnabled(true);
+    view.show_status(QStringLiteral("读取系统参数完毕！！"));
+    enable_all({Button::ClosePort, Button::PortList, Button::Search}, true);
   } else {
-    set_panel(main, QStringLiteral("读取系统参数失败！！"));
+    view.show_status(QStringLiteral("读取系统参数失败！！"));
     st.connected = 0;
-    for (const char* name : {"Button1", "Button2", "Button3", "Button4"}) button(name)->setEnabled(true);
+    enable_all({Button::Connect, Button::ClosePort, Button::PortList, Button::Search}, true);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "servo/fault_grid.h"
+#include "common/fault_grid.h"
 
 #include <QFont>
 #include <QHeaderView>
@@ -7,10 +7,9 @@
 
 #include "common/window_sizing.h"
 
-namespace velmo::servo {
+namespace velmo {
 namespace {
 
-constexpr int kColumnWidths[] = {70, 187, 834};
 constexpr int kRowHeight = 22;
 
 QTableWidgetItem* cell(const char* text) {
@@ -21,8 +20,8 @@ QTableWidgetItem* cell(const char* text) {
 
 }  // namespace
 
-QTableWidget* make_fault_grid(QWidget* parent, const char* name, const QRect& geometry,
-                              const FaultTableHeader& header, std::span<const FaultTableRow> rows) {
+QTableWidget* make_fault_grid(QWidget* parent, const char* name, const QRect& geometry, const FaultTableHeader& header,
+                              std::span<const FaultTableRow> rows, const FaultColumnWidths& widths) {
   const int row_count = static_cast<int>(rows.size()) + 2;  // header + texts + the parking row
   auto* grid = new QTableWidget(row_count, 3, parent);
   grid->setObjectName(QString::fromLatin1(name));
@@ -42,7 +41,7 @@ QTableWidget* make_fault_grid(QWidget* parent, const char* name, const QRect& ge
   grid->verticalHeader()->hide();
   grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
-  for (int c = 0; c < 3; ++c) grid->setColumnWidth(c, kColumnWidths[c]);
+  for (int c = 0; c < 3; ++c) grid->setColumnWidth(c, widths[static_cast<size_t>(c)]);
 
   // Row 0 holds the header texts like every other row; the grid's own header
   // shows them so they stay in place while the rows scroll.
@@ -68,12 +67,19 @@ QTableWidget* make_fault_grid(QWidget* parent, const char* name, const QRect& ge
   return grid;
 }
 
-void scale_fault_grid(QTableWidget* grid, int M, int D) {
-  for (int c = 0; c < 3; ++c) grid->setColumnWidth(c, scale_length(kColumnWidths[c], M, D));
+void scale_fault_grid(QTableWidget* grid, const FaultColumnWidths& widths, int M, int D) {
+  for (int c = 0; c < 3; ++c) grid->setColumnWidth(c, scale_length(widths[static_cast<size_t>(c)], M, D));
   const int row_height = scale_length(kRowHeight, M, D);
   grid->verticalHeader()->setMinimumSectionSize(1);
   grid->verticalHeader()->setDefaultSectionSize(row_height);
   grid->horizontalHeader()->setFixedHeight(row_height);
 }
 
-}  // namespace velmo::servo
+void keep_colours_when_disabled(QWidget* widget) {
+  QPalette palette = widget->palette();
+  for (const QPalette::ColorRole role : {QPalette::Text, QPalette::Base, QPalette::ButtonText, QPalette::WindowText})
+    palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+  widget->setPalette(palette);
+}
+
+}  // namespace velmo

@@ -1,0 +1,35 @@
+# Fails when a source file includes a folder above its own layer or a sibling
+# family: link <- drivelink <- common <- servo (<- tuning), inverter, speedctl
+# <- main; sim uses only link.
+# cmake -DSOURCE_DIR=<tree> -P check_layers.cmake
+cmake_minimum_required(VERSION 3.25)
+set(allowed_link link)
+set(allowed_drivelink link drivelink)
+set(allowed_common link drivelink common)
+set(allowed_servo link drivelink common servo)
+set(allowed_tuning link drivelink common servo tuning)
+set(allowed_inverter link drivelink common inverter)
+set(allowed_speedctl link drivelink common speedctl)
+set(allowed_main link drivelink common servo tuning inverter speedctl main)
+set(allowed_sim link sim)
+set(folders link drivelink common servo tuning inverter speedctl main sim)
+
+set(violations "")
+foreach(folder IN LISTS folders)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(f IN LISTS files)
+    file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include[ \t]+\"[^\"/]+/")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]+\"([^\"/]+)/.*" "\\1" target "${line}")
+      if(NOT target IN_LIST allowed_${folder})
+        file(RELATIVE_PATH rel "${SOURCE_DIR}" "${f}")
+        string(APPEND violations "  ${rel}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  message(FATAL_ERROR "Includes that point up a layer or across families:\n${violations}")
+endif()
+message(STATUS "Every include points down a layer.")
