@@ -8,6 +8,7 @@
 
 #include "drivelink/drive_link.h"
 #include "sim/sim_line.h"
+#include "support/modbus_master.h"
 
 namespace {
 
@@ -52,6 +53,41 @@ void RoundTrip(benchmark::State& state) {
   state.SetLabel(state.range(0) ? "complete reply ends the chunk" : "20 ms silence ends the chunk");
 }
 BENCHMARK(RoundTrip)->Arg(1)->Arg(0)->Iterations(1000)->Unit(benchmark::kMicrosecond);
+
+// Our one-register read and a libmodbus master's, exchange by exchange on two
+// identical simulated lines, so both see the same machine load.
+void RoundTripBesideLibmodbus(benchmark::State& state) {
+  velmo::sim::SimLine our_line, their_line;
+  our_line.add(velmo::sim::make_servo(1));
+  their_line.add(velmo::sim::make_servo(1));
+  DriveLink link;
+  link.Comm1.CommName = QString::fromStdString(our_line.port_path());
+  link.Comm1.OpenPort();
+  link.st.comm_timeout_ms = 250;
+  link.st.node_addr = 1;
+  velmo::testing::ModbusMaster master(their_line.port_path(), 250);
+  std::vector<double> ours, theirs;
+  int failures = 0;
+  auto timed = [](auto&& exchange, std::vector<double>& into) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const bool ok = exchange();
+    into.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+    return ok ? 0 : 1;
+  };
+  for (auto _ : state) {
+    failures += timed([&] { return link.read_registers(0x00AB, 1); }, ours);
+    failures += timed([&] { return master.read(1, 0x00AB).has_value(); }, theirs);
+  }
+  auto median = [](std::vector<double>& v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  state.counters["ours_median_us"] = median(ours);
+  state.counters["libmodbus_median_us"] = median(theirs);
+  state.counters["ratio"] = state.counters["ours_median_us"] / state.counters["libmodbus_median_us"];
+  state.counters["failures"] = failures;
+}
+BENCHMARK(RoundTripBesideLibmodbus)->Iterations(3000)->Unit(benchmark::kMicrosecond);
 
 // CPU used while delay waits 10 s.
 void DelayCpu(benchmark::State& state) {

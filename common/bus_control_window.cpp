@@ -39,8 +39,15 @@ BusControlWindow::BusControlWindow(AppContext& ctx, const char* object_name, con
 QComboBox* BusControlWindow::make_node_list(const char* name, const QRect& geometry) {
   QComboBox* nodes = make_combo(this, name, geometry);
   mark_node_list(nodes, node_list_group(family_.device));
-  ctx_.batch.set_selection(family_.device, [nodes] { return nodes->currentIndex(); });
+  ctx_.batch.set_selection(family_.device,
+                           [this, nodes] { return switching_pos_ >= 0 ? switching_pos_ : nodes->currentIndex(); });
   return nodes;
+}
+
+void BusControlWindow::switch_to_bus(int pos, void (BatchWrites::*op)()) {
+  switching_pos_ = pos;
+  (ctx_.batch.*op)();
+  switching_pos_ = -1;
 }
 
 void BusControlWindow::show_bus_switch(const QString& text, bool ok) {
@@ -125,6 +132,16 @@ void BusControlWindow::execute(const CommandEntry& entry, uint8_t node) {
     return;
   }
   entry.run(node);
+  if (unsettled_ != 0 && link_idle() && !leaving_) {
+    const uint8_t unsettled = unsettled_;
+    unsettled_ = 0;
+    settle(unsettled);
+  }
+}
+
+void BusControlWindow::mark_run_unknown(uint8_t node) {
+  run_state(node) = kRunUnknown;
+  unsettled_ = node;
 }
 
 void BusControlWindow::replay_pending(bool safety_only) {
@@ -241,7 +258,7 @@ BusControlWindow::RestoreOutcome BusControlWindow::restore_flagged(bool any_flag
   if (!any_flagged) return outcome;
   save();
   outcome.ok = st().batch_go == 1;
-  outcome.line_dead = !outcome.ok && st().rx_arrived == 0;
+  outcome.line_dead = !outcome.ok && link().last_outcome().kind != ExchangeOutcome::Exception;
   return outcome;
 }
 

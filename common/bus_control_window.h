@@ -55,8 +55,13 @@ class BusControlWindow : public VelmoWindow {
   struct RestoreOutcome {
     bool needed = false;     // some drive was flagged
     bool ok = true;          // every flagged drive was written back
-    bool line_dead = false;  // the last exchange got no byte at all
+    bool line_dead = false;  // the failure was the line's, not a drive's refusal: the user may leave
   };
+
+  // A run state no accepted reply confirmed: a run, stop or reset command
+  // got no accepted reply, so the drive may be running. It counts as running
+  // for every interlock and the exit guard until a status read settles it.
+  static constexpr uint8_t kRunUnknown = 3;
 
   // Asks where to save the traffic log; an empty answer means cancelled.
   using SaveChooser = RecordChooser;
@@ -136,6 +141,9 @@ class BusControlWindow : public VelmoWindow {
   // The window's node list of the family's nodes; switching to bus control
   // acts on the node chosen in it.
   QComboBox* make_node_list(const char* name, const QRect& geometry);
+  // Runs a batch write that switches the node at list position `pos` to bus
+  // control (the batch writes act on the position the node list gives them).
+  void switch_to_bus(int pos, void (BatchWrites::*op)());
   // A switch to bus control reported for this family: the success log or
   // the failure log, and Panel1.
   void show_bus_switch(const QString& text, bool ok);
@@ -177,10 +185,16 @@ class BusControlWindow : public VelmoWindow {
 
   // The restore of a family whose batch write works over every flagged
   // drive (`save` runs it; batch_go tells whether every write was accepted).
+  // Only a drive's exception reply keeps the user in the window; no reply
+  // or a garbled one lets them leave, told that the restore failed.
   RestoreOutcome restore_flagged(bool any_flagged, const std::function<void()>& save);
 
   // One function-06 write to `node` through command_send; true when accepted.
   bool write_command(uint8_t node, uint16_t reg, uint16_t value);
+
+  // The command under way left the node's run state unknown: once the
+  // command's handler has ended, settle() reads the status.
+  void mark_run_unknown(uint8_t node);
 
   // True from the start of an exit until the window is left or stays.
   bool leaving() const { return leaving_; }
@@ -201,6 +215,7 @@ class BusControlWindow : public VelmoWindow {
   virtual bool leave_after_failed_restore() const { return false; }
   virtual void restore_failed_stay() {}  // what stays usable after a failed restore
   virtual void exit_refused() {}          // after the running message
+  virtual void settle(uint8_t /*node*/) {}  // a status read after a command left the run state unknown
 
   bool exit_guard() override;
 
@@ -223,6 +238,8 @@ class BusControlWindow : public VelmoWindow {
   QPlainTextEdit* fail_log_ = nullptr;
   int own_exchanges_ = 0;
   bool replaying_ = false;
+  uint8_t unsettled_ = 0;
+  int switching_pos_ = -1;
   bool leaving_ = false;
 };
 

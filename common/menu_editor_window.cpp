@@ -190,7 +190,7 @@ void MenuEditorWindow::save_menu() {
     const QString path = chooser_->save_file(this, name, QStringLiteral("txt"));
     if (path.isEmpty()) return;
     const bool saved = write_file_atomically(path, menu_file_text(menu_content()));
-    report(saved, saved ? QStringLiteral("菜单存盘成功") : QStringLiteral("菜单存盘失败"));
+    report_save(saved, saved ? QStringLiteral("菜单存盘成功") : QStringLiteral("菜单存盘失败"));
   });
 }
 
@@ -214,11 +214,11 @@ void MenuEditorWindow::open_menu_file() {
     else
       parsed.error = MenuFileError::Header;
     if (const auto refusal = file_refusal(parsed)) {
-      report(false, *refusal);
+      report_open(false, *refusal);
       return;
     }
     show_menu_file(parsed.content);
-    report(true, QStringLiteral("菜单文件打开成功"));
+    report_open(true, QStringLiteral("菜单文件打开成功"));
   });
 }
 

@@ -104,8 +104,8 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
   void save_records();
   void clear_records();
   void select_all_groups(bool on);
-  // The user chose another node in the list.
-  void node_chosen();
+  // The user chose another node in the list (by default: take it and read its menu).
+  virtual void node_chosen();
 
  protected:
   bool exit_guard() override;
@@ -121,6 +121,9 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
   virtual std::optional<QString> file_refusal(const MenuFileParse& parsed) const;
   // Takes an accepted file into the image and the controls.
   virtual void show_menu_file(const MenuFileContent& content);
+  // Says how a save or an opening ended (by default as report() does).
+  virtual void report_save(bool ok, const QString& message) { report(ok, message); }
+  virtual void report_open(bool ok, const QString& message) { report(ok, message); }
 
   // ParamEditorHooks: the frame is locked while an exchange runs.
   void set_busy(bool busy) override;

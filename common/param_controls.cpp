@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <map>
 
 #include "common/param_codec.h"
 
@@ -100,35 +101,42 @@ BuiltControls build_param_controls(const ParamTable& table, QWidget* area) {
     page_grids.push_back(new QGridLayout(area));
   }
 
-  // Boxes: the alternatives of one group (one per layout) share a place.
+  // Boxes: the alternatives of one group (one per layout) share a place;
+  // groups naming the same box share it.
   std::vector<std::vector<QGroupBox*>> boxes(table.groups.size());
-  std::vector<std::vector<QGridLayout*>> box_grids(table.groups.size());
+  std::map<QGroupBox*, QGridLayout*> box_grid;
+  std::map<QString, QGroupBox*> by_name;
   for (size_t g = 0; g < table.groups.size(); ++g) {
     const GroupDef& def = table.groups[g];
-    const int slot = groups_on_page[static_cast<size_t>(def.tab) % groups_on_page.size()]++;
+    const size_t page = static_cast<size_t>(def.tab) % page_grids.size();
+    bool placed = false;
     for (const auto& b : def.boxes) {
+      const QString name = QString::fromLatin1(b.name);
+      if (auto it = by_name.find(name); it != by_name.end()) {
+        boxes[g].push_back(it->second);
+        continue;
+      }
+      const int slot = placed ? groups_on_page[page] - 1 : groups_on_page[page]++;
+      placed = true;
       auto* box = new QGroupBox(b.caption);
-      box->setObjectName(QString::fromLatin1(b.name));
-      auto* grid = new QGridLayout(box);
-      page_grids[static_cast<size_t>(def.tab) % page_grids.size()]->addWidget(box, slot / 2, slot % 2, Qt::AlignTop);
+      box->setObjectName(name);
+      box_grid[box] = new QGridLayout(box);
+      page_grids[page]->addWidget(box, slot / 2, slot % 2, Qt::AlignTop);
       boxes[g].push_back(box);
-      box_grids[g].push_back(grid);
+      by_name[name] = box;
       built.boxes.push_back({box, b.layouts});
     }
   }
 
-  std::vector<std::vector<int>> rows_in_box(table.groups.size());
-  for (size_t g = 0; g < table.groups.size(); ++g) rows_in_box[g].assign(boxes[g].size(), 0);
+  std::map<QGroupBox*, int> rows_in_box;
 
   for (size_t i = 0; i < table.rows.size(); ++i) {
     const ParamRow& row = table.rows[i];
     if (!row.control) continue;
     QGroupBox* box = box_for(table, row, boxes);
     if (!box) continue;
-    const auto b = static_cast<size_t>(std::find(boxes[row.group].begin(), boxes[row.group].end(), box) -
-                                       boxes[row.group].begin());
-    QGridLayout* grid = box_grids[row.group][b];
-    const int n = rows_in_box[row.group][b]++;
+    QGridLayout* grid = box_grid[box];
+    const int n = rows_in_box[box]++;
     const int line = n % kRowsPerColumn, column = 3 * (n / kRowsPerColumn);
 
     QWidget* control = nullptr;

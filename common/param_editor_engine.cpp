@@ -28,8 +28,6 @@ EditorConfig checked(EditorConfig c) {
   if (!c.failure_memo) missing << QStringLiteral("failure_memo");
   if (!c.dump_memo) missing << QStringLiteral("dump_memo");
   if (!c.station_refresh) missing << QStringLiteral("station_refresh");
-  if (!c.read_error) missing << QStringLiteral("read_error");
-  if (!c.write_error) missing << QStringLiteral("write_error");
   if (!missing.isEmpty())
     throw std::logic_error("editor configuration lacks " + missing.join(QStringLiteral(", ")).toStdString());
   return c;
@@ -74,9 +72,14 @@ void ParamEditorEngine::apply_layout() {
   if (built_.by_row.empty()) return;
   for (const auto& b : built_.boxes) b.box->setVisible(((b.layouts >> layout_) & 1u) != 0);
   for (size_t i = 0; i < table_.rows.size(); ++i) {
-    const bool shown = row_active(table_.rows[i]);
+    const ParamRow& row = table_.rows[i];
+    const bool active = row_active(row);
+    // A parameter the layout lacks may still show its control, greyed.
+    const bool greyed = !active && ((row.greyed_layouts >> layout_) & 1u) != 0;
+    const bool shown = active || greyed;
     for (QWidget* w : {built_.by_row[i], built_.labels[i], built_.units[i]})
       if (w && w->isVisibleTo(w->parentWidget()) != shown) w->setVisible(shown);
+    if (row.greyed_layouts != 0 && built_.by_row[i]) built_.by_row[i]->setEnabled(active && !row.has(kRowDisabled));
   }
 }
 
@@ -482,7 +485,7 @@ bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<i
 
 bool ParamEditorEngine::write_group(int group, bool download) {
   const GroupDef& def = table_.groups[static_cast<size_t>(group)];
-  if (!take_group(group)) {
+  if (config_.group_write_takes_controls && !take_group(group)) {
     log_failure(def.write_fail);
     set_flag(config_.write_error, 1);
     return false;

@@ -69,7 +69,7 @@ struct EditorConfig {
   const char* failure_memo = nullptr;
   const char* dump_memo = nullptr;
   std::optional<StationRefresh> station_refresh;
-  uint8_t DriveLinkState::*read_error = nullptr;   // mirrored error flags of the family
+  uint8_t DriveLinkState::*read_error = nullptr;   // mirrored error flags of the family (where it has them)
   uint8_t DriveLinkState::*write_error = nullptr;
   bool reading_line_names_node = false;  // "节点n：正在读取参数..." rather than the bare text
   int enter_write_delay_ms = 100;
@@ -78,6 +78,9 @@ struct EditorConfig {
   bool summary_panel_timed = false;      // the menu read's and download's result on Panel1 carries the time
   QString single_fail_suffix;            // appended to the failure log line of a single write
   bool download_stops_on_failure = true;
+  // A group write first takes the controls into the image (clamped); false:
+  // the image alone is sent, as the exit handlers and picks keep it.
+  bool group_write_takes_controls = true;
   int line_wait_ms = 5000;               // how long a single write waits for a busy line
 };
 

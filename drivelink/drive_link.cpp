@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <thread>
 
 #include "link/modbus_crc.h"
 #include "link/modbus_frame.h"
@@ -88,9 +89,10 @@ bool DriveLink::senddata() {
 
     // Whatever is still in the input belongs to an earlier exchange.
     Comm1.FlushInput();
+    chunks_at_send_ = Comm1.chunksPosted();
     last_send_ns_ = monotonic_ns();
     Comm1.SendBytes(st.tx_buf.data(), static_cast<uint16_t>(len + 2));
-    log_traffic(st.active_form, QString::fromStdString(hex_line(st.tx_buf.data(), len + 2)) + QStringLiteral("**"));
+    log_traffic(st.active_form, st.tx_buf.data(), len + 2, QStringLiteral("**"));
 
     st.rx_arrived = 0;
     comm_delay(static_cast<int>(st.comm_timeout_ms));
@@ -128,11 +130,11 @@ void DriveLink::command_send() {
 void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(chunk.bytes.constData());
   const size_t len = static_cast<size_t>(chunk.bytes.size());
-  const QString line = QString::fromStdString(hex_line(bytes, len));
+  auto log = [&](uint8_t window_code) { log_traffic(window_code, bytes, len); };
 
   if (st.sending && chunk.first_byte_ns < last_send_ns_) {
     // Began before our request went out: a late answer to something else.
-    log_traffic(static_cast<uint8_t>(WindowCode::Main), line);
+    log(static_cast<uint8_t>(WindowCode::Main));
     return;
   }
 
@@ -143,16 +145,17 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
   st.rx_count += static_cast<int32_t>(len);
 
   if (st.sending) {
+    if (!st.reply_flag) last_reply_ns_ = monotonic_ns() - last_send_ns_;
     // A chunk too short to carry a CRC is never a good reply.
     st.crc_ok = (len > 4 && frame_crc_ok(bytes, len)) ? 1 : 0;
     if (st.active_form == static_cast<uint8_t>(WindowCode::GainTuning)) {
       if (on_rx_count) on_rx_count(st.rx_count);
-      if (st.rx_log_off == 0) log_traffic(st.active_form, line);
+      if (st.rx_log_off == 0) log(st.active_form);
     } else {
-      log_traffic(st.active_form, line);
+      log(st.active_form);
     }
   } else {
-    log_traffic(static_cast<uint8_t>(WindowCode::Main), line);
+    log(static_cast<uint8_t>(WindowCode::Main));
   }
   st.reply_flag = 1;
 }
@@ -174,6 +177,7 @@ void DriveLink::wait_until(int ms, bool for_reply) {
   deadline.setTimerType(Qt::PreciseTimer);
   deadline.start(std::max(ms, 0));
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (for_reply && !st.reply_flag) await_fast_reply();
   for (;;) {
     if (!for_reply && st.abort_wait) return;
     if (for_reply && st.reply_flag) return;
@@ -209,6 +213,28 @@ ExchangeOutcome DriveLink::judge(uint8_t function, int bytes_per_register) const
   if ((function == 0x06 || function == 0x10) && !std::equal(sent_echo_.begin(), sent_echo_.end(), rx + 2))
     return {O::EchoMismatch};
   return {O::Accepted};
+}
+
+namespace {
+inline void cpu_relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+}  // namespace
+
+void DriveLink::await_fast_reply() {
+  // On a fast line (a pty, a local bridge) the reply comes within a fraction
+  // of a millisecond, sooner than a sleeping event loop wakes for it: watch
+  // for it briefly instead. The budget follows the last reply, so a real
+  // line (milliseconds per reply) never spins.
+  constexpr int64_t kFastLineNs = 1'000'000;
+  if (last_reply_ns_ <= 0 || last_reply_ns_ >= kFastLineNs) return;
+  const int64_t until = last_send_ns_ + std::min(2 * last_reply_ns_ + 50'000, kFastLineNs);
+  while (Comm1.chunksPosted() == chunks_at_send_ && monotonic_ns() < until) cpu_relax();
+  if (Comm1.chunksPosted() != chunks_at_send_) QCoreApplication::sendPostedEvents(&Comm1);
 }
 
 bool DriveLink::accepted(uint8_t function, int bytes_per_register) const {
@@ -264,9 +290,12 @@ bool DriveLink::write_registers(uint16_t first, const std::vector<int32_t>& valu
 
 void DriveLink::set_traffic_log(uint8_t window_code, LineSink sink) { traffic_logs_[window_code] = std::move(sink); }
 
-void DriveLink::log_traffic(uint8_t window_code, const QString& line) {
+void DriveLink::log_traffic(uint8_t window_code, const uint8_t* bytes, size_t len, const QString& suffix) {
+  // Formatted only for a window that shows it: the fault tables and a
+  // program without logs spend nothing on it.
   auto it = traffic_logs_.find(window_code);
-  if (it != traffic_logs_.end() && it->second) it->second(line);
+  if (it == traffic_logs_.end() || !it->second) return;
+  it->second(QString::fromStdString(hex_line(bytes, len)) + suffix);
 }
 
 }  // namespace velmo

@@ -2,51 +2,118 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 
 #include "common/form_access.h"
+#include "common/param_codec.h"
+#include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
 #include "drivelink/drive_link.h"
 
 namespace velmo {
 
-InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
-    : BusControlWindow(ctx, "TForm9", QStringLiteral("变频器 RS-485通讯控制"), QSize(1000, 700),
-                       Family{&DriveLinkState::bpq_pending_cmd, &DriveLinkState::bpq_run_state, DeviceFamily::Inverter},
-                       ExitTexts{QStringLiteral("退出前，请确保电机停止且变频器无故障！！"), {}, {},
-                                 QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！")},
-                       parent) {
-  // No close box: the window is left through Button1 only.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
-  make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  make_node_list("ComboBox1", QRect(70, 10, 100, 30));
-  make_panel(this, QRect(190, 10, 640, 30));
-  auto* status = new QGroupBox(QStringLiteral("状态指示"), this);
-  status->setObjectName(QStringLiteral("GroupBox1"));
-  status->setGeometry(10, 50, 820, 200);
-  make_label(status, "LabelEdit7", QStringLiteral("制动电阻最大负载率："), QRect(10, 30, 200, 28));
-  make_edit(status, "Edit7", QRect(210, 30, 100, 28))->setReadOnly(true);
-  make_label(status, "LabelEdit8", QStringLiteral("变频器温度："), QRect(10, 70, 200, 28));
-  make_edit(status, "Edit8", QRect(210, 70, 100, 28))->setReadOnly(true);
-  auto* anchor = new QGroupBox(QStringLiteral("运转控制"), this);
-  anchor->setObjectName(QStringLiteral("GroupBox2"));
-  anchor->setGeometry(10, 260, 820, 200);
-  auto* traffic = make_memo(this, "Memo1", QRect(10, 470, 270, 120));
-  route_traffic(ctx.link, WindowCode::InverterControl, traffic);
-  set_logs(traffic, make_memo(this, "Memo2", QRect(290, 470, 270, 120)),
-           make_memo(this, "Memo3", QRect(570, 470, 260, 120)));
-  connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(850, 8, 100, 34)), &QPushButton::clicked, this,
-          [this] { exit_clicked(); });
-  apply_screen_scaling(anchor);
+namespace {
+
+constexpr uint16_t kFrequencyReg = 0x1001;
+constexpr uint16_t kStatusFirst = 0x2000;
+constexpr uint16_t kFaultReg = 0x3000;
+constexpr int kMaxFrequency = 2000;  // 0.1 Hz
+
+// The status block's words with their fields: value / divisor, digits after the point.
+struct StatusField {
+  int word;
+  const char* edit;
+  int divisor;
+  int decimals;
+};
+constexpr StatusField kStatusFields[] = {
+    {0, "Edit2", 10, 1}, {2, "Edit3", 100, 2}, {3, "Edit4", 10, 1}, {4, "Edit7", 1, 0}, {5, "Edit8", 1, 0}};
+
+QString scaled(uint16_t v, int divisor, int decimals) {
+  if (decimals == 0) return QString::number(v);
+  return QString::number(v / divisor) + QLatin1Char('.') +
+         QString::number(v % divisor).rightJustified(decimals, QLatin1Char('0'));
 }
 
-void InverterControlWindow::on_open() {
+// The fault texts of this window, by code (14 and above share the last).
+const char* const kFaultTexts[] = {
+    "",           "系统参数异常",     "大幅度过电流",     "过电流",           "通讯超时",
+    "过电压",     "输入缺相",         "低电压",           "变频器过热",       "电机过载热保护",
+    "旋转方向限制警告", "安全开关断开警告", "安全开关断开报警", "制动电阻负载率过高", "电流偏置电压异常",
+};
+
+QString tenths_text(int v) { return QString::number(v / 10) + QLatin1Char('.') + QString::number(v % 10); }
+
+}  // namespace
+
+InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
+    : RunControlWindow(
+          ctx, "TForm9", QStringLiteral("变频器 RS-485通讯控制"), QSize(1000, 700),
+          Spec{Family{&DriveLinkState::bpq_pending_cmd, &DriveLinkState::bpq_run_state, DeviceFamily::Inverter},
+               ExitTexts{QStringLiteral("退出前，请确保电机停止且变频器无故障！！"), {}, {},
+                         QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！")},
+               &DriveLinkState::bpq_nodes, &DriveLinkState::bpq_count, &DriveLinkState::bpq_rs485_ok,
+               &DriveLinkState::bpq_restore_flags, &BatchWrites::bpq_rs485_set, &BatchWrites::bpq_parameter_save,
+               WindowCode::InverterControl, QStringLiteral("变频器状态读取失败"), true, true},
+          true, parent) {
+  auto* status = new QGroupBox(QStringLiteral("状态指示"), this);
+  status->setObjectName(QStringLiteral("GroupBox1"));
+  status->setGeometry(10, 50, 820, 240);
+  struct Field {
+    const char* edit;
+    const char* caption;
+    const char* unit;
+  };
+  const Field fields[] = {{"Edit2", "当前频率：", "Hz"},         {"Edit3", "电机电流值：", "A"},
+                          {"Edit4", "母线电压值：", "V"},        {"Edit7", "制动电阻最大负载率：", "%"},
+                          {"Edit8", "变频器温度：", "℃"},       {"Edit5", "故障代码：", ""}};
+  for (int k = 0; k < 6; ++k) {
+    const int x = 10 + (k % 2) * 400, y = 30 + (k / 2) * 40;
+    make_label(status, (QByteArray("Label") + fields[k].edit).constData(), QString::fromUtf8(fields[k].caption),
+               QRect(x, y, 190, 28));
+    make_edit(status, fields[k].edit, QRect(x + 190, y, 100, 28))->setReadOnly(true);
+    make_label(status, (QByteArray("LabelUnit") + fields[k].edit).constData(), QString::fromUtf8(fields[k].unit),
+               QRect(x + 295, y, 40, 28));
+  }
+  make_edit(status, "Edit6", QRect(705, 110, 105, 28))->setReadOnly(true);
+  build_status_controls(status, 160, QStringLiteral("故障中"));
+  for (const char* name : {"Label16", "Label17"}) make_label(status, name, QStringLiteral("0"), QRect(0, 0, 40, 20))->hide();
+
+  auto* run = new QGroupBox(QStringLiteral("运转控制"), this);
+  run->setObjectName(QStringLiteral("GroupBox2"));
+  run->setGeometry(10, 300, 820, 160);
+  make_label(run, "LabelEdit1", QStringLiteral("频率设定："), QRect(10, 30, 100, 28));
+  frequency_ = make_edit(run, "Edit1", QRect(110, 30, 100, 28), QStringLiteral("20.0"));
+  frequency_->setMaxLength(5);
+  frequency_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*\\.?[0-9]*")), frequency_));
+  connect(frequency_, &QLineEdit::editingFinished, this, &InverterControlWindow::edit1onchange);
+  // Enter moves on to the next control, which runs the exit check.
+  connect(frequency_, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
+  make_label(run, "LabelUnitEdit1", QStringLiteral("Hz"), QRect(215, 30, 40, 28));
+  build_run_controls(run, 80, QStringLiteral("频率设定"), {});
+  register_commands();
+
+  connect(make_button(this, "Button9", QStringLiteral("保存记录"), QRect(850, 92, 100, 34)), &QPushButton::clicked,
+          this, &InverterControlWindow::Button9Click);
+  connect(nodes(), &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
+  apply_screen_scaling(run);
+}
+
+uint8_t InverterControlWindow::model_type_of(uint8_t node) const {
+  const int i = position_of(node);
+  return i >= 0 ? st().bpq_model_type_list[i] : st().bpq_model_type;
+}
+
+void InverterControlWindow::ComboBox1Change() {
   DriveLinkState& s = st();
-  const int picked = control<QComboBox>(this, "ComboBox1")->currentIndex();
-  const int i = picked >= 0 && picked < kListSlots ? picked : 0;
-  s.bpq_model_type = s.bpq_model_type_list[i];
+  // node_addr belongs to the exchange under way until it ends.
+  if (s.sending == 0 && selected_node() != 0) s.node_addr = selected_node();
+  const int picked = nodes()->currentIndex();
+  s.bpq_model_type = s.bpq_model_type_list[picked >= 0 && picked < kListSlots ? picked : 0];
   // Braking-resistor load and temperature exist on model types 0 and 1 only.
   const bool shown = s.bpq_model_type <= 1;
   for (const char* name : {"Edit7", "Edit8"}) {
@@ -56,18 +123,73 @@ void InverterControlWindow::on_open() {
   }
 }
 
-bool InverterControlWindow::any_running() {
-  const DriveLinkState& s = st();
-  for (int k = 0; k < s.bpq_count; ++k)
-    if (s.bpq_run_state[s.bpq_nodes[k]] != 0) return true;
-  return false;
+void InverterControlWindow::on_open() {
+  // The node's own model type first, so the first status read asks for its words.
+  ComboBox1Change();
+  Button7Click();
+  start_replay_timer();
 }
 
-BusControlWindow::RestoreOutcome InverterControlWindow::restore_drives() {
-  const DriveLinkState& s = st();
-  bool flagged = false;
-  for (int k = 0; k < s.bpq_count; ++k) flagged = flagged || s.bpq_restore_flags[k] != 0;
-  return restore_flagged(flagged, [this] { ctx_.batch.bpq_parameter_save(); });
+std::optional<int> InverterControlWindow::frequency_setpoint() const {
+  const QString text = frequency_->text().trimmed();
+  if (text.isEmpty()) return 0;
+  int64_t v = 0;
+  if (!scale_decimal_text(text, 1, Rounding::HalfEven, &v)) return std::nullopt;
+  return static_cast<int>(std::clamp<int64_t>(v, 0, kMaxFrequency));
+}
+
+void InverterControlWindow::edit1onchange() {
+  if (const std::optional<int> v = frequency_setpoint()) frequency_->setText(tenths_text(*v));
+}
+
+uint16_t InverterControlWindow::stop_value(int pos) const { return pos >= 0 && st().bpq_stop3_flags[pos] == 1 ? 3 : 0; }
+
+void InverterControlWindow::send_settings(uint8_t node) {
+  // Checked again here: a replay comes without the field's exit check.
+  const std::optional<int> v = frequency_setpoint();
+  if (!v) {
+    report_failure(node, QStringLiteral("频率设定失败**"));
+    return;
+  }
+  frequency_->setText(tenths_text(*v));
+  write_with_lines(node, kFrequencyReg, static_cast<uint16_t>(*v), QStringLiteral("频率设定成功！！"),
+                   QStringLiteral("频率设定失败**"));
+}
+
+std::optional<uint16_t> InverterControlWindow::read_status_block(uint8_t node) {
+  const bool full = model_type_of(node) < 2;
+  if (!link().read_registers(kStatusFirst, full ? 6 : 4)) return std::nullopt;
+  for (const StatusField& f : kStatusFields)
+    if (f.word < 4 || full)
+      control<QLineEdit>(this, f.edit)->setText(scaled(link().reply_word(f.word), f.divisor, f.decimals));
+  return link().reply_word(1);
+}
+
+RunControlWindow::StateMeaning InverterControlWindow::meaning_of(uint16_t word) const {
+  switch (word) {
+    case 0: case 4: return {2, 0};
+    case 1: return {0, 1};
+    case 2: return {1, 1};
+    case 8: return {3, 2};
+    default: return {std::nullopt, 0};
+  }
+}
+
+void InverterControlWindow::read_after_status(uint8_t node) {
+  st().node_addr = node;
+  if (!link().read_registers(kFaultReg, 1)) {
+    read_failed(node, QStringLiteral("变频器故障信息读取失败"));
+    return;
+  }
+  ++st().read_ok_count;
+  const int c = link().reply_word(0) & 0xFF;
+  control<QLineEdit>(this, "Edit5")->setText(c == 0 ? QStringLiteral("无故障") : QStringLiteral("Er-") + QString::number(c - 1));
+  control<QLineEdit>(this, "Edit6")->setText(QString::fromUtf8(kFaultTexts[std::min(c, 14)]));
+}
+
+void InverterControlWindow::Button9Click() {
+  save_logs(QStringLiteral("变频器RS485通讯控制记录.txt"), QStringLiteral("变频器RS485通讯控制执行成功记录.txt"),
+            QStringLiteral("变频器RS485通讯控制执行失败记录.txt"));
 }
 
 }  // namespace velmo

@@ -95,9 +95,8 @@ std::vector<TypedText> bpq_type_texts(int model_type) {
       {"GroupBox11", false, lacking}, {"GroupBox13", false, lacking}, {"GroupBox14", false, lacking},
       {"Label87", true, model_type == 0 ? QStringLiteral("通讯超时") : QStringLiteral("FA-04: 通讯超时")},
   };
-  if (!small)
-    texts.push_back({"Label101", true,
-                     model_type == 4 ? QStringLiteral("F0-10: AD2模拟量类型") : QStringLiteral("F0-10: AD1模拟量类型")});
+  texts.push_back({"Label101", true,
+                   model_type == 4 ? QStringLiteral("F0-10: AD2模拟量类型") : QStringLiteral("F0-10: AD1模拟量类型")});
   return texts;
 }
 

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "common/param_editor_engine.h"
+#include "inverter/inverter_model_types.h"
 
 #include <algorithm>
 
@@ -37,6 +38,12 @@ ParamTable build() {
   };
   add_inverter_rows_f0_f4(t);
   add_inverter_rows_f5_fc(t);
+  // A type that lacks a parameter shows its control greyed, unless another
+  // control of the parameter stands in its place for that type.
+  for (ParamRow& row : t.rows)
+    for (int type = 0; type < kInverterModelTypes; ++type)
+      if (row.control && !row.in_layout(type) && bpq_control_state(row.control, false, type) == ControlState::Greyed)
+        row.greyed_layouts |= 1u << type;
   return t;
 }
 

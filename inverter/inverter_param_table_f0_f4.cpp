@@ -1,21 +1,12 @@
 // Inverter parameters, groups F0 to F4, all five model types.
 #include "inverter/inverter_param_table.h"
+#include "inverter/inverter_row_builders.h"
 
 namespace velmo {
 
 namespace {
 
-ParamRow chars(ParamRow row, int max_length) {
-  row.max_length = max_length;
-  return row;
-}
-
-ParamRow ranged(ParamRow row) { return with_inverter_rules(std::move(row)); }
-
-ParamRow selected(ParamRow row, int item) {
-  row.form_text = row.items[static_cast<size_t>(item - 1)].text;
-  return row;
-}
+using namespace inverter_rows;
 
 ParamRow freq(const char* code, const char* caption, const char* control, int reg, const char* hint, int len,
               const char* initial) {

@@ -1,23 +1,10 @@
 // Inverter parameters, groups F5 to FC, all five model types.
 #include "inverter/inverter_param_table.h"
+#include "inverter/inverter_row_builders.h"
 
 namespace velmo {
 
-namespace {
-
-ParamRow chars(ParamRow row, int max_length) {
-  row.max_length = max_length;
-  return row;
-}
-
-ParamRow ranged(ParamRow row) { return with_inverter_rules(std::move(row)); }
-
-ParamRow selected(ParamRow row, int item) {
-  row.form_text = row.items[static_cast<size_t>(item - 1)].text;
-  return row;
-}
-
-}  // namespace
+using namespace inverter_rows;
 
 void add_inverter_rows_f5_fc(ParamTable& t) {
   auto add = [&t](int group, uint32_t types, ParamRow row) {

@@ -78,6 +78,7 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
   event->chunk.first_byte_ns = first_byte_ns;
   held = QByteArray();
   post(event);
+  chunks_posted.fetch_add(1, std::memory_order_release);
 }
 
 void PortSession::flushInput() {
@@ -158,6 +159,30 @@ void PortSession::readerLoop() {
 bool PortSession::enqueue(QByteArray bytes) {
   std::lock_guard lock(queue_mutex_);
   if (stopping_ || !writer_running.load()) return false;
+  if (queue_.empty() && !writing_) {
+    // Nothing ahead of these bytes: writing them here spares a thread
+    // hand-off on every request. The descriptor is non-blocking, so a full
+    // line only leaves a remainder for the writer.
+    qsizetype offset = 0;
+    while (offset < bytes.size()) {
+      const ssize_t written = ::write(fd_, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
+      if (written > 0) {
+        offset += written;
+      } else if (written < 0 && errno == EINTR) {
+        continue;
+      } else if (written < 0 && errno != EAGAIN) {
+        postHangup();
+        return false;
+      } else {
+        break;
+      }
+    }
+    if (offset == bytes.size()) {
+      post(new PortEvent(PortEvent::Kind::Sent, id_));
+      return true;
+    }
+    bytes.remove(0, offset);
+  }
   queue_.push_back(std::move(bytes));
   queue_empty_->store(false);
   queue_cv_.notify_one();
@@ -202,18 +227,21 @@ void PortSession::writerLoop() {
       if (stopping_) break;
       block = std::move(queue_.front());
       queue_.pop_front();
+      writing_ = true;
     }
     if (!writeWhole(block)) break;
     bool idle;
     {
       std::lock_guard lock(queue_mutex_);
       idle = queue_.empty();
+      writing_ = false;
       if (idle) queue_empty_->store(true);
     }
     if (idle) post(new PortEvent(PortEvent::Kind::Sent, id_));
   }
   std::lock_guard lock(queue_mutex_);
   writer_running.store(false);
+  writing_ = false;
   queue_.clear();
   queue_empty_->store(true);
 }

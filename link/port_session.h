@@ -47,13 +47,18 @@ class PortSession {
   std::atomic<uint32_t> interval_ms{100};
   std::atomic<bool> complete_reply_ends_chunk{true};
 
-  // Writer side.
+  // Writer side. When nothing is queued or being written, the caller's thread
+  // writes what the line takes at once; only a remainder goes to the writer.
   bool enqueue(QByteArray bytes);
   std::atomic<bool> writer_running{false};
 
   // Input flush: bumps the flush count under the read lock so the reader
   // never glues bytes read after the flush to a chunk begun before it.
   void flushInput();
+
+  // Data chunks handed to the receiver so far: lets a thread that waits for
+  // a reply see it coming before the posted event wakes it.
+  std::atomic<uint64_t> chunks_posted{0};
 
   void readerLoop();
   void writerLoop();
@@ -79,6 +84,7 @@ class PortSession {
   std::condition_variable queue_cv_;
   std::deque<QByteArray> queue_;  // guarded by queue_mutex_
   bool stopping_ = false;         // guarded by queue_mutex_
+  bool writing_ = false;          // guarded by queue_mutex_: the writer holds a block
   std::shared_ptr<std::atomic<bool>> queue_empty_;
 };
 

@@ -183,6 +183,10 @@ bool SerialPort::SendBytes(const uint8_t* buffer, uint16_t length) {
   return impl_->session->enqueue(QByteArray(reinterpret_cast<const char*>(buffer), length));
 }
 
+uint64_t SerialPort::chunksPosted() const {
+  return impl_->session ? impl_->session->chunks_posted.load(std::memory_order_acquire) : 0;
+}
+
 bool SerialPort::event(QEvent* e) {
   if (e->type() != detail::PortEvent::eventType()) return QObject::event(e);
   auto* notice = static_cast<detail::PortEvent*>(e);

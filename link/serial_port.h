@@ -91,6 +91,10 @@ class SerialPort : public QObject {
 
   bool sendQueueEmpty() const { return send_queue_empty_->load(); }
 
+  // Data chunks the reader has handed over so far in this session (any
+  // thread's view; the receiveData signal still comes by the event loop).
+  uint64_t chunksPosted() const;
+
  signals:
   void receiveData(const velmo::ReceivedChunk& chunk);
   void receiveError(quint32 eventMask);

@@ -25,7 +25,9 @@ InverterStation::InverterStation(uint8_t address, uint16_t program_version, bool
     if (r.reg != kProgramVersionReg && r.reg != kMenuVersionReg && r.reg != 160) defaults.push_back({r.reg, r.initial});
   }
   define_regs(0x1000, 0x10);
-  define_regs(0x2000, 0x10);
+  // Types 2 to 4 have no braking-resistor load or temperature words: a read
+  // from 0x2004 on is refused with exception 02.
+  define_regs(0x2000, model_type_ < 2 ? 0x10 : 4);
   define_regs(kFaultCode, 1);
   set_defaults(defaults);
   apply_defaults();
@@ -37,8 +39,10 @@ InverterStation::InverterStation(uint8_t address, uint16_t program_version, bool
   if (menu_version_exception || model_type_ == 4) undefine_reg(kMenuVersionReg);
   set_reg(kFrequency, 200);
   set_reg(kBusVoltage, 5400);
-  set_reg(kBrakeLoad, 2);
-  set_reg(kTemperature, 35);
+  if (model_type_ < 2) {
+    set_reg(kBrakeLoad, 2);
+    set_reg(kTemperature, 35);
+  }
   publish();
 }
 
@@ -71,7 +75,10 @@ bool InverterStation::on_write(uint16_t r, uint16_t v) {
       case 0: case 3: direction_ = 0; break;
       case 1: case 2:
         if (reg(kFaultCode) != 0) return false;
-        direction_ = v == 1 ? 1 : -1;
+        // Run commands from the bus count only while both control sources
+        // are on the bus (4, 5 = 4 and 8, 9 = 8); otherwise the write is
+        // taken and the motor stays as it is.
+        if (reg(4) == 4 && reg(5) == 4 && reg(8) == 8 && reg(9) == 8) direction_ = v == 1 ? 1 : -1;
         break;
       case 8:
         set_reg(kFaultCode, 0);

@@ -12,8 +12,9 @@ namespace velmo::sim {
 // 03), a read touching a register the type lacks answers exception 02; the
 // model code 180 is read-only, the station number moves after its reply and
 // FB-00 = 2 restores the defaults. Control sources 4, 5, 8, 9 are not on the
-// bus at power-on; run command, frequency setpoint, status block and fault
-// code. Its menu version word can be made to answer with exception 02 (type
+// bus at power-on, and forward and reverse act only once they are; run
+// command, frequency setpoint, status block (6 words on types 0 and 1, 4 on
+// the others) and fault code. Its menu version word can be made to answer with exception 02 (type
 // 4 has none).
 class InverterStation : public DriveStation {
  public:

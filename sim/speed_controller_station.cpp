@@ -34,7 +34,8 @@ bool SpeedControllerStation::on_write(uint16_t r, uint16_t v) {
     switch (v) {
       case 0: set_reg(kRunState, 0); break;
       case 1: case 2:
-        if (reg(kRunState) == 8) return false;
+        // Refused while faulted, and while the control mode (F-02) is not the bus.
+        if (reg(kRunState) == 8 || reg(2) != 2) return false;
         set_reg(kRunState, v);
         break;
       case 8: set_reg(kRunState, 0); break;

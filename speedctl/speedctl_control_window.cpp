@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 
 #include "common/form_access.h"
 #include "common/window_parts.h"
@@ -12,64 +13,137 @@
 
 namespace velmo {
 
-SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
-    : BusControlWindow(ctx, "TForm19", QStringLiteral("调速器 RS-485通讯控制"), QSize(1000, 700),
-                       Family{&DriveLinkState::tsq_pending_cmd, &DriveLinkState::tsq_run_state,
-                              DeviceFamily::SpeedController},
-                       ExitTexts{QStringLiteral("退出前，请确保电机停止且调速器无故障！！"), {}, {},
-                                 QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保调速器无故障！！")},
-                       parent) {
-  // No close box: the window is left through Button1 only.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
-  make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  make_node_list("ComboBox1", QRect(70, 10, 100, 30));
-  make_panel(this, QRect(190, 10, 640, 30));
-  auto* anchor = new QGroupBox(QStringLiteral("状态指示及运转控制"), this);
-  anchor->setObjectName(QStringLiteral("GroupBox1"));
-  anchor->setGeometry(10, 50, 820, 380);
-  make_label(anchor, "LabelEdit1", QStringLiteral("转速设定："), QRect(10, 200, 120, 28));
-  auto* speed = make_edit(anchor, "Edit1", QRect(130, 200, 100, 28), QStringLiteral("1000"));
-  speed->setMaxLength(4);
-  speed->setToolTip(QStringLiteral("0~1600"));
-  make_label(anchor, "LabelEdit2", QStringLiteral("转矩设定："), QRect(10, 240, 120, 28));
-  make_edit(anchor, "Edit2", QRect(130, 240, 100, 28), QStringLiteral("50"))->setMaxLength(3);
-  make_label(anchor, "LabelComboBox2", QStringLiteral("抱闸设定："), QRect(10, 280, 120, 28));
-  auto* brake = make_combo(anchor, "ComboBox2", QRect(130, 280, 200, 28));
-  brake->addItems({QStringLiteral("1、停止时抱闸"), QStringLiteral("2、停止时不抱闸")});
-  brake->setCurrentIndex(0);
-  make_button(anchor, "Button2", QStringLiteral("运转参数设定"), QRect(350, 240, 160, 34))
-      ->setToolTip(QStringLiteral("设定转速、转矩和抱闸"));
-  auto* traffic = make_memo(this, "Memo1", QRect(10, 440, 400, 150));
-  route_traffic(ctx.link, WindowCode::SpeedCtlControl, traffic);
-  // One log for successes and failures.
-  auto* results = make_memo(this, "Memo2", QRect(420, 440, 410, 150));
-  set_logs(traffic, results, results);
-  connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(850, 8, 100, 34)), &QPushButton::clicked, this,
-          [this] { exit_clicked(); });
-  apply_screen_scaling(anchor);
+namespace {
+
+constexpr uint16_t kSpeedReg = 0x1001, kTorqueReg = 0x1002, kBrakeReg = 0x1003;
+constexpr uint16_t kRunStateReg = 0x2001;
+constexpr int kMaxSpeed = 1600, kMaxTorque = 100;
+
+// The run settings each motor series (F-01) takes.
+struct SeriesControls {
+  bool speed, torque, brake;
+};
+SeriesControls controls_of(uint8_t series) {
+  return {series == 1 || series == 2, series == 3, series == 2 || series == 4};
 }
 
-void SpeedCtlControlWindow::on_open() {
+// A setpoint as typed: empty is 0, above the maximum the maximum; nullopt
+// when it is no number.
+std::optional<int> setpoint(const QLineEdit* edit, int max_value) {
+  const QString text = edit->text().trimmed();
+  if (text.isEmpty()) return 0;
+  bool ok = false;
+  const int v = text.toInt(&ok);
+  if (!ok) return std::nullopt;
+  return std::clamp(v, 0, max_value);
+}
+
+void clamp_field(QLineEdit* edit, int max_value) {
+  if (const std::optional<int> v = setpoint(edit, max_value)) edit->setText(QString::number(*v));
+}
+
+}  // namespace
+
+SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
+    : RunControlWindow(
+          ctx, "TForm19", QStringLiteral("调速器 RS-485通讯控制"), QSize(1000, 700),
+          Spec{Family{&DriveLinkState::tsq_pending_cmd, &DriveLinkState::tsq_run_state, DeviceFamily::SpeedController},
+               ExitTexts{QStringLiteral("退出前，请确保电机停止且调速器无故障！！"), {}, {},
+                         QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保调速器无故障！！")},
+               &DriveLinkState::tsq_nodes, &DriveLinkState::tsq_count, &DriveLinkState::tsq_rs485_ok,
+               &DriveLinkState::tsq_restore_flags, &BatchWrites::tsq_rs485_set, &BatchWrites::tsq_parameter_save,
+               WindowCode::SpeedCtlControl, QStringLiteral("调速器状态读取失败"), false, false},
+          false, parent) {
+  auto* box = new QGroupBox(QStringLiteral("状态指示及运转控制"), this);
+  box->setObjectName(QStringLiteral("GroupBox1"));
+  box->setGeometry(10, 50, 820, 410);
+  build_status_controls(box, 40, QStringLiteral("故障中（电机堵转或接线异常）"));
+
+  const QRegularExpression digits(QStringLiteral("[0-9]*"));
+  make_label(box, "LabelEdit1", QStringLiteral("转速设定："), QRect(10, 160, 120, 28));
+  speed_ = make_edit(box, "Edit1", QRect(130, 160, 100, 28), QStringLiteral("1000"));
+  speed_->setMaxLength(4);
+  speed_->setToolTip(QStringLiteral("0~1600"));
+  make_label(box, "LabelUnitEdit1", QStringLiteral("rpm"), QRect(235, 160, 40, 28));
+  make_label(box, "LabelEdit2", QStringLiteral("转矩设定："), QRect(10, 200, 120, 28));
+  torque_ = make_edit(box, "Edit2", QRect(130, 200, 100, 28), QStringLiteral("50"));
+  torque_->setMaxLength(3);
+  make_label(box, "LabelUnitEdit2", QStringLiteral("%"), QRect(235, 200, 40, 28));
+  for (QLineEdit* edit : {speed_, torque_}) edit->setValidator(new QRegularExpressionValidator(digits, edit));
+  connect(speed_, &QLineEdit::editingFinished, this, &SpeedCtlControlWindow::edit1onchange);
+  connect(torque_, &QLineEdit::editingFinished, this, &SpeedCtlControlWindow::edit2onchange);
+  make_label(box, "LabelComboBox2", QStringLiteral("抱闸设定："), QRect(10, 240, 120, 28));
+  brake_ = make_combo(box, "ComboBox2", QRect(130, 240, 200, 28));
+  brake_->addItems({QStringLiteral("1、停止时抱闸"), QStringLiteral("2、停止时不抱闸")});
+  brake_->setCurrentIndex(0);
+  build_run_controls(box, 300, QStringLiteral("运转参数设定"), QStringLiteral("设定转速、转矩和抱闸"));
+  register_commands();
+
+  connect(nodes(), &QComboBox::activated, this, [this] { ComboBox1Click(); });
+  apply_screen_scaling(box);
+}
+
+void SpeedCtlControlWindow::ComboBox1Click() {
+  DriveLinkState& s = st();
+  if (s.sending == 0 && selected_node() != 0) s.node_addr = selected_node();
   // The run parameters that fit the motor series (F-01) of the node.
-  const uint8_t series = ctx_.link.st.tsq_reg1[ctx_.link.st.node_addr];
-  set_usable(control<QWidget>(this, "Edit1"), series == 1 || series == 2);
-  set_usable(control<QWidget>(this, "Edit2"), series == 3);
-  set_usable(control<QWidget>(this, "ComboBox2"), series == 2 || series == 4);
+  const uint8_t series = s.tsq_reg1[selected_node()];
+  const SeriesControls c = controls_of(series);
+  set_usable(speed_, c.speed);
+  set_usable(torque_, c.torque);
+  set_usable(brake_, c.brake);
   control<QPushButton>(this, "Button2")->setEnabled(series != 5);
 }
 
-bool SpeedCtlControlWindow::any_running() {
-  const DriveLinkState& s = st();
-  for (int k = 0; k < s.tsq_count; ++k)
-    if (s.tsq_run_state[s.tsq_nodes[k]] != 0) return true;
-  return false;
+void SpeedCtlControlWindow::on_open() {
+  ComboBox1Click();
+  start_replay_timer();
 }
 
-BusControlWindow::RestoreOutcome SpeedCtlControlWindow::restore_drives() {
-  const DriveLinkState& s = st();
-  bool flagged = false;
-  for (int k = 0; k < s.tsq_count; ++k) flagged = flagged || s.tsq_restore_flags[k] != 0;
-  return restore_flagged(flagged, [this] { ctx_.batch.tsq_parameter_save(); });
+void SpeedCtlControlWindow::edit1onchange() { clamp_field(speed_, kMaxSpeed); }
+void SpeedCtlControlWindow::edit2onchange() { clamp_field(torque_, kMaxTorque); }
+
+void SpeedCtlControlWindow::send_settings(uint8_t node) {
+  const uint8_t series = st().tsq_reg1[node];
+  if (series < 1 || series > 5) {
+    // Unknown series (not read yet, or renumbered): nothing fits it.
+    report_failure(node, QStringLiteral("电机系列未知，运转参数设定失败**"));
+    return;
+  }
+  // Checked again here: a replay comes without the fields' exit checks.
+  // Each write has its own line; a failure does not stop the next.
+  auto send_setpoint = [&](QLineEdit* edit, int max_value, uint16_t reg, const QString& ok, const QString& failed) {
+    const std::optional<int> v = setpoint(edit, max_value);
+    if (!v) {
+      report_failure(node, failed);
+      return;
+    }
+    edit->setText(QString::number(*v));
+    write_with_lines(node, reg, static_cast<uint16_t>(*v), ok, failed);
+  };
+  const SeriesControls c = controls_of(series);
+  if (c.speed)
+    send_setpoint(speed_, kMaxSpeed, kSpeedReg, QStringLiteral("转速设定成功！！"), QStringLiteral("转速设定失败**"));
+  if (c.torque)
+    send_setpoint(torque_, kMaxTorque, kTorqueReg, QStringLiteral("转矩设定成功！！"), QStringLiteral("转矩设定失败**"));
+  if (c.brake)
+    write_with_lines(node, kBrakeReg, static_cast<uint16_t>(std::max(brake_->currentIndex(), 0)),
+                     QStringLiteral("抱闸设定成功！！"), QStringLiteral("抱闸设定失败**"));
+}
+
+std::optional<uint16_t> SpeedCtlControlWindow::read_status_block(uint8_t /*node*/) {
+  if (!link().read_registers(kRunStateReg, 1)) return std::nullopt;
+  return link().reply_word(0);
+}
+
+RunControlWindow::StateMeaning SpeedCtlControlWindow::meaning_of(uint16_t word) const {
+  switch (word) {
+    case 0: return {2, 0};
+    case 1: return {0, 1};
+    case 2: return {1, 1};
+    case 8: return {3, 2};
+    default: return {std::nullopt, 0};  // 4 and the rest: every lamp off
+  }
 }
 
 }  // namespace velmo

@@ -1,6 +1,7 @@
 // The inverter and speed-controller control windows on the bus-control base:
 // the exit guard over the family's run states and the restore of the
 // flagged drive's own control settings.
+#include <QCheckBox>
 #include <gtest/gtest.h>
 
 #include "support/app_on_sim.h"
@@ -48,7 +49,12 @@ TEST(BusControlFamilies, TheExitWaitsForStoppedDrivesAndRestoresTheFlaggedOne) {
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(t.writes(c.station).empty());
 
+    // The refusal switched continuous reading on, which holds the exit button.
+    auto* reading = control<QCheckBox>(w, "CheckBox1");
+    EXPECT_TRUE(reading->isChecked());
+    reading->setChecked(false);
     (st.*c.run_state)[c.station] = 0;
+    t.sim.clear_journal();
     testing::click(w, "Button1");
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(t.writes(c.station), c.restore);

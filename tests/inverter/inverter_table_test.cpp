@@ -10,25 +10,12 @@
 #include "common/param_blocks.h"
 #include "inverter/inverter_model_types.h"
 #include "inverter/inverter_param_table.h"
+#include "documented_menu.h"
 
 namespace velmo {
 namespace {
 
 using Block = std::tuple<int, int, int>;  // start, count, function
-
-// The inverter's menu as documented, group by group in read order.
-const std::vector<std::pair<int, int>> kDocumentedReads[kInverterModelTypes] = {
-    {{1, 9}, {13, 7}, {30, 4}, {46, 1}, {50, 7}, {60, 5}, {70, 4}, {80, 3}, {84, 1}, {90, 5}, {102, 2}, {160, 5},
-     {170, 3}, {180, 1}},
-    {{1, 9}, {13, 7}, {30, 3}, {46, 1}, {50, 7}, {60, 5}, {70, 4}, {80, 3}, {84, 1}, {90, 5}, {102, 2}, {160, 5},
-     {170, 3}, {180, 1}},
-    {{1, 9}, {13, 6}, {30, 3}, {40, 1}, {50, 7}, {60, 14}, {80, 5}, {90, 5}, {110, 18}, {130, 5}, {140, 6}, {160, 5},
-     {170, 3}},
-    {{0, 11}, {13, 6}, {30, 5}, {40, 1}, {42, 1}, {44, 2}, {50, 7}, {60, 14}, {80, 10}, {90, 14}, {110, 18}, {130, 5},
-     {140, 6}, {160, 5}, {170, 3}},
-    {{0, 11}, {13, 6}, {30, 7}, {40, 6}, {50, 7}, {60, 14}, {80, 10}, {90, 12}, {110, 18}, {130, 5}, {140, 6}, {160, 5},
-     {170, 2}},
-};
 
 TEST(InverterTable, BlocksOfEveryModelTypeAreTheDocumentedOnes) {
   const ParamTable& t = inverter_param_table();

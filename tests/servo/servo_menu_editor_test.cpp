@@ -24,6 +24,7 @@
 #include "sim/servo_station.h"
 #include "sim/stations.h"
 #include "support/app_on_sim.h"
+#include "support/fake_chooser.h"
 #include "support/wait.h"
 
 namespace velmo {
@@ -33,19 +34,7 @@ using velmo::testing::wait_for;
 
 using testing::Frame;
 
-struct FakeChooser : FileChooser {
-  QString save_answer, open_answer;
-  QStringList proposed;
-  int opened = 0;
-  QString save_file(QWidget*, const QString& name, const QString&) override {
-    proposed << name;
-    return save_answer;
-  }
-  QString open_file(QWidget*, const QString&) override {
-    ++opened;
-    return open_answer;
-  }
-};
+using testing::FakeChooser;
 
 struct ServoMenuEditorTest : ::testing::Test {
   velmo::testing::AppOnSim t;

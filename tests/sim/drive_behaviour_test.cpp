@@ -228,10 +228,17 @@ TEST(InverterModel, RunStateFrequencyAndFault) {
   EXPECT_FALSE(m.read(5, 0x00AC));
   EXPECT_EQ(m.error(), EMBXILADD);
   ASSERT_TRUE(m.write(3, I::kFrequency, 123));
+  // Off the bus, a run command is taken but does not run the motor.
+  ASSERT_TRUE(m.write(3, I::kCommand, 2));
+  EXPECT_EQ(m.read(3, I::kRunState), I::kStateStopped);
+  for (auto [reg, value] : {std::pair{4, 4}, {5, 4}, {8, 8}, {9, 8}}) ASSERT_TRUE(m.write(3, reg, value));
   ASSERT_TRUE(m.write(3, I::kCommand, 2));
   EXPECT_TRUE(wait_for([&] { return m.read(3, I::kOutputFrequency) == 123; }));
   EXPECT_EQ(m.read(3, I::kRunState), I::kStateReverse);
-  EXPECT_TRUE(m.read(3, 0x2000, 6));
+  // Type 2 has four status words: 0x2004 on is refused.
+  EXPECT_TRUE(m.read(3, 0x2000, 4));
+  EXPECT_FALSE(m.read(3, 0x2000, 6));
+  EXPECT_EQ(m.error(), EMBXILADD);
   ASSERT_TRUE(m.write(3, I::kCommand, 3));
   EXPECT_EQ(m.read(3, I::kRunState), I::kStateStopped);
   inv->set_fault(14);

@@ -1,0 +1,230 @@
+#include "common/run_control_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "common/form_access.h"
+#include "common/status_lamp.h"
+#include "common/status_line.h"
+#include "common/window_parts.h"
+#include "drivelink/batch_writes.h"
+#include "drivelink/drive_link.h"
+
+namespace velmo {
+
+// Forward, reverse, stop and fault reset: one write of 0x1000 each.
+struct RunControlWindow::RunRow {
+  uint8_t code;
+  const char* button;
+  CommandKind kind;
+  uint16_t value;  // the stop's comes from stop_value()
+  bool takes_over;
+  uint8_t run_state;  // after an accepted reply
+  const char* ok;
+  const char* failed;
+};
+
+namespace {
+
+constexpr RunControlWindow::RunRow kRunRows[] = {
+    {RunControlWindow::kForward, "Button3", CommandKind::Run, 1, true, 1, "正转！！", "正转控制失败**"},
+    {RunControlWindow::kReverse, "Button4", CommandKind::Run, 2, true, 1, "反转！！", "反转控制失败**"},
+    {RunControlWindow::kStop, "Button5", CommandKind::Safety, 0, true, 0, "停止运转！！", "停止运转控制失败**"},
+    {RunControlWindow::kFaultReset, "Button6", CommandKind::Safety, 8, false, 0, "故障复位成功！！",
+     "故障复位控制失败**"},
+};
+
+constexpr const char* kLampNames[] = {"Shape1", "Shape2", "Shape3", "Shape4"};
+
+}  // namespace
+
+RunControlWindow::RunControlWindow(AppContext& ctx, const char* object_name, const QString& title, QSize design_size,
+                                   Spec spec, bool fail_log, QWidget* parent)
+    : BusControlWindow(ctx, object_name, title, design_size, spec.family, spec.exit_texts, parent), spec_(std::move(spec)) {
+  // No close box: the window is left through Button1 only.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+  make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
+  nodes_ = make_node_list("ComboBox1", QRect(70, 10, 100, 30));
+  make_panel(this, QRect(190, 10, 640, 30));
+  exit_button_ = make_button(this, "Button1", QStringLiteral("退出"), QRect(850, 8, 100, 34));
+  connect(exit_button_, &QPushButton::clicked, this, [this] { exit_clicked(); });
+  connect(make_button(this, "Button8", QStringLiteral("清空记录"), QRect(850, 50, 100, 34)), &QPushButton::clicked,
+          this, [this] { Button8Click(); });
+
+  auto* traffic = make_memo(this, "Memo1", QRect(10, 470, 270, 120));
+  auto* ok_log = make_memo(this, "Memo2", QRect(290, 470, fail_log ? 270 : 540, 120));
+  set_logs(traffic, ok_log, fail_log ? make_memo(this, "Memo3", QRect(570, 470, 260, 120)) : ok_log);
+  route_traffic(ctx.link, spec_.window_code, traffic);
+}
+
+void RunControlWindow::build_status_controls(QWidget* box, int top, const QString& fault_lamp_text) {
+  const QString texts[] = {QStringLiteral("正转中"), QStringLiteral("反转中"), QStringLiteral("停止中"), fault_lamp_text};
+  for (int k = 0; k < 4; ++k) {
+    lamps_[k] = new StatusLamp(kLampNames[k], box);
+    lamps_[k]->setGeometry(10 + k * 130, top, 24, 24);
+    make_label(box, (QByteArray("Label") + kLampNames[k]).constData(), texts[k], QRect(38 + k * 130, top - 2, 90, 28));
+  }
+  read_button_ = make_button(box, "Button7", QStringLiteral("状态读取"), QRect(560, top - 6, 110, 34));
+  connect(read_button_, &QPushButton::clicked, this, [this] { Button7Click(); });
+  continuous_ = new QCheckBox(QStringLiteral("连续读取"), box);
+  continuous_->setObjectName(QStringLiteral("CheckBox1"));
+  continuous_->setToolTip(QStringLiteral("读取间隔：2秒"));
+  continuous_->setGeometry(680, top - 2, 120, 28);
+  bind_continuous_reading(continuous_, exit_button_);
+  make_button(box, "Button6", QStringLiteral("故障复位"), QRect(560, top + 34, 110, 34));
+}
+
+void RunControlWindow::build_run_controls(QWidget* box, int top, const QString& settings_text,
+                                          const QString& settings_hint) {
+  make_button(box, "Button2", settings_text, QRect(10, top, 160, 34))->setToolTip(settings_hint);
+  const char* names[] = {"Button3", "Button4", "Button5"};
+  const char* texts[] = {"正转", "反转", "停止"};
+  for (int k = 0; k < 3; ++k) make_button(box, names[k], QString::fromUtf8(texts[k]), QRect(190 + k * 110, top, 100, 34));
+}
+
+void RunControlWindow::register_commands() {
+  auto button = [this](const char* name) { return control<QPushButton>(this, name); };
+  // Registration order is the replay order: 1 to 5.
+  for (const RunRow& row : kRunRows) {
+    if (row.code == kFaultReset)
+      add_command({kSettings, CommandKind::Other, button("Button2"), [this](uint8_t node) { settings_command(node); }});
+    add_command({row.code, row.kind, button(row.button), [this, &row](uint8_t node) { run_command(row, node); }});
+  }
+  const std::pair<const char*, uint8_t> clicks[] = {
+      {"Button2", kSettings}, {"Button3", kForward}, {"Button4", kReverse}, {"Button5", kStop}, {"Button6", kFaultReset}};
+  for (const auto& [name, code] : clicks)
+    connect(button(name), &QPushButton::clicked, this, [this, code] {
+      start_replay_timer();
+      issue(code, selected_node());
+    });
+}
+
+uint8_t RunControlWindow::selected_node() const {
+  const int n = node_of(nodes_);
+  return n >= 1 && n <= kMaxStation ? static_cast<uint8_t>(n) : 0;
+}
+
+int RunControlWindow::position_of(uint8_t node) const {
+  const DriveLinkState& s = st();
+  for (int i = 0; i < s.*spec_.count; ++i)
+    if ((s.*spec_.nodes)[i] == node) return i;
+  return -1;
+}
+
+void RunControlWindow::take_over(uint8_t node) {
+  const int i = position_of(node);
+  if (i < 0 || (st().*spec_.bus_ok)[i] != 0) return;
+  (st().*spec_.restore_flags)[i] = 1;
+  switch_to_bus(i, spec_.take_over);
+  if (st().batch_go == 1) (st().*spec_.bus_ok)[i] = 1;
+}
+
+void RunControlWindow::run_command(const RunRow& row, uint8_t node) {
+  Claim claim = claim_write();
+  if (row.takes_over) take_over(node);
+  const uint16_t value = row.code == kStop ? stop_value(position_of(node)) : row.value;
+  if (write_command(node, kCommandReg, value)) {
+    report_ok(node, QString::fromUtf8(row.ok));
+    run_state(node) = row.run_state;
+  } else {
+    report_failure(node, QString::fromUtf8(row.failed));
+    mark_run_unknown(node);
+  }
+}
+
+void RunControlWindow::settings_command(uint8_t node) {
+  Claim claim = claim_write();
+  take_over(node);
+  send_settings(node);
+}
+
+bool RunControlWindow::write_with_lines(uint8_t node, uint16_t reg, uint16_t value, const QString& ok,
+                                        const QString& failed) {
+  const bool accepted = write_command(node, reg, value);
+  if (accepted)
+    report_ok(node, ok);
+  else
+    report_failure(node, failed);
+  return accepted;
+}
+
+void RunControlWindow::read_failed(uint8_t node, const QString& text) {
+  report_read_failure(node, text);
+  ++st().read_fail_count;
+  if (spec_.failed_read_stops_reading) continuous_->setChecked(false);
+}
+
+void RunControlWindow::status_read(uint8_t node) {
+  ButtonHold hold(read_button_);
+  if (node == 0 || !link_idle()) return;  // another exchange waits: nothing is read, no state changes
+  Claim claim = claim_read();
+  const uint32_t refused_before = st().refused_count;
+
+  st().node_addr = node;
+  if (const std::optional<uint16_t> word = read_status_block(node)) {
+    set_panel(this, node_line(node, QStringLiteral("状态信息读取成功！！")));
+    ++st().read_ok_count;
+    const StateMeaning meaning = meaning_of(*word);
+    for (int k = 0; k < 4; ++k) lamps_[k]->set_lit(meaning.lamp == k);
+    const int i = position_of(node);
+    const bool ours = i >= 0 && (st().*spec_.bus_ok)[i] == 1;
+    uint8_t& state = run_state(node);
+    if (state == kRunUnknown)
+      state = meaning.lamp ? meaning.run_state : 0;  // the drive answered: no longer unknown
+    else if (meaning.lamp && (meaning.run_state == 0 || ours))
+      state = meaning.run_state;  // a drive not under bus control is not ours to stop
+  } else {
+    read_failed(node, spec_.status_failed);
+  }
+
+  read_after_status(node);
+
+  // A line that gave no byte at all must not lock the user in.
+  if (st().refused_count == refused_before && st().rx_arrived == 0) run_state(node) = 0;
+}
+
+void RunControlWindow::Button8Click() {
+  clear_logs();
+  if (spec_.clear_resets_counters) {
+    st().read_ok_count = 0;
+    st().read_fail_count = 0;
+  }
+}
+
+void RunControlWindow::show_poll_counters() {
+  if (auto* ok = findChild<QLabel*>(QStringLiteral("Label16"))) ok->setText(QString::number(st().read_ok_count));
+  if (auto* failed = findChild<QLabel*>(QStringLiteral("Label17"))) failed->setText(QString::number(st().read_fail_count));
+}
+
+bool RunControlWindow::any_running() {
+  const DriveLinkState& s = st();
+  for (int k = 0; k < s.*spec_.count; ++k)
+    if (run_state((s.*spec_.nodes)[k]) != 0) return true;
+  return false;
+}
+
+void RunControlWindow::enter_leaving() {
+  continuous_->setChecked(false);
+  exit_button_->setEnabled(false);
+}
+
+BusControlWindow::RestoreOutcome RunControlWindow::restore_drives() {
+  const DriveLinkState& s = st();
+  bool flagged = false;
+  for (int k = 0; k < s.*spec_.count; ++k) flagged = flagged || (s.*spec_.restore_flags)[k] != 0;
+  return restore_flagged(flagged, [this] { (ctx_.batch.*spec_.restore)(); });
+}
+
+void RunControlWindow::restore_failed_stay() {
+  exit_button_->setEnabled(true);
+  // Reading on again, so the user sees the fault to reset.
+  continuous_->setChecked(true);
+}
+
+void RunControlWindow::exit_refused() { continuous_->setChecked(true); }
+
+void RunControlWindow::on_leave() { exit_button_->setEnabled(true); }
+
+}  // namespace velmo

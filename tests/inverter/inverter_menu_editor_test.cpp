@@ -1,0 +1,385 @@
+// The inverter menu editor, driven by objectName against simulated inverters
+// of the five model types on a pty: menu reads, single writes (Enter and
+// picks), downloads, station changes, menu files, and the fault table.
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "documented_menu.h"
+#include "inverter/inverter_menu_editor.h"
+#include "main/main_window.h"
+#include "sim/inverter_station.h"
+#include "sim/stations.h"
+#include "support/app_on_sim.h"
+#include "support/fake_chooser.h"
+#include "support/wait.h"
+
+namespace velmo {
+namespace {
+
+using testing::Frame;
+using testing::wait_for;
+
+// Station = model type + 1: 4500 type 0 (750 W, 380 V class), 5015 type 1,
+// 2150 type 2 (400 W), 2315 type 3, 2915 type 4.
+constexpr uint16_t kVersions[] = {4500, 5015, 2150, 2315, 2915};
+
+struct InverterMenuEditorTest : ::testing::Test {
+  velmo::testing::AppOnSim t;
+  InverterMenuEditor* w = nullptr;
+  testing::FakeChooser* chooser = nullptr;
+  QTemporaryDir dir;
+
+  void SetUp() override {
+    for (int type = 0; type < 5; ++type) t.sim.add(sim::make_inverter(static_cast<uint8_t>(type + 1), kVersions[type]));
+    t.search(5);
+    ASSERT_EQ(t.st().bpq_count, 5);
+    t.st().comm_timeout_ms = 1000;
+    w = dynamic_cast<InverterMenuEditor*>(t.form("TForm10"));
+    ASSERT_NE(w, nullptr);
+    auto fake = std::make_unique<testing::FakeChooser>();
+    chooser = fake.get();
+    w->set_file_chooser(std::move(fake));
+  }
+
+  sim::InverterStation& drive(int a) { return dynamic_cast<sim::InverterStation&>(*t.sim.station(static_cast<uint8_t>(a))); }
+  template <typename T>
+  T* ctl(const char* name) {
+    T* found = t.ctl<T>("TForm10", name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  void settle() {
+    ASSERT_TRUE(wait_for([&] { return t.st().write_busy == 0 && t.st().sending == 0 && !w->engine().busy(); }));
+  }
+  void open(int station) {
+    auto* nodes = ctl<QComboBox>("ComboBox1");
+    nodes->setCurrentIndex(nodes->findText(QString::number(station)));
+    t.app.main_window().N7Click();
+    settle();
+  }
+  void choose(int station) {
+    testing::select_node(ctl<QComboBox>("ComboBox1"), station);
+    settle();
+  }
+  QString panel() { return ctl<QLabel>("Panel1")->text(); }
+  QStringList lines(const char* memo) { return testing::memo_lines(w, memo); }
+  QString text(const char* edit) { return ctl<QLineEdit>(edit)->text(); }
+  QString shown(const char* combo) { return ctl<QComboBox>(combo)->currentText(); }
+  std::vector<Frame> frames() { return testing::frames_of(t.sim); }
+  void type_and_enter(const char* edit, const QString& keys) {
+    QLineEdit* e = ctl<QLineEdit>(edit);
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Backspace);
+    QTest::keyClicks(e, keys);
+    QTest::keyClick(e, Qt::Key_Return);
+    settle();
+  }
+  void pick(const char* combo, int index) {
+    auto* box = ctl<QComboBox>(combo);
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+    settle();
+  }
+  // What the drive holds in every register of its menu.
+  std::vector<int> drive_menu(int a, int type) {
+    std::vector<int> values;
+    for (const auto& [start, count] : kDocumentedReads[type])
+      for (int r = start; r < start + count; ++r) values.push_back(drive(a).reg(static_cast<uint16_t>(r)));
+    return values;
+  }
+  QString write_file(const char* name, const QByteArray& bytes) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+  }
+  void open_file(const QString& path) {
+    chooser->open_answer = path;
+    w->Button3Click();
+    settle();
+  }
+};
+
+// ------------------------------------------------------------ reading
+
+TEST_F(InverterMenuEditorTest, ReadsTheDocumentedBlocksOfEachModelTypeAndShapesTheWindow) {
+  drive(3).set_reg(112, 1985);  // F7-02 = -1.5 Hz
+  drive(1).set_reg(13, 1234);
+  t.sim.clear_journal();
+  open(1);
+  for (int type : {0, 2, 4}) {
+    SCOPED_TRACE(type);
+    if (type != 0) {
+      t.sim.clear_journal();
+      choose(type + 1);
+    }
+    std::vector<Frame> want;
+    for (const auto& [start, count] : kDocumentedReads[type]) want.push_back(testing::read(type + 1, start, count));
+    EXPECT_EQ(frames(), want);
+    EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单读取成功").arg(type + 1));
+    EXPECT_EQ(lines("Memo4").mid(0, 3), QStringList({"BPQ", QString::number(type), "ADDR    DATA"}));
+    // F7..F9 are greyed where the type lacks them, alternatives hidden.
+    EXPECT_EQ(ctl<QGroupBox>("GroupBox11")->toolTip(), type <= 1 ? QStringLiteral("该机型无此功能！！") : QString());
+    EXPECT_EQ(ctl<QWidget>("Edit58")->isEnabled(), type >= 2);
+    EXPECT_FALSE(ctl<QWidget>("ComboBox25")->isHidden());
+    EXPECT_EQ(ctl<QWidget>("ComboBox25")->isEnabled(), type >= 3);
+    EXPECT_EQ(ctl<QWidget>("ComboBox2")->isHidden() == false, type <= 1);
+    EXPECT_EQ(ctl<QWidget>("ComboBox42")->isHidden() == false, type == 4);
+    EXPECT_EQ(ctl<QWidget>("ComboBox54")->isHidden() == false, type == 4);
+    EXPECT_EQ(ctl<QWidget>("Edit12")->toolTip(), type == 4 ? QStringLiteral("1.0~200.0s") : QStringLiteral("0.1~120.0s"));
+  }
+  EXPECT_EQ(lines("Memo4").size(), 3 + 109);
+  choose(1);
+  EXPECT_EQ(lines("Memo4").size(), 3 + 57);
+  EXPECT_EQ(text("Edit3"), "123.4");
+  EXPECT_EQ(text("Edit34"), "45.00");  // program version 4500
+  EXPECT_EQ(text("Edit36"), "405");
+  EXPECT_EQ(text("Edit40"), "0.00");   // never read: its zero, not -20.00
+  // Rating of power code 45: 750 W, 380 V class; the drive's F5-00 = 1 picks 0.37 kW.
+  EXPECT_EQ(text("Edit82"), "750W");
+  EXPECT_EQ(shown("ComboBox23"), "0.37");
+  EXPECT_EQ(ctl<QWidget>("Edit24")->toolTip(), "1.0~1.2A");
+  EXPECT_EQ(ctl<QWidget>("Edit27")->toolTip(), "100.0~380.0V");
+  EXPECT_EQ(ctl<QWidget>("Edit30")->toolTip(), "15.0~65.0V");
+  EXPECT_EQ(t.st().bpq_voltage_class, 1);
+  // The connect snapshot follows what was read.
+  EXPECT_EQ(t.st().bpq_rs485_regs[1], (std::array<uint32_t, 4>{1, 2, 1, 2}));
+  choose(3);
+  EXPECT_EQ(text("Edit58"), "-1.5");
+  EXPECT_EQ(text("Edit82"), "400W");
+  EXPECT_EQ(ctl<QWidget>("Edit30")->toolTip(), "15.0~45.0V");
+}
+
+TEST_F(InverterMenuEditorTest, AFailedBlockEndsTheMenuReadAfterItsGroup) {
+  open(4);  // type 3: F2 in three blocks
+  t.st().comm_timeout_ms = 250;
+  t.sim.inject(4, testing::fault(sim::Fault::Silent, 42));
+  t.sim.clear_journal();
+  w->Button2Click();
+  settle();
+  const auto f = frames();
+  ASSERT_EQ(f.size(), 6u);  // F0 (2), F1, F2 (3, the refused one among them), then nothing
+  EXPECT_EQ(f.back(), testing::read(4, 44, 2));
+  EXPECT_TRUE(lines("Memo2").join('\n').contains(QStringLiteral("节点4：F2组参数读取失败")));
+  EXPECT_EQ(panel(), QStringLiteral("节点4：菜单读取失败"));
+  EXPECT_EQ(t.st().bpq_menu_read_error, 1);
+}
+
+// ------------------------------------------------------------ single writes
+
+TEST_F(InverterMenuEditorTest, EnterAndPicksWriteOneFrameToTheEditorsNode) {
+  open(1);
+  // The control window's poll may leave another station in the link state.
+  t.st().node_addr = 3;
+  t.sim.clear_journal();
+  type_and_enter("Edit3", "250");
+  EXPECT_EQ(text("Edit3"), "200.0");
+  type_and_enter("Edit1", "5000");
+  EXPECT_EQ(text("Edit1"), "3000.0");
+  type_and_enter("Edit12", "0.5");
+  pick("ComboBox3", 3);  // "5、Vexa-CAN通讯总线"
+  EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 13, 2000), testing::write(1, 2, 30000),
+                                          testing::write(1, 15, 50), testing::write(1, 4, 5)}));
+  EXPECT_EQ(panel(), QStringLiteral("节点1：参数修改成功"));
+  EXPECT_EQ(t.st().bpq_rs485_regs[1][0], 5u);
+  EXPECT_EQ(drive(1).reg(13), 2000);
+
+  // Frequency source 5: F1-01 shows "21、无功能" but only F0-08 is sent.
+  t.sim.clear_journal();
+  pick("ComboBox7", 2);
+  EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 8, 5)}));
+  EXPECT_EQ(shown("ComboBox11"), QStringLiteral("21、无功能"));
+  EXPECT_EQ(w->bpq_param()[31], 21);
+
+  // A motor power sends F5-00 only; F5-01 takes its default current and bounds.
+  t.sim.clear_journal();
+  pick("ComboBox23", 2);  // 0.75 kW
+  EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 80, 3)}));
+  EXPECT_EQ(text("Edit24"), "2.0");
+  EXPECT_EQ(ctl<QWidget>("Edit24")->toolTip(), "1.8~2.2A");
+  EXPECT_EQ(w->bpq_param()[81], 20);
+  t.sim.clear_journal();
+  type_and_enter("Edit24", "9");
+  EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 81, 22)}));
+
+  // A value the drive refuses is reported, and the field shows what it holds.
+  t.sim.clear_journal();
+  type_and_enter("Edit81", "9");  // type 0: 6..10 kHz
+  EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 70, 9)}));
+  drive(1).set_reg(13, 500);
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 13));
+  type_and_enter("Edit3", "60");
+  EXPECT_EQ(panel(), QStringLiteral("节点1：参数修改失败"));
+  EXPECT_EQ(text("Edit3"), "50.0");
+}
+
+TEST_F(InverterMenuEditorTest, StationChangeMovesTheNodeAndItsRecords) {
+  open(1);
+  t.st().bpq_run_state[1] = 2;
+  t.sim.clear_journal();
+  type_and_enter("Edit31", "2");  // 2 is held by another inverter: the drive goes to 6
+  EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 160, 6)}));
+  EXPECT_EQ(w->engine().node(), 6);
+  EXPECT_EQ(t.items("TForm10", "ComboBox1"), QStringList({"6", "2", "3", "4", "5"}));
+  EXPECT_EQ(t.items("TForm9", "ComboBox1"), QStringList({"6", "2", "3", "4", "5"}));
+  EXPECT_EQ(t.st().bpq_rs485_regs[6], (std::array<uint32_t, 4>{1, 2, 1, 2}));
+  EXPECT_EQ(t.st().bpq_run_state[6], 2);
+  EXPECT_EQ(t.st().bpq_run_state[1], 0);
+  // The same number again still rebuilds the lists (the main window starts over).
+  t.ctl<QComboBox>("TForm1", "ComboBox5")->setCurrentIndex(2);
+  type_and_enter("Edit31", "6");
+  EXPECT_EQ(t.ctl<QComboBox>("TForm1", "ComboBox5")->currentIndex(), 0);
+
+  // A number typed and left (not entered) goes with the download: the groups
+  // after FA go to the new station.
+  ctl<QLineEdit>("Edit31")->setText("9");
+  w->engine().leave(*w->engine().row_of(QStringLiteral("Edit31")));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  const auto f = frames();
+  ASSERT_GE(f.size(), 2u);
+  EXPECT_EQ(f[f.size() - 2].station, 6);
+  EXPECT_EQ(f[f.size() - 2].start, 160);
+  EXPECT_EQ(f.back(), testing::write(9, 170, 1));
+  EXPECT_EQ(w->engine().node(), 9);
+  EXPECT_EQ(panel(), QStringLiteral("节点9：菜单下载成功"));
+}
+
+// ------------------------------------------------------------ download and files
+
+TEST_F(InverterMenuEditorTest, DownloadSendsTheImageInTheDocumentedBlocks) {
+  open(2);  // type 1
+  drive(2).set_reg(84, 125);
+  drive(2).set_reg(4, 3);  // no item of F0-04 carries 3: blank, and sent back as it is
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(ctl<QComboBox>("ComboBox3")->currentIndex(), -1);
+  // A factory reset is never sent by a download; picking it directly is.
+  w->bpq_param()[170] = 2;
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  std::vector<Frame> want;
+  for (const auto& [start, count] : kDocumentedReads[1]) {
+    if (start == 180) continue;
+    if (start == 84) {
+      want.push_back(testing::write(2, 84, 125));
+      continue;
+    }
+    if (start == 170) {
+      want.push_back(testing::write(2, 170, 1));
+      continue;
+    }
+    Frame f{2, 16, start, {}};
+    for (int r = start; r < start + count; ++r) f.values.push_back(drive(2).reg(static_cast<uint16_t>(r)));
+    want.push_back(f);
+  }
+  EXPECT_EQ(frames(), want);
+  EXPECT_EQ(sim::factory_reset_count(drive(2)), 0);
+  EXPECT_EQ(shown("ComboBox22"), QStringLiteral("1、不恢复"));
+  t.sim.clear_journal();
+  pick("ComboBox22", 1);
+  EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(2, 170, 2)}));
+  EXPECT_EQ(sim::factory_reset_count(drive(2)), 1);
+}
+
+TEST_F(InverterMenuEditorTest, SavedMenuReopensAndDownloadsUnchangedForEachType) {
+  for (int type : {0, 2, 3, 4}) {
+    SCOPED_TRACE(type);
+    const int a = type + 1;
+    drive(a).set_reg(14, 35);
+    drive(a).set_reg(90, 1);
+    if (type == 0) open(a);
+    else choose(a);
+    const auto before = drive_menu(a, type);
+    const QString path = dir.filePath(QStringLiteral("menu%1.txt").arg(type));
+    chooser->save_answer = path;
+    w->Button4Click();
+    settle();
+    EXPECT_EQ(chooser->proposed.last(), QStringLiteral("变频器节点%1菜单.txt").arg(a));
+    EXPECT_EQ(panel(), QStringLiteral("节点%1：菜单存盘成功！！").arg(a));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("BPQ\r\n" + QByteArray::number(type) + "\r\nADDR    DATA\r\n"));
+    // The drive drifts; the file brings it back.
+    drive(a).set_reg(14, 60);
+    drive(a).set_reg(90, 4);
+    w->Button2Click();
+    settle();
+    open_file(path);
+    EXPECT_EQ(panel(), QStringLiteral("菜单文件打开成功"));
+    EXPECT_EQ(text("Edit11"), "3.5");
+    w->Button5Click();
+    settle();
+    EXPECT_EQ(drive_menu(a, type), before);
+  }
+}
+
+TEST_F(InverterMenuEditorTest, FilesThatAreNotWholeOrOfAnotherTypeChangeNothing) {
+  open(3);  // type 2
+  const QByteArray head = "BPQ\r\n2\r\nADDR    DATA\r\n";
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    bool taken;
+  } files[] = {
+      {"type3.txt", "BPQ\r\n3\r\nADDR    DATA\r\n13          700\r\n", false},
+      {"servo.txt", "SERVO\r\nADDR    DATA\r\n13          700\r\n", false},
+      {"badline.txt", head + "13          700\r\n14          x\r\n", false},
+      {"toobig.txt", head + "13          70000\r\n", false},
+      {"noheader.txt", "13          700\r\n", false},
+      {"header_only.txt", head, true},
+      {"station_and_300.txt", "\xEF\xBB\xBF" "BPQ\n2\nADDR    DATA\n\n160          9\n300          1\n13          700\n", true},
+  };
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.name);
+    w->Button2Click();
+    settle();
+    const std::vector<int32_t> image = w->bpq_param();
+    open_file(write_file(file.name, file.bytes));
+    if (!file.taken) {
+      EXPECT_EQ(w->bpq_param(), image);
+      EXPECT_EQ(panel(), QStringLiteral("文件异常，打开失败！！"));
+      EXPECT_TRUE(lines("Memo2").last().startsWith(QStringLiteral("节点3：菜单文件异常，打开失败  ")));
+      continue;
+    }
+    EXPECT_EQ(panel(), QStringLiteral("菜单文件打开成功"));
+    EXPECT_EQ(text("Edit31"), "3");
+    EXPECT_EQ(w->bpq_param()[160], 3);
+    EXPECT_EQ(text("Edit3"), file.bytes.contains("700") ? "70.0" : "50.0");
+  }
+  EXPECT_TRUE(testing::writes_of(t.sim).empty());
+}
+
+// ------------------------------------------------------------ fault table
+
+TEST_F(InverterMenuEditorTest, AFaultCodeReadsInTheFaultTable) {
+  t.app.main_window().N9Click();
+  auto* grid = t.ctl<QTableWidget>("TForm16", "StringGrid1");
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->rowCount(), 18);
+  EXPECT_FALSE(grid->isEnabled());
+  EXPECT_EQ(grid->currentRow(), 17);
+  // Fault code 9 from the drive shows as Er-8: the motor overload.
+  const QString shown = QStringLiteral("Er-%1").arg(9 - 1);
+  int row = 1;
+  while (row < grid->rowCount() && grid->item(row, 0)->text() != shown) ++row;
+  ASSERT_LT(row, grid->rowCount());
+  EXPECT_EQ(grid->item(row, 1)->text(), QStringLiteral("电机过载保护"));
+  EXPECT_EQ(grid->item(6, 0)->text(), QString());  // Er-4's second line
+  EXPECT_TRUE(grid->item(6, 2)->text().startsWith(QStringLiteral("2、若为垂直升降负载")));
+}
+
+}  // namespace
+}  // namespace velmo

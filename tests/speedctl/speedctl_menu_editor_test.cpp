@@ -1,0 +1,270 @@
+// The speed-controller menu editor against simulated speed controllers on a
+// pty: the menu read, single writes and the read-back of a refused one, the
+// series' stop lists, downloads, station changes, the factory reset and menu
+// files.
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "common/file_chooser.h"
+#include "main/main_window.h"
+#include "sim/speed_controller_station.h"
+#include "speedctl/speedctl_menu_editor.h"
+#include "support/app_on_sim.h"
+#include "support/wait.h"
+
+namespace velmo {
+namespace {
+
+using testing::Frame;
+using testing::read;
+using testing::wait_for;
+using testing::write;
+
+struct FakeChooser : FileChooser {
+  QString answer;
+  QString save_file(QWidget*, const QString&, const QString&) override { return answer; }
+  QString open_file(QWidget*, const QString&) override { return answer; }
+};
+
+struct SpeedCtlEditorTest : ::testing::Test {
+  testing::AppOnSim t;
+  SpeedCtlMenuEditor* w = nullptr;
+  FakeChooser* chooser = nullptr;
+  QTemporaryDir dir;
+
+  // Speed controllers at the given stations, series 5 with stop method 3.
+  void line(std::vector<uint8_t> stations) {
+    for (uint8_t a : stations) {
+      t.sim.add(sim::make_speed_controller(a, 1015, 5, 1));
+      sim_reg(a, 5) = 3;
+    }
+    t.search(10);
+    t.st().comm_timeout_ms = 300;
+    w = dynamic_cast<SpeedCtlMenuEditor*>(t.form("TForm18"));
+    auto fake = std::make_unique<FakeChooser>();
+    chooser = fake.get();
+    w->set_file_chooser(std::move(fake));
+  }
+  struct RegRef {
+    sim::Station& s;
+    uint16_t r;
+    RegRef& operator=(int v) {
+      s.set_reg(r, static_cast<uint16_t>(v));
+      return *this;
+    }
+    operator int() const { return s.reg(r); }
+  };
+  RegRef sim_reg(uint8_t a, uint16_t r) { return {*t.sim.station(a), r}; }
+
+  void open(int station) {
+    auto* nodes = ctl<QComboBox>("ComboBox1");
+    nodes->setCurrentIndex(nodes->findText(QString::number(station)));
+    t.app.main_window().N13Click();
+    settle();
+    t.sim.clear_journal();
+  }
+  void settle() { ASSERT_TRUE(wait_for([&] { return t.st().write_busy == 0 && t.st().sending == 0; })); }
+  template <typename T>
+  T* ctl(const char* name) {
+    return t.ctl<T>("TForm18", name);
+  }
+  QString text(const char* edit) { return ctl<QLineEdit>(edit)->text(); }
+  void type_and_enter(const char* edit, const QString& keys) {
+    QLineEdit* e = ctl<QLineEdit>(edit);
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Backspace);
+    QTest::keyClicks(e, keys);
+    QTest::keyClick(e, Qt::Key_Return);
+    settle();
+  }
+  void pick(const char* combo, int index) {
+    auto* box = ctl<QComboBox>(combo);
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+    settle();
+  }
+  std::vector<Frame> frames() { return testing::frames_of(t.sim); }
+  QStringList lines(const char* memo) { return testing::memo_lines(w, memo); }
+  bool visible(const char* name) { return ctl<QWidget>(name)->isVisibleTo(w); }
+};
+
+TEST_F(SpeedCtlEditorTest, ReadsEditsAndDownloadsTheMenu) {
+  line({3});
+  t.sim.clear_journal();
+  t.app.main_window().N13Click();
+  settle();
+  EXPECT_EQ(frames(), (std::vector<Frame>{read(3, 1, 8), read(3, 20, 5), read(3, 30, 1), read(3, 171, 2)}));
+  EXPECT_EQ(lines("Memo4").size(), 2u + 16u);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox5")->currentText(), QStringLiteral("3、快速停止"));
+  EXPECT_TRUE(visible("ComboBox5"));
+  EXPECT_FALSE(visible("ComboBox4"));
+  EXPECT_EQ(text("Edit2"), QStringLiteral("1.0"));
+  EXPECT_EQ(text("Edit34"), QStringLiteral("10.15"));
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点3：菜单读取成功  ")));
+  t.sim.clear_journal();
+
+  type_and_enter("Edit2", QStringLiteral("2.5"));
+  type_and_enter("Edit1", QStringLiteral("30"));  // below 50: 50
+  EXPECT_EQ(text("Edit1"), QStringLiteral("50"));
+  EXPECT_EQ(lines("Memo2").last(), QStringLiteral("节点3：参数修改成功"));  // single writes carry no time
+
+  // Series 2: its own stop list on its brake method; only F-01 is sent.
+  pick("ComboBox2", 1);
+  EXPECT_TRUE(visible("ComboBox4"));
+  EXPECT_FALSE(visible("ComboBox5"));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox4")->currentText(), QStringLiteral("2、失电电磁制动停止"));
+  EXPECT_EQ(t.st().tsq_reg1[3], 2);
+  EXPECT_EQ(frames(), (std::vector<Frame>{write(3, 4, 25), write(3, 3, 50), write(3, 1, 2)}));
+  t.sim.clear_journal();
+
+  // F-29 travels as "1、不恢复" even when the list shows the reset.
+  ctl<QComboBox>("ComboBox22")->setCurrentIndex(1);
+  w->download_menu();
+  settle();
+  EXPECT_EQ(frames(), (std::vector<Frame>{{3, 16, 1, {2, 1, 50, 25, 2, 10, 0, 3}}, {3, 16, 20, {3, 4, 2, 2, 0}},
+                                          write(3, 30, 1)}));
+  EXPECT_EQ(sim_reg(3, 5), 2);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox22")->currentIndex(), 0);
+}
+
+// A refused single write reads the register back; a failed read-back leaves
+// the typed value marked unconfirmed until a read settles it.
+TEST_F(SpeedCtlEditorTest, ARefusedWriteShowsWhatTheDriveHolds) {
+  const struct {
+    sim::Fault::Kind kind;
+    int times;
+    const char* shown;
+    int drive;
+    bool unconfirmed;
+  } cases[] = {
+      {sim::Fault::BadCrc, 1, "90", 90, false},  // taken, reply spoiled: the read-back confirms it
+      {sim::Fault::Silent, 1, "80", 80, false},  // not taken: the drive's value comes back
+      {sim::Fault::Silent, 2, "90", 80, true},   // nothing answers: typed, marked
+  };
+  line({3});
+  open(3);
+  const ParamRow& row = *w->engine().row_of(QStringLiteral("Edit1"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.times);
+    sim_reg(3, 3) = 80;
+    t.sim.inject(3, testing::fault(c.kind, 3, c.times));
+    type_and_enter("Edit1", QStringLiteral("90"));
+    EXPECT_EQ(text("Edit1"), QString::fromLatin1(c.shown));
+    EXPECT_EQ(w->tsq_param()[3], QString::fromLatin1(c.shown).toInt());
+    EXPECT_EQ(sim_reg(3, 3), c.drive);
+    EXPECT_EQ(w->engine().unconfirmed(row), c.unconfirmed);
+    EXPECT_EQ(ctl<QLineEdit>("Edit1")->property("unconfirmed").toBool(), c.unconfirmed);
+    t.sim.clear_faults();
+    w->read_menu();
+    settle();
+    EXPECT_FALSE(w->engine().unconfirmed(row));
+    EXPECT_EQ(text("Edit1"), QString::number(c.drive));
+  }
+}
+
+TEST_F(SpeedCtlEditorTest, StationChangesMoveTheNodeAndItsRecords) {
+  line({5, 6, 8});
+  open(8);
+  t.st().tsq_reg2[8] = 1;
+  // 5 and 6 are taken: the lowest free address from 5 is 7.
+  type_and_enter("Edit31", QStringLiteral("5"));
+  EXPECT_EQ(text("Edit31"), QStringLiteral("7"));
+  ASSERT_EQ(frames(), (std::vector<Frame>{write(8, 20, 7)}));
+  EXPECT_NE(t.sim.station(7), nullptr);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox1")->currentText(), QStringLiteral("7"));
+  EXPECT_EQ(t.ctl<QComboBox>("TForm19", "ComboBox1")->itemText(2), QStringLiteral("7"));
+  EXPECT_EQ(t.st().tsq_reg2[7], 1u);
+  EXPECT_EQ(t.st().tsq_reg1[8], 0);
+  t.sim.clear_journal();
+
+  // A download that renumbers sends its later requests to the new station.
+  ctl<QLineEdit>("Edit31")->setText(QStringLiteral("9"));
+  w->download_menu();
+  settle();
+  const auto sent = frames();
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[1].station, 7);
+  EXPECT_EQ(sent[2], write(9, 30, 1));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox1")->currentText(), QStringLiteral("9"));
+  t.sim.clear_journal();
+
+  // The factory reset would put this drive beside nothing on 1: it goes.
+  pick("ComboBox22", 1);
+  EXPECT_EQ(frames(), (std::vector<Frame>{write(9, 30, 2)}));
+  EXPECT_NE(t.sim.station(1), nullptr);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox1")->currentText(), QStringLiteral("1"));
+  EXPECT_EQ(text("Edit31"), QStringLiteral("1"));
+  t.sim.clear_journal();
+
+  // Another reset on a node beside station 1 is refused and sends nothing.
+  auto* nodes = ctl<QComboBox>("ComboBox1");
+  nodes->setCurrentIndex(nodes->findText(QStringLiteral("5")));
+  w->node_chosen();
+  w->read_menu();
+  settle();
+  t.sim.clear_journal();
+  pick("ComboBox22", 1);
+  EXPECT_TRUE(frames().empty());
+  EXPECT_TRUE(lines("Memo3").last().startsWith(QStringLiteral("节点5：站号1已被其他节点占用")));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox22")->currentIndex(), 0);
+}
+
+TEST_F(SpeedCtlEditorTest, MenuFilesRoundTripAndBadOnesChangeNothing) {
+  line({3});
+  open(3);
+  chooser->answer = dir.filePath(QStringLiteral("tsq.txt"));
+  w->save_menu();
+  settle();
+  QFile saved(chooser->answer);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QByteArray bytes = saved.readAll();
+  EXPECT_TRUE(bytes.startsWith("TSQ\r\nADDR    DATA\r\n1          5\r\n"));
+  std::vector<int> before;
+  for (int r : {1, 2, 3, 4, 5, 6, 7, 8, 20, 21, 22, 23, 24, 30}) before.push_back(sim_reg(3, static_cast<uint16_t>(r)));
+
+  // Another drive's values come in; the saved file brings ours back.
+  sim_reg(3, 3) = 70;
+  w->read_menu();
+  settle();
+  w->open_menu_file();
+  settle();
+  EXPECT_EQ(text("Edit1"), QStringLiteral("80"));
+  w->download_menu();
+  settle();
+  std::vector<int> after;
+  for (int r : {1, 2, 3, 4, 5, 6, 7, 8, 20, 21, 22, 23, 24, 30}) after.push_back(sim_reg(3, static_cast<uint16_t>(r)));
+  EXPECT_EQ(after, before);
+
+  const struct {
+    QByteArray text;
+    const char* message;
+  } bad[] = {
+      {QByteArray(bytes).replace("TSQ", "BPQ"), "文件异常，打开失败"},
+      {QByteArray(bytes).replace("3          80", "3          70000"), "文件打开失败"},
+      {QByteArray(bytes).replace("3          80", "3          8x"), "文件打开失败"},
+      {QByteArray(bytes).replace("\r\n30 ", "\r\n31 "), "文件异常，打开失败"},
+  };
+  for (const auto& b : bad) {
+    SCOPED_TRACE(b.message);
+    QFile f(chooser->answer);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(b.text);
+    f.close();
+    const auto image = w->tsq_param();
+    t.sim.clear_journal();
+    w->open_menu_file();
+    settle();
+    EXPECT_EQ(w->tsq_param(), image);
+    EXPECT_TRUE(frames().empty());
+    EXPECT_TRUE(lines("Memo3").last().startsWith(QStringLiteral("节点3：") + QString::fromUtf8(b.message)));
+  }
+}
+
+}  // namespace
+}  // namespace velmo
