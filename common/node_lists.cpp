@@ -54,6 +54,13 @@ void mark_node_list(QComboBox* box, NodeListGroup group, bool editor) {
   box->setProperty(kEditorProperty, editor);
 }
 
+QComboBox* node_list_of(const QWidget* window) {
+  if (!window) return nullptr;
+  for (QComboBox* box : window->findChildren<QComboBox*>())
+    if (box->property(kGroupProperty).isValid()) return box;
+  return nullptr;
+}
+
 std::vector<QComboBox*> node_lists(const FormLookup& forms, NodeListGroup group) {
   std::vector<QComboBox*> boxes;
   for (QComboBox* box : marked_lists(forms))

@@ -18,6 +18,9 @@ NodeListGroup node_list_group(DeviceFamily family);
 // the family's menu editor, the one that renumbers nodes.
 void mark_node_list(QComboBox* box, NodeListGroup group, bool editor = false);
 
+// The node list a window marked (nullptr if it has none).
+QComboBox* node_list_of(const QWidget* window);
+
 // The marked lists of a group in the windows `forms` knows.
 std::vector<QComboBox*> node_lists(const FormLookup& forms, NodeListGroup group);
 

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 
+#include "common/form_access.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
 
@@ -40,5 +41,7 @@ void VelmoWindow::closeEvent(QCloseEvent* event) {
   else
     event->ignore();
 }
+
+void VelmoWindow::show_status(const QString& text) { set_panel(this, text); }
 
 }  // namespace velmo

@@ -27,6 +27,9 @@ class VelmoWindow : public QWidget {
   // common steps (precondition, minimise, show, active_form, node).
   virtual void on_open() {}
 
+  // Shows a status line in the window's Panel1.
+  void show_status(const QString& text);
+
  protected:
   // Refuses the exit (with the window's own message) when it returns false.
   virtual bool exit_guard() { return true; }

@@ -33,7 +33,7 @@ struct StatusField {
 constexpr StatusField kStatusFields[] = {
     {0, "Edit2", 10, 1}, {2, "Edit3", 100, 2}, {3, "Edit4", 10, 1}, {4, "Edit7", 1, 0}, {5, "Edit8", 1, 0}};
 
-QString scaled(uint16_t v, int divisor, int decimals) {
+QString scaled(int v, int divisor, int decimals) {
   if (decimals == 0) return QString::number(v);
   return QString::number(v / divisor) + QLatin1Char('.') +
          QString::number(v % divisor).rightJustified(decimals, QLatin1Char('0'));
@@ -46,7 +46,7 @@ const char* const kFaultTexts[] = {
     "旋转方向限制警告", "安全开关断开警告", "安全开关断开报警", "制动电阻负载率过高", "电流偏置电压异常",
 };
 
-QString tenths_text(int v) { return QString::number(v / 10) + QLatin1Char('.') + QString::number(v % 10); }
+QString tenths_text(int v) { return scaled(v, 10, 1); }
 
 }  // namespace
 

@@ -134,6 +134,13 @@ void InverterMenuEditor::take_node() {
 void InverterMenuEditor::bpqmenuset() {
   const int type = engine_->layout();
   engine_->apply_layout();
+  // A greyed control shows its designed text, never what another inverter held.
+  for (const ParamRow& row : engine_->table().rows) {
+    if (row.in_layout(type) || !((row.greyed_layouts >> type) & 1u)) continue;
+    QWidget* c = engine_->control_of(row);
+    if (auto* edit = qobject_cast<QLineEdit*>(c)) edit->setText(row.form_text);
+    if (auto* combo = qobject_cast<QComboBox*>(c)) combo->setCurrentIndex(combo->findText(row.form_text));
+  }
   apply_type_texts();
   control<QLineEdit>(this, "Edit31")->setText(node_list()->currentText());
   bpq_power_table();

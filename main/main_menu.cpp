@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "common/form_access.h"
+#include "common/node_lists.h"
 #include "common/notifier.h"
 #include "common/velmo_window.h"
 #include "common/window_parts.h"
@@ -82,13 +83,14 @@ VelmoWindow* MainWindow::open_target(const char* name, WindowCode code) {
   return w;
 }
 
-void MainWindow::node_from(VelmoWindow* window, const char* combo) {
-  const int node = node_of(control<QComboBox>(window, combo));
+void MainWindow::node_from(VelmoWindow* window) {
+  const int node = node_of(node_list_of(window));
   if (node >= 1 && node <= kMaxStation) ctx_.link.st.node_addr = static_cast<uint8_t>(node);
 }
 
-int MainWindow::list_index(VelmoWindow* window, const char* combo) const {
-  const int i = control<QComboBox>(window, combo)->currentIndex();
+int MainWindow::list_index(VelmoWindow* window) const {
+  const QComboBox* list = node_list_of(window);
+  const int i = list ? list->currentIndex() : -1;
   return i >= 0 && i < kListSlots ? i : 0;
 }
 
@@ -96,10 +98,10 @@ void MainWindow::N5Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.servo_count, kNoServo)) return;
   VelmoWindow* w = open_target("TForm2", WindowCode::ServoMenuEditor);
-  const int i = list_index(w, "ComboBox45");
+  const int i = list_index(w);
   st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
   st.servo_bus_type = st.servo_high_model[i] == 1 ? 1 : 0;
-  node_from(w, "ComboBox45");
+  node_from(w);
   w->on_open();
 }
 
@@ -108,8 +110,8 @@ void MainWindow::N2Click() {
   if (!line_ready(st.servo_count, kNoServo)) return;
   VelmoWindow* w = open_target("TForm13", WindowCode::HomeAndLimits);
   st.servo_resolution = st.servo_resolution_list[0];
-  node_from(w, "ComboBox4");
-  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w, "ComboBox4")]);
+  node_from(w);
+  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w)]);
   w->on_open();
 }
 
@@ -120,7 +122,7 @@ void MainWindow::N6Click() {
   showMinimized();
   st.active_form = static_cast<uint8_t>(WindowCode::ServoControl);
   w->show();
-  node_from(w, "ComboBox4");
+  node_from(w);
   w->on_open();
 }
 
@@ -129,16 +131,16 @@ void MainWindow::N12Click() {
   if (!line_ready(1, {})) return;
   VelmoWindow* w = target("TForm3");
   showMinimized();
-  node_from(w, "ComboBox2");
+  node_from(w);
   w->show();
   st.active_form = static_cast<uint8_t>(WindowCode::GainTuning);
   // With no servo on the line the window opens, but there is no drive to
   // identify or read.
-  if (node_of(control<QComboBox>(w, "ComboBox2")) == 0) {
-    set_panel(w, kNoServo);
+  if (node_of(node_list_of(w)) == 0) {
+    w->show_status(kNoServo);
     return;
   }
-  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w, "ComboBox2")]);
+  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w)]);
   w->on_open();
   st.move_params_changed = 1;
   st.move_dir = 1;
@@ -152,7 +154,7 @@ void MainWindow::N7Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.bpq_count, kNoInverter)) return;
   VelmoWindow* w = open_target("TForm10", WindowCode::InverterMenuEditor);
-  node_from(w, "ComboBox1");
+  node_from(w);
   w->on_open();
 }
 
@@ -160,7 +162,7 @@ void MainWindow::N8Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.bpq_count, kNoInverter)) return;
   VelmoWindow* w = open_target("TForm9", WindowCode::InverterControl);
-  node_from(w, "ComboBox1");
+  node_from(w);
   w->on_open();
 }
 
@@ -175,7 +177,7 @@ void MainWindow::N13Click() {
   w->show();
   st.active_form = static_cast<uint8_t>(WindowCode::SpeedCtlMenuEditor);
   showMinimized();
-  node_from(w, "ComboBox1");
+  node_from(w);
   w->on_open();
 }
 
@@ -186,7 +188,7 @@ void MainWindow::RS4851Click() {
   w->show();
   st.active_form = static_cast<uint8_t>(WindowCode::SpeedCtlControl);
   showMinimized();
-  node_from(w, "ComboBox1");
+  node_from(w);
   w->on_open();
 }
 
@@ -196,8 +198,8 @@ void MainWindow::N11Click() {
   VelmoWindow* w = target("TForm8");
   showMinimized();
   w->show();
-  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w, "ComboBox1")]);
-  node_from(w, "ComboBox1");
+  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w)]);
+  node_from(w);
   w->on_open();
 }
 

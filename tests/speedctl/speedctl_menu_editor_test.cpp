@@ -10,26 +10,22 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "common/file_chooser.h"
 #include "main/main_window.h"
 #include "sim/speed_controller_station.h"
 #include "speedctl/speedctl_menu_editor.h"
 #include "support/app_on_sim.h"
+#include "support/editor_input.h"
+#include "support/fake_chooser.h"
 #include "support/wait.h"
 
 namespace velmo {
 namespace {
 
+using testing::FakeChooser;
 using testing::Frame;
 using testing::read;
 using testing::wait_for;
 using testing::write;
-
-struct FakeChooser : FileChooser {
-  QString answer;
-  QString save_file(QWidget*, const QString&, const QString&) override { return answer; }
-  QString open_file(QWidget*, const QString&) override { return answer; }
-};
 
 struct SpeedCtlEditorTest : ::testing::Test {
   testing::AppOnSim t;
@@ -75,18 +71,11 @@ struct SpeedCtlEditorTest : ::testing::Test {
   }
   QString text(const char* edit) { return ctl<QLineEdit>(edit)->text(); }
   void type_and_enter(const char* edit, const QString& keys) {
-    QLineEdit* e = ctl<QLineEdit>(edit);
-    e->setFocus();
-    e->selectAll();
-    QTest::keyClick(e, Qt::Key_Backspace);
-    QTest::keyClicks(e, keys);
-    QTest::keyClick(e, Qt::Key_Return);
+    testing::type_and_enter(ctl<QLineEdit>(edit), keys);
     settle();
   }
   void pick(const char* combo, int index) {
-    auto* box = ctl<QComboBox>(combo);
-    box->setCurrentIndex(index);
-    emit box->activated(index);
+    testing::pick_item(ctl<QComboBox>(combo), index);
     settle();
   }
   std::vector<Frame> frames() { return testing::frames_of(t.sim); }
@@ -218,10 +207,10 @@ TEST_F(SpeedCtlEditorTest, StationChangesMoveTheNodeAndItsRecords) {
 TEST_F(SpeedCtlEditorTest, MenuFilesRoundTripAndBadOnesChangeNothing) {
   line({3});
   open(3);
-  chooser->answer = dir.filePath(QStringLiteral("tsq.txt"));
+  chooser->save_answer = chooser->open_answer = dir.filePath(QStringLiteral("tsq.txt"));
   w->save_menu();
   settle();
-  QFile saved(chooser->answer);
+  QFile saved(chooser->save_answer);
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
   const QByteArray bytes = saved.readAll();
   EXPECT_TRUE(bytes.startsWith("TSQ\r\nADDR    DATA\r\n1          5\r\n"));
@@ -252,7 +241,7 @@ TEST_F(SpeedCtlEditorTest, MenuFilesRoundTripAndBadOnesChangeNothing) {
   };
   for (const auto& b : bad) {
     SCOPED_TRACE(b.message);
-    QFile f(chooser->answer);
+    QFile f(chooser->save_answer);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(b.text);
     f.close();
@@ -264,6 +253,15 @@ TEST_F(SpeedCtlEditorTest, MenuFilesRoundTripAndBadOnesChangeNothing) {
     EXPECT_TRUE(frames().empty());
     EXPECT_TRUE(lines("Memo3").last().startsWith(QStringLiteral("节点3：") + QString::fromUtf8(b.message)));
   }
+
+  // Records: the traffic under the chosen name, the two logs beside it.
+  chooser->save_answer = dir.filePath(QStringLiteral("traffic.txt"));
+  w->save_records();
+  EXPECT_EQ(testing::file_text(chooser->save_answer).count(QStringLiteral("\r\n")), lines("Memo1").size());
+  EXPECT_TRUE(testing::file_text(dir.filePath(QStringLiteral("调速器菜单编辑通讯执行失败记录.txt")))
+                  .contains(QStringLiteral("文件打开失败")));
+  EXPECT_TRUE(testing::file_text(dir.filePath(QStringLiteral("调速器菜单编辑通讯执行成功记录.txt")))
+                  .contains(QStringLiteral("菜单存盘成功")));
 }
 
 }  // namespace
