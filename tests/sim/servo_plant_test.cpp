@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/clock.h"
+#include "sim/mechanics_spec.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
 #include "support/modbus_master.h"
@@ -298,6 +299,19 @@ TEST(ServoPlant, FaultDuringACaptureTripsTheDrive) {
   EXPECT_EQ(a.s.reg(kFaultCode), 9);
   a.write(kTestArm, 1);
   EXPECT_FALSE(a.write(kTestStart, 1));
+}
+
+TEST(ServoPlant, MechanicsFromTheCommandLine) {
+  const auto m = velmo::sim::parse_mechanics("load=5,resonance=450@1000,end=15,script-overshoot=150");
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->load_ratio, 5.0);
+  EXPECT_EQ(m->resonance_hz, 450.0);
+  EXPECT_EQ(m->resonance_kv, 1000);
+  EXPECT_EQ(m->end_mode_hz, 15.0);
+  EXPECT_TRUE(m->script.on);
+  EXPECT_EQ(m->script.overshoot_kp, 150);
+  for (const char* bad : {"load=0.5", "resonance=450", "end=x", "jitter=-1", "spin=3", "load"})
+    EXPECT_FALSE(velmo::sim::parse_mechanics(bad)) << bad;
 }
 
 }  // namespace
