@@ -103,6 +103,11 @@ void SimLine::set_reply_delay_ms(int ms) {
   reply_delay_ms_ = std::max(0, ms);
 }
 
+bool SimLine::replies_pending() const {
+  std::lock_guard guard(mutex_);
+  return !outgoing_.empty();
+}
+
 void SimLine::hang_up() {
   stop_thread();
   pty_->close_master();

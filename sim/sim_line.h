@@ -62,6 +62,7 @@ class SimLine {
   std::vector<std::vector<uint8_t>> requests(std::optional<uint8_t> address = std::nullopt) const;
 
   void set_reply_delay_ms(int ms);  // every reply is sent this late
+  bool replies_pending() const;     // a reply (or part of one) is still to be sent
   void hang_up();                   // closes the master: the program's reader sees a hang-up
   std::string publish(const std::string& name);  // symlink in the virtual-port folder
 
