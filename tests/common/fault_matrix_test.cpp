@@ -98,7 +98,8 @@ const ControlTarget kControlTargets[] = {
        enter_servo_speed_mode(t);
        testing::click(t.form("TForm4"), "Button9");
      },
-     enter_servo_speed_mode, "Button6", "Button7", "Button8", "Button14", sr::kCommand, sr::kCmdForward, sr::kCmdStop,
+     [](AppOnSim&) {},  // the mode entry on opening took it over
+     "Button6", "Button7", "Button8", "Button14", sr::kCommand, sr::kCmdForward, sr::kCmdStop,
      sr::kStatusWord, true, &DriveLinkState::servo_run_state, servo_running,
      [](AppOnSim& t) { return t.st().servo_restore_flags[1]; }, servo_list_reg,
      "退出前，请确保电机停止且驱动器无故障！！", "请确保驱动器无故障！！"},
