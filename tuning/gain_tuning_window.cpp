@@ -1,9 +1,13 @@
 #include "tuning/gain_tuning_window.h"
 
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 
 #include "common/form_access.h"
@@ -12,38 +16,239 @@
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
+#include "servo/servo_bus_release.h"
+#include "tuning/numeric_field.h"
+#include "tuning/tuning_chart.h"
+#include "tuning/tuning_report.h"
+#include "tuning/tuning_sequence.h"
 
 namespace velmo {
 
+using tuning::StrokeTrigger;
+
 GainTuningWindow::GainTuningWindow(AppContext& ctx, QWidget* parent)
     : VelmoWindow(ctx, "TForm3", QStringLiteral("驱动器增益调试"), QSize(1200, 800), parent) {
+  // No close box: the window is left with 退出.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
-  mark_node_list(make_combo(this, "ComboBox2", QRect(70, 10, 100, 30)), NodeListGroup::Servo);
-  make_panel(this, QRect(190, 10, 600, 30));
-  connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(1080, 8, 100, 34)), &QPushButton::clicked, this,
-          [this] { leave(); });
-  auto* pages = new QTabWidget(this);
-  pages->setObjectName(QStringLiteral("PageControl1"));
-  pages->setGeometry(10, 50, 1170, 700);
-  auto* traffic = new QWidget;
-  pages->addTab(traffic, QStringLiteral(" 通讯数据  "));
-  auto* memo1 = make_memo(traffic, "Memo1", QRect(10, 10, 560, 600));
-  make_memo(traffic, "Memo3", QRect(580, 10, 280, 600));
-  make_memo(traffic, "Memo4", QRect(870, 10, 280, 600));
-  auto* rx_count = make_edit(traffic, "Edit10", QRect(10, 620, 120, 30));
-  rx_count->setReadOnly(true);
-  route_traffic(ctx.link, WindowCode::GainTuning, memo1);
-  ctx.link.on_rx_count = [rx_count = QPointer<QLineEdit>(rx_count)](int32_t n) {
-    if (rx_count) rx_count->setText(QString::number(n));
-  };
-  apply_screen_scaling(pages);
+  build_frame();
+  wire_fields();
+  DriveLinkState& st = ctx.link.st;
+  st.rigidity_level = 10;
+  st.gear_a = 1;
+  st.gear_b = 1;
+  st.move_dir = 1;
+  st.move_params_changed = 1;
+  st.load_class = 0;
+  st.response_mode = 0;
+  st.rigidity_max = 15;
+  apply_screen_scaling(pages_);
+}
+
+GainTuningWindow::~GainTuningWindow() = default;
+
+void GainTuningWindow::build_frame() {
+  auto* menu = new QMenuBar(this);
+  menu->setGeometry(0, 0, 1200, 24);
+  QAction* help = menu->addMenu(QStringLiteral("帮助"))->addAction(QStringLiteral("位置模式增益调整方法"));
+  connect(help, &QAction::triggered, this, [this] { show_help(); });
+
+  make_label(this, "Label1", QStringLiteral("节点："), QRect(10, 32, 50, 28));
+  nodes_ = make_combo(this, "ComboBox2", QRect(60, 30, 90, 30));
+  mark_node_list(nodes_, NodeListGroup::Servo);
+  connect(nodes_, &QComboBox::activated, this, [this](int) {
+    if (!sequence_running()) ComboBox2Change();
+  });
+  panel_ = make_panel(this, QRect(160, 30, 560, 30));
+  on_click(make_button(this, "Button7", QStringLiteral("故障复位"), QRect(730, 28, 100, 34)), &GainTuningWindow::Button7Click);
+  on_click(make_button(this, "Button20", QStringLiteral("SERVO_OFF"), QRect(840, 28, 100, 34)), &GainTuningWindow::Button20Click);
+  on_click(make_button(this, "Button3", QStringLiteral("清空记录"), QRect(950, 28, 100, 34)), &GainTuningWindow::Button3Click);
+  // Exit is taken at any time: it stops what runs first.
+  connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(1080, 28, 100, 34)), &QPushButton::clicked, this,
+          [this] { Button1Click(); });
+
+  pages_ = new QTabWidget(this);
+  pages_->setObjectName(QStringLiteral("PageControl1"));
+  pages_->setGeometry(10, 70, 1170, 700);
+  pages_->addTab(build_auto_page(), QStringLiteral(" 自动调谐  "));
+  pages_->addTab(build_manual_page(), QStringLiteral(" 手动调谐  "));
+  pages_->addTab(build_trial_page(), QStringLiteral(" 试运行  "));
+  chart_ = new tuning::TuningChart;
+  pages_->addTab(chart_, QStringLiteral(" 曲线显示  "));
+  pages_->addTab(build_limits_page(), QStringLiteral(" 自动调谐相关参数  "));
+  pages_->addTab(build_log_page(), QStringLiteral(" 通讯数据  "));
   // The mode writes before a servo's settings are restored.
-  connect(&ctx.events, &LinkEvents::servo_mode_written, this, [this](int station, const QString& text, bool done) {
+  connect(&ctx_.events, &LinkEvents::servo_mode_written, this, [this](int station, const QString& text, bool done) {
     const QString line = node_line(station, text);
     set_panel(this, line);
     if (!done) add_line(this, "Memo4", line + QStringLiteral("**"));
   });
+  report_ = std::make_unique<tuning::TuningReport>(ctx_.link.st.node_addr, panel_, memo3_, memo4_);
+}
+
+void GainTuningWindow::on_click(QPushButton* button, void (GainTuningWindow::*op)()) {
+  connect(button, &QPushButton::clicked, this, [this, op] {
+    // One operation at a time: what the user starts while another runs
+    // would interleave its exchanges with the running one's.
+    if (sequence_running() || exiting_) return;
+    (this->*op)();
+  });
+}
+
+QLineEdit* GainTuningWindow::edit(const char* name) const { return control<QLineEdit>(this, name); }
+
+tuning::NumericField* GainTuningWindow::field(const char* name) const {
+  return edit(name)->findChild<tuning::NumericField*>();
+}
+
+uint8_t GainTuningWindow::node() const { return ctx_.link.st.node_addr; }
+
+const tuning::TuningLayout& GainTuningWindow::layout() const { return tuning::tuning_layout(ctx_.link.st.servo_subtype); }
+
+bool GainTuningWindow::stop_requested() const { return stop_ && stop_->requested(); }
+
+bool GainTuningWindow::request_stop() {
+  if (!stop_) return false;
+  stop_->request();
+  ctx_.link.request_abort();
+  return true;
+}
+
+void GainTuningWindow::on_open() {
+  // The opener's shorter sequence, without waits.
+  Sequence run(*this);
+  if (!run.ok()) return;
+  axis_position_.reset();
+  Button23Click();
+  Button14Click();
+  control<QRadioButton>(this, "RadioButton1")->setChecked(true);
+  control<QRadioButton>(this, "RadioButton5")->setChecked(true);
+}
+
+void GainTuningWindow::ComboBox2Change() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  for (const char* name : {"Edit5", "Edit6", "Edit53", "Edit54"}) edit(name)->clear();
+  hidden.peak_torque.clear();
+  const int index = nodes_->currentIndex();
+  if (index < 0 || node_of(nodes_) == 0) return;
+  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[index]);
+  st.node_addr = static_cast<uint8_t>(node_of(nodes_));
+  st.servo_resolution = st.servo_resolution_list[index];
+  axis_position_.reset();
+
+  auto* notch = control<QRadioButton>(this, "RadioButton1");
+  auto* suppressor = control<QRadioButton>(this, "RadioButton5");
+  for (QRadioButton* r : {notch, suppressor}) {
+    r->setAutoExclusive(false);
+    r->setChecked(false);
+    r->setAutoExclusive(true);
+  }
+  Button23Click();
+  Button6Click();
+  ctx_.link.delay(500);
+  if (!run.stopped()) Button14Click();
+  ctx_.link.delay(500);
+  if (!run.stopped()) notch->setChecked(true);
+  ctx_.link.delay(500);
+  if (!run.stopped()) suppressor->setChecked(true);
+
+  st.move_params_changed = 1;
+  st.move_dir = 1;
+  edit("Edit8")->setText(QStringLiteral("3"));
+  edit("Edit35")->setText(QStringLiteral("3"));
+  recompute_stroke(StrokeTrigger::LeaveTrialField);
+}
+
+void GainTuningWindow::Button7Click() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  auto* button = control<QPushButton>(this, "Button7");
+  button->setEnabled(false);
+  fault_reset();
+  button->setEnabled(true);
+}
+
+void GainTuningWindow::fault_reset() {
+  DriveLinkState& st = ctx_.link.st;
+  st.cmd_reg = tuning::kCommand;
+  st.cmd_value = tuning::kFaultReset;
+  ctx_.link.command_send();
+  if (st.cmd_fail) {
+    report_->failed(QStringLiteral("故障复位失败"));
+  } else {
+    report_->done(QStringLiteral("故障复位成功"));
+    st.drive_fault_seen = 0;
+  }
+}
+
+void GainTuningWindow::Button3Click() {
+  for (QPlainTextEdit* m : {memo1_, memo3_, memo4_}) m->clear();
+}
+
+void GainTuningWindow::show_help() {
+  if (QWidget* help = ctx_.forms ? ctx_.forms("TForm6") : nullptr) help->show();
+}
+
+void GainTuningWindow::Button1Click() {
+  if (exiting_ || exit_pending_) return;
+  if (sequence_running()) {
+    // Stop what runs; the exit steps follow once it has unwound.
+    exit_pending_ = true;
+    request_stop();
+    return;
+  }
+  exit_steps();
+}
+
+bool GainTuningWindow::exit_guard() {
+  if (exiting_) return true;
+  // The close box takes the exit button's way.
+  Button1Click();
+  return false;
+}
+
+bool GainTuningWindow::read_drive_fault() {
+  DriveLinkState& st = ctx_.link.st;
+  if (!ctx_.link.read_registers(tuning::kDriveStatus, 1)) return false;
+  st.drive_fault_seen = (ctx_.link.reply_word(0) & 0xFF) != 0 ? 1 : 0;
+  return true;
+}
+
+void GainTuningWindow::exit_steps() {
+  if (exiting_) return;
+  exiting_ = true;
+  exit_pending_ = false;
+  DriveLinkState& st = ctx_.link.st;
+  report_->caption(QStringLiteral("退出485模式并恢复相关参数"));
+  st.write_busy = 0;
+  st.abort_wait = 0;
+  // The drive comes to rest before its status is read.
+  ctx_.link.delay(2000);
+  if (read_drive_fault() && st.drive_fault_seen) {
+    fault_reset();
+    ctx_.link.delay(200);
+  }
+  // Only drives whose settings went back lose their restore flag.
+  const auto restored = servo::restore_flagged_servos(st, ctx_.batch);
+  if (!restored.ok) {
+    report_->failed(QStringLiteral("恢复参数失败"));
+    if (!restored.line_dead) {
+      // The drive answered but refused: it stays open so the fault can be reset.
+      exiting_ = false;
+      return;
+    }
+  }
+  for (int k = 1; k <= 6; ++k) {
+    auto* r = control<QRadioButton>(this, QStringLiteral("RadioButton%1").arg(k).toLatin1().constData());
+    r->setAutoExclusive(false);
+    r->setChecked(false);
+    r->setAutoExclusive(true);
+  }
+  st.servo_on_state = 0;
+  for (int k = 0; k < 4; ++k) st.tuning_stage[k] = 0;
+  leave();
+  exiting_ = false;
 }
 
 }  // namespace velmo

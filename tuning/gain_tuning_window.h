@@ -1,13 +1,177 @@
 #pragma once
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
 #include "common/velmo_window.h"
+#include "tuning/sequence_stop.h"
+#include "tuning/stroke_rule.h"
+#include "tuning/tuning_registers.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace velmo::tuning {
+class NumericField;
+class TuningChart;
+class TuningReport;
+}  // namespace velmo::tuning
 
 namespace velmo {
 
-// The gain-tuning window of one servo drive.
+// The gain-tuning window of one servo drive: motor identification, gear and
+// inertia ratio, gains, trial moves, capture of the recorded move and its
+// curves. Every operation runs as a sequence with a stop token; leaving the
+// window while one runs stops it, and the exit steps follow once it unwound.
 class GainTuningWindow : public VelmoWindow {
   Q_OBJECT
  public:
   explicit GainTuningWindow(AppContext& ctx, QWidget* parent = nullptr);
+  ~GainTuningWindow() override;
+
+  // Internal settings the operations read and write (never shown).
+  struct Hidden {
+    int samples = 4096;              // Edit23: samples a capture reads
+    int first_sample = 0;            // Edit24
+    int curve_step = 16;             // Edit11
+    uint32_t test_pulses = 4000;     // Edit16: pulses of one test move
+    int jitter_threshold = 5;        // Edit49
+    int resonance_threshold_db = 30; // Edit55
+    int endvib_threshold_db = 30;    // Edit59
+    int position_band = 20;          // Edit38
+    int inertia_rigidity = 5;        // Edit65
+    QString torque_numerator;        // Edit57
+    QString torque_divisor;          // Edit58
+    int speed_filter = 0;            // Edit62, tenths
+    int torque_filter = 0;           // Edit63, tenths
+    QString peak_torque;             // Edit32
+    bool run_inertia_estimation = false;  // CheckBox9
+    bool vertical_load = false;      // CheckBox10
+    int motor_table_index = 0;       // ComboBox11
+    int trackbar10 = -60, trackbar11 = -60;
+  } hidden;
+
+  // ---- Frame ----
+  void ComboBox2Change();   // node change
+  void Button23Click();     // motor identification
+  void Button6Click();      // position read
+  void Button14Click();     // ratio and gain read
+  void Button15Click();     // ratio write
+  void Button7Click();      // fault reset
+  void Button3Click();      // clear the logs
+  void Button1Click();      // exit
+  void write_drive_param(); // param_value to param_reg, function 06
+  void pos_dwsj_min_max_set();
+  void ComboBox4Change();
+  void ComboBox5Change();
+  void gain_set();
+  void Button21Click();     // start gains
+  void show_help();
+
+  // ---- Capture ----
+  void pos_data_read();
+
+  // ---- Trial moves ----
+  void Button10Click();     // test settings
+  void Button22Click();     // single move
+  void run_half();
+  void Button40Click();     // forward run
+  void Button41Click();     // reverse run
+  void Button35Click();     // cyclic run
+  void Button48Click();     // stop
+  void Button19Click();     // SERVO_ON
+  void Button20Click();     // SERVO_OFF
+  void Button50Click();     // pulse frequency
+
+  // One test move as the analyses use it: settings, start, wait, optional
+  // recording, SERVO_OFF and capture, peak torque. Each caller keeps its own
+  // order of the steps.
+  struct TestMove {
+    uint16_t record = 0;                // 0x8003 value, 0: no recording
+    bool record_after_start = false;
+    bool servo_off_before_capture = false;
+    bool peak_torque_first = false;     // 0x2007 before the capture
+    bool capture = true;
+    int samples = 4096;
+  };
+  // True when the move ran, was captured and the drive reports no fault.
+  bool test_move(const TestMove& steps);
+
+  // A running sequence is stopped at its next check; false when none runs.
+  bool request_stop();
+  bool sequence_running() const { return depth_ > 0; }
+  bool stop_requested() const;
+
+  void on_open() override;
+  tuning::TuningChart* chart() const { return chart_; }
+
+ protected:
+  bool exit_guard() override;
+
+ private:
+  class Sequence;
+  friend class Sequence;
+
+  void build_frame();
+  QWidget* build_auto_page();
+  QWidget* build_manual_page();
+  QWidget* build_trial_page();
+  QWidget* build_limits_page();
+  QWidget* build_log_page();
+  void wire_fields();
+  // A user's click: refused while another sequence of this window runs.
+  void on_click(QPushButton* button, void (GainTuningWindow::*op)());
+
+  QLineEdit* edit(const char* name) const;
+  tuning::NumericField* field(const char* name) const;
+  void set_tenths(const char* name, int64_t tenths);
+  const tuning::TuningLayout& layout() const;
+  uint8_t node() const;
+  void load_settings_read(uint16_t word1, uint16_t word2);
+  void response_rule();
+  void write_after_pause(uint8_t reg, int32_t value);
+  void exit_steps();
+  bool read_drive_fault();
+  void fault_reset();
+
+  // Trial moves
+  tuning::StrokeInput stroke_input(tuning::StrokeDivisor divisor) const;
+  bool recompute_stroke(tuning::StrokeTrigger trigger, bool only_when_different = false);
+  bool write_test_reg(uint16_t reg, int32_t value, const char* done, const char* failed);
+  enum class Start { Accepted, NotAccepted, Refused };
+  Start start_move(uint8_t dir);
+  bool settle_unaccepted_start();
+  bool write_test_settings();
+  uint32_t move_wait_ms() const;
+  bool read_position(uint32_t& position);
+  void read_peak_torque();
+  void run_direction(uint8_t dir);
+
+  QLabel* panel_ = nullptr;
+  QComboBox* nodes_ = nullptr;
+  QTabWidget* pages_ = nullptr;
+  QPlainTextEdit* memo1_ = nullptr;
+  QPlainTextEdit* memo3_ = nullptr;
+  QPlainTextEdit* memo4_ = nullptr;
+  tuning::TuningChart* chart_ = nullptr;
+  std::unique_ptr<tuning::TuningReport> report_;
+
+  // Sequences: the outermost one owns the stop token the nested ones share.
+  int depth_ = 0;
+  std::unique_ptr<tuning::StopToken> stop_;
+  bool exit_pending_ = false;
+  bool exiting_ = false;
+
+  // Where the axis stands before the next move (motor counts); unknown after
+  // a start whose reply was lost until a position read settles it.
+  std::optional<uint32_t> axis_position_;
 };
 
 }  // namespace velmo

@@ -10,6 +10,7 @@ class TuningHelpWindow : public VelmoWindow {
   explicit TuningHelpWindow(AppContext& ctx, QWidget* parent = nullptr);
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace velmo

@@ -1,0 +1,59 @@
+#pragma once
+// The program on a simulated line with the gain-tuning window open.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "link/clock.h"
+#include "main/main_window.h"
+#include "support/app_on_sim.h"
+#include "tuning/gain_tuning_window.h"
+
+namespace velmo {
+
+class GainTuningTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(rig.connect_servos());
+    rig.app.main_window().N12Click();
+    ASSERT_TRUE(form->isVisible());
+  }
+  // Puts the window on a station as the opener does (no waits).
+  void use(uint8_t station) {
+    auto* nodes = control<QComboBox>(form, "ComboBox2");
+    nodes->setCurrentIndex(nodes->findText(QString::number(station)));
+    rig.st().node_addr = station;
+    rig.st().servo_subtype = station == 1 ? 1 : 2;
+    rig.sim.clear_journal();
+  }
+  QLineEdit* edit(const char* name) { return control<QLineEdit>(form, name); }
+  void enter(const char* name, const char* text) {
+    edit(name)->setFocus();
+    edit(name)->setText(QString::fromLatin1(text));
+    QTest::keyClick(edit(name), Qt::Key_Return);
+  }
+  QString last(const char* memo) {
+    const QStringList lines = testing::memo_lines(form, memo);
+    return lines.isEmpty() ? QString() : lines.back().section(QStringLiteral("  "), 0, 0);
+  }
+
+  // Moves run four times faster than real time; the reply timeout is longer
+  // in proportion, so a busy machine does not make a reply late.
+  void fast_moves() {
+    clock_scope_.emplace(fast_clock_);
+    rig.st().comm_timeout_ms = 1000;
+  }
+
+  ScaledClock fast_clock_{4};
+  std::optional<ClockScope> clock_scope_;
+  testing::AppOnSim rig;
+  QWidget* form = rig.app.form("TForm3");
+  GainTuningWindow* window = qobject_cast<GainTuningWindow*>(form);
+};
+
+}  // namespace velmo

@@ -1,0 +1,309 @@
+// Reading and writing what the tuning window keeps of the drive: motor
+// identity, position, gear and inertia ratio, load settings and gains.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cmath>
+
+#include "common/form_access.h"
+#include "link/servo_motor_table.h"
+#include "drivelink/drive_link.h"
+#include "tuning/gain_formula.h"
+#include "tuning/gain_tuning_window.h"
+#include "tuning/numeric_field.h"
+#include "tuning/tenths_text.h"
+#include "tuning/tuning_report.h"
+#include "tuning/tuning_sequence.h"
+
+namespace velmo {
+
+namespace {
+// A gear term as the drive holds it: only the low byte of the high word counts.
+uint32_t gear_term(uint16_t high, uint16_t low) { return (high & 0xFFu) * 10000u + low; }
+
+const char* const kLoadHints[] = {
+    "低刚性负载：如同步带传动、齿轮齿条传动、机械臂、机械手等系统",
+    "中刚性负载：如普通丝杆传动、伺服滑台、伺服模组等系统",
+    "高刚性负载：如高精度有预紧力丝杆传动、机床工作台等系统",
+};
+
+// Response requirement: response_mode, the highest rigidity level, and the
+// jitter threshold for a low, middle and high rigidity load.
+struct ResponseRule {
+  uint8_t mode;
+  uint32_t rigidity_max;
+  int jitter[3];
+};
+constexpr ResponseRule kResponseRules[] = {{0, 15, {5, 5, 5}}, {1, 22, {5, 5, 6}}, {2, 30, {5, 6, 7}}};
+}  // namespace
+
+void GainTuningWindow::set_tenths(const char* name, int64_t tenths) {
+  edit(name)->setText(QString::fromStdString(tuning::tenths_text(tenths)));
+}
+
+void GainTuningWindow::write_drive_param() {
+  DriveLinkState& st = ctx_.link.st;
+  if (ctx_.link.write_register(st.param_reg, st.param_value)) {
+    report_->caption(QStringLiteral("参数修改成功"));
+    return;
+  }
+  report_->failed(QStringLiteral("参数修改失败"));
+  if (st.verify_replies) {
+    st.comm_error = 1;
+    st.tune_error = 1;
+  }
+}
+
+void GainTuningWindow::Button23Click() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  // The whole accepted-reply test: a stray or garbled reply would change
+  // the resolution 32-fold.
+  const bool ok = ctx_.link.read_registers(tuning::kMotorCode, 1);
+  if (st.reply_flag == 0) {
+    report_->bare(QStringLiteral("通信失败"));
+    return;
+  }
+  if (!ok) {
+    report_->failed(QStringLiteral("电机参数读取失败"));
+    return;
+  }
+  report_->done(QStringLiteral("电机参数读取成功"));
+  const uint16_t code = ctx_.link.reply_word(0);
+  edit("Edit56")->setText(QStringLiteral("%1.%2").arg(code / 100).arg(code % 100));
+  const servo_motors::Identity id = servo_motors::identify(code);
+  st.hold_servo_on = id.hold_servo_on ? 1 : 0;
+  st.servo_resolution = id.resolution;
+  st.servo_resolution_scale = id.resolution_scale;
+  hidden.curve_step = id.curve_step;
+  st.motor_row = static_cast<uint32_t>(id.row);
+  hidden.motor_table_index = static_cast<int>(id.row);
+  const servo_motors::Row row = servo_motors::row(id.row);
+  auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
+  edit("Edit52")->setText(text(row.rotor_inertia));
+  edit("Edit51")->setText(text(row.rated_torque));
+  hidden.torque_numerator = text(row.torque_numerator);
+  hidden.torque_divisor = text(row.torque_divisor);
+}
+
+bool GainTuningWindow::read_position(uint32_t& position) {
+  if (!ctx_.link.read_registers(tuning::kPositionLow, 2)) return false;
+  position = (uint32_t{ctx_.link.reply_word(1)} << 16) | ctx_.link.reply_word(0);
+  return true;
+}
+
+void GainTuningWindow::Button6Click() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  const DriveLinkState& st = ctx_.link.st;
+  uint32_t p = 0;
+  if (!read_position(p)) {
+    report_->failed(QStringLiteral("位置信息读取失败"));
+    return;
+  }
+  axis_position_ = p;
+  const uint32_t res = st.servo_resolution ? st.servo_resolution : 131072;
+  edit("Edit17")->setText(QString::number(p / res));
+  edit("Edit34")->setText(QString::number(p % res));
+  report_->caption(QStringLiteral("位置信息读取成功！！"));
+  report_->done_line(QStringLiteral("位置信息读取成功"));
+}
+
+void GainTuningWindow::Button14Click() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  auto* button = control<QPushButton>(this, "Button14");
+  button->setEnabled(false);
+  const tuning::TuningLayout& regs = layout();
+
+  if (!ctx_.link.read_registers(regs.gear_block, 4)) {
+    report_->failed(QStringLiteral("齿轮比读取失败"));
+  } else {
+    const uint32_t a = gear_term(ctx_.link.reply_word(0), ctx_.link.reply_word(1));
+    const uint32_t b = gear_term(ctx_.link.reply_word(2), ctx_.link.reply_word(3));
+    if (a == 0 || b == 0) {
+      // A zero term would divide every stroke by zero: the old ratio stays.
+      report_->failed(QStringLiteral("齿轮比读数%1/%2无效，未采用").arg(a).arg(b));
+    } else {
+      report_->done(QStringLiteral("齿轮比读取成功"));
+      st.gear_a = a;
+      st.gear_b = b;
+      edit("Edit28")->setText(QString::number(a));
+      edit("Edit29")->setText(QString::number(b));
+    }
+  }
+
+  if (regs.load_class != 0 && !run.stopped()) {
+    if (!ctx_.link.read_registers(regs.load_class, 2)) {
+      report_->failed(QStringLiteral("参数读取失败"));
+    } else {
+      load_settings_read(ctx_.link.reply_word(0), ctx_.link.reply_word(1));
+    }
+  }
+
+  if (!run.stopped()) {
+    if (!ctx_.link.read_registers(regs.gain_block, regs.gain_block_words)) {
+      report_->failed(QStringLiteral("增益参数读取失败"));
+    } else {
+      report_->done(QStringLiteral("增益参数读取成功"));
+      auto word = [this](uint8_t at) { return ctx_.link.reply_word(at); };
+      uint32_t ratio = word(regs.at_ratio);
+      if (ratio < tuning::kInertiaRatioMin || ratio > tuning::kInertiaRatioMax) {
+        // The formula needs a ratio of 1.0 to 100.0; outside it the gains
+        // would be infinite or meaningless.
+        const uint32_t used = std::clamp(ratio, tuning::kInertiaRatioMin, tuning::kInertiaRatioMax);
+        report_->fail_line(QStringLiteral("惯量比读数%1超出范围，按%2计算!!")
+                               .arg(QString::fromStdString(tuning::tenths_text(ratio)),
+                                    QString::fromStdString(tuning::tenths_text(used))));
+        ratio = used;
+      }
+      st.inertia_ratio = ratio;
+      pos_dwsj_min_max_set();
+      set_tenths("Edit20", ratio);
+      edit("Edit39")->setText(QString::number(word(regs.at_rigidity)));
+      st.pos_loop_gain = word(regs.at_kp);
+      st.speed_loop_gain = word(regs.at_kv);
+      st.integral_time = word(regs.at_ti);
+      set_tenths("Edit40", st.pos_loop_gain);
+      set_tenths("Edit41", st.speed_loop_gain);
+      set_tenths("Edit42", st.integral_time);
+      hidden.speed_filter = word(regs.at_speed_filter);
+      hidden.torque_filter = word(regs.at_torque_filter);
+    }
+  }
+
+  button->setEnabled(true);
+  recompute_stroke(tuning::StrokeTrigger::LeaveTrialField);
+  st.move_params_changed = 1;
+}
+
+void GainTuningWindow::load_settings_read(uint16_t word1, uint16_t word2) {
+  DriveLinkState& st = ctx_.link.st;
+  const int load = (word1 & 0xFF) - 1;
+  const int response = (word2 & 0xFF) - 1;
+  if (load < 0 || load > 2 || response < 0 || response > 2) {
+    // Out of the three classes the formula knows: the current choice stays.
+    report_->failed(QStringLiteral("负载设置读数%1/%2超出范围，未采用").arg(word1 & 0xFF).arg(word2 & 0xFF));
+    return;
+  }
+  auto* load_box = control<QComboBox>(this, "ComboBox4");
+  load_box->setCurrentIndex(load);
+  control<QComboBox>(this, "ComboBox5")->setCurrentIndex(response);
+  st.load_class = static_cast<uint8_t>(load);
+  load_box->setToolTip(QString::fromUtf8(kLoadHints[load]));
+  response_rule();
+}
+
+void GainTuningWindow::Button15Click() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  auto* button = control<QPushButton>(this, "Button15");
+  button->setEnabled(false);
+  const tuning::TuningLayout& regs = layout();
+  for (const char* name : {"Edit28", "Edit29", "Edit20"}) field(name)->apply();
+
+  const auto a = static_cast<uint32_t>(tuning::field_int(edit("Edit28")));
+  const auto b = static_cast<uint32_t>(tuning::field_int(edit("Edit29")));
+  const std::vector<int32_t> words = {static_cast<int32_t>(a / 10000), static_cast<int32_t>(a % 10000),
+                                      static_cast<int32_t>(b / 10000), static_cast<int32_t>(b % 10000)};
+  if (ctx_.link.write_registers(regs.gear_block, words)) {
+    report_->done(QStringLiteral("齿轮比修改成功"));
+    st.gear_a = a;
+    st.gear_b = b;
+  } else {
+    report_->failed(QStringLiteral("齿轮比修改失败"));
+  }
+
+  const auto ratio = static_cast<uint32_t>(std::nearbyint(tuning::field_double(edit("Edit20")) * 10));
+  if (!run.stopped() && ctx_.link.write_register(regs.inertia_ratio, static_cast<int32_t>(ratio))) {
+    report_->done(QStringLiteral("惯量比修改成功"));
+    st.inertia_ratio = ratio;
+    pos_dwsj_min_max_set();
+  } else {
+    report_->failed(QStringLiteral("惯量比修改失败"));
+  }
+
+  button->setEnabled(true);
+  recompute_stroke(tuning::StrokeTrigger::LeaveTrialField);
+  st.move_params_changed = 1;
+}
+
+void GainTuningWindow::pos_dwsj_min_max_set() {
+  DriveLinkState& st = ctx_.link.st;
+  const float k = std::pow(static_cast<float>(st.inertia_ratio) / 10.0f, 0.68f);
+  st.pos_time_min = static_cast<uint32_t>(std::nearbyint(5.0f * k + 6.25f));
+  st.pos_time_max = static_cast<uint32_t>(std::nearbyint(27.4f * k + 6.25f));
+  edit("Edit48")->setToolTip(QStringLiteral("%1mS ~ %2mS").arg(st.pos_time_min).arg(st.pos_time_max));
+  field("Edit48")->set_bounds(st.pos_time_min, st.pos_time_max);
+}
+
+void GainTuningWindow::ComboBox4Change() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  auto* box = control<QComboBox>(this, "ComboBox4");
+  const int index = std::clamp(box->currentIndex(), 0, 2);
+  st.load_class = static_cast<uint8_t>(index);
+  box->setToolTip(QString::fromUtf8(kLoadHints[index]));
+  if (layout().load_class == 0) return;
+  ctx_.link.delay(100);
+  st.param_reg = static_cast<uint8_t>(layout().load_class);
+  st.param_value = index + 1;
+  write_drive_param();
+}
+
+void GainTuningWindow::response_rule() {
+  DriveLinkState& st = ctx_.link.st;
+  const int index = std::clamp(control<QComboBox>(this, "ComboBox5")->currentIndex(), 0, 2);
+  const ResponseRule& rule = kResponseRules[index];
+  st.response_mode = rule.mode;
+  st.rigidity_max = rule.rigidity_max;
+  hidden.jitter_threshold = rule.jitter[std::min<int>(st.load_class, 2)];
+}
+
+void GainTuningWindow::ComboBox5Change() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  response_rule();
+  if (layout().response_rule == 0) return;
+  ctx_.link.delay(100);
+  st.param_reg = static_cast<uint8_t>(layout().response_rule);
+  st.param_value = control<QComboBox>(this, "ComboBox5")->currentIndex() + 1;
+  write_drive_param();
+}
+
+void GainTuningWindow::gain_set() {
+  DriveLinkState& st = ctx_.link.st;
+  const tuning::GainFormulaResult g = tuning::gain_formula(st.rigidity_level, st.load_class, st.inertia_ratio);
+  if (!g.note.empty()) report_->fail_line(QString::fromStdString(g.note) + QStringLiteral("!!"));
+  if (!g.ok) return;
+  st.rigidity_level = g.rigidity_level;
+  st.integral_time = g.gains.integral_time;
+  st.speed_loop_gain = g.gains.speed_loop_gain;
+  st.pos_loop_gain = g.gains.pos_loop_gain;
+  edit("Edit39")->setText(QString::number(st.rigidity_level));
+  set_tenths("Edit40", st.pos_loop_gain);
+  set_tenths("Edit41", st.speed_loop_gain);
+  set_tenths("Edit42", st.integral_time);
+  const tuning::TuningLayout& regs = layout();
+  for (auto [reg, value] : {std::pair{regs.ti, st.integral_time}, std::pair{regs.kv, st.speed_loop_gain},
+                            std::pair{regs.kp, st.pos_loop_gain}}) {
+    st.param_reg = static_cast<uint8_t>(reg);
+    st.param_value = value;
+    write_drive_param();
+  }
+}
+
+void GainTuningWindow::Button21Click() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  ctx_.link.st.rigidity_level = 5;
+  gain_set();
+}
+
+}  // namespace velmo

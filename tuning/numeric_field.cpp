@@ -1,0 +1,76 @@
+#include "tuning/numeric_field.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include <cmath>
+
+namespace velmo::tuning {
+
+QString apply_rule(const FieldRule& rule, const QString& text) {
+  const QString trimmed = text.trimmed();
+  if (trimmed.isEmpty()) return QString::fromLatin1(rule.empty);
+  bool ok = false;
+  double v = trimmed.toDouble(&ok);
+  if (!ok) return QString::fromLatin1(rule.empty);
+  if (v > rule.max) v = rule.max;
+  if (v < rule.min) v = rule.min;
+  if (rule.step > 0) v = std::floor(v / rule.step) * rule.step;
+  if (rule.decimal) return QString::asprintf("%.1f", v);
+  return QString::number(static_cast<long long>(std::floor(v)));
+}
+
+NumericField::NumericField(QLineEdit* edit, const FieldRule& rule) : QObject(edit), edit_(edit), rule_(rule) {
+  if (rule.max_length > 0) edit->setMaxLength(rule.max_length);
+  if (rule.hint) edit->setToolTip(QString::fromUtf8(rule.hint));
+  edit->installEventFilter(this);
+}
+
+void NumericField::set_bounds(double min, double max) {
+  rule_.min = min;
+  rule_.max = max;
+}
+
+void NumericField::apply() {
+  edit_->setText(apply_rule(rule_, edit_->text()));
+  if (on_exit) on_exit();
+}
+
+bool NumericField::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut) {
+    apply();
+    return false;
+  }
+  if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    // Moving on runs the exit rule; a field that keeps the focus (the last
+    // one of its window) applies it here.
+    QWidget* next = edit_->nextInFocusChain();
+    if (edit_->hasFocus() && next && next != edit_) next->setFocus(Qt::TabFocusReason);
+    if (edit_->hasFocus() || !edit_->window()->isActiveWindow()) apply();
+    if (on_enter) on_enter();
+    return true;
+  }
+  if (key->key() == Qt::Key_Backspace) return false;
+  for (const QChar c : key->text()) {
+    if (!c.isPrint() || (c >= u'0' && c <= u'9')) continue;
+    if (rule_.decimal && c == u'.' && !edit_->text().contains(u'.')) continue;
+    return true;
+  }
+  return false;
+}
+
+int field_int(const QLineEdit* edit) {
+  bool ok = false;
+  const double v = edit->text().trimmed().toDouble(&ok);
+  return ok ? static_cast<int>(std::floor(v)) : 0;
+}
+
+double field_double(const QLineEdit* edit) {
+  bool ok = false;
+  const double v = edit->text().trimmed().toDouble(&ok);
+  return ok ? v : 0.0;
+}
+
+}  // namespace velmo::tuning

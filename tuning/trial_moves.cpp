@@ -1,0 +1,343 @@
+// Trial moves in the drive's test mode: the settings write, single and
+// half-stroke moves, forward, reverse and cyclic runs, stop, SERVO_ON/OFF.
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdlib>
+
+#include "common/form_access.h"
+#include "drivelink/drive_link.h"
+#include "tuning/gain_tuning_window.h"
+#include "tuning/numeric_field.h"
+#include "tuning/tuning_chart.h"
+#include "tuning/tuning_report.h"
+#include "tuning/tuning_sequence.h"
+
+namespace velmo {
+
+using tuning::FlagScope;
+using tuning::StrokeDivisor;
+using tuning::StrokeTrigger;
+
+namespace {
+uint8_t other_direction(uint32_t dir) { return dir == 1 ? 2 : 1; }
+}  // namespace
+
+tuning::StrokeInput GainTuningWindow::stroke_input(StrokeDivisor divisor) const {
+  const DriveLinkState& st = ctx_.link.st;
+  return {static_cast<uint32_t>(std::max(tuning::field_int(edit("Edit8")), 0)),
+          static_cast<uint32_t>(std::max(tuning::field_int(edit(divisor == StrokeDivisor::Trial ? "Edit67" : "Edit66")), 0)),
+          st.servo_resolution, st.servo_resolution_scale, st.gear_a, st.gear_b};
+}
+
+bool GainTuningWindow::recompute_stroke(StrokeTrigger trigger, bool only_when_different) {
+  const auto pulses = tuning::stroke_pulses(trigger, stroke_input(tuning::stroke_row(trigger).divisor));
+  if (!pulses) {
+    // 0x8001 carries thousands of pulses in 16 bits: a longer stroke would
+    // reach the drive cut short.
+    report_->failed(QStringLiteral("行程脉冲数超出范围"));
+    return false;
+  }
+  if (only_when_different && *pulses == hidden.test_pulses) return true;
+  hidden.test_pulses = *pulses;
+  ctx_.link.st.move_params_changed = 1;
+  return true;
+}
+
+uint32_t GainTuningWindow::move_wait_ms() const {
+  const int khz = std::max(tuning::field_int(edit("Edit68")), 1);
+  return hidden.test_pulses / static_cast<uint32_t>(khz);
+}
+
+bool GainTuningWindow::write_test_reg(uint16_t reg, int32_t value, const char* done, const char* failed) {
+  DriveLinkState& st = ctx_.link.st;
+  if (ctx_.link.write_register(reg, value)) {
+    report_->caption(QString::fromUtf8(done));
+    return true;
+  }
+  if (st.reply_flag == 0) {
+    report_->caption(QStringLiteral("通信失败"));
+    report_->fail_line(QStringLiteral("通信失败!!"));
+  } else {
+    report_->failed(QString::fromUtf8(failed));
+  }
+  return false;
+}
+
+bool GainTuningWindow::write_test_settings() {
+  DriveLinkState& st = ctx_.link.st;
+  hidden.test_pulses = tuning::clamp_to_safe_stroke(hidden.test_pulses, stroke_input(StrokeDivisor::Trial));
+  if (hidden.test_pulses / 1000 > 0xFFFF) {
+    report_->failed(QStringLiteral("行程脉冲数超出范围"));
+    return false;
+  }
+  st.servo_restore_flags[st.node_addr] = 1;
+  report_->caption(QStringLiteral("位置响应测试相关参数设置"));
+  bool ok = write_test_reg(tuning::kOperatingMode, tuning::kDebugMode, "调试模式设置成功", "调试模式设置失败");
+  ok = write_test_reg(tuning::kMoveStart, 0, "停止运转", "停止运转控制失败") && ok;
+  ok = write_test_reg(tuning::kMoveLength, static_cast<int32_t>(hidden.test_pulses / 1000), "脉冲数设置成功",
+                      "脉冲数设置失败") && ok;
+  ok = write_test_reg(tuning::kMoveFrequency, tuning::field_int(edit("Edit68")) / 10, "脉冲频率设置成功",
+                      "脉冲频率设置失败") && ok;
+  st.servo_on_state = 1;
+  control<QPushButton>(this, "Button20")->setEnabled(true);
+  return ok;
+}
+
+void GainTuningWindow::Button10Click() {
+  Sequence run(*this);
+  if (run.ok()) write_test_settings();
+}
+
+GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir) {
+  // After a stop or an exit request nothing moves the motor.
+  if (stop_requested() || exit_pending_ || exiting_) return Start::Refused;
+  if (!axis_position_) {
+    uint32_t p = 0;
+    if (!read_position(p)) {
+      report_->failed(QStringLiteral("位置信息读取失败"));
+      return Start::Refused;
+    }
+    axis_position_ = p;
+  }
+  ctx_.link.write_register(tuning::kTestArm, 1);
+  if (stop_requested()) return Start::Refused;
+  if (!ctx_.link.write_register(tuning::kMoveStart, dir)) return Start::NotAccepted;
+  // Forward counts up; the drive's counts are the command pulses through the
+  // gear and the encoder scale.
+  const DriveLinkState& st = ctx_.link.st;
+  const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, st.gear_a, st.gear_b) /
+                                           std::max<uint32_t>(st.servo_resolution_scale, 1));
+  axis_position_ = static_cast<uint32_t>(*axis_position_ + (dir == 1 ? counts : -counts));
+  return Start::Accepted;
+}
+
+bool GainTuningWindow::settle_unaccepted_start() {
+  // The start's reply was lost: whether the move ran is read from the axis.
+  const std::optional<uint32_t> before = axis_position_;
+  axis_position_.reset();
+  uint32_t p = 0;
+  if (!before || !read_position(p)) return false;
+  axis_position_ = p;
+  const DriveLinkState& st = ctx_.link.st;
+  const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, st.gear_a, st.gear_b) /
+                                           std::max<uint32_t>(st.servo_resolution_scale, 1));
+  const int64_t moved = std::abs(static_cast<int64_t>(static_cast<int32_t>(p - *before)));
+  return moved * 2 > counts;
+}
+
+void GainTuningWindow::read_peak_torque() {
+  if (!ctx_.link.read_registers(tuning::kPeakTorque, 1)) return;
+  hidden.peak_torque = QString::number(ctx_.link.reply_word(0));
+  edit("Edit33")->setText(hidden.peak_torque);
+}
+
+bool GainTuningWindow::test_move(const TestMove& steps) {
+  Sequence run(*this);
+  if (!run.ok()) return false;
+  DriveLinkState& st = ctx_.link.st;
+  // Verified for this move only: what ran before gets its own setting back.
+  FlagScope verify(st.verify_replies, 1);
+  hidden.peak_torque.clear();
+  if (st.move_params_changed) {
+    write_test_settings();
+    st.move_params_changed = 0;
+  }
+  if (steps.record && !steps.record_after_start) ctx_.link.write_register(tuning::kRecordSelect, steps.record);
+  const uint8_t dir = st.move_dir == 2 ? 2 : 1;
+  const Start start = start_move(dir);
+  if (start == Start::Refused) return false;
+  if (start == Start::Accepted) {
+    report_->caption(QStringLiteral("运转成功"));
+    st.move_dir = other_direction(st.move_dir);
+  } else {
+    report_->failed(QStringLiteral("运转失败"));
+  }
+  if (steps.record && steps.record_after_start) ctx_.link.write_register(tuning::kRecordSelect, steps.record);
+  ctx_.link.delay(static_cast<int>(move_wait_ms() + 800));
+  // A start whose reply was lost may still have moved the axis: the next
+  // move then has to come back, or the axis leaves its stroke.
+  if (start == Start::NotAccepted && settle_unaccepted_start()) st.move_dir = other_direction(st.move_dir);
+  if (!steps.capture) {
+    read_peak_torque();
+    return start == Start::Accepted;
+  }
+  if (steps.peak_torque_first) read_peak_torque();
+  if (steps.servo_off_before_capture) Button20Click();
+  hidden.samples = steps.samples;
+  hidden.first_sample = 0;
+  chart_->clear_capture_series();
+  pos_data_read();
+  if (!steps.peak_torque_first) read_peak_torque();
+  return start == Start::Accepted && !run.stopped() && st.comm_error == 0 && st.tune_error == 0 &&
+         st.capture_block_ok == 1 && st.drive_fault_seen == 0;
+}
+
+void GainTuningWindow::Button22Click() {
+  TestMove single;
+  single.capture = false;
+  test_move(single);
+}
+
+void GainTuningWindow::run_half() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  const auto full = tuning::stroke_pulses(StrokeTrigger::RunHalf, stroke_input(StrokeDivisor::Trial));
+  if (!full) {
+    report_->failed(QStringLiteral("行程脉冲数超出范围"));
+    return;
+  }
+  hidden.test_pulses = *full / 2;
+  const uint32_t khz = std::clamp<uint32_t>(*full / 400, 10, 5000);
+  edit("Edit68")->setText(QString::number(khz - khz % 10));
+  st.move_params_changed = 1;
+  Button22Click();
+  if (!run.stopped()) {
+    // From here on every full stroke swings about where the drive started.
+    hidden.test_pulses = *full;
+    st.move_params_changed = 1;
+    write_test_settings();
+    st.move_params_changed = 0;
+  }
+  if (!hidden.vertical_load && st.hold_servo_on == 0) Button20Click();
+}
+
+void GainTuningWindow::Button40Click() { run_direction(1); }
+void GainTuningWindow::Button41Click() { run_direction(2); }
+
+void GainTuningWindow::run_direction(uint8_t dir) {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  const bool forward = dir == 1;
+  auto* button = control<QPushButton>(this, forward ? "Button40" : "Button41");
+  button->setEnabled(false);
+  const auto text = [forward](const char* fwd, const char* rev) { return QString::fromUtf8(forward ? fwd : rev); };
+  if (st.servo_on_state == 0) {
+    Button19Click();
+    ctx_.link.delay(1000);
+  }
+  if (recompute_stroke(StrokeTrigger::RunStart, true) && !run.stopped()) {
+    Start start = Start::Refused;
+    {
+      FlagScope verify(st.verify_replies, 1);
+      hidden.peak_torque.clear();
+      if (st.move_params_changed) {
+        write_test_settings();
+        st.move_params_changed = 0;
+      }
+      start = start_move(dir);
+      if (start == Start::NotAccepted) {
+        report_->failed(text("正转控制失败", "反转控制失败"));
+        // Whether it moved is settled before anything else moves it.
+        ctx_.link.delay(static_cast<int>(move_wait_ms() + 500));
+        settle_unaccepted_start();
+      } else if (start == Start::Accepted) {
+        report_->done(text("正转中...", "反转中..."));
+        FlagScope active(st.test_run_active, 1);
+        ctx_.link.delay(static_cast<int>(move_wait_ms() + 500));
+        read_peak_torque();
+        if (!run.stopped()) report_->done(text("正转完成", "反转完成"));
+      }
+    }
+    if (start == Start::Accepted && run.stopped()) {
+      // Stopped during the wait: the move is ended at once.
+      if (ctx_.link.write_register(tuning::kMoveStart, 0)) {
+        report_->done(QStringLiteral("停止运转"));
+      } else {
+        report_->failed(QStringLiteral("停止运转控制失败"));
+      }
+      // Where it stopped is not where the stroke ends.
+      axis_position_.reset();
+    }
+  }
+  st.abort_wait = 0;
+  button->setEnabled(true);
+}
+
+void GainTuningWindow::Button35Click() {
+  const bool by_user = !sequence_running();
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  auto* button = control<QPushButton>(this, "Button35");
+  button->setEnabled(false);
+  if (by_user) {
+    // What an earlier run left behind must not cut this one short.
+    st.comm_error = 0;
+    st.tune_stop = 0;
+    st.abort_wait = 0;
+  }
+  // A stop press counts for the whole run, between passes too.
+  FlagScope active(st.test_run_active, 1);
+  ctx_.link.delay(100);
+  auto* forward_count = edit("Edit43");
+  auto* reverse_count = edit("Edit60");
+  forward_count->setText(QStringLiteral("0"));
+  reverse_count->setText(QStringLiteral("0"));
+  if (recompute_stroke(StrokeTrigger::RunStart, true)) {
+    const int passes = std::clamp(tuning::field_int(edit("Edit31")), 1, 50);
+    auto ended = [&] { return st.comm_error == 1 || run.stopped(); };
+    for (int k = 1; k <= passes; ++k) {
+      Button40Click();
+      forward_count->setText(QString::number(k));
+      if (ended()) break;
+      Button41Click();
+      reverse_count->setText(QString::number(k));
+      if (ended()) break;
+    }
+    if (ended()) st.comm_error = 0;
+  }
+  report_->caption(QStringLiteral("循环运转完成"));
+  st.abort_wait = 0;
+  st.tune_stop = 0;
+  button->setEnabled(true);
+}
+
+void GainTuningWindow::Button48Click() {
+  DriveLinkState& st = ctx_.link.st;
+  if (st.test_run_active != 1) return;
+  st.tune_stop = 1;
+  request_stop();
+}
+
+void GainTuningWindow::Button19Click() {
+  Sequence run(*this);
+  if (!run.ok() || run.stopped()) return;
+  if (!ctx_.link.write_register(tuning::kServoOnOff, 1)) return;
+  report_->done(QStringLiteral("SERVO_ON"));
+  ctx_.link.st.servo_on_state = 1;
+}
+
+void GainTuningWindow::Button20Click() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  if (ctx_.link.write_register(tuning::kServoOnOff, 0)) {
+    report_->done(QStringLiteral("SERVO_OFF"));
+    st.servo_on_state = 0;
+  } else {
+    report_->caption(QStringLiteral("SERVO_OFF控制失败"));
+    report_->fail_line(QStringLiteral("SERVO_OFF控制失败"));
+    st.servo_on_state = 1;
+  }
+}
+
+void GainTuningWindow::Button50Click() {
+  Sequence run(*this);
+  if (!run.ok()) return;
+  DriveLinkState& st = ctx_.link.st;
+  if (ctx_.link.write_register(tuning::kMoveFrequency, tuning::field_int(edit("Edit68")) / 10)) {
+    report_->caption(QStringLiteral("脉冲频率设置成功"));
+  } else if (st.reply_flag == 0) {
+    report_->caption(QStringLiteral("通信失败"));
+    report_->fail_line(QStringLiteral("通信失败**"));
+  } else {
+    report_->failed(QStringLiteral("脉冲频率设置失败"));
+  }
+  st.servo_on_state = 1;
+  control<QPushButton>(this, "Button20")->setEnabled(true);
+}
+
+}  // namespace velmo

@@ -1,0 +1,65 @@
+#pragma once
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+class QCheckBox;
+class QCPGraph;
+class QCustomPlot;
+class QLabel;
+
+namespace velmo {
+class StatusLamp;
+}
+
+namespace velmo::tuning {
+
+// The curve page: Chart1 with its nine series (one shown at a time through
+// the curve check boxes), the pointer read-out and the seven result lamps.
+class TuningChart : public QWidget {
+  Q_OBJECT
+ public:
+  enum Series { Position = 1, Positioning, Speed, Evaluation, Resonance, Acceleration, Unused, Positioning2, EndVibration };
+  enum Lamp { LampResonance, LampEndVibration, LampJitter, LampOvershoot, LampTorque, LampPeaks, LampResponse };
+
+  explicit TuningChart(QWidget* parent = nullptr);
+
+  void clear(Series s);
+  void clear_capture_series();  // what a capture fills
+  void append(Series s, std::span<const int32_t> values, int first_x = 0);
+  void append(Series s, std::span<const double> values, int first_x = 0);
+  int point_count(Series s) const;
+  double y_at(Series s, int index) const;
+  // Checks a curve box the way the user does: shows its series alone.
+  void show_curve(Series s);
+  int shown() const { return shown_; }  // 0 when none
+  void set_lamp(Lamp lamp, bool lit);
+  bool lamp(Lamp lamp) const;
+  QCustomPlot* plot() const { return plot_; }
+
+  // chart_mode as the check boxes set it (1..6; the second positioning curve
+  // and the end-vibration curve leave it).
+  int chart_mode() const { return chart_mode_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QCPGraph* graph(Series s) const { return graphs_[static_cast<size_t>(s) - 1]; }
+  void box_toggled(int row, bool on);
+  void rescale();
+  void pointer_at(int x_pixel);
+
+  QCustomPlot* plot_ = nullptr;
+  std::array<QCPGraph*, 9> graphs_{};
+  std::array<QCheckBox*, 8> boxes_{};
+  std::array<StatusLamp*, 7> lamps_{};
+  QLabel* unit_ = nullptr;
+  std::array<QLabel*, 3> readout_{};
+  int shown_ = 0;
+  int chart_mode_ = 0;
+};
+
+}  // namespace velmo::tuning

@@ -1,0 +1,33 @@
+#include "tuning/tuning_report.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include "common/status_line.h"
+
+namespace velmo::tuning {
+
+QString TuningReport::framed(const QString& text) const { return node_line(node_, text); }
+
+void TuningReport::caption(const QString& text) { panel_->setText(framed(text)); }
+
+void TuningReport::done(const QString& text) {
+  caption(text);
+  done_line(text);
+}
+
+void TuningReport::done_line(const QString& text) { done_->appendPlainText(timed_line(framed(text))); }
+
+void TuningReport::failed(const QString& text) {
+  caption(text);
+  fail_->appendPlainText(timed_line(framed(text + QStringLiteral("!!"))));
+}
+
+void TuningReport::fail_line(const QString& line) { fail_->appendPlainText(timed_line(framed(line))); }
+
+void TuningReport::bare(const QString& text) {
+  panel_->setText(text);
+  fail_->appendPlainText(text);
+}
+
+}  // namespace velmo::tuning

@@ -1,0 +1,38 @@
+#pragma once
+#include <QTimer>
+
+#include "drivelink/drive_link.h"
+#include "tuning/gain_tuning_window.h"
+
+namespace velmo {
+
+// One operation of the tuning window for as long as it runs. The outermost
+// operation gets a fresh stop token that the nested ones share; when it
+// unwinds, a pending exit runs its steps.
+class GainTuningWindow::Sequence {
+ public:
+  explicit Sequence(GainTuningWindow& w) : w_(w), ok_(!w.exiting_ && !w.exit_pending_) {
+    if (ok_ && w_.depth_++ == 0) w_.stop_ = std::make_unique<tuning::StopToken>();
+  }
+  ~Sequence() {
+    if (!ok_ || --w_.depth_ > 0) return;
+    w_.stop_.reset();
+    w_.ctx_.link.st.abort_wait = 0;
+    if (w_.exit_pending_) {
+      // After the stack has unwound, not inside the sequence's last wait.
+      GainTuningWindow* w = &w_;
+      QTimer::singleShot(0, w, [w] { w->exit_steps(); });
+    }
+  }
+  Sequence(const Sequence&) = delete;
+  Sequence& operator=(const Sequence&) = delete;
+
+  bool ok() const { return ok_; }
+  bool stopped() const { return w_.stop_requested(); }
+
+ private:
+  GainTuningWindow& w_;
+  bool ok_;
+};
+
+}  // namespace velmo
