@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "sim/mechanics_spec.h"
@@ -16,8 +18,6 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
-void on_signal(int) { g_stop = 1; }
 
 struct StationSpec {
   std::string type;
@@ -175,8 +175,14 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::signal(SIGINT, on_signal);
-  std::signal(SIGTERM, on_signal);
+  // INT and TERM are blocked before the line's thread starts, so that thread
+  // inherits the mask and only this thread takes them, in sigwait: a handler
+  // run on the line's thread would leave this one asleep for ever.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   try {
     velmo::sim::SimLine line;
     for (const auto& spec : specs) line.add(make(spec));
@@ -207,7 +213,8 @@ int main(int argc, char** argv) {
     if (link.empty()) std::fprintf(stderr, "could not publish the line as %s\n", name.c_str());
     else std::printf("%s\n", link.c_str());
     std::fflush(stdout);
-    while (!g_stop) pause();
+    int taken = 0;
+    sigwait(&stop_signals, &taken);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "velmo-drive-sim: %s\n", e.what());
     return 1;
