@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include "common/log_view.h"
 #include "common/status_line.h"
 
 namespace velmo::tuning {
@@ -16,18 +17,18 @@ void TuningReport::done(const QString& text) {
   done_line(text);
 }
 
-void TuningReport::done_line(const QString& text) { done_->appendPlainText(timed_line(framed(text))); }
+void TuningReport::done_line(const QString& text) { append_line(done_, timed_line(framed(text))); }
 
 void TuningReport::failed(const QString& text) {
   caption(text);
-  fail_->appendPlainText(timed_line(framed(text + QStringLiteral("!!"))));
+  append_line(fail_, timed_line(framed(text + QStringLiteral("!!"))));
 }
 
-void TuningReport::fail_line(const QString& line) { fail_->appendPlainText(timed_line(framed(line))); }
+void TuningReport::fail_line(const QString& line) { append_line(fail_, timed_line(framed(line))); }
 
 void TuningReport::bare(const QString& text) {
   panel_->setText(text);
-  fail_->appendPlainText(text);
+  append_line(fail_, text);
 }
 
 }  // namespace velmo::tuning
