@@ -45,7 +45,10 @@ ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const Param
       config_(checked(std::move(config))),
       forms_(std::move(forms)),
       image_(kImageSize, 0) {
-  for (const auto& row : table_.rows) items_.push_back(row.items);
+  for (const auto& row : table_.rows) {
+    items_.push_back(row.items);
+    if (row.shown_when.reg >= 0) chosen_rows_ = true;
+  }
   wait_timer_.setInterval(20);
   connect(&wait_timer_, &QTimer::timeout, this, &ParamEditorEngine::pump_waiting);
 }
@@ -200,7 +203,7 @@ void ParamEditorEngine::put_row(const ParamRow& row) {
 void ParamEditorEngine::show_group(int group, ValueSource source) {
   for (const ParamRow* row : group_rows(table_, group, layout_)) show_row(*row, source);
   // Rows shown by another register's value follow what was just shown.
-  apply_layout();
+  if (chosen_rows_) apply_layout();
 }
 
 bool ParamEditorEngine::clamp_station(const ParamRow& row, QString* text) {
@@ -315,7 +318,7 @@ void ParamEditorEngine::pick(const ParamRow& row, int index) {
     return;
   }
   image_[static_cast<size_t>(row.reg)] = v;
-  apply_layout();
+  if (chosen_rows_) apply_layout();
   hooks_.value_picked(row, v);
   staged_ = {row.reg, {v}};
   st_.param_reg = static_cast<uint8_t>(row.reg);
@@ -476,7 +479,7 @@ bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<i
     put_row(row);
     set_unconfirmed(row, false);
     hooks_.value_passed(row, image_[static_cast<size_t>(row.reg)], ValueSource::Drive);
-    apply_layout();
+    if (chosen_rows_) apply_layout();
   } else {
     set_unconfirmed(row, true);
   }

@@ -237,6 +237,7 @@ class ParamEditorEngine : public QObject {
   Staged staged_;
   QPointer<QWidget> focus_before_;
   std::set<size_t> unconfirmed_;  // rows whose shown value the drive never confirmed
+  bool chosen_rows_ = false;      // some rows are shown by another register's value
 
   struct Waiting {
     std::function<void()> action;

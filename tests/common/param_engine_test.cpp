@@ -7,6 +7,8 @@
 
 #include "common/param_blocks.h"
 #include "common/param_codec.h"
+#include "common/param_editor_engine.h"
+#include "drivelink/drive_link.h"
 #include "common/station_change.h"
 #include "servo/servo_param_table.h"
 
@@ -190,6 +192,20 @@ TEST(ParamBlocks, EveryServoRegisterReadHasOneControlAndNamesAreUnique) {
       EXPECT_TRUE(names.insert(QString::fromLatin1(r.control)).second) << r.control;
     }
     for (int reg : menu_registers(t, layout)) EXPECT_NE(t.row_by_reg(reg, layout), nullptr) << reg;
+  }
+}
+
+TEST(ParamEngine, AnEditorConfigurationNamesWhatTheEngineCannotGuess) {
+  DriveLink link;
+  QWidget form;
+  ParamEditorHooks hooks;
+  EditorConfig config;
+  config.success_memo = "Memo2";
+  try {
+    ParamEditorEngine engine(link, &form, servo_param_table(), hooks, config, {});
+    FAIL() << "a configuration without family, memos and station rule was taken";
+  } catch (const std::logic_error& e) {
+    EXPECT_STREQ(e.what(), "editor configuration lacks family, failure_memo, dump_memo, station_refresh");
   }
 }
 
