@@ -5,10 +5,10 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
 #include <thread>
 
+#include "link/clock.h"
 #include "link/modbus_crc.h"
 #include "link/modbus_frame.h"
 
@@ -32,10 +32,7 @@ QString outcome_text(const ExchangeOutcome& outcome) {
   return QString();
 }
 
-int64_t tick_ms() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+int64_t tick_ms() { return clock_ms(); }
 
 DriveLink::DriveLink(QObject* parent) : QObject(parent) {
   // The main port: 38400 8E1, no flow control, 20 ms of silence ends a chunk.
@@ -175,7 +172,8 @@ void DriveLink::wait_until(int ms, bool for_reply) {
   QTimer deadline;
   deadline.setSingleShot(true);
   deadline.setTimerType(Qt::PreciseTimer);
-  deadline.start(std::max(ms, 0));
+  // The deadline is on the shared clock; the timer sleeps its wall time, rounded up.
+  deadline.start(static_cast<int>((clock().wall_ns(std::max<int64_t>(ms, 0) * 1000000) + 999999) / 1000000));
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (for_reply && !st.reply_flag) await_fast_reply();
   for (;;) {

@@ -13,6 +13,8 @@ uint32_t resolution_of(uint16_t program_version) {
   const int series = program_version / 100;
   return series == 60 || series == 80 ? 4096 : 131072;
 }
+// A motor whose encoder matches the program version's resolution.
+uint16_t motor_code_of(uint16_t program_version) { return resolution_of(program_version) == 4096 ? 4005 : 6002; }
 uint16_t lo_word(uint32_t v) { return static_cast<uint16_t>(v & 0xFFFF); }
 uint16_t hi_word(uint32_t v) { return static_cast<uint16_t>(v >> 16); }
 }  // namespace
@@ -21,7 +23,8 @@ ServoStation::ServoStation(uint8_t address, uint16_t program_version, uint16_t m
     : DriveStation(address, {kStationNumber, kFactoryReset, false}),
       layout_number_(menu_version % 100 == 1 ? 1 : 2),
       layout_(layout_number_ == 1 ? kLayout1 : kLayout2),
-      motion_(resolution_of(program_version)) {
+      motion_(resolution_of(program_version)),
+      motor_code_(motor_code_of(program_version)) {
   define_regs(kParamFirst, kParamCount);
   define_regs(kControlFirst, kControlCount);
   define_regs(kStatusFirst, kStatusCount);
@@ -30,6 +33,7 @@ ServoStation::ServoStation(uint8_t address, uint16_t program_version, uint16_t m
   set_defaults(servo_default_params(layout_number_));
   apply_defaults();
   set_reg(kStationNumber, address);
+  set_reg(kMotorModel, motor_code_);
   set_reg(161, 4);  // 38400 bps
   set_reg(162, 2);  // 8 E 1
   set_reg(163, 2);  // RTU
@@ -252,7 +256,19 @@ std::optional<std::pair<uint16_t, uint16_t>> ServoStation::last_self_learning_st
   return last_learning_;
 }
 
+void ServoStation::set_motor_code(uint16_t code) {
+  std::lock_guard guard(lock());
+  motor_code_ = code;
+  set_reg(kMotorModel, code);
+}
+
+uint16_t ServoStation::motor_code() const {
+  std::lock_guard guard(lock());
+  return motor_code_;
+}
+
 void ServoStation::after_factory_reset() {
+  set_reg(kMotorModel, motor_code_);
   home_ = forward_limit_ = reverse_limit_ = {};
   learning_.clear();
   publish();

@@ -29,6 +29,10 @@ class ServoStation : public DriveStation {
   void set_self_learning(int busy_polls, bool fail);
   void set_ramp(double rpm_per_second);
   void set_position(uint32_t counts);
+  // The motor on the drive (register 181, class * 100 + variant); kept over a
+  // factory reset.
+  void set_motor_code(uint16_t code);
+  uint16_t motor_code() const;
   uint32_t position() const;
   void advance(double seconds);  // runs the motion model without the clock
   int self_learning_starts() const;
@@ -65,6 +69,7 @@ class ServoStation : public DriveStation {
   int learning_starts_ = 0;
   std::optional<std::pair<uint16_t, uint16_t>> last_learning_;
   int64_t last_tick_ns_ = 0;
+  uint16_t motor_code_;
 };
 
 }  // namespace velmo::sim

@@ -6,9 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
+#include <cstdint>
 
+#include "link/clock.h"
 #include "link/modbus_crc.h"
 #include "link/modbus_frame.h"
 #include "sim/modbus_slave.h"
@@ -25,10 +26,7 @@ constexpr int kIdlePollMs = 5;
 
 }  // namespace
 
-int64_t now_ns() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+int64_t now_ns() { return velmo::clock().now_ns(); }
 
 SimLine::SimLine() : pty_(std::make_unique<PtyPair>()) {
   thread_ = std::thread([this] { run(); });
@@ -145,11 +143,13 @@ void SimLine::run() {
 }
 
 int SimLine::poll_timeout_ms(int64_t now) const {
-  int64_t wait = kIdlePollMs * kMs;
+  // Deadlines are on the shared clock; the idle poll is wall time.
+  int64_t wait = INT64_MAX;
   if (!input_.empty()) wait = std::min(wait, last_input_ns_ + kSilenceNs - now);
   if (!outgoing_.empty()) wait = std::min(wait, outgoing_.front().due_ns - now);
-  if (wait <= 0) return 0;
-  return static_cast<int>((wait + kMs - 1) / kMs);
+  int64_t wall = kIdlePollMs * kMs;
+  if (wait != INT64_MAX) wall = std::min(wall, wait <= 0 ? 0 : velmo::clock().wall_ns(wait));
+  return static_cast<int>((wall + kMs - 1) / kMs);
 }
 
 void SimLine::take_bytes(int64_t now) {

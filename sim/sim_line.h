@@ -16,7 +16,7 @@ namespace velmo::sim {
 class PtyPair;
 
 struct JournalEntry {
-  int64_t t_ns;  // steady clock
+  int64_t t_ns;  // the shared clock (link/clock.h)
   bool is_request;
   std::vector<uint8_t> bytes;
 };
