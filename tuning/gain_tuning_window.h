@@ -90,6 +90,31 @@ class GainTuningWindow : public VelmoWindow {
   void Button20Click();     // SERVO_OFF
   void Button50Click();     // pulse frequency
 
+  // ---- Analyses (jitter, spectrum, resonance and end vibration) ----
+  void qxbdfenxi();         // jitter count of analysis_buffer
+  void Button2Click();      // spectrum of the window endvib_mode chooses
+  void Button13Click();     // resonance detection
+  void Button17Click();     // end-vibration detection
+
+  // ---- Notch filters and suppressors ----
+  void notch_group_selected(int group);       // RadioButton1..4
+  void suppressor_group_selected(int group);  // RadioButton5..6
+  void Button8Click();      // notch on the detected resonance
+  void Button9Click();      // reset the notch group
+  void Button16Click();     // suppressor on the detected end vibration
+  void Button12Click();     // reset the suppressor group
+
+  // ---- Position response test ----
+  void Button18Click();
+  // False when the last test could not be judged (no move, capture or torque).
+  bool response_valid() const { return response_valid_; }
+
+  // ---- Load inertia estimation ----
+  void Button24Click();
+  void Button25Click();     // writes inertia_ratio; true result in ratio_written()
+  void Button38Click();     // stops the estimation after its current run
+  bool ratio_written() const { return ratio_written_; }
+
   // One test move as the analyses use it: settings, start, wait, optional
   // recording, SERVO_OFF and capture, peak torque. Each caller keeps its own
   // order of the steps.
@@ -100,6 +125,8 @@ class GainTuningWindow : public VelmoWindow {
     bool peak_torque_first = false;     // 0x2007 before the capture
     bool capture = true;
     int samples = 4096;
+    int record_delay_ms = 0;            // wait between the start and a later recording
+    int settle_ms = -1;                 // wait before the capture; -1: move time + 800
   };
   // True when the move ran, was captured and the drive reports no fault.
   bool test_move(const TestMove& steps);
@@ -125,6 +152,12 @@ class GainTuningWindow : public VelmoWindow {
   QWidget* build_trial_page();
   QWidget* build_limits_page();
   QWidget* build_log_page();
+  void build_analysis_groups(QWidget* manual_page);
+  void wire_filter_fields(QWidget* manual_page);
+  int analysis_length() const;
+  void show_trackbars(int average_level, int threshold_setting);
+  bool estimation_runs(uint32_t base_step);
+  bool estimation_torque(int32_t& torque);
   void wire_fields();
   // A user's click: refused while another sequence of this window runs.
   void on_click(QPushButton* button, void (GainTuningWindow::*op)());
@@ -172,6 +205,9 @@ class GainTuningWindow : public VelmoWindow {
   // Where the axis stands before the next move (motor counts); unknown after
   // a start whose reply was lost until a position read settles it.
   std::optional<uint32_t> axis_position_;
+
+  bool response_valid_ = false;
+  bool ratio_written_ = false;
 };
 
 }  // namespace velmo

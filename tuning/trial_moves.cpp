@@ -153,8 +153,11 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   } else {
     report_->failed(QStringLiteral("运转失败"));
   }
-  if (steps.record && steps.record_after_start) ctx_.link.write_register(tuning::kRecordSelect, steps.record);
-  ctx_.link.delay(static_cast<int>(move_wait_ms() + 800));
+  if (steps.record && steps.record_after_start) {
+    if (steps.record_delay_ms > 0) ctx_.link.delay(steps.record_delay_ms);
+    ctx_.link.write_register(tuning::kRecordSelect, steps.record);
+  }
+  ctx_.link.delay(steps.settle_ms >= 0 ? steps.settle_ms : static_cast<int>(move_wait_ms() + 800));
   // A start whose reply was lost may still have moved the axis: the next
   // move then has to come back, or the axis leaves its stroke.
   if (start == Start::NotAccepted && settle_unaccepted_start()) st.move_dir = other_direction(st.move_dir);

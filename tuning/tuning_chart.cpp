@@ -110,6 +110,18 @@ void TuningChart::append(Series s, std::span<const double> values, int first_x) 
   if (shown_ == s) rescale();
 }
 
+void TuningChart::set_points(Series s, std::span<const double> x, std::span<const double> y) {
+  QCPGraph* g = graph(s);
+  g->data()->clear();
+  for (size_t i = 0; i < std::min(x.size(), y.size()); ++i) g->addData(x[i], y[i]);
+  if (shown_ == s) rescale();
+}
+
+double TuningChart::x_at(Series s, int index) const {
+  const auto data = graph(s)->data();
+  return index >= 0 && index < data->size() ? (data->begin() + index)->key : 0.0;
+}
+
 int TuningChart::point_count(Series s) const { return graph(s)->dataCount(); }
 
 double TuningChart::y_at(Series s, int index) const {

@@ -30,6 +30,9 @@ class TuningChart : public QWidget {
   void clear_capture_series();  // what a capture fills
   void append(Series s, std::span<const int32_t> values, int first_x = 0);
   void append(Series s, std::span<const double> values, int first_x = 0);
+  // Replaces the series by points at the given x values (a spectrum in Hz).
+  void set_points(Series s, std::span<const double> x, std::span<const double> y);
+  double x_at(Series s, int index) const;
   int point_count(Series s) const;
   double y_at(Series s, int index) const;
   // Checks a curve box the way the user does: shows its series alone.

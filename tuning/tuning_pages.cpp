@@ -141,26 +141,18 @@ QWidget* GainTuningWindow::build_manual_page() {
   start_gains->setToolTip(QStringLiteral("默认10级刚性，初始化陷波器和振动抑制器！！"));
   on_click(start_gains, &GainTuningWindow::Button21Click);
 
-  auto* notch = group_at(page, "GroupBox5", "机械共振陷波器", QRect(450, 10, 330, 120));
+  auto* notch = group_at(page, "GroupBox5", "机械共振陷波器", QRect(450, 10, 330, 270));
   const char* group_names[] = {"第一组", "第二组", "第三组", "第四组"};
   for (int g = 0; g < 4; ++g)
     radio_at(notch, QStringLiteral("RadioButton%1").arg(g + 1).toLatin1().constData(), group_names[g], 20 + 150 * (g % 2),
              30 + 40 * (g / 2))
         ->setFixedWidth(140);
-  auto* suppressor = group_at(page, "GroupBox6", "停止末端振动抑制器", QRect(800, 10, 330, 120));
+  auto* suppressor = group_at(page, "GroupBox6", "停止末端振动抑制器", QRect(800, 10, 350, 270));
   for (int g = 0; g < 2; ++g)
     radio_at(suppressor, QStringLiteral("RadioButton%1").arg(g + 5).toLatin1().constData(), group_names[g], 20 + 150 * g, 30)
         ->setFixedWidth(140);
 
-  auto* results = group_at(page, "GroupBox7", "测试结果", QRect(450, 150, 680, 120));
-  text_at(results, "定位时间：", 20, 30);
-  shown_at(results, "Edit5", 150, 30);
-  text_at(results, "超调量：", 20, 70);
-  shown_at(results, "Edit6", 150, 70);
-  text_at(results, "负载惯量比：", 300, 30);
-  shown_at(results, "Edit53", 430, 30);
-  text_at(results, "负载惯量：", 300, 70);
-  shown_at(results, "Edit54", 430, 70);
+  build_analysis_groups(page);
   return page;
 }
 
