@@ -30,6 +30,8 @@ constexpr ModeWrite kServoModeWrites[] = {
 
 BatchWrites::BatchWrites(DriveLink& link, LinkEvents& events) : link_(link), events_(events) {}
 
+const ExchangeOutcome& BatchWrites::last_outcome() const { return link_.last_outcome(); }
+
 void BatchWrites::set_selection(DeviceFamily family, std::function<int()> selected) {
   if (family == DeviceFamily::Inverter) selected_inverter_ = std::move(selected);
   if (family == DeviceFamily::SpeedController) selected_speed_controller_ = std::move(selected);

@@ -10,6 +10,7 @@ namespace velmo {
 
 class DriveLink;
 class LinkEvents;
+struct ExchangeOutcome;
 
 // Switches drives to bus control and writes their own control settings back.
 // The result of each operation is batch_go (1 = every write accepted); what
@@ -25,6 +26,8 @@ class BatchWrites {
   void bpq_parameter_save();  // inverter restore
   void tsq_rs485_set();       // speed controller to bus control
   void tsq_parameter_save();  // speed controller restore
+  // How the last exchange of the link ended (after a failed write: why).
+  const ExchangeOutcome& last_outcome() const;
 
  private:
   struct RegisterWrite {

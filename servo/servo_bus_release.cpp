@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "drivelink/batch_writes.h"
+#include "drivelink/drive_link.h"
 #include "drivelink/drive_link_state.h"
 
 namespace velmo::servo {
@@ -37,7 +38,9 @@ BusControlWindow::RestoreOutcome restore_flagged_servos(DriveLinkState& st, Batc
     for (size_t j = k + 1; j < flagged.size(); ++j) st.servo_restore_flags[flagged[j]] = 1;
     if (!restored) {
       outcome.ok = false;
-      outcome.line_dead = st.rx_arrived == 0;
+      // Only the drive's own refusal keeps the user in; a silent or garbled
+      // line lets them leave, told that the restore failed.
+      outcome.line_dead = batch.last_outcome().kind != ExchangeOutcome::Exception;
       break;
     }
     st.servo_restore_flags[flagged[k]] = 0;

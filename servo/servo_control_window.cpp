@@ -392,6 +392,9 @@ void ServoControlWindow::run_command(uint8_t code, uint8_t node) {
   Claim claim = claim_write();
   if (!write_command(node, regs::kCommand, row.value)) {
     report_failure(node, utf8(row.failed));
+    // The drive may have taken it: unknown (counted as running) until the
+    // status read that follows.
+    mark_run_unknown(node);
     return;
   }
   report_ok(node, utf8(row.ok));
@@ -484,7 +487,10 @@ void ServoControlWindow::status_read(uint8_t node) {
     const ss::Lamps lamps = ss::lamps_of(word);
     control<StatusLamp>(this, ss::high_byte_lamp().lamp)->set_lit(lamps.high_byte);
     for (const ss::BitRow& row : ss::bit_rows()) control<StatusLamp>(this, row.lamp)->set_lit(lamps.bits[row.bit]);
-    run_state(node) = ss::run_state_after(word, st().servo_restore_flags[node] == 1, run_state(node));
+    // An unknown state is always replaced by what the drive says.
+    const bool unknown = run_state(node) == kRunUnknown;
+    run_state(node) = unknown ? ss::run_state_after(word, true, 0)
+                              : ss::run_state_after(word, st().servo_restore_flags[node] == 1, run_state(node));
   } else {
     report_read_failure(node, QStringLiteral("伺服状态信息读取失败"));
     ++st().read_fail_count;

@@ -72,6 +72,7 @@ class ServoControlWindow : public BusControlWindow {
   RestoreOutcome restore_drives() override;
   void restore_failed_stay() override;
   void on_leave() override;
+  void settle(uint8_t node) override { status_read(node); }
 
  private:
   void build();

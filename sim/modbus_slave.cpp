@@ -27,6 +27,14 @@ bool all_defined(const Station& station, uint16_t start, uint16_t count) {
 }
 
 std::vector<uint8_t> read_holding(Station& station, uint8_t address, uint16_t start, uint16_t count) {
+  std::vector<uint8_t> wide;
+  uint8_t exception = 0;
+  if (station.read_wide(start, count, wide, exception)) {
+    if (exception != 0) return exception_reply(address, 0x03, exception);
+    std::vector<uint8_t> reply{address, 0x03, static_cast<uint8_t>(wide.size())};
+    reply.insert(reply.end(), wide.begin(), wide.end());
+    return with_crc(std::move(reply));
+  }
   if (count < 1 || count > 125) return exception_reply(address, 0x03, kIllegalValue);
   if (!all_defined(station, start, count)) return exception_reply(address, 0x03, kIllegalAddress);
   std::vector<uint8_t> reply{address, 0x03, static_cast<uint8_t>(2 * count)};

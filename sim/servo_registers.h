@@ -46,6 +46,28 @@ constexpr uint16_t kBitStopped = 1u << 0, kBitForward = 1u << 1, kBitReverse = 1
                    kBitSpeedReached = 1u << 7;
 
 constexpr uint16_t kTestMoveFirst = 0x8000, kTestMoveCount = 5;
+// Test mode and the motion recording (gain tuning).
+constexpr uint16_t kTestStart = 0x8000;   // 0 stop, 1 forward, 2 reverse
+constexpr uint16_t kTestPulses = 0x8001;  // move length, thousands of pulses
+constexpr uint16_t kTestRate = 0x8002;    // pulse rate, tens of pulses per millisecond
+constexpr uint16_t kTestRecord = 0x8003;  // start recording now: 1 at 5 kHz, 2 at 500 Hz
+constexpr uint16_t kTestArm = 0x8004;     // 1 arms test mode (and puts the servo on) for one move
+constexpr uint16_t kServoOnOff = 0x1020;  // 1 SERVO_ON, 0 SERVO_OFF
+constexpr uint16_t kPeakTorque = kLargestTorque;  // after a test move: its peak, % of rated torque
+constexpr uint16_t kRecording = 0x9000;  // one 32-bit sample per address, 4 bytes each on the wire
+
+// Tuning registers that depend on the menu layout.
+struct TuningLayout {
+  uint16_t gear;           // numerator high, low, denominator high, low
+  uint16_t inertia_ratio;  // x10; rigidity follows
+  uint16_t kp;             // then Kv, Ti, speed filter, torque filter (set 1)
+  uint16_t load_class;     // 1..3; 0 when the layout has none
+  uint16_t notch, notch_stride;            // frequency, width(, depth) per group
+  uint16_t suppressor, suppressor_stride;  // frequency x10, depth x10 per group
+};
+constexpr TuningLayout kTuning1{28, 43, 45, 0, 71, 3, 91, 3};
+constexpr TuningLayout kTuning2{29, 52, 55, 50, 80, 2, 90, 2};
+
 
 constexpr uint16_t kParamFirst = 0, kParamCount = 0x300;
 constexpr uint16_t kStationNumber = 160;  // FA-00

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/servo_motor_table.h"
 #include "sim/servo_defaults.h"
 
 namespace velmo::sim {
@@ -24,12 +25,14 @@ ServoStation::ServoStation(uint8_t address, uint16_t program_version, uint16_t m
       layout_number_(menu_version % 100 == 1 ? 1 : 2),
       layout_(layout_number_ == 1 ? kLayout1 : kLayout2),
       motion_(resolution_of(program_version)),
-      motor_code_(motor_code_of(program_version)) {
+      motor_code_(motor_code_of(program_version)),
+      axis_(*this, layout_number_ == 1 ? kTuning1 : kTuning2, layout_number_, motor_code_) {
   define_regs(kParamFirst, kParamCount);
   define_regs(kControlFirst, kControlCount);
   define_regs(kStatusFirst, kStatusCount);
   define_regs(kFaultCode, 1);
   define_regs(kTestMoveFirst, kTestMoveCount);
+  define_regs(kServoOnOff, 1);
   set_defaults(servo_default_params(layout_number_));
   apply_defaults();
   set_reg(kStationNumber, address);
@@ -56,6 +59,10 @@ bool ServoStation::on_write(uint16_t r, uint16_t v) {
   if (r >= kStatusFirst && r < kStatusFirst + kStatusCount) return false;  // read-only
   if (r == kFaultCode) return false;
   if (r == kCommand) return command(v);
+  if (auto taken = axis_.on_write(r, v)) {
+    publish();
+    return *taken;
+  }
   if (r == kControlMode) {
     if (v > kModeTorque) return false;
     set_reg(r, v);
@@ -66,6 +73,7 @@ bool ServoStation::on_write(uint16_t r, uint16_t v) {
   if (is_self_learning_reg(r)) return self_learning_write(r, v);
   if (r == kRunMode && v != kRunModeBus) direction_ = 0;  // leaving bus control stops bus motion
   const bool ok = DriveStation::on_write(r, v);
+  if (r < kParamCount) axis_.settings_changed();
   publish();
   return ok;
 }
@@ -154,6 +162,7 @@ ServoMotion::Command ServoStation::motion_command() const {
 }
 
 void ServoStation::step(double seconds) {
+  axis_.advance(seconds);
   const uint32_t before = motion_.position();
   motion_.step(motion_command(), seconds);
   check_limits(before, motion_.position());
@@ -205,8 +214,10 @@ void ServoStation::publish() {
   set_reg(kSpeed, static_cast<uint16_t>(static_cast<int16_t>(motion_.speed())));
   set_reg(kTorque, static_cast<uint16_t>(motion_.torque()));
   set_reg(kHighestSpeed, static_cast<uint16_t>(motion_.highest_speed()));
-  set_reg(kLargestTorque, static_cast<uint16_t>(motion_.largest_torque()));
-  const uint32_t positions[4] = {motion_.position(), home_.counts, forward_limit_.counts, reverse_limit_.counts};
+  // Once the tuning has moved the axis, it holds the position and the peak torque.
+  set_reg(kLargestTorque, static_cast<uint16_t>(axis_.engaged() ? axis_.peak_torque_percent()
+                                                                 : motion_.largest_torque()));
+  const uint32_t positions[4] = {axis_.engaged() ? axis_.position() : motion_.position(), home_.counts, forward_limit_.counts, reverse_limit_.counts};
   for (int k = 0; k < 4; ++k) {
     set_reg(static_cast<uint16_t>(kPosition + 2 * k), lo_word(positions[k]));
     set_reg(static_cast<uint16_t>(kPosition + 2 * k + 1), hi_word(positions[k]));
@@ -220,6 +231,7 @@ void ServoStation::set_fault(uint16_t code) {
     direction_ = 0;
     set_reg(kCommand, kCmdStop);
     motion_.halt();
+    axis_.fault();
   }
   publish();
 }
@@ -238,12 +250,13 @@ void ServoStation::set_ramp(double rpm_per_second) {
 void ServoStation::set_position(uint32_t counts) {
   std::lock_guard guard(lock());
   motion_.set_position(counts);
+  axis_.set_position(counts);
   publish();
 }
 
 uint32_t ServoStation::position() const {
   std::lock_guard guard(lock());
-  return motion_.position();
+  return axis_.engaged() ? axis_.position() : motion_.position();
 }
 
 int ServoStation::self_learning_starts() const {
@@ -260,6 +273,26 @@ void ServoStation::set_motor_code(uint16_t code) {
   std::lock_guard guard(lock());
   motor_code_ = code;
   set_reg(kMotorModel, code);
+  axis_.set_motor(code);
+}
+
+uint32_t ServoStation::motor_resolution() const { return servo_motors::identify(motor_code()).resolution; }
+
+void ServoStation::set_mechanics(const ServoMechanics& mechanics) {
+  std::lock_guard guard(lock());
+  axis_.set_mechanics(mechanics);
+}
+
+void ServoStation::fault_during_capture(uint16_t code, int after_reads) {
+  std::lock_guard guard(lock());
+  axis_.fault_during_capture(code, after_reads, [this](uint16_t c) { set_fault(c); });
+}
+
+bool ServoStation::read_wide(uint16_t start, uint16_t count, std::vector<uint8_t>& data, uint8_t& exception) {
+  std::lock_guard guard(lock());
+  const bool mine = axis_.read_recording(start, count, data, exception);
+  publish();
+  return mine;
 }
 
 uint16_t ServoStation::motor_code() const {

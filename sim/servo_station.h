@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "sim/drive_station.h"
+#include "sim/servo_axis.h"
 #include "sim/servo_motion.h"
 #include "sim/servo_registers.h"
 
@@ -19,6 +20,7 @@ class ServoStation : public DriveStation {
   bool on_write(uint16_t r, uint16_t v) override;
   void on_read(uint16_t r) override;
   void tick(int64_t now_ns) override;
+  bool read_wide(uint16_t start, uint16_t count, std::vector<uint8_t>& data, uint8_t& exception) override;
 
   int layout() const { return layout_number_; }
   const servo_regs::Layout& layout_regs() const { return layout_; }
@@ -33,6 +35,11 @@ class ServoStation : public DriveStation {
   // factory reset.
   void set_motor_code(uint16_t code);
   uint16_t motor_code() const;
+  uint32_t motor_resolution() const;  // encoder counts per revolution of the motor
+  // The axis the tuning moves: load, friction, mechanical phenomena.
+  void set_mechanics(const ServoMechanics& mechanics);
+  // Trips the drive with this fault once that many reads of the recording were served.
+  void fault_during_capture(uint16_t code, int after_reads);
   uint32_t position() const;
   void advance(double seconds);  // runs the motion model without the clock
   int self_learning_starts() const;
@@ -70,6 +77,7 @@ class ServoStation : public DriveStation {
   std::optional<std::pair<uint16_t, uint16_t>> last_learning_;
   int64_t last_tick_ns_ = 0;
   uint16_t motor_code_;
+  ServoAxis axis_;
 };
 
 }  // namespace velmo::sim

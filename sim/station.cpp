@@ -67,6 +67,8 @@ uint8_t Station::write_refusal(uint16_t, uint16_t) const { return 0; }
 
 void Station::on_read(uint16_t) {}
 
+bool Station::read_wide(uint16_t, uint16_t, std::vector<uint8_t>&, uint8_t&) { return false; }
+
 void Station::tick(int64_t) {}
 
 std::optional<uint8_t> Station::take_pending_address() {

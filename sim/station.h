@@ -45,6 +45,10 @@ class Station {
   virtual bool listening() const { return true; }
   virtual void on_read(uint16_t r);
   virtual void tick(int64_t now_ns);
+  // Function 03 over an area whose addresses hold 4-byte values (the servo's
+  // motion recording). False when [start, start + count) is no such area;
+  // otherwise fills data, or sets exception when the read cannot be served.
+  virtual bool read_wide(uint16_t start, uint16_t count, std::vector<uint8_t>& data, uint8_t& exception);
 
   // A write that changed the station number is answered from the old
   // address; the line moves the station once the reply is on its way.

@@ -45,7 +45,9 @@ TEST(ServoBusRelease, TheFirstFailureEndsTheRestoreAndSaysWhetherTheLineAnswered
     sim::Fault::Kind kind;
     bool line_dead;
   };
-  const Case cases[] = {{"refused", sim::Fault::Exception, false}, {"silent", sim::Fault::Silent, true}};
+  const Case cases[] = {{"refused", sim::Fault::Exception, false},
+                        {"silent", sim::Fault::Silent, true},
+                        {"garbled", sim::Fault::BadCrc, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testing::AppOnSim rig;

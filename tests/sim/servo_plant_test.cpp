@@ -1,17 +1,91 @@
-// The simulated servo that moves for gain tuning, checked over the wire with
-// libmodbus (an independent master) and stepped without a clock.
+// The simulated servo that moves for gain tuning: moves, recordings read over
+// the wire by libmodbus (an independent master), and the mechanics that
+// notches and suppressors remove, seen in a plain DFT of the recording.
 #include <gtest/gtest.h>
+#include <modbus/modbus.h>
 
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <vector>
+
+#include "link/clock.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
 #include "support/modbus_master.h"
+#include "support/wait.h"
 
 using namespace velmo::sim::servo_regs;
+using velmo::sim::ServoMechanics;
 using velmo::sim::ServoStation;
 using velmo::sim::SimLine;
 using velmo::testing::ModbusMaster;
 
 namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A drive stepped by hand, written to as the tuning window does.
+struct Axis {
+  Axis(uint16_t version, uint16_t menu, uint16_t motor) : s(1, version, menu) {
+    s.set_motor_code(motor);
+    tuning = s.layout() == 1 ? kTuning1 : kTuning2;
+  }
+  void gains(int ratio_x10, int kp, int kv, int ti) {
+    write(tuning.inertia_ratio, ratio_x10);
+    write(tuning.kp, kp);
+    write(tuning.kp + 1, kv);
+    write(tuning.kp + 2, ti);
+  }
+  bool write(int r, int v) { return s.on_write(static_cast<uint16_t>(r), static_cast<uint16_t>(v)); }
+  bool start(int dir, int pulses_k, int rate) {
+    write(kTestPulses, pulses_k);
+    write(kTestRate, rate);
+    write(kTestArm, 1);
+    return write(kTestStart, dir);
+  }
+  int32_t pos() const { return static_cast<int32_t>(s.position()); }
+  // The recording as the drive stores it, from the wire format's point of view.
+  std::vector<int32_t> recording(size_t n) {
+    std::vector<int32_t> out;
+    std::vector<uint8_t> bytes;
+    uint8_t exception = 0;
+    for (size_t i = 0; i < n; i += 25) {
+      const auto c = static_cast<uint16_t>(std::min<size_t>(25, n - i));
+      if (!s.read_wide(static_cast<uint16_t>(kRecording + i), c, bytes, exception) || bytes.size() != 4u * c) break;
+      for (size_t k = 0; k < bytes.size(); k += 4)
+        out.push_back(static_cast<int32_t>((uint32_t{bytes[k]} << 24) | (bytes[k + 1] << 16) | (bytes[k + 2] << 8) |
+                                           bytes[k + 3]));
+    }
+    return out;
+  }
+  ServoStation s;
+  TuningLayout tuning{};
+};
+
+// Magnitude of one frequency in a series sampled at rate (mean removed).
+double dft_magnitude(const std::vector<double>& x, double hz, double rate) {
+  double mean = 0;
+  for (double v : x) mean += v;
+  mean /= static_cast<double>(x.size());
+  std::complex<double> sum;
+  for (size_t n = 0; n < x.size(); ++n) sum += (x[n] - mean) * std::polar(1.0, -2 * kPi * hz * n / rate);
+  return 2 * std::abs(sum) / static_cast<double>(x.size());
+}
+
+std::vector<double> differences(const std::vector<int32_t>& p, size_t from, size_t to) {
+  std::vector<double> d;
+  for (size_t i = from + 1; i < to && i < p.size(); ++i) d.push_back(static_cast<double>(p[i] - p[i - 1]));
+  return d;
+}
+
+// Peak at hz against the median level of the band around it.
+double peak_over_band(const std::vector<double>& x, double hz, double rate) {
+  std::vector<double> band;
+  for (double f = 0.6 * hz; f <= 1.4 * hz; f += 7.0) band.push_back(dft_magnitude(x, f, rate));
+  std::nth_element(band.begin(), band.begin() + band.size() / 2, band.end());
+  return dft_magnitude(x, hz, rate) / band[band.size() / 2];
+}
 
 TEST(ServoMotorCode, ReadFromRegister181AndKeptOverAFactoryReset) {
   SimLine line;
@@ -24,6 +98,206 @@ TEST(ServoMotorCode, ReadFromRegister181AndKeptOverAFactoryReset) {
   s131k->set_motor_code(13043);
   ASSERT_TRUE(m.write(2, kFactoryReset, 2));
   EXPECT_EQ(m.read(2, kMotorModel), 13043);
+}
+
+TEST(ServoPlant, MovesOfTheCommandedLengthEndThereForTheMotorRowsUsed) {
+  struct Case {
+    uint16_t version, menu, motor;
+    double load_ratio;
+    int pulses_k, rate;
+  } const cases[] = {
+      {8005, 102, 4005, 1.0, 393, 98},   // 4096-count encoder: 131072 command counts per revolution
+      {6101, 101, 6002, 5.0, 393, 98},
+      {6101, 102, 13043, 20.0, 262, 65},
+  };
+  for (const Case& c : cases) {
+    Axis a(c.version, c.menu, c.motor);
+    ServoMechanics m;
+    m.load_ratio = c.load_ratio;
+    a.s.set_mechanics(m);
+    a.gains(static_cast<int>(c.load_ratio * 10), 150, 1400, 117);
+    const int32_t start = a.pos();
+    const double scale = a.s.motor_resolution() / 131072.0;
+    ASSERT_TRUE(a.start(1, c.pulses_k, c.rate)) << c.motor;
+    EXPECT_FALSE(a.start(2, c.pulses_k, c.rate)) << "a start while moving is refused";
+    a.s.advance(1.5);
+    EXPECT_NEAR(a.pos() - start, c.pulses_k * 1000 * scale, 3) << c.motor;
+    EXPECT_TRUE(a.start(2, c.pulses_k, c.rate));
+    a.s.advance(1.5);
+    EXPECT_NEAR(a.pos() - start, 0, 3) << c.motor;
+    EXPECT_GT(a.s.reg(kPeakTorque), 5) << c.motor;
+  }
+  Axis a(6101, 102, 6002);
+  EXPECT_FALSE(a.write(kTestStart, 1)) << "not armed";
+  a.write(kTestArm, 1);
+  a.s.set_fault(9);
+  EXPECT_FALSE(a.write(kTestStart, 1)) << "faulted";
+  EXPECT_TRUE(a.write(kTestStart, 0)) << "a stop is always taken";
+}
+
+TEST(ServoPlant, RecordingReadByLibmodbusDecodesToTheMove) {
+  velmo::ScaledClock fast(10);
+  velmo::ClockScope scope(fast);
+  SimLine line;
+  auto* s = dynamic_cast<ServoStation*>(&line.add(velmo::sim::make_servo(3, 6101, 102)));
+  ASSERT_TRUE(s);
+  s->set_position(0x7FFFF000u);  // the move crosses the 2^31 boundary
+  ModbusMaster m{line.port_path()};
+  ASSERT_TRUE(m.ok());
+  for (auto [r, v] : {std::pair{kTestPulses, 131}, {kTestRate, 50}, {kTestArm, 1}, {kTestRecord, 1}, {kTestStart, 1}})
+    ASSERT_TRUE(m.write(3, r, static_cast<uint16_t>(v)));
+  std::vector<uint32_t> samples;
+  for (uint16_t first = 0; first < 4096; first += 25) {
+    const int c = std::min(25, 4096 - first);
+    const uint16_t address = static_cast<uint16_t>(kRecording + first);
+    uint8_t request[6] = {3, 3, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), 0,
+                          static_cast<uint8_t>(c)};
+    uint8_t reply[MODBUS_RTU_MAX_ADU_LENGTH];
+    int n = -1;
+    ASSERT_TRUE(velmo::testing::wait_for([&] {  // samples not recorded yet are refused
+      modbus_send_raw_request(m.ctx(), request, 6);
+      n = modbus_receive_confirmation(m.ctx(), reply);
+      return n == 5 + 4 * c;
+    })) << first;
+    ASSERT_EQ(reply[2], 4 * c);
+    for (int k = 0; k < c; ++k)
+      samples.push_back((uint32_t{reply[3 + 4 * k]} << 24) | (reply[4 + 4 * k] << 16) | (reply[5 + 4 * k] << 8) |
+                        reply[6 + 4 * k]);
+  }
+  ASSERT_EQ(samples.size(), 4096u);
+  EXPECT_NEAR(static_cast<int32_t>(samples.front() - 0x7FFFF000u), 0, 2);
+  EXPECT_NEAR(static_cast<int32_t>(samples.back() - 0x7FFFF000u), 131000, 3);
+  const auto position = m.read(3, kPosition, 2);
+  ASSERT_TRUE(position);
+  EXPECT_NEAR(static_cast<int32_t>(((*position)[1] << 16 | (*position)[0]) - samples.back()), 0, 2);
+  // Past the area, and more than a block, are refused.
+  EXPECT_FALSE(m.read(3, static_cast<uint16_t>(kRecording + 5000), 1));
+}
+
+TEST(ServoPlant, ResonanceRingsAboveItsGainUnlessNotched) {
+  ServoMechanics m;
+  m.resonance_hz = 450;
+  m.resonance_kv = 1000;
+  for (const int kv : {700, 1400}) {
+    for (const bool notched : {false, true}) {
+      Axis a(6101, 102, 6002);
+      a.s.set_mechanics(m);
+      a.gains(10, 88, kv, 117);
+      if (notched) {
+        a.write(a.tuning.notch + a.tuning.notch_stride, 430);  // group 2, 4 % off
+        a.write(a.tuning.notch + a.tuning.notch_stride + 1, 10);
+      }
+      a.write(kTestRecord, 1);
+      ASSERT_TRUE(a.start(1, 131, 50));
+      a.s.advance(1.0);
+      const double ratio = peak_over_band(differences(a.recording(4096), 0, 4096), 450, 5000);
+      if (kv > 1000 && !notched) EXPECT_GT(ratio, 30) << kv;
+      else EXPECT_LT(ratio, 10) << kv << " notched " << notched;
+    }
+  }
+}
+
+TEST(ServoPlant, EndVibrationRingsAfterAMoveUnlessSuppressed) {
+  ServoMechanics m;
+  m.end_mode_hz = 15;
+  for (const int suppressor : {0, 148, 155}) {
+    Axis a(6101, 101, 6002);
+    a.s.set_mechanics(m);
+    a.gains(10, 88, 1400, 117);
+    a.write(a.tuning.suppressor + a.tuning.suppressor_stride, suppressor);  // group 2, x10 Hz
+    a.write(a.tuning.suppressor + a.tuning.suppressor_stride + 1, 80);
+    ASSERT_TRUE(a.start(1, 393, 98));
+    a.s.advance(0.6);
+    a.write(kTestRecord, 2);
+    a.s.advance(3.1);
+    std::vector<double> x;
+    for (int32_t p : a.recording(1499)) x.push_back(p);
+    x.erase(x.begin(), x.begin() + 400);
+    const double amplitude = dft_magnitude(x, 15, 500);
+    if (suppressor == 0) EXPECT_GT(amplitude, 2.0);
+    else EXPECT_LT(amplitude, 1.0) << suppressor;
+  }
+}
+
+// The estimate the tuning window makes from two rates: torque difference over
+// the difference of peak accelerations taken from the recording.
+TEST(ServoPlant, PeakTorqueAndRecordedAccelerationGiveTheLoadInertia) {
+  for (const double ratio : {1.0, 5.0, 20.0}) {
+    Axis a(6101, 102, 6002);
+    ServoMechanics m;
+    m.load_ratio = ratio;
+    a.s.set_mechanics(m);
+    a.gains(10, 50, 800, 127);
+    // Runs at the start rate, then the rate raised until the torque is 50 % higher (as the window does).
+    double torque[2] = {0, 0}, accel[2] = {0, 0};
+    int dir = 1;
+    for (int k = 0, rate = 98; k < 2 && rate < 500; rate += k == 0 ? 0 : 20) {
+      a.write(kTestRecord, 1);
+      ASSERT_TRUE(a.start(dir, 393, rate));
+      dir = 3 - dir;
+      a.s.advance(1.0);
+      const std::vector<int32_t> p = a.recording(2050);
+      const int step = 16;
+      std::vector<double> w;
+      for (size_t i = 0; i + step < p.size(); i += step)
+        w.push_back(2 * kPi * 5000.0 / (step - 1) / 131072 * std::abs(p[i + step - 1] - p[i]));
+      accel[k] = 0;
+      for (size_t j = 0; j + 1 < w.size(); ++j) accel[k] = std::max(accel[k], std::abs(w[j + 1] - w[j]) * 5000 / step);
+      torque[k] = a.s.reg(kPeakTorque);
+      if (k == 0 || torque[1] > torque[0] + 50) ++k;
+    }
+    const double rated = 0.64, rotor = 17e-6;
+    const double estimate = rated * (torque[1] - torque[0]) / 100 / (accel[1] - accel[0]) / rotor;
+    EXPECT_NEAR(estimate / ratio, 1.0, 0.05) << ratio;
+  }
+}
+
+TEST(ServoPlant, ScriptedDetectionsFollowTheirThresholds) {
+  ServoMechanics m;
+  m.script.on = true;
+  m.script.resonance_rigidity = 12;  // low-rigidity load, ratio 1.0: Kv 1640 at R = 12
+  m.script.jitter_kv = 2000;
+  m.script.overshoot_kp = 150;
+  struct Case {
+    int kp, kv, notch_hz;
+    bool resonance, jitter, overshoot;
+  } const cases[] = {
+      {88, 1520, 0, false, false, false},
+      {88, 1640, 0, true, false, false},
+      {88, 1640, 460, false, false, false},
+      {88, 2100, 460, false, true, false},
+      {160, 1520, 0, false, false, true},
+  };
+  for (const Case& c : cases) {
+    Axis a(6101, 102, 6002);
+    a.s.set_mechanics(m);
+    a.gains(10, c.kp, c.kv, 117);
+    a.write(a.tuning.notch, c.notch_hz ? c.notch_hz : 2500);
+    a.write(a.tuning.notch + 1, c.notch_hz ? 10 : 0);
+    a.write(kTestRecord, 1);
+    ASSERT_TRUE(a.start(1, 131, 50));
+    a.s.advance(1.0);
+    const std::vector<int32_t> p = a.recording(4096);
+    const std::vector<double> d = differences(p, 0, 4096);
+    EXPECT_EQ(peak_over_band(d, 450, 5000) > 30, c.resonance) << c.kv << " " << c.notch_hz;
+    int steps = 0;
+    for (size_t i = 1; i < d.size(); ++i) steps += std::abs(d[i] - d[i - 1]) > 16;
+    EXPECT_EQ(steps > 40, c.jitter) << c.kv;
+    const int32_t top = *std::max_element(p.begin(), p.end() - 1);
+    EXPECT_EQ(top - p.front() > 131000 + 20, c.overshoot) << c.kp;
+  }
+}
+
+TEST(ServoPlant, FaultDuringACaptureTripsTheDrive) {
+  Axis a(6101, 102, 6002);
+  a.write(kTestRecord, 1);
+  ASSERT_TRUE(a.start(1, 131, 50));
+  a.s.advance(1.0);
+  a.s.fault_during_capture(9, 3);
+  EXPECT_EQ(a.recording(100).size(), 100u) << "the recording stays readable";
+  EXPECT_EQ(a.s.reg(kFaultCode), 9);
+  a.write(kTestArm, 1);
+  EXPECT_FALSE(a.write(kTestStart, 1));
 }
 
 }  // namespace

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+
+namespace velmo::sim {
+
+// What one simulated servo axis is made of, beyond its motor: the load, its
+// friction and the mechanical phenomena gain tuning looks for. Gains are in
+// the drive's register units (tenths of Hz).
+struct ServoMechanics {
+  double load_ratio = 1.0;    // (rotor + load) / rotor inertia: what an inertia estimation should find
+  double friction = 0.01;     // Coulomb friction, share of the rated torque
+  double torque_limit = 3.0;  // share of the rated torque
+  int dither_counts = 1;      // encoder dither seen in recordings and position reads, +- counts
+  uint32_t seed = 1;
+
+  // A mechanical resonance that rings once the speed-loop gain reaching it
+  // (after the inertia mismatch, torque filter and notches) passes resonance_kv.
+  double resonance_hz = 0;  // 0: none
+  int resonance_kv = 0;
+  // A low-frequency mode of the machine excited by the motor's acceleration
+  // and rung down after a move; a command suppressor tuned to it removes it.
+  double end_mode_hz = 0;             // 0: none
+  double end_mode_counts = 300;       // deflection in encoder counts per 1000 rad/s^2
+  // Position jitter once the effective speed-loop gain passes this.
+  int jitter_kv = 0;  // 0: none
+
+  // Scripted detections for deterministic search tests: the move follows the
+  // command as a clean first-order lag, and each phenomenon appears exactly
+  // when its condition holds.
+  struct Script {
+    bool on = false;
+    int resonance_rigidity = 0;  // resonance at rigidity >= this (0: never) unless notched
+    double resonance_hz = 450;
+    int jitter_kv = 0;           // jitter when the speed-loop gain register is above this (0: never)
+    int overshoot_kp = 0;        // overshoot when the position-loop gain register is above this (0: never)
+    bool end_vibration = false;  // end vibration until a suppressor covers end_hz
+    double end_hz = 15;
+    int load_class = 0;          // 0..2, for layout 1 drives (layout 2 holds it in a register)
+  } script;
+};
+
+}  // namespace velmo::sim
