@@ -31,6 +31,7 @@ GainTuningWindow::GainTuningWindow(AppContext& ctx, QWidget* parent)
   // No close box: the window is left with 退出.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   build_frame();
+  build_search_controls();
   wire_fields();
   DriveLinkState& st = ctx.link.st;
   st.rigidity_level = 10;
