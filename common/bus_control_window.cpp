@@ -53,11 +53,11 @@ void BusControlWindow::switch_to_bus(int pos, void (BatchWrites::*op)()) {
 void BusControlWindow::show_bus_switch(const QString& text, bool ok) {
   if (!ok_log_ || !fail_log_) return;
   if (ok) {
-    ok_log_->appendPlainText(text);
+    append_line(ok_log_, text);
     set_panel(this, text);
   } else {
     set_panel(this, text);
-    fail_log_->appendPlainText(text + QStringLiteral("**"));
+    append_line(fail_log_, text + QStringLiteral("**"));
   }
 }
 
@@ -230,22 +230,22 @@ void BusControlWindow::set_logs(QPlainTextEdit* traffic, QPlainTextEdit* ok_log,
 void BusControlWindow::report_ok(uint8_t node, const QString& text) {
   const QString line = node_line(node, text);
   set_panel(this, line);
-  ok_log_->appendPlainText(line);
+  append_line(ok_log_, line);
 }
 
 void BusControlWindow::report_failure(uint8_t node, const QString& text) {
   const QString line = node != 0 ? node_line(node, text) : text;
   set_panel(this, line);
-  fail_log_->appendPlainText(line);
+  append_line(fail_log_, line);
 }
 
 void BusControlWindow::report_read_failure(uint8_t node, const QString& text) {
   set_panel(this, node_line(node, text));
-  fail_log_->appendPlainText(node_line(node, text + QStringLiteral("**")));
+  append_line(fail_log_, node_line(node, text + QStringLiteral("**")));
 }
 
 void BusControlWindow::clear_logs() {
-  for (QPlainTextEdit* log : {traffic_log_, ok_log_, fail_log_}) log->clear();
+  for (QPlainTextEdit* log : {traffic_log_, ok_log_, fail_log_}) clear_log(log);
 }
 
 void BusControlWindow::save_logs(const QString& proposed, const QString& ok_name, const QString& fail_name) {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <stdexcept>
 
+#include "common/log_view.h"
+
 namespace velmo {
 
 // Finds a window by its objectName ("TForm1" is the main window).
@@ -29,7 +31,7 @@ inline void set_panel(const QWidget* form, const QString& text) { control<QLabel
 
 // Appends one line to a memo (a log) of a window.
 inline void add_line(const QWidget* form, const char* memo, const QString& line) {
-  control<QPlainTextEdit>(form, memo)->appendPlainText(line);
+  append_line(control<QPlainTextEdit>(form, memo), line);
 }
 
 }  // namespace velmo

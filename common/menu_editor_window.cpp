@@ -254,12 +254,12 @@ void MenuEditorWindow::save_records() {
   for (const auto& [name, file] : frame_.record_files) ok = write_memo_lines(memo(name), folder.filePath(file)) && ok;
   if (!ok) {
     set_panel(this, QStringLiteral("记录保存失败"));
-    memo(engine_->config().failure_memo)->appendPlainText(timed_line(QStringLiteral("记录保存失败")));
+    append_line(memo(engine_->config().failure_memo), timed_line(QStringLiteral("记录保存失败")));
   }
 }
 
 void MenuEditorWindow::clear_records() {
-  for (const char* name : frame_.cleared_memos) memo(name)->clear();
+  for (const char* name : frame_.cleared_memos) clear_log(memo(name));
 }
 
 bool MenuEditorWindow::exit_guard() { return !engine_->busy() && ctx_.link.st.write_busy == 0; }

@@ -129,6 +129,14 @@ BuiltControls build_param_controls(const ParamTable& table, QWidget* area) {
   }
 
   std::map<QGroupBox*, int> rows_in_box;
+  // Alternatives of one register (rows of disjoint layouts) share one place.
+  struct Placed {
+    QGroupBox* box;
+    int reg;
+    uint32_t layouts;
+    int n;
+  };
+  std::vector<Placed> placed_rows;
 
   for (size_t i = 0; i < table.rows.size(); ++i) {
     const ParamRow& row = table.rows[i];
@@ -136,7 +144,17 @@ BuiltControls build_param_controls(const ParamTable& table, QWidget* area) {
     QGroupBox* box = box_for(table, row, boxes);
     if (!box) continue;
     QGridLayout* grid = box_grid[box];
-    const int n = rows_in_box[box]++;
+    int n = -1;
+    for (Placed& p : placed_rows)
+      if (p.box == box && row.reg >= 0 && p.reg == row.reg && (p.layouts & row.layouts) == 0) {
+        n = p.n;
+        p.layouts |= row.layouts;
+        break;
+      }
+    if (n < 0) {
+      n = rows_in_box[box]++;
+      placed_rows.push_back({box, row.reg, row.layouts, n});
+    }
     const int line = n % kRowsPerColumn, column = 3 * (n / kRowsPerColumn);
 
     QWidget* control = nullptr;

@@ -592,8 +592,8 @@ void ParamEditorEngine::log_failure(const QString& message, bool timed, const QS
 
 void ParamEditorEngine::clear_dump(const QStringList& header) {
   auto* dump = control<QPlainTextEdit>(form_, config_.dump_memo);
-  dump->clear();
-  for (const QString& line : header) dump->appendPlainText(line);
+  clear_log(dump);
+  append_lines(dump, header);
 }
 
 void ParamEditorEngine::set_flag(uint8_t DriveLinkState::*flag, uint8_t v) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "common/form_access.h"
+#include "common/log_view.h"
 #include "common/menu_file.h"
 
 namespace velmo {
@@ -21,11 +22,7 @@ QString ask_record_path(QWidget* parent, const QString& proposed) {
 }
 
 bool write_memo_lines(const QPlainTextEdit* memo, const QString& path) {
-  QByteArray bytes;
-  const QString text = memo->toPlainText();
-  if (!text.isEmpty())
-    for (const QString& line : text.split(QLatin1Char('\n'))) bytes += line.toUtf8() + "\r\n";
-  return write_file_atomically(path, bytes);
+  return write_file_atomically(path, log_record(memo));
 }
 
 void save_records(QWidget* window, const RecordChooser& chooser, const QString& proposed,
@@ -48,7 +45,7 @@ void save_records(QWidget* window, const RecordChooser& chooser, const QString& 
   }
   const QString text = QStringLiteral("记录保存失败：") + failed.join(QStringLiteral("，"));
   set_panel(window, text);
-  if (failure_memo) failure_memo->appendPlainText(text + QStringLiteral("**"));
+  if (failure_memo) append_line(failure_memo, text + QStringLiteral("**"));
 }
 
 }  // namespace velmo

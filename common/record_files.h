@@ -15,8 +15,8 @@ using RecordChooser = std::function<QString(QWidget* parent, const QString& prop
 // The save dialog for records ("*.txt", the proposed name preselected).
 QString ask_record_path(QWidget* parent, const QString& proposed);
 
-// Writes the memo's lines, UTF-8 with CRLF ends, under a temporary name and
-// renames it over `path`: a failure never leaves a half-written file behind.
+// Writes every line of the log (not only those shown), UTF-8 with CRLF
+// ends, under a temporary name and renames it over `path`: a failure never leaves a half-written file behind.
 bool write_memo_lines(const QPlainTextEdit* memo, const QString& path);
 
 // A log saved under a fixed name beside the one the user chose.

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "common/log_view.h"
 #include "drivelink/drive_link.h"
 
 namespace velmo {
@@ -27,7 +28,7 @@ QLabel* make_panel(QWidget* parent, const QRect& geometry) {
 }
 
 QPlainTextEdit* make_memo(QWidget* parent, const char* name, const QRect& geometry) {
-  auto* memo = named(new QPlainTextEdit(parent), name, geometry);
+  auto* memo = named(new LogView(parent), name, geometry);
   memo->setReadOnly(true);
   memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   return memo;
@@ -52,7 +53,7 @@ QLabel* make_label(QWidget* parent, const char* name, const QString& text, const
 void route_traffic(DriveLink& link, WindowCode code, QPlainTextEdit* memo) {
   QPointer<QPlainTextEdit> target(memo);
   link.set_traffic_log(static_cast<uint8_t>(code), [target](const QString& line) {
-    if (target) target->appendPlainText(line);
+    if (target) append_line(target, line);
   });
 }
 

@@ -262,8 +262,8 @@ void MainWindow::Button5Click() {
 }
 
 void MainWindow::Button6Click() {
-  control<QPlainTextEdit>(this, "Memo1")->clear();
-  control<QPlainTextEdit>(this, "Memo2")->clear();
+  clear_log(control<QPlainTextEdit>(this, "Memo1"));
+  clear_log(control<QPlainTextEdit>(this, "Memo2"));
 }
 
 void MainWindow::ComboBox6onchange(int index) {

@@ -346,7 +346,7 @@ void HomeLimitsWindow::read_positions(uint8_t node) {
     position_boxes_[2 * k + 1]->setText(QString::number(shown.counts));
   }
   set_panel(this, node_line(drive.address, QStringLiteral("位置信息读取成功！！")));
-  ok_log()->appendPlainText(node_line(drive.address, QStringLiteral("位置信息读取成功")));
+  append_line(ok_log(), node_line(drive.address, QStringLiteral("位置信息读取成功")));
 }
 
 // ---- Handlers ----

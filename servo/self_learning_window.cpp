@@ -77,7 +77,7 @@ void SelfLearningWindow::start(int function) {
   auto fail = [&] {
     const QString text = QString::fromUtf8(fn.failure_text);
     panel_->setText(text);
-    log_->appendPlainText(text);
+    append_line(log_, text);
     button->setEnabled(true);
   };
 
@@ -97,7 +97,7 @@ void SelfLearningWindow::start(int function) {
   selflearn_node_ = drive.address;
   const QString text = node_line(drive.address, QString::fromUtf8(fn.running_text));
   panel_->setText(text);
-  log_->appendPlainText(text);
+  append_line(log_, text);
   poll_timer_->start();
 }
 
@@ -113,7 +113,7 @@ void SelfLearningWindow::Timer1Timer() {
 
   const QString text = node_line(selflearn_node_, QStringLiteral("自学习完成！！"));
   panel_->setText(text);
-  log_->appendPlainText(text);
+  append_line(log_, text);
   poll_timer_->stop();
   enable_start_buttons();
 }

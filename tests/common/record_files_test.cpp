@@ -5,9 +5,11 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "common/log_view.h"
 #include "common/record_files.h"
 #include "common/window_parts.h"
 
@@ -36,9 +38,9 @@ TEST(RecordFiles, ChosenLogAndCompanionsWrittenBesideItAsUtf8CrLf) {
   RecordWindow w;
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  w.traffic->appendPlainText(QStringLiteral("01 06 10 04 00 01"));
-  w.traffic->appendPlainText(QStringLiteral("01 06 10 04 00 01"));
-  w.ok_log->appendPlainText(QStringLiteral("节点1：正转！！"));
+  append_line(w.traffic, QStringLiteral("01 06 10 04 00 01"));
+  append_line(w.traffic, QStringLiteral("01 06 10 04 00 01"));
+  append_line(w.ok_log, QStringLiteral("节点1：正转！！"));
   // The fail log stays empty: its file is written empty.
   w.save(dir.filePath(QStringLiteral("chosen.txt")));
   EXPECT_EQ(w.panel->text(), QStringLiteral("记录保存成功！！"));
@@ -52,7 +54,7 @@ TEST(RecordFiles, ChosenLogAndCompanionsWrittenBesideItAsUtf8CrLf) {
 
 TEST(RecordFiles, CancelledWritesNothingAndSaysNothing) {
   RecordWindow w;
-  w.traffic->appendPlainText(QStringLiteral("x"));
+  append_line(w.traffic, QStringLiteral("x"));
   w.save(QString());
   EXPECT_TRUE(w.panel->text().isEmpty());
   EXPECT_TRUE(w.fail_log->toPlainText().isEmpty());
@@ -68,7 +70,7 @@ TEST(RecordFiles, EveryFileThatFailedIsNamedAndAGoodFileIsKept) {
   ASSERT_TRUE(old.open(QIODevice::WriteOnly));
   old.write("old\r\n");
   old.close();
-  w.fail_log->appendPlainText(QStringLiteral("节点1：正转控制失败**"));
+  append_line(w.fail_log, QStringLiteral("节点1：正转控制失败**"));
   w.save(dir.filePath(QStringLiteral("chosen.txt")));
   const QString bad = QDir::toNativeSeparators(dir.filePath(QStringLiteral("ok.txt")));
   EXPECT_EQ(w.panel->text(), QStringLiteral("记录保存失败：") + bad);
@@ -82,6 +84,48 @@ TEST(RecordFiles, EveryFileThatFailedIsNamedAndAGoodFileIsKept) {
   const QStringList named = w2.panel->text().mid(QStringLiteral("记录保存失败：").size()).split(QStringLiteral("，"));
   EXPECT_EQ(named.size(), 3);
   EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("no-such"))));
+}
+
+// A day of polling: the log shows a bounded number of lines, and the record
+// saved from it holds every line exactly as it was added.
+TEST(RecordFiles, AMillionLinesStayBoundedOnScreenAndWholeInTheRecord) {
+  RecordWindow w;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  auto nth = [](int i) {
+    const QString k = QString::asprintf("%02X %02X ", (i >> 8) & 0xFF, i & 0xFF);
+    switch (i % 5) {
+      case 0: return QStringLiteral("01 03 02 ") + k;               // a reply
+      case 1: return QStringLiteral("01 06 10 04 ") + k + "**";     // a request
+      case 2: return QStringLiteral("节点%1：读取成功！！").arg(i);  // a result
+      case 3: return QStringLiteral("01 03 02 0a **");              // not upper-case hex
+      default: return QString();
+    }
+  };
+  constexpr int kLines = 1'000'000;
+  QByteArray expected;
+  QStringList block;
+  for (int i = 0; i < kLines; ++i) {
+    const QString line = nth(i);
+    expected += line.toUtf8() + "\r\n";
+    if (i < 3000) {
+      append_line(w.traffic, line);  // one by one, as the exchanges log them
+      continue;
+    }
+    block << line;
+    if (block.size() == 10000 || i == kLines - 1) {
+      append_lines(w.traffic, block);
+      block.clear();
+    }
+  }
+  EXPECT_LE(w.traffic->document()->blockCount(), LogView::kShownLines);
+  EXPECT_EQ(w.traffic->document()->lastBlock().text(), nth(kLines - 1));
+  w.save(dir.filePath(QStringLiteral("chosen.txt")));
+  EXPECT_TRUE(contents(dir.filePath(QStringLiteral("chosen.txt"))) == expected);
+
+  clear_log(w.traffic);
+  w.save(dir.filePath(QStringLiteral("chosen.txt")));
+  EXPECT_EQ(contents(dir.filePath(QStringLiteral("chosen.txt"))), QByteArray());
 }
 
 }  // namespace

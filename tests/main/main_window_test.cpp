@@ -206,8 +206,8 @@ TEST_F(MainWindowTest, WheelNeverChangesTheMainWindowsComboBoxes) {
 TEST_F(MainWindowTest, LogsAreSavedBesideTheChosenFileAndCleared) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  ctl<QPlainTextEdit>("Memo1")->appendPlainText(QStringLiteral("01 03 00 AB 00 01 F5 EA **"));
-  ctl<QPlainTextEdit>("Memo2")->appendPlainText(QStringLiteral("搜索到1个伺服节点！！  10:00:00"));
+  append_line(ctl<QPlainTextEdit>("Memo1"), QStringLiteral("01 03 00 AB 00 01 F5 EA **"));
+  append_line(ctl<QPlainTextEdit>("Memo2"), QStringLiteral("搜索到1个伺服节点！！  10:00:00"));
   const QString chosen = dir.filePath(QStringLiteral("line-a.txt"));
   main.set_save_chooser([&](QWidget*, const QString&) { return chosen; });
   QTemporaryDir elsewhere;

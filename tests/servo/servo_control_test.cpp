@@ -705,8 +705,8 @@ TEST_F(ServoControlTest, DeadLineLetsTheUserLeaveButSaysTheRestoreFailed) {
 TEST_F(ServoControlTest, RecordsAreSavedBesideTheChosenFileAndCleared) {
   QTemporaryDir dir;
   w->set_save_chooser([&](QWidget*, const QString&) { return dir.filePath(QStringLiteral("traffic.txt")); });
-  ctl<QPlainTextEdit>("Memo2")->appendPlainText(QStringLiteral("ok"));
-  ctl<QPlainTextEdit>("Memo3")->appendPlainText(QStringLiteral("failed"));
+  append_line(ctl<QPlainTextEdit>("Memo2"), QStringLiteral("ok"));
+  append_line(ctl<QPlainTextEdit>("Memo3"), QStringLiteral("failed"));
   click("Button21");
   EXPECT_TRUE(testing::file_text(dir.filePath("traffic.txt")).startsWith(QStringLiteral("01 03 20 03 00 09 ")));
   EXPECT_EQ(testing::file_text(dir.filePath(QStringLiteral("伺服RS485通讯控制执行成功记录.txt"))), "ok\r\n");

@@ -456,7 +456,7 @@ TEST_F(ServoMenuEditorTest, DownloadFailures) {
   const auto all = download_frames(1, kServoLayout1);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reg);
-    ctl<QPlainTextEdit>("Memo3")->clear();
+    clear_log(ctl<QPlainTextEdit>("Memo3"));
     t.sim.inject(1, {sim::Fault::Exception, 0, 4, 3, 2, 1, c.reg, c.function});
     t.sim.clear_journal();
     w->Button5Click();
