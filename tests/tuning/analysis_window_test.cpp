@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
+#include <vector>
 
 #include "tuning/tuning_chart.h"
 #include "tuning_rig.h"
@@ -23,7 +25,16 @@ class AnalysisWindowTest : public GainTuningTest {
   }
   TuningChart* chart() { return window->chart(); }
   // Dither of about one count, the same every run.
-  static int32_t dither(size_t n) { return static_cast<int32_t>((n * 7919u + 13u) % 3u) - 1; }
+  static int32_t dither(size_t n) {
+    static const std::vector<int32_t> noise = [] {
+      std::mt19937 gen(7);
+      std::uniform_int_distribution<int32_t> count(-1, 1);
+      std::vector<int32_t> v(4096);
+      for (int32_t& x : v) x = count(gen);
+      return v;
+    }();
+    return noise[n % noise.size()];
+  }
 };
 
 TEST_F(AnalysisWindowTest, ResonanceFoundWithinOneBinAndPlottedInHertz) {
