@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include "sim/mechanics_spec.h"
+#include "sim/servo_station.h"
 #include "sim/sim_line.h"
 
 namespace {
@@ -27,11 +29,20 @@ struct StationSpec {
 void usage(const char* argv0) {
   std::fprintf(stderr,
                "usage: %s [--name NAME] [--station TYPE:ADDR[:VERSION[:MENU]]]... [--reply-delay MS]\n"
+               "          [--pace] [--baud BPS] [--turnaround US] [--journal FILE]\n"
+               "          [--motor ADDR:CODE]... [--mechanics ADDR:KEY=VALUE[,KEY=VALUE]...]...\n"
                "  TYPE is servo, inverter or speed (speed controller).\n"
                "  An inverter's VERSION sets its model type: 2000-2199 type 2, 2200-2899 type 3,\n"
                "  2900-3999 type 4, 4000-4999 type 0, 5000-6000 type 1; or name it: type0..type4.\n"
                "  Without --station the line holds servo 1 (6101/101), servo 2 (8005/102),\n"
-               "  inverter 3 (4015) and speed controller 4 (1015).\n",
+               "  inverter 3 (4015) and speed controller 4 (1015).\n"
+               "  --pace holds every reply back by the wire time of request and reply at BPS\n"
+               "  (default 38400, 11 bits a character) plus the turnaround (default 1000 us).\n"
+               "  --journal writes every request (RX) and reply (TX) with its time to FILE.\n"
+               "  --motor sets a servo's motor code (register 181), e.g. 4005 or 6002.\n"
+               "  --mechanics describes a servo's axis: load=RATIO friction=SHARE\n"
+               "  resonance=HZ@KV end=HZ jitter=KV seed=N script-resonance=RIGIDITY\n"
+               "  script-jitter=KV script-overshoot=KP script-end=1 (gains in 0.1 Hz).\n",
                argv0);
 }
 
@@ -93,6 +104,11 @@ int main(int argc, char** argv) {
   std::string name = "velmo-sim";
   std::vector<StationSpec> specs;
   int reply_delay = 0;
+  bool pace = false;
+  int baud = 38400, turnaround_us = 1000;
+  std::string journal;
+  std::vector<std::pair<int, int>> motors;
+  std::vector<std::pair<int, velmo::sim::ServoMechanics>> axes;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
@@ -113,6 +129,31 @@ int main(int argc, char** argv) {
         return 2;
       }
       reply_delay = *ms;
+    } else if (arg == "--pace") {
+      pace = true;
+    } else if ((arg == "--baud" || arg == "--turnaround") && has_value) {
+      const auto v = parse_int(argv[++i], arg == "--baud" ? 300 : 0, arg == "--baud" ? 4000000 : 1000000);
+      if (!v) {
+        std::fprintf(stderr, "bad %s value: %s\n", arg.c_str(), argv[i]);
+        return 2;
+      }
+      (arg == "--baud" ? baud : turnaround_us) = *v;
+    } else if (arg == "--journal" && has_value) {
+      journal = argv[++i];
+    } else if ((arg == "--motor" || arg == "--mechanics") && has_value) {
+      const std::string value = argv[++i];
+      const size_t colon = value.find(':');
+      const auto address = parse_int(value.substr(0, colon), 1, 247);
+      const std::string rest = colon == std::string::npos ? std::string() : value.substr(colon + 1);
+      const auto code = arg == "--motor" ? parse_int(rest, 0, 65535) : std::optional<int>(0);
+      const auto mechanics = arg == "--mechanics" ? velmo::sim::parse_mechanics(rest) : velmo::sim::ServoMechanics{};
+      if (!address || !code || !mechanics) {
+        std::fprintf(stderr, "bad %s value: %s\n", arg.c_str(), value.c_str());
+        usage(argv[0]);
+        return 2;
+      }
+      if (arg == "--motor") motors.emplace_back(*address, *code);
+      else axes.emplace_back(*address, *mechanics);
     } else if (arg == "--help" || arg == "-h") {
       usage(argv[0]);
       return 0;
@@ -140,6 +181,27 @@ int main(int argc, char** argv) {
     velmo::sim::SimLine line;
     for (const auto& spec : specs) line.add(make(spec));
     line.set_reply_delay_ms(reply_delay);
+    if (pace) line.set_pace(baud, turnaround_us);
+    if (!journal.empty() && !line.journal_to(journal)) {
+      std::fprintf(stderr, "velmo-drive-sim: cannot write the journal %s\n", journal.c_str());
+      return 2;
+    }
+    for (const auto& [address, code] : motors) {
+      auto* servo = dynamic_cast<velmo::sim::ServoStation*>(line.station(static_cast<uint8_t>(address)));
+      if (!servo) {
+        std::fprintf(stderr, "velmo-drive-sim: no servo at %d for --motor\n", address);
+        return 2;
+      }
+      servo->set_motor_code(static_cast<uint16_t>(code));
+    }
+    for (const auto& [address, mechanics] : axes) {
+      auto* servo = dynamic_cast<velmo::sim::ServoStation*>(line.station(static_cast<uint8_t>(address)));
+      if (!servo) {
+        std::fprintf(stderr, "velmo-drive-sim: no servo at %d for --mechanics\n", address);
+        return 2;
+      }
+      servo->set_mechanics(mechanics);
+    }
     const std::string link = line.publish(name);
     std::printf("%s\n", line.port_path().c_str());
     if (link.empty()) std::fprintf(stderr, "could not publish the line as %s\n", name.c_str());

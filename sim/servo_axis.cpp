@@ -87,8 +87,7 @@ std::optional<bool> ServoAxis::on_write(uint16_t r, uint16_t v) {
       break;
     case kTestPulses:
     case kTestRate:
-      if (move_.active()) return false;  // the running move keeps its settings
-      break;
+      break;  // for the next start; a running move keeps its own
     case kTestRecord:
       if (v != 1 && v != 2) return false;
       recorder_.start(v == 1 ? kRecordDecimation5k : kRecordDecimation500);

@@ -34,6 +34,7 @@ SimLine::SimLine() : pty_(std::make_unique<PtyPair>()) {
 
 SimLine::~SimLine() {
   stop_thread();
+  if (journal_file_) std::fclose(journal_file_);
   for (const auto& link : published_) {
     char target[PATH_MAX];
     const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
@@ -101,6 +102,33 @@ std::vector<std::vector<uint8_t>> SimLine::requests(std::optional<uint8_t> addre
 void SimLine::set_reply_delay_ms(int ms) {
   std::lock_guard guard(mutex_);
   reply_delay_ms_ = std::max(0, ms);
+}
+
+void SimLine::set_pace(int bits_per_second, int turnaround_us) {
+  std::lock_guard guard(mutex_);
+  pace_bps_ = std::max(0, bits_per_second);
+  turnaround_us_ = std::max(0, turnaround_us);
+}
+
+bool SimLine::journal_to(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (!f) return false;
+  std::lock_guard guard(mutex_);
+  if (journal_file_) std::fclose(journal_file_);
+  journal_file_ = f;
+  journal_origin_ns_ = now_ns();
+  std::fprintf(f, "# ms since start, RX request heard / TX reply sent, bytes in hex\n");
+  std::fflush(f);
+  return true;
+}
+
+void SimLine::journal_add(bool is_request, std::vector<uint8_t> bytes, int64_t t_ns) {
+  if (journal_file_) {
+    std::fprintf(journal_file_, "%12.3f %s %s\n", static_cast<double>(t_ns - journal_origin_ns_) / 1e6,
+                 is_request ? "RX" : "TX", hex_line(bytes.data(), bytes.size()).c_str());
+    std::fflush(journal_file_);
+  }
+  journal_.push_back({t_ns, is_request, std::move(bytes)});
 }
 
 void SimLine::hang_up() {
@@ -181,7 +209,7 @@ void SimLine::frame_input(int64_t now) {
 }
 
 void SimLine::handle_frame(const uint8_t* frame, size_t length, int64_t now) {
-  journal_.push_back({now, true, std::vector<uint8_t>(frame, frame + length)});
+  journal_add(true, std::vector<uint8_t>(frame, frame + length), now);
   ++request_count_;
   if (length < 4 || !frame_crc_ok(frame, length)) return;  // a slave ignores a damaged frame
   const uint8_t address = frame[0];
@@ -210,7 +238,7 @@ void SimLine::handle_frame(const uint8_t* frame, size_t length, int64_t now) {
     reply = answer_request(*target, frame, length);
     if (auto moved = target->take_pending_address()) target->set_address(*moved);
   }
-  queue_reply(std::move(reply), fault, now);
+  queue_reply(std::move(reply), fault, now + wire_ns(length));
 }
 
 std::optional<Fault> SimLine::match_fault(uint8_t address, const uint8_t* frame, size_t length) {
@@ -227,8 +255,13 @@ std::optional<Fault> SimLine::match_fault(uint8_t address, const uint8_t* frame,
   return std::nullopt;
 }
 
+int64_t SimLine::wire_ns(size_t bytes) const {
+  return pace_bps_ > 0 ? static_cast<int64_t>(bytes) * 11 * 1000000000 / pace_bps_ : 0;
+}
+
 void SimLine::queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>& fault, int64_t now) {
-  int64_t due = now + reply_delay_ms_ * kMs;
+  // Paced: the request's wire time is already in now; the turnaround and the reply's own time follow.
+  int64_t due = now + reply_delay_ms_ * kMs + (pace_bps_ > 0 ? turnaround_us_ * 1000 + wire_ns(reply.size()) : 0);
   std::vector<Outgoing> parts;
   if (fault) {
     switch (fault->kind) {
@@ -285,7 +318,7 @@ void SimLine::send_due(int64_t now) {
       }
       break;  // nobody reads the line: the rest is lost, as on a real wire
     }
-    journal_.push_back({now_ns(), false, std::move(out.bytes)});
+    journal_add(false, std::move(out.bytes), now_ns());
   }
 }
 

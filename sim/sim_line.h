@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdio>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -62,6 +63,13 @@ class SimLine {
   std::vector<std::vector<uint8_t>> requests(std::optional<uint8_t> address = std::nullopt) const;
 
   void set_reply_delay_ms(int ms);  // every reply is sent this late
+  // Holds every reply back by the wire time of request and reply at this bit
+  // rate (11 bits a character) plus the turnaround, as a real line would;
+  // 0 turns pacing off.
+  void set_pace(int bits_per_second, int turnaround_us = 1000);
+  // Also writes every request and reply, time-stamped, to this file as it
+  // happens (hex bytes, one frame a line). False when it cannot be opened.
+  bool journal_to(const std::string& path);
   void hang_up();                   // closes the master: the program's reader sees a hang-up
   std::string publish(const std::string& name);  // symlink in the virtual-port folder
 
@@ -85,6 +93,7 @@ class SimLine {
   std::optional<Fault> match_fault(uint8_t address, const uint8_t* frame, size_t length);
   void queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>& fault, int64_t now);
   void send_due(int64_t now);
+  int64_t wire_ns(size_t bytes) const;
   void tick_stations(int64_t now);
   int poll_timeout_ms(int64_t now) const;
 
@@ -95,6 +104,11 @@ class SimLine {
   std::vector<JournalEntry> journal_;
   size_t request_count_ = 0;
   int reply_delay_ms_ = 0;
+  int pace_bps_ = 0;
+  int turnaround_us_ = 1000;
+  std::FILE* journal_file_ = nullptr;
+  int64_t journal_origin_ns_ = 0;
+  void journal_add(bool is_request, std::vector<uint8_t> bytes, int64_t t_ns);
   std::vector<uint8_t> input_;
   int64_t last_input_ns_ = 0;
   std::vector<Outgoing> outgoing_;
