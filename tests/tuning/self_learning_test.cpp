@@ -244,7 +244,9 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
     EXPECT_EQ(reg(kKp), rig.st().pos_loop_gain);
     EXPECT_EQ(reg(kKv), rig.st().speed_loop_gain);
     EXPECT_EQ(reg(kKv2), rig.st().speed_loop_gain * 9 / 10);
-    if (c.resonance_hz > 0) EXPECT_NEAR(reg(kNotch), c.resonance_hz, 0.1 * c.resonance_hz);
+    if (c.resonance_hz > 0) {
+      EXPECT_NEAR(reg(kNotch), c.resonance_hz, 0.1 * c.resonance_hz);
+    }
   }
 }
 
