@@ -2,6 +2,7 @@
 // simulated servo: scripted detections for exact outcomes, stops and exit at
 // each stage, and whole runs on the physical plant.
 #include <QComboBox>
+#include <QRadioButton>
 #include <QTimer>
 
 #include <functional>
@@ -217,6 +218,22 @@ TEST_F(SelfLearningTest, LeavingDuringASearchStopsAndSendsNothingAfterTheRestore
   rig.link().delay(3000);
   EXPECT_EQ(rig.sim.journal().size(), frames);
   EXPECT_EQ(rig.servo(1).position(), at);
+}
+
+TEST_F(SelfLearningTest, NoStaleFailureAndAPositioningTimeInsideItsRange) {
+  // What a failed search leaves behind does not end the next operation.
+  script({});
+  rig.st().comm_error = 1;
+  rig.st().tune_error = 1;
+  click("Button18");
+  EXPECT_TRUE(window->response_valid()) << logs();
+
+  // The synchronous positioning time follows its range when the ratio is read.
+  control<QRadioButton>(form, "RadioButton14")->setChecked(true);
+  edit("Edit48")->setText(QStringLiteral("80"));
+  window->Button14Click();
+  EXPECT_EQ(edit("Edit48")->text(), QString::number(rig.st().pos_time_max));
+  EXPECT_LT(rig.st().pos_time_max, 80u);
 }
 
 TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
