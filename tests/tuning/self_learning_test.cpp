@@ -220,13 +220,22 @@ TEST_F(SelfLearningTest, LeavingDuringASearchStopsAndSendsNothingAfterTheRestore
   EXPECT_EQ(rig.servo(1).position(), at);
 }
 
-TEST_F(SelfLearningTest, NoStaleFailureAndAPositioningTimeInsideItsRange) {
+TEST_F(SelfLearningTest, NoStaleFailureGainStepsAndAPositioningTimeInsideItsRange) {
   // What a failed search leaves behind does not end the next operation.
   script({});
   rig.st().comm_error = 1;
   rig.st().tune_error = 1;
   click("Button18");
   EXPECT_TRUE(window->response_valid()) << logs();
+
+  // Gain steps write at once: a small Kp rises by one, a small Kv stays.
+  rig.st().pos_loop_gain = 9;
+  rig.st().speed_loop_gain = 9;
+  click("Button44");
+  click("Button42");
+  EXPECT_EQ(reg(kKp), 10);
+  EXPECT_EQ(reg(kKv), 9);
+  EXPECT_EQ(edit("Edit40")->text(), QStringLiteral("1.0"));
 
   // The synchronous positioning time follows its range when the ratio is read.
   control<QRadioButton>(form, "RadioButton14")->setChecked(true);
