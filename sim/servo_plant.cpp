@@ -62,10 +62,8 @@ void ServoPlant::configure(const LoopSettings& s) {
                         : 0;
     shaper_mix_[k] = on ? std::min(1.0, p.depth_x10 / 80.0) : 0.0;
   }
-  const bool was_on = jitter_;
   jitter_ = mech_.script.on ? (mech_.script.jitter_kv > 0 && s.kv_x10 > mech_.script.jitter_kv)
                             : (mech_.jitter_kv > 0 && effective_kv() > mech_.jitter_kv);
-  (void)was_on;
   script_res_ = mech_.script.on && script_resonance();
   script_end_ = mech_.script.on && script_end_vibration();
   overshoot_ = mech_.script.on && mech_.script.overshoot_kp > 0 && s.kp_x10 > mech_.script.overshoot_kp;
@@ -170,12 +168,9 @@ void ServoPlant::step() {
   step_modes((omega_ - omega_before) / kDt);
   t_ += kDt;
   if (since_end_ < 1e9) since_end_ += kDt;
-  const int d = jitter_ ? 0 : mech_.script.on ? 0 : mech_.dither_counts;
-  if (jitter_) {
-    visible_noise_ = static_cast<int>(std::lround(kJitterCounts * noise()));
-  } else {
-    visible_noise_ = d > 0 ? static_cast<int>(std::lround(d * noise())) : 0;
-  }
+  // Jitter is the loop's doing; the encoder dithers by itself.
+  const double spread = jitter_ && servo_on_ ? kJitterCounts : mech_.script.on ? 0.0 : mech_.dither_counts;
+  visible_noise_ = spread > 0 ? static_cast<int>(std::lround(spread * noise())) : 0;
 }
 
 void ServoPlant::step_loops() {
@@ -270,7 +265,8 @@ void ServoPlant::step_modes(double accel) {
   if (mech_.resonance_hz > 0 && mech_.resonance_kv > 0) {
     const double wr = 2 * kPi * mech_.resonance_hz;
     const double drive = 0.0005 * accel + (servo_on_ ? 0.02 * noise() : 0);
-    qv_ += (-2 * res_zeta_ * wr * qv_ - wr * wr * (q_ - drive)) * kDt;
+    const double zeta = servo_on_ ? res_zeta_ : kResonanceZeta;  // without the loop nothing feeds it
+    qv_ += (-2 * zeta * wr * qv_ - wr * wr * (q_ - drive)) * kDt;
     q_ += qv_ * kDt;
     const double amp = std::hypot(q_, qv_ / wr);
     if (amp > kModeMaxCounts) {

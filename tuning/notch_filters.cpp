@@ -106,13 +106,24 @@ void GainTuningWindow::suppressor_group_selected(int group) {
 }
 
 namespace {
-// Writes in order and stops at the first the drive did not accept, so the
-// fields never show a group the drive does not hold.
 struct GroupWrite {
-  uint16_t reg;
+  int32_t reg;  // -1: the layout has no such register
   int32_t value;
 };
 }  // namespace
+
+// Writes in order and stops at the first the drive did not accept, so the
+// fields never show a group the drive does not hold.
+static bool write_group(GainTuningWindow& w, DriveLink& link, std::initializer_list<GroupWrite> writes) {
+  for (const GroupWrite& g : writes) {
+    if (g.reg < 0) continue;
+    link.st.param_reg = static_cast<uint8_t>(g.reg);
+    link.st.param_value = g.value;
+    w.write_drive_param();
+    if (!link.last_outcome().ok()) return false;
+  }
+  return true;
+}
 
 void GainTuningWindow::Button8Click() {
   Sequence run(*this);
@@ -123,14 +134,8 @@ void GainTuningWindow::Button8Click() {
   // The analysis never reports outside the notch's range; a stale value
   // must not reach the drive either.
   const int32_t hz = std::clamp(st.resonance_freq, 50, 2500);
-  std::vector<GroupWrite> writes{{r.frequency, hz}, {static_cast<uint16_t>(r.width), tuning::kNotchSetWidth}};
-  if (r.depth >= 0) writes.push_back({static_cast<uint16_t>(r.depth), tuning::kNotchSetDepth});
-  for (const GroupWrite& w : writes) {
-    st.param_reg = static_cast<uint8_t>(w.reg);
-    st.param_value = w.value;
-    write_drive_param();
-    if (!ctx_.link.last_outcome().ok()) return;
-  }
+  if (!write_group(*this, ctx_.link, {{r.frequency, hz}, {r.width, tuning::kNotchSetWidth}, {r.depth, tuning::kNotchSetDepth}}))
+    return;
   edit("Edit3")->setText(QString::number(tuning::kNotchSetWidth));
   st.resonance_found = 0;
   edit("Edit9")->setText(QString::number(hz));
@@ -143,14 +148,7 @@ void GainTuningWindow::Button9Click() {
   DriveLinkState& st = ctx_.link.st;
   const tuning::FilterRegisters r =
       tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, st.notch_group);
-  std::vector<GroupWrite> writes{{r.frequency, tuning::kNotchResetFrequency}, {static_cast<uint16_t>(r.width), 0}};
-  if (r.depth >= 0) writes.push_back({static_cast<uint16_t>(r.depth), 0});
-  for (const GroupWrite& w : writes) {
-    st.param_reg = static_cast<uint8_t>(w.reg);
-    st.param_value = w.value;
-    write_drive_param();
-    if (!ctx_.link.last_outcome().ok()) return;
-  }
+  if (!write_group(*this, ctx_.link, {{r.frequency, tuning::kNotchResetFrequency}, {r.width, 0}, {r.depth, 0}})) return;
   edit("Edit9")->setText(QString::number(tuning::kNotchResetFrequency));
   edit("Edit3")->setText(QStringLiteral("0"));
   st.notch_result = 0;
@@ -166,14 +164,7 @@ void GainTuningWindow::Button16Click() {
   const tuning::FilterRegisters r =
       tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, st.suppressor_group);
   const int32_t x10 = std::clamp(st.endvib_freq_x10, 0, 2000);
-  bool ok = true;
-  for (const GroupWrite& w : {GroupWrite{r.frequency, x10}, GroupWrite{static_cast<uint16_t>(r.depth),
-                                                                       tuning::kSuppressorSetDepth}}) {
-    st.param_reg = static_cast<uint8_t>(w.reg);
-    st.param_value = w.value;
-    write_drive_param();
-    if (!(ok = ctx_.link.last_outcome().ok())) break;
-  }
+  const bool ok = write_group(*this, ctx_.link, {{r.frequency, x10}, {r.depth, tuning::kSuppressorSetDepth}});
   button->setEnabled(true);
   if (!ok) return;
   edit("Edit26")->setText(tenths(tuning::kSuppressorSetDepth));
@@ -187,12 +178,7 @@ void GainTuningWindow::Button12Click() {
   DriveLinkState& st = ctx_.link.st;
   const tuning::FilterRegisters r =
       tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, st.suppressor_group);
-  for (uint16_t reg : {r.frequency, static_cast<uint16_t>(r.depth)}) {
-    st.param_reg = static_cast<uint8_t>(reg);
-    st.param_value = 0;
-    write_drive_param();
-    if (!ctx_.link.last_outcome().ok()) return;
-  }
+  if (!write_group(*this, ctx_.link, {{r.frequency, 0}, {r.depth, 0}})) return;
   edit("Edit27")->setText(QStringLiteral("0.0"));
   edit("Edit26")->setText(QStringLiteral("0.0"));
 }

@@ -7,6 +7,25 @@
 #include <utility>
 
 namespace velmo::tuning {
+namespace {
+
+// Entries 1 .. h - 1 of one block of a later pass. The four outputs never
+// overlap; two of them run backwards.
+void butterflies(const float* __restrict s0, const float* __restrict s1, const float* __restrict s2,
+                 const float* __restrict s3, const float* __restrict cs, const float* __restrict sn,
+                 float* __restrict up, float* __restrict mid_down, float* __restrict up2,
+                 float* __restrict top_down, std::size_t h) {
+  for (std::size_t i = 1; i < h; ++i) {
+    const float v = s2[i] * cs[i] - s3[i] * sn[i];
+    const float w = s2[i] * sn[i] + s3[i] * cs[i];
+    up[i - 1] = s0[i] + v;
+    *(mid_down - (i - 1)) = s0[i] - v;
+    up2[i - 1] = w + s1[i];
+    *(top_down - (i - 1)) = w - s1[i];
+  }
+}
+
+}  // namespace
 
 RealFft::RealFft(std::size_t length) : n_(length), bits_(0) {
   if (length == 0 || (length & (length - 1)) != 0 || length > (std::size_t{1} << 30))
@@ -109,14 +128,7 @@ void RealFft::transform(std::span<const float> x_span, std::span<float> f_span) 
       d0[n] = s0[0] - s2[0];
       d0[h] = s1[0];
       d0[n + h] = s3[0];
-      for (std::size_t i = 1; i < h; ++i) {
-        const float v = s2[i] * cs[i] - s3[i] * sn[i];
-        const float w = s2[i] * sn[i] + s3[i] * cs[i];
-        d0[i] = s0[i] + v;
-        d0[n - i] = s0[i] - v;
-        d0[n + i] = w + s1[i];
-        d0[2 * n - i] = w - s1[i];
-      }
+      butterflies(s0, s1, s2, s3, cs, sn, d0 + 1, d0 + n - 1, d0 + n + 1, d0 + 2 * n - 1, h);
     }
   }
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/clock.h"
+#include "sim/mechanics_spec.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
 #include "support/modbus_master.h"
@@ -198,9 +199,10 @@ TEST(ServoPlant, ResonanceRingsAboveItsGainUnlessNotched) {
 }
 
 TEST(ServoPlant, EndVibrationRingsAfterAMoveUnlessSuppressed) {
-  ServoMechanics m;
-  m.end_mode_hz = 15;
-  for (const int suppressor : {0, 148, 155}) {
+  ServoMechanics physical, scripted;
+  physical.end_mode_hz = 15;
+  scripted.script.on = scripted.script.end_vibration = true;
+  for (const ServoMechanics& m : {physical, scripted}) for (const int suppressor : {0, 148, 155}) {
     Axis a(6101, 101, 6002);
     a.s.set_mechanics(m);
     a.gains(10, 88, 1400, 117);
@@ -214,8 +216,8 @@ TEST(ServoPlant, EndVibrationRingsAfterAMoveUnlessSuppressed) {
     for (int32_t p : a.recording(1499)) x.push_back(p);
     x.erase(x.begin(), x.begin() + 400);
     const double amplitude = dft_magnitude(x, 15, 500);
-    if (suppressor == 0) EXPECT_GT(amplitude, 2.0);
-    else EXPECT_LT(amplitude, 1.0) << suppressor;
+    if (suppressor == 0) EXPECT_GT(amplitude, 2.0) << m.script.on;
+    else EXPECT_LT(amplitude, 1.0) << suppressor << " " << m.script.on;
   }
 }
 
@@ -298,6 +300,19 @@ TEST(ServoPlant, FaultDuringACaptureTripsTheDrive) {
   EXPECT_EQ(a.s.reg(kFaultCode), 9);
   a.write(kTestArm, 1);
   EXPECT_FALSE(a.write(kTestStart, 1));
+}
+
+TEST(ServoPlant, MechanicsFromTheCommandLine) {
+  const auto m = velmo::sim::parse_mechanics("load=5,resonance=450@1000,end=15,script-overshoot=150");
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->load_ratio, 5.0);
+  EXPECT_EQ(m->resonance_hz, 450.0);
+  EXPECT_EQ(m->resonance_kv, 1000);
+  EXPECT_EQ(m->end_mode_hz, 15.0);
+  EXPECT_TRUE(m->script.on);
+  EXPECT_EQ(m->script.overshoot_kp, 150);
+  for (const char* bad : {"load=0.5", "resonance=450", "end=x", "jitter=-1", "spin=3", "load"})
+    EXPECT_FALSE(velmo::sim::parse_mechanics(bad)) << bad;
 }
 
 }  // namespace

@@ -1,0 +1,171 @@
+// The analyses end to end on the simulated servo, whose mechanics make the
+// phenomena for real: a resonance found and notched, end vibration found
+// and suppressed, the response test following the position gain, and the
+// load inertia estimated from eight runs.
+#include <QTimer>
+
+#include <cstdlib>
+
+#include "sim/servo_mechanics.h"
+#include "support/wait.h"
+#include "tuning/tuning_chart.h"
+#include "tuning_rig.h"
+
+namespace velmo {
+namespace {
+
+using tuning::TuningChart;
+
+class AnalysisOnSimTest : public GainTuningTest {
+ protected:
+  // Station 2 (layout 2) with a 131072-count motor that stays servo-on.
+  void SetUp() override {
+    GainTuningTest::SetUp();
+    use(2);
+    rig.servo(2).set_motor_code(6002);
+    window->Button23Click();
+  }
+  void axis(const sim::ServoMechanics& m, int ratio_x10, int kp, int kv, int ti) {
+    rig.servo(2).set_mechanics(m);
+    for (auto [r, v] : {std::pair{52, ratio_x10}, {55, kp}, {56, kv}, {57, ti}})
+      rig.servo(2).set_reg(static_cast<uint16_t>(r), static_cast<uint16_t>(v));
+    window->Button14Click();
+  }
+  // A stroke of revolutions at rate (pulses per ms, a multiple of 10).
+  void stroke(int revolutions, int rate) {
+    edit("Edit8")->setText(QString::number(revolutions));
+    edit("Edit67")->setText(QStringLiteral("1"));
+    edit("Edit68")->setText(QString::number(rate));
+    window->hidden.test_pulses = static_cast<uint32_t>(revolutions) * 131000;
+    rig.st().move_params_changed = 1;
+  }
+  TuningChart* chart() { return window->chart(); }
+  int writes_to(int reg) {
+    int n = 0;
+    for (const testing::Frame& f : rig.writes(2)) n += f.start == reg;
+    return n;
+  }
+};
+
+TEST_F(AnalysisOnSimTest, AResonanceIsFoundNotchedAndBackAfterTheReset) {
+  sim::ServoMechanics m;
+  m.resonance_hz = 450;
+  m.resonance_kv = 1000;
+  axis(m, 10, 88, 1400, 117);
+  stroke(1, 500);
+  window->Button13Click();
+  ASSERT_EQ(rig.st().resonance_found, 1) << last("Memo4").toStdString();
+  EXPECT_LE(std::abs(rig.st().resonance_freq - 450), 2);  // one bin is 1.22 Hz
+  EXPECT_TRUE(chart()->lamp(TuningChart::LampResonance));
+  EXPECT_EQ(chart()->shown(), TuningChart::Resonance);
+
+  const int found = rig.st().resonance_freq;
+  window->Button8Click();  // notch group 1 was selected on opening
+  EXPECT_EQ(rig.servo(2).reg(80), found);
+  EXPECT_EQ(rig.servo(2).reg(81), 10);
+  window->Button13Click();
+  EXPECT_EQ(rig.st().resonance_found, 0);
+  EXPECT_FALSE(chart()->lamp(TuningChart::LampResonance));
+
+  window->Button9Click();
+  EXPECT_EQ(rig.servo(2).reg(80), 2500);
+  window->Button13Click();
+  EXPECT_EQ(rig.st().resonance_found, 1);
+}
+
+TEST_F(AnalysisOnSimTest, EndVibrationIsFoundAndSuppressed) {
+  sim::ServoMechanics m;
+  m.end_mode_hz = 15;
+  axis(m, 10, 88, 1400, 117);
+  stroke(3, 980);
+  window->Button17Click();
+  ASSERT_EQ(rig.st().endvib_found, 1) << last("Memo4").toStdString();
+  EXPECT_LE(std::abs(rig.st().endvib_freq_x10 - 150), 5);  // one bin is 0.49 Hz
+  EXPECT_TRUE(chart()->lamp(TuningChart::LampEndVibration));
+
+  const int found = rig.st().endvib_freq_x10;
+  window->Button16Click();  // suppressor group 1 was selected on opening
+  EXPECT_EQ(rig.servo(2).reg(90), found);
+  EXPECT_EQ(rig.servo(2).reg(91), 80);
+  window->Button17Click();
+  EXPECT_EQ(rig.st().endvib_found, 0);
+  EXPECT_FALSE(chart()->lamp(TuningChart::LampEndVibration));
+}
+
+TEST_F(AnalysisOnSimTest, ADriveWithNeitherLightsNoLamp) {
+  axis(sim::ServoMechanics{}, 10, 88, 1400, 117);
+  stroke(1, 500);
+  window->Button13Click();
+  stroke(3, 980);
+  window->Button17Click();
+  EXPECT_EQ(rig.st().comm_error, 0);
+  for (auto lamp : {TuningChart::LampResonance, TuningChart::LampEndVibration, TuningChart::LampJitter})
+    EXPECT_FALSE(chart()->lamp(lamp)) << lamp;
+  EXPECT_TRUE(edit("Edit44")->text().isEmpty());
+  EXPECT_TRUE(edit("Edit45")->text().isEmpty());
+}
+
+TEST_F(AnalysisOnSimTest, ResponseLampsFollowThePositionGain) {
+  // The scripted axis follows as a clean lag, and rings above a position gain of 15.0.
+  sim::ServoMechanics m;
+  m.script.on = true;
+  m.script.overshoot_kp = 150;
+  int overshoot[2] = {0, 0};
+  for (int k = 0; k < 2; ++k) {
+    const int kp = k == 0 ? 88 : 160;
+    SCOPED_TRACE(kp);
+    axis(m, 10, kp, 1400, 117);
+    stroke(1, 500);
+    QTest::mouseClick(control<QPushButton>(form, "Button18"), Qt::LeftButton);
+    ASSERT_TRUE(window->response_valid()) << last("Memo4").toStdString();
+    overshoot[k] = edit("Edit5")->text().toInt();
+    EXPECT_EQ(chart()->lamp(TuningChart::LampOvershoot), rig.st().overshoot_flag == 1);
+    EXPECT_EQ(chart()->lamp(TuningChart::LampResponse), rig.st().response_met == 1);
+    EXPECT_FALSE(edit("Edit6")->text().isEmpty());
+    EXPECT_FALSE(edit("Edit32")->text().isEmpty());
+  }
+  EXPECT_GT(overshoot[1], overshoot[0]);
+  EXPECT_EQ(rig.st().overshoot_flag, 1);
+  EXPECT_TRUE(chart()->lamp(TuningChart::LampOvershoot));
+}
+
+TEST_F(AnalysisOnSimTest, InertiaEstimatesLandWithinFivePercent) {
+  for (double ratio : {1.0, 5.0, 20.0}) {
+    SCOPED_TRACE(ratio);
+    sim::ServoMechanics m;
+    m.load_ratio = ratio;
+    axis(m, 10, 88, 1400, 117);
+    stroke(3, 980);
+    rig.sim.clear_journal();
+    window->Button24Click();
+    ASSERT_EQ(rig.st().tuning_stage[0], 2) << last("Memo4").toStdString();
+    EXPECT_NEAR(rig.st().inertia_ratio / 10.0, ratio, ratio * 0.05);
+    EXPECT_EQ(rig.servo(2).reg(52), rig.st().inertia_ratio);
+    EXPECT_EQ(edit("Edit54")->text(), edit("Edit20")->text());  // read back
+    EXPECT_EQ(writes_to(0x8003), 8);
+  }
+}
+
+TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
+  axis(sim::ServoMechanics{}, 30, 88, 1400, 117);
+  stroke(3, 980);
+  const uint32_t origin = rig.servo(2).position();
+  auto* poll = new QTimer(form);
+  QObject::connect(poll, &QTimer::timeout, form, [this, poll] {
+    if (writes_to(0x8003) < 5) return;
+    poll->stop();
+    QTest::mouseClick(control<QPushButton>(form, "Button38"), Qt::LeftButton);
+  });
+  rig.sim.clear_journal();
+  poll->start(1);
+  window->Button24Click();
+  EXPECT_EQ(writes_to(0x8003), 5);
+  EXPECT_EQ(writes_to(52), 0);
+  EXPECT_EQ(rig.servo(2).reg(52), 30);
+  EXPECT_EQ(rig.st().tuning_stage[0], 0);
+  EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("终止负载惯量推定")));
+  EXPECT_LE(std::abs(static_cast<int32_t>(rig.servo(2).position() - origin)), 50);
+}
+
+}  // namespace
+}  // namespace velmo
