@@ -4,6 +4,7 @@
 // load inertia estimated from eight runs.
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "sim/servo_mechanics.h"
@@ -97,8 +98,11 @@ TEST_F(AnalysisOnSimTest, ADriveWithNeitherLightsNoLamp) {
   stroke(1, 500);
   window->Button13Click();
   stroke(3, 980);
+  // A failure before the detection neither stops it nor is erased by it.
+  rig.st().comm_error = 1;
   window->Button17Click();
-  EXPECT_EQ(rig.st().comm_error, 0);
+  EXPECT_EQ(rig.st().endvib_mode, 1);
+  EXPECT_EQ(rig.st().comm_error, 1);
   for (auto lamp : {TuningChart::LampResonance, TuningChart::LampEndVibration, TuningChart::LampJitter})
     EXPECT_FALSE(chart()->lamp(lamp)) << lamp;
   EXPECT_TRUE(edit("Edit44")->text().isEmpty());
@@ -144,6 +148,16 @@ TEST_F(AnalysisOnSimTest, InertiaEstimatesLandWithinFivePercent) {
     EXPECT_EQ(edit("Edit54")->text(), edit("Edit20")->text());  // read back
     EXPECT_EQ(writes_to(0x8003), 8);
   }
+  // The drive refuses the ratio: no gains are computed from it.
+  rig.sim.inject(2, testing::fault(sim::Fault::Exception, 52));
+  rig.sim.clear_journal();
+  window->Button24Click();
+  const std::vector<testing::Frame> writes = rig.writes(2);
+  const auto refused = std::find_if(writes.begin(), writes.end(), [](const testing::Frame& f) { return f.start == 52; });
+  ASSERT_NE(refused, writes.end());
+  EXPECT_TRUE(std::none_of(refused, writes.end(), [](const testing::Frame& f) { return f.start >= 55 && f.start <= 57; }));
+  EXPECT_EQ(rig.st().tuning_stage[0], 0);
+  EXPECT_EQ(last("Memo4"), QStringLiteral("节点2：惯量比修改失败!!"));
 }
 
 TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
