@@ -91,6 +91,10 @@ void GainTuningWindow::on_click(QPushButton* button, void (GainTuningWindow::*op
     // One operation at a time: what the user starts while another runs
     // would interleave its exchanges with the running one's.
     if (sequence_running() || exiting_) return;
+    // A start by the user: what an earlier operation failed on must not
+    // quietly end this one.
+    ctx_.link.st.comm_error = 0;
+    ctx_.link.st.tune_error = 0;
     (this->*op)();
   });
 }

@@ -12,12 +12,7 @@ namespace velmo {
 class GainTuningWindow::Sequence {
  public:
   explicit Sequence(GainTuningWindow& w) : w_(w), ok_(!w.exiting_ && !w.exit_pending_) {
-    if (ok_ && w_.depth_++ == 0) {
-      w_.stop_ = std::make_unique<tuning::StopToken>();
-      // What an earlier operation failed on must not quietly end this one.
-      w_.ctx_.link.st.comm_error = 0;
-      w_.ctx_.link.st.tune_error = 0;
-    }
+    if (ok_ && w_.depth_++ == 0) w_.stop_ = std::make_unique<tuning::StopToken>();
   }
   ~Sequence() {
     if (!ok_ || --w_.depth_ > 0) return;
