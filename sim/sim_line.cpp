@@ -153,13 +153,15 @@ std::string SimLine::publish(const std::string& name) {
 
 void SimLine::run() {
   while (!stop_) {
-    int timeout;
+    int64_t timeout_ns;
     {
       std::lock_guard guard(mutex_);
-      timeout = poll_timeout_ms(now_ns());
+      timeout_ns = poll_timeout_ns(now_ns());
     }
+    // To the nanosecond: a paced reply is due in the middle of a millisecond.
     pollfd p{pty_->master_fd(), POLLIN, 0};
-    const int rc = ::poll(&p, 1, timeout);
+    const timespec timeout{static_cast<time_t>(timeout_ns / 1000000000), static_cast<long>(timeout_ns % 1000000000)};
+    const int rc = ::ppoll(&p, 1, &timeout, nullptr);
     const int64_t now = now_ns();
     std::lock_guard guard(mutex_);
     if (rc > 0 && (p.revents & POLLIN)) take_bytes(now);
@@ -170,14 +172,14 @@ void SimLine::run() {
   }
 }
 
-int SimLine::poll_timeout_ms(int64_t now) const {
+int64_t SimLine::poll_timeout_ns(int64_t now) const {
   // Deadlines are on the shared clock; the idle poll is wall time.
   int64_t wait = INT64_MAX;
   if (!input_.empty()) wait = std::min(wait, last_input_ns_ + kSilenceNs - now);
   if (!outgoing_.empty()) wait = std::min(wait, outgoing_.front().due_ns - now);
   int64_t wall = kIdlePollMs * kMs;
   if (wait != INT64_MAX) wall = std::min(wall, wait <= 0 ? 0 : velmo::clock().wall_ns(wait));
-  return static_cast<int>((wall + kMs - 1) / kMs);
+  return wall;
 }
 
 void SimLine::take_bytes(int64_t now) {

@@ -95,7 +95,7 @@ class SimLine {
   void send_due(int64_t now);
   int64_t wire_ns(size_t bytes) const;
   void tick_stations(int64_t now);
-  int poll_timeout_ms(int64_t now) const;
+  int64_t poll_timeout_ns(int64_t now) const;
 
   std::unique_ptr<PtyPair> pty_;
   mutable std::recursive_mutex mutex_;
