@@ -91,7 +91,7 @@ void GainTuningWindow::Button24Click() {
   stop->setEnabled(true);
   chart_->clear(TuningChart::Unused);
   chart_->clear(TuningChart::Positioning2);
-  report_->done(QStringLiteral("负载惯量推定中..."));
+  report_->caption(QStringLiteral("负载惯量推定中..."));
   report_->done_line(QStringLiteral("开始推定负载惯量"));
 
   bool estimated = false;
