@@ -75,8 +75,9 @@ void GainTuningWindow::wire_fields() {
   field("Edit39")->on_enter = [this] {
     if (sequence_running()) return;
     Sequence run(*this);
+    if (!run.ok()) return;
     ctx_.link.delay(100);
-    gain_set();
+    if (!run.stopped()) gain_set();
   };
   field("Edit40")->on_exit = [this, &st] { st.pos_loop_gain = tenths_of(edit("Edit40")); };
   field("Edit41")->on_exit = [this, &st] { st.speed_loop_gain = tenths_of(edit("Edit41")); };
@@ -91,6 +92,7 @@ void GainTuningWindow::write_after_pause(uint8_t set1_reg, int32_t value) {
   Sequence run(*this);
   if (!run.ok()) return;
   ctx_.link.delay(100);
+  if (run.stopped()) return;
   DriveLinkState& st = ctx_.link.st;
   st.param_reg = static_cast<uint8_t>(set1_reg + tuning::kSet2Offset * st.gain_group);
   st.param_value = value;

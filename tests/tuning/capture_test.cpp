@@ -2,6 +2,8 @@
 // of negative and wrapping moves, retries and a drive fault.
 #include <QTabWidget>
 
+#include <algorithm>
+
 #include "support/wait.h"
 #include "tuning/tuning_chart.h"
 #include "tuning_rig.h"
@@ -59,6 +61,25 @@ TEST_F(CaptureTest, BothDirectionsAndAWrappingMoveGiveTheSamePositiveCurve) {
     window->chart()->show_curve(TuningChart::Position);
     EXPECT_TRUE(form->grab().save(path));
   }
+}
+
+TEST_F(CaptureTest, SpeedUsesTheIdentifiedMotorsResolutionNotTheProgramVersions) {
+  // Station 2's program version says 4096 counts; its motor has 131072.
+  use(2);
+  rig.servo(2).set_motor_code(6002);
+  window->Button23Click();
+  ASSERT_EQ(rig.st().servo_resolution, 131072u);
+  window->hidden.test_pulses = 131000;
+  rig.st().move_params_changed = 1;
+  GainTuningWindow::TestMove steps;
+  steps.record = 1;
+  ASSERT_TRUE(window->test_move(steps));
+  // 131000 pulses in 262 ms average 229 rpm (500000 / 131072 x 60); the
+  // ramps put the peak above it, 4096 counts a turn would put it 32-fold.
+  const auto& rpm = rig.st().speed_rpm;
+  const int peak = *std::max_element(rpm.begin(), rpm.begin() + rig.st().speed_point_count);
+  EXPECT_GT(peak, 229);
+  EXPECT_LT(peak, 2 * 229);
 }
 
 TEST_F(CaptureTest, ABlockFailingTwiceIsRetriedAndCounts) {
