@@ -20,15 +20,13 @@
 #include "sim/stations.h"
 #include "tuning/gain_tuning_window.h"
 
+#include "process_time.h"
+
 namespace {
 
-constexpr int kBitsPerSecond = 38400, kTurnaroundUs = 1000;
+using velmo::bench::cpu_seconds;
 
-double cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec / 1e9;
-}
+constexpr int kBitsPerSecond = 38400, kTurnaroundUs = 1000;
 
 void SelfLearning(benchmark::State& state) {
   velmo::sim::SimLine sim;

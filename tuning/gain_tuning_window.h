@@ -163,6 +163,7 @@ class GainTuningWindow : public VelmoWindow {
   friend class SearchRun;
   friend class SearchOpsOnWindow;
   void build_search_controls();
+  void frequency_search(int row);  // Button47, Button37
   bool search_halted() const;
   void clamp_positioning_time();
 

@@ -147,35 +147,37 @@ void GainTuningWindow::Button49Click() {
 }
 
 namespace {
-void frequency_search(GainTuningWindow& w, DriveLinkState& st, tuning::SearchOps& ops, uint32_t first_level,
-                      void (*search)(tuning::SearchOps&, DriveLinkState&)) {
-  FlagScope verify(st.verify_replies, 1);
-  st.rigidity_level = first_level;
-  w.gain_set();
-  st.move_dir = 1;
-  w.run_half();
-  search(ops, st);
-  w.run_half();
-}
+// The two frequency searches: their button, the level they start from.
+struct FrequencySearch {
+  const char* button;
+  uint32_t first_level;
+  void (*search)(tuning::SearchOps&, DriveLinkState&);
+};
+constexpr FrequencySearch kFrequencySearches[] = {
+    {"Button47", 3, &tuning::resonance_frequency_search},
+    {"Button37", 4, &tuning::end_vibration_search},
+};
 }  // namespace
 
-void GainTuningWindow::Button47Click() {
+void GainTuningWindow::frequency_search(int row) {
   Sequence run(*this);
   if (!run.ok()) return;
   SearchRun search(*this);
-  SearchFrame frame(control<QPushButton>(this, "Button47"), nullptr);
+  const FrequencySearch& f = kFrequencySearches[row];
+  SearchFrame frame(control<QPushButton>(this, f.button), nullptr);
   SearchOpsOnWindow ops(*this);
-  frequency_search(*this, ctx_.link.st, ops, 3, &tuning::resonance_frequency_search);
+  DriveLinkState& st = ctx_.link.st;
+  FlagScope verify(st.verify_replies, 1);
+  st.rigidity_level = f.first_level;
+  gain_set();
+  st.move_dir = 1;
+  run_half();
+  f.search(ops, st);
+  run_half();
 }
 
-void GainTuningWindow::Button37Click() {
-  Sequence run(*this);
-  if (!run.ok()) return;
-  SearchRun search(*this);
-  SearchFrame frame(control<QPushButton>(this, "Button37"), nullptr);
-  SearchOpsOnWindow ops(*this);
-  frequency_search(*this, ctx_.link.st, ops, 4, &tuning::end_vibration_search);
-}
+void GainTuningWindow::Button47Click() { frequency_search(0); }
+void GainTuningWindow::Button37Click() { frequency_search(1); }
 
 void GainTuningWindow::Button33Click() {
   DriveLinkState& st = ctx_.link.st;

@@ -220,6 +220,23 @@ TEST_F(SelfLearningTest, LeavingDuringASearchStopsAndSendsNothingAfterTheRestore
   EXPECT_EQ(rig.servo(1).position(), at);
 }
 
+TEST_F(SelfLearningTest, FrequencySearchesSetTheirFilterAndReturnToLevelTen) {
+  sim::ServoMechanics::Script s;
+  s.resonance_rigidity = 7;
+  s.resonance_hz = 450;
+  s.end_vibration = true;
+  s.end_hz = 15;
+  script(s);
+  start_at(10);
+  click("Button47");
+  EXPECT_NEAR(reg(kNotch), 450, 45) << logs();
+  click("Button37");
+  EXPECT_NEAR(reg(91), 150, 8) << logs();  // first suppressor, tenths of Hz
+  EXPECT_EQ(rig.st().rigidity_level, 10u);
+  EXPECT_EQ(last("Memo3"), QStringLiteral("节点1：SERVO_OFF"));
+  EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("末端振动自学习完成")));
+}
+
 TEST_F(SelfLearningTest, NoStaleFailureGainStepsAndAPositioningTimeInsideItsRange) {
   // What a failed search leaves behind does not end the next operation.
   script({});
