@@ -132,16 +132,25 @@ void BusControlWindow::execute(const CommandEntry& entry, uint8_t node) {
     return;
   }
   entry.run(node);
-  if (unsettled_ != 0 && link_idle() && !leaving_) {
-    const uint8_t unsettled = unsettled_;
-    unsettled_ = 0;
-    settle(unsettled);
-  }
+  settle_unknown();
 }
 
 void BusControlWindow::mark_run_unknown(uint8_t node) {
   run_state(node) = kRunUnknown;
   unsettled_ = node;
+}
+
+void BusControlWindow::settle_unknown() {
+  if (unsettled_ == 0 || !link_idle() || leaving_) return;
+  const uint8_t unsettled = unsettled_;
+  unsettled_ = 0;
+  settle(unsettled);
+}
+
+void BusControlWindow::read_status_of(uint8_t node, const std::function<void()>& read) {
+  const uint32_t refused_before = st().refused_count;
+  read();
+  if (st().refused_count == refused_before && st().rx_arrived == 0) run_state(node) = 0;
 }
 
 void BusControlWindow::replay_pending(bool safety_only) {

@@ -195,6 +195,13 @@ class BusControlWindow : public VelmoWindow {
   // The command under way left the node's run state unknown: once the
   // command's handler has ended, settle() reads the status.
   void mark_run_unknown(uint8_t node);
+  // Reads the status of a node a command left unknown, now, if the link is
+  // free (a handler that waits after its command calls this before it).
+  void settle_unknown();
+  // One status read of `node` made by `read`: a read that got no byte at
+  // all (a dead line) leaves the node's run state 0, so that the line never
+  // traps the user behind the exit guard.
+  void read_status_of(uint8_t node, const std::function<void()>& read);
 
   // True from the start of an exit until the window is left or stays.
   bool leaving() const { return leaving_; }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "common/form_access.h"
@@ -94,6 +95,7 @@ void MenuEditorWindow::build_frame() {
     auto* button = make_button(this, b.name, b.text, at);
     button->setToolTip(b.hint);
     connect(button, &QPushButton::clicked, this, [this, a = b.action] { run(a); });
+    if (b.action != MenuAction::ClearRecords) locked_buttons_.push_back(button);
     at.translate(frame_.buttons_in_column ? 0 : frame_.button_step, frame_.buttons_in_column ? frame_.button_step : 0);
   }
 
@@ -267,14 +269,18 @@ bool MenuEditorWindow::exit_guard() { return !engine_->busy() && ctx_.link.st.wr
 void MenuEditorWindow::set_busy(bool busy) {
   node_list_->setEnabled(!busy);
   if (auto* tabs = qobject_cast<QTabWidget*>(pages_)) {
-    // The logs stay readable.
+    // Only the page in view is disabled, and the other parameter tabs can't
+    // be chosen: far cheaper than disabling every page's controls on each
+    // exchange. The logs stay readable.
     const int params = frame_.logs_tab.isEmpty() ? tabs->count() : tabs->count() - 1;
-    for (int i = 0; i < params; ++i) tabs->widget(i)->setEnabled(!busy);
+    for (int i = 0; i < params; ++i) tabs->tabBar()->setTabEnabled(i, !busy || i == tabs->currentIndex());
+    if (busy && tabs->currentIndex() < params) locked_page_ = tabs->currentWidget();
+    if (locked_page_) locked_page_->setEnabled(!busy);
+    if (!busy) locked_page_ = nullptr;
   } else {
     pages_->setEnabled(!busy);
   }
-  for (const auto& b : frame_.buttons)
-    if (b.action != MenuAction::ClearRecords) control<QPushButton>(this, b.name)->setEnabled(!busy);
+  for (QPushButton* button : locked_buttons_) button->setEnabled(!busy);
 }
 
 }  // namespace velmo

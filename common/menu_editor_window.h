@@ -12,6 +12,7 @@
 #include "common/velmo_window.h"
 
 class QComboBox;
+class QPushButton;
 class QPlainTextEdit;
 class QTabWidget;
 
@@ -144,6 +145,8 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
   std::unique_ptr<FileChooser> chooser_;
   QComboBox* node_list_ = nullptr;
   QWidget* pages_ = nullptr;
+  std::vector<QPushButton*> locked_buttons_;  // every frame button but clearing the records
+  QWidget* locked_page_ = nullptr;            // the page disabled while busy
   std::vector<uint8_t> group_select_;
 };
 

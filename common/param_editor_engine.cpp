@@ -398,12 +398,14 @@ bool ParamEditorEngine::read_block(const ParamBlock& block) {
   if (!last_read_ok_) return false;
   const QString reading = QStringLiteral("正在读取参数...");
   set_panel(form_, config_.reading_line_names_node ? node_line(node_, reading) : reading);
+  QStringList dump;
   for (int k = 0; k < block.count; ++k) {
     const int reg = block.start + k;
     const int32_t v = link_.reply_word(k);
     if (reg >= 0 && reg < kImageSize) image_[static_cast<size_t>(reg)] = v;
-    add_line(form_, config_.dump_memo, QString::number(reg) + QString(10, QLatin1Char(' ')) + QString::number(v));
+    dump << QString::number(reg) + QString(10, QLatin1Char(' ')) + QString::number(v);
   }
+  append_lines(control<QPlainTextEdit>(form_, config_.dump_memo), dump);  // the block in one go
   return true;
 }
 

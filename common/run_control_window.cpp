@@ -160,29 +160,26 @@ void RunControlWindow::status_read(uint8_t node) {
   ButtonHold hold(read_button_);
   if (node == 0 || !link_idle()) return;  // another exchange waits: nothing is read, no state changes
   Claim claim = claim_read();
-  const uint32_t refused_before = st().refused_count;
+  read_status_of(node, [&] {
+    st().node_addr = node;
+    if (const std::optional<uint16_t> word = read_status_block(node)) {
+      set_panel(this, node_line(node, QStringLiteral("状态信息读取成功！！")));
+      ++st().read_ok_count;
+      const StateMeaning meaning = meaning_of(*word);
+      for (int k = 0; k < 4; ++k) lamps_[k]->set_lit(meaning.lamp == k);
+      const int i = position_of(node);
+      const bool ours = i >= 0 && (st().*spec_.bus_ok)[i] == 1;
+      uint8_t& state = run_state(node);
+      if (state == kRunUnknown)
+        state = meaning.lamp ? meaning.run_state : 0;  // the drive answered: no longer unknown
+      else if (meaning.lamp && (meaning.run_state == 0 || ours))
+        state = meaning.run_state;  // a drive not under bus control is not ours to stop
+    } else {
+      read_failed(node, spec_.status_failed);
+    }
 
-  st().node_addr = node;
-  if (const std::optional<uint16_t> word = read_status_block(node)) {
-    set_panel(this, node_line(node, QStringLiteral("状态信息读取成功！！")));
-    ++st().read_ok_count;
-    const StateMeaning meaning = meaning_of(*word);
-    for (int k = 0; k < 4; ++k) lamps_[k]->set_lit(meaning.lamp == k);
-    const int i = position_of(node);
-    const bool ours = i >= 0 && (st().*spec_.bus_ok)[i] == 1;
-    uint8_t& state = run_state(node);
-    if (state == kRunUnknown)
-      state = meaning.lamp ? meaning.run_state : 0;  // the drive answered: no longer unknown
-    else if (meaning.lamp && (meaning.run_state == 0 || ours))
-      state = meaning.run_state;  // a drive not under bus control is not ours to stop
-  } else {
-    read_failed(node, spec_.status_failed);
-  }
-
-  read_after_status(node);
-
-  // A line that gave no byte at all must not lock the user in.
-  if (st().refused_count == refused_before && st().rx_arrived == 0) run_state(node) = 0;
+    read_after_status(node);
+  });
 }
 
 void RunControlWindow::Button8Click() {

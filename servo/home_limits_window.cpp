@@ -20,6 +20,7 @@
 #include "servo/servo_bus_registers.h"
 #include "servo/servo_bus_release.h"
 #include "servo/servo_position.h"
+#include "servo/servo_status_table.h"
 
 namespace velmo {
 
@@ -31,7 +32,7 @@ namespace bus = servo::bus_regs;
 
 namespace {
 
-constexpr int kSettleMs = 500;  // buttons stay disabled this long after their command
+constexpr int kHoldMs = 500;  // buttons stay disabled this long after their command
 
 constexpr int kSpeedMin = 50, kSpeedMax = 2000;
 constexpr int kTorqueMin = 50, kTorqueMax = 350;
@@ -213,23 +214,24 @@ void HomeLimitsWindow::register_commands() {
     const JogCommand command = row.command;
     add_command({row.code, row.kind, button(row.button), [this, command](uint8_t node) {
                    jog(command, node);
-                   settle();
+                   settle_unknown();  // at once, not after the wait
+                   hold_after_command();
                  }});
   }
   add_command({kSettings, CommandKind::Other, button("Button9"), [this](uint8_t node) {
                  send_settings(node);
-                 settle();
+                 hold_after_command();
                }});
   for (const PointRow& row : kPointRows) {
     const HomeLimitPoint point = row.point;
     add_command({row.code, CommandKind::Other, button(row.button), [this, point](uint8_t node) {
                    set_point(point, node);
-                   settle();
+                   hold_after_command();
                  }});
   }
   add_command({kClearPoints, CommandKind::Other, button("Button5"), [this](uint8_t node) {
                  clear_points(node);
-                 settle();
+                 hold_after_command();
                }});
   add_command({kReadPositions, CommandKind::Other, button("Button10"),
                [this](uint8_t node) { read_positions(node); }});
@@ -248,7 +250,7 @@ void HomeLimitsWindow::clamp_edit(QLineEdit* edit, int low, int high) {
   if (edit->text() != clamped) edit->setText(clamped);
 }
 
-void HomeLimitsWindow::settle() { link().delay(kSettleMs); }
+void HomeLimitsWindow::hold_after_command() { link().delay(kHoldMs); }
 
 bool HomeLimitsWindow::take_over(const SelectedServo& drive) {
   DriveLinkState& s = st();
@@ -272,12 +274,26 @@ void HomeLimitsWindow::jog(JogCommand command, uint8_t node) {
   const SelectedServo drive = servo::servo_by_address(st(), node);
   if (!drive.valid) return report_failure(node, QString::fromUtf8(row.failed));
   Claim claim = claim_write();
-  if (take_over(drive) && write_command(drive.address, bus::kCommand, static_cast<uint16_t>(command))) {
+  if (!take_over(drive)) return report_failure(drive.address, QString::fromUtf8(row.failed));
+  if (write_command(drive.address, bus::kCommand, static_cast<uint16_t>(command))) {
     run_state(drive.address) = row.run_state;
     report_ok(drive.address, QString::fromUtf8(row.done));
   } else {
     report_failure(drive.address, QString::fromUtf8(row.failed));
+    // The drive may have taken it.
+    mark_run_unknown(drive.address);
   }
+}
+
+void HomeLimitsWindow::settle(uint8_t node) {
+  Claim claim = claim_read();
+  read_status_of(node, [&] {
+    st().node_addr = node;
+    if (link().read_registers(servo_status::kStatusFirst, 1))
+      servo::settle_run_state(st(), node, link().reply_word(0));
+    else
+      report_read_failure(node, QStringLiteral("伺服状态信息读取失败"));
+  });
 }
 
 void HomeLimitsWindow::send_settings(uint8_t node) {

@@ -60,6 +60,8 @@ class HomeLimitsWindow : public BusControlWindow {
   // way out.
   bool leave_after_failed_restore() const override { return true; }
   void on_leave() override;
+  // A jog left the run state unknown: the drive's status word says.
+  void settle(uint8_t node) override;
 
  private:
   void register_commands();
@@ -70,7 +72,8 @@ class HomeLimitsWindow : public BusControlWindow {
   void read_positions(uint8_t node);
   // Bus control and speed mode for the drive, once per takeover.
   bool take_over(const servo::SelectedServo& drive);
-  void settle();
+  // The wait a button stays disabled after its command.
+  void hold_after_command();
 
   static void clamp_edit(QLineEdit* edit, int low, int high);
 

@@ -5,6 +5,7 @@
 #include "drivelink/batch_writes.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/drive_link_state.h"
+#include "servo/servo_status_table.h"
 
 namespace velmo::servo {
 
@@ -14,6 +15,13 @@ bool any_servo_running(DriveLinkState& st) {
   for (int i = 0; i < st.servo_count; ++i)
     if (st.servo_run_state[st.servo_nodes[i]] != 0) st.servo_any_running = 1;
   return st.servo_any_running != 0;
+}
+
+void settle_run_state(DriveLinkState& st, uint8_t node, uint16_t status_word) {
+  uint8_t& state = st.servo_run_state[node];
+  state = state == BusControlWindow::kRunUnknown
+              ? servo_status::run_state_after(status_word, true, 0)
+              : servo_status::run_state_after(status_word, st.servo_restore_flags[node] == 1, state);
 }
 
 BusControlWindow::RestoreOutcome restore_flagged_servos(DriveLinkState& st, BatchWrites& batch) {

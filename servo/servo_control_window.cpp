@@ -475,43 +475,37 @@ void ServoControlWindow::status_read(uint8_t node) {
   ButtonHold hold(read_button_);
   if (node == 0 || !link_idle()) return;  // another exchange waits: nothing is read
   Claim claim = claim_read();
-  const uint32_t refused_before = st().refused_count;
+  read_status_of(node, [&] {
+    st().node_addr = node;
+    if (link().read_registers(ss::kStatusFirst, ss::kStatusCount)) {
+      set_panel(this, node_line(node, QStringLiteral("伺服状态信息读取成功！！")));
+      ++st().read_ok_count;
+      for (const ss::ValueRow& row : ss::value_rows())
+        control<QLineEdit>(this, row.edit)->setText(ss::format_value(row.format, link().reply_word(row.reg - ss::kStatusFirst)));
+      const uint16_t word = link().reply_word(0);
+      const ss::Lamps lamps = ss::lamps_of(word);
+      control<StatusLamp>(this, ss::high_byte_lamp().lamp)->set_lit(lamps.high_byte);
+      for (const ss::BitRow& row : ss::bit_rows()) control<StatusLamp>(this, row.lamp)->set_lit(lamps.bits[row.bit]);
+      servo::settle_run_state(st(), node, word);
+    } else {
+      report_read_failure(node, QStringLiteral("伺服状态信息读取失败"));
+      ++st().read_fail_count;
+      continuous_->setChecked(false);
+    }
 
-  st().node_addr = node;
-  if (link().read_registers(ss::kStatusFirst, ss::kStatusCount)) {
-    set_panel(this, node_line(node, QStringLiteral("伺服状态信息读取成功！！")));
-    ++st().read_ok_count;
-    for (const ss::ValueRow& row : ss::value_rows())
-      control<QLineEdit>(this, row.edit)->setText(ss::format_value(row.format, link().reply_word(row.reg - ss::kStatusFirst)));
-    const uint16_t word = link().reply_word(0);
-    const ss::Lamps lamps = ss::lamps_of(word);
-    control<StatusLamp>(this, ss::high_byte_lamp().lamp)->set_lit(lamps.high_byte);
-    for (const ss::BitRow& row : ss::bit_rows()) control<StatusLamp>(this, row.lamp)->set_lit(lamps.bits[row.bit]);
-    // An unknown state is always replaced by what the drive says.
-    const bool unknown = run_state(node) == kRunUnknown;
-    run_state(node) = unknown ? ss::run_state_after(word, true, 0)
-                              : ss::run_state_after(word, st().servo_restore_flags[node] == 1, run_state(node));
-  } else {
-    report_read_failure(node, QStringLiteral("伺服状态信息读取失败"));
-    ++st().read_fail_count;
-    continuous_->setChecked(false);
-  }
-
-  // The fault register of the same node, whatever the status read gave.
-  st().node_addr = node;
-  if (link().read_registers(ss::kFaultRegister, 1)) {
-    ++st().read_ok_count;
-    const ss::FaultDisplay fault = ss::fault_display(static_cast<uint8_t>(link().reply_word(0) & 0xFF));
-    control<QLineEdit>(this, "Edit14")->setText(fault.code);
-    control<QLineEdit>(this, "Edit15")->setText(fault.text);
-  } else {
-    report_read_failure(node, QStringLiteral("伺服故障信息读取失败"));
-    ++st().read_fail_count;
-    continuous_->setChecked(false);
-  }
-
-  // A line that gave no byte at all must not lock the user in.
-  if (st().refused_count == refused_before && st().rx_arrived == 0) run_state(node) = 0;
+    // The fault register of the same node, whatever the status read gave.
+    st().node_addr = node;
+    if (link().read_registers(ss::kFaultRegister, 1)) {
+      ++st().read_ok_count;
+      const ss::FaultDisplay fault = ss::fault_display(static_cast<uint8_t>(link().reply_word(0) & 0xFF));
+      control<QLineEdit>(this, "Edit14")->setText(fault.code);
+      control<QLineEdit>(this, "Edit15")->setText(fault.text);
+    } else {
+      report_read_failure(node, QStringLiteral("伺服故障信息读取失败"));
+      ++st().read_fail_count;
+      continuous_->setChecked(false);
+    }
+  });
 }
 
 // ---------------------------------------------------------------- timers

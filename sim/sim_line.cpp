@@ -104,6 +104,11 @@ void SimLine::set_reply_delay_ms(int ms) {
   reply_delay_ms_ = std::max(0, ms);
 }
 
+bool SimLine::replies_pending() const {
+  std::lock_guard guard(mutex_);
+  return !outgoing_.empty();
+}
+
 void SimLine::set_pace(int bits_per_second, int turnaround_us) {
   std::lock_guard guard(mutex_);
   pace_bps_ = std::max(0, bits_per_second);

@@ -63,6 +63,7 @@ class SimLine {
   std::vector<std::vector<uint8_t>> requests(std::optional<uint8_t> address = std::nullopt) const;
 
   void set_reply_delay_ms(int ms);  // every reply is sent this late
+  bool replies_pending() const;     // a reply (or part of one) is still to be sent
   // Holds every reply back by the wire time of request and reply at this bit
   // rate (11 bits a character) plus the turnaround, as a real line would;
   // 0 turns pacing off.

@@ -1,8 +1,7 @@
 // The inverter control window (TForm9) against simulated inverters: run
 // commands with the bus takeover, the stop value, status words by model
-// type, the unknown run state after a garbled reply, deferred commands and
-// the exit restore.
-#include <QCheckBox>
+// type, fault codes and deferred commands. Replies that go wrong: the fault
+// matrix (tests/common).
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -78,22 +77,6 @@ TEST_F(InverterControlTest, RunAndStopTakeTheDriveOverOnceAndStopByItsVersion) {
   }
 }
 
-TEST_F(InverterControlTest, AGarbledReplyLeavesTheRunStateUnknownUntilTheReadThatFollows) {
-  // The drive takes the forward command, but its reply is corrupted.
-  t.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x1000));
-  click("Button3");
-  settle();
-  EXPECT_EQ(panel().left(2), "节点");
-  const std::vector<Frame> all = testing::frames_of(t.sim);
-  ASSERT_GE(all.size(), 2u);
-  // The status read came straight after the command and found it running.
-  EXPECT_EQ(all[all.size() - 2], read(1, 0x2000, 6));
-  EXPECT_EQ(t.st().bpq_run_state[1], 1);
-  click("Button1");
-  EXPECT_TRUE(w->isVisible());
-  EXPECT_EQ(t.notifier.messages.last(), "退出前，请确保电机停止且变频器无故障！！");
-}
-
 TEST_F(InverterControlTest, AFailedTakeoverStillSendsTheCommandAndIsTriedAgainNextTime) {
   t.sim.inject(1, testing::fault(sim::Fault::Exception, 5));
   click("Button3");
@@ -133,28 +116,6 @@ TEST_F(InverterControlTest, ACommandClickedDuringAReadGoesToItsOwnNodeAfterIt) {
   want.push_back(write(2, 0x1000, 1));
   EXPECT_EQ(testing::frames_of(t.sim), want);
   EXPECT_EQ(t.st().bpq_run_state[2], 1);
-}
-
-TEST_F(InverterControlTest, ARestoreTheDriveRefusesKeepsTheUserInAndADeadLineLetsThemGo) {
-  click("Button3");
-  click("Button5");
-  ASSERT_EQ(t.st().bpq_restore_flags[0], 1);
-
-  t.sim.inject(1, testing::fault(sim::Fault::Exception, 4, -1));
-  click("Button1");
-  EXPECT_TRUE(w->isVisible());
-  EXPECT_EQ(panel(), "恢复相关参数失败！！");
-  EXPECT_EQ(t.notifier.messages.last(), "请确保变频器无故障！！");
-  EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
-
-  t.sim.clear_faults();
-  t.sim.inject(1, testing::fault(sim::Fault::BadCrc, 4, -1));
-  ctl<QCheckBox>("CheckBox1")->setChecked(false);
-  settle();
-  click("Button1");
-  EXPECT_FALSE(w->isVisible());
-  EXPECT_EQ(t.notifier.messages.last(), "恢复相关参数失败！！");
-  EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
 }
 
 }  // namespace

@@ -307,26 +307,6 @@ TEST_F(ServoControlTest, FaultWhileRunningShowsLampsTextAndRunStateAndHoldsTheEx
   EXPECT_EQ(t.st().servo_any_running, 0);
 }
 
-// A run command whose reply is garbled may still have started the drive:
-// its state is unknown, counted as running, until the status read that
-// follows at once says what it does.
-TEST_F(ServoControlTest, AGarbledRunReplyIsSettledByAStatusReadAndHoldsTheReverse) {
-  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
-  ASSERT_TRUE(wait_for([&] { return ctl<QPushButton>("Button6")->isEnabled(); }));
-  click("Button9");
-  settle();
-  t.sim.clear_journal();
-  t.sim.inject(1, fault(sim::Fault::BadCrc, 0x1004));
-  click("Button6");
-  settle();
-  EXPECT_EQ(requests(), (std::vector<Frame>{write(1, 0x1004, 1), read(1, 0x2003, 9), read(1, 0x3000, 1)}));
-  EXPECT_EQ(t.st().servo_run_state[1], 1);
-  t.sim.clear_journal();
-  w->Button7Click();  // reverse: refused while the drive runs
-  settle();
-  EXPECT_TRUE(writes().empty());
-}
-
 TEST_F(ServoControlTest, ModeEntryFailuresAndRepeats) {
   // The bus-mode write fails, the control-mode write decides: mode taken.
   t.sim.inject(1, fault(sim::Fault::Exception, 0x0000));
@@ -683,20 +663,6 @@ TEST_F(ServoControlTest, FailedRestoreKeepsTheWindowOpenAndTheFlagsOfDrivesNotRe
   EXPECT_FALSE(w->isVisible());
   EXPECT_EQ(writes(), restore_writes(2));
   EXPECT_EQ(t.st().servo_restore_flags[2], 0);
-}
-
-TEST_F(ServoControlTest, DeadLineLetsTheUserLeaveButSaysTheRestoreFailed) {
-  enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
-  t.st().comm_timeout_ms = 250;
-  t.sim.inject(1, fault(sim::Fault::Silent, std::nullopt, -1));
-  const int messages = t.notifier.messages.size();
-  click("Button1");
-  settle();
-  EXPECT_FALSE(w->isVisible());
-  EXPECT_EQ(t.st().active_form, 1);
-  EXPECT_EQ(panel(), QStringLiteral("恢复相关参数失败！！"));
-  EXPECT_EQ(t.notifier.messages.mid(messages), QStringList{QStringLiteral("恢复相关参数失败！！")});
-  EXPECT_EQ(t.st().servo_restore_flags[1], 1);
 }
 
 // ------------------------------------------------------------ records

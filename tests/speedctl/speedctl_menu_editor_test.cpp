@@ -1,7 +1,7 @@
 // The speed-controller menu editor against simulated speed controllers on a
-// pty: the menu read, single writes and the read-back of a refused one, the
-// series' stop lists, downloads, station changes, the factory reset and menu
-// files.
+// pty: the menu read, single writes, the series' stop lists, downloads,
+// station changes, the factory reset and menu files. A single write whose
+// reply goes wrong: the fault matrix (tests/common).
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -120,41 +120,6 @@ TEST_F(SpeedCtlEditorTest, ReadsEditsAndDownloadsTheMenu) {
                                           write(3, 30, 1)}));
   EXPECT_EQ(sim_reg(3, 5), 2);
   EXPECT_EQ(ctl<QComboBox>("ComboBox22")->currentIndex(), 0);
-}
-
-// A refused single write reads the register back; a failed read-back leaves
-// the typed value marked unconfirmed until a read settles it.
-TEST_F(SpeedCtlEditorTest, ARefusedWriteShowsWhatTheDriveHolds) {
-  const struct {
-    sim::Fault::Kind kind;
-    int times;
-    const char* shown;
-    int drive;
-    bool unconfirmed;
-  } cases[] = {
-      {sim::Fault::BadCrc, 1, "90", 90, false},  // taken, reply spoiled: the read-back confirms it
-      {sim::Fault::Silent, 1, "80", 80, false},  // not taken: the drive's value comes back
-      {sim::Fault::Silent, 2, "90", 80, true},   // nothing answers: typed, marked
-  };
-  line({3});
-  open(3);
-  const ParamRow& row = *w->engine().row_of(QStringLiteral("Edit1"));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.times);
-    sim_reg(3, 3) = 80;
-    t.sim.inject(3, testing::fault(c.kind, 3, c.times));
-    type_and_enter("Edit1", QStringLiteral("90"));
-    EXPECT_EQ(text("Edit1"), QString::fromLatin1(c.shown));
-    EXPECT_EQ(w->tsq_param()[3], QString::fromLatin1(c.shown).toInt());
-    EXPECT_EQ(sim_reg(3, 3), c.drive);
-    EXPECT_EQ(w->engine().unconfirmed(row), c.unconfirmed);
-    EXPECT_EQ(ctl<QLineEdit>("Edit1")->property("unconfirmed").toBool(), c.unconfirmed);
-    t.sim.clear_faults();
-    w->read_menu();
-    settle();
-    EXPECT_FALSE(w->engine().unconfirmed(row));
-    EXPECT_EQ(text("Edit1"), QString::number(c.drive));
-  }
 }
 
 TEST_F(SpeedCtlEditorTest, StationChangesMoveTheNodeAndItsRecords) {
