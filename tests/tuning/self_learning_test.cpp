@@ -187,12 +187,16 @@ TEST_F(SelfLearningTest, AStopAtEachStageOfTheSelfLearningReportsTheStop) {
     sim::ServoMechanics::Script s;
     s.resonance_rigidity = 14;
     script(s);
+    // A vertical load is held whatever stops.
+    const bool vertical = stage == 2;
+    control<QComboBox>(form, "ComboBox7")->setCurrentIndex(vertical ? 1 : 0);
     start_at(10);
     DriveLinkState& st = rig.st();
     press_when([&st, stage] { return st.tuning_stage[stage] == 1; }, 1, "Button30");
     click("Button33");
     const auto after = writes_after_press();
     EXPECT_LE(starts_in(after), 2) << stage << logs();  // the stage's centring, no test move
+    EXPECT_EQ(servo_off_in(after), !vertical) << stage;
     EXPECT_EQ(last("Memo4"), QStringLiteral("节点1：自学习中断!!")) << stage;
     EXPECT_EQ(st.selflearn_running, 0);
     EXPECT_EQ(st.comm_error, 0);
