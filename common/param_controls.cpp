@@ -1,6 +1,7 @@
 #include "common/param_controls.h"
 
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -158,15 +159,22 @@ BuiltControls build_param_controls(const ParamTable& table, QWidget* area) {
     const int line = n % kRowsPerColumn, column = 3 * (n / kRowsPerColumn);
 
     QWidget* control = nullptr;
-    if (row.kind == RowKind::List)
-      control = new ParamCombo(row, box);
-    else
+    if (row.kind == RowKind::List) {
+      auto* combo = new ParamCombo(row, box);
+      combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+      control = combo;
+    } else {
+      // Wide enough for a signed five-digit value with a decimal point, no wider.
       control = new ParamEdit(row, box);
+      const QFontMetrics metrics(control->font());
+      control->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("-00000.00")) + 16);
+    }
     if (row.has(kRowDisabled)) control->setEnabled(false);
     auto* label = new QLabel(row.label(), box);
     auto* unit = new QLabel(row.unit, box);
     grid->addWidget(label, line, column);
-    grid->addWidget(control, line, column + 1);
+    // Each control keeps its natural width; the space left over stays empty.
+    grid->addWidget(control, line, column + 1, Qt::AlignLeft);
     grid->addWidget(unit, line, column + 2);
     built.by_row[i] = control;
     built.labels[i] = label;

@@ -41,8 +41,8 @@ constexpr const char* kLampNames[] = {"Shape1", "Shape2", "Shape3", "Shape4"};
 }  // namespace
 
 RunControlWindow::RunControlWindow(AppContext& ctx, const char* object_name, const QString& title, QSize design_size,
-                                   Spec spec, bool fail_log, QWidget* parent)
-    : BusControlWindow(ctx, object_name, title, design_size, spec.family, spec.exit_texts, parent), spec_(std::move(spec)) {
+                                   Setup setup, bool fail_log, QWidget* parent)
+    : BusControlWindow(ctx, object_name, title, design_size, setup.family, setup.exit_texts, parent), setup_(std::move(setup)) {
   // No close box: the window is left through Button1 only.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
   make_label(this, "LabelNode", QStringLiteral("节点："), QRect(10, 12, 60, 28));
@@ -56,7 +56,7 @@ RunControlWindow::RunControlWindow(AppContext& ctx, const char* object_name, con
   auto* traffic = make_memo(this, "Memo1", QRect(10, 470, 270, 120));
   auto* ok_log = make_memo(this, "Memo2", QRect(290, 470, fail_log ? 270 : 540, 120));
   set_logs(traffic, ok_log, fail_log ? make_memo(this, "Memo3", QRect(570, 470, 260, 120)) : ok_log);
-  route_traffic(ctx.link, spec_.window_code, traffic);
+  route_traffic(ctx.link, setup_.window_code, traffic);
 }
 
 void RunControlWindow::build_status_controls(QWidget* box, int top, const QString& fault_lamp_text) {
@@ -108,17 +108,17 @@ uint8_t RunControlWindow::selected_node() const {
 
 int RunControlWindow::position_of(uint8_t node) const {
   const DriveLinkState& s = st();
-  for (int i = 0; i < s.*spec_.count; ++i)
-    if ((s.*spec_.nodes)[i] == node) return i;
+  for (int i = 0; i < s.*setup_.count; ++i)
+    if ((s.*setup_.nodes)[i] == node) return i;
   return -1;
 }
 
 void RunControlWindow::take_over(uint8_t node) {
   const int i = position_of(node);
-  if (i < 0 || (st().*spec_.bus_ok)[i] != 0) return;
-  (st().*spec_.restore_flags)[i] = 1;
-  switch_to_bus(i, spec_.take_over);
-  if (st().batch_go == 1) (st().*spec_.bus_ok)[i] = 1;
+  if (i < 0 || (st().*setup_.bus_ok)[i] != 0) return;
+  (st().*setup_.restore_flags)[i] = 1;
+  switch_to_bus(i, setup_.take_over);
+  if (st().batch_go == 1) (st().*setup_.bus_ok)[i] = 1;
 }
 
 void RunControlWindow::run_command(const RunRow& row, uint8_t node) {
@@ -153,7 +153,7 @@ bool RunControlWindow::write_with_lines(uint8_t node, uint16_t reg, uint16_t val
 void RunControlWindow::read_failed(uint8_t node, const QString& text) {
   report_read_failure(node, text);
   ++st().read_fail_count;
-  if (spec_.failed_read_stops_reading) continuous_->setChecked(false);
+  if (setup_.failed_read_stops_reading) continuous_->setChecked(false);
 }
 
 void RunControlWindow::status_read(uint8_t node) {
@@ -168,14 +168,14 @@ void RunControlWindow::status_read(uint8_t node) {
       const StateMeaning meaning = meaning_of(*word);
       for (int k = 0; k < 4; ++k) lamps_[k]->set_lit(meaning.lamp == k);
       const int i = position_of(node);
-      const bool ours = i >= 0 && (st().*spec_.bus_ok)[i] == 1;
+      const bool ours = i >= 0 && (st().*setup_.bus_ok)[i] == 1;
       uint8_t& state = run_state(node);
       if (state == kRunUnknown)
         state = meaning.lamp ? meaning.run_state : 0;  // the drive answered: no longer unknown
       else if (meaning.lamp && (meaning.run_state == 0 || ours))
         state = meaning.run_state;  // a drive not under bus control is not ours to stop
     } else {
-      read_failed(node, spec_.status_failed);
+      read_failed(node, setup_.status_failed);
     }
 
     read_after_status(node);
@@ -184,7 +184,7 @@ void RunControlWindow::status_read(uint8_t node) {
 
 void RunControlWindow::Button8Click() {
   clear_logs();
-  if (spec_.clear_resets_counters) {
+  if (setup_.clear_resets_counters) {
     st().read_ok_count = 0;
     st().read_fail_count = 0;
   }
@@ -197,8 +197,8 @@ void RunControlWindow::show_poll_counters() {
 
 bool RunControlWindow::any_running() {
   const DriveLinkState& s = st();
-  for (int k = 0; k < s.*spec_.count; ++k)
-    if (run_state((s.*spec_.nodes)[k]) != 0) return true;
+  for (int k = 0; k < s.*setup_.count; ++k)
+    if (run_state((s.*setup_.nodes)[k]) != 0) return true;
   return false;
 }
 
@@ -210,8 +210,8 @@ void RunControlWindow::enter_leaving() {
 BusControlWindow::RestoreOutcome RunControlWindow::restore_drives() {
   const DriveLinkState& s = st();
   bool flagged = false;
-  for (int k = 0; k < s.*spec_.count; ++k) flagged = flagged || (s.*spec_.restore_flags)[k] != 0;
-  return restore_flagged(flagged, [this] { (ctx_.batch.*spec_.restore)(); });
+  for (int k = 0; k < s.*setup_.count; ++k) flagged = flagged || (s.*setup_.restore_flags)[k] != 0;
+  return restore_flagged(flagged, [this] { (ctx_.batch.*setup_.restore)(); });
 }
 
 void RunControlWindow::restore_failed_stay() {

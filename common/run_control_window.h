@@ -30,7 +30,7 @@ class RunControlWindow : public BusControlWindow {
   static constexpr uint8_t kForward = 1, kReverse = 2, kStop = 3, kSettings = 4, kFaultReset = 5;
   static constexpr uint16_t kCommandReg = 0x1000;
 
-  struct Spec {
+  struct Setup {
     BusControlWindow::Family family;
     ExitTexts exit_texts;
     ByPos<uint8_t> DriveLinkState::*nodes;
@@ -47,7 +47,7 @@ class RunControlWindow : public BusControlWindow {
 
   // The window's frame: Panel1, node list, logs and exit; `fail_log`
   // false: failures go to the success log (Memo2) too.
-  RunControlWindow(AppContext& ctx, const char* object_name, const QString& title, QSize design_size, Spec spec,
+  RunControlWindow(AppContext& ctx, const char* object_name, const QString& title, QSize design_size, Setup setup,
                    bool fail_log, QWidget* parent = nullptr);
 
   // The handlers of the buttons that are no commands (the commands are
@@ -118,7 +118,7 @@ class RunControlWindow : public BusControlWindow {
   void take_over(uint8_t node);
   void status_read(uint8_t node);
 
-  Spec spec_;
+  Setup setup_;
   QComboBox* nodes_ = nullptr;
   QPushButton* exit_button_ = nullptr;
   QPushButton* read_button_ = nullptr;

@@ -53,7 +53,7 @@ QString tenths_text(int v) { return scaled(v, 10, 1); }
 InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
     : RunControlWindow(
           ctx, "TForm9", QStringLiteral("变频器 RS-485通讯控制"), QSize(1000, 700),
-          Spec{Family{&DriveLinkState::bpq_pending_cmd, &DriveLinkState::bpq_run_state, DeviceFamily::Inverter},
+          Setup{Family{&DriveLinkState::bpq_pending_cmd, &DriveLinkState::bpq_run_state, DeviceFamily::Inverter},
                ExitTexts{QStringLiteral("退出前，请确保电机停止且变频器无故障！！"), {}, {},
                          QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！")},
                &DriveLinkState::bpq_nodes, &DriveLinkState::bpq_count, &DriveLinkState::bpq_rs485_ok,

@@ -2,6 +2,7 @@
 #include <QTimer>
 
 #include "main/main_window.h"
+#include "main/qt_translations.h"
 #include "main/smoke_search.h"
 #include "main/velmo_app.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral("1.0.0.10"));
   // Closing the main window ends the program, whatever else is shown.
   QApplication::setQuitOnLastWindowClosed(false);
+  velmo::install_qt_translations(&app);
 
   velmo::VelmoApp velmo;
   QObject::connect(&velmo.main_window(), &velmo::MainWindow::closed, &app, [] { QCoreApplication::exit(0); });

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -137,7 +138,8 @@ void MainWindow::build_controls() {
   bold.setBold(true);
   group->setFont(bold);
 
-  setting_combo(group, "ComboBox1", QStringLiteral("串行端口"), 40, {}, {});
+  auto* port_list = setting_combo(group, "ComboBox1", QStringLiteral("串行端口"), 40, {}, {});
+  connect(port_list, &QComboBox::currentTextChanged, port_list, &QComboBox::setToolTip);
   setting_combo(group, "ComboBox10", QStringLiteral("波特率"), 85,
                 {QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                  QStringLiteral("57600")},
@@ -227,11 +229,22 @@ void MainWindow::FormCreate() {
   GetComListFromReg();
 }
 
+namespace {
+// The open list is as wide as its longest device path, and the box's tip
+// shows the chosen one whole: virtual lines have long paths.
+void show_whole_paths(QComboBox* ports) {
+  QAbstractItemView* view = ports->view();
+  view->setTextElideMode(Qt::ElideNone);
+  view->setMinimumWidth(view->sizeHintForColumn(0) + 2 * view->frameWidth() + 24);
+}
+}  // namespace
+
 void MainWindow::GetComListFromReg() {
   auto* ports = control<QComboBox>(this, "ComboBox1");
   for (const QString& name : enumerate_serial_ports())
     if (ports->findText(name) < 0) ports->addItem(name);
   ports->setCurrentIndex(ports->count() > 0 ? 0 : -1);
+  show_whole_paths(ports);
 }
 
 void MainWindow::Button3Click() {

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libqcustomplot-dev libjpeg-dev
+  qt6-base-dev qt6-translations-l10n libqcustomplot-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev libfftw3-dev
   fonts-wqy-microhei xvfb xauth
 )

@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
-#include "sim/mechanics_spec.h"
+#include "sim/mechanics_text.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
-void on_signal(int) { g_stop = 1; }
 
-struct StationSpec {
+struct StationArgs {
   std::string type;
   int address = 0;
   std::optional<int> version;
@@ -54,7 +54,7 @@ std::optional<int> parse_int(const std::string& text, int lo, int hi) {
   return static_cast<int>(v);
 }
 
-std::optional<StationSpec> parse_station(const std::string& arg) {
+std::optional<StationArgs> parse_station(const std::string& arg) {
   std::vector<std::string> parts;
   size_t start = 0;
   for (;;) {
@@ -64,31 +64,31 @@ std::optional<StationSpec> parse_station(const std::string& arg) {
     start = colon + 1;
   }
   if (parts.size() < 2 || parts.size() > 4) return std::nullopt;
-  StationSpec spec;
-  spec.type = parts[0];
-  if (spec.type != "servo" && spec.type != "inverter" && spec.type != "speed") return std::nullopt;
+  StationArgs setup;
+  setup.type = parts[0];
+  if (setup.type != "servo" && setup.type != "inverter" && setup.type != "speed") return std::nullopt;
   const auto address = parse_int(parts[1], 1, 247);
   if (!address) return std::nullopt;
-  spec.address = *address;
+  setup.address = *address;
   // An inverter's model type may be named instead of a version word.
   static const std::pair<const char*, int> kModelTypes[] = {
       {"type0", 4500}, {"type1", 5015}, {"type2", 2150}, {"type3", 2315}, {"type4", 2915}};
-  if (parts.size() == 3 && spec.type == "inverter")
+  if (parts.size() == 3 && setup.type == "inverter")
     for (const auto& [name, version] : kModelTypes)
       if (parts[2] == name) parts[2] = std::to_string(version);
   if (parts.size() >= 3) {
-    spec.version = parse_int(parts[2], 0, 65535);
-    if (!spec.version) return std::nullopt;
+    setup.version = parse_int(parts[2], 0, 65535);
+    if (!setup.version) return std::nullopt;
   }
   if (parts.size() == 4) {
-    if (spec.type != "servo") return std::nullopt;
-    spec.menu = parse_int(parts[3], 0, 65535);
-    if (!spec.menu) return std::nullopt;
+    if (setup.type != "servo") return std::nullopt;
+    setup.menu = parse_int(parts[3], 0, 65535);
+    if (!setup.menu) return std::nullopt;
   }
-  return spec;
+  return setup;
 }
 
-std::unique_ptr<velmo::sim::Station> make(const StationSpec& s) {
+std::unique_ptr<velmo::sim::Station> make(const StationArgs& s) {
   const auto a = static_cast<uint8_t>(s.address);
   if (s.type == "servo") {
     const auto version = static_cast<uint16_t>(s.version.value_or(6101));
@@ -102,7 +102,7 @@ std::unique_ptr<velmo::sim::Station> make(const StationSpec& s) {
 
 int main(int argc, char** argv) {
   std::string name = "velmo-sim";
-  std::vector<StationSpec> specs;
+  std::vector<StationArgs> stations;
   int reply_delay = 0;
   bool pace = false;
   int baud = 38400, turnaround_us = 1000;
@@ -115,13 +115,13 @@ int main(int argc, char** argv) {
     if (arg == "--name" && has_value) {
       name = argv[++i];
     } else if (arg == "--station" && has_value) {
-      auto spec = parse_station(argv[++i]);
-      if (!spec) {
+      auto setup = parse_station(argv[++i]);
+      if (!setup) {
         std::fprintf(stderr, "bad --station value: %s\n", argv[i]);
         usage(argv[0]);
         return 2;
       }
-      specs.push_back(*spec);
+      stations.push_back(*setup);
     } else if (arg == "--reply-delay" && has_value) {
       const auto ms = parse_int(argv[++i], 0, 60000);
       if (!ms) {
@@ -163,23 +163,29 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (specs.empty()) {
-    specs = {{"servo", 1, 6101, 101}, {"servo", 2, 8005, 102}, {"inverter", 3, 4015, {}}, {"speed", 4, 1015, {}}};
+  if (stations.empty()) {
+    stations = {{"servo", 1, 6101, 101}, {"servo", 2, 8005, 102}, {"inverter", 3, 4015, {}}, {"speed", 4, 1015, {}}};
   }
-  for (size_t i = 0; i < specs.size(); ++i) {
+  for (size_t i = 0; i < stations.size(); ++i) {
     for (size_t j = 0; j < i; ++j) {
-      if (specs[i].address == specs[j].address) {
-        std::fprintf(stderr, "station address %d given twice\n", specs[i].address);
+      if (stations[i].address == stations[j].address) {
+        std::fprintf(stderr, "station address %d given twice\n", stations[i].address);
         return 2;
       }
     }
   }
 
-  std::signal(SIGINT, on_signal);
-  std::signal(SIGTERM, on_signal);
+  // INT and TERM are blocked before the line's thread starts, so that thread
+  // inherits the mask and only this thread takes them, in sigwait: a handler
+  // run on the line's thread would leave this one asleep for ever.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   try {
     velmo::sim::SimLine line;
-    for (const auto& spec : specs) line.add(make(spec));
+    for (const auto& setup : stations) line.add(make(setup));
     line.set_reply_delay_ms(reply_delay);
     if (pace) line.set_pace(baud, turnaround_us);
     if (!journal.empty() && !line.journal_to(journal)) {
@@ -207,7 +213,8 @@ int main(int argc, char** argv) {
     if (link.empty()) std::fprintf(stderr, "could not publish the line as %s\n", name.c_str());
     else std::printf("%s\n", link.c_str());
     std::fflush(stdout);
-    while (!g_stop) pause();
+    int taken = 0;
+    sigwait(&stop_signals, &taken);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "velmo-drive-sim: %s\n", e.what());
     return 1;

@@ -47,7 +47,7 @@ void clamp_field(QLineEdit* edit, int max_value) {
 SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
     : RunControlWindow(
           ctx, "TForm19", QStringLiteral("调速器 RS-485通讯控制"), QSize(1000, 700),
-          Spec{Family{&DriveLinkState::tsq_pending_cmd, &DriveLinkState::tsq_run_state, DeviceFamily::SpeedController},
+          Setup{Family{&DriveLinkState::tsq_pending_cmd, &DriveLinkState::tsq_run_state, DeviceFamily::SpeedController},
                ExitTexts{QStringLiteral("退出前，请确保电机停止且调速器无故障！！"), {}, {},
                          QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保调速器无故障！！")},
                &DriveLinkState::tsq_nodes, &DriveLinkState::tsq_count, &DriveLinkState::tsq_rs485_ok,

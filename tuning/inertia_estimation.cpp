@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <exception>
 
 #include "common/form_access.h"
@@ -14,6 +15,7 @@
 #include "tuning/gain_tuning_window.h"
 #include "tuning/inertia_estimate.h"
 #include "tuning/numeric_field.h"
+#include "tuning/position_response.h"
 #include "tuning/sequence_stop.h"
 #include "tuning/tenths_text.h"
 #include "tuning/tuning_chart.h"
@@ -27,6 +29,7 @@ using tuning::TuningChart;
 
 namespace {
 constexpr int kRunSettleMs = 400;
+constexpr int kRecordingMarginMs = 100;
 constexpr int kRunSamples = 2050;
 constexpr int kRaiseSettleMs = 1000;
 constexpr int kMaxRaises = 31;
@@ -49,7 +52,9 @@ bool GainTuningWindow::estimation_runs(uint32_t base_step) {
     if (ended()) return false;
     GainTuningWindow::TestMove run;
     run.record = 1;
-    run.settle_ms = kRunSettleMs;
+    // The recording must be complete before it is read: a fast line would
+    // otherwise catch up with it.
+    run.settle_ms = std::max(kRunSettleMs, kRunSamples / tuning::kSamplesPerMs + kRecordingMarginMs);
     run.samples = kRunSamples;
     const bool ok = test_move(run);
     int32_t torque = 0;

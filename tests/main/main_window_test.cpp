@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -19,6 +20,7 @@
 #include "drivelink/drive_link.h"
 #include "link/port_enumerator.h"
 #include "main/main_window.h"
+#include "main/qt_translations.h"
 #include "main/velmo_app.h"
 
 namespace velmo {
@@ -240,6 +242,24 @@ TEST_F(MainWindowTest, CannotBeClosedWhileAnExchangeWaits) {
   EXPECT_EQ(closed.count(), 0);
   EXPECT_TRUE(main.close());
   EXPECT_EQ(closed.count(), 1);
+}
+
+}  // namespace
+}  // namespace velmo
+
+namespace velmo {
+namespace {
+
+// Qt's own buttons and file dialogs speak Chinese once the program has
+// loaded Qt's translations, as it does at start-up.
+TEST(QtTranslations, StandardButtonsAndFileDialogsInChinese) {
+  QObject owner;
+  ASSERT_TRUE(install_qt_translations(&owner));
+  QMessageBox box(QMessageBox::Information, QStringLiteral("t"), QStringLiteral("x"),
+                  QMessageBox::Ok | QMessageBox::Cancel);
+  EXPECT_EQ(box.button(QMessageBox::Ok)->text().toStdString(), "确定");
+  EXPECT_EQ(box.button(QMessageBox::Cancel)->text().toStdString(), "取消");
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:").toStdString(), "查找范围：");
 }
 
 }  // namespace

@@ -198,6 +198,20 @@ TEST_F(ServoMenuEditorTest, AFailedGroupEndsTheMenuReadAndChangesNothing) {
   EXPECT_EQ(text("Edit1"), "2222");  // F0 came and was shown
 }
 
+// Number fields are as wide as a value needs, lists as wide as their longest
+// item: neither stretches across the page.
+TEST_F(ServoMenuEditorTest, FieldsAndListsHaveTheirNaturalWidth) {
+  open(1);
+  w->resize(1600, w->height());
+  QTest::qWait(0);
+  const int digits = QFontMetrics(ctl<QLineEdit>("Edit1")->font()).horizontalAdvance(QStringLiteral("-00000.00"));
+  EXPECT_GE(ctl<QLineEdit>("Edit1")->width(), digits);
+  EXPECT_LE(ctl<QLineEdit>("Edit1")->width(), digits + 40);
+  auto* list = ctl<QComboBox>("ComboBox1");
+  EXPECT_GE(list->width(), list->sizeHint().width());
+  EXPECT_LE(list->width(), list->sizeHint().width() + 40);
+}
+
 TEST_F(ServoMenuEditorTest, TheLineIsHeldAndTheWindowLockedWhileItRuns) {
   open(1);
   bool node_list = true, sheet = true, exit = true;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "link/clock.h"
-#include "sim/mechanics_spec.h"
+#include "sim/mechanics_text.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
 #include "support/modbus_master.h"

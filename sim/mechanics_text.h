@@ -11,6 +11,6 @@ namespace velmo::sim {
 //   load=RATIO friction=SHARE resonance=HZ@KV end=HZ jitter=KV seed=N
 //   script-resonance=RIGIDITY script-jitter=KV script-overshoot=KP script-end=1
 // (gains in the drive's register units, tenths of Hz). nullopt on any error.
-std::optional<ServoMechanics> parse_mechanics(const std::string& spec);
+std::optional<ServoMechanics> parse_mechanics(const std::string& setup);
 
 }  // namespace velmo::sim

@@ -1,4 +1,4 @@
-#include "sim/mechanics_spec.h"
+#include "sim/mechanics_text.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -22,9 +22,9 @@ bool integer(const std::string& text, int lo, int hi, int& out) {
 
 }  // namespace
 
-std::optional<ServoMechanics> parse_mechanics(const std::string& spec) {
+std::optional<ServoMechanics> parse_mechanics(const std::string& setup) {
   ServoMechanics m;
-  std::stringstream in(spec);
+  std::stringstream in(setup);
   std::string item;
   while (std::getline(in, item, ',')) {
     const size_t eq = item.find('=');
