@@ -211,7 +211,12 @@ BusControlWindow::RestoreOutcome RunControlWindow::restore_drives() {
   const DriveLinkState& s = st();
   bool flagged = false;
   for (int k = 0; k < s.*setup_.count; ++k) flagged = flagged || (s.*setup_.restore_flags)[k] != 0;
-  return restore_flagged(flagged, [this] { (ctx_.batch.*setup_.restore)(); });
+  // The lambda holds the batch and the member pointer, not this: GCC's vptr
+  // check takes a member-pointer call through a captured this for an access
+  // to the closure itself.
+  BatchWrites& batch = ctx_.batch;
+  const auto restore = setup_.restore;
+  return restore_flagged(flagged, [&batch, restore] { (batch.*restore)(); });
 }
 
 void RunControlWindow::restore_failed_stay() {
