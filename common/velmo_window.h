@@ -1,9 +1,13 @@
 #pragma once
 #include <QSize>
 #include <QString>
+#include <QPointer>
 #include <QWidget>
 
+#include <unordered_map>
+
 #include "common/app_context.h"
+#include "common/form_access.h"
 
 class QCloseEvent;
 
@@ -43,7 +47,20 @@ class VelmoWindow : public QWidget {
 
   void closeEvent(QCloseEvent* event) override;
 
+  // A control of this window by its objectName, looked up once and then
+  // held: status polls and the mirror timer update the same controls many
+  // times a second. `name` must outlive the window (a literal or table text).
+  template <typename T>
+  T* held(const char* name) {
+    QPointer<QObject>& slot = held_[name];
+    if (!slot) slot = control<T>(this, name);
+    return static_cast<T*>(slot.data());
+  }
+
   AppContext& ctx_;
+
+ private:
+  std::unordered_map<const char*, QPointer<QObject>> held_;
 };
 
 }  // namespace velmo

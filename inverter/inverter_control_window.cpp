@@ -161,7 +161,7 @@ std::optional<uint16_t> InverterControlWindow::read_status_block(uint8_t node) {
   if (!link().read_registers(kStatusFirst, full ? 6 : 4)) return std::nullopt;
   for (const StatusField& f : kStatusFields)
     if (f.word < 4 || full)
-      control<QLineEdit>(this, f.edit)->setText(scaled(link().reply_word(f.word), f.divisor, f.decimals));
+      held<QLineEdit>(f.edit)->setText(scaled(link().reply_word(f.word), f.divisor, f.decimals));
   return link().reply_word(1);
 }
 
@@ -183,8 +183,8 @@ void InverterControlWindow::read_after_status(uint8_t node) {
   }
   ++st().read_ok_count;
   const int c = link().reply_word(0) & 0xFF;
-  control<QLineEdit>(this, "Edit5")->setText(c == 0 ? QStringLiteral("无故障") : QStringLiteral("Er-") + QString::number(c - 1));
-  control<QLineEdit>(this, "Edit6")->setText(QString::fromUtf8(kFaultTexts[std::min(c, 14)]));
+  held<QLineEdit>("Edit5")->setText(c == 0 ? QStringLiteral("无故障") : QStringLiteral("Er-") + QString::number(c - 1));
+  held<QLineEdit>("Edit6")->setText(QString::fromUtf8(kFaultTexts[std::min(c, 14)]));
 }
 
 void InverterControlWindow::Button9Click() {

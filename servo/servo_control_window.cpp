@@ -481,11 +481,11 @@ void ServoControlWindow::status_read(uint8_t node) {
       set_panel(this, node_line(node, QStringLiteral("伺服状态信息读取成功！！")));
       ++st().read_ok_count;
       for (const ss::ValueRow& row : ss::value_rows())
-        control<QLineEdit>(this, row.edit)->setText(ss::format_value(row.format, link().reply_word(row.reg - ss::kStatusFirst)));
+        held<QLineEdit>(row.edit)->setText(ss::format_value(row.format, link().reply_word(row.reg - ss::kStatusFirst)));
       const uint16_t word = link().reply_word(0);
       const ss::Lamps lamps = ss::lamps_of(word);
-      control<StatusLamp>(this, ss::high_byte_lamp().lamp)->set_lit(lamps.high_byte);
-      for (const ss::BitRow& row : ss::bit_rows()) control<StatusLamp>(this, row.lamp)->set_lit(lamps.bits[row.bit]);
+      held<StatusLamp>(ss::high_byte_lamp().lamp)->set_lit(lamps.high_byte);
+      for (const ss::BitRow& row : ss::bit_rows()) held<StatusLamp>(row.lamp)->set_lit(lamps.bits[row.bit]);
       servo::settle_run_state(st(), node, word);
     } else {
       report_read_failure(node, QStringLiteral("伺服状态信息读取失败"));
@@ -498,8 +498,8 @@ void ServoControlWindow::status_read(uint8_t node) {
     if (link().read_registers(ss::kFaultRegister, 1)) {
       ++st().read_ok_count;
       const ss::FaultDisplay fault = ss::fault_display(static_cast<uint8_t>(link().reply_word(0) & 0xFF));
-      control<QLineEdit>(this, "Edit14")->setText(fault.code);
-      control<QLineEdit>(this, "Edit15")->setText(fault.text);
+      held<QLineEdit>("Edit14")->setText(fault.code);
+      held<QLineEdit>("Edit15")->setText(fault.text);
     } else {
       report_read_failure(node, QStringLiteral("伺服故障信息读取失败"));
       ++st().read_fail_count;
@@ -519,17 +519,17 @@ void ServoControlWindow::mirror() {
   group3_->setEnabled(false);
   show_mode_lamps(mode);
 
-  control<QLabel>(this, "Label40")->setText(QString::number(st().servo_pending_cmd));
-  control<QLabel>(this, "Label43")->setText(QString::number(run_state(node)));
-  control<QLabel>(this, "Label44")->setText(QString::number(st().read_busy));
-  control<QLabel>(this, "Label45")->setText(QString::number(st().write_busy));
+  held<QLabel>("Label40")->setText(QString::number(st().servo_pending_cmd));
+  held<QLabel>("Label43")->setText(QString::number(run_state(node)));
+  held<QLabel>("Label44")->setText(QString::number(st().read_busy));
+  held<QLabel>("Label45")->setText(QString::number(st().write_busy));
 }
 
 void ServoControlWindow::poll() { Button14Click(); }
 
 void ServoControlWindow::show_poll_counters() {
-  control<QLabel>(this, "Label46")->setText(QString::number(st().read_ok_count));
-  control<QLabel>(this, "Label47")->setText(QString::number(st().read_fail_count));
+  held<QLabel>("Label46")->setText(QString::number(st().read_ok_count));
+  held<QLabel>("Label47")->setText(QString::number(st().read_fail_count));
 }
 
 void ServoControlWindow::set_radio(QRadioButton* radio, bool on) {
@@ -546,10 +546,10 @@ void ServoControlWindow::show_mode_lamps(uint8_t mode) {
 }
 
 void ServoControlWindow::enable_run_buttons(uint8_t mode) {
-  control<QPushButton>(this, "Button6")->setEnabled(mode == kModeSpeed);
-  control<QPushButton>(this, "Button7")->setEnabled(mode == kModeSpeed);
-  control<QPushButton>(this, "Button10")->setEnabled(mode == kModeTorque);
-  control<QPushButton>(this, "Button11")->setEnabled(mode == kModeTorque);
+  held<QPushButton>("Button6")->setEnabled(mode == kModeSpeed);
+  held<QPushButton>("Button7")->setEnabled(mode == kModeSpeed);
+  held<QPushButton>("Button10")->setEnabled(mode == kModeTorque);
+  held<QPushButton>("Button11")->setEnabled(mode == kModeTorque);
 }
 
 // ---------------------------------------------------------------- leaving
