@@ -1,7 +1,8 @@
 // A whole servo menu read against the wire time of its bytes at 38400 baud
-// (11 bits a byte: 286 us). The simulator answers at once, so the program's
-// own share is the read's time less the simulator's; on a real line that
-// share comes on top of the wire time.
+// (11 bits a byte: 286 us). On the paced line the read's time is compared
+// with that model directly. Unpaced, the simulator answers at once, so the
+// program's own share is the read's time less the simulator's (the journal
+// model); on a real line that share comes on top of the wire time.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,6 +24,7 @@ constexpr double kByteSeconds = 11.0 / 38400.0;
 
 void MenuRead(benchmark::State& state) {
   const int layout = static_cast<int>(state.range(0));
+  const bool paced = state.range(1) != 0;
   velmo::sim::SimLine sim;
   sim.add(velmo::sim::make_servo(1, 6101, layout == 1 ? 101 : 102));
   velmo::RecordingNotifier notifier;
@@ -35,6 +37,8 @@ void MenuRead(benchmark::State& state) {
   main->findChild<QPushButton*>("Button4")->click();
   auto* editor = dynamic_cast<velmo::ServoMenuEditor*>(app.form("TForm2"));
   app.main_window().N5Click();  // opens the editor on station 1
+  // Paced: replies held back by the wire time of request and reply, no turnaround.
+  if (paced) sim.set_pace(38400, 0);
 
   double wire = 0, program = 0, wall_sum = 0, turnaround = 0;
   int exchanges = 0;
@@ -58,7 +62,7 @@ void MenuRead(benchmark::State& state) {
       }
     }
     wire += bytes * kByteSeconds;
-    program += wall - simulator;
+    program += paced ? wall - bytes * kByteSeconds : wall - simulator;
     wall_sum += wall;
   }
   state.counters["wire_ms"] = 1000 * wire / state.iterations();
@@ -67,8 +71,8 @@ void MenuRead(benchmark::State& state) {
   state.counters["exchanges"] = static_cast<double>(exchanges) / state.iterations();
   state.counters["ratio_to_wire"] = (wire + program) / wire;
   state.counters["ok"] = app.link().st.servo_menu_read_error == 0;
-  state.SetLabel(layout == 1 ? "layout 1" : "layout 2");
+  state.SetLabel(QStringLiteral("layout %1, %2").arg(layout).arg(paced ? "paced line" : "journal model").toStdString());
 }
-BENCHMARK(MenuRead)->Arg(1)->Arg(2)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(MenuRead)->ArgsProduct({{1, 2}, {0, 1}})->Iterations(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
