@@ -10,15 +10,13 @@
 #include "sim/sim_line.h"
 #include "support/modbus_master.h"
 
+#include "process_time.h"
+
 namespace {
 
-using velmo::DriveLink;
+using velmo::bench::cpu_seconds;
 
-double cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec / 1e9;
-}
+using velmo::DriveLink;
 
 double wall_seconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();

@@ -14,13 +14,11 @@
 #include "sim/sim_line.h"
 #include "sim/stations.h"
 
+#include "process_time.h"
+
 namespace {
 
-double cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec / 1e9;
-}
+using velmo::bench::cpu_seconds;
 
 void FullSearch(benchmark::State& state) {
   velmo::sim::SimLine sim;

@@ -159,7 +159,10 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
 
 void DriveLink::comm_delay(int ms) { wait_until(ms, true); }
 
-void DriveLink::delay(int ms) { wait_until(ms, false); }
+void DriveLink::delay(int ms) {
+  delay_asked_ms_ += std::max(ms, 0);
+  wait_until(ms, false);
+}
 
 void DriveLink::request_abort() {
   st.abort_wait = 1;

@@ -70,6 +70,8 @@ class DriveLink : public QObject {
   void delay(int ms);
   // Wakes a waiting delay so that it sees abort_wait at once.
   void request_abort();
+  // Milliseconds asked of delay so far: what a sequence waits by design.
+  int64_t delay_asked_ms() const { return delay_asked_ms_; }
 
   // ---- The accepted-reply test ----
   // reply_flag set, station and function as sent (the station the request
@@ -111,6 +113,7 @@ class DriveLink : public QObject {
   void await_fast_reply();
 
   std::map<uint8_t, LineSink> traffic_logs_;
+  int64_t delay_asked_ms_ = 0;
   int64_t last_send_ns_ = 0;
   uint8_t sent_addr_ = 0;
   uint8_t sent_function_ = 0;

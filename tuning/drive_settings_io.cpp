@@ -239,6 +239,7 @@ void GainTuningWindow::pos_dwsj_min_max_set() {
   st.pos_time_max = static_cast<uint32_t>(std::nearbyint(27.4f * k + 6.25f));
   edit("Edit48")->setToolTip(QStringLiteral("%1mS ~ %2mS").arg(st.pos_time_min).arg(st.pos_time_max));
   field("Edit48")->set_bounds(st.pos_time_min, st.pos_time_max);
+  clamp_positioning_time();
 }
 
 void GainTuningWindow::ComboBox4Change() {

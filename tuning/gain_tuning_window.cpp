@@ -31,6 +31,7 @@ GainTuningWindow::GainTuningWindow(AppContext& ctx, QWidget* parent)
   // No close box: the window is left with 退出.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   build_frame();
+  build_search_controls();
   wire_fields();
   DriveLinkState& st = ctx.link.st;
   st.rigidity_level = 10;
@@ -90,6 +91,10 @@ void GainTuningWindow::on_click(QPushButton* button, void (GainTuningWindow::*op
     // One operation at a time: what the user starts while another runs
     // would interleave its exchanges with the running one's.
     if (sequence_running() || exiting_) return;
+    // A start by the user: what an earlier operation failed on must not
+    // quietly end this one.
+    ctx_.link.st.comm_error = 0;
+    ctx_.link.st.tune_error = 0;
     (this->*op)();
   });
 }

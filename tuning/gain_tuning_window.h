@@ -17,6 +17,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 
 namespace velmo::tuning {
 class NumericField;
@@ -115,6 +116,18 @@ class GainTuningWindow : public VelmoWindow {
   void Button38Click();     // stops the estimation after its current run
   bool ratio_written() const { return ratio_written_; }
 
+  // ---- Automatic searches and self-learning ----
+  void Button33Click();     // self-learning
+  void Button30Click();     // stop self-learning or a search (Button38 too)
+  void Button28Click();     // speed-loop gain search
+  void Button29Click();     // position-loop gain search
+  void Button49Click();     // system vibration detection
+  void Button47Click();     // resonance frequency search
+  void Button37Click();     // end-vibration frequency search
+  void gain_step_click(int row);  // Button42..45
+  void Timer3Timer();       // stage lamps
+  bool search_running() const { return search_stop_ != nullptr; }
+
   // One test move as the analyses use it: settings, start, wait, optional
   // recording, SERVO_OFF and capture, peak torque. Each caller keeps its own
   // order of the steps.
@@ -145,6 +158,14 @@ class GainTuningWindow : public VelmoWindow {
  private:
   class Sequence;
   friend class Sequence;
+  class SearchRun;
+  class SearchOpsOnWindow;
+  friend class SearchRun;
+  friend class SearchOpsOnWindow;
+  void build_search_controls();
+  void frequency_search(int row);  // Button47, Button37
+  bool search_halted() const;
+  void clamp_positioning_time();
 
   void build_frame();
   QWidget* build_auto_page();
@@ -205,6 +226,12 @@ class GainTuningWindow : public VelmoWindow {
   // Where the axis stands before the next move (motor counts); unknown after
   // a start whose reply was lost until a position read settles it.
   std::optional<uint32_t> axis_position_;
+
+  // The running search's own stop (Button30, Button38), apart from the
+  // window's: a stopped search still writes its result and centres the axis.
+  tuning::StopToken* search_stop_ = nullptr;
+  QTimer* timer3_ = nullptr;
+  bool lamp_phase_ = false;
 
   bool response_valid_ = false;
   bool ratio_written_ = false;

@@ -1,6 +1,7 @@
 #include "tuning/motion_curves.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <numbers>
 
@@ -11,6 +12,8 @@ constexpr uint32_t kDefaultPulsesPerRev = 131072;
 // The direction is judged this far into the move, or at the last sample of a
 // shorter recording.
 constexpr std::size_t kDirectionSample = 1000;
+// Encoder dither stays within this; more is motion.
+constexpr int32_t kMovedCounts = 2;
 
 // Positions wrap at 32 bits: a difference taken modulo 2^32 and read as signed
 // keeps its sign across the 2^31 crossing.
@@ -48,7 +51,16 @@ MotionCurves derive_motion_curves(std::span<const int32_t> samples, uint32_t ste
   std::vector<int32_t> abs(samples.begin(), samples.end());
   abs[n - 1] = abs[n - 3];
 
-  const bool forward = wrapped_difference(abs[std::min(kDirectionSample, n - 1)], abs[0]) > 0;
+  // A move that had not begun by the direction sample (a slow line between
+  // the recording's start and the move's) is judged by its farthest point.
+  int32_t heading = wrapped_difference(abs[std::min(kDirectionSample, n - 1)], abs[0]);
+  if (std::abs(heading) <= kMovedCounts) {
+    for (std::size_t i = 1; i < n; ++i) {
+      const int32_t d = wrapped_difference(abs[i], abs[0]);
+      if (std::abs(static_cast<int64_t>(d)) > std::abs(static_cast<int64_t>(heading))) heading = d;
+    }
+  }
+  const bool forward = heading > 0;
   c.pos_rel.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     const int32_t d = wrapped_difference(abs[i], abs[0]);

@@ -46,6 +46,12 @@ TEST(MotionCurves, DirectionAndTheTwoToThe31Crossing) {
       EXPECT_EQ(c.speed_rpm, up.speed_rpm) << start << " " << sign;
     }
   }
+  // A move that begins after the direction sample still reads forward.
+  const auto late = [](int64_t i) { return i < 1500 ? 0 : 700 * std::min<int64_t>(i - 1500, 2000); };
+  for (int64_t sign : {1, -1}) {
+    const MotionCurves c = derive_motion_curves(recording(4096, 100, sign, late), 16, 131072);
+    EXPECT_EQ(c.pos_rel[4000], 700 * 2000) << sign;
+  }
   EXPECT_EQ(up.pos_rel[2999], 700 * 2999);
   EXPECT_EQ(up.pos_diff.size(), 4095u);
   EXPECT_EQ(up.positioning_start, 2401u);  // first past 80 % of 2100000

@@ -1,0 +1,82 @@
+#pragma once
+#include <QPointer>
+#include <QPushButton>
+
+#include <vector>
+
+#include "drivelink/drive_link.h"
+#include "tuning/gain_search.h"
+#include "tuning/gain_tuning_window.h"
+#include "tuning/tuning_report.h"
+
+namespace velmo {
+
+// One automatic search or the self-learning for as long as it runs. The
+// outermost one clears what an earlier run failed on, owns the stop token
+// the nested ones share, and keeps the other buttons off except the stops,
+// SERVO_OFF and exit.
+class GainTuningWindow::SearchRun {
+ public:
+  explicit SearchRun(GainTuningWindow& w) : w_(w), outermost_(w.search_stop_ == nullptr) {
+    if (!outermost_) return;
+    DriveLinkState& st = w_.ctx_.link.st;
+    st.comm_error = 0;
+    st.tune_error = 0;
+    st.tune_stop = 0;
+    w_.search_stop_ = &token_;
+    for (QPushButton* b : w_.findChildren<QPushButton*>()) {
+      const QString name = b->objectName();
+      if (!b->isEnabled() || name == QLatin1String("Button30") || name == QLatin1String("Button38") ||
+          name == QLatin1String("Button20") || name == QLatin1String("Button1"))
+        continue;
+      b->setEnabled(false);
+      disabled_.emplace_back(b);
+    }
+  }
+  ~SearchRun() {
+    if (!outermost_) return;
+    w_.search_stop_ = nullptr;
+    w_.ctx_.link.st.tune_stop = 0;
+    for (const QPointer<QPushButton>& b : disabled_)
+      if (b) b->setEnabled(true);
+  }
+  SearchRun(const SearchRun&) = delete;
+  SearchRun& operator=(const SearchRun&) = delete;
+
+  bool outermost() const { return outermost_; }
+  bool stop_requested() const { return w_.search_stop_ && w_.search_stop_->requested(); }
+
+ private:
+  GainTuningWindow& w_;
+  bool outermost_;
+  tuning::StopToken token_;
+  std::vector<QPointer<QPushButton>> disabled_;
+};
+
+// The searches' view of the window: each operation is the button or step
+// the window already has.
+class GainTuningWindow::SearchOpsOnWindow : public tuning::SearchOps {
+ public:
+  explicit SearchOpsOnWindow(GainTuningWindow& w) : w_(w) {}
+  bool halted() const override { return w_.search_halted(); }
+  void gain_set() override { w_.gain_set(); }
+  void write_gain(tuning::GainReg reg, int32_t value) override;
+  void detect_resonance() override { w_.Button13Click(); }
+  void detect_end_vibration() override { w_.Button17Click(); }
+  void set_notch() override { w_.Button8Click(); }
+  void reset_notches() override { w_.Button9Click(); }
+  void set_suppressor() override { w_.Button16Click(); }
+  void reset_suppressors() override { w_.Button12Click(); }
+  void response_test() override { w_.Button18Click(); }
+  void test_settings() override { w_.Button10Click(); }
+  void run_half() override { w_.run_half(); }
+  void delay(int ms) override { w_.ctx_.link.delay(ms); }
+  void set_jitter_threshold(int threshold) override { w_.hidden.jitter_threshold = threshold; }
+  void set_resonance_threshold(int db) override { w_.hidden.resonance_threshold_db = db; }
+  void log(const QString& line) override { w_.report_->done_line(line); }
+
+ private:
+  GainTuningWindow& w_;
+};
+
+}  // namespace velmo
