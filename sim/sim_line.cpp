@@ -286,9 +286,10 @@ void SimLine::queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>
         break;
       case Fault::Split: {
         const size_t first = std::min(reply.size(), static_cast<size_t>(std::max(0, fault->split_at)));
-        parts.push_back({due, std::vector<uint8_t>(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(first))});
-        parts.push_back({due + fault->delay_ms * kMs,
-                         std::vector<uint8_t>(reply.begin() + static_cast<std::ptrdiff_t>(first), reply.end())});
+        std::vector<uint8_t> head(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(first));
+        std::vector<uint8_t> tail(reply.begin() + static_cast<std::ptrdiff_t>(first), reply.end());
+        if (head.empty()) parts.push_back({due + fault->delay_ms * kMs, std::move(tail), 0, {}});
+        else parts.push_back({due, std::move(head), fault->delay_ms * kMs, std::move(tail)});
         break;
       }
       case Fault::Short:
@@ -298,13 +299,15 @@ void SimLine::queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>
         break;
     }
   }
-  if (parts.empty()) parts.push_back({due, std::move(reply)});
-  for (auto& part : parts) {
-    if (part.bytes.empty()) continue;
-    auto at = std::upper_bound(outgoing_.begin(), outgoing_.end(), part.due_ns,
-                               [](int64_t t, const Outgoing& o) { return t < o.due_ns; });
-    outgoing_.insert(at, std::move(part));
-  }
+  if (parts.empty()) parts.push_back({due, std::move(reply), 0, {}});
+  for (auto& part : parts) queue_part(std::move(part));
+}
+
+void SimLine::queue_part(Outgoing part) {
+  if (part.bytes.empty()) return;
+  auto at = std::upper_bound(outgoing_.begin(), outgoing_.end(), part.due_ns,
+                             [](int64_t t, const Outgoing& o) { return t < o.due_ns; });
+  outgoing_.insert(at, std::move(part));
 }
 
 void SimLine::send_due(int64_t now) {
@@ -325,7 +328,9 @@ void SimLine::send_due(int64_t now) {
       }
       break;  // nobody reads the line: the rest is lost, as on a real wire
     }
-    journal_add(false, std::move(out.bytes), now_ns());
+    const int64_t sent = now_ns();
+    journal_add(false, std::move(out.bytes), sent);
+    if (!out.tail.empty()) queue_part({sent + out.tail_gap_ns, std::move(out.tail), 0, {}});
   }
 }
 

@@ -80,7 +80,12 @@ class SimLine {
   struct Outgoing {
     int64_t due_ns;
     std::vector<uint8_t> bytes;
+    // A split reply's tail follows the head by tail_gap_ns after the head
+    // actually went out, not after the head was due.
+    int64_t tail_gap_ns = 0;
+    std::vector<uint8_t> tail;
   };
+  void queue_part(Outgoing part);
   struct InjectedFault {
     uint8_t address;
     Fault fault;
