@@ -10,6 +10,7 @@
 
 #include <chrono>
 
+#include "bench/main_window_line.h"
 #include "common/notifier.h"
 #include "drivelink/drive_link.h"
 #include "main/main_window.h"
@@ -29,12 +30,7 @@ void MenuRead(benchmark::State& state) {
   sim.add(velmo::sim::make_servo(1, 6101, layout == 1 ? 101 : 102));
   velmo::RecordingNotifier notifier;
   velmo::VelmoApp app(notifier);
-  QWidget* main = app.form("TForm1");
-  auto* ports = main->findChild<QComboBox*>("ComboBox1");
-  ports->addItem(QString::fromStdString(sim.port_path()));
-  ports->setCurrentIndex(ports->count() - 1);
-  main->findChild<QLineEdit*>("Edit1")->setText("1");
-  main->findChild<QPushButton*>("Button4")->click();
+  velmo::bench::choose_line(app, sim.port_path(), 1)->click();
   auto* editor = dynamic_cast<velmo::ServoMenuEditor*>(app.form("TForm2"));
   app.main_window().N5Click();  // opens the editor on station 1
   // Paced: replies held back by the wire time of request and reply, no turnaround.

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "bench/main_window_line.h"
 #include "common/notifier.h"
 #include "main/velmo_app.h"
 #include "sim/sim_line.h"
@@ -27,17 +28,13 @@ void FullSearch(benchmark::State& state) {
   sim.add(velmo::sim::make_speed_controller(247));
   velmo::RecordingNotifier notifier;
   velmo::VelmoApp app(notifier);
-  QWidget* main = app.form("TForm1");
-  auto* ports = main->findChild<QComboBox*>("ComboBox1");
-  ports->addItem(QString::fromStdString(sim.port_path()));
-  ports->setCurrentIndex(ports->count() - 1);
-  main->findChild<QLineEdit*>("Edit1")->setText("247");
+  QPushButton* search = velmo::bench::choose_line(app, sim.port_path(), 247);
 
   for (auto _ : state) {
     sim.clear_journal();
     const double cpu0 = cpu_seconds();
     const auto t0 = std::chrono::steady_clock::now();
-    main->findChild<QPushButton*>("Button4")->click();
+    search->click();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const double line_time = 244 * 0.250 + 2 * 0.250;
     state.counters["wall_s"] = wall;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "bench/main_window_line.h"
 #include "common/notifier.h"
 #include "drivelink/drive_link.h"
 #include "main/main_window.h"
@@ -40,12 +41,7 @@ void SelfLearning(benchmark::State& state) {
 
   velmo::RecordingNotifier notifier;
   velmo::VelmoApp app(notifier);
-  QWidget* main = app.form("TForm1");
-  auto* ports = main->findChild<QComboBox*>("ComboBox1");
-  ports->addItem(QString::fromStdString(sim.port_path()));
-  ports->setCurrentIndex(ports->count() - 1);
-  main->findChild<QLineEdit*>("Edit1")->setText("1");
-  main->findChild<QPushButton*>("Button4")->click();
+  velmo::bench::choose_line(app, sim.port_path(), 1)->click();
   app.main_window().N12Click();
   QWidget* form = app.form("TForm3");
   form->findChild<QComboBox*>("ComboBox6")->setCurrentIndex(1);
