@@ -19,6 +19,9 @@ namespace {
 
 constexpr int kChunkLimit = 2048;
 constexpr int64_t kNsPerMs = 1'000'000;
+// Wake-ups in a row that find nothing to read before the line counts as gone
+// (a driver that keeps signalling input it never delivers).
+constexpr int kEmptyReadsLimit = 1000;
 
 }  // namespace
 
@@ -97,6 +100,7 @@ void PortSession::readerLoop() {
     seen_flush = flush_count_;
   }
   char buffer[kChunkLimit];
+  int empty_reads = 0;
 
   for (;;) {
     int timeout_ms = -1;
@@ -136,6 +140,7 @@ void PortSession::readerLoop() {
     }
 
     if (count > 0) {
+      empty_reads = 0;
       const int64_t now = monotonic_ns();
       if (held.isEmpty()) first_ns = now;
       last_ns = now;
@@ -148,7 +153,11 @@ void PortSession::readerLoop() {
       continue;
     }
     const bool line_gone = (fds[0].revents & (POLLHUP | POLLERR)) != 0;
-    if (count < 0 && (error == EAGAIN || error == EINTR) && !line_gone) continue;
+    // With VMIN and VTIME at 0 a read of nothing returns 0, not EAGAIN: bytes
+    // flushed between the wake-up and the read leave exactly that. A line
+    // that is gone says so with a hang-up or an error.
+    const bool nothing = count == 0 || error == EAGAIN || error == EINTR;
+    if (nothing && !line_gone && ++empty_reads < kEmptyReadsLimit) continue;
     // End of file, an I/O error or a hung-up line: nothing more will come.
     deliver(held, first_ns);
     postHangup();

@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${VELMO_BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=${VELMO_BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null
-cmake --build "$build_dir"
+cmake --build "$build_dir" --parallel "$(bash scripts/cpus.sh)"

@@ -2,12 +2,12 @@
 # Installs the dependencies, builds and runs every test (headless). In CI, or
 # with VELMO_SANITIZE=1, the suite then runs a second time under
 # AddressSanitizer and UndefinedBehaviorSanitizer; on a machine with fewer
-# than four cores CI leaves that pass out to stay well inside its time.
+# than four CPUs CI leaves that pass out to stay well inside its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
-jobs=$(nproc)
+jobs=$(bash scripts/cpus.sh)
 
 bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300

@@ -233,6 +233,25 @@ int64_t process_cpu_ns() {
   return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
+TEST_F(SerialPortTest, AFlushBetweenArrivalAndReadIsNoHangup) {
+  // Bytes that arrive and are flushed before the reader takes them leave it
+  // a read of nothing: the line is still there. Many tries make the race
+  // likely; a correct reader never reports a hang-up, whatever the timing.
+  ASSERT_EQ(open_error(port), "");
+  QSignalSpy hangup(&port, &SerialPort::requestHangup);
+  for (int i = 0; i < 5000 && hangup.isEmpty(); ++i) {
+    ASSERT_TRUE(pty.write_bytes({0x55}));
+    ASSERT_TRUE(port.FlushInput());
+    if (i % 50 == 0) QCoreApplication::processEvents();
+  }
+  ChunkLog log(port);
+  const std::vector<uint8_t> reply = with_crc({0x01, 0x06, 0x00, 0x10, 0x00, 0x01});
+  ASSERT_TRUE(port.FlushInput());
+  ASSERT_TRUE(pty.write_bytes(reply));
+  EXPECT_TRUE(wait_for([&] { return log.total() > 0 && log.chunks.back().bytes.endsWith(bytes_of(reply)); }));
+  EXPECT_EQ(hangup.count(), 0);
+}
+
 TEST_F(SerialPortTest, HangupEndsTheReaderQuietly) {
   ASSERT_EQ(open_error(port), "");
   QSignalSpy hangup(&port, &SerialPort::requestHangup);
