@@ -218,7 +218,7 @@ TEST_F(ExchangeFixture, NestedExchangeIsRefusedAndTheOuterOneCompletes) {
   EXPECT_EQ(peer.requests().size(), 1u);
 }
 
-TEST_F(ExchangeFixture, CommandSendWritesTwosComplementAndReportsFailure) {
+TEST_F(ExchangeFixture, CommandSendWritesTwosComplementRefusesWhatCannotBeSentAndReportsFailure) {
   link.st.node_addr = 1;
   link.st.cmd_reg = 0x1005;
   link.st.cmd_value = static_cast<uint32_t>(-1000) & 0xFFFF;
@@ -228,22 +228,19 @@ TEST_F(ExchangeFixture, CommandSendWritesTwosComplementAndReportsFailure) {
 
   ASSERT_TRUE(link.write_register(0x1005, -2));
   EXPECT_EQ(peer.requests().back(), with_crc({1, 6, 0x10, 0x05, 0xFF, 0xFE}));
-  // A value no register can hold is never sent.
+  // A value no register can hold, and the broadcast address, are never sent.
   const size_t sent = peer.requests().size();
   EXPECT_FALSE(link.write_register(0x1005, 70000));
-  EXPECT_EQ(peer.requests().size(), sent);
-
-  override_reply = [](const Bytes&) { return Bytes{}; };
-  link.command_send();
-  EXPECT_EQ(link.st.cmd_fail, 1);
-}
-
-TEST_F(ExchangeFixture, NoRequestToTheBroadcastAddress) {
   link.st.node_addr = 0;
   EXPECT_FALSE(link.write_register(0x1004, 1));
   link.st.node_addr = 248;
   EXPECT_FALSE(link.read_registers(0x00AB, 1));
-  EXPECT_TRUE(peer.requests().empty());
+  EXPECT_EQ(peer.requests().size(), sent);
+
+  link.st.node_addr = 1;
+  override_reply = [](const Bytes&) { return Bytes{}; };
+  link.command_send();
+  EXPECT_EQ(link.st.cmd_fail, 1);
 }
 
 TEST_F(ExchangeFixture, VerifyModeSetsFailureFlags) {
@@ -264,7 +261,7 @@ double process_cpu_seconds() {
   return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-TEST(Delay, KeepsTimersRunningAndEndsOnAbort) {
+TEST(Delay, KeepsTimersRunningEndsOnAbortAndZeroRunsPendingEvents) {
   DriveLink link;
   int ticks = 0;
   QTimer timer;
@@ -276,10 +273,8 @@ TEST(Delay, KeepsTimersRunningAndEndsOnAbort) {
   link.delay(60000);  // ends early on abort_wait, not after a minute
   EXPECT_EQ(ticks, 5);
   EXPECT_LT(process_cpu_seconds() - cpu, 2.0);
-}
-
-TEST(Delay, ZeroProcessesPendingEventsOnce) {
-  DriveLink link;
+  // A zero delay still runs what is pending.
+  link.st.abort_wait = 0;
   bool ran = false;
   QTimer::singleShot(0, [&] { ran = true; });
   link.delay(0);

@@ -42,64 +42,51 @@ class ServoLine : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ServoLine, LayoutAndResolutionFollowTheVersion) {
-  EXPECT_TRUE(m.read(1, 0, 125));  // whole parameter groups in one request
-  EXPECT_TRUE(m.read(1, 0x200, 125));
-  EXPECT_EQ(servo1->layout(), 1);
-  EXPECT_EQ(servo2->layout(), 2);
-  EXPECT_EQ(servo1->resolution(), 131072u);
-  EXPECT_EQ(ServoStation(3, 8005, 102).resolution(), 4096u);
-}
-
-TEST_F(ServoLine, RunIsRefusedOutsideBusModeOrWithAFault) {
+// Refusals, and a fault that stops the motor until it is reset.
+TEST_F(ServoLine, RunIsRefusedOffTheBusOrFaultedAndAFaultStopsTheMotor) {
   EXPECT_FALSE(m.write(1, kCommand, kCmdForward));
   EXPECT_EQ(m.error(), EMBXSFAIL);
   EXPECT_TRUE(m.write(1, kCommand, kCmdStop));  // a stop is always taken
   take_over(1, kModeSpeed);
-  velmo::sim::servo_set_fault(*servo1, 9);
-  EXPECT_FALSE(m.write(1, kCommand, kCmdForward));
-  EXPECT_TRUE(m.write(1, kCommand, kCmdFaultReset));
-  EXPECT_EQ(m.read(1, kFaultCode), 0);
-  EXPECT_TRUE(m.write(1, kCommand, kCmdForward));
   EXPECT_FALSE(m.write(1, kCommand, 5));  // no such command
   EXPECT_EQ(m.error(), EMBXSFAIL);
   EXPECT_FALSE(m.write(1, kStatusWord, 1));  // status is read-only
+  ASSERT_TRUE(m.write(1, kCommand, kCmdForward));
+  ASSERT_TRUE(wait_for([&] { return speed(1) == 1000; }));
+  velmo::sim::servo_set_fault(*servo1, 3);
+  EXPECT_EQ(m.read(1, kFaultCode), 3);
+  EXPECT_EQ(speed(1), 0);
+  EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitFault);
+  EXPECT_FALSE(m.write(1, kCommand, kCmdForward));
+  ASSERT_TRUE(m.write(1, kCommand, kCmdFaultReset));
+  EXPECT_EQ(m.read(1, kFaultCode), 0);
+  EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitStopped);
+  // A warning does not stop the motor.
+  ASSERT_TRUE(m.write(1, kCommand, kCmdForward));
+  velmo::sim::servo_set_fault(*servo1, 35);
+  EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitForward);
 }
 
-TEST_F(ServoLine, SpeedRampsWithItsSignAndStops) {
+TEST_F(ServoLine, SpeedRampsWithItsSignWrapsThePositionAndStops) {
   take_over(1, kModeSpeed);
+  servo1->set_position(0xFFFFFFFFu - 20000);
   ASSERT_TRUE(m.write(1, kSpeedSet, 1200));
   ASSERT_TRUE(m.write(1, kCommand, kCmdForward));
   EXPECT_TRUE(wait_for([&] { return speed(1) == 1200; }));
+  EXPECT_TRUE(wait_for([&] { return position(1) < 0x80000000u; }));  // past 2^32, back to small counts
   EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitForward);
   EXPECT_GT(m.read(1, kTorque).value(), 0);
   ASSERT_TRUE(m.write(1, kCommand, kCmdStop));
+  EXPECT_TRUE(wait_for([&] { return speed(1) == 0; }));
   ASSERT_TRUE(m.write(1, kCommand, kCmdReverse));
   EXPECT_TRUE(wait_for([&] { return speed(1) == -1200; }));
   EXPECT_EQ(m.read(1, kSpeed), 65536 - 1200);  // two's complement on the wire
   EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitReverse);
   EXPECT_EQ(m.read(1, kHighestSpeed), 1200);
-  ASSERT_TRUE(m.write(1, kCommand, kCmdStop));
-  EXPECT_TRUE(wait_for([&] { return speed(1) == 0; }));
-  EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitStopped);
-}
-
-TEST_F(ServoLine, LeavingBusControlStopsTheMotor) {
-  take_over(1, kModeSpeed);
-  ASSERT_TRUE(m.write(1, kCommand, kCmdForward));
-  ASSERT_TRUE(wait_for([&] { return speed(1) > 0; }));
+  // Leaving bus control stops the motor.
   ASSERT_TRUE(m.write(1, kRunMode, 1));
   EXPECT_TRUE(wait_for([&] { return speed(1) == 0; }));
   EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitStopped);
-}
-
-TEST_F(ServoLine, PinnedStatusWordIsReadAsIs) {
-  servo1->pin_reg(kStatusWord, 0x0108);
-  servo1->advance(0.1);
-  EXPECT_EQ(m.read(1, kStatusWord), 0x0108);
-  servo1->unpin_reg(kStatusWord);
-  servo1->advance(0.1);
-  EXPECT_EQ(m.read(1, kStatusWord), kBitSafetySwitch | kBitStopped);
 }
 
 TEST_F(ServoLine, TorqueModeRunsToItsSpeedLimitAndShowsLocks) {
@@ -113,32 +100,6 @@ TEST_F(ServoLine, TorqueModeRunsToItsSpeedLimitAndShowsLocks) {
   EXPECT_EQ(m.read(2, kTorque), 40);
   EXPECT_TRUE(m.read(2, kStatusWord).value() & kBitSpeedReached);
   EXPECT_EQ(m.read(2, kStatusWord).value() >> 8, 0);
-}
-
-TEST_F(ServoLine, InjectedFaultStopsTheMotorUntilReset) {
-  take_over(1, kModeSpeed);
-  ASSERT_TRUE(m.write(1, kCommand, kCmdForward));
-  ASSERT_TRUE(wait_for([&] { return speed(1) == 1000; }));
-  velmo::sim::servo_set_fault(*servo1, 3);
-  EXPECT_EQ(m.read(1, kFaultCode), 3);
-  EXPECT_EQ(speed(1), 0);
-  EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitFault);
-  ASSERT_TRUE(m.write(1, kCommand, kCmdFaultReset));
-  EXPECT_EQ(m.read(1, kFaultCode), 0);
-  EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitStopped);
-  // A warning does not stop the motor.
-  ASSERT_TRUE(m.write(1, kCommand, kCmdForward));
-  velmo::sim::servo_set_fault(*servo1, 35);
-  EXPECT_EQ(m.read(1, kStatusWord).value() & 0x0F, kBitForward);
-}
-
-TEST_F(ServoLine, PositionWrapsAt32BitsWhileJogging) {
-  take_over(1, kModeSpeed);
-  servo1->set_position(0xFFFFFFFFu - 20000);
-  ASSERT_TRUE(m.write(1, kSpeedSet, 100));
-  ASSERT_TRUE(m.write(1, kCommand, kCmdForward));
-  EXPECT_TRUE(wait_for([&] { return position(1) < 0x80000000u; }));
-  ASSERT_TRUE(m.write(1, kCommand, kCmdStop));
 }
 
 TEST_F(ServoLine, HomeAndLimitsAreCapturedAndClearedInTheLayoutsRegisters) {
@@ -185,6 +146,8 @@ TEST_F(ServoLine, FailedSelfLearningNeverCompletesAndWarns) {
 }
 
 TEST_F(ServoLine, FactoryResetRestoresDefaultsButKeepsTheStation) {
+  EXPECT_TRUE(m.read(1, 0, 125));  // whole parameter groups in one request
+  EXPECT_TRUE(m.read(1, 0x200, 125));
   ASSERT_TRUE(m.write(1, 103, 3333));
   ASSERT_TRUE(m.write(1, 0x0019, kPointSet));
   ASSERT_TRUE(m.write(1, kFactoryReset, 2));

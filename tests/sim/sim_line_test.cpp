@@ -89,7 +89,7 @@ TEST_F(LineTest, ErrorsOnTheWire) {
   EXPECT_EQ(master.error(), EMBXSFAIL);
 }
 
-TEST_F(LineTest, DamagedRequestIsIgnoredAndJournalled) {
+TEST_F(LineTest, RawBytesDamagedRequestIgnoredUnknownFunctionRefusedHangUpSeen) {
   const int fd = open_raw(line.port_path());
   ASSERT_GE(fd, 0);
   uint8_t bad[8] = {1, 3, 0, 0xAB, 0, 1, 0, 0};
@@ -111,19 +111,22 @@ TEST_F(LineTest, DamagedRequestIsIgnoredAndJournalled) {
   EXPECT_FALSE(journal[2].is_request);
   EXPECT_EQ(journal[2].bytes, got);
   EXPECT_LE(journal[1].t_ns, journal[2].t_ns);
-  ::close(fd);
-}
 
-TEST_F(LineTest, GarbageIsFramedBySilenceAndAnUnknownFunctionGetsException01) {
-  const int fd = open_raw(line.port_path());
-  uint8_t frame[6] = {1, 0x2B, 0x0E, 0x01};  // a function whose length the line cannot tell
+  // Garbage is framed by silence: a function whose length the line cannot tell gets exception 01.
+  uint8_t frame[6] = {1, 0x2B, 0x0E, 0x01};
   velmo::append_crc(frame, 4);
   ASSERT_EQ(::write(fd, frame, 6), 6);
-  const auto got = read_available(fd, 5);
-  ASSERT_EQ(got.size(), 5u);
-  EXPECT_EQ(got[1], 0xAB);
-  EXPECT_EQ(got[2], 0x01);
-  EXPECT_TRUE(velmo::frame_crc_ok(got.data(), got.size()));
+  const auto exception = read_available(fd, 5);
+  ASSERT_EQ(exception.size(), 5u);
+  EXPECT_EQ(exception[1], 0xAB);
+  EXPECT_EQ(exception[2], 0x01);
+  EXPECT_TRUE(velmo::frame_crc_ok(exception.data(), exception.size()));
+
+  // A hang-up is seen by the reader.
+  line.hang_up();
+  pollfd p{fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 2000), 1);
+  EXPECT_TRUE(p.revents & (POLLHUP | POLLERR));
   ::close(fd);
 }
 
@@ -271,16 +274,6 @@ TEST_F(LineTest, StationNumberChangeIsAnsweredFromTheOldAddress) {
   EXPECT_EQ(master.error(), EMBXILVAL);
   EXPECT_FALSE(master.write(3, 160, 0));
   EXPECT_EQ(master.read(3, 160), 3);
-}
-
-TEST_F(LineTest, HangUpIsSeenByTheReader) {
-  const int fd = open_raw(line.port_path());
-  ASSERT_GE(fd, 0);
-  line.hang_up();
-  pollfd p{fd, POLLIN, 0};
-  ASSERT_EQ(::poll(&p, 1, 2000), 1);
-  EXPECT_TRUE(p.revents & (POLLHUP | POLLERR));
-  ::close(fd);
 }
 
 TEST(SimLinePublish, LinkPointsAtThePortAndGoesWithTheLine) {
