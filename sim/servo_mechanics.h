@@ -20,7 +20,10 @@ struct ServoMechanics {
   // A low-frequency mode of the machine excited by the motor's acceleration
   // and rung down after a move; a command suppressor tuned to it removes it.
   double end_mode_hz = 0;             // 0: none
-  double end_mode_counts = 300;       // deflection in encoder counts per 1000 rad/s^2
+  // Its deflection is an angle of the machine, so that it disturbs every
+  // motor alike whatever its encoder's resolution (0.005 rad is about 100
+  // counts of a 131072-count encoder, 3 of a 4096-count one).
+  double end_mode_rad = 0.005;  // radians per 1000 rad/s^2 of motor acceleration
   // Position jitter once the effective speed-loop gain passes this.
   int jitter_kv = 0;  // 0: none
 

@@ -276,7 +276,7 @@ void ServoPlant::step_modes(double accel) {
   }
   if (mech_.end_mode_hz > 0) {
     const double we = 2 * kPi * mech_.end_mode_hz;
-    xv_ += (-2 * kEndModeZeta * we * xv_ - we * we * (x_ + mech_.end_mode_counts / 1000.0 * accel)) * kDt;
+    xv_ += (-2 * kEndModeZeta * we * xv_ - we * we * (x_ + mech_.end_mode_rad * native_per_rad_ / 1000.0 * accel)) * kDt;
     x_ += xv_ * kDt;
   }
 }
