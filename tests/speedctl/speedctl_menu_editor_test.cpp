@@ -259,5 +259,17 @@ TEST_F(SpeedCtlEditorTest, RecordsGoUnderTheChosenNameAndTheirFixedNames) {
   EXPECT_FALSE(lines("Memo4").isEmpty());
 }
 
+TEST_F(SpeedCtlEditorTest, AValueTheDriveRefusesIsReadBack) {
+  line({3});
+  open(3);
+  // F-04 has no lower clamp here; the drive takes 0.1 s at least.
+  type_and_enter("Edit2", QStringLiteral("0"));
+  EXPECT_EQ(frames(), (std::vector<Frame>{write(3, 4, 0), read(3, 4, 1)}));
+  EXPECT_EQ(text("Edit2"), QStringLiteral("1.0"));
+  EXPECT_EQ(w->tsq_param()[4], 10);
+  EXPECT_EQ(lines("Memo3").last(), QStringLiteral("节点3：参数修改失败**"));
+  EXPECT_EQ(sim_reg(3, 4), 10);
+}
+
 }  // namespace
 }  // namespace velmo
