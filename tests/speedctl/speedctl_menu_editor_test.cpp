@@ -158,6 +158,14 @@ TEST_F(SpeedCtlEditorTest, StationChangesMoveTheNodeAndItsRecords) {
   EXPECT_TRUE(frames().empty());
   EXPECT_TRUE(lines("Memo3").last().startsWith(QStringLiteral("节点5：站号1已被其他节点占用")));
   EXPECT_EQ(ctl<QComboBox>("ComboBox22")->currentIndex(), 0);
+
+  // A download that keeps the station leaves the node lists alone (the inverter's refills them).
+  auto* main_list = t.ctl<QComboBox>("TForm1", "ComboBox5");
+  main_list->setCurrentIndex(2);
+  w->download_menu();
+  settle();
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点5：菜单下载成功")));
+  EXPECT_EQ(main_list->currentIndex(), 2);
 }
 
 TEST_F(SpeedCtlEditorTest, MenuFilesRoundTripAndBadOnesChangeNothing) {
