@@ -150,7 +150,7 @@ TEST_F(InverterControlTest, SetFrequencySendsTheClampedTenthsAndLeavesTheRunStat
   EXPECT_EQ(t.st().bpq_run_state[1], 1);
   EXPECT_EQ(log().last(), QStringLiteral("节点1：频率设定成功！！"));
 
-  // A replay comes without the exit check: the text is clamped again; no number is sent nowhere.
+  // A replay comes without the exit check: the text is clamped again, and a text that is no number is never sent.
   t.sim.set_reply_delay_ms(150);
   QTimer::singleShot(30, w, [&] {
     ctl<QLineEdit>("Edit1")->setText(QStringLiteral("300"));
