@@ -44,7 +44,8 @@ ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const Param
       hooks_(hooks),
       config_(checked(std::move(config))),
       forms_(std::move(forms)),
-      image_(kImageSize, 0) {
+      image_(kImageSize, 0),
+      known_(kImageSize, 0) {
   for (const auto& row : table_.rows) {
     items_.push_back(row.items);
     if (row.shown_when.reg >= 0) chosen_rows_ = true;
@@ -67,6 +68,9 @@ void ParamEditorEngine::build_controls(QWidget* area) {
 }
 
 void ParamEditorEngine::select(int node, int layout) {
+  // What the image holds describes another drive (or another layout): no
+  // value of it counts as known for this one.
+  if (node != node_ || layout != layout_) std::fill(known_.begin(), known_.end(), 0);
   node_ = node;
   layout_ = layout;
 }
@@ -129,11 +133,21 @@ void ParamEditorEngine::set_unconfirmed(const ParamRow& row, bool on) {
     unconfirmed_.insert(i);
   else
     unconfirmed_.erase(i);
-  if (QWidget* c = control_of(row)) {
-    c->setStyleSheet(on ? QString::fromLatin1(kUnconfirmedStyle) : QString());
-    c->setToolTip(on ? kUnconfirmedHint : row.hint);
-    c->setProperty("unconfirmed", on);
+  QWidget* c = control_of(row);
+  if (!c) return;
+  c->setStyleSheet(on ? QString::fromLatin1(kUnconfirmedStyle) : QString());
+  c->setProperty("unconfirmed", on);
+  if (on) {
+    // The row's hint may follow other values (ranges by model type or
+    // rating): the one it showed comes back, not the designed one.
+    hints_before_[i] = c->toolTip();
+    c->setToolTip(kUnconfirmedHint);
+    return;
   }
+  const auto before = hints_before_.find(i);
+  // A hint set while the mark stood is newer than the one kept.
+  if (before != hints_before_.end() && c->toolTip() == kUnconfirmedHint) c->setToolTip(before->second);
+  if (before != hints_before_.end()) hints_before_.erase(before);
 }
 
 std::vector<int> ParamEditorEngine::groups_in_layout() const {
@@ -270,7 +284,7 @@ bool ParamEditorEngine::leave(const ParamRow& row) {
     if (!clamp_station(row, &text)) {
       // Every address up to 247 is taken: the node keeps its number.
       edit->setText(QString::number(node_));
-      image_[static_cast<size_t>(row.reg)] = node_;
+      take_value(row.reg, node_);
       staged_ = {};
       status(kWriteFail);
       log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
@@ -281,7 +295,7 @@ bool ParamEditorEngine::leave(const ParamRow& row) {
   }
   edit->setText(text);
   const auto values = encode_text(row, text);
-  for (size_t k = 0; k < values.size(); ++k) image_[static_cast<size_t>(row.reg) + k] = values[k];
+  for (size_t k = 0; k < values.size(); ++k) take_value(row.reg + static_cast<int>(k), values[k]);
   staged_ = {row.reg, values};
   st_.param_reg = static_cast<uint8_t>(row.reg);
   st_.param_value = values.front();
@@ -317,7 +331,7 @@ void ParamEditorEngine::pick(const ParamRow& row, int index) {
     put_row(row);
     return;
   }
-  image_[static_cast<size_t>(row.reg)] = v;
+  take_value(row.reg, v);
   if (chosen_rows_) apply_layout();
   hooks_.value_picked(row, v);
   staged_ = {row.reg, {v}};
@@ -402,7 +416,7 @@ bool ParamEditorEngine::read_block(const ParamBlock& block) {
   for (int k = 0; k < block.count; ++k) {
     const int reg = block.start + k;
     const int32_t v = link_.reply_word(k);
-    if (reg >= 0 && reg < kImageSize) image_[static_cast<size_t>(reg)] = v;
+    if (reg >= 0 && reg < kImageSize) take_value(reg, v);
     dump << QString::number(reg) + QString(10, QLatin1Char(' ')) + QString::number(v);
   }
   append_lines(control<QPlainTextEdit>(form_, config_.dump_memo), dump);  // the block in one go
@@ -422,6 +436,53 @@ bool ParamEditorEngine::read_group(int group) {
   return ok;
 }
 
+void ParamEditorEngine::take_value(int reg, int32_t v) {
+  if (reg < 0 || reg >= kImageSize) return;
+  image_[static_cast<size_t>(reg)] = v;
+  mark_known(reg);
+}
+
+void ParamEditorEngine::mark_known(int reg) {
+  if (reg >= 0 && reg < kImageSize) known_[static_cast<size_t>(reg)] = 1;
+}
+
+std::vector<int> ParamEditorEngine::unknown_download_registers() const {
+  std::vector<int> unknown;
+  auto check = [&](int reg) {
+    // A row the download sends only in its harmless value needs no source.
+    if (const ParamRow* row = active_row(reg); row && row->reg == reg && row->has(kDownloadSafe)) return;
+    if (!known(reg)) unknown.push_back(reg);
+  };
+  for (int g : groups_in_layout()) {
+    if (!group_is_written(table_, g, layout_)) continue;
+    for (const auto& block : write_blocks(table_, g, layout_))
+      for (int k = 0; k < block.count; ++k) check(block.start + k);
+    for (const ParamRow* row : download_singles(table_, g, layout_))
+      for (int k = 0; k < row->reg_count(); ++k) check(row->reg + k);
+  }
+  return unknown;
+}
+
+bool ParamEditorEngine::refuse_unknown_download() {
+  const std::vector<int> unknown = unknown_download_registers();
+  if (unknown.empty()) return false;
+  QStringList codes;
+  for (int reg : unknown) {
+    const ParamRow* row = active_row(reg);
+    const QString code = row ? row->code : QString::number(reg);
+    if (!codes.contains(code)) codes << code;
+  }
+  const qsizetype named = std::min<qsizetype>(codes.size(), 3);
+  QString list = QStringList(codes.mid(0, named)).join(QStringLiteral("、"));
+  if (codes.size() > named) list += QStringLiteral("等%1个参数").arg(codes.size());
+  const QString line =
+      QStringLiteral("菜单下载未执行：%1的值既未从驱动器读取，也不来自菜单文件或输入，未发送任何参数，请先读取菜单").arg(list);
+  set_flag(config_.write_error, 1);
+  status(line);
+  log_failure(line);
+  return true;
+}
+
 int32_t ParamEditorEngine::download_value(const ParamRow& row, int32_t v) const {
   // A download never resets the drive or starts a self-learning run.
   if (row.has(kDownloadSafe) && v != row.safe_value) return row.safe_value;
@@ -437,7 +498,10 @@ void ParamEditorEngine::after_accepted(const std::vector<int>& regs, ValueSource
     hooks_.value_passed(*row, image_[static_cast<size_t>(reg)], source);
     if (!row->has(kStation)) continue;
     const int32_t station = image_[static_cast<size_t>(reg)];
-    const bool every = *config_.station_refresh == StationRefresh::AfterEveryWrite && source == ValueSource::Written;
+    const StationRefresh refresh = *config_.station_refresh;
+    const bool every = (refresh == StationRefresh::AfterEveryWrite && source == ValueSource::Written) ||
+                       (refresh == StationRefresh::AfterEveryWriteAndDownload &&
+                        (source == ValueSource::Written || source == ValueSource::Downloaded));
     if (station != node_ || every) new_station = station;
   }
   if (new_station > 0) move_station(new_station);
@@ -458,7 +522,7 @@ bool ParamEditorEngine::write_single(int reg, int32_t wire) {
   if (ok) {
     status(kWriteOk);
     log_success(kWriteOk, config_.single_lines_timed);
-    if (reg >= 0 && reg < kImageSize) image_[static_cast<size_t>(reg)] = wire;
+    if (reg >= 0 && reg < kImageSize) take_value(reg, wire);
     after_accepted({reg}, ValueSource::Written);
   } else {
     status(kWriteFail);
@@ -474,13 +538,19 @@ bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<i
   // A lost or garbled reply may hide a write the drive took: ask it what it
   // holds, so the field never shows a value the drive did not confirm.
   st_.node_addr = static_cast<uint8_t>(node_);
-  const int count = std::max(row.reg_count(), 1);
+  // Some rows read back the values that were set with them (a rating and its
+  // current), so that nothing of the refused choice stays.
+  const int count = std::max({row.reg_count(), row.readback_regs, 1});
   if (link_.read_registers(static_cast<uint16_t>(row.reg), static_cast<uint16_t>(count))) {
     for (int k = 0; k < count; ++k)
-      if (row.reg + k < kImageSize) image_[static_cast<size_t>(row.reg + k)] = link_.reply_word(k);
-    put_row(row);
-    set_unconfirmed(row, false);
-    hooks_.value_passed(row, image_[static_cast<size_t>(row.reg)], ValueSource::Drive);
+      if (row.reg + k < kImageSize) take_value(row.reg + k, link_.reply_word(k));
+    for (int k = 0; k < count; ++k) {
+      const ParamRow* back = k == 0 ? &row : active_row(row.reg + k);
+      if (!back || back->reg != row.reg + k) continue;
+      put_row(*back);
+      set_unconfirmed(*back, false);
+      hooks_.value_passed(*back, image_[static_cast<size_t>(back->reg)], ValueSource::Drive);
+    }
     if (chosen_rows_) apply_layout();
   } else {
     set_unconfirmed(row, true);
@@ -559,6 +629,7 @@ bool ParamEditorEngine::download() {
   set_flag(config_.write_error, 0);
   Hold hold(*this);
   if (!hold) return false;
+  if (config_.download_needs_known_values && refuse_unknown_download()) return false;
   bool ok = true;
   try {
     status(QStringLiteral("开始下载菜单"));

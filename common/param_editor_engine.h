@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <vector>
@@ -59,6 +60,7 @@ class ParamEditorHooks {
 enum class StationRefresh {
   WhenChanged,      // only when the drive took another number
   AfterEveryWrite,  // after every accepted write of the register, same number or not
+  AfterEveryWriteAndDownload,  // as above, and after a download's accepted write of it too
 };
 
 // What differs between the editors. The fields without a value must be
@@ -82,6 +84,9 @@ struct EditorConfig {
   // the image alone is sent, as the exit handlers and picks keep it.
   bool group_write_takes_controls = true;
   int line_wait_ms = 5000;               // how long a single write waits for a busy line
+  // A download refuses to send anything while a register it would send holds
+  // a value that came from neither the drive, a menu file nor the engineer.
+  bool download_needs_known_values = false;
 };
 
 // The table-driven parameter editor: controls built from a table's rows, the
@@ -122,6 +127,13 @@ class ParamEditorEngine : public QObject {
   // ---- Image and controls ----
   std::vector<int32_t>& image() { return image_; }
   int32_t value(int reg) const { return reg >= 0 && reg < kImageSize ? image_[reg] : 0; }
+  // A value from the drive, a menu file or the engineer's own entry into the
+  // image: the register then counts as known.
+  void take_value(int reg, int32_t v);
+  // Whether the register's value came from the drive, a menu file or the engineer.
+  bool known(int reg) const { return reg >= 0 && reg < kImageSize && known_[static_cast<size_t>(reg)] != 0; }
+  // The registers a download would send that are not known, in sending order.
+  std::vector<int> unknown_download_registers() const;
   QWidget* control_of(const ParamRow& row) const;
   const ParamRow* row_of(const QString& control) const { return table_.row_by_control(control); }
   const ListItems& items_of(const ParamRow& row) const;
@@ -213,6 +225,8 @@ class ParamEditorEngine : public QObject {
   bool clamp_station(const ParamRow& row, QString* text);
   void set_flag(uint8_t DriveLinkState::*flag, uint8_t v);
   int32_t download_value(const ParamRow& row, int32_t v) const;
+  void mark_known(int reg);
+  bool refuse_unknown_download();
   void after_accepted(const std::vector<int>& regs, ValueSource source);
   void put_row(const ParamRow& row);
   void set_unconfirmed(const ParamRow& row, bool on);
@@ -230,6 +244,7 @@ class ParamEditorEngine : public QObject {
   BuiltControls built_;
   std::vector<ListItems> items_;  // current items per row (the bus-type variant swaps some)
   std::vector<int32_t> image_;
+  std::vector<uint8_t> known_;    // per register: the value came from the drive, a file or the engineer
   int node_ = 1;
   int layout_ = 0;
   bool busy_ = false;
@@ -237,6 +252,7 @@ class ParamEditorEngine : public QObject {
   Staged staged_;
   QPointer<QWidget> focus_before_;
   std::set<size_t> unconfirmed_;  // rows whose shown value the drive never confirmed
+  std::map<size_t, QString> hints_before_;  // the hint an unconfirmed row showed before it was marked
   bool chosen_rows_ = false;      // some rows are shown by another register's value
 
   struct Waiting {

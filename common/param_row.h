@@ -121,6 +121,7 @@ struct ParamRow {
   int role = 0;             // what the family's own hooks know the row as; the engine never reads it
   uint32_t alone_layouts = 0;  // layouts in which a group write sends it alone, as with kWriteAlone
   uint32_t greyed_layouts = 0; // layouts that lack the parameter but show its control, greyed
+  int readback_regs = 0;    // registers a refused write reads back from `reg` on (0: the row's own)
 
   bool has(uint32_t flag) const { return (flags & flag) != 0; }
   bool in_layout(int layout) const { return layout >= 0 && layout < 32 && (layouts >> layout) & 1u; }

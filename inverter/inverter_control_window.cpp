@@ -53,12 +53,20 @@ QString tenths_text(int v) { return scaled(v, 10, 1); }
 InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
     : RunControlWindow(
           ctx, "TForm9", QStringLiteral("变频器 RS-485通讯控制"), QSize(1000, 700),
-          Setup{Family{&DriveLinkState::bpq_pending_cmd, &DriveLinkState::bpq_run_state, DeviceFamily::Inverter},
-               ExitTexts{QStringLiteral("退出前，请确保电机停止且变频器无故障！！"), {}, {},
-                         QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！")},
-               &DriveLinkState::bpq_nodes, &DriveLinkState::bpq_count, &DriveLinkState::bpq_rs485_ok,
-               &DriveLinkState::bpq_restore_flags, &BatchWrites::bpq_rs485_set, &BatchWrites::bpq_parameter_save,
-               WindowCode::InverterControl, QStringLiteral("变频器状态读取失败"), true, true},
+          Setup{.family = Family{&DriveLinkState::bpq_pending_cmd, &DriveLinkState::bpq_run_state,
+                                 DeviceFamily::Inverter},
+                .exit_texts = ExitTexts{QStringLiteral("退出前，请确保电机停止且变频器无故障！！"), {}, {},
+                                        QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！")},
+                .nodes = &DriveLinkState::bpq_nodes,
+                .count = &DriveLinkState::bpq_count,
+                .bus_ok = &DriveLinkState::bpq_rs485_ok,
+                .restore_flags = &DriveLinkState::bpq_restore_flags,
+                .take_over = &BatchWrites::bpq_rs485_set,
+                .restore = &BatchWrites::bpq_parameter_save,
+                .window_code = WindowCode::InverterControl,
+                .status_failed = QStringLiteral("变频器状态读取失败"),
+                .failed_read_stops_reading = true,
+                .clear_resets_counters = true},
           true, parent) {
   auto* status = new QGroupBox(QStringLiteral("状态指示"), this);
   status->setObjectName(QStringLiteral("GroupBox1"));

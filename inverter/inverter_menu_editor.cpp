@@ -33,12 +33,16 @@ EditorConfig inverter_config() {
   c.success_memo = "Memo1";
   c.failure_memo = "Memo2";
   c.dump_memo = "Memo4";
-  c.station_refresh = StationRefresh::AfterEveryWrite;
+  // A download's accepted FA block refreshes the lists too, same number or not.
+  c.station_refresh = StationRefresh::AfterEveryWriteAndDownload;
   c.read_error = &DriveLinkState::bpq_menu_read_error;
   c.write_error = &DriveLinkState::bpq_menu_write_error;
   c.reading_line_names_node = true;
   c.pick_write_delay_ms = 0;
   c.group_write_takes_controls = false;
+  // The image is sent, not the controls: a register nobody read, loaded or
+  // typed would go out as whatever the image started with.
+  c.download_needs_known_values = true;
   return c;
 }
 
@@ -185,7 +189,8 @@ void InverterMenuEditor::bpq_power_table() {
     box->clear();
     box->addItems(*in_step[k]);
   }
-  engine_->select_value(power, last + 1);
+  // An unknown code's list is two "0.0" items: the first is shown.
+  engine_->select_value(power, lists.known ? last + 1 : 1);
   control<QLineEdit>(this, "Edit82")->setText(lists.rating);
   st.bpq_voltage_class = static_cast<uint8_t>(lists.voltage_class);
   take_power(lists.known ? last : 0);
@@ -262,13 +267,13 @@ void InverterMenuEditor::value_picked(const ParamRow& row, int32_t wire) {
     take_power(wire - 1);
     auto* current = control<QLineEdit>(this, "Edit24");
     current->setText(control<QComboBox>(this, "ComboBox24")->currentText());
-    engine_->image()[81] = static_cast<int32_t>(std::lround(number(current->text()) * 10));
+    engine_->take_value(81, static_cast<int32_t>(std::lround(number(current->text()) * 10)));
     return;
   }
   if ((row.reg == 8 || row.reg == 9) && wire == kPulseSource) {
     // The M1 input becomes the frequency source: it has no other function.
     // F1-01 travels with the next download.
-    engine_->image()[31] = kNoFunction;
+    engine_->take_value(31, kNoFunction);
     for (const char* name : {"ComboBox11", "ComboBox31"})
       engine_->select_value(*engine_->table().row_by_control(QString::fromLatin1(name)), kNoFunction);
   }
@@ -279,13 +284,18 @@ void InverterMenuEditor::value_passed(const ParamRow& row, int32_t wire, ValueSo
   // The current bounds follow the motor power shown, so a read never leaves
   // F5-01 held to another power's bounds.
   if (row.reg == 80 && wire >= 1 && wire <= control<QComboBox>(this, "ComboBox46")->count()) take_power(wire - 1);
-  if (!row.has(kSnapshot) || source == ValueSource::File) return;
-  // The restore snapshot follows only what the drive holds, and never while
-  // the drive is under bus control (the snapshot is what it returns to).
+  if (!row.has(kSnapshot)) return;
+  // The restore snapshot: what the drive answered to a read while not under
+  // this program's bus control, or what the engineer deliberately wrote into
+  // these fields (a pick or an Enter), bus control or not. A file or a
+  // download never sets it; a read under bus control would give the bus
+  // values back.
+  if (source == ValueSource::File || source == ValueSource::Downloaded) return;
   const int node = engine_->node();
   if (node < 1 || node >= kAddrSlots) return;
-  for (int i = 0; i < st.bpq_count; ++i)
-    if (st.bpq_nodes[static_cast<size_t>(i)] == node && st.bpq_restore_flags[static_cast<size_t>(i)]) return;
+  if (source == ValueSource::Drive)
+    for (int i = 0; i < st.bpq_count; ++i)
+      if (st.bpq_nodes[static_cast<size_t>(i)] == node && st.bpq_restore_flags[static_cast<size_t>(i)]) return;
   for (size_t slot = 0; slot < 4; ++slot)
     if (kSnapshotRegs[slot] == row.reg) st.bpq_rs485_regs[static_cast<size_t>(node)][slot] = static_cast<uint32_t>(wire);
 }

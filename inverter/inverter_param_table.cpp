@@ -142,18 +142,14 @@ QString inverter_clamp(const ParamRow& row, const QString& text, const ParamRang
   if (rule == InverterRangeRule::BrakeFrequency && model_type <= 1 && ok && v < range.min)
     return QStringLiteral("0.0");
   if (rule != InverterRangeRule::RampTime) return clamp_text(row, text, range);
-  // Ramp times: hundredths of a second, shown with two decimals up to 0.99 s
-  // and with one above, so what is stored is what the field shows.
-  ParamRow one = row;
-  one.codec.decimals = 1;
-  QString t = clamp_text(one, text, range);
-  const double n = QLocale::c().toDouble(t);
-  if (n <= 0.9999) {
-    ParamRow two = row;
-    two.codec.decimals = 2;
-    t = clamp_text(two, text, range);
-  }
-  return t;
+  // Ramp times: hundredths of a second, shown with two decimals up to 0.9999 s
+  // and with one above. The test is on the number as typed (bounds applied),
+  // not on its one-decimal text: 0.95 stays 0.95, never 1.0.
+  double n = range.empty.isEmpty() ? 0 : QLocale::c().toDouble(range.empty);
+  if (ok) n = std::clamp(v, range.min, range.max);
+  ParamRow shown = row;
+  shown.codec.decimals = n <= 0.9999 ? 2 : 1;
+  return clamp_text(shown, text, range);
 }
 
 InverterRangeInputs inverter_range_inputs(const ParamEditorEngine& editor) {

@@ -20,6 +20,8 @@ void add_inverter_rows_f5_fc(ParamTable& t) {
     ParamRow power = list_row("F5-00", "电机额定功率", "ComboBox23", 80, {}, "");
     power.unit = QStringLiteral("KW");
     power.mirror = "ComboBox24";  // the default current of the power shown
+    // A pick sets F5-01 with the power: a refused one reads both back.
+    power.readback_regs = 2;
     add(kIF5, kAllTypes, power);
   }
   add(kIF5, kAllTypes, chars(ranged(dec_row("F5-01", "电机额定电流", "Edit24", 81, 1, 0, 0, "", "", "A", "0.2~11.7A")), 4));

@@ -15,6 +15,7 @@
 #include "sim/mechanics_text.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
+#include "sim/speed_controller_station.h"
 
 namespace {
 
@@ -95,7 +96,10 @@ std::unique_ptr<velmo::sim::Station> make(const StationArgs& s) {
     return velmo::sim::make_servo(a, version, static_cast<uint16_t>(s.menu.value_or(101)));
   }
   if (s.type == "inverter") return velmo::sim::make_inverter(a, static_cast<uint16_t>(s.version.value_or(4015)));
-  return velmo::sim::make_speed_controller(a, static_cast<uint16_t>(s.version.value_or(1015)));
+  auto speed = velmo::sim::make_speed_controller(a, static_cast<uint16_t>(s.version.value_or(1015)));
+  // Like a real one, it shows a new run state a couple of status reads after the command.
+  static_cast<velmo::sim::SpeedControllerStation&>(*speed).set_state_lag(2);
+  return speed;
 }
 
 }  // namespace

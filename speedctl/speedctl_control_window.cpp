@@ -47,12 +47,20 @@ void clamp_field(QLineEdit* edit, int max_value) {
 SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
     : RunControlWindow(
           ctx, "TForm19", QStringLiteral("调速器 RS-485通讯控制"), QSize(1000, 700),
-          Setup{Family{&DriveLinkState::tsq_pending_cmd, &DriveLinkState::tsq_run_state, DeviceFamily::SpeedController},
-               ExitTexts{QStringLiteral("退出前，请确保电机停止且调速器无故障！！"), {}, {},
-                         QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保调速器无故障！！")},
-               &DriveLinkState::tsq_nodes, &DriveLinkState::tsq_count, &DriveLinkState::tsq_rs485_ok,
-               &DriveLinkState::tsq_restore_flags, &BatchWrites::tsq_rs485_set, &BatchWrites::tsq_parameter_save,
-               WindowCode::SpeedCtlControl, QStringLiteral("调速器状态读取失败"), false, false},
+          Setup{.family = Family{&DriveLinkState::tsq_pending_cmd, &DriveLinkState::tsq_run_state,
+                                 DeviceFamily::SpeedController},
+                .exit_texts = ExitTexts{QStringLiteral("退出前，请确保电机停止且调速器无故障！！"), {}, {},
+                                        QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保调速器无故障！！")},
+                .nodes = &DriveLinkState::tsq_nodes,
+                .count = &DriveLinkState::tsq_count,
+                .bus_ok = &DriveLinkState::tsq_rs485_ok,
+                .restore_flags = &DriveLinkState::tsq_restore_flags,
+                .take_over = &BatchWrites::tsq_rs485_set,
+                .restore = &BatchWrites::tsq_parameter_save,
+                .window_code = WindowCode::SpeedCtlControl,
+                .status_failed = QStringLiteral("调速器状态读取失败"),
+                .failed_read_stops_reading = false,
+                .clear_resets_counters = false},
           false, parent) {
   auto* box = new QGroupBox(QStringLiteral("状态指示及运转控制"), this);
   box->setObjectName(QStringLiteral("GroupBox1"));

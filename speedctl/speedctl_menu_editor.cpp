@@ -95,9 +95,15 @@ void SpeedCtlMenuEditor::node_chosen() {
 std::optional<QString> SpeedCtlMenuEditor::file_refusal(const MenuFileParse& parsed) const {
   if (parsed.error == MenuFileError::Header) return QStringLiteral("文件异常，打开失败");
   if (!parsed.ok()) return QStringLiteral("文件打开失败");
-  // Only a whole speed-controller menu is taken.
-  if (!lists_exactly(parsed.content, menu_registers(engine_->table(), 0))) return QStringLiteral("文件异常，打开失败");
+  // Any registers after the header are taken (the station excepted): a file
+  // may hold a part of the menu.
   return std::nullopt;
+}
+
+void SpeedCtlMenuEditor::show_menu_file(const MenuFileContent& content) {
+  MenuEditorWindow::show_menu_file(content);
+  // The versions are shown too: they name the drive the file came from.
+  engine_->show_group(kTsqVersions, ValueSource::File);
 }
 
 bool SpeedCtlMenuEditor::pick_allowed(const ParamRow& row, int32_t wire) {

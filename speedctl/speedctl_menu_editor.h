@@ -18,6 +18,7 @@ class SpeedCtlMenuEditor : public MenuEditorWindow {
 
  protected:
   std::optional<QString> file_refusal(const MenuFileParse& parsed) const override;
+  void show_menu_file(const MenuFileContent& content) override;
 
   // ParamEditorHooks
   bool pick_allowed(const ParamRow& row, int32_t wire) override;

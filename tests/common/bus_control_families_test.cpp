@@ -15,7 +15,7 @@ using testing::write;
 TEST(BusControlFamilies, TheExitWaitsForStoppedDrivesAndRestoresTheFlaggedOne) {
   testing::AppOnSim t;
   t.sim.add(sim::make_inverter(2, 4015));
-  t.sim.add(sim::make_speed_controller(3, 1015, 1, 5));
+  t.sim.add(sim::make_speed_controller(3, 1015, 1, 1));
   t.search(3);
   ASSERT_EQ(t.st().connected, 1u);
   DriveLinkState& st = t.st();
@@ -35,7 +35,7 @@ TEST(BusControlFamilies, TheExitWaitsForStoppedDrivesAndRestoresTheFlaggedOne) {
       {"TForm9", 2, &DriveLinkState::bpq_run_state, &DriveLinkState::bpq_restore_flags,
        "退出前，请确保电机停止且变频器无故障！！", inverter_restore},
       {"TForm19", 3, &DriveLinkState::tsq_run_state, &DriveLinkState::tsq_restore_flags,
-       "退出前，请确保电机停止且调速器无故障！！", {write(3, 2, 5)}},
+       "退出前，请确保电机停止且调速器无故障！！", {write(3, 2, 1)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.form);

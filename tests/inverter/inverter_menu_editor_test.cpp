@@ -314,6 +314,166 @@ TEST_F(InverterMenuEditorTest, FilesThatAreNotWholeOrOfAnotherTypeChangeNothing)
   EXPECT_TRUE(testing::writes_of(t.sim).empty());
 }
 
+// ------------------------------------------------------------ rules on top of the table
+
+TEST_F(InverterMenuEditorTest, ADownloadNeverSendsAValueNobodyReadLoadedOrTyped) {
+  // The first read fails: the image holds nothing of this drive.
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, std::nullopt, -1));
+  open(1);
+  t.sim.clear_faults();
+  const auto refused = [&](const char* first) {
+    t.sim.clear_journal();
+    w->Button5Click();
+    settle();
+    EXPECT_TRUE(frames().empty());
+    EXPECT_EQ(t.st().bpq_menu_write_error, 1);
+    const QString line = QStringLiteral("节点%1：菜单下载未执行：").arg(w->engine().node()) + QString::fromUtf8(first);
+    EXPECT_TRUE(panel().startsWith(line)) << panel().toStdString();
+    EXPECT_TRUE(lines("Memo2").last().startsWith(line));
+  };
+  refused("F0-01、F0-02、F0-03等");
+  // A file of part of the menu and the engineer's own entries leave the rest unknown.
+  open_file(write_file("part.txt", "BPQ\r\n0\r\nADDR    DATA\r\n1          1\r\n2          500\r\n"));
+  pick("ComboBox3", 1);
+  refused("F0-03、F0-05、F0-06等");
+  // Once read, every register is the drive's: the download goes out, F0-02 as the file gave it.
+  w->Button2Click();
+  settle();
+  open_file(write_file("part.txt", "BPQ\r\n0\r\nADDR    DATA\r\n2          500\r\n"));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  ASSERT_FALSE(frames().empty());
+  EXPECT_EQ(frames().front().start, 1);
+  EXPECT_EQ(frames().front().values.at(1), 500);
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单下载成功"));
+  // What was known of station 1 is nothing of station 2, whose read fails.
+  t.sim.inject(2, testing::fault(sim::Fault::Exception, std::nullopt, -1));
+  choose(2);
+  t.sim.clear_faults();
+  refused("F0-01、F0-02、F0-03等");
+}
+
+TEST_F(InverterMenuEditorTest, RampTimesBelowOneSecondKeepTwoDecimals) {
+  // Round(number × 100) after "%.2f" up to 0.9999 s and "%.1f" above (type 4: 1.0..200.0 s).
+  const struct {
+    int station;
+    const char* typed;
+    const char* shown;
+    int wire;
+  } cases[] = {
+      {1, "0.95", "0.95", 95},   {1, "0.994", "0.99", 99}, {1, "0.999", "1.00", 100}, {1, "1.04", "1.0", 100},
+      {1, "0.05", "0.10", 10},   {1, "", "1.0", 100},      {1, "130", "120.0", 12000}, {5, "0.95", "1.0", 100},
+      {5, "250", "200.0", 20000},
+  };
+  open(1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    if (w->engine().node() != c.station) choose(c.station);
+    t.sim.clear_journal();
+    type_and_enter("Edit12", QString::fromLatin1(c.typed));
+    EXPECT_EQ(text("Edit12"), QString::fromLatin1(c.shown));
+    EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(c.station, 15, c.wire)}));
+  }
+}
+
+TEST_F(InverterMenuEditorTest, ARefusedPowerPickReadsItsCurrentBackWithIt) {
+  open(1);  // F5-00 = 1: 0.37 kW, 1.0~1.2 A
+  const int current = drive(1).reg(81);
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 80));
+  t.sim.clear_journal();
+  pick("ComboBox23", 2);  // 0.75 kW: refused
+  EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 80, 3), testing::read(1, 80, 2)}));
+  EXPECT_EQ(shown("ComboBox23"), "0.37");
+  EXPECT_EQ(ctl<QWidget>("Edit24")->toolTip(), "1.0~1.2A");
+  EXPECT_EQ(text("Edit24"), QStringLiteral("%1.%2").arg(current / 10).arg(current % 10));
+  EXPECT_EQ(w->bpq_param()[81], current);
+  // The next download sends the drive's own pair.
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  bool sent = false;
+  for (const Frame& f : frames())
+    if (f.start == 80) {
+      sent = true;
+      EXPECT_EQ(std::vector<int>(f.values.begin(), f.values.begin() + 2), (std::vector<int>{1, current}));
+    }
+  EXPECT_TRUE(sent);
+}
+
+TEST_F(InverterMenuEditorTest, ADownloadRefillsTheMainNodeListAndAnUnknownRatingShowsItsFirstItem) {
+  open(1);
+  auto* main_list = t.ctl<QComboBox>("TForm1", "ComboBox5");
+  main_list->setCurrentIndex(3);
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单下载成功"));
+  EXPECT_EQ(main_list->currentIndex(), 0);
+  EXPECT_EQ(t.items("TForm10", "ComboBox1"), QStringList({"1", "2", "3", "4", "5"}));
+
+  // A power code the table lacks: two "0.0" items, the first shown, no rating text.
+  t.st().bpq_power_code[1] = 99;
+  t.sim.inject(2, testing::fault(sim::Fault::Exception, std::nullopt, -1));
+  choose(2);
+  t.sim.clear_faults();
+  EXPECT_EQ(t.items("TForm10", "ComboBox23"), QStringList({"0.0", "0.0"}));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox23")->currentIndex(), 0);
+  EXPECT_EQ(text("Edit82"), QString());
+}
+
+TEST_F(InverterMenuEditorTest, TheRestoreSnapshotTakesTheEngineersPicksButNoBusValues) {
+  open(1);
+  auto snapshot = [&] { return t.st().bpq_rs485_regs[1][0]; };  // F0-04
+  ASSERT_EQ(snapshot(), 1u);
+  t.st().bpq_restore_flags[0] = 1;  // under this program's bus control
+  drive(1).set_reg(4, 4);
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(snapshot(), 1u) << "a read under bus control";
+  pick("ComboBox3", 1);  // "2、..."
+  EXPECT_EQ(drive(1).reg(4), 2);
+  EXPECT_EQ(snapshot(), 2u) << "the engineer's pick";
+  open_file(write_file("f004.txt", "BPQ\r\n0\r\nADDR    DATA\r\n4          1\r\n"));
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(drive(1).reg(4), 1);
+  EXPECT_EQ(snapshot(), 2u) << "a file and a download";
+  t.st().bpq_restore_flags[0] = 0;
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(snapshot(), 1u) << "a read off bus control";
+}
+
+TEST_F(InverterMenuEditorTest, AnUnconfirmedFieldGetsItsCurrentHintBackWhenItSettles) {
+  const struct {
+    int station;
+    const char* edit;
+    int reg;
+    const char* typed;
+    const char* hint;  // the model type's or rating's, not the designed one
+  } cases[] = {
+      {5, "Edit12", 15, "5", "1.0~200.0s"},
+      {1, "Edit24", 81, "1.1", "1.0~1.2A"},
+      {1, "Edit29", 93, "80", "75.0~150.0V"},
+  };
+  open(1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.edit);
+    if (w->engine().node() != c.station) choose(c.station);
+    auto* field = ctl<QLineEdit>(c.edit);
+    ASSERT_EQ(field->toolTip(), QString::fromUtf8(c.hint));
+    // Neither the write nor its read-back is answered.
+    t.sim.inject(static_cast<uint8_t>(c.station), testing::fault(sim::Fault::Silent, static_cast<uint16_t>(c.reg), 2));
+    type_and_enter(c.edit, QString::fromLatin1(c.typed));
+    EXPECT_TRUE(field->property("unconfirmed").toBool());
+    EXPECT_NE(field->toolTip(), QString::fromUtf8(c.hint));
+    w->Button2Click();
+    settle();
+    EXPECT_FALSE(field->property("unconfirmed").toBool());
+    EXPECT_EQ(field->toolTip(), QString::fromUtf8(c.hint));
+  }
+}
+
 // ------------------------------------------------------------ fault table
 
 TEST_F(InverterMenuEditorTest, AFaultCodeReadsInTheFaultTable) {

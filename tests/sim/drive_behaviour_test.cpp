@@ -265,3 +265,54 @@ TEST(SpeedControllerModel, RegistersCommandsAndFactoryResetToStation1) {
   EXPECT_EQ(m.read(1, 2), 258);
   EXPECT_EQ(velmo::sim::factory_reset_count(*line.station(1)), 1);
 }
+
+// Values outside a register's range answer exception 03 and change nothing;
+// a fault outlives a stop until a fault reset; with a lag the run state
+// follows a command only after that many more reads.
+TEST(SpeedControllerModel, RangesFaultsAndTheRunStateLag) {
+  SimLine line;
+  using S = velmo::sim::SpeedControllerStation;
+  auto* sc = dynamic_cast<S*>(&line.add(velmo::sim::make_speed_controller(4, 1015, 1, 2)));
+  ModbusMaster m(line.port_path());
+  ASSERT_TRUE(m.ok());
+  const std::pair<uint16_t, uint16_t> outside[] = {
+      {1, 0}, {1, 6}, {2, 3}, {3, 49}, {3, 101}, {4, 0}, {4, 101}, {5, 4}, {7, 21}, {8, 0}, {8, 6}, {20, 0},
+      {20, 248}, {21, 6}, {22, 7}, {23, 3}, {24, 101}, {30, 3}, {S::kSpeedSet, 1601}, {S::kTorqueSet, 101}, {S::kBrake, 2},
+  };
+  for (const auto& [reg, value] : outside) {
+    SCOPED_TRACE(reg);
+    const uint16_t before = sc->reg(reg);
+    EXPECT_FALSE(m.write(4, reg, value));
+    EXPECT_EQ(m.error(), EMBXILVAL);
+    EXPECT_EQ(sc->reg(reg), before);
+  }
+  EXPECT_FALSE(m.write(4, 1, std::vector<uint16_t>{1, 2, 80, 0, 1, 10, 0, 3}));  // F-04 = 0 in a block
+  EXPECT_EQ(m.error(), EMBXILVAL);
+  EXPECT_TRUE(m.write(4, 3, 100));
+  EXPECT_TRUE(m.write(4, S::kSpeedSet, 1600));
+
+  sc->set_fault(true);
+  EXPECT_FALSE(m.write(4, S::kCommand, 1));
+  ASSERT_TRUE(m.write(4, S::kCommand, 0));
+  EXPECT_EQ(m.read(4, S::kRunState), S::kStateFault);
+  ASSERT_TRUE(m.write(4, S::kCommand, 8));
+  EXPECT_EQ(m.read(4, S::kRunState), 0);
+
+  sc->set_state_lag(2);
+  ASSERT_TRUE(m.write(4, S::kCommand, 2));
+  EXPECT_EQ(m.read(4, S::kRunState), 0);
+  EXPECT_EQ(m.read(4, S::kRunState), 0);
+  EXPECT_EQ(m.read(4, S::kRunState), 2);
+  ASSERT_TRUE(m.write(4, S::kCommand, 0));
+  EXPECT_EQ(m.read(4, S::kRunState), 2);
+  EXPECT_EQ(m.read(4, S::kRunState), 2);
+  EXPECT_EQ(m.read(4, S::kRunState), 0);
+  // A fault stops at once and a fault reset clears at once.
+  ASSERT_TRUE(m.write(4, S::kCommand, 1));
+  sc->set_fault(true);
+  EXPECT_EQ(m.read(4, S::kRunState), S::kStateFault);
+  ASSERT_TRUE(m.write(4, S::kCommand, 8));
+  EXPECT_EQ(m.read(4, S::kRunState), 0);
+  EXPECT_EQ(m.read(4, S::kRunState), 0);
+  EXPECT_EQ(m.read(4, S::kRunState), 0);
+}

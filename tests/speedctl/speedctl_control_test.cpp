@@ -1,6 +1,7 @@
 // The speed-controller control window (TForm19) against simulated speed
 // controllers: the run settings each motor series takes, the commands with
 // the bus takeover and the run-state lamps.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -80,6 +81,72 @@ TEST_F(SpeedCtlControlTest, ForwardAfterTheTakeoverRunsAndTheLampsShowIt) {
   for (const char* lamp : {"Shape1", "Shape2", "Shape3", "Shape4"}) EXPECT_FALSE(control<StatusLamp>(w, lamp)->lit());
   click("Button4");
   EXPECT_EQ(testing::writes_of(t.sim).back(), write(1, 0x1000, 2));  // a reversal while running is the drive's business
+}
+
+TEST_F(SpeedCtlControlTest, AFaultOutlivesAStopAndHoldsTheExitUntilItsReset) {
+  select(1);
+  click("Button3");
+  auto& drive = dynamic_cast<sim::SpeedControllerStation&>(*t.sim.station(1));
+  drive.set_fault(true);
+  t.sim.clear_journal();
+  click("Button5");  // the stop is taken, the fault stays
+  EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(1, 0x1000, 0)}));
+  EXPECT_EQ(t.st().tsq_run_state[1], 0);
+  click("Button7");
+  EXPECT_TRUE(control<StatusLamp>(w, "Shape4")->lit());
+  EXPECT_EQ(t.st().tsq_run_state[1], 2);
+  click("Button1");
+  EXPECT_EQ(t.notifier.messages.last(), QStringLiteral("退出前，请确保电机停止且调速器无故障！！"));
+  EXPECT_TRUE(w->isVisible());
+  ctl<QCheckBox>("CheckBox1")->setChecked(false);
+
+  // The reset: 8, without a takeover; the run state 0.
+  t.sim.clear_journal();
+  click("Button6");
+  EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(1, 0x1000, 8)}));
+  EXPECT_EQ(t.st().tsq_run_state[1], 0);
+  EXPECT_EQ(log().last(), QStringLiteral("节点1：故障复位成功！！"));
+  click("Button7");
+  EXPECT_TRUE(control<StatusLamp>(w, "Shape3")->lit());
+  t.sim.clear_journal();
+  click("Button1");
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(1, 2, 1)}));  // the mode read at connection
+}
+
+TEST_F(SpeedCtlControlTest, AStoppingDriveHoldsTheExitUntilItsStateSaysStopped) {
+  select(2);
+  auto& drive = dynamic_cast<sim::SpeedControllerStation&>(*t.sim.station(2));
+  click("Button3");
+  drive.set_state_lag(1);
+  click("Button5");
+  EXPECT_EQ(t.st().tsq_run_state[2], 0);
+  click("Button7");  // still running down
+  EXPECT_TRUE(control<StatusLamp>(w, "Shape1")->lit());
+  EXPECT_EQ(t.st().tsq_run_state[2], 1);
+  click("Button1");
+  EXPECT_TRUE(w->isVisible());
+  ctl<QCheckBox>("CheckBox1")->setChecked(false);
+  click("Button7");
+  EXPECT_TRUE(control<StatusLamp>(w, "Shape3")->lit());
+  EXPECT_EQ(t.st().tsq_run_state[2], 0);
+  click("Button1");
+  EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(SpeedCtlControlTest, FailedReadsKeepContinuousReadingAndClearKeepsTheCounters) {
+  auto* reading = ctl<QCheckBox>("CheckBox1");
+  reading->setChecked(true);
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x2001, 3));
+  for (int k = 0; k < 3; ++k) click("Button7");
+  EXPECT_TRUE(reading->isChecked());
+  EXPECT_EQ(t.st().read_fail_count, 3u);
+  EXPECT_EQ(log().last(), QStringLiteral("节点1：调速器状态读取失败**"));
+  EXPECT_EQ(ctl<QLabel>("Panel1")->text(), QStringLiteral("节点1：调速器状态读取失败"));
+  reading->setChecked(false);
+  click("Button8");
+  EXPECT_EQ(t.st().read_fail_count, 3u);
+  for (const char* memo : {"Memo1", "Memo2"}) EXPECT_TRUE(testing::memo_lines(w, memo).isEmpty()) << memo;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -157,6 +158,14 @@ TEST_F(SpeedCtlEditorTest, StationChangesMoveTheNodeAndItsRecords) {
   EXPECT_TRUE(frames().empty());
   EXPECT_TRUE(lines("Memo3").last().startsWith(QStringLiteral("节点5：站号1已被其他节点占用")));
   EXPECT_EQ(ctl<QComboBox>("ComboBox22")->currentIndex(), 0);
+
+  // A download that keeps the station leaves the node lists alone (the inverter's refills them).
+  auto* main_list = t.ctl<QComboBox>("TForm1", "ComboBox5");
+  main_list->setCurrentIndex(2);
+  w->download_menu();
+  settle();
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点5：菜单下载成功")));
+  EXPECT_EQ(main_list->currentIndex(), 2);
 }
 
 TEST_F(SpeedCtlEditorTest, MenuFilesRoundTripAndBadOnesChangeNothing) {
@@ -192,7 +201,6 @@ TEST_F(SpeedCtlEditorTest, MenuFilesRoundTripAndBadOnesChangeNothing) {
       {QByteArray(bytes).replace("TSQ", "BPQ"), "文件异常，打开失败"},
       {QByteArray(bytes).replace("3          80", "3          70000"), "文件打开失败"},
       {QByteArray(bytes).replace("3          80", "3          8x"), "文件打开失败"},
-      {QByteArray(bytes).replace("\r\n30 ", "\r\n31 "), "文件异常，打开失败"},
   };
   for (const auto& b : bad) {
     SCOPED_TRACE(b.message);
@@ -208,6 +216,67 @@ TEST_F(SpeedCtlEditorTest, MenuFilesRoundTripAndBadOnesChangeNothing) {
     EXPECT_TRUE(frames().empty());
     EXPECT_TRUE(lines("Memo3").last().startsWith(QStringLiteral("节点3：") + QString::fromUtf8(b.message)));
   }
+}
+
+TEST_F(SpeedCtlEditorTest, AFileMayHoldPartOfTheMenuAndShowsTheVersionsOfItsDrive) {
+  line({3});
+  open(3);
+  chooser->open_answer = dir.filePath(QStringLiteral("part.txt"));
+  QFile f(chooser->open_answer);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  // F-03, the station (never taken), F-30, a register beyond the image, F-01.
+  f.write("TSQ\r\nADDR    DATA\r\n3          90\r\n20          9\r\n171          1203\r\n250          7\r\n1          2\r\n");
+  f.close();
+  w->open_menu_file();
+  settle();
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点3：菜单文件打开成功")));
+  EXPECT_TRUE(frames().empty());
+  EXPECT_EQ(text("Edit1"), QStringLiteral("90"));
+  EXPECT_EQ(text("Edit31"), QStringLiteral("3"));
+  EXPECT_EQ(w->tsq_param()[20], 3);
+  EXPECT_EQ(text("Edit34"), QStringLiteral("12.03"));
+  EXPECT_EQ(text("Edit35"), QStringLiteral("1.01"));  // not in the file: the drive's as read
+  EXPECT_TRUE(visible("ComboBox4"));                 // the file's series 2
+  EXPECT_EQ(t.st().tsq_reg1[3], 5);                  // the drive's series stays on record
+  w->download_menu();
+  settle();
+  EXPECT_EQ(sim_reg(3, 3), 90);
+  EXPECT_EQ(sim_reg(3, 1), 2);
+}
+
+TEST_F(SpeedCtlEditorTest, RecordsGoUnderTheChosenNameAndTheirFixedNames) {
+  line({3});
+  open(3);
+  chooser->save_answer = dir.filePath(QStringLiteral("chosen.txt"));
+  w->save_records();
+  EXPECT_EQ(chooser->proposed.last(), QStringLiteral("调速器通讯记录.txt"));
+  const std::pair<const char*, const char*> files[] = {
+      {"Memo1", "chosen.txt"},
+      {"Memo2", "调速器菜单编辑通讯执行成功记录.txt"},
+      {"Memo3", "调速器菜单编辑通讯执行失败记录.txt"},
+  };
+  for (const auto& [memo, name] : files) {
+    SCOPED_TRACE(name);
+    const QString written = testing::file_text(dir.filePath(QString::fromUtf8(name)));
+    EXPECT_EQ(QString(written).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed(),
+              ctl<QPlainTextEdit>(memo)->toPlainText().trimmed());
+  }
+  EXPECT_FALSE(lines("Memo2").isEmpty());
+  w->clear_records();
+  for (const char* memo : {"Memo1", "Memo2", "Memo3"}) EXPECT_TRUE(lines(memo).isEmpty()) << memo;
+  EXPECT_FALSE(lines("Memo4").isEmpty());
+}
+
+TEST_F(SpeedCtlEditorTest, AValueTheDriveRefusesIsReadBack) {
+  line({3});
+  open(3);
+  // F-04 has no lower clamp here; the drive takes 0.1 s at least.
+  type_and_enter("Edit2", QStringLiteral("0"));
+  EXPECT_EQ(frames(), (std::vector<Frame>{write(3, 4, 0), read(3, 4, 1)}));
+  EXPECT_EQ(text("Edit2"), QStringLiteral("1.0"));
+  EXPECT_EQ(w->tsq_param()[4], 10);
+  EXPECT_EQ(lines("Memo3").last(), QStringLiteral("节点3：参数修改失败**"));
+  EXPECT_EQ(sim_reg(3, 4), 10);
 }
 
 }  // namespace
