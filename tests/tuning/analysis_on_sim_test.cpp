@@ -41,6 +41,17 @@ class AnalysisOnSimTest : public GainTuningTest {
     rig.st().move_params_changed = 1;
   }
   TuningChart* chart() { return window->chart(); }
+  // Every recording is triggered after test mode and before its start.
+  bool recordings_between_arm_and_start() {
+    std::vector<testing::Frame> steps;
+    for (const testing::Frame& f : rig.writes(2))
+      if (f.start == 0x8003 || f.start == 0x8004 || (f.start == 0x8000 && f.values[0] != 0)) steps.push_back(f);
+    for (size_t i = 0; i < steps.size(); ++i) {
+      if (steps[i].start != 0x8003) continue;
+      if (i == 0 || i + 1 == steps.size() || steps[i - 1].start != 0x8004 || steps[i + 1].start != 0x8000) return false;
+    }
+    return true;
+  }
   int writes_to(int reg) {
     int n = 0;
     for (const testing::Frame& f : rig.writes(2)) n += f.start == reg;
@@ -147,6 +158,7 @@ TEST_F(AnalysisOnSimTest, InertiaEstimatesLandWithinFivePercent) {
     EXPECT_EQ(rig.servo(2).reg(52), rig.st().inertia_ratio);
     EXPECT_EQ(edit("Edit54")->text(), edit("Edit20")->text());  // read back
     EXPECT_EQ(writes_to(0x8003), 8);
+    EXPECT_TRUE(recordings_between_arm_and_start());
   }
   // The drive refuses the ratio: no gains are computed from it.
   rig.sim.inject(2, testing::fault(sim::Fault::Exception, 52));
