@@ -46,7 +46,7 @@ uint32_t syn_gxdj_search(double positioning_ms, uint32_t inertia_ratio_x10) {
 
 namespace {
 
-bool unsettled(const DriveLinkState& st) { return st.resonance_found == 0 && st.jitter_found == 0; }
+bool nothing_found(const DriveLinkState& st) { return st.resonance_found == 0 && st.jitter_found == 0; }
 
 void set_level(SearchOps& ops, DriveLinkState& st, uint32_t level) {
   st.rigidity_level = std::clamp(level, kLevelMin, kLevelMax);
@@ -63,10 +63,17 @@ void set_kp(SearchOps& ops, DriveLinkState& st, int64_t kp) {
   ops.write_gain(GainReg::Kp, st.pos_loop_gain);
 }
 
-// Detection, and a second one when the first saw nothing.
+// Detection, and a second one when the first saw nothing at all.
 void detect_twice_if_quiet(SearchOps& ops, DriveLinkState& st) {
   ops.detect_resonance();
-  if (unsettled(st) && !ops.halted()) ops.detect_resonance();
+  if (nothing_found(st) && !ops.halted()) ops.detect_resonance();
+}
+
+// Detection, and a second one when the first saw no resonance: a jitter
+// alone is worth a second look before it costs two more levels.
+void detect_twice_unless_resonance(SearchOps& ops, DriveLinkState& st) {
+  ops.detect_resonance();
+  if (st.resonance_found == 0 && !ops.halted()) ops.detect_resonance();
 }
 
 }  // namespace
@@ -97,7 +104,7 @@ void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVari
     if (v.notch_any_frequency || st.resonance_freq > kNotchAboveHz) {
       ops.set_notch();
       if (v.redetect_after_notch) {
-        detect_twice_if_quiet(ops, st);
+        detect_twice_unless_resonance(ops, st);
       } else {
         ops.detect_resonance();
       }
@@ -113,8 +120,8 @@ void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVari
     for (int k = 0; k < 31 && !ops.halted(); ++k) {
       if (st.rigidity_level <= kLevelMin) break;
       set_level(ops, st, st.rigidity_level > kLevelMin + 2 ? st.rigidity_level - 2 : kLevelMin);
-      detect_twice_if_quiet(ops, st);
-      if (unsettled(st)) break;
+      detect_twice_unless_resonance(ops, st);
+      if (nothing_found(st)) break;
     }
     // The level above the settled one is still to be tried in the fine phase.
     st.search_done = 0;
@@ -127,13 +134,13 @@ void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVari
     for (int k = 0; k < 31 && !ops.halted() && st.search_done == 0; ++k) {
       detect_twice_if_quiet(ops, st);
       if (ops.halted()) break;
-      if (!unsettled(st)) {
+      if (!nothing_found(st)) {
         s = 4;
         cut_kv(ops, st, v.kv_cut_percent);
       } else if (s == 4) {
         for (int n = 0; n < v.confirmations_after_cut && !ops.halted(); ++n) {
           ops.detect_resonance();
-          if (!unsettled(st)) cut_kv(ops, st, v.kv_cut_percent);
+          if (!nothing_found(st)) cut_kv(ops, st, v.kv_cut_percent);
         }
         st.search_done = 1;
       } else if (st.rigidity_level < top) {
@@ -166,6 +173,9 @@ bool overshoot_like(const DriveLinkState& st) {
   return st.peaks_flag || st.torque_flag || st.endvib_found || st.overshoot_flag;
 }
 
+// Any of the six findings, a resonance at or above the notch frequency included.
+bool anything_found(const DriveLinkState& st) { return st.resonance_found || st.jitter_found || overshoot_like(st); }
+
 void confirm_position_gain(SearchOps& ops, DriveLinkState& st) {
   ops.log(QStringLiteral("位置环增益确认中"));
   for (int k = 0; k < 4 && !ops.halted(); ++k) {
@@ -191,7 +201,7 @@ void position_gain_search(SearchOps& ops, DriveLinkState& st) {
   bool cut = false;
   for (int k = 0; k < 51 && !ops.halted(); ++k) {
     ops.response_test();
-    if (!low_resonance_or_jitter(st) && !overshoot_like(st) && !ops.halted()) ops.response_test();
+    if (!anything_found(st) && !ops.halted()) ops.response_test();
     // A stopped or failed test judges nothing.
     if (ops.halted()) break;
     if (low_resonance_or_jitter(st)) cut_kv(ops, st, 85);
@@ -204,7 +214,7 @@ void position_gain_search(SearchOps& ops, DriveLinkState& st) {
       confirm_position_gain(ops, st);
       break;
     }
-    ops.log(QStringLiteral("响应时间:%1mS").arg(st.response_time));
+    ops.log(QStringLiteral("响应时间:%1mS  ").arg(st.response_time));
     if (static_cast<int64_t>(st.response_target) < st.response_time)
       set_kp(ops, st, kp_for_response(st.pos_loop_gain, st.response_time, st.response_target));
   }
