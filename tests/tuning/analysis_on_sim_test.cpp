@@ -176,10 +176,15 @@ TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
   axis(sim::ServoMechanics{}, 30, 88, 1400, 117);
   stroke(3, 980);
   const uint32_t origin = rig.servo(2).position();
+  // The stage lamp blinks while the estimation runs on its own.
+  auto* timer3 = form->findChild<QTimer*>(QStringLiteral("Timer3"));
+  timer3->stop();
+  bool lamp_timer_on = false;
   auto* poll = new QTimer(form);
-  QObject::connect(poll, &QTimer::timeout, form, [this, poll] {
+  QObject::connect(poll, &QTimer::timeout, form, [this, poll, timer3, &lamp_timer_on] {
     if (writes_to(0x8003) < 5) return;
     poll->stop();
+    lamp_timer_on = timer3->isActive() && rig.st().tuning_stage[0] == 1;
     QTest::mouseClick(control<QPushButton>(form, "Button38"), Qt::LeftButton);
   });
   rig.sim.clear_journal();
@@ -188,6 +193,7 @@ TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
   EXPECT_EQ(writes_to(0x8003), 5);
   EXPECT_EQ(writes_to(52), 0);
   EXPECT_EQ(rig.servo(2).reg(52), 30);
+  EXPECT_TRUE(lamp_timer_on);
   EXPECT_EQ(rig.st().tuning_stage[0], 0);
   EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("终止负载惯量推定")));
   EXPECT_LE(std::abs(static_cast<int32_t>(rig.servo(2).position() - origin)), 50);

@@ -159,6 +159,28 @@ TEST_F(SelfLearningTest, ABackOffLooksTwiceAtALevelWhereOnlyAJitterWasSeen) {
       << logs();
 }
 
+TEST_F(SelfLearningTest, AnEstimationWithoutARatioLetsTheSelfLearningGoOn) {
+  sim::ServoMechanics::Script s;
+  s.resonance_rigidity = 7;
+  s.end_vibration = true;
+  script(s);
+  control<QComboBox>(form, "ComboBox6")->setCurrentIndex(1);  // with inertia estimation
+  edit("Edit52")->clear();  // no rotor inertia: no ratio can be computed
+  const uint16_t ratio = reg(43);
+  start_at(10);
+  mark_logs();
+  click("Button33");
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：终止负载惯量推定"))) << logs();
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：自学习完成"))) << logs();
+  EXPECT_EQ(lines_since("Memo4"), QStringList{QStringLiteral("节点1：电机额定转矩或转子惯量无效!!")});
+  for (const testing::Frame& f : rig.writes(1)) EXPECT_NE(f.start, 43) << f;
+  EXPECT_EQ(reg(43), ratio);
+  EXPECT_EQ(rig.st().tuning_stage[0], 0);
+  for (size_t stage : {4u, 1u, 2u}) EXPECT_EQ(rig.st().tuning_stage[stage], 2) << stage;
+  EXPECT_FALSE(control<StatusLamp>(form, "Shape1")->lit());
+  EXPECT_TRUE(control<StatusLamp>(form, "Shape4")->lit());
+}
+
 TEST_F(SelfLearningTest, PositionSearchEndsBelowTheOvershootGain) {
   sim::ServoMechanics::Script s;
   s.overshoot_kp = 150;
