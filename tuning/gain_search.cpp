@@ -78,16 +78,27 @@ void detect_twice_unless_resonance(SearchOps& ops, DriveLinkState& st) {
 
 }  // namespace
 
+namespace {
+// Where the speed search stands after each of its phases.
+enum class SpeedPhase {
+  NothingFound,    // the coarse rise met no resonance, or was skipped
+  ResonanceFound,  // the coarse rise ended on a resonance
+  NotchHolds,      // a notch removed it
+  BackOff,         // it stays: back two levels at a time
+  KvCut,           // the fine phase cut Kv
+};
+}  // namespace
+
 void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVariant& v) {
-  int s = 0;
+  SpeedPhase s = SpeedPhase::NothingFound;
   st.search_done = 0;
   const uint32_t bound = v.rise_to_fixed_bound ? kLevelMax : std::clamp(st.rigidity_max, kLevelMin, kLevelMax);
 
   // 1. Coarse rise: a quarter of the way left per step.
-  for (int k = 0; k < 31 && !ops.halted() && st.notch_result != 1 && st.notch_result != 2; ++k) {
+  for (int k = 0; k < 31 && !ops.halted() && st.notch_result == kNotchNone; ++k) {
     ops.detect_resonance();
     if (st.resonance_found) {
-      s = 1;
+      s = SpeedPhase::ResonanceFound;
       break;
     }
     if (bound > st.rigidity_level) {
@@ -100,7 +111,7 @@ void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVari
   }
 
   // 2. Does a notch remove what was found?
-  if (s == 1 && !ops.halted()) {
+  if (s == SpeedPhase::ResonanceFound && !ops.halted()) {
     if (v.notch_any_frequency || st.resonance_freq > kNotchAboveHz) {
       ops.set_notch();
       if (v.redetect_after_notch) {
@@ -108,14 +119,14 @@ void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVari
       } else {
         ops.detect_resonance();
       }
-      s = st.resonance_found ? 3 : 2;
+      s = st.resonance_found ? SpeedPhase::BackOff : SpeedPhase::NotchHolds;
     } else {
-      s = 3;
+      s = SpeedPhase::BackOff;
     }
   }
 
   // 3. Back-off, two levels at a time, never below the lowest level.
-  if ((s == 3 || st.notch_result == 2) && !ops.halted()) {
+  if ((s == SpeedPhase::BackOff || st.notch_result == kNotchBackedOff) && !ops.halted()) {
     ops.reset_notches();
     for (int k = 0; k < 31 && !ops.halted(); ++k) {
       if (st.rigidity_level <= kLevelMin) break;
@@ -128,16 +139,17 @@ void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVari
   }
 
   // 4. Fine phase: small rises, Kv cuts on resonance or jitter.
-  if ((s == 2 || s == 0 || st.notch_result == 1) && !ops.halted()) {
+  if ((s == SpeedPhase::NotchHolds || s == SpeedPhase::NothingFound || st.notch_result == kNotchSet) &&
+      !ops.halted()) {
     const uint32_t top = std::clamp(st.rigidity_max, kLevelMin, kLevelMax);
     set_level(ops, st, top > st.rigidity_level ? st.rigidity_level + 1 : top);
     for (int k = 0; k < 31 && !ops.halted() && st.search_done == 0; ++k) {
       detect_twice_if_quiet(ops, st);
       if (ops.halted()) break;
       if (!nothing_found(st)) {
-        s = 4;
+        s = SpeedPhase::KvCut;
         cut_kv(ops, st, v.kv_cut_percent);
-      } else if (s == 4) {
+      } else if (s == SpeedPhase::KvCut) {
         for (int n = 0; n < v.confirmations_after_cut && !ops.halted(); ++n) {
           ops.detect_resonance();
           if (!nothing_found(st)) cut_kv(ops, st, v.kv_cut_percent);
@@ -245,14 +257,14 @@ void system_vibration_search(SearchOps& ops, DriveLinkState& st) {
         ops.detect_resonance();
         if (st.resonance_found && st.resonance_freq > kNotchAboveHz) {
           ops.set_notch();
-          st.notch_result = 1;
+          st.notch_result = kNotchSet;
           resonance_settled = true;
         }
       }
       if (!resonance_settled && st.resonance_found && st.resonance_freq < kNotchAboveHz) {
         set_level(ops, st, st.rigidity_level > 2 ? st.rigidity_level - 2 : kLevelMin);
         resonance_settled = true;
-        st.notch_result = 2;
+        st.notch_result = kNotchBackedOff;
       }
     }
     if (!endvib_settled && k < 6 && !ops.halted()) {

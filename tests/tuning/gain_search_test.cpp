@@ -67,11 +67,11 @@ struct ScriptedDrive : SearchOps {
   }
   void set_notch() override {
     notched = true;
-    st.notch_result = 1;
+    st.notch_result = kNotchSet;
   }
   void reset_notches() override {
     notched = false;
-    st.notch_result = 0;
+    st.notch_result = kNotchNone;
   }
   void set_suppressor() override { suppressed = true; }
   void reset_suppressors() override { suppressed = false; }
@@ -155,7 +155,7 @@ TEST(SpeedSearch, CoarseRiseAndBackOff) {
 TEST(SpeedSearch, FinePhaseCutsKvOnJitterAndKeepsItAboveZero) {
   // A notch already set skips the coarse rise.
   Rig rig(10, 15);
-  rig.st->notch_result = 1;
+  rig.st->notch_result = kNotchSet;
   rig.drive.jitter_above_kv = 250;  // Kv 20 × level
   speed_gain_search(rig.drive, *rig.st, kLowRigiditySearch);
   EXPECT_EQ(rig.drive.levels, (Levels{11, 13}));
@@ -164,7 +164,7 @@ TEST(SpeedSearch, FinePhaseCutsKvOnJitterAndKeepsItAboveZero) {
 
   // Jitter whatever the gain: Kv comes down to 1 and stays there.
   Rig stuck(10, 15);
-  stuck.st->notch_result = 1;
+  stuck.st->notch_result = kNotchSet;
   stuck.drive.jitter_above_kv = -1;
   speed_gain_search(stuck.drive, *stuck.st, kLowRigiditySearch);
   EXPECT_EQ(stuck.st->speed_loop_gain, 1);
@@ -175,7 +175,7 @@ TEST(SpeedSearch, BackOffAfterSystemCheckStillTriesTheNextLevel) {
   // The system check backed off for a low resonance: back-off first, then
   // the fine phase tests the level above instead of writing it untested.
   Rig rig(13, 15);
-  rig.st->notch_result = 2;
+  rig.st->notch_result = kNotchBackedOff;
   rig.drive.resonance_from = 13;
   speed_gain_search(rig.drive, *rig.st, kLowRigiditySearch);
   EXPECT_EQ(rig.drive.levels, (Levels{11, 12, 14}));
