@@ -128,9 +128,9 @@ class GainTuningWindow : public VelmoWindow {
   void Timer3Timer();       // stage lamps
   bool search_running() const { return search_stop_ != nullptr; }
 
-  // One test move as the analyses use it: settings, start, wait, optional
-  // recording, SERVO_OFF and capture, peak torque. Each caller keeps its own
-  // order of the steps.
+  // One test move as the analyses use it: settings, test mode, a recording
+  // from the start or a later one, start, wait, SERVO_OFF and capture, peak
+  // torque. Each caller keeps its own order of the steps.
   struct TestMove {
     uint16_t record = 0;                // 0x8003 value, 0: no recording
     bool record_after_start = false;
