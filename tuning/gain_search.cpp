@@ -76,9 +76,6 @@ void detect_twice_unless_resonance(SearchOps& ops, DriveLinkState& st) {
   if (st.resonance_found == 0 && !ops.halted()) ops.detect_resonance();
 }
 
-}  // namespace
-
-namespace {
 // Where the speed search stands after each of its phases.
 enum class SpeedPhase {
   NothingFound,    // the coarse rise met no resonance, or was skipped
