@@ -46,7 +46,7 @@ uint32_t syn_gxdj_search(double positioning_ms, uint32_t inertia_ratio_x10) {
 
 namespace {
 
-bool unsettled(const DriveLinkState& st) { return st.resonance_found == 0 && st.jitter_found == 0; }
+bool nothing_found(const DriveLinkState& st) { return st.resonance_found == 0 && st.jitter_found == 0; }
 
 void set_level(SearchOps& ops, DriveLinkState& st, uint32_t level) {
   st.rigidity_level = std::clamp(level, kLevelMin, kLevelMax);
@@ -63,24 +63,39 @@ void set_kp(SearchOps& ops, DriveLinkState& st, int64_t kp) {
   ops.write_gain(GainReg::Kp, st.pos_loop_gain);
 }
 
-// Detection, and a second one when the first saw nothing.
+// Detection, and a second one when the first saw nothing at all.
 void detect_twice_if_quiet(SearchOps& ops, DriveLinkState& st) {
   ops.detect_resonance();
-  if (unsettled(st) && !ops.halted()) ops.detect_resonance();
+  if (nothing_found(st) && !ops.halted()) ops.detect_resonance();
 }
 
+// Detection, and a second one when the first saw no resonance: a jitter
+// alone is worth a second look before it costs two more levels.
+void detect_twice_unless_resonance(SearchOps& ops, DriveLinkState& st) {
+  ops.detect_resonance();
+  if (st.resonance_found == 0 && !ops.halted()) ops.detect_resonance();
+}
+
+// Where the speed search stands after each of its phases.
+enum class SpeedPhase {
+  NothingFound,    // the coarse rise met no resonance, or was skipped
+  ResonanceFound,  // the coarse rise ended on a resonance
+  NotchHolds,      // a notch removed it
+  BackOff,         // it stays: back two levels at a time
+  KvCut,           // the fine phase cut Kv
+};
 }  // namespace
 
 void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVariant& v) {
-  int s = 0;
+  SpeedPhase s = SpeedPhase::NothingFound;
   st.search_done = 0;
   const uint32_t bound = v.rise_to_fixed_bound ? kLevelMax : std::clamp(st.rigidity_max, kLevelMin, kLevelMax);
 
   // 1. Coarse rise: a quarter of the way left per step.
-  for (int k = 0; k < 31 && !ops.halted() && st.notch_result != 1 && st.notch_result != 2; ++k) {
+  for (int k = 0; k < 31 && !ops.halted() && st.notch_result == kNotchNone; ++k) {
     ops.detect_resonance();
     if (st.resonance_found) {
-      s = 1;
+      s = SpeedPhase::ResonanceFound;
       break;
     }
     if (bound > st.rigidity_level) {
@@ -93,47 +108,48 @@ void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVari
   }
 
   // 2. Does a notch remove what was found?
-  if (s == 1 && !ops.halted()) {
+  if (s == SpeedPhase::ResonanceFound && !ops.halted()) {
     if (v.notch_any_frequency || st.resonance_freq > kNotchAboveHz) {
       ops.set_notch();
       if (v.redetect_after_notch) {
-        detect_twice_if_quiet(ops, st);
+        detect_twice_unless_resonance(ops, st);
       } else {
         ops.detect_resonance();
       }
-      s = st.resonance_found ? 3 : 2;
+      s = st.resonance_found ? SpeedPhase::BackOff : SpeedPhase::NotchHolds;
     } else {
-      s = 3;
+      s = SpeedPhase::BackOff;
     }
   }
 
   // 3. Back-off, two levels at a time, never below the lowest level.
-  if ((s == 3 || st.notch_result == 2) && !ops.halted()) {
+  if ((s == SpeedPhase::BackOff || st.notch_result == kNotchBackedOff) && !ops.halted()) {
     ops.reset_notches();
     for (int k = 0; k < 31 && !ops.halted(); ++k) {
       if (st.rigidity_level <= kLevelMin) break;
       set_level(ops, st, st.rigidity_level > kLevelMin + 2 ? st.rigidity_level - 2 : kLevelMin);
-      detect_twice_if_quiet(ops, st);
-      if (unsettled(st)) break;
+      detect_twice_unless_resonance(ops, st);
+      if (nothing_found(st)) break;
     }
     // The level above the settled one is still to be tried in the fine phase.
     st.search_done = 0;
   }
 
   // 4. Fine phase: small rises, Kv cuts on resonance or jitter.
-  if ((s == 2 || s == 0 || st.notch_result == 1) && !ops.halted()) {
+  if ((s == SpeedPhase::NotchHolds || s == SpeedPhase::NothingFound || st.notch_result == kNotchSet) &&
+      !ops.halted()) {
     const uint32_t top = std::clamp(st.rigidity_max, kLevelMin, kLevelMax);
     set_level(ops, st, top > st.rigidity_level ? st.rigidity_level + 1 : top);
     for (int k = 0; k < 31 && !ops.halted() && st.search_done == 0; ++k) {
       detect_twice_if_quiet(ops, st);
       if (ops.halted()) break;
-      if (!unsettled(st)) {
-        s = 4;
+      if (!nothing_found(st)) {
+        s = SpeedPhase::KvCut;
         cut_kv(ops, st, v.kv_cut_percent);
-      } else if (s == 4) {
+      } else if (s == SpeedPhase::KvCut) {
         for (int n = 0; n < v.confirmations_after_cut && !ops.halted(); ++n) {
           ops.detect_resonance();
-          if (!unsettled(st)) cut_kv(ops, st, v.kv_cut_percent);
+          if (!nothing_found(st)) cut_kv(ops, st, v.kv_cut_percent);
         }
         st.search_done = 1;
       } else if (st.rigidity_level < top) {
@@ -166,6 +182,9 @@ bool overshoot_like(const DriveLinkState& st) {
   return st.peaks_flag || st.torque_flag || st.endvib_found || st.overshoot_flag;
 }
 
+// Any of the six findings, a resonance at or above the notch frequency included.
+bool anything_found(const DriveLinkState& st) { return st.resonance_found || st.jitter_found || overshoot_like(st); }
+
 void confirm_position_gain(SearchOps& ops, DriveLinkState& st) {
   ops.log(QStringLiteral("位置环增益确认中"));
   for (int k = 0; k < 4 && !ops.halted(); ++k) {
@@ -191,7 +210,7 @@ void position_gain_search(SearchOps& ops, DriveLinkState& st) {
   bool cut = false;
   for (int k = 0; k < 51 && !ops.halted(); ++k) {
     ops.response_test();
-    if (!low_resonance_or_jitter(st) && !overshoot_like(st) && !ops.halted()) ops.response_test();
+    if (!anything_found(st) && !ops.halted()) ops.response_test();
     // A stopped or failed test judges nothing.
     if (ops.halted()) break;
     if (low_resonance_or_jitter(st)) cut_kv(ops, st, 85);
@@ -204,7 +223,7 @@ void position_gain_search(SearchOps& ops, DriveLinkState& st) {
       confirm_position_gain(ops, st);
       break;
     }
-    ops.log(QStringLiteral("响应时间:%1mS").arg(st.response_time));
+    ops.log(QStringLiteral("响应时间:%1mS  ").arg(st.response_time));
     if (static_cast<int64_t>(st.response_target) < st.response_time)
       set_kp(ops, st, kp_for_response(st.pos_loop_gain, st.response_time, st.response_target));
   }
@@ -235,14 +254,14 @@ void system_vibration_search(SearchOps& ops, DriveLinkState& st) {
         ops.detect_resonance();
         if (st.resonance_found && st.resonance_freq > kNotchAboveHz) {
           ops.set_notch();
-          st.notch_result = 1;
+          st.notch_result = kNotchSet;
           resonance_settled = true;
         }
       }
       if (!resonance_settled && st.resonance_found && st.resonance_freq < kNotchAboveHz) {
         set_level(ops, st, st.rigidity_level > 2 ? st.rigidity_level - 2 : kLevelMin);
         resonance_settled = true;
-        st.notch_result = 2;
+        st.notch_result = kNotchBackedOff;
       }
     }
     if (!endvib_settled && k < 6 && !ops.halted()) {

@@ -26,8 +26,8 @@ class SearchOps {
   virtual void write_gain(GainReg reg, int32_t value) = 0;
   virtual void detect_resonance() = 0;     // resonance_found, resonance_freq, jitter_found
   virtual void detect_end_vibration() = 0; // endvib_found
-  virtual void set_notch() = 0;            // on the resonance just found; notch_result 1
-  virtual void reset_notches() = 0;        // notch_result 0
+  virtual void set_notch() = 0;            // on the resonance just found; notch_result kNotchSet
+  virtual void reset_notches() = 0;        // notch_result kNotchNone
   virtual void set_suppressor() = 0;       // on the end vibration just found
   virtual void reset_suppressors() = 0;
   virtual void response_test() = 0;        // the response flags and response_time

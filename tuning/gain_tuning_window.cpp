@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "common/form_access.h"
 #include "common/node_lists.h"
@@ -18,6 +19,7 @@
 #include "drivelink/link_events.h"
 #include "servo/servo_bus_release.h"
 #include "tuning/numeric_field.h"
+#include "tuning/search_tables.h"
 #include "tuning/tuning_chart.h"
 #include "tuning/tuning_report.h"
 #include "tuning/tuning_sequence.h"
@@ -251,7 +253,11 @@ void GainTuningWindow::exit_steps() {
     r->setAutoExclusive(true);
   }
   st.servo_on_state = 0;
-  for (int k = 0; k < 4; ++k) st.tuning_stage[k] = 0;
+  for (const tuning::StageLamp& row : tuning::kStageLamps)
+    if (row.stage >= 0) st.tuning_stage[static_cast<size_t>(row.stage)] = 0;
+  // Nothing blinks behind a closed window; the lamps show the reset stages.
+  timer3_->stop();
+  Timer3Timer();
   leave();
   exiting_ = false;
 }

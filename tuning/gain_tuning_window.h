@@ -128,14 +128,16 @@ class GainTuningWindow : public VelmoWindow {
   void Timer3Timer();       // stage lamps
   bool search_running() const { return search_stop_ != nullptr; }
 
-  // One test move as the analyses use it: settings, start, wait, optional
-  // recording, SERVO_OFF and capture, peak torque. Each caller keeps its own
-  // order of the steps.
+  // One test move as the analyses use it: settings, test mode, a recording
+  // from the start or a later one, start, wait, SERVO_OFF and capture, peak
+  // torque. Each caller keeps its own order of the steps.
   struct TestMove {
     uint16_t record = 0;                // 0x8003 value, 0: no recording
     bool record_after_start = false;
+    const char* record_caption = nullptr;  // shown once a later recording started
     bool servo_off_before_capture = false;
-    bool peak_torque_first = false;     // 0x2007 before the capture
+    bool servo_off_when_recording = false; // right after a later recording started
+    bool read_torque = true;            // 0x2007 after the capture; false: the caller reads it
     bool capture = true;
     int samples = 4096;
     int record_delay_ms = 0;            // wait between the start and a later recording
@@ -200,7 +202,8 @@ class GainTuningWindow : public VelmoWindow {
   bool recompute_stroke(tuning::StrokeTrigger trigger, bool only_when_different = false);
   bool write_test_reg(uint16_t reg, int32_t value, const char* done, const char* failed);
   enum class Start { Accepted, NotAccepted, Refused };
-  Start start_move(uint8_t dir);
+  // 0x8004, then the recording trigger 0x8003 := record (0: none), then 0x8000.
+  Start start_move(uint8_t dir, uint16_t record = 0);
   bool settle_unaccepted_start();
   bool write_test_settings();
   uint32_t move_wait_ms() const;

@@ -5,6 +5,7 @@
 // and writes nothing.
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <exception>
@@ -92,6 +93,7 @@ void GainTuningWindow::Button24Click() {
   tuning::FailureScope failures(st.comm_error);
   if (by_user) st.tune_stop = 0;
   st.tuning_stage[0] = 1;
+  timer3_->start();  // Shape1 blinks while it runs
   auto* stop = control<QPushButton>(this, "Button38");
   stop->setEnabled(true);
   chart_->clear(TuningChart::Unused);
@@ -100,6 +102,9 @@ void GainTuningWindow::Button24Click() {
   report_->done_line(QStringLiteral("开始推定负载惯量"));
 
   bool estimated = false;
+  // The runs completed but gave no ratio (no rise in acceleration or torque,
+  // no motor data): nothing went wrong on the line.
+  bool no_ratio = false;
   try {
     st.rigidity_level = static_cast<uint32_t>(hidden.inertia_rigidity > 0 ? hidden.inertia_rigidity : kEstimationRigidity);
     gain_set();
@@ -130,6 +135,7 @@ void GainTuningWindow::Button24Click() {
         }
       } else {
         report_->fail_line(QString::fromStdString(e.reason) + QStringLiteral("!!"));
+        no_ratio = true;
       }
     }
   } catch (const std::exception& ex) {
@@ -138,7 +144,9 @@ void GainTuningWindow::Button24Click() {
   if (!estimated) {
     report_->done(QStringLiteral("终止负载惯量推定"));
     st.tuning_stage[0] = 0;
-    st.comm_error = 1;
+    // A failure or a stop ends a self-learning around it; an estimation
+    // without a ratio leaves it going on with the ratio the drive has.
+    if (!no_ratio) st.comm_error = 1;
   }
   if (by_user) st.tune_stop = 0;
   stop->setEnabled(false);

@@ -18,6 +18,7 @@
 #include "tuning/filter_registers.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/numeric_field.h"
+#include "tuning/search_tables.h"
 #include "tuning/tenths_text.h"
 #include "tuning/tuning_chart.h"
 #include "tuning/tuning_report.h"
@@ -139,7 +140,7 @@ void GainTuningWindow::Button8Click() {
   edit("Edit3")->setText(QString::number(tuning::kNotchSetWidth));
   st.resonance_found = 0;
   edit("Edit9")->setText(QString::number(hz));
-  st.notch_result = 1;
+  st.notch_result = tuning::kNotchSet;
 }
 
 void GainTuningWindow::Button9Click() {
@@ -151,7 +152,7 @@ void GainTuningWindow::Button9Click() {
   if (!write_group(*this, ctx_.link, {{r.frequency, tuning::kNotchResetFrequency}, {r.width, 0}, {r.depth, 0}})) return;
   edit("Edit9")->setText(QString::number(tuning::kNotchResetFrequency));
   edit("Edit3")->setText(QStringLiteral("0"));
-  st.notch_result = 0;
+  st.notch_result = tuning::kNotchNone;
 }
 
 void GainTuningWindow::Button16Click() {

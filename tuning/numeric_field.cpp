@@ -3,16 +3,27 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace velmo::tuning {
 
-QString apply_rule(const FieldRule& rule, const QString& text) {
-  const QString trimmed = text.trimmed();
-  if (trimmed.isEmpty()) return QString::fromLatin1(rule.empty);
+namespace {
+// A pasted "nan" or "inf" is no number: it counts as empty.
+std::optional<double> number_in(const QString& text) {
   bool ok = false;
-  double v = trimmed.toDouble(&ok);
-  if (!ok) return QString::fromLatin1(rule.empty);
+  const double v = text.trimmed().toDouble(&ok);
+  if (!ok || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+}  // namespace
+
+QString apply_rule(const FieldRule& rule, const QString& text) {
+  const std::optional<double> number = number_in(text);
+  if (!number) return QString::fromLatin1(rule.empty);
+  double v = *number;
   if (v > rule.max) v = rule.max;
   if (v < rule.min) v = rule.min;
   if (rule.step > 0) v = std::floor(v / rule.step) * rule.step;
@@ -62,15 +73,13 @@ bool NumericField::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int field_int(const QLineEdit* edit) {
-  bool ok = false;
-  const double v = edit->text().trimmed().toDouble(&ok);
-  return ok ? static_cast<int>(std::floor(v)) : 0;
+  const std::optional<double> v = number_in(edit->text());
+  if (!v) return 0;
+  // Beyond int the cast is undefined: such a value holds the nearest bound.
+  return static_cast<int>(std::clamp(std::floor(*v), static_cast<double>(std::numeric_limits<int>::min()),
+                                     static_cast<double>(std::numeric_limits<int>::max())));
 }
 
-double field_double(const QLineEdit* edit) {
-  bool ok = false;
-  const double v = edit->text().trimmed().toDouble(&ok);
-  return ok ? v : 0.0;
-}
+double field_double(const QLineEdit* edit) { return number_in(edit->text()).value_or(0.0); }
 
 }  // namespace velmo::tuning

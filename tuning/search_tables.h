@@ -17,6 +17,11 @@ inline constexpr uint32_t kLevelMin = 1, kLevelMax = 30;
 // searches back off the rigidity instead.
 inline constexpr int32_t kNotchAboveHz = 350;
 
+// What the notch filters hold for the speed search (notch_result): reset,
+// a notch set on a resonance above kNotchAboveHz, or none because the
+// system vibration check backed off for a lower one.
+enum NotchResult : uint8_t { kNotchNone = 0, kNotchSet = 1, kNotchBackedOff = 2 };
+
 // Low vs middle/high rigidity load: one speed-loop search, these parameters.
 struct SpeedSearchVariant {
   bool rise_to_fixed_bound;    // coarse rise towards kLevelMax, not rigidity_max

@@ -128,6 +128,8 @@ void GainTuningWindow::Button13Click() {
   GainTuningWindow::TestMove steps;
   steps.record = 1;
   steps.samples = static_cast<int>(row.capture_samples);
+  // The peak torque is read once the spectrum is shown.
+  steps.read_torque = false;
   steps.servo_off_before_capture = !hidden.vertical_load && st.hold_servo_on == 0;
   if (st.resonance_pass == 1) {
     hidden.resonance_threshold_db = kSecondPassThresholdDb;
@@ -143,7 +145,6 @@ void GainTuningWindow::Button13Click() {
     report_->failed(QString::fromUtf8(row.failed_caption));
     return;
   }
-  edit("Edit32")->setText(hidden.peak_torque);
 
   control<QComboBox>(this, "ComboBox1")->setCurrentText(QString::number(row.length));
   const size_t n = row.length;
@@ -154,6 +155,9 @@ void GainTuningWindow::Button13Click() {
   report_->caption(QString::fromUtf8(row.analysing_caption));
   Button2Click();
   ctx_.link.delay(500);
+  if (run.stopped()) return;
+  read_peak_torque();
+  edit("Edit32")->setText(hidden.peak_torque);
 }
 
 void GainTuningWindow::Button17Click() {
@@ -175,7 +179,10 @@ void GainTuningWindow::Button17Click() {
   steps.record_after_start = true;
   steps.record_delay_ms = static_cast<int>(move_wait_ms()) + kEndVibrationDelayMs;
   steps.settle_ms = kEndVibrationSettleMs;
-  steps.servo_off_before_capture = !hidden.vertical_load && st.hold_servo_on == 0;
+  steps.record_caption = "位置数据采集中...";
+  // The axis rings out without the loops holding it.
+  steps.servo_off_when_recording = !hidden.vertical_load && st.hold_servo_on == 0;
+  steps.read_torque = false;
   steps.samples = static_cast<int>(row.capture_samples);
   if (!test_move(steps)) {
     if (!run.stopped()) st.comm_error = 1;

@@ -89,7 +89,7 @@ void GainTuningWindow::Button10Click() {
   if (run.ok()) write_test_settings();
 }
 
-GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir) {
+GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t record) {
   // After a stop or an exit request nothing moves the motor.
   if (stop_requested() || exit_pending_ || exiting_) return Start::Refused;
   if (!axis_position_) {
@@ -101,6 +101,8 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir) {
     axis_position_ = p;
   }
   ctx_.link.write_register(tuning::kTestArm, 1);
+  // A recording from the start is triggered once test mode is on.
+  if (record) ctx_.link.write_register(tuning::kRecordSelect, record);
   if (stop_requested()) return Start::Refused;
   if (!ctx_.link.write_register(tuning::kMoveStart, dir)) return Start::NotAccepted;
   // Forward counts up; the drive's counts are the command pulses through the
@@ -143,9 +145,8 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
     write_test_settings();
     st.move_params_changed = 0;
   }
-  if (steps.record && !steps.record_after_start) ctx_.link.write_register(tuning::kRecordSelect, steps.record);
   const uint8_t dir = st.move_dir == 2 ? 2 : 1;
-  const Start start = start_move(dir);
+  const Start start = start_move(dir, steps.record_after_start ? 0 : steps.record);
   if (start == Start::Refused) return false;
   if (start == Start::Accepted) {
     report_->caption(QStringLiteral("运转成功"));
@@ -156,6 +157,9 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   if (steps.record && steps.record_after_start) {
     if (steps.record_delay_ms > 0) ctx_.link.delay(steps.record_delay_ms);
     ctx_.link.write_register(tuning::kRecordSelect, steps.record);
+    if (steps.servo_off_when_recording) Button20Click();
+    // Shown for the recording's wait, after SERVO_OFF's own caption.
+    if (steps.record_caption) report_->caption(QString::fromUtf8(steps.record_caption));
   }
   ctx_.link.delay(steps.settle_ms >= 0 ? steps.settle_ms : static_cast<int>(move_wait_ms() + 800));
   // A start whose reply was lost may still have moved the axis: the next
@@ -165,13 +169,12 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
     read_peak_torque();
     return start == Start::Accepted;
   }
-  if (steps.peak_torque_first) read_peak_torque();
   if (steps.servo_off_before_capture) Button20Click();
   hidden.samples = steps.samples;
   hidden.first_sample = 0;
   chart_->clear_capture_series();
   pos_data_read();
-  if (!steps.peak_torque_first) read_peak_torque();
+  if (steps.read_torque) read_peak_torque();
   return start == Start::Accepted && !run.stopped() && st.comm_error == 0 && st.tune_error == 0 &&
          st.capture_block_ok == 1 && st.drive_fault_seen == 0;
 }

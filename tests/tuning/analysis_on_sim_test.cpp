@@ -41,6 +41,17 @@ class AnalysisOnSimTest : public GainTuningTest {
     rig.st().move_params_changed = 1;
   }
   TuningChart* chart() { return window->chart(); }
+  // Every recording is triggered after test mode and before its start.
+  bool recordings_between_arm_and_start() {
+    std::vector<testing::Frame> steps;
+    for (const testing::Frame& f : rig.writes(2))
+      if (f.start == 0x8003 || f.start == 0x8004 || (f.start == 0x8000 && f.values[0] != 0)) steps.push_back(f);
+    for (size_t i = 0; i < steps.size(); ++i) {
+      if (steps[i].start != 0x8003) continue;
+      if (i == 0 || i + 1 == steps.size() || steps[i - 1].start != 0x8004 || steps[i + 1].start != 0x8000) return false;
+    }
+    return true;
+  }
   int writes_to(int reg) {
     int n = 0;
     for (const testing::Frame& f : rig.writes(2)) n += f.start == reg;
@@ -147,6 +158,7 @@ TEST_F(AnalysisOnSimTest, InertiaEstimatesLandWithinFivePercent) {
     EXPECT_EQ(rig.servo(2).reg(52), rig.st().inertia_ratio);
     EXPECT_EQ(edit("Edit54")->text(), edit("Edit20")->text());  // read back
     EXPECT_EQ(writes_to(0x8003), 8);
+    EXPECT_TRUE(recordings_between_arm_and_start());
   }
   // The drive refuses the ratio: no gains are computed from it.
   rig.sim.inject(2, testing::fault(sim::Fault::Exception, 52));
@@ -187,10 +199,15 @@ TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
   axis(sim::ServoMechanics{}, 30, 88, 1400, 117);
   stroke(3, 980);
   const uint32_t origin = rig.servo(2).position();
+  // The stage lamp blinks while the estimation runs on its own.
+  auto* timer3 = form->findChild<QTimer*>(QStringLiteral("Timer3"));
+  timer3->stop();
+  bool lamp_timer_on = false;
   auto* poll = new QTimer(form);
-  QObject::connect(poll, &QTimer::timeout, form, [this, poll] {
+  QObject::connect(poll, &QTimer::timeout, form, [this, poll, timer3, &lamp_timer_on] {
     if (writes_to(0x8003) < 5) return;
     poll->stop();
+    lamp_timer_on = timer3->isActive() && rig.st().tuning_stage[0] == 1;
     QTest::mouseClick(control<QPushButton>(form, "Button38"), Qt::LeftButton);
   });
   rig.sim.clear_journal();
@@ -199,6 +216,7 @@ TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
   EXPECT_EQ(writes_to(0x8003), 5);
   EXPECT_EQ(writes_to(52), 0);
   EXPECT_EQ(rig.servo(2).reg(52), 30);
+  EXPECT_TRUE(lamp_timer_on);
   EXPECT_EQ(rig.st().tuning_stage[0], 0);
   EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("终止负载惯量推定")));
   EXPECT_LE(std::abs(static_cast<int32_t>(rig.servo(2).position() - origin)), 50);

@@ -3,6 +3,7 @@
 // end vibration until a suppressor is set.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <vector>
@@ -24,10 +25,14 @@ struct ScriptedDrive : SearchOps {
   int32_t overshoot_above_kp = INT_MAX;
   bool end_vibration = false;
   int stop_after_moves = -1;  // the stop button pressed after this many moves
+  std::vector<int> jitter_only_at;     // moves (from 1) whose detection sees a jitter and nothing else
+  int32_t response_resonance_hz = 0;   // a resonance every response test's recording shows
 
   // What happened.
   bool notched = false, suppressed = false, stopped = false;
   std::vector<uint32_t> levels;  // each gain_set's level
+  std::vector<uint32_t> detected_at;  // the level of each resonance detection
+  std::vector<QString> lines;
   std::vector<std::pair<GainReg, int32_t>> writes;
   int moves = 0, moves_after_stop = 0, centring = 0, centring_after_stop = 0;
 
@@ -46,9 +51,15 @@ struct ScriptedDrive : SearchOps {
   }
   void detect_resonance() override {
     move();
+    detected_at.push_back(st.rigidity_level);
     st.resonance_found = st.rigidity_level >= resonance_from && !(notched && notch_removes);
     st.resonance_freq = st.resonance_found ? resonance_hz : 0;
     st.jitter_found = st.speed_loop_gain > jitter_above_kv;
+    if (std::find(jitter_only_at.begin(), jitter_only_at.end(), moves) != jitter_only_at.end()) {
+      st.resonance_found = 0;
+      st.resonance_freq = 0;
+      st.jitter_found = 1;
+    }
   }
   void detect_end_vibration() override {
     move();
@@ -56,17 +67,19 @@ struct ScriptedDrive : SearchOps {
   }
   void set_notch() override {
     notched = true;
-    st.notch_result = 1;
+    st.notch_result = kNotchSet;
   }
   void reset_notches() override {
     notched = false;
-    st.notch_result = 0;
+    st.notch_result = kNotchNone;
   }
   void set_suppressor() override { suppressed = true; }
   void reset_suppressors() override { suppressed = false; }
   void response_test() override {
     move();
-    st.resonance_found = st.jitter_found = 0;
+    st.resonance_found = response_resonance_hz > 0;
+    st.resonance_freq = response_resonance_hz;
+    st.jitter_found = 0;
     st.peaks_flag = st.torque_flag = st.endvib_found = 0;
     st.overshoot_flag = st.pos_loop_gain > overshoot_above_kp;
     // 248 ms at Kp 10.0, a quarter of that at twice the gain.
@@ -81,7 +94,7 @@ struct ScriptedDrive : SearchOps {
   void delay(int) override {}
   void set_jitter_threshold(int) override {}
   void set_resonance_threshold(int) override {}
-  void log(const QString&) override {}
+  void log(const QString& line) override { lines.push_back(line); }
 
   int32_t last(GainReg reg) const {
     for (auto it = writes.rbegin(); it != writes.rend(); ++it)
@@ -142,7 +155,7 @@ TEST(SpeedSearch, CoarseRiseAndBackOff) {
 TEST(SpeedSearch, FinePhaseCutsKvOnJitterAndKeepsItAboveZero) {
   // A notch already set skips the coarse rise.
   Rig rig(10, 15);
-  rig.st->notch_result = 1;
+  rig.st->notch_result = kNotchSet;
   rig.drive.jitter_above_kv = 250;  // Kv 20 × level
   speed_gain_search(rig.drive, *rig.st, kLowRigiditySearch);
   EXPECT_EQ(rig.drive.levels, (Levels{11, 13}));
@@ -151,7 +164,7 @@ TEST(SpeedSearch, FinePhaseCutsKvOnJitterAndKeepsItAboveZero) {
 
   // Jitter whatever the gain: Kv comes down to 1 and stays there.
   Rig stuck(10, 15);
-  stuck.st->notch_result = 1;
+  stuck.st->notch_result = kNotchSet;
   stuck.drive.jitter_above_kv = -1;
   speed_gain_search(stuck.drive, *stuck.st, kLowRigiditySearch);
   EXPECT_EQ(stuck.st->speed_loop_gain, 1);
@@ -162,12 +175,44 @@ TEST(SpeedSearch, BackOffAfterSystemCheckStillTriesTheNextLevel) {
   // The system check backed off for a low resonance: back-off first, then
   // the fine phase tests the level above instead of writing it untested.
   Rig rig(13, 15);
-  rig.st->notch_result = 2;
+  rig.st->notch_result = kNotchBackedOff;
   rig.drive.resonance_from = 13;
   speed_gain_search(rig.drive, *rig.st, kLowRigiditySearch);
   EXPECT_EQ(rig.drive.levels, (Levels{11, 12, 14}));
   // 14 resonates: the fine phase cuts Kv there instead of rising further.
   EXPECT_LT(rig.st->speed_loop_gain, 20 * 14);
+}
+
+TEST(SpeedSearch, AJitterAloneGetsASecondLook) {
+  struct Case {
+    const char* what;
+    int load_class;
+    uint32_t start, rigidity_max, resonance_from;
+    int32_t hz;
+    bool notch_removes;
+    int jitter_only_at;
+    Levels detections;  // the first ones, at their levels
+  };
+  const Case cases[] = {
+      // Back-off from a resonance at 12 (low) or 15 (a notch that does not
+      // remove it) two levels down, where the first look sees only a jitter
+      // and the second nothing: the back-off ends there.
+      {"low, back-off", 0, 10, 15, 12, 200, true, 4, {10, 11, 12, 10, 10}},
+      {"middle, back-off", 1, 10, 22, 15, 500, false, 4, {10, 15, 15, 13, 13}},
+      // The notch check after a resonance at 15: a jitter alone is looked at twice.
+      {"middle, notch check", 1, 10, 22, 15, 500, true, 3, {10, 15, 15, 15, 16}},
+  };
+  for (const Case& c : cases) {
+    Rig rig(c.start, c.rigidity_max);
+    rig.drive.resonance_from = c.resonance_from;
+    rig.drive.resonance_hz = c.hz;
+    rig.drive.notch_removes = c.notch_removes;
+    rig.drive.jitter_only_at = {c.jitter_only_at};
+    speed_gain_search(rig.drive, *rig.st, speed_search_variant(c.load_class));
+    const Levels& seen = rig.drive.detected_at;
+    ASSERT_GE(seen.size(), c.detections.size()) << c.what;
+    EXPECT_EQ(Levels(seen.begin(), seen.begin() + static_cast<long>(c.detections.size())), c.detections) << c.what;
+  }
 }
 
 TEST(SpeedSearch, StopEndsTheLoopsAndTheResultIsStillWritten) {
@@ -197,6 +242,28 @@ TEST(PositionSearch, RaisesKpTowardsTheTargetAndBacksOffOvershoot) {
     EXPECT_EQ(rig.st->pos_loop_gain, c.final_kp);
     EXPECT_EQ(rig.drive.last(GainReg::Kp2), c.final_kp * 3 / 4);
     EXPECT_EQ(rig.drive.centring, 2);
+  }
+}
+
+TEST(PositionSearch, ATestIsRepeatedOnlyWhenItFoundNothing) {
+  // Ti 25.0 ms: target 62 ms. Kp 10.0 answers in 248 ms, then Kp 20.0 in 62 ms
+  // and the four confirmations and the last check follow.
+  struct Case {
+    int32_t resonance_hz;
+    int moves;
+  };
+  // Quiet: each judged test is looked at twice. A resonance above the notch
+  // frequency is a finding too: no second look.
+  for (const Case c : {Case{0, 2 + 2 + 4 + 1}, Case{450, 1 + 1 + 4 + 1}}) {
+    Rig rig(10, 30);
+    rig.st->response_target = 62;
+    rig.drive.response_resonance_hz = c.resonance_hz;
+    position_gain_search(rig.drive, *rig.st);
+    EXPECT_EQ(rig.drive.moves, c.moves) << c.resonance_hz;
+    EXPECT_EQ(rig.st->pos_loop_gain, 200) << c.resonance_hz;
+    ASSERT_FALSE(rig.drive.lines.empty());
+    EXPECT_NE(std::find(rig.drive.lines.begin(), rig.drive.lines.end(), QStringLiteral("响应时间:248mS  ")),
+              rig.drive.lines.end());
   }
 }
 

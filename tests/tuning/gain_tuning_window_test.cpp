@@ -5,8 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include "common/status_lamp.h"
 #include "tuning_rig.h"
 
 namespace velmo {
@@ -142,6 +144,18 @@ TEST_F(GainTuningTest, LeavingResetsAFaultBeforeTheRestore) {
   EXPECT_EQ(rig.writes(1), want);
   EXPECT_EQ(rig.st().servo_restore_flags[1], 0);
   EXPECT_EQ(rig.st().active_form, 1);
+}
+
+TEST_F(GainTuningTest, LeavingResetsEveryStageAndStopsTheLampTimer) {
+  use(1);
+  rig.st().tuning_stage = {2, 1, 2, 0, 2};
+  auto* timer3 = form->findChild<QTimer*>(QStringLiteral("Timer3"));
+  timer3->start();
+  QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
+  EXPECT_FALSE(form->isVisible());
+  for (uint8_t stage : rig.st().tuning_stage) EXPECT_EQ(stage, 0);
+  EXPECT_FALSE(timer3->isActive());
+  for (const char* lamp : {"Shape1", "Shape5", "Shape2", "Shape3"}) EXPECT_FALSE(control<StatusLamp>(form, lamp)->lit()) << lamp;
 }
 
 }  // namespace

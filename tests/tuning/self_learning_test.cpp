@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <iterator>
+#include <map>
 #include <memory>
 
 #include "common/status_lamp.h"
@@ -128,6 +130,57 @@ TEST_F(SelfLearningTest, SpeedSearchBacksOffALowResonanceAndWritesBothSets) {
   EXPECT_TRUE(control<QPushButton>(form, "Button28")->isEnabled());
 }
 
+TEST_F(SelfLearningTest, ABackOffLooksTwiceAtALevelWhereOnlyAJitterWasSeen) {
+  // Kv at each level as the formula gives it; a jitter above level 8's Kv.
+  std::map<int, uint32_t> level_of_kv;
+  for (uint32_t level : {8u, 10u, 12u}) {
+    rig.st().rigidity_level = level;
+    window->gain_set();
+    level_of_kv[rig.st().speed_loop_gain] = level;
+  }
+  ASSERT_EQ(level_of_kv.size(), 3u);
+  sim::ServoMechanics::Script s;
+  s.jitter_kv = (level_of_kv.begin()->first + std::next(level_of_kv.begin())->first) / 2;
+  script(s);
+  // The system check backed off for a low resonance: the search backs off first.
+  start_at(12);
+  rig.st().notch_result = 2;
+  int kv = reg(kKv);
+  click("Button28");
+  // The level of every move on the wire, by the Kv written before it.
+  std::vector<uint32_t> levels;
+  for (const testing::Frame& f : rig.writes(1)) {
+    if (f.start == kKv) kv = f.values[0];
+    if (f.start == 0x8000 && f.values[0] != 0) levels.push_back(level_of_kv.count(kv) ? level_of_kv[kv] : 0);
+  }
+  // Centring at 12; at 10 both looks see the jitter, at 8 both see nothing.
+  ASSERT_GE(levels.size(), 5u) << logs();
+  EXPECT_EQ(std::vector<uint32_t>(levels.begin(), levels.begin() + 5), (std::vector<uint32_t>{12, 10, 10, 8, 8}))
+      << logs();
+}
+
+TEST_F(SelfLearningTest, AnEstimationWithoutARatioLetsTheSelfLearningGoOn) {
+  sim::ServoMechanics::Script s;
+  s.resonance_rigidity = 7;
+  s.end_vibration = true;
+  script(s);
+  control<QComboBox>(form, "ComboBox6")->setCurrentIndex(1);  // with inertia estimation
+  edit("Edit52")->clear();  // no rotor inertia: no ratio can be computed
+  const uint16_t ratio = reg(43);
+  start_at(10);
+  mark_logs();
+  click("Button33");
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：终止负载惯量推定"))) << logs();
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：自学习完成"))) << logs();
+  EXPECT_EQ(lines_since("Memo4"), QStringList{QStringLiteral("节点1：电机额定转矩或转子惯量无效!!")});
+  for (const testing::Frame& f : rig.writes(1)) EXPECT_NE(f.start, 43) << f;
+  EXPECT_EQ(reg(43), ratio);
+  EXPECT_EQ(rig.st().tuning_stage[0], 0);
+  for (size_t stage : {4u, 1u, 2u}) EXPECT_EQ(rig.st().tuning_stage[stage], 2) << stage;
+  EXPECT_FALSE(control<StatusLamp>(form, "Shape1")->lit());
+  EXPECT_TRUE(control<StatusLamp>(form, "Shape4")->lit());
+}
+
 TEST_F(SelfLearningTest, PositionSearchEndsBelowTheOvershootGain) {
   sim::ServoMechanics::Script s;
   s.overshoot_kp = 150;
@@ -149,11 +202,12 @@ TEST_F(SelfLearningTest, AStoppedSearchWritesSetTwoCentresOnceAndReportsTheStop)
     int after_moves;
     bool vertical;
     const char* line;
+    size_t stage;
   };
   const Case cases[] = {
-      {"Button28", 2, false, "节点1：速度环增益搜索中断!!"},
-      {"Button28", 2, true, "节点1：速度环增益搜索中断!!"},
-      {"Button29", 3, false, "节点1：位置环增益搜索中断!!"},
+      {"Button28", 2, false, "节点1：速度环增益搜索中断!!", 1},
+      {"Button28", 2, true, "节点1：速度环增益搜索中断!!", 1},
+      {"Button29", 3, false, "节点1：位置环增益搜索中断!!", 2},
   };
   for (const Case& c : cases) {
     sim::ServoMechanics::Script s;
@@ -173,6 +227,8 @@ TEST_F(SelfLearningTest, AStoppedSearchWritesSetTwoCentresOnceAndReportsTheStop)
     EXPECT_EQ(last("Memo4"), QString::fromUtf8(c.line)) << c.search;
     EXPECT_EQ(rig.st().comm_error, 0);
     EXPECT_EQ(rig.st().tune_error, 0);
+    // A stopped stage is not done: its lamp stays dark.
+    EXPECT_EQ(rig.st().tuning_stage[c.stage], 0) << c.search;
     EXPECT_FALSE(window->search_running());
     // At rest where the centring move left it.
     const uint32_t at = rig.servo(1).position();

@@ -1,6 +1,9 @@
 // Rules of the tuning window that need no drive: the stroke-to-pulse rule,
-// the capture's block plan and the number fields' exit rules.
+// the capture's block plan, the number fields' exit rules and values.
+#include <QLineEdit>
 #include <gtest/gtest.h>
+
+#include <climits>
 
 #include "tuning/motion_capture.h"
 #include "tuning/numeric_field.h"
@@ -81,10 +84,33 @@ TEST(NumberFields, ExitRules) {
       {ratio, "0.5", "1.0"},   {ratio, "250", "100.0"}, {ratio, "", "1.0"},     {ratio, "2.26", "2.3"},
       {integral, "", "20.0"},  {integral, "450", "400.0"}, {frequency, "1234", "1230"},
       {frequency, "5", "10"},  {gear, "0", "1"},          {gear, "99999999", "2559999"},
+      // A pasted non-number counts as empty.
+      {ratio, "nan", "1.0"},   {frequency, "NaN", "10"},  {gear, "inf", "1"},     {integral, "-inf", "20.0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.rule.name) + " " + c.typed);
     EXPECT_EQ(apply_rule(c.rule, QString::fromLatin1(c.typed)), QString::fromLatin1(c.shown));
+  }
+}
+
+TEST(NumberFields, ValuesReadFromAFieldAreNumbersOrZero) {
+  QLineEdit edit;
+  struct Case {
+    const char* text;
+    int as_int;
+    double as_double;
+  };
+  const Case cases[] = {
+      {"12.7", 12, 12.7}, {" -3.5 ", -4, -3.5}, {"", 0, 0.0},   {"abc", 0, 0.0},
+      {"nan", 0, 0.0},    {"inf", 0, 0.0},      {"-inf", 0, 0.0},
+      // Beyond int: the nearest bound, never an undefined cast.
+      {"1e30", INT_MAX, 1e30}, {"-1e30", INT_MIN, -1e30},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    edit.setText(QString::fromLatin1(c.text));
+    EXPECT_EQ(field_int(&edit), c.as_int);
+    EXPECT_DOUBLE_EQ(field_double(&edit), c.as_double);
   }
 }
 
