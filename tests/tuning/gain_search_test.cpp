@@ -30,6 +30,7 @@ struct ScriptedDrive : SearchOps {
   std::vector<uint32_t> levels;  // each gain_set's level
   std::vector<std::pair<GainReg, int32_t>> writes;
   int moves = 0, moves_after_stop = 0, centring = 0, centring_after_stop = 0;
+  std::vector<QString> lines;  // log lines; failures end in "!!"
 
   bool halted() const override { return stopped; }
   void gain_set() override {
@@ -81,7 +82,8 @@ struct ScriptedDrive : SearchOps {
   void delay(int) override {}
   void set_jitter_threshold(int) override {}
   void set_resonance_threshold(int) override {}
-  void log(const QString&) override {}
+  void log(const QString& line) override { lines.push_back(line); }
+  void log_failure(const QString& line) override { lines.push_back(line + QStringLiteral("!!")); }
 
   int32_t last(GainReg reg) const {
     for (auto it = writes.rbegin(); it != writes.rend(); ++it)
