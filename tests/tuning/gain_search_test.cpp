@@ -3,6 +3,7 @@
 // end vibration until a suppressor is set.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <vector>
@@ -277,6 +278,32 @@ TEST(VibrationChecks, NotchHighResonanceBackOffLowOneSuppressEndVibration) {
   end_vibration_search(end.drive, *end.st);
   EXPECT_EQ(end.drive.moves, 0);
   EXPECT_EQ(end.drive.levels, (Levels{10}));
+}
+
+TEST(VibrationChecks, AStepClaimsItsFinishOnlyWhenNothingCutItShort) {
+  struct Search {
+    void (*run)(SearchOps&, DriveLinkState&);
+    const char* done;
+    const char* stopped;
+  };
+  const Search searches[] = {
+      {&system_vibration_search, "系统振动自学习完成", "系统振动自学习中断!!"},
+      {&resonance_frequency_search, "机械共振自学习完成", "机械共振自学习中断!!"},
+      {&end_vibration_search, "末端振动自学习完成", "末端振动自学习中断!!"},
+  };
+  for (const Search& s : searches) {
+    for (int stop_after : {-1, 2}) {
+      Rig rig(10, 30);
+      rig.drive.stop_after_moves = stop_after;
+      s.run(rig.drive, *rig.st);
+      const QString want = QString::fromUtf8(stop_after < 0 ? s.done : s.stopped);
+      EXPECT_TRUE(std::find(rig.drive.lines.begin(), rig.drive.lines.end(), want) != rig.drive.lines.end())
+          << want.toStdString();
+      const QString other = QString::fromUtf8(stop_after < 0 ? s.stopped : s.done);
+      EXPECT_TRUE(std::find(rig.drive.lines.begin(), rig.drive.lines.end(), other) == rig.drive.lines.end())
+          << other.toStdString();
+    }
+  }
 }
 
 }  // namespace
