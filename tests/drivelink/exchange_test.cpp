@@ -233,6 +233,7 @@ TEST_F(ExchangeFixture, AnIdleStepWaitsForTheExchangeInFlightAndGoesBeforeTheNex
   read_version();
   EXPECT_TRUE(steps.empty());
   EXPECT_EQ(link.reply_word(0), 6101);
+  peer.reply_delay_ms = 0;
   // The next request goes out as it was built, after the step.
   link.st.node_addr = 1;
   EXPECT_TRUE(link.write_register(0x8000, 1));
@@ -243,8 +244,10 @@ TEST_F(ExchangeFixture, AnIdleStepWaitsForTheExchangeInFlightAndGoesBeforeTheNex
   EXPECT_EQ(written, (std::vector<int>{0x1020 * 10, 0x8000 * 10 + 1}));
 
   // A wait takes it too; given while idle, it runs at once.
+  peer.reply_delay_ms = 1000;
   QTimer::singleShot(20, [&] { link.when_idle(step(0x1021)); });
   read_version();
+  peer.reply_delay_ms = 0;
   link.delay(0);
   link.when_idle(step(0x1022));
   EXPECT_EQ(steps, (std::vector<int>{0x1020, 0x1021, 0x1022}));
