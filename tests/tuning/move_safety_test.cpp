@@ -107,9 +107,12 @@ TEST_F(MoveSafetyTest, AShorterStrokeTheDriveDidNotTakeIsNeverRunOnTheOldOne) {
     const char* line;  // the failed write's line in Memo4
   };
   const Case cases[] = {
-      {kStroke, sim::Fault::Silent, 4, "通信失败!!"},        {kStroke, sim::Fault::Exception, 2, "脉冲数设置失败!!"},
-      {kStroke, sim::Fault::Exception, 4, "脉冲数设置失败!!"}, {kStroke, sim::Fault::BadCrc, 4, "脉冲数设置失败!!"},
-      {kRate, sim::Fault::Exception, 2, "脉冲频率设置失败!!"}, {kMode, sim::Fault::Silent, 4, "通信失败!!"},
+      {kStroke, sim::Fault::Silent, 4, "通信失败!!"},
+      {kStroke, sim::Fault::Exception, 2, "脉冲数设置失败!!"},
+      {kStroke, sim::Fault::Exception, 4, "脉冲数设置失败!!"},
+      {kStroke, sim::Fault::BadCrc, 4, "脉冲数设置失败!!"},
+      {kRate, sim::Fault::Exception, 2, "脉冲频率设置失败!!"},
+      {kMode, sim::Fault::Silent, 4, "通信失败!!"},
       {kArm, sim::Fault::BadCrc, 4, "运转失败!!"},
   };
   for (const Case& c : cases) {
