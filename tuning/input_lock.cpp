@@ -4,13 +4,19 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <algorithm>
+#include <iterator>
+
 namespace velmo::tuning {
 
 namespace {
-// The window's own controls, not the parts Qt builds inside its widgets.
+// The window's own controls (named as specified), not the parts Qt builds
+// inside its widgets such as a tab bar's scroll buttons.
 bool is_input(const QWidget* w) {
+  static const char* const kinds[] = {"Edit", "ComboBox", "RadioButton", "CheckBox", "Button"};
   const QString name = w->objectName();
-  if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) return false;
+  auto named = [&name](const char* kind) { return name.startsWith(QLatin1String(kind)); };
+  if (std::none_of(std::begin(kinds), std::end(kinds), named)) return false;
   if (const auto* e = qobject_cast<const QLineEdit*>(w)) return !e->isReadOnly();
   return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QComboBox*>(w);
 }
