@@ -61,6 +61,7 @@ bool DriveLink::senddata() {
     last_outcome_ = {ExchangeOutcome::Refused};
     return false;
   }
+  if (idle_step_) run_idle_step();
   if (st.node_addr < 1 || st.node_addr > kMaxStation) {
     // Station 0 is the broadcast address: every drive would act on it.
     st.reply_flag = 0;
@@ -160,8 +161,25 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
 void DriveLink::comm_delay(int ms) { wait_until(ms, true); }
 
 void DriveLink::delay(int ms) {
+  if (idle_step_ && !st.sending) run_idle_step();
   delay_asked_ms_ += std::max(ms, 0);
   wait_until(ms, false);
+}
+
+void DriveLink::when_idle(std::function<void()> step) {
+  idle_step_ = std::move(step);
+  if (idle_step_ && !st.sending) run_idle_step();
+}
+
+void DriveLink::run_idle_step() {
+  // The request this call was about to send stays as its caller built it.
+  const auto tx_buf = st.tx_buf;
+  const uint8_t tx_len = st.tx_len;
+  const std::function<void()> step = std::move(idle_step_);
+  idle_step_ = nullptr;
+  step();
+  st.tx_buf = tx_buf;
+  st.tx_len = tx_len;
 }
 
 void DriveLink::request_abort() {

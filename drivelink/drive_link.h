@@ -70,6 +70,11 @@ class DriveLink : public QObject {
   void delay(int ms);
   // Wakes a waiting delay so that it sees abort_wait at once.
   void request_abort();
+  // Runs `step` once no exchange is waiting: at once, or right after the
+  // waiting one, before the next request or the next delay (the reply of
+  // the waiting one still belongs to its caller). One step is held; an
+  // empty one drops it.
+  void when_idle(std::function<void()> step);
   // Milliseconds asked of delay so far: what a sequence waits by design.
   int64_t delay_asked_ms() const { return delay_asked_ms_; }
 
@@ -111,6 +116,7 @@ class DriveLink : public QObject {
   void log_traffic(uint8_t window_code, const uint8_t* bytes, size_t len, const QString& suffix = QString());
   void wait_until(int ms, bool for_reply);
   void await_fast_reply();
+  void run_idle_step();
 
   std::map<uint8_t, LineSink> traffic_logs_;
   int64_t delay_asked_ms_ = 0;
@@ -122,6 +128,7 @@ class DriveLink : public QObject {
   ExchangeOutcome last_outcome_;
   uint64_t chunks_at_send_ = 0;  // Comm1.chunksPosted() when the request went out
   int64_t last_reply_ns_ = 0;    // how long the last reply took to reach this thread
+  std::function<void()> idle_step_;
 };
 
 // Monotonic milliseconds (the system tick count's role).

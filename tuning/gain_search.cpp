@@ -63,6 +63,16 @@ void set_kp(SearchOps& ops, DriveLinkState& st, int64_t kp) {
   ops.write_gain(GainReg::Kp, st.pos_loop_gain);
 }
 
+// The closing line of a step: 完成 only when no stop or failure cut it short.
+void log_step_end(SearchOps& ops, const char* step) {
+  const QString name = QString::fromUtf8(step);
+  if (ops.halted()) {
+    ops.log_failure(name + QStringLiteral("中断"));
+  } else {
+    ops.log(name + QStringLiteral("完成"));
+  }
+}
+
 // Detection, and a second one when the first saw nothing at all.
 void detect_twice_if_quiet(SearchOps& ops, DriveLinkState& st) {
   ops.detect_resonance();
@@ -204,7 +214,6 @@ void position_gain_search(SearchOps& ops, DriveLinkState& st) {
   st.move_dir = 1;
   ops.run_half();
   ops.test_settings();
-  st.move_params_changed = 0;
   ops.delay(500);
 
   bool cut = false;
@@ -273,7 +282,7 @@ void system_vibration_search(SearchOps& ops, DriveLinkState& st) {
     }
     if (resonance_settled && (endvib_settled || k > 2)) break;
   }
-  ops.log(QStringLiteral("系统振动自学习完成"));
+  log_step_end(ops, "系统振动自学习");
   ops.run_half();
 }
 
@@ -294,7 +303,7 @@ void resonance_frequency_search(SearchOps& ops, DriveLinkState& st) {
     }
   }
   set_level(ops, st, 10);
-  ops.log(QStringLiteral("机械共振自学习完成"));
+  log_step_end(ops, "机械共振自学习");
 }
 
 void end_vibration_search(SearchOps& ops, DriveLinkState& st) {
@@ -311,7 +320,7 @@ void end_vibration_search(SearchOps& ops, DriveLinkState& st) {
     }
   }
   set_level(ops, st, 10);
-  ops.log(QStringLiteral("末端振动自学习完成"));
+  log_step_end(ops, "末端振动自学习");
 }
 
 }  // namespace velmo::tuning

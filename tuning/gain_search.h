@@ -37,6 +37,7 @@ class SearchOps {
   virtual void set_jitter_threshold(int threshold) = 0;
   virtual void set_resonance_threshold(int db) = 0;
   virtual void log(const QString& line) = 0;
+  virtual void log_failure(const QString& line) = 0;
 };
 
 // Gain arithmetic with the drive's bounds.

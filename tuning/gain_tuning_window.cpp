@@ -18,6 +18,7 @@
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
 #include "servo/servo_bus_release.h"
+#include "tuning/input_lock.h"
 #include "tuning/numeric_field.h"
 #include "tuning/search_tables.h"
 #include "tuning/tuning_chart.h"
@@ -63,7 +64,9 @@ void GainTuningWindow::build_frame() {
   });
   panel_ = make_panel(this, QRect(160, 30, 560, 30));
   on_click(make_button(this, "Button7", QStringLiteral("故障复位"), QRect(730, 28, 100, 34)), &GainTuningWindow::Button7Click);
-  on_click(make_button(this, "Button20", QStringLiteral("SERVO_OFF"), QRect(840, 28, 100, 34)), &GainTuningWindow::Button20Click);
+  // SERVO_OFF is taken at any time: during a sequence it ends it.
+  connect(make_button(this, "Button20", QStringLiteral("SERVO_OFF"), QRect(840, 28, 100, 34)), &QPushButton::clicked,
+          this, [this] { user_servo_off(); });
   on_click(make_button(this, "Button3", QStringLiteral("清空记录"), QRect(950, 28, 100, 34)), &GainTuningWindow::Button3Click);
   // Exit is taken at any time: it stops what runs first.
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(1080, 28, 100, 34)), &QPushButton::clicked, this,
@@ -113,6 +116,13 @@ const tuning::TuningLayout& GainTuningWindow::layout() const { return tuning::tu
 
 bool GainTuningWindow::stop_requested() const { return stop_ && stop_->requested(); }
 
+std::unique_ptr<tuning::InputLock> GainTuningWindow::lock_inputs() {
+  // The stops, SERVO_OFF and exit act during every sequence.
+  static const QStringList usable = {QStringLiteral("Button1"), QStringLiteral("Button20"), QStringLiteral("Button30"),
+                                     QStringLiteral("Button38"), QStringLiteral("Button48")};
+  return std::make_unique<tuning::InputLock>(this, usable, chart_);
+}
+
 bool GainTuningWindow::request_stop() {
   if (!stop_) return false;
   stop_->request();
@@ -125,6 +135,9 @@ void GainTuningWindow::on_open() {
   Sequence run(*this);
   if (!run.ok()) return;
   axis_position_.reset();
+  // What the drive held may have been restored or changed since.
+  confirmed_.forget();
+  ctx_.link.st.move_params_changed = 1;
   Button23Click();
   Button14Click();
   control<QRadioButton>(this, "RadioButton1")->setChecked(true);
@@ -186,6 +199,8 @@ void GainTuningWindow::fault_reset() {
   } else {
     report_->done(QStringLiteral("故障复位成功"));
     st.drive_fault_seen = 0;
+    // A reset drive may have left its test mode.
+    confirmed_.forget();
   }
 }
 
@@ -238,6 +253,7 @@ void GainTuningWindow::exit_steps() {
   }
   // Only drives whose settings went back lose their restore flag.
   const auto restored = servo::restore_flagged_servos(st, ctx_.batch);
+  confirmed_.forget();
   if (!restored.ok) {
     report_->failed(QStringLiteral("恢复参数失败"));
     if (!restored.line_dead) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "common/velmo_window.h"
+#include "tuning/move_settings.h"
 #include "tuning/sequence_stop.h"
 #include "tuning/stroke_rule.h"
 #include "tuning/tuning_registers.h"
@@ -20,6 +21,7 @@ class QTabWidget;
 class QTimer;
 
 namespace velmo::tuning {
+class InputLock;
 class NumericField;
 class TuningChart;
 class TuningReport;
@@ -89,6 +91,9 @@ class GainTuningWindow : public VelmoWindow {
   void Button48Click();     // stop
   void Button19Click();     // SERVO_ON
   void Button20Click();     // SERVO_OFF
+  // Button20 pressed by the user: during a sequence it goes out right after
+  // the exchange in flight and ends the sequence as 退出 does.
+  void user_servo_off();
   void Button50Click();     // pulse frequency
 
   // ---- Analyses (jitter, spectrum, resonance and end vibration) ----
@@ -201,9 +206,18 @@ class GainTuningWindow : public VelmoWindow {
   tuning::StrokeInput stroke_input(tuning::StrokeDivisor divisor) const;
   bool recompute_stroke(tuning::StrokeTrigger trigger, bool only_when_different = false);
   bool write_test_reg(uint16_t reg, int32_t value, const char* done, const char* failed);
-  enum class Start { Accepted, NotAccepted, Refused };
+  // Unconfirmed: nothing started, the drive has not confirmed a setting the
+  // move runs on (debug mode, stroke, frequency, test arm).
+  enum class Start { Accepted, NotAccepted, Refused, Unconfirmed };
   // 0x8004, then the recording trigger 0x8003 := record (0: none), then 0x8000.
   Start start_move(uint8_t dir, uint16_t record = 0);
+  int32_t move_frequency() const;  // 0x8002 value of Edit68
+  bool move_settings_confirmed() const;
+  void prepare_move_settings();
+  void refuse_move(const QString& failure);
+  void servo_off();
+  void finish_user_servo_off();
+  std::unique_ptr<tuning::InputLock> lock_inputs();
   bool settle_unaccepted_start();
   bool write_test_settings();
   uint32_t move_wait_ms() const;
@@ -225,6 +239,13 @@ class GainTuningWindow : public VelmoWindow {
   std::unique_ptr<tuning::StopToken> stop_;
   bool exit_pending_ = false;
   bool exiting_ = false;
+  // A user's SERVO_OFF during a sequence: it ends the sequence, and goes
+  // out once no exchange is waiting.
+  bool user_servo_off_ = false;
+  bool servo_off_unsent_ = false;
+
+  // The test-mode settings the drive confirmed; a move starts on no other.
+  tuning::ConfirmedMoveSettings confirmed_;
 
   // Where the axis stands before the next move (motor counts); unknown after
   // a start whose reply was lost until a position read settles it.

@@ -71,6 +71,11 @@ bool GainTuningWindow::estimation_runs(uint32_t base_step) {
                                             tuning::kMaxPulseRate);
       edit("Edit68")->setText(QString::number(f));
       Button50Click();
+      // No move on a frequency the drive did not take.
+      if (!move_settings_confirmed()) {
+        st.comm_error = 1;
+        return false;
+      }
       st.move_params_changed = 0;
       Button22Click();
       ctx_.link.delay(kRaiseSettleMs);

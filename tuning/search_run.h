@@ -1,9 +1,4 @@
 #pragma once
-#include <QPointer>
-#include <QPushButton>
-
-#include <vector>
-
 #include "drivelink/drive_link.h"
 #include "tuning/gain_search.h"
 #include "tuning/gain_tuning_window.h"
@@ -12,9 +7,8 @@
 namespace velmo {
 
 // One automatic search or the self-learning for as long as it runs. The
-// outermost one clears what an earlier run failed on, owns the stop token
-// the nested ones share, and keeps the other buttons off except the stops,
-// SERVO_OFF and exit.
+// outermost one clears what an earlier run failed on and owns the stop token
+// the nested ones share (the window's sequence keeps the inputs off).
 class GainTuningWindow::SearchRun {
  public:
   explicit SearchRun(GainTuningWindow& w) : w_(w), outermost_(w.search_stop_ == nullptr) {
@@ -24,21 +18,11 @@ class GainTuningWindow::SearchRun {
     st.tune_error = 0;
     st.tune_stop = 0;
     w_.search_stop_ = &token_;
-    for (QPushButton* b : w_.findChildren<QPushButton*>()) {
-      const QString name = b->objectName();
-      if (!b->isEnabled() || name == QLatin1String("Button30") || name == QLatin1String("Button38") ||
-          name == QLatin1String("Button20") || name == QLatin1String("Button1"))
-        continue;
-      b->setEnabled(false);
-      disabled_.emplace_back(b);
-    }
   }
   ~SearchRun() {
     if (!outermost_) return;
     w_.search_stop_ = nullptr;
     w_.ctx_.link.st.tune_stop = 0;
-    for (const QPointer<QPushButton>& b : disabled_)
-      if (b) b->setEnabled(true);
   }
   SearchRun(const SearchRun&) = delete;
   SearchRun& operator=(const SearchRun&) = delete;
@@ -50,7 +34,6 @@ class GainTuningWindow::SearchRun {
   GainTuningWindow& w_;
   bool outermost_;
   tuning::StopToken token_;
-  std::vector<QPointer<QPushButton>> disabled_;
 };
 
 // The searches' view of the window: each operation is the button or step
@@ -74,6 +57,7 @@ class GainTuningWindow::SearchOpsOnWindow : public tuning::SearchOps {
   void set_jitter_threshold(int threshold) override { w_.hidden.jitter_threshold = threshold; }
   void set_resonance_threshold(int db) override { w_.hidden.resonance_threshold_db = db; }
   void log(const QString& line) override { w_.report_->done_line(line); }
+  void log_failure(const QString& line) override { w_.report_->failed(line); }
 
  private:
   GainTuningWindow& w_;

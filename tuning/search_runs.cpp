@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "common/form_access.h"
 #include "common/status_lamp.h"
@@ -44,18 +46,23 @@ void GainTuningWindow::SearchOpsOnWindow::write_gain(GainReg reg, int32_t value)
 }
 
 namespace {
-// Both ends of a search: its button off while it runs, the stage lamp, the
-// stop button.
+// Both ends of a search: its button off while it runs, both stops (Button30,
+// Button38) usable, each put back as it was, so a search nested in the
+// self-learning leaves its stop on.
 struct SearchFrame {
   QPushButton* button;
-  QPushButton* stop;
-  SearchFrame(QPushButton* b, QPushButton* s) : button(b), stop(s) {
+  std::vector<std::pair<QPushButton*, bool>> stops;
+  SearchFrame(QWidget* window, const char* name) : button(control<QPushButton>(window, name)) {
     button->setEnabled(false);
-    if (stop) stop->setEnabled(true);
+    for (const char* stop : {"Button30", "Button38"}) {
+      auto* b = control<QPushButton>(window, stop);
+      stops.emplace_back(b, b->isEnabled());
+      b->setEnabled(true);
+    }
   }
   ~SearchFrame() {
     button->setEnabled(true);
-    if (stop) stop->setEnabled(false);
+    for (auto [b, was] : stops) b->setEnabled(was);
   }
 };
 }  // namespace
@@ -65,7 +72,7 @@ void GainTuningWindow::Button28Click() {
   if (!run.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
-  SearchFrame frame(control<QPushButton>(this, "Button28"), findChild<QPushButton*>(QStringLiteral("Button38")));
+  SearchFrame frame(this, "Button28");
   SearchOpsOnWindow ops(*this);
   try {
     response_rule();
@@ -102,7 +109,7 @@ void GainTuningWindow::Button29Click() {
   if (!run.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
-  SearchFrame frame(control<QPushButton>(this, "Button29"), findChild<QPushButton*>(QStringLiteral("Button38")));
+  SearchFrame frame(this, "Button29");
   SearchOpsOnWindow ops(*this);
   try {
     hidden.resonance_threshold_db = tuning::kResonanceDbPositionSearch;
@@ -133,7 +140,7 @@ void GainTuningWindow::Button49Click() {
   if (!run.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
-  SearchFrame frame(control<QPushButton>(this, "Button49"), nullptr);
+  SearchFrame frame(this, "Button49");
   SearchOpsOnWindow ops(*this);
   try {
     FlagScope verify(st.verify_replies, 1);
@@ -164,7 +171,7 @@ void GainTuningWindow::frequency_search(int row) {
   if (!run.ok()) return;
   SearchRun search(*this);
   const FrequencySearch& f = kFrequencySearches[row];
-  SearchFrame frame(control<QPushButton>(this, f.button), nullptr);
+  SearchFrame frame(this, f.button);
   SearchOpsOnWindow ops(*this);
   DriveLinkState& st = ctx_.link.st;
   FlagScope verify(st.verify_replies, 1);

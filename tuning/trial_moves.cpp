@@ -64,6 +64,12 @@ bool GainTuningWindow::write_test_reg(uint16_t reg, int32_t value, const char* d
   return false;
 }
 
+int32_t GainTuningWindow::move_frequency() const { return tuning::field_int(edit("Edit68")) / 10; }
+
+bool GainTuningWindow::move_settings_confirmed() const {
+  return confirmed_.hold(ctx_.link.st.node_addr, static_cast<int32_t>(hidden.test_pulses / 1000), move_frequency());
+}
+
 bool GainTuningWindow::write_test_settings() {
   DriveLinkState& st = ctx_.link.st;
   hidden.test_pulses = tuning::clamp_to_safe_stroke(hidden.test_pulses, stroke_input(StrokeDivisor::Trial));
@@ -73,25 +79,50 @@ bool GainTuningWindow::write_test_settings() {
   }
   st.servo_restore_flags[st.node_addr] = 1;
   report_->caption(QStringLiteral("位置响应测试相关参数设置"));
-  bool ok = write_test_reg(tuning::kOperatingMode, tuning::kDebugMode, "调试模式设置成功", "调试模式设置失败");
-  ok = write_test_reg(tuning::kMoveStart, 0, "停止运转", "停止运转控制失败") && ok;
-  ok = write_test_reg(tuning::kMoveLength, static_cast<int32_t>(hidden.test_pulses / 1000), "脉冲数设置成功",
-                      "脉冲数设置失败") && ok;
-  ok = write_test_reg(tuning::kMoveFrequency, tuning::field_int(edit("Edit68")) / 10, "脉冲频率设置成功",
-                      "脉冲频率设置失败") && ok;
+  const uint8_t node = st.node_addr;
+  const auto stroke = static_cast<int32_t>(hidden.test_pulses / 1000);
+  const int32_t frequency = move_frequency();
+  // After a stop (退出, SERVO_OFF) no further setting is written.
+  auto step = [this](uint16_t reg, int32_t value, const char* done, const char* failed) {
+    return !stop_requested() && write_test_reg(reg, value, done, failed);
+  };
+  const bool mode = step(tuning::kOperatingMode, tuning::kDebugMode, "调试模式设置成功", "调试模式设置失败");
+  confirmed_.mode(node, mode);
+  const bool at_rest = step(tuning::kMoveStart, 0, "停止运转", "停止运转控制失败");
+  const bool length = step(tuning::kMoveLength, stroke, "脉冲数设置成功", "脉冲数设置失败");
+  confirmed_.stroke(node, length ? std::optional(stroke) : std::nullopt);
+  const bool rate = step(tuning::kMoveFrequency, frequency, "脉冲频率设置成功", "脉冲频率设置失败");
+  confirmed_.frequency(node, rate ? std::optional(frequency) : std::nullopt);
+  if (stop_requested()) return false;
   st.servo_on_state = 1;
   control<QPushButton>(this, "Button20")->setEnabled(true);
-  return ok;
+  return mode && at_rest && length && rate;
+}
+
+void GainTuningWindow::prepare_move_settings() {
+  // Written again whenever they changed or the drive has not confirmed them;
+  // a failed write leaves them marked as changed.
+  DriveLinkState& st = ctx_.link.st;
+  if (!st.move_params_changed && move_settings_confirmed()) return;
+  if (write_test_settings()) st.move_params_changed = 0;
+}
+
+void GainTuningWindow::refuse_move(const QString& failure) {
+  // The move did not start; the sequence around it ends as a failure.
+  report_->failed(failure);
+  ctx_.link.st.comm_error = 1;
 }
 
 void GainTuningWindow::Button10Click() {
   Sequence run(*this);
-  if (run.ok()) write_test_settings();
+  if (run.ok() && !run.stopped() && write_test_settings()) ctx_.link.st.move_params_changed = 0;
 }
 
 GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t record) {
   // After a stop or an exit request nothing moves the motor.
   if (stop_requested() || exit_pending_ || exiting_) return Start::Refused;
+  // A lost or refused stroke write would otherwise run the stroke set before it.
+  if (!move_settings_confirmed()) return Start::Unconfirmed;
   if (!axis_position_) {
     uint32_t p = 0;
     if (!read_position(p)) {
@@ -100,7 +131,7 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
     }
     axis_position_ = p;
   }
-  ctx_.link.write_register(tuning::kTestArm, 1);
+  if (!ctx_.link.write_register(tuning::kTestArm, 1)) return Start::Unconfirmed;
   // A recording from the start is triggered once test mode is on.
   if (record) ctx_.link.write_register(tuning::kRecordSelect, record);
   if (stop_requested()) return Start::Refused;
@@ -136,18 +167,16 @@ void GainTuningWindow::read_peak_torque() {
 
 bool GainTuningWindow::test_move(const TestMove& steps) {
   Sequence run(*this);
-  if (!run.ok()) return false;
+  if (!run.ok() || run.stopped()) return false;
   DriveLinkState& st = ctx_.link.st;
   // Verified for this move only: what ran before gets its own setting back.
   FlagScope verify(st.verify_replies, 1);
   hidden.peak_torque.clear();
-  if (st.move_params_changed) {
-    write_test_settings();
-    st.move_params_changed = 0;
-  }
+  prepare_move_settings();
   const uint8_t dir = st.move_dir == 2 ? 2 : 1;
   const Start start = start_move(dir, steps.record_after_start ? 0 : steps.record);
-  if (start == Start::Refused) return false;
+  if (start == Start::Unconfirmed) refuse_move(QStringLiteral("运转失败"));
+  if (start == Start::Refused || start == Start::Unconfirmed) return false;
   if (start == Start::Accepted) {
     report_->caption(QStringLiteral("运转成功"));
     st.move_dir = other_direction(st.move_dir);
@@ -203,8 +232,11 @@ void GainTuningWindow::run_half() {
     // From here on every full stroke swings about where the drive started.
     hidden.test_pulses = *full;
     st.move_params_changed = 1;
-    write_test_settings();
-    st.move_params_changed = 0;
+    if (write_test_settings()) {
+      st.move_params_changed = 0;
+    } else if (!run.stopped()) {
+      st.comm_error = 1;
+    }
   }
   if (!hidden.vertical_load && st.hold_servo_on == 0) Button20Click();
 }
@@ -229,12 +261,11 @@ void GainTuningWindow::run_direction(uint8_t dir) {
     {
       FlagScope verify(st.verify_replies, 1);
       hidden.peak_torque.clear();
-      if (st.move_params_changed) {
-        write_test_settings();
-        st.move_params_changed = 0;
-      }
+      prepare_move_settings();
       start = start_move(dir);
-      if (start == Start::NotAccepted) {
+      if (start == Start::Unconfirmed) {
+        refuse_move(text("正转控制失败", "反转控制失败"));
+      } else if (start == Start::NotAccepted) {
         report_->failed(text("正转控制失败", "反转控制失败"));
         // Whether it moved is settled before anything else moves it.
         ctx_.link.delay(static_cast<int>(move_wait_ms() + 500));
@@ -282,6 +313,7 @@ void GainTuningWindow::Button35Click() {
   auto* reverse_count = edit("Edit60");
   forward_count->setText(QStringLiteral("0"));
   reverse_count->setText(QStringLiteral("0"));
+  bool interrupted = false;
   if (recompute_stroke(StrokeTrigger::RunStart, true)) {
     const int passes = std::clamp(tuning::field_int(edit("Edit31")), 1, 50);
     auto ended = [&] { return st.comm_error == 1 || run.stopped(); };
@@ -293,9 +325,17 @@ void GainTuningWindow::Button35Click() {
       reverse_count->setText(QString::number(k));
       if (ended()) break;
     }
-    if (ended()) st.comm_error = 0;
+    if (ended()) {
+      st.comm_error = 0;
+      interrupted = true;
+    }
   }
-  report_->caption(QStringLiteral("循环运转完成"));
+  // A run cut short by a stop or a failure does not claim to be complete.
+  if (interrupted) {
+    report_->failed(QStringLiteral("循环运转中断"));
+  } else {
+    report_->caption(QStringLiteral("循环运转完成"));
+  }
   st.abort_wait = 0;
   st.tune_stop = 0;
   button->setEnabled(true);
@@ -318,7 +358,36 @@ void GainTuningWindow::Button19Click() {
 
 void GainTuningWindow::Button20Click() {
   Sequence run(*this);
-  if (!run.ok()) return;
+  if (run.ok()) servo_off();
+}
+
+void GainTuningWindow::user_servo_off() {
+  if (exiting_) return;
+  if (!sequence_running()) {
+    // A start by the user: an earlier failure does not count against it.
+    ctx_.link.st.comm_error = 0;
+    ctx_.link.st.tune_error = 0;
+    Button20Click();
+    return;
+  }
+  if (user_servo_off_) return;
+  user_servo_off_ = true;
+  servo_off_unsent_ = true;
+  request_stop();
+  // Not inside the exchange in flight: its caller still reads its reply.
+  ctx_.link.when_idle([this] { finish_user_servo_off(); });
+}
+
+void GainTuningWindow::finish_user_servo_off() {
+  ctx_.link.when_idle(nullptr);
+  if (servo_off_unsent_) {
+    servo_off_unsent_ = false;
+    servo_off();
+  }
+  if (depth_ == 0) user_servo_off_ = false;
+}
+
+void GainTuningWindow::servo_off() {
   DriveLinkState& st = ctx_.link.st;
   if (ctx_.link.write_register(tuning::kServoOnOff, 0)) {
     report_->done(QStringLiteral("SERVO_OFF"));
@@ -334,7 +403,11 @@ void GainTuningWindow::Button50Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
-  if (ctx_.link.write_register(tuning::kMoveFrequency, tuning::field_int(edit("Edit68")) / 10)) {
+  const int32_t frequency = move_frequency();
+  const bool ok = ctx_.link.write_register(tuning::kMoveFrequency, frequency);
+  confirmed_.frequency(st.node_addr, ok ? std::optional(frequency) : std::nullopt);
+  if (!ok) st.move_params_changed = 1;
+  if (ok) {
     report_->caption(QStringLiteral("脉冲频率设置成功"));
   } else if (st.reply_flag == 0) {
     report_->caption(QStringLiteral("通信失败"));

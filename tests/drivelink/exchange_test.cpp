@@ -218,6 +218,41 @@ TEST_F(ExchangeFixture, NestedExchangeIsRefusedAndTheOuterOneCompletes) {
   EXPECT_EQ(peer.requests().size(), 1u);
 }
 
+TEST_F(ExchangeFixture, AnIdleStepWaitsForTheExchangeInFlightAndGoesBeforeTheNextRequestOrWait) {
+  peer.reply_delay_ms = 1000;
+  link.st.comm_timeout_ms = 5000;
+  std::vector<int> steps;
+  auto step = [&](int reg) {
+    return [&, reg] {
+      steps.push_back(reg);
+      link.write_register(static_cast<uint16_t>(reg), 0);
+    };
+  };
+  // Given while the read waits: the read's reply stays the read's.
+  QTimer::singleShot(20, [&] { link.when_idle(step(0x1020)); });
+  read_version();
+  EXPECT_TRUE(steps.empty());
+  EXPECT_EQ(link.reply_word(0), 6101);
+  peer.reply_delay_ms = 0;
+  // The next request goes out as it was built, after the step.
+  link.st.node_addr = 1;
+  EXPECT_TRUE(link.write_register(0x8000, 1));
+  EXPECT_EQ(steps, std::vector<int>{0x1020});
+  std::vector<int> written;
+  for (const Bytes& r : peer.requests())
+    if (r[1] == 0x06) written.push_back((r[2] << 8 | r[3]) * 10 + r[5]);
+  EXPECT_EQ(written, (std::vector<int>{0x1020 * 10, 0x8000 * 10 + 1}));
+
+  // A wait takes it too; given while idle, it runs at once.
+  peer.reply_delay_ms = 1000;
+  QTimer::singleShot(20, [&] { link.when_idle(step(0x1021)); });
+  read_version();
+  peer.reply_delay_ms = 0;
+  link.delay(0);
+  link.when_idle(step(0x1022));
+  EXPECT_EQ(steps, (std::vector<int>{0x1020, 0x1021, 0x1022}));
+}
+
 TEST_F(ExchangeFixture, CommandSendWritesTwosComplementRefusesWhatCannotBeSentAndReportsFailure) {
   link.st.node_addr = 1;
   link.st.cmd_reg = 0x1005;

@@ -32,9 +32,9 @@ struct ScriptedDrive : SearchOps {
   bool notched = false, suppressed = false, stopped = false;
   std::vector<uint32_t> levels;  // each gain_set's level
   std::vector<uint32_t> detected_at;  // the level of each resonance detection
-  std::vector<QString> lines;
   std::vector<std::pair<GainReg, int32_t>> writes;
   int moves = 0, moves_after_stop = 0, centring = 0, centring_after_stop = 0;
+  std::vector<QString> lines;  // log lines; failures end in "!!"
 
   bool halted() const override { return stopped; }
   void gain_set() override {
@@ -95,6 +95,7 @@ struct ScriptedDrive : SearchOps {
   void set_jitter_threshold(int) override {}
   void set_resonance_threshold(int) override {}
   void log(const QString& line) override { lines.push_back(line); }
+  void log_failure(const QString& line) override { lines.push_back(line + QStringLiteral("!!")); }
 
   int32_t last(GainReg reg) const {
     for (auto it = writes.rbegin(); it != writes.rend(); ++it)
@@ -342,6 +343,32 @@ TEST(VibrationChecks, NotchHighResonanceBackOffLowOneSuppressEndVibration) {
   end_vibration_search(end.drive, *end.st);
   EXPECT_EQ(end.drive.moves, 0);
   EXPECT_EQ(end.drive.levels, (Levels{10}));
+}
+
+TEST(VibrationChecks, AStepClaimsItsFinishOnlyWhenNothingCutItShort) {
+  struct Search {
+    void (*run)(SearchOps&, DriveLinkState&);
+    const char* done;
+    const char* stopped;
+  };
+  const Search searches[] = {
+      {&system_vibration_search, "系统振动自学习完成", "系统振动自学习中断!!"},
+      {&resonance_frequency_search, "机械共振自学习完成", "机械共振自学习中断!!"},
+      {&end_vibration_search, "末端振动自学习完成", "末端振动自学习中断!!"},
+  };
+  for (const Search& s : searches) {
+    for (int stop_after : {-1, 2}) {
+      Rig rig(10, 30);
+      rig.drive.stop_after_moves = stop_after;
+      s.run(rig.drive, *rig.st);
+      const QString want = QString::fromUtf8(stop_after < 0 ? s.done : s.stopped);
+      EXPECT_TRUE(std::find(rig.drive.lines.begin(), rig.drive.lines.end(), want) != rig.drive.lines.end())
+          << want.toStdString();
+      const QString other = QString::fromUtf8(stop_after < 0 ? s.stopped : s.done);
+      EXPECT_TRUE(std::find(rig.drive.lines.begin(), rig.drive.lines.end(), other) == rig.drive.lines.end())
+          << other.toStdString();
+    }
+  }
 }
 
 }  // namespace
