@@ -82,7 +82,7 @@ void FullCapture(benchmark::State& state) {
     state.counters["vs_wire_model_percent"] = 100.0 * (wall - model) / model;
     state.counters["vs_gap_model_percent"] = 100.0 * (wall - model_with_gaps) / model_with_gaps;
     state.counters["requests"] = static_cast<double>(sim.request_count());
-    state.counters["captured"] = link.st.capture_block_ok == 1 && link.st.comm_error == 0;
+    state.counters["captured"] = window->tuning_state().capture_block_ok == 1 && link.st.comm_error == 0;
   }
   attribute(sim, state);
 }

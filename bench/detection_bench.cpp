@@ -40,7 +40,7 @@ void ResonanceDetection(benchmark::State& state) {
 
   for (auto _ : state) {
     window->hidden.test_pulses = 131000;
-    rig.st().move_params_changed = 1;
+    window->tuning_state().move_params_changed = 1;
     rig.sim.clear_journal();
     const auto t0 = std::chrono::steady_clock::now();
     window->Button13Click();
@@ -56,7 +56,7 @@ void ResonanceDetection(benchmark::State& state) {
     state.counters["model_s"] = model;
     state.counters["over_model"] = wall / model;
     state.counters["exchanges"] = static_cast<double>(replies);
-    state.counters["found_hz"] = rig.st().resonance_found ? rig.st().resonance_freq : 0;
+    state.counters["found_hz"] = window->tuning_state().resonance_found ? window->tuning_state().resonance_freq : 0;
   }
 }
 BENCHMARK(ResonanceDetection)->Iterations(2)->Unit(benchmark::kSecond);

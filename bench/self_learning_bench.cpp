@@ -44,6 +44,7 @@ void SelfLearning(benchmark::State& state) {
   velmo::bench::choose_line(app, sim.port_path(), 1)->click();
   app.main_window().N12Click();
   QWidget* form = app.form("TForm3");
+  auto* window = qobject_cast<velmo::GainTuningWindow*>(form);
   form->findChild<QComboBox*>("ComboBox6")->setCurrentIndex(1);
   velmo::DriveLink& link = app.link();
 
@@ -75,7 +76,7 @@ void SelfLearning(benchmark::State& state) {
     state.counters["ratio_to_a"] = wall / model_a;
     state.counters["ratio_to_b"] = wall / model_b;
     state.counters["cpu_percent"] = 100.0 * cpu / wall;
-    state.counters["completed"] = link.st.tuning_stage[2] == 0 ? 0 : 1;
+    state.counters["completed"] = window->tuning_state().tuning_stage[2] == 0 ? 0 : 1;
   }
 }
 BENCHMARK(SelfLearning)->Iterations(1)->Unit(benchmark::kSecond);

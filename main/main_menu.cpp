@@ -142,8 +142,6 @@ void MainWindow::N12Click() {
   }
   st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w)]);
   w->on_open();
-  st.move_params_changed = 1;
-  st.move_dir = 1;
 }
 
 void MainWindow::N10Click() {

@@ -59,6 +59,7 @@ void GainTuningWindow::Button23Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   // The whole accepted-reply test: a stray or garbled reply would change
   // the resolution 32-fold.
   const bool ok = ctx_.link.read_registers(tuning::kMotorCode, 1);
@@ -74,11 +75,11 @@ void GainTuningWindow::Button23Click() {
   const uint16_t code = ctx_.link.reply_word(0);
   edit("Edit56")->setText(QStringLiteral("%1.%2").arg(code / 100).arg(code % 100));
   const servo_motors::Identity id = servo_motors::identify(code);
-  st.hold_servo_on = id.hold_servo_on ? 1 : 0;
+  ts.hold_servo_on = id.hold_servo_on ? 1 : 0;
   st.servo_resolution = id.resolution;
   st.servo_resolution_scale = id.resolution_scale;
   hidden.curve_step = id.curve_step;
-  st.motor_row = static_cast<uint32_t>(id.row);
+  ts.motor_row = static_cast<uint32_t>(id.row);
   hidden.motor_table_index = static_cast<int>(id.row);
   const servo_motors::Row row = servo_motors::row(id.row);
   auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
@@ -114,7 +115,7 @@ void GainTuningWindow::Button6Click() {
 void GainTuningWindow::Button14Click() {
   Sequence run(*this);
   if (!run.ok()) return;
-  DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   auto* button = control<QPushButton>(this, "Button14");
   button->setEnabled(false);
   const tuning::TuningLayout& regs = layout();
@@ -129,8 +130,8 @@ void GainTuningWindow::Button14Click() {
       report_->failed(QStringLiteral("齿轮比读数%1/%2无效，未采用").arg(a).arg(b));
     } else {
       report_->done(QStringLiteral("齿轮比读取成功"));
-      st.gear_a = a;
-      st.gear_b = b;
+      ts.gear_a = a;
+      ts.gear_b = b;
       edit("Edit28")->setText(QString::number(a));
       edit("Edit29")->setText(QString::number(b));
     }
@@ -160,16 +161,16 @@ void GainTuningWindow::Button14Click() {
                                     QString::fromStdString(tuning::tenths_text(used))));
         ratio = used;
       }
-      st.inertia_ratio = ratio;
+      ts.inertia_ratio = ratio;
       pos_dwsj_min_max_set();
       set_tenths("Edit20", ratio);
       edit("Edit39")->setText(QString::number(word(regs.at_rigidity)));
-      st.pos_loop_gain = word(regs.at_kp);
-      st.speed_loop_gain = word(regs.at_kv);
-      st.integral_time = word(regs.at_ti);
-      set_tenths("Edit40", st.pos_loop_gain);
-      set_tenths("Edit41", st.speed_loop_gain);
-      set_tenths("Edit42", st.integral_time);
+      ts.pos_loop_gain = word(regs.at_kp);
+      ts.speed_loop_gain = word(regs.at_kv);
+      ts.integral_time = word(regs.at_ti);
+      set_tenths("Edit40", ts.pos_loop_gain);
+      set_tenths("Edit41", ts.speed_loop_gain);
+      set_tenths("Edit42", ts.integral_time);
       hidden.speed_filter = word(regs.at_speed_filter);
       hidden.torque_filter = word(regs.at_torque_filter);
     }
@@ -177,11 +178,11 @@ void GainTuningWindow::Button14Click() {
 
   button->setEnabled(true);
   recompute_stroke(tuning::StrokeTrigger::LeaveTrialField);
-  st.move_params_changed = 1;
+  ts.move_params_changed = 1;
 }
 
 void GainTuningWindow::load_settings_read(uint16_t word1, uint16_t word2) {
-  DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   const int load = (word1 & 0xFF) - 1;
   const int response = (word2 & 0xFF) - 1;
   if (load < 0 || load > 2 || response < 0 || response > 2) {
@@ -192,7 +193,7 @@ void GainTuningWindow::load_settings_read(uint16_t word1, uint16_t word2) {
   auto* load_box = control<QComboBox>(this, "ComboBox4");
   load_box->setCurrentIndex(load);
   control<QComboBox>(this, "ComboBox5")->setCurrentIndex(response);
-  st.load_class = static_cast<uint8_t>(load);
+  ts.load_class = static_cast<uint8_t>(load);
   load_box->setToolTip(QString::fromUtf8(kLoadHints[load]));
   response_rule();
 }
@@ -200,7 +201,7 @@ void GainTuningWindow::load_settings_read(uint16_t word1, uint16_t word2) {
 void GainTuningWindow::Button15Click() {
   Sequence run(*this);
   if (!run.ok()) return;
-  DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   auto* button = control<QPushButton>(this, "Button15");
   button->setEnabled(false);
   const tuning::TuningLayout& regs = layout();
@@ -212,8 +213,8 @@ void GainTuningWindow::Button15Click() {
                                       static_cast<int32_t>(b / 10000), static_cast<int32_t>(b % 10000)};
   if (ctx_.link.write_registers(regs.gear_block, words)) {
     report_->done(QStringLiteral("齿轮比修改成功"));
-    st.gear_a = a;
-    st.gear_b = b;
+    ts.gear_a = a;
+    ts.gear_b = b;
   } else {
     report_->failed(QStringLiteral("齿轮比修改失败"));
   }
@@ -221,7 +222,7 @@ void GainTuningWindow::Button15Click() {
   const auto ratio = static_cast<uint32_t>(std::nearbyint(tuning::field_double(edit("Edit20")) * 10));
   if (!run.stopped() && ctx_.link.write_register(regs.inertia_ratio, static_cast<int32_t>(ratio))) {
     report_->done(QStringLiteral("惯量比修改成功"));
-    st.inertia_ratio = ratio;
+    ts.inertia_ratio = ratio;
     pos_dwsj_min_max_set();
   } else {
     report_->failed(QStringLiteral("惯量比修改失败"));
@@ -229,16 +230,16 @@ void GainTuningWindow::Button15Click() {
 
   button->setEnabled(true);
   recompute_stroke(tuning::StrokeTrigger::LeaveTrialField);
-  st.move_params_changed = 1;
+  ts.move_params_changed = 1;
 }
 
 void GainTuningWindow::pos_dwsj_min_max_set() {
-  DriveLinkState& st = ctx_.link.st;
-  const float k = std::pow(static_cast<float>(st.inertia_ratio) / 10.0f, 0.68f);
-  st.pos_time_min = static_cast<uint32_t>(std::nearbyint(5.0f * k + 6.25f));
-  st.pos_time_max = static_cast<uint32_t>(std::nearbyint(27.4f * k + 6.25f));
-  edit("Edit48")->setToolTip(QStringLiteral("%1mS ~ %2mS").arg(st.pos_time_min).arg(st.pos_time_max));
-  field("Edit48")->set_bounds(st.pos_time_min, st.pos_time_max);
+  tuning::TuningState& ts = *tuning_;
+  const float k = std::pow(static_cast<float>(ts.inertia_ratio) / 10.0f, 0.68f);
+  ts.pos_time_min = static_cast<uint32_t>(std::nearbyint(5.0f * k + 6.25f));
+  ts.pos_time_max = static_cast<uint32_t>(std::nearbyint(27.4f * k + 6.25f));
+  edit("Edit48")->setToolTip(QStringLiteral("%1mS ~ %2mS").arg(ts.pos_time_min).arg(ts.pos_time_max));
+  field("Edit48")->set_bounds(ts.pos_time_min, ts.pos_time_max);
   clamp_positioning_time();
 }
 
@@ -246,9 +247,10 @@ void GainTuningWindow::ComboBox4Change() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   auto* box = control<QComboBox>(this, "ComboBox4");
   const int index = std::clamp(box->currentIndex(), 0, 2);
-  st.load_class = static_cast<uint8_t>(index);
+  ts.load_class = static_cast<uint8_t>(index);
   box->setToolTip(QString::fromUtf8(kLoadHints[index]));
   if (layout().load_class == 0) return;
   ctx_.link.delay(100);
@@ -258,12 +260,12 @@ void GainTuningWindow::ComboBox4Change() {
 }
 
 void GainTuningWindow::response_rule() {
-  DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   const int index = std::clamp(control<QComboBox>(this, "ComboBox5")->currentIndex(), 0, 2);
   const ResponseRule& rule = kResponseRules[index];
-  st.response_mode = rule.mode;
-  st.rigidity_max = rule.rigidity_max;
-  hidden.jitter_threshold = rule.jitter[std::min<int>(st.load_class, 2)];
+  ts.response_mode = rule.mode;
+  ts.rigidity_max = rule.rigidity_max;
+  hidden.jitter_threshold = rule.jitter[std::min<int>(ts.load_class, 2)];
 }
 
 void GainTuningWindow::ComboBox5Change() {
@@ -280,20 +282,21 @@ void GainTuningWindow::ComboBox5Change() {
 
 void GainTuningWindow::gain_set() {
   DriveLinkState& st = ctx_.link.st;
-  const tuning::GainFormulaResult g = tuning::gain_formula(st.rigidity_level, st.load_class, st.inertia_ratio);
+  tuning::TuningState& ts = *tuning_;
+  const tuning::GainFormulaResult g = tuning::gain_formula(ts.rigidity_level, ts.load_class, ts.inertia_ratio);
   if (!g.note.empty()) report_->fail_line(QString::fromStdString(g.note) + QStringLiteral("!!"));
   if (!g.ok) return;
-  st.rigidity_level = g.rigidity_level;
-  st.integral_time = g.gains.integral_time;
-  st.speed_loop_gain = g.gains.speed_loop_gain;
-  st.pos_loop_gain = g.gains.pos_loop_gain;
-  edit("Edit39")->setText(QString::number(st.rigidity_level));
-  set_tenths("Edit40", st.pos_loop_gain);
-  set_tenths("Edit41", st.speed_loop_gain);
-  set_tenths("Edit42", st.integral_time);
+  ts.rigidity_level = g.rigidity_level;
+  ts.integral_time = g.gains.integral_time;
+  ts.speed_loop_gain = g.gains.speed_loop_gain;
+  ts.pos_loop_gain = g.gains.pos_loop_gain;
+  edit("Edit39")->setText(QString::number(ts.rigidity_level));
+  set_tenths("Edit40", ts.pos_loop_gain);
+  set_tenths("Edit41", ts.speed_loop_gain);
+  set_tenths("Edit42", ts.integral_time);
   const tuning::TuningLayout& regs = layout();
-  for (auto [reg, value] : {std::pair{regs.ti, st.integral_time}, std::pair{regs.kv, st.speed_loop_gain},
-                            std::pair{regs.kp, st.pos_loop_gain}}) {
+  for (auto [reg, value] : {std::pair{regs.ti, ts.integral_time}, std::pair{regs.kv, ts.speed_loop_gain},
+                            std::pair{regs.kp, ts.pos_loop_gain}}) {
     st.param_reg = static_cast<uint8_t>(reg);
     st.param_value = value;
     write_drive_param();
@@ -303,7 +306,7 @@ void GainTuningWindow::gain_set() {
 void GainTuningWindow::Button21Click() {
   Sequence run(*this);
   if (!run.ok()) return;
-  ctx_.link.st.rigidity_level = 5;
+  tuning_->rigidity_level = 5;
   gain_set();
 }
 

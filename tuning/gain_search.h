@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
-#include "drivelink/drive_link_state.h"
 #include "tuning/search_tables.h"
+#include "tuning/tuning_state.h"
 
 // The automatic gain searches as state machines over the tuning window's
-// operations. They read and write the drive-link state's tuning fields (the
+// operations. They read and write the window's tuning state (the
 // rigidity level and gains, the detections' flags, notch_result,
 // search_done) and act through SearchOps, so the same code runs against the
 // window and against a scripted stand-in.
@@ -54,17 +54,17 @@ uint32_t syn_gxdj_search(double positioning_ms, uint32_t inertia_ratio_x10);
 
 // The speed-loop search's four phases (coarse rise, notch check, back-off,
 // fine phase), then the rigidity and both gain sets written.
-void speed_gain_search(SearchOps& ops, DriveLinkState& st, const SpeedSearchVariant& variant);
-void write_speed_search_result(SearchOps& ops, DriveLinkState& st);
+void speed_gain_search(SearchOps& ops, TuningState& ts, const SpeedSearchVariant& variant);
+void write_speed_search_result(SearchOps& ops, TuningState& ts);
 
 // The position-loop search from its first centring move to the last one;
 // gain set 2 is written even after a stop, the extra check move is not made.
-void position_gain_search(SearchOps& ops, DriveLinkState& st);
+void position_gain_search(SearchOps& ops, TuningState& ts);
 
 // The system vibration check (notch or back-off, suppressor), the resonance
 // and the end-vibration frequency searches.
-void system_vibration_search(SearchOps& ops, DriveLinkState& st);
-void resonance_frequency_search(SearchOps& ops, DriveLinkState& st);
-void end_vibration_search(SearchOps& ops, DriveLinkState& st);
+void system_vibration_search(SearchOps& ops, TuningState& ts);
+void resonance_frequency_search(SearchOps& ops, TuningState& ts);
+void end_vibration_search(SearchOps& ops, TuningState& ts);
 
 }  // namespace velmo::tuning

@@ -36,15 +36,15 @@ GainTuningWindow::GainTuningWindow(AppContext& ctx, QWidget* parent)
   build_frame();
   build_search_controls();
   wire_fields();
-  DriveLinkState& st = ctx.link.st;
-  st.rigidity_level = 10;
-  st.gear_a = 1;
-  st.gear_b = 1;
-  st.move_dir = 1;
-  st.move_params_changed = 1;
-  st.load_class = 0;
-  st.response_mode = 0;
-  st.rigidity_max = 15;
+  tuning::TuningState& ts = *tuning_;
+  ts.rigidity_level = 10;
+  ts.gear_a = 1;
+  ts.gear_b = 1;
+  ts.move_dir = 1;
+  ts.move_params_changed = 1;
+  ts.load_class = 0;
+  ts.response_mode = 0;
+  ts.rigidity_max = 15;
   apply_screen_scaling(pages_);
 }
 
@@ -131,13 +131,21 @@ bool GainTuningWindow::request_stop() {
 }
 
 void GainTuningWindow::on_open() {
+  open_steps();
+  // Whatever the opening read, the next move starts forward on freshly
+  // written settings.
+  tuning_->move_params_changed = 1;
+  tuning_->move_dir = 1;
+}
+
+void GainTuningWindow::open_steps() {
   // The opener's shorter sequence, without waits.
   Sequence run(*this);
   if (!run.ok()) return;
   axis_position_.reset();
   // What the drive held may have been restored or changed since.
   confirmed_.forget();
-  ctx_.link.st.move_params_changed = 1;
+  tuning_->move_params_changed = 1;
   Button23Click();
   Button14Click();
   control<QRadioButton>(this, "RadioButton1")->setChecked(true);
@@ -148,6 +156,7 @@ void GainTuningWindow::ComboBox2Change() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   for (const char* name : {"Edit5", "Edit6", "Edit53", "Edit54"}) edit(name)->clear();
   hidden.peak_torque.clear();
   const int index = nodes_->currentIndex();
@@ -173,8 +182,8 @@ void GainTuningWindow::ComboBox2Change() {
   ctx_.link.delay(500);
   if (!run.stopped()) suppressor->setChecked(true);
 
-  st.move_params_changed = 1;
-  st.move_dir = 1;
+  ts.move_params_changed = 1;
+  ts.move_dir = 1;
   edit("Edit8")->setText(QStringLiteral("3"));
   edit("Edit35")->setText(QStringLiteral("3"));
   recompute_stroke(StrokeTrigger::LeaveTrialField);
@@ -191,6 +200,7 @@ void GainTuningWindow::Button7Click() {
 
 void GainTuningWindow::fault_reset() {
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   st.cmd_reg = tuning::kCommand;
   st.cmd_value = tuning::kFaultReset;
   ctx_.link.command_send();
@@ -198,7 +208,7 @@ void GainTuningWindow::fault_reset() {
     report_->failed(QStringLiteral("故障复位失败"));
   } else {
     report_->done(QStringLiteral("故障复位成功"));
-    st.drive_fault_seen = 0;
+    ts.drive_fault_seen = 0;
     // A reset drive may have left its test mode.
     confirmed_.forget();
   }
@@ -231,9 +241,9 @@ bool GainTuningWindow::exit_guard() {
 }
 
 bool GainTuningWindow::read_drive_fault() {
-  DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   if (!ctx_.link.read_registers(tuning::kDriveStatus, 1)) return false;
-  st.drive_fault_seen = (ctx_.link.reply_word(0) & 0xFF) != 0 ? 1 : 0;
+  ts.drive_fault_seen = (ctx_.link.reply_word(0) & 0xFF) != 0 ? 1 : 0;
   return true;
 }
 
@@ -242,12 +252,13 @@ void GainTuningWindow::exit_steps() {
   exiting_ = true;
   exit_pending_ = false;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   report_->caption(QStringLiteral("退出485模式并恢复相关参数"));
   st.write_busy = 0;
   st.abort_wait = 0;
   // The drive comes to rest before its status is read.
   ctx_.link.delay(2000);
-  if (read_drive_fault() && st.drive_fault_seen) {
+  if (read_drive_fault() && ts.drive_fault_seen) {
     fault_reset();
     ctx_.link.delay(200);
   }
@@ -268,9 +279,9 @@ void GainTuningWindow::exit_steps() {
     r->setChecked(false);
     r->setAutoExclusive(true);
   }
-  st.servo_on_state = 0;
+  ts.servo_on_state = 0;
   for (const tuning::StageLamp& row : tuning::kStageLamps)
-    if (row.stage >= 0) st.tuning_stage[static_cast<size_t>(row.stage)] = 0;
+    if (row.stage >= 0) ts.tuning_stage[static_cast<size_t>(row.stage)] = 0;
   // Nothing blinks behind a closed window; the lamps show the reset stages.
   timer3_->stop();
   Timer3Timer();

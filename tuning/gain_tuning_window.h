@@ -11,6 +11,7 @@
 #include "tuning/sequence_stop.h"
 #include "tuning/stroke_rule.h"
 #include "tuning/tuning_registers.h"
+#include "tuning/tuning_state.h"
 
 class QComboBox;
 class QLabel;
@@ -158,6 +159,8 @@ class GainTuningWindow : public VelmoWindow {
 
   void on_open() override;
   tuning::TuningChart* chart() const { return chart_; }
+  // What this window measured and set; its searches and analyses share it.
+  tuning::TuningState& tuning_state() { return *tuning_; }
 
  protected:
   bool exit_guard() override;
@@ -174,6 +177,7 @@ class GainTuningWindow : public VelmoWindow {
   bool search_halted() const;
   void clamp_positioning_time();
 
+  void open_steps();
   void build_frame();
   QWidget* build_auto_page();
   QWidget* build_manual_page();
@@ -231,6 +235,8 @@ class GainTuningWindow : public VelmoWindow {
   QPlainTextEdit* memo1_ = nullptr;
   QPlainTextEdit* memo3_ = nullptr;
   QPlainTextEdit* memo4_ = nullptr;
+  // On the heap: the captures and spectra make it large.
+  const std::unique_ptr<tuning::TuningState> tuning_ = std::make_unique<tuning::TuningState>();
   tuning::TuningChart* chart_ = nullptr;
   std::unique_ptr<tuning::TuningReport> report_;
 

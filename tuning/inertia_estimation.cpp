@@ -47,7 +47,8 @@ bool GainTuningWindow::estimation_torque(int32_t& torque) {
 // the estimation was stopped.
 bool GainTuningWindow::estimation_runs(uint32_t base_step) {
   DriveLinkState& st = ctx_.link.st;
-  auto ended = [&] { return st.comm_error || st.tune_error || st.tune_stop || stop_requested(); };
+  tuning::TuningState& ts = *tuning_;
+  auto ended = [&] { return st.comm_error || st.tune_error || ts.tune_stop || stop_requested(); };
   uint32_t step = base_step;
   for (int k = 0; k < tuning::kInertiaRuns; ++k) {
     if (ended()) return false;
@@ -60,11 +61,11 @@ bool GainTuningWindow::estimation_runs(uint32_t base_step) {
     const bool ok = test_move(run);
     int32_t torque = 0;
     if (!ok || !estimation_torque(torque)) return false;
-    st.inertia_accel[k] = st.peak_accel[0];
-    st.inertia_torque[k] = torque;
+    ts.inertia_accel[k] = ts.peak_accel[0];
+    ts.inertia_torque[k] = torque;
     if (k != tuning::kInertiaRuns / 2 - 1) continue;
 
-    const int32_t threshold = tuning::raise_threshold(st.inertia_torque);
+    const int32_t threshold = tuning::raise_threshold(ts.inertia_torque);
     for (int i = 0; i < kMaxRaises; ++i) {
       if (ended()) return false;
       const uint32_t f = std::min<uint32_t>(static_cast<uint32_t>(tuning::field_int(edit("Edit68"))) + step,
@@ -76,7 +77,7 @@ bool GainTuningWindow::estimation_runs(uint32_t base_step) {
         st.comm_error = 1;
         return false;
       }
-      st.move_params_changed = 0;
+      ts.move_params_changed = 0;
       Button22Click();
       ctx_.link.delay(kRaiseSettleMs);
       int32_t trial = 0;
@@ -94,10 +95,11 @@ void GainTuningWindow::Button24Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   tuning::FlagScope verify(st.verify_replies, 1);
   tuning::FailureScope failures(st.comm_error);
-  if (by_user) st.tune_stop = 0;
-  st.tuning_stage[0] = 1;
+  if (by_user) ts.tune_stop = 0;
+  ts.tuning_stage[0] = 1;
   timer3_->start();  // Shape1 blinks while it runs
   auto* stop = control<QPushButton>(this, "Button38");
   stop->setEnabled(true);
@@ -111,10 +113,10 @@ void GainTuningWindow::Button24Click() {
   // no motor data): nothing went wrong on the line.
   bool no_ratio = false;
   try {
-    st.rigidity_level = static_cast<uint32_t>(hidden.inertia_rigidity > 0 ? hidden.inertia_rigidity : kEstimationRigidity);
+    ts.rigidity_level = static_cast<uint32_t>(hidden.inertia_rigidity > 0 ? hidden.inertia_rigidity : kEstimationRigidity);
     gain_set();
-    const uint32_t base = tuning::frequency_step_base(st.gear_a, st.gear_b);
-    st.move_dir = 1;
+    const uint32_t base = tuning::frequency_step_base(ts.gear_a, ts.gear_b);
+    ts.move_dir = 1;
     run_half();
     chart_->clear_capture_series();
     chart_->show_curve(TuningChart::Acceleration);
@@ -123,18 +125,18 @@ void GainTuningWindow::Button24Click() {
     if (!run.stopped()) run_half();
     if (runs_ok && st.comm_error == 0 && st.tune_error == 0) {
       const tuning::InertiaEstimate e = tuning::estimate_inertia(
-          st.inertia_accel, st.inertia_torque,
+          ts.inertia_accel, ts.inertia_torque,
           {hidden.torque_numerator.trimmed().toLongLong(), hidden.torque_divisor.trimmed().toLongLong()},
           tuning::field_double(edit("Edit52")));
       if (e.ok) {
         edit("Edit53")->setText(QString::number(e.system_inertia_rounded));
-        st.inertia_ratio = e.inertia_ratio;
-        edit("Edit54")->setText(QString::fromStdString(tuning::tenths_text(st.inertia_ratio)));
+        ts.inertia_ratio = e.inertia_ratio;
+        edit("Edit54")->setText(QString::fromStdString(tuning::tenths_text(ts.inertia_ratio)));
         Button25Click();
         if (ratio_written_) {
           report_->done(QStringLiteral("负载惯量推定完成"));
-          st.tuning_stage[0] = 2;
-          st.rigidity_level = kEstimationRigidity;
+          ts.tuning_stage[0] = 2;
+          ts.rigidity_level = kEstimationRigidity;
           gain_set();
           estimated = true;
         }
@@ -148,12 +150,12 @@ void GainTuningWindow::Button24Click() {
   }
   if (!estimated) {
     report_->done(QStringLiteral("终止负载惯量推定"));
-    st.tuning_stage[0] = 0;
+    ts.tuning_stage[0] = 0;
     // A failure or a stop ends a self-learning around it; an estimation
     // without a ratio leaves it going on with the ratio the drive has.
     if (!no_ratio) st.comm_error = 1;
   }
-  if (by_user) st.tune_stop = 0;
+  if (by_user) ts.tune_stop = 0;
   stop->setEnabled(false);
 }
 
@@ -162,7 +164,8 @@ void GainTuningWindow::Button25Click() {
   ratio_written_ = false;
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
-  if (!ctx_.link.write_register(layout().inertia_ratio, static_cast<int32_t>(st.inertia_ratio))) {
+  tuning::TuningState& ts = *tuning_;
+  if (!ctx_.link.write_register(layout().inertia_ratio, static_cast<int32_t>(ts.inertia_ratio))) {
     report_->failed(QStringLiteral("惯量比修改失败"));
     if (st.verify_replies) st.comm_error = 1;
     return;
@@ -175,7 +178,7 @@ void GainTuningWindow::Button25Click() {
 
 void GainTuningWindow::Button38Click() {
   // Ends the estimation after the current run; the axis is still centred.
-  if (sequence_running()) ctx_.link.st.tune_stop = 1;
+  if (sequence_running()) tuning_->tune_stop = 1;
 }
 
 }  // namespace velmo

@@ -38,12 +38,13 @@ void GainTuningWindow::pos_data_read() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   // The state's arrays hold 5001 entries, padded past the last sample.
-  const int n = std::clamp(hidden.samples, 0, kSamples - 11);
-  st.sample_count = static_cast<uint32_t>(n);
+  const int n = std::clamp(hidden.samples, 0, tuning::kSamples - 11);
+  ts.sample_count = static_cast<uint32_t>(n);
   const tuning::CapturePlan plan = tuning::capture_plan(n, hidden.first_sample);
   st.rx_log_off = 1;
-  st.capture_block_ok = 1;
+  ts.capture_block_ok = 1;
   bool failed = false;
   {
     // A failed try is retried here; only a block given up counts as failed.
@@ -66,14 +67,14 @@ void GainTuningWindow::pos_data_read() {
         // A reply shorter than its samples is never decoded.
         got = ctx_.link.senddata() && ctx_.link.accepted(0x03, tuning::kBytesPerSample);
         if (got) {
-          std::copy_n(st.rx_buf.begin() + 3, tuning::kBytesPerSample * b.count, st.capture_buffer.begin() + b.byte_offset);
+          std::copy_n(st.rx_buf.begin() + 3, tuning::kBytesPerSample * b.count, ts.capture_buffer.begin() + b.byte_offset);
         } else {
           report_->caption(QStringLiteral("读取位置数据出错**"));
           report_->fail_line(QStringLiteral("读取位置数据出错!!"));
         }
       }
       if (!got) {
-        st.capture_block_ok = 0;
+        ts.capture_block_ok = 0;
         failed = true;
         break;
       }
@@ -86,7 +87,7 @@ void GainTuningWindow::pos_data_read() {
     return;
   }
 
-  if (read_drive_fault() && st.drive_fault_seen) {
+  if (read_drive_fault() && ts.drive_fault_seen) {
     st.comm_error = 1;
     ctx_.notifier.message(this, QStringLiteral("驱动器出现故障！！"));
     return;
@@ -96,17 +97,17 @@ void GainTuningWindow::pos_data_read() {
   // The curves, with the resolution the motor identification found (the
   // same one the position read-out uses).
   const std::vector<int32_t> samples =
-      tuning::recorded_samples(std::span<const uint8_t>(st.capture_buffer.data(), st.capture_buffer.size()), n);
+      tuning::recorded_samples(std::span<const uint8_t>(ts.capture_buffer.data(), ts.capture_buffer.size()), n);
   const tuning::MotionCurves c = tuning::derive_motion_curves(samples, hidden.curve_step, st.servo_resolution);
-  std::copy(samples.begin(), samples.end(), st.pos_abs.begin());
-  std::copy_n(c.pos_rel.begin(), std::min(c.pos_rel.size(), st.pos_rel.size()), st.pos_rel.begin());
-  std::copy_n(c.pos_diff.begin(), std::min(c.pos_diff.size(), st.pos_diff.size()), st.pos_diff.begin());
-  std::copy_n(c.pos_diff.begin(), std::min(c.pos_diff.size(), st.pos_diff2.size()), st.pos_diff2.begin());
-  std::copy_n(c.speed_rpm.begin(), std::min(c.speed_rpm.size(), st.speed_rpm.size()), st.speed_rpm.begin());
-  std::copy_n(c.ang_speed.begin(), std::min(c.ang_speed.size(), st.ang_speed.size()), st.ang_speed.begin());
-  std::copy_n(c.accel.begin(), std::min(c.accel.size(), st.accel_curve.size()), st.accel_curve.begin());
-  st.speed_point_count = static_cast<uint32_t>(c.speed_rpm.size());
-  st.peak_accel[0] = c.peak_accel;
+  std::copy(samples.begin(), samples.end(), ts.pos_abs.begin());
+  std::copy_n(c.pos_rel.begin(), std::min(c.pos_rel.size(), ts.pos_rel.size()), ts.pos_rel.begin());
+  std::copy_n(c.pos_diff.begin(), std::min(c.pos_diff.size(), ts.pos_diff.size()), ts.pos_diff.begin());
+  std::copy_n(c.pos_diff.begin(), std::min(c.pos_diff.size(), ts.pos_diff2.size()), ts.pos_diff2.begin());
+  std::copy_n(c.speed_rpm.begin(), std::min(c.speed_rpm.size(), ts.speed_rpm.size()), ts.speed_rpm.begin());
+  std::copy_n(c.ang_speed.begin(), std::min(c.ang_speed.size(), ts.ang_speed.size()), ts.ang_speed.begin());
+  std::copy_n(c.accel.begin(), std::min(c.accel.size(), ts.accel_curve.size()), ts.accel_curve.begin());
+  ts.speed_point_count = static_cast<uint32_t>(c.speed_rpm.size());
+  ts.peak_accel[0] = c.peak_accel;
   edit("Edit17")->setText(QString::number(c.last_revolutions));
   edit("Edit34")->setText(QString::number(c.last_counts));
 

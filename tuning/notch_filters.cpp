@@ -61,10 +61,10 @@ void GainTuningWindow::wire_filter_fields(QWidget* page) {
     };
   };
   auto notch = [this, &st] {
-    return tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, st.notch_group);
+    return tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, tuning_->notch_group);
   };
   auto suppressor = [this, &st] {
-    return tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, st.suppressor_group);
+    return tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, tuning_->suppressor_group);
   };
   auto whole = [this](const char* name) { return [this, name] { return tuning::field_int(edit(name)); }; };
   auto tenths_of = [this](const char* name) {
@@ -80,7 +80,8 @@ void GainTuningWindow::notch_group_selected(int group) {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
-  st.notch_group = static_cast<uint8_t>(group);
+  tuning::TuningState& ts = *tuning_;
+  ts.notch_group = static_cast<uint8_t>(group);
   const tuning::FilterBank& bank = tuning::filter_layout(st.servo_subtype).notch;
   if (!ctx_.link.read_registers(tuning::filter_registers(bank, group).frequency, bank.read_words)) {
     report_->failed(QStringLiteral("陷波器参数读取失败"));
@@ -95,7 +96,8 @@ void GainTuningWindow::suppressor_group_selected(int group) {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
-  st.suppressor_group = static_cast<uint8_t>(group);
+  tuning::TuningState& ts = *tuning_;
+  ts.suppressor_group = static_cast<uint8_t>(group);
   const tuning::FilterBank& bank = tuning::filter_layout(st.servo_subtype).suppressor;
   if (!ctx_.link.read_registers(tuning::filter_registers(bank, group).frequency, bank.read_words)) {
     report_->failed(QStringLiteral("振动抑制器参数读取失败"));
@@ -129,47 +131,50 @@ static bool write_group(GainTuningWindow& w, DriveLink& link, std::initializer_l
 void GainTuningWindow::Button8Click() {
   Sequence run(*this);
   DriveLinkState& st = ctx_.link.st;
-  if (!run.ok() || st.resonance_found != 1) return;
+  tuning::TuningState& ts = *tuning_;
+  if (!run.ok() || ts.resonance_found != 1) return;
   const tuning::FilterRegisters r =
-      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, st.notch_group);
+      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, tuning_->notch_group);
   // The analysis never reports outside the notch's range; a stale value
   // must not reach the drive either.
-  const int32_t hz = std::clamp(st.resonance_freq, 50, 2500);
+  const int32_t hz = std::clamp(ts.resonance_freq, 50, 2500);
   if (!write_group(*this, ctx_.link, {{r.frequency, hz}, {r.width, tuning::kNotchSetWidth}, {r.depth, tuning::kNotchSetDepth}}))
     return;
   edit("Edit3")->setText(QString::number(tuning::kNotchSetWidth));
-  st.resonance_found = 0;
+  ts.resonance_found = 0;
   edit("Edit9")->setText(QString::number(hz));
-  st.notch_result = tuning::kNotchSet;
+  ts.notch_result = tuning::kNotchSet;
 }
 
 void GainTuningWindow::Button9Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   const tuning::FilterRegisters r =
-      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, st.notch_group);
+      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, tuning_->notch_group);
   if (!write_group(*this, ctx_.link, {{r.frequency, tuning::kNotchResetFrequency}, {r.width, 0}, {r.depth, 0}})) return;
   edit("Edit9")->setText(QString::number(tuning::kNotchResetFrequency));
   edit("Edit3")->setText(QStringLiteral("0"));
-  st.notch_result = tuning::kNotchNone;
+  ts.notch_result = tuning::kNotchNone;
 }
 
 void GainTuningWindow::Button16Click() {
   Sequence run(*this);
   DriveLinkState& st = ctx_.link.st;
-  if (!run.ok() || st.endvib_found != 1) return;
+  tuning::TuningState& ts = *tuning_;
+  if (!run.ok() || ts.endvib_found != 1) return;
   chart_->set_lamp(tuning::TuningChart::LampEndVibration, false);
   auto* button = control<QPushButton>(this, "Button16");
   button->setEnabled(false);
   const tuning::FilterRegisters r =
-      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, st.suppressor_group);
-  const int32_t x10 = std::clamp(st.endvib_freq_x10, 0, 2000);
+      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, tuning_->suppressor_group);
+  const int32_t x10 = std::clamp(ts.endvib_freq_x10, 0, 2000);
   const bool ok = write_group(*this, ctx_.link, {{r.frequency, x10}, {r.depth, tuning::kSuppressorSetDepth}});
   button->setEnabled(true);
   if (!ok) return;
   edit("Edit26")->setText(tenths(tuning::kSuppressorSetDepth));
-  st.endvib_found = 0;
+  ts.endvib_found = 0;
   edit("Edit27")->setText(tenths(x10));
 }
 
@@ -177,8 +182,9 @@ void GainTuningWindow::Button12Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   const tuning::FilterRegisters r =
-      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, st.suppressor_group);
+      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, ts.suppressor_group);
   if (!write_group(*this, ctx_.link, {{r.frequency, 0}, {r.depth, 0}})) return;
   edit("Edit27")->setText(QStringLiteral("0.0"));
   edit("Edit26")->setText(QStringLiteral("0.0"));

@@ -32,23 +32,24 @@ void GainTuningWindow::Button18Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   tuning::FailureScope failures(st.comm_error);
   response_valid_ = false;
   edit("Edit6")->clear();
   edit("Edit32")->clear();
-  st.overshoot_flag = 0;
+  ts.overshoot_flag = 0;
   auto* limits_form = qobject_cast<TestParameterWindow*>(ctx_.forms ? ctx_.forms("TForm22") : nullptr);
-  st.overshoot_limit = static_cast<uint32_t>(limits_form ? limits_form->overshoot_limit() : 20);
+  ts.overshoot_limit = static_cast<uint32_t>(limits_form ? limits_form->overshoot_limit() : 20);
 
   const auto khz = static_cast<uint32_t>(std::max(tuning::field_int(edit("Edit68")), 1));
   const uint32_t capped = tuning::capped_test_pulses(hidden.test_pulses, khz, kResponseMoveMaxMs, 2000);
   if (capped != hidden.test_pulses) {
     hidden.test_pulses = capped;
-    st.move_params_changed = 1;
+    ts.move_params_changed = 1;
   }
   chart_->show_curve(TuningChart::Positioning);
   for (TuningChart::Series s : {TuningChart::Resonance, TuningChart::Unused}) chart_->clear(s);
-  if (st.servo_on_state == 0) {
+  if (ts.servo_on_state == 0) {
     Button19Click();
     ctx_.link.delay(1000);
   }
@@ -56,29 +57,29 @@ void GainTuningWindow::Button18Click() {
   GainTuningWindow::TestMove steps;
   steps.record = 1;
   steps.settle_ms = kResponseSettleMs;
-  steps.servo_off_before_capture = !hidden.vertical_load && st.hold_servo_on == 0;
+  steps.servo_off_before_capture = !hidden.vertical_load && ts.hold_servo_on == 0;
   steps.samples = static_cast<int>(kResponseSamples);
   const bool moved = test_move(steps);
   edit("Edit32")->setText(hidden.peak_torque);
 
   tuning::ResponseLimits limits;
-  limits.target_counts = tuning::stroke_counts(hidden.test_pulses, st.gear_a, st.gear_b, st.servo_resolution_scale);
+  limits.target_counts = tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b, st.servo_resolution_scale);
   limits.move_time_ms = tuning::move_time_ms(hidden.test_pulses, khz);
-  limits.overshoot_limit = st.overshoot_limit;
+  limits.overshoot_limit = ts.overshoot_limit;
   limits.torque_limit = tuning::field_int(edit("Edit46"));
   limits.response_target_ms = tuning::field_int(edit("Edit64"));
   bool torque_ok = false;
   const int32_t torque = hidden.peak_torque.toInt(&torque_ok);
   const tuning::ResponseEvaluation e =
       moved ? tuning::evaluate_position_response(
-                  std::span<const int32_t>(st.pos_rel.data(), std::min<size_t>(st.sample_count, st.pos_rel.size())),
+                  std::span<const int32_t>(ts.pos_rel.data(), std::min<size_t>(ts.sample_count, ts.pos_rel.size())),
                   torque_ok ? std::optional<int32_t>(torque) : std::nullopt, limits)
             : tuning::ResponseEvaluation{};
 
-  st.torque_flag = e.torque_flag ? 1 : 0;
-  st.overshoot_flag = e.overshoot_flag ? 1 : 0;
-  st.response_met = e.response_met ? 1 : 0;
-  st.peaks_flag = e.peaks_flag ? 1 : 0;
+  ts.torque_flag = e.torque_flag ? 1 : 0;
+  ts.overshoot_flag = e.overshoot_flag ? 1 : 0;
+  ts.response_met = e.response_met ? 1 : 0;
+  ts.peaks_flag = e.peaks_flag ? 1 : 0;
   for (auto [lamp, lit] : {std::pair{TuningChart::LampTorque, e.torque_flag},
                            std::pair{TuningChart::LampOvershoot, e.overshoot_flag},
                            std::pair{TuningChart::LampResponse, e.response_met},
@@ -95,9 +96,9 @@ void GainTuningWindow::Button18Click() {
     return;
   }
   response_valid_ = true;
-  st.max_position = static_cast<uint32_t>(e.max_position);
-  st.reach_level = static_cast<uint32_t>(e.reach_level);
-  st.response_time = e.response_time;
+  ts.max_position = static_cast<uint32_t>(e.max_position);
+  ts.reach_level = static_cast<uint32_t>(e.reach_level);
+  ts.response_time = e.response_time;
   edit("Edit5")->setText(QString::number(e.overshoot));
   edit("Edit6")->setText(QString::number(e.response_time));
   if (e.torque_flag) report_->done_line(QStringLiteral("转矩超限"));
@@ -106,14 +107,14 @@ void GainTuningWindow::Button18Click() {
   if (e.peaks_flag) report_->done_line(QStringLiteral("位置曲线出现波峰波谷"));
 
   // The same recording goes to the jitter and resonance analysis.
-  st.resonance_pass = 0;
+  ts.resonance_pass = 0;
   hidden.resonance_threshold_db = 30;
   control<QComboBox>(this, "ComboBox1")->setCurrentText(QString::number(kResponseSamples));
-  st.pos_diff2[kResponseSamples - 1] = st.pos_diff2[kResponseSamples - 2];
-  std::copy_n(st.pos_diff2.begin(), kResponseSamples, st.analysis_buffer.begin());
+  ts.pos_diff2[kResponseSamples - 1] = ts.pos_diff2[kResponseSamples - 2];
+  std::copy_n(ts.pos_diff2.begin(), kResponseSamples, ts.analysis_buffer.begin());
   edit("Edit44")->clear();
-  st.sample_rate_hz = 5000;
-  st.endvib_mode = 0;
+  ts.sample_rate_hz = 5000;
+  ts.endvib_mode = 0;
   qxbdfenxi();
   Button2Click();
 }

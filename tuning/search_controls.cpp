@@ -84,10 +84,10 @@ void GainTuningWindow::build_search_controls() {
 
 void GainTuningWindow::Timer3Timer() {
   lamp_phase_ = !lamp_phase_;
-  const DriveLinkState& st = ctx_.link.st;
+  const tuning::TuningState& ts = *tuning_;
   for (const tuning::StageLamp& row : tuning::kStageLamps) {
     if (row.stage < 0) continue;
-    const uint8_t state = st.tuning_stage[static_cast<size_t>(row.stage)];
+    const uint8_t state = ts.tuning_stage[static_cast<size_t>(row.stage)];
     control<StatusLamp>(this, row.name)->set_lit(state == 2 || (state == 1 && lamp_phase_));
   }
 }
@@ -102,16 +102,17 @@ void GainTuningWindow::Button30Click() {
   // axis centred. No wait is cut short: the centring move needs its own.
   if (!search_stop_) return;
   search_stop_->request();
-  ctx_.link.st.tune_stop = 1;  // an inertia estimation in the sequence ends too
+  tuning_->tune_stop = 1;  // an inertia estimation in the sequence ends too
 }
 
 void GainTuningWindow::gain_step_click(int row) {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   const tuning::GainStep& step = tuning::kGainSteps[row];
   const bool kp = step.kind == tuning::GainKind::Kp;
-  int32_t& gain = kp ? st.pos_loop_gain : st.speed_loop_gain;
+  int32_t& gain = kp ? ts.pos_loop_gain : ts.speed_loop_gain;
   gain = tuning::gain_step(step, gain);
   set_tenths(kp ? "Edit40" : "Edit41", gain);
   st.param_reg = static_cast<uint8_t>(kp ? layout().kp : layout().kv);
@@ -122,10 +123,10 @@ void GainTuningWindow::gain_step_click(int row) {
 void GainTuningWindow::clamp_positioning_time() {
   // The range follows the inertia ratio; a time left outside it would give
   // a meaningless rigidity bound.
-  const DriveLinkState& st = ctx_.link.st;
-  if (st.pos_time_max == 0 || st.pos_time_min > st.pos_time_max) return;
+  const tuning::TuningState& ts = *tuning_;
+  if (ts.pos_time_max == 0 || ts.pos_time_min > ts.pos_time_max) return;
   const int t = tuning::field_int(edit("Edit48"));
-  const int clamped = std::clamp(t, static_cast<int>(st.pos_time_min), static_cast<int>(st.pos_time_max));
+  const int clamped = std::clamp(t, static_cast<int>(ts.pos_time_min), static_cast<int>(ts.pos_time_max));
   if (clamped != t) edit("Edit48")->setText(QString::number(clamped));
 }
 

@@ -16,13 +16,13 @@ class GainTuningWindow::SearchRun {
     DriveLinkState& st = w_.ctx_.link.st;
     st.comm_error = 0;
     st.tune_error = 0;
-    st.tune_stop = 0;
+    w_.tuning_->tune_stop = 0;
     w_.search_stop_ = &token_;
   }
   ~SearchRun() {
     if (!outermost_) return;
     w_.search_stop_ = nullptr;
-    w_.ctx_.link.st.tune_stop = 0;
+    w_.tuning_->tune_stop = 0;
   }
   SearchRun(const SearchRun&) = delete;
   SearchRun& operator=(const SearchRun&) = delete;

@@ -72,24 +72,25 @@ void GainTuningWindow::Button28Click() {
   if (!run.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   SearchFrame frame(this, "Button28");
   SearchOpsOnWindow ops(*this);
   try {
     response_rule();
-    if (st.sync_positioning == 1) {
+    if (ts.sync_positioning == 1) {
       clamp_positioning_time();
-      st.rigidity_max = tuning::syn_gxdj_search(tuning::field_double(edit("Edit48")), st.inertia_ratio);
-      hidden.jitter_threshold = tuning::jitter_threshold_for(st.load_class, st.rigidity_max);
+      ts.rigidity_max = tuning::syn_gxdj_search(tuning::field_double(edit("Edit48")), ts.inertia_ratio);
+      hidden.jitter_threshold = tuning::jitter_threshold_for(ts.load_class, ts.rigidity_max);
     }
     FlagScope verify(st.verify_replies, 1);
     report_->caption(QStringLiteral("速度环增益搜索中..."));
     report_->done_line(QStringLiteral("开始速度环增益搜索"));
-    st.tuning_stage[1] = 1;
+    ts.tuning_stage[1] = 1;
     timer3_->start();
-    st.move_dir = 1;
+    ts.move_dir = 1;
     run_half();
-    tuning::speed_gain_search(ops, st, tuning::speed_search_variant(st.load_class));
-    tuning::write_speed_search_result(ops, st);
+    tuning::speed_gain_search(ops, ts, tuning::speed_search_variant(ts.load_class));
+    tuning::write_speed_search_result(ops, ts);
     // The centring move ends with SERVO_OFF unless the load is vertical.
     run_half();
     const bool halted = search_halted();
@@ -98,7 +99,7 @@ void GainTuningWindow::Button28Click() {
     } else {
       report_->done(QStringLiteral("速度环增益搜索完毕"));
     }
-    st.tuning_stage[1] = halted ? 0 : 2;
+    ts.tuning_stage[1] = halted ? 0 : 2;
   } catch (const std::exception& e) {
     report_->fail_line(QString::fromUtf8(e.what()) + QStringLiteral("!!"));
   }
@@ -109,26 +110,27 @@ void GainTuningWindow::Button29Click() {
   if (!run.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   SearchFrame frame(this, "Button29");
   SearchOpsOnWindow ops(*this);
   try {
     hidden.resonance_threshold_db = tuning::kResonanceDbPositionSearch;
-    hidden.jitter_threshold = tuning::jitter_threshold_for(st.load_class, st.rigidity_level);
+    hidden.jitter_threshold = tuning::jitter_threshold_for(ts.load_class, ts.rigidity_level);
     report_->caption(QStringLiteral("位置环增益搜索中..."));
     report_->done_line(QStringLiteral("开始位置环增益搜索"));
-    st.response_target = tuning::response_target_for(st.integral_time);
-    edit("Edit64")->setText(QString::number(st.response_target));
-    st.tuning_stage[2] = 1;
+    ts.response_target = tuning::response_target_for(ts.integral_time);
+    edit("Edit64")->setText(QString::number(ts.response_target));
+    ts.tuning_stage[2] = 1;
     FlagScope verify(st.verify_replies, 1);
     timer3_->start();
-    tuning::position_gain_search(ops, st);
+    tuning::position_gain_search(ops, ts);
     const bool halted = search_halted();
     if (halted) {
       report_->failed(QStringLiteral("位置环增益搜索中断"));
     } else {
       report_->done(QStringLiteral("位置环增益搜索完成"));
     }
-    st.tuning_stage[2] = halted ? 0 : 2;
+    ts.tuning_stage[2] = halted ? 0 : 2;
   } catch (const std::exception& e) {
     report_->fail_line(QString::fromUtf8(e.what()) + QStringLiteral("!!"));
   }
@@ -140,14 +142,15 @@ void GainTuningWindow::Button49Click() {
   if (!run.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   SearchFrame frame(this, "Button49");
   SearchOpsOnWindow ops(*this);
   try {
     FlagScope verify(st.verify_replies, 1);
     timer3_->start();
-    st.tuning_stage[4] = 1;
-    tuning::system_vibration_search(ops, st);
-    st.tuning_stage[4] = search_halted() ? 0 : 2;
+    ts.tuning_stage[4] = 1;
+    tuning::system_vibration_search(ops, ts);
+    ts.tuning_stage[4] = search_halted() ? 0 : 2;
   } catch (const std::exception& e) {
     report_->fail_line(QString::fromUtf8(e.what()) + QStringLiteral("!!"));
   }
@@ -158,7 +161,7 @@ namespace {
 struct FrequencySearch {
   const char* button;
   uint32_t first_level;
-  void (*search)(tuning::SearchOps&, DriveLinkState&);
+  void (*search)(tuning::SearchOps&, tuning::TuningState&);
 };
 constexpr FrequencySearch kFrequencySearches[] = {
     {"Button47", 3, &tuning::resonance_frequency_search},
@@ -174,12 +177,13 @@ void GainTuningWindow::frequency_search(int row) {
   SearchFrame frame(this, f.button);
   SearchOpsOnWindow ops(*this);
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   FlagScope verify(st.verify_replies, 1);
-  st.rigidity_level = f.first_level;
+  ts.rigidity_level = f.first_level;
   gain_set();
-  st.move_dir = 1;
+  ts.move_dir = 1;
   run_half();
-  f.search(ops, st);
+  f.search(ops, ts);
   run_half();
 }
 
@@ -188,15 +192,16 @@ void GainTuningWindow::Button37Click() { frequency_search(1); }
 
 void GainTuningWindow::Button33Click() {
   DriveLinkState& st = ctx_.link.st;
-  if (st.selflearn_running == 1) return;
+  tuning::TuningState& ts = *tuning_;
+  if (ts.selflearn_running == 1) return;
   Sequence run(*this);
   if (!run.ok()) return;
   SearchRun search(*this);
   auto* stop = control<QPushButton>(this, "Button30");
   auto lamp = [this](const char* name, bool lit) { control<StatusLamp>(this, name)->set_lit(lit); };
   report_->done_line(QStringLiteral("开始自学习"));
-  st.selflearn_running = 1;
-  st.tuning_stage.fill(0);
+  ts.selflearn_running = 1;
+  ts.tuning_stage.fill(0);
   edit("Edit5")->clear();
   edit("Edit6")->clear();
   hidden.resonance_threshold_db = tuning::kResonanceDbDefault;
@@ -222,13 +227,13 @@ void GainTuningWindow::Button33Click() {
       for (const Stage s : {Stage{4, &GainTuningWindow::Button49Click}, Stage{1, &GainTuningWindow::Button28Click},
                             Stage{2, &GainTuningWindow::Button29Click}}) {
         if (search_halted()) break;
-        st.tuning_stage[s.index] = 1;
+        ts.tuning_stage[s.index] = 1;
         (this->*s.op)();
         if (search_halted()) break;
-        st.tuning_stage[s.index] = 2;
+        ts.tuning_stage[s.index] = 2;
       }
       if (search_halted()) {
-        st.tuning_stage.fill(0);
+        ts.tuning_stage.fill(0);
         for (const tuning::StageLamp& row : tuning::kStageLamps) lamp(row.name, false);
         // A stop is reported as one, not as a failure.
         report_->failed(search.stop_requested() || stop_requested() ? QStringLiteral("自学习中断")
@@ -243,7 +248,7 @@ void GainTuningWindow::Button33Click() {
     }
     if (closing_steps) {
       // A vertical load stays held.
-      if (!hidden.vertical_load && st.hold_servo_on == 0) Button20Click();
+      if (!hidden.vertical_load && ts.hold_servo_on == 0) Button20Click();
       ctx_.link.delay(1000);
     }
     timer3_->stop();
@@ -251,7 +256,7 @@ void GainTuningWindow::Button33Click() {
   }
   st.comm_error = 0;
   st.tune_error = 0;
-  st.selflearn_running = 0;
+  ts.selflearn_running = 0;
   stop->setEnabled(false);
 }
 

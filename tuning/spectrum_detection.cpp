@@ -51,48 +51,48 @@ void GainTuningWindow::show_trackbars(int average_level, int threshold_setting) 
 }
 
 void GainTuningWindow::qxbdfenxi() {
-  DriveLinkState& st = ctx_.link.st;
-  st.resonance_found = 0;
-  st.endvib_found = 0;
+  tuning::TuningState& ts = *tuning_;
+  ts.resonance_found = 0;
+  ts.endvib_found = 0;
   const auto n = static_cast<size_t>(analysis_length());
   const tuning::JitterCount j =
-      tuning::count_jitter(std::span<const int32_t>(st.analysis_buffer.data(), n), hidden.jitter_threshold);
-  st.jitter_found = j.found ? 1 : 0;
+      tuning::count_jitter(std::span<const int32_t>(ts.analysis_buffer.data(), n), hidden.jitter_threshold);
+  ts.jitter_found = j.found ? 1 : 0;
   chart_->set_lamp(TuningChart::LampJitter, j.found);
   if (j.found) report_->done_line(QStringLiteral("位置抖动"));
 }
 
 void GainTuningWindow::Button2Click() {
-  DriveLinkState& st = ctx_.link.st;
-  st.resonance_found = 0;
-  st.endvib_found = 0;
-  const bool endvib = st.endvib_mode == 1;
+  tuning::TuningState& ts = *tuning_;
+  ts.resonance_found = 0;
+  ts.endvib_found = 0;
+  const bool endvib = ts.endvib_mode == 1;
   tuning::SpectrumModeRow row = tuning::spectrum_mode(endvib ? SpectrumMode::EndVibration : SpectrumMode::Resonance);
   row.length = static_cast<size_t>(analysis_length());
-  if (st.sample_rate_hz > 0) row.sample_rate_hz = static_cast<int>(st.sample_rate_hz);
+  if (ts.sample_rate_hz > 0) row.sample_rate_hz = static_cast<int>(ts.sample_rate_hz);
   const int threshold = endvib ? hidden.endvib_threshold_db : hidden.resonance_threshold_db;
-  const auto& window = endvib ? st.endvib_buffer : st.analysis_buffer;
+  const auto& window = endvib ? ts.endvib_buffer : ts.analysis_buffer;
   const tuning::SpectrumAnalysis a =
       tuning::analyse_spectrum(std::span<const int32_t>(window.data(), row.length), row, threshold);
 
   const size_t bins = a.spectrum.db.size();
   std::vector<double> hz(bins);
   for (size_t k = 0; k < bins; ++k) {
-    st.spectrum_mag[k] = a.spectrum.magnitude[k];
-    st.spectrum_db[k] = st.spectrum_db_copy[k] = a.spectrum.db[k];
+    ts.spectrum_mag[k] = a.spectrum.magnitude[k];
+    ts.spectrum_db[k] = ts.spectrum_db_copy[k] = a.spectrum.db[k];
     hz[k] = tuning::bin_frequency_hz(k, row.sample_rate_hz, row.length);
   }
   chart_->set_points(endvib ? TuningChart::EndVibration : TuningChart::Resonance, hz, a.spectrum.db);
   show_trackbars(a.average_level, threshold);
 
   if (endvib) {
-    st.endvib_found = a.found ? 1 : 0;
-    st.endvib_freq_x10 = a.found ? a.frequency_x10 : 0;
+    ts.endvib_found = a.found ? 1 : 0;
+    ts.endvib_freq_x10 = a.found ? a.frequency_x10 : 0;
     edit("Edit45")->setText(a.found ? QString::fromStdString(tuning::tenths_text(a.frequency_x10)) : QString());
     chart_->set_lamp(TuningChart::LampEndVibration, a.found);
   } else {
-    st.resonance_found = a.found ? 1 : 0;
-    st.resonance_freq = a.found ? a.frequency_rounded : 0;
+    ts.resonance_found = a.found ? 1 : 0;
+    ts.resonance_freq = a.found ? a.frequency_rounded : 0;
     edit("Edit44")->setText(a.found ? QString::number(a.frequency_rounded) : QString());
     chart_->set_lamp(TuningChart::LampResonance, a.found);
   }
@@ -108,21 +108,22 @@ void GainTuningWindow::Button13Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   tuning::FailureScope failures(st.comm_error);
   const tuning::SpectrumModeRow& row = tuning::spectrum_mode(SpectrumMode::Resonance);
   const auto khz = static_cast<uint32_t>(std::max(tuning::field_int(edit("Edit68")), 1));
   const uint32_t capped = tuning::capped_test_pulses(hidden.test_pulses, khz, kDetectionMoveMaxMs, 1000);
   if (capped != hidden.test_pulses) {
     hidden.test_pulses = capped;
-    st.move_params_changed = 1;
+    ts.move_params_changed = 1;
   }
-  st.endvib_mode = 0;
+  ts.endvib_mode = 0;
   for (const char* name : {"Edit5", "Edit44", "Edit32"}) edit(name)->clear();
   st.servo_restore_flags[st.node_addr] = 1;
   chart_->clear_capture_series();
   chart_->clear(TuningChart::Resonance);
   chart_->show_curve(TuningChart::Resonance);
-  st.test_pulses = hidden.test_pulses;
+  ts.test_pulses = hidden.test_pulses;
   report_->caption(QString::fromUtf8(row.start_caption));
 
   GainTuningWindow::TestMove steps;
@@ -130,8 +131,8 @@ void GainTuningWindow::Button13Click() {
   steps.samples = static_cast<int>(row.capture_samples);
   // The peak torque is read once the spectrum is shown.
   steps.read_torque = false;
-  steps.servo_off_before_capture = !hidden.vertical_load && st.hold_servo_on == 0;
-  if (st.resonance_pass == 1) {
+  steps.servo_off_before_capture = !hidden.vertical_load && ts.hold_servo_on == 0;
+  if (ts.resonance_pass == 1) {
     hidden.resonance_threshold_db = kSecondPassThresholdDb;
     steps.record_after_start = true;
     steps.record_delay_ms = kSecondPassDelayMs;
@@ -148,9 +149,9 @@ void GainTuningWindow::Button13Click() {
 
   control<QComboBox>(this, "ComboBox1")->setCurrentText(QString::number(row.length));
   const size_t n = row.length;
-  st.pos_diff2[n - 1] = st.pos_diff2[n - 2];
-  std::copy_n(st.pos_diff2.begin(), n, st.analysis_buffer.begin());
-  st.sample_rate_hz = static_cast<uint32_t>(row.sample_rate_hz);
+  ts.pos_diff2[n - 1] = ts.pos_diff2[n - 2];
+  std::copy_n(ts.pos_diff2.begin(), n, ts.analysis_buffer.begin());
+  ts.sample_rate_hz = static_cast<uint32_t>(row.sample_rate_hz);
   qxbdfenxi();
   report_->caption(QString::fromUtf8(row.analysing_caption));
   Button2Click();
@@ -164,6 +165,7 @@ void GainTuningWindow::Button17Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   tuning::FailureScope failures(st.comm_error);
   const tuning::SpectrumModeRow& row = tuning::spectrum_mode(SpectrumMode::EndVibration);
   edit("Edit45")->clear();
@@ -171,7 +173,7 @@ void GainTuningWindow::Button17Click() {
   chart_->clear_capture_series();
   chart_->clear(TuningChart::EndVibration);
   chart_->show_curve(TuningChart::EndVibration);
-  st.test_pulses = hidden.test_pulses;
+  ts.test_pulses = hidden.test_pulses;
   report_->caption(QString::fromUtf8(row.start_caption));
 
   GainTuningWindow::TestMove steps;
@@ -181,7 +183,7 @@ void GainTuningWindow::Button17Click() {
   steps.settle_ms = kEndVibrationSettleMs;
   steps.record_caption = "位置数据采集中...";
   // The axis rings out without the loops holding it.
-  steps.servo_off_when_recording = !hidden.vertical_load && st.hold_servo_on == 0;
+  steps.servo_off_when_recording = !hidden.vertical_load && ts.hold_servo_on == 0;
   steps.read_torque = false;
   steps.samples = static_cast<int>(row.capture_samples);
   if (!test_move(steps)) {
@@ -195,12 +197,12 @@ void GainTuningWindow::Button17Click() {
   chart_->clear(TuningChart::Evaluation);
   // The whole recording after the move's end is kept; the analysis takes
   // its first row.length values.
-  const size_t available = std::min<size_t>(st.sample_count, st.pos_rel.size());
-  std::fill(st.endvib_buffer.begin(), st.endvib_buffer.end(), 0);
-  for (size_t i = 0; row.first_sample + i < available; ++i) st.endvib_buffer[i] = st.pos_rel[row.first_sample + i];
-  chart_->append(TuningChart::Evaluation, std::span<const int32_t>(st.endvib_buffer.data(), row.length));
-  st.sample_rate_hz = static_cast<uint32_t>(row.sample_rate_hz);
-  st.endvib_mode = 1;
+  const size_t available = std::min<size_t>(ts.sample_count, ts.pos_rel.size());
+  std::fill(ts.endvib_buffer.begin(), ts.endvib_buffer.end(), 0);
+  for (size_t i = 0; row.first_sample + i < available; ++i) ts.endvib_buffer[i] = ts.pos_rel[row.first_sample + i];
+  chart_->append(TuningChart::Evaluation, std::span<const int32_t>(ts.endvib_buffer.data(), row.length));
+  ts.sample_rate_hz = static_cast<uint32_t>(row.sample_rate_hz);
+  ts.endvib_mode = 1;
   report_->caption(QString::fromUtf8(row.analysing_caption));
   Button2Click();
 }

@@ -25,9 +25,10 @@ uint8_t other_direction(uint32_t dir) { return dir == 1 ? 2 : 1; }
 
 tuning::StrokeInput GainTuningWindow::stroke_input(StrokeDivisor divisor) const {
   const DriveLinkState& st = ctx_.link.st;
+  const tuning::TuningState& ts = *tuning_;
   return {static_cast<uint32_t>(std::max(tuning::field_int(edit("Edit8")), 0)),
           static_cast<uint32_t>(std::max(tuning::field_int(edit(divisor == StrokeDivisor::Trial ? "Edit67" : "Edit66")), 0)),
-          st.servo_resolution, st.servo_resolution_scale, st.gear_a, st.gear_b};
+          st.servo_resolution, st.servo_resolution_scale, ts.gear_a, ts.gear_b};
 }
 
 bool GainTuningWindow::recompute_stroke(StrokeTrigger trigger, bool only_when_different) {
@@ -40,7 +41,7 @@ bool GainTuningWindow::recompute_stroke(StrokeTrigger trigger, bool only_when_di
   }
   if (only_when_different && *pulses == hidden.test_pulses) return true;
   hidden.test_pulses = *pulses;
-  ctx_.link.st.move_params_changed = 1;
+  tuning_->move_params_changed = 1;
   return true;
 }
 
@@ -72,6 +73,7 @@ bool GainTuningWindow::move_settings_confirmed() const {
 
 bool GainTuningWindow::write_test_settings() {
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   hidden.test_pulses = tuning::clamp_to_safe_stroke(hidden.test_pulses, stroke_input(StrokeDivisor::Trial));
   if (hidden.test_pulses / 1000 > 0xFFFF) {
     report_->failed(QStringLiteral("行程脉冲数超出范围"));
@@ -94,7 +96,7 @@ bool GainTuningWindow::write_test_settings() {
   const bool rate = step(tuning::kMoveFrequency, frequency, "脉冲频率设置成功", "脉冲频率设置失败");
   confirmed_.frequency(node, rate ? std::optional(frequency) : std::nullopt);
   if (stop_requested()) return false;
-  st.servo_on_state = 1;
+  ts.servo_on_state = 1;
   control<QPushButton>(this, "Button20")->setEnabled(true);
   return mode && at_rest && length && rate;
 }
@@ -102,9 +104,9 @@ bool GainTuningWindow::write_test_settings() {
 void GainTuningWindow::prepare_move_settings() {
   // Written again whenever they changed or the drive has not confirmed them;
   // a failed write leaves them marked as changed.
-  DriveLinkState& st = ctx_.link.st;
-  if (!st.move_params_changed && move_settings_confirmed()) return;
-  if (write_test_settings()) st.move_params_changed = 0;
+  tuning::TuningState& ts = *tuning_;
+  if (!ts.move_params_changed && move_settings_confirmed()) return;
+  if (write_test_settings()) ts.move_params_changed = 0;
 }
 
 void GainTuningWindow::refuse_move(const QString& failure) {
@@ -115,7 +117,7 @@ void GainTuningWindow::refuse_move(const QString& failure) {
 
 void GainTuningWindow::Button10Click() {
   Sequence run(*this);
-  if (run.ok() && !run.stopped() && write_test_settings()) ctx_.link.st.move_params_changed = 0;
+  if (run.ok() && !run.stopped() && write_test_settings()) tuning_->move_params_changed = 0;
 }
 
 GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t record) {
@@ -139,7 +141,8 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
   // Forward counts up; the drive's counts are the command pulses through the
   // gear and the encoder scale.
   const DriveLinkState& st = ctx_.link.st;
-  const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, st.gear_a, st.gear_b) /
+  const tuning::TuningState& ts = *tuning_;
+  const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b) /
                                            std::max<uint32_t>(st.servo_resolution_scale, 1));
   axis_position_ = static_cast<uint32_t>(*axis_position_ + (dir == 1 ? counts : -counts));
   return Start::Accepted;
@@ -153,7 +156,8 @@ bool GainTuningWindow::settle_unaccepted_start() {
   if (!before || !read_position(p)) return false;
   axis_position_ = p;
   const DriveLinkState& st = ctx_.link.st;
-  const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, st.gear_a, st.gear_b) /
+  const tuning::TuningState& ts = *tuning_;
+  const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b) /
                                            std::max<uint32_t>(st.servo_resolution_scale, 1));
   const int64_t moved = std::abs(static_cast<int64_t>(static_cast<int32_t>(p - *before)));
   return moved * 2 > counts;
@@ -169,17 +173,18 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   Sequence run(*this);
   if (!run.ok() || run.stopped()) return false;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   // Verified for this move only: what ran before gets its own setting back.
   FlagScope verify(st.verify_replies, 1);
   hidden.peak_torque.clear();
   prepare_move_settings();
-  const uint8_t dir = st.move_dir == 2 ? 2 : 1;
+  const uint8_t dir = ts.move_dir == 2 ? 2 : 1;
   const Start start = start_move(dir, steps.record_after_start ? 0 : steps.record);
   if (start == Start::Unconfirmed) refuse_move(QStringLiteral("运转失败"));
   if (start == Start::Refused || start == Start::Unconfirmed) return false;
   if (start == Start::Accepted) {
     report_->caption(QStringLiteral("运转成功"));
-    st.move_dir = other_direction(st.move_dir);
+    ts.move_dir = other_direction(ts.move_dir);
   } else {
     report_->failed(QStringLiteral("运转失败"));
   }
@@ -193,7 +198,7 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   ctx_.link.delay(steps.settle_ms >= 0 ? steps.settle_ms : static_cast<int>(move_wait_ms() + 800));
   // A start whose reply was lost may still have moved the axis: the next
   // move then has to come back, or the axis leaves its stroke.
-  if (start == Start::NotAccepted && settle_unaccepted_start()) st.move_dir = other_direction(st.move_dir);
+  if (start == Start::NotAccepted && settle_unaccepted_start()) ts.move_dir = other_direction(ts.move_dir);
   if (!steps.capture) {
     read_peak_torque();
     return start == Start::Accepted;
@@ -205,7 +210,7 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   pos_data_read();
   if (steps.read_torque) read_peak_torque();
   return start == Start::Accepted && !run.stopped() && st.comm_error == 0 && st.tune_error == 0 &&
-         st.capture_block_ok == 1 && st.drive_fault_seen == 0;
+         ts.capture_block_ok == 1 && ts.drive_fault_seen == 0;
 }
 
 void GainTuningWindow::Button22Click() {
@@ -218,6 +223,7 @@ void GainTuningWindow::run_half() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   const auto full = tuning::stroke_pulses(StrokeTrigger::RunHalf, stroke_input(StrokeDivisor::Trial));
   if (!full) {
     report_->failed(QStringLiteral("行程脉冲数超出范围"));
@@ -226,19 +232,19 @@ void GainTuningWindow::run_half() {
   hidden.test_pulses = *full / 2;
   const uint32_t khz = std::clamp<uint32_t>(*full / 400, 10, 5000);
   edit("Edit68")->setText(QString::number(khz - khz % 10));
-  st.move_params_changed = 1;
+  ts.move_params_changed = 1;
   Button22Click();
   if (!run.stopped()) {
     // From here on every full stroke swings about where the drive started.
     hidden.test_pulses = *full;
-    st.move_params_changed = 1;
+    ts.move_params_changed = 1;
     if (write_test_settings()) {
-      st.move_params_changed = 0;
+      ts.move_params_changed = 0;
     } else if (!run.stopped()) {
       st.comm_error = 1;
     }
   }
-  if (!hidden.vertical_load && st.hold_servo_on == 0) Button20Click();
+  if (!hidden.vertical_load && ts.hold_servo_on == 0) Button20Click();
 }
 
 void GainTuningWindow::Button40Click() { run_direction(1); }
@@ -248,11 +254,12 @@ void GainTuningWindow::run_direction(uint8_t dir) {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   const bool forward = dir == 1;
   auto* button = control<QPushButton>(this, forward ? "Button40" : "Button41");
   button->setEnabled(false);
   const auto text = [forward](const char* fwd, const char* rev) { return QString::fromUtf8(forward ? fwd : rev); };
-  if (st.servo_on_state == 0) {
+  if (ts.servo_on_state == 0) {
     Button19Click();
     ctx_.link.delay(1000);
   }
@@ -272,7 +279,7 @@ void GainTuningWindow::run_direction(uint8_t dir) {
         settle_unaccepted_start();
       } else if (start == Start::Accepted) {
         report_->done(text("正转中...", "反转中..."));
-        FlagScope active(st.test_run_active, 1);
+        FlagScope active(ts.test_run_active, 1);
         ctx_.link.delay(static_cast<int>(move_wait_ms() + 500));
         read_peak_torque();
         if (!run.stopped()) report_->done(text("正转完成", "反转完成"));
@@ -298,16 +305,17 @@ void GainTuningWindow::Button35Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   auto* button = control<QPushButton>(this, "Button35");
   button->setEnabled(false);
   if (by_user) {
     // What an earlier run left behind must not cut this one short.
     st.comm_error = 0;
-    st.tune_stop = 0;
+    ts.tune_stop = 0;
     st.abort_wait = 0;
   }
   // A stop press counts for the whole run, between passes too.
-  FlagScope active(st.test_run_active, 1);
+  FlagScope active(ts.test_run_active, 1);
   ctx_.link.delay(100);
   auto* forward_count = edit("Edit43");
   auto* reverse_count = edit("Edit60");
@@ -337,14 +345,14 @@ void GainTuningWindow::Button35Click() {
     report_->caption(QStringLiteral("循环运转完成"));
   }
   st.abort_wait = 0;
-  st.tune_stop = 0;
+  ts.tune_stop = 0;
   button->setEnabled(true);
 }
 
 void GainTuningWindow::Button48Click() {
-  DriveLinkState& st = ctx_.link.st;
-  if (st.test_run_active != 1) return;
-  st.tune_stop = 1;
+  tuning::TuningState& ts = *tuning_;
+  if (ts.test_run_active != 1) return;
+  ts.tune_stop = 1;
   request_stop();
 }
 
@@ -353,7 +361,7 @@ void GainTuningWindow::Button19Click() {
   if (!run.ok() || run.stopped()) return;
   if (!ctx_.link.write_register(tuning::kServoOnOff, 1)) return;
   report_->done(QStringLiteral("SERVO_ON"));
-  ctx_.link.st.servo_on_state = 1;
+  tuning_->servo_on_state = 1;
 }
 
 void GainTuningWindow::Button20Click() {
@@ -388,14 +396,14 @@ void GainTuningWindow::finish_user_servo_off() {
 }
 
 void GainTuningWindow::servo_off() {
-  DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   if (ctx_.link.write_register(tuning::kServoOnOff, 0)) {
     report_->done(QStringLiteral("SERVO_OFF"));
-    st.servo_on_state = 0;
+    ts.servo_on_state = 0;
   } else {
     report_->caption(QStringLiteral("SERVO_OFF控制失败"));
     report_->fail_line(QStringLiteral("SERVO_OFF控制失败"));
-    st.servo_on_state = 1;
+    ts.servo_on_state = 1;
   }
 }
 
@@ -403,10 +411,11 @@ void GainTuningWindow::Button50Click() {
   Sequence run(*this);
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
   const int32_t frequency = move_frequency();
   const bool ok = ctx_.link.write_register(tuning::kMoveFrequency, frequency);
   confirmed_.frequency(st.node_addr, ok ? std::optional(frequency) : std::nullopt);
-  if (!ok) st.move_params_changed = 1;
+  if (!ok) ts.move_params_changed = 1;
   if (ok) {
     report_->caption(QStringLiteral("脉冲频率设置成功"));
   } else if (st.reply_flag == 0) {
@@ -415,7 +424,7 @@ void GainTuningWindow::Button50Click() {
   } else {
     report_->failed(QStringLiteral("脉冲频率设置失败"));
   }
-  st.servo_on_state = 1;
+  ts.servo_on_state = 1;
   control<QPushButton>(this, "Button20")->setEnabled(true);
 }
 

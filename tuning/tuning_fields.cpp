@@ -45,7 +45,7 @@ int32_t tenths_of(const QLineEdit* e) { return static_cast<int32_t>(std::nearbyi
 
 void GainTuningWindow::wire_fields() {
   for (const FieldRule& rule : kFields) new NumericField(edit(rule.name), rule);
-  DriveLinkState& st = ctx_.link.st;
+  tuning::TuningState& ts = *tuning_;
 
   // Each field of a pair that describes the same stroke copies itself into
   // the other when left.
@@ -59,7 +59,7 @@ void GainTuningWindow::wire_fields() {
   mirror("Edit67", "Edit66", StrokeTrigger::LeaveTrialField);
   mirror("Edit35", "Edit8", StrokeTrigger::LeaveSelfLearnField);
   mirror("Edit66", "Edit67", StrokeTrigger::LeaveSelfLearnField);
-  field("Edit68")->on_exit = [&st] { st.move_params_changed = 1; };
+  field("Edit68")->on_exit = [&ts] { ts.move_params_changed = 1; };
   auto after_pause = [this](StrokeTrigger trigger) {
     return [this, trigger] {
       ctx_.link.delay(100);
@@ -71,7 +71,7 @@ void GainTuningWindow::wire_fields() {
   field("Edit68")->on_enter = after_pause(StrokeTrigger::EnterFrequency);
 
   // Gains: leaving stores, Enter writes after a pause.
-  field("Edit39")->on_exit = [this, &st] { st.rigidity_level = static_cast<uint32_t>(tuning::field_int(edit("Edit39"))); };
+  field("Edit39")->on_exit = [this, &ts] { ts.rigidity_level = static_cast<uint32_t>(tuning::field_int(edit("Edit39"))); };
   field("Edit39")->on_enter = [this] {
     if (sequence_running()) return;
     Sequence run(*this);
@@ -79,12 +79,12 @@ void GainTuningWindow::wire_fields() {
     ctx_.link.delay(100);
     if (!run.stopped()) gain_set();
   };
-  field("Edit40")->on_exit = [this, &st] { st.pos_loop_gain = tenths_of(edit("Edit40")); };
-  field("Edit41")->on_exit = [this, &st] { st.speed_loop_gain = tenths_of(edit("Edit41")); };
-  field("Edit42")->on_exit = [this, &st] { st.integral_time = tenths_of(edit("Edit42")); };
-  field("Edit40")->on_enter = [this, &st] { write_after_pause(static_cast<uint8_t>(layout().kp), st.pos_loop_gain); };
-  field("Edit41")->on_enter = [this, &st] { write_after_pause(static_cast<uint8_t>(layout().kv), st.speed_loop_gain); };
-  field("Edit42")->on_enter = [this, &st] { write_after_pause(static_cast<uint8_t>(layout().ti), st.integral_time); };
+  field("Edit40")->on_exit = [this, &ts] { ts.pos_loop_gain = tenths_of(edit("Edit40")); };
+  field("Edit41")->on_exit = [this, &ts] { ts.speed_loop_gain = tenths_of(edit("Edit41")); };
+  field("Edit42")->on_exit = [this, &ts] { ts.integral_time = tenths_of(edit("Edit42")); };
+  field("Edit40")->on_enter = [this, &ts] { write_after_pause(static_cast<uint8_t>(layout().kp), ts.pos_loop_gain); };
+  field("Edit41")->on_enter = [this, &ts] { write_after_pause(static_cast<uint8_t>(layout().kv), ts.speed_loop_gain); };
+  field("Edit42")->on_enter = [this, &ts] { write_after_pause(static_cast<uint8_t>(layout().ti), ts.integral_time); };
 }
 
 void GainTuningWindow::write_after_pause(uint8_t set1_reg, int32_t value) {
@@ -94,7 +94,8 @@ void GainTuningWindow::write_after_pause(uint8_t set1_reg, int32_t value) {
   ctx_.link.delay(100);
   if (run.stopped()) return;
   DriveLinkState& st = ctx_.link.st;
-  st.param_reg = static_cast<uint8_t>(set1_reg + tuning::kSet2Offset * st.gain_group);
+  tuning::TuningState& ts = *tuning_;
+  st.param_reg = static_cast<uint8_t>(set1_reg + tuning::kSet2Offset * ts.gain_group);
   st.param_value = value;
   write_drive_param();
 }

@@ -87,7 +87,7 @@ QWidget* GainTuningWindow::build_auto_page() {
           [this](int i) { hidden.run_inertia_estimation = i == 1; });
   connect(vertical, &QComboBox::currentIndexChanged, this, [this](int i) { hidden.vertical_load = i == 1; });
   auto sync_rule = [this, response, positioning](bool synchronised) {
-    ctx_.link.st.sync_positioning = synchronised ? 1 : 0;
+    tuning_->sync_positioning = synchronised ? 1 : 0;
     response->setEnabled(!synchronised);
     positioning->setEnabled(synchronised);
   };

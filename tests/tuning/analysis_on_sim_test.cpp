@@ -38,7 +38,7 @@ class AnalysisOnSimTest : public GainTuningTest {
     edit("Edit67")->setText(QStringLiteral("1"));
     edit("Edit68")->setText(QString::number(rate));
     window->hidden.test_pulses = static_cast<uint32_t>(revolutions) * 131000;
-    rig.st().move_params_changed = 1;
+    tstate().move_params_changed = 1;
   }
   TuningChart* chart() { return window->chart(); }
   // Every recording is triggered after test mode and before its start.
@@ -66,23 +66,23 @@ TEST_F(AnalysisOnSimTest, AResonanceIsFoundNotchedAndBackAfterTheReset) {
   axis(m, 10, 88, 1400, 117);
   stroke(1, 500);
   window->Button13Click();
-  ASSERT_EQ(rig.st().resonance_found, 1) << last("Memo4").toStdString();
-  EXPECT_LE(std::abs(rig.st().resonance_freq - 450), 2);  // one bin is 1.22 Hz
+  ASSERT_EQ(tstate().resonance_found, 1) << last("Memo4").toStdString();
+  EXPECT_LE(std::abs(tstate().resonance_freq - 450), 2);  // one bin is 1.22 Hz
   EXPECT_TRUE(chart()->lamp(TuningChart::LampResonance));
   EXPECT_EQ(chart()->shown(), TuningChart::Resonance);
 
-  const int found = rig.st().resonance_freq;
+  const int found = tstate().resonance_freq;
   window->Button8Click();  // notch group 1 was selected on opening
   EXPECT_EQ(rig.servo(2).reg(80), found);
   EXPECT_EQ(rig.servo(2).reg(81), 10);
   window->Button13Click();
-  EXPECT_EQ(rig.st().resonance_found, 0);
+  EXPECT_EQ(tstate().resonance_found, 0);
   EXPECT_FALSE(chart()->lamp(TuningChart::LampResonance));
 
   window->Button9Click();
   EXPECT_EQ(rig.servo(2).reg(80), 2500);
   window->Button13Click();
-  EXPECT_EQ(rig.st().resonance_found, 1);
+  EXPECT_EQ(tstate().resonance_found, 1);
 }
 
 TEST_F(AnalysisOnSimTest, EndVibrationIsFoundAndSuppressed) {
@@ -91,16 +91,16 @@ TEST_F(AnalysisOnSimTest, EndVibrationIsFoundAndSuppressed) {
   axis(m, 10, 88, 1400, 117);
   stroke(3, 980);
   window->Button17Click();
-  ASSERT_EQ(rig.st().endvib_found, 1) << last("Memo4").toStdString();
-  EXPECT_LE(std::abs(rig.st().endvib_freq_x10 - 150), 5);  // one bin is 0.49 Hz
+  ASSERT_EQ(tstate().endvib_found, 1) << last("Memo4").toStdString();
+  EXPECT_LE(std::abs(tstate().endvib_freq_x10 - 150), 5);  // one bin is 0.49 Hz
   EXPECT_TRUE(chart()->lamp(TuningChart::LampEndVibration));
 
-  const int found = rig.st().endvib_freq_x10;
+  const int found = tstate().endvib_freq_x10;
   window->Button16Click();  // suppressor group 1 was selected on opening
   EXPECT_EQ(rig.servo(2).reg(90), found);
   EXPECT_EQ(rig.servo(2).reg(91), 80);
   window->Button17Click();
-  EXPECT_EQ(rig.st().endvib_found, 0);
+  EXPECT_EQ(tstate().endvib_found, 0);
   EXPECT_FALSE(chart()->lamp(TuningChart::LampEndVibration));
 }
 
@@ -112,7 +112,7 @@ TEST_F(AnalysisOnSimTest, ADriveWithNeitherLightsNoLamp) {
   // A failure before the detection neither stops it nor is erased by it.
   rig.st().comm_error = 1;
   window->Button17Click();
-  EXPECT_EQ(rig.st().endvib_mode, 1);
+  EXPECT_EQ(tstate().endvib_mode, 1);
   EXPECT_EQ(rig.st().comm_error, 1);
   for (auto lamp : {TuningChart::LampResonance, TuningChart::LampEndVibration, TuningChart::LampJitter})
     EXPECT_FALSE(chart()->lamp(lamp)) << lamp;
@@ -134,13 +134,13 @@ TEST_F(AnalysisOnSimTest, ResponseLampsFollowThePositionGain) {
     QTest::mouseClick(control<QPushButton>(form, "Button18"), Qt::LeftButton);
     ASSERT_TRUE(window->response_valid()) << last("Memo4").toStdString();
     overshoot[k] = edit("Edit5")->text().toInt();
-    EXPECT_EQ(chart()->lamp(TuningChart::LampOvershoot), rig.st().overshoot_flag == 1);
-    EXPECT_EQ(chart()->lamp(TuningChart::LampResponse), rig.st().response_met == 1);
+    EXPECT_EQ(chart()->lamp(TuningChart::LampOvershoot), tstate().overshoot_flag == 1);
+    EXPECT_EQ(chart()->lamp(TuningChart::LampResponse), tstate().response_met == 1);
     EXPECT_FALSE(edit("Edit6")->text().isEmpty());
     EXPECT_FALSE(edit("Edit32")->text().isEmpty());
   }
   EXPECT_GT(overshoot[1], overshoot[0]);
-  EXPECT_EQ(rig.st().overshoot_flag, 1);
+  EXPECT_EQ(tstate().overshoot_flag, 1);
   EXPECT_TRUE(chart()->lamp(TuningChart::LampOvershoot));
 }
 
@@ -153,9 +153,9 @@ TEST_F(AnalysisOnSimTest, InertiaEstimatesLandWithinFivePercent) {
     stroke(3, 980);
     rig.sim.clear_journal();
     window->Button24Click();
-    ASSERT_EQ(rig.st().tuning_stage[0], 2) << last("Memo4").toStdString();
-    EXPECT_NEAR(rig.st().inertia_ratio / 10.0, ratio, ratio * 0.05);
-    EXPECT_EQ(rig.servo(2).reg(52), rig.st().inertia_ratio);
+    ASSERT_EQ(tstate().tuning_stage[0], 2) << last("Memo4").toStdString();
+    EXPECT_NEAR(tstate().inertia_ratio / 10.0, ratio, ratio * 0.05);
+    EXPECT_EQ(rig.servo(2).reg(52), tstate().inertia_ratio);
     EXPECT_EQ(edit("Edit54")->text(), edit("Edit20")->text());  // read back
     EXPECT_EQ(writes_to(0x8003), 8);
     EXPECT_TRUE(recordings_between_arm_and_start());
@@ -168,7 +168,7 @@ TEST_F(AnalysisOnSimTest, InertiaEstimatesLandWithinFivePercent) {
   const auto refused = std::find_if(writes.begin(), writes.end(), [](const testing::Frame& f) { return f.start == 52; });
   ASSERT_NE(refused, writes.end());
   EXPECT_TRUE(std::none_of(refused, writes.end(), [](const testing::Frame& f) { return f.start >= 55 && f.start <= 57; }));
-  EXPECT_EQ(rig.st().tuning_stage[0], 0);
+  EXPECT_EQ(tstate().tuning_stage[0], 0);
   EXPECT_EQ(last("Memo4"), QStringLiteral("节点2：惯量比修改失败!!"));
 }
 
@@ -188,8 +188,8 @@ TEST_F(AnalysisOnSimTest, EndVibrationDisturbsACoarseAndAFineEncoderAlike) {
     axis(m, 10, 88, 1400, 117);
     stroke(3, 980);
     window->Button24Click();
-    ASSERT_EQ(rig.st().tuning_stage[0], 2) << last("Memo4").toStdString();
-    estimate[k] = rig.st().inertia_ratio / 10.0;
+    ASSERT_EQ(tstate().tuning_stage[0], 2) << last("Memo4").toStdString();
+    estimate[k] = tstate().inertia_ratio / 10.0;
     EXPECT_NEAR(estimate[k], 9.0, 9.0 * 0.12);  // the vibration pulls a little
   }
   EXPECT_NEAR(estimate[0], estimate[1], estimate[1] * 0.05);
@@ -207,7 +207,7 @@ TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
   QObject::connect(poll, &QTimer::timeout, form, [this, poll, timer3, &lamp_timer_on] {
     if (writes_to(0x8003) < 5) return;
     poll->stop();
-    lamp_timer_on = timer3->isActive() && rig.st().tuning_stage[0] == 1;
+    lamp_timer_on = timer3->isActive() && tstate().tuning_stage[0] == 1;
     QTest::mouseClick(control<QPushButton>(form, "Button38"), Qt::LeftButton);
   });
   rig.sim.clear_journal();
@@ -217,7 +217,7 @@ TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
   EXPECT_EQ(writes_to(52), 0);
   EXPECT_EQ(rig.servo(2).reg(52), 30);
   EXPECT_TRUE(lamp_timer_on);
-  EXPECT_EQ(rig.st().tuning_stage[0], 0);
+  EXPECT_EQ(tstate().tuning_stage[0], 0);
   EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("终止负载惯量推定")));
   EXPECT_LE(std::abs(static_cast<int32_t>(rig.servo(2).position() - origin)), 50);
 }

@@ -38,7 +38,7 @@ class AnalysisWindowTest : public GainTuningTest {
 };
 
 TEST_F(AnalysisWindowTest, ResonanceFoundWithinOneBinAndPlottedInHertz) {
-  DriveLinkState& st = rig.st();
+  tuning::TuningState& st = tstate();
   const double hz = 450.0;
   for (size_t n = 0; n < 4096; ++n)
     st.analysis_buffer[n] = 30 + static_cast<int32_t>(std::lround(6 * std::sin(2 * std::numbers::pi * hz * n / 5000))) +
@@ -69,7 +69,7 @@ TEST_F(AnalysisWindowTest, ResonanceFoundWithinOneBinAndPlottedInHertz) {
 }
 
 TEST_F(AnalysisWindowTest, AMotorAtRestShowsNoEndVibration) {
-  DriveLinkState& st = rig.st();
+  tuning::TuningState& st = tstate();
   // An encoder toggling by one count every other sample: every bin between
   // 0 and the highest is exactly empty.
   for (size_t n = 0; n < 1024; ++n) st.endvib_buffer[n] = 131000 + static_cast<int32_t>(n % 2);
@@ -97,7 +97,7 @@ TEST_F(AnalysisWindowTest, AMotorAtRestShowsNoEndVibration) {
 }
 
 TEST_F(AnalysisWindowTest, JitterLightsItsLampAndLogs) {
-  DriveLinkState& st = rig.st();
+  tuning::TuningState& st = tstate();
   control<QComboBox>(form, "ComboBox1")->setCurrentText(QStringLiteral("1024"));
   for (size_t n = 0; n < 1024; ++n) st.analysis_buffer[n] = n % 2 ? 100 : 0;
   st.resonance_found = 1;
@@ -125,7 +125,7 @@ TEST_F(AnalysisWindowTest, AResponseTestWithoutItsTorqueShowsNoResult) {
   for (auto lamp : {TuningChart::LampTorque, TuningChart::LampOvershoot, TuningChart::LampResponse, TuningChart::LampPeaks})
     EXPECT_FALSE(chart()->lamp(lamp)) << lamp;
   EXPECT_TRUE(edit("Edit6")->text().isEmpty());
-  EXPECT_EQ(rig.st().response_met, 0);
+  EXPECT_EQ(tstate().response_met, 0);
   EXPECT_EQ(rig.st().comm_error, 1);
   EXPECT_TRUE(last("Memo4").startsWith(QStringLiteral("节点2：位置响应测试失败")));
 }
@@ -139,7 +139,7 @@ TEST_F(AnalysisWindowTest, AnEstimationWithoutItsTorquesWritesNoRatio) {
   QTest::mouseClick(control<QPushButton>(form, "Button24"), Qt::LeftButton);
   for (const testing::Frame& f : rig.writes(2)) EXPECT_NE(f.start, 52);
   EXPECT_EQ(rig.servo(2).reg(52), 30);
-  EXPECT_EQ(rig.st().tuning_stage[0], 0);
+  EXPECT_EQ(tstate().tuning_stage[0], 0);
   EXPECT_TRUE(edit("Edit54")->text().isEmpty());
   EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("终止负载惯量推定")));
   EXPECT_FALSE(control<QPushButton>(form, "Button38")->isEnabled());

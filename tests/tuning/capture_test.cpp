@@ -25,7 +25,7 @@ class CaptureTest : public GainTuningTest {
     edit("Edit67")->setText(QStringLiteral("1"));
     edit("Edit68")->setText(QStringLiteral("500"));
     window->hidden.test_pulses = 131000;
-    rig.st().move_params_changed = 1;
+    tstate().move_params_changed = 1;
   }
   bool move_and_capture() {
     GainTuningWindow::TestMove steps;
@@ -39,14 +39,14 @@ class CaptureTest : public GainTuningTest {
       if (f.start >= 0x9000) out.push_back(f);
     return out;
   }
-  int32_t final_rel() { return rig.st().pos_rel[rig.st().sample_count - 1]; }
+  int32_t final_rel() { return tstate().pos_rel[tstate().sample_count - 1]; }
 };
 
 TEST_F(CaptureTest, BothDirectionsAndAWrappingMoveGiveTheSamePositiveCurve) {
   rig.servo(1).set_position(0x7FFFFFFFu - 60000);  // the move crosses 2^31
   for (int dir : {1, 2, 1}) {
     SCOPED_TRACE(dir);
-    ASSERT_EQ(rig.st().move_dir, static_cast<uint32_t>(dir));
+    ASSERT_EQ(tstate().move_dir, static_cast<uint32_t>(dir));
     ASSERT_TRUE(move_and_capture());
     const auto reads = recording_reads();
     ASSERT_EQ(reads.size(), 164u);
@@ -70,14 +70,14 @@ TEST_F(CaptureTest, SpeedUsesTheIdentifiedMotorsResolutionNotTheProgramVersions)
   window->Button23Click();
   ASSERT_EQ(rig.st().servo_resolution, 131072u);
   window->hidden.test_pulses = 131000;
-  rig.st().move_params_changed = 1;
+  tstate().move_params_changed = 1;
   GainTuningWindow::TestMove steps;
   steps.record = 1;
   ASSERT_TRUE(window->test_move(steps));
   // 131000 pulses in 262 ms average 229 rpm (500000 / 131072 x 60); the
   // ramps put the peak above it, 4096 counts a turn would put it 32-fold.
-  const auto& rpm = rig.st().speed_rpm;
-  const int peak = *std::max_element(rpm.begin(), rpm.begin() + rig.st().speed_point_count);
+  const auto& rpm = tstate().speed_rpm;
+  const int peak = *std::max_element(rpm.begin(), rpm.begin() + tstate().speed_point_count);
   EXPECT_GT(peak, 229);
   EXPECT_LT(peak, 2 * 229);
 }
@@ -86,7 +86,7 @@ TEST_F(CaptureTest, ABlockFailingTwiceIsRetriedAndCounts) {
   rig.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x9000 + 125, 2));
   EXPECT_TRUE(move_and_capture());
   EXPECT_EQ(rig.st().comm_error, 0);
-  EXPECT_EQ(rig.st().capture_block_ok, 1);
+  EXPECT_EQ(tstate().capture_block_ok, 1);
   EXPECT_EQ(recording_reads().size(), 166u);
   EXPECT_EQ(testing::memo_lines(form, "Memo4").filter(QStringLiteral("读取位置数据出错!!")).size(), 2);
   EXPECT_EQ(window->chart()->point_count(TuningChart::Position), 4096);
@@ -105,7 +105,7 @@ TEST_F(CaptureTest, ABlockGivenUpOrADriveFaultLeavesNoCurves) {
   window->pos_data_read();
   EXPECT_EQ(rig.notifier.messages.back(), QStringLiteral("驱动器出现故障！！"));
   EXPECT_EQ(rig.st().comm_error, 1);
-  EXPECT_EQ(rig.st().drive_fault_seen, 1);
+  EXPECT_EQ(tstate().drive_fault_seen, 1);
   EXPECT_EQ(window->chart()->point_count(TuningChart::Position), 0);
 }
 

@@ -38,14 +38,14 @@ TEST_F(FilterTest, NotchSetOnTheDetectionAndResetInBothLayouts) {
     EXPECT_EQ(edit("Edit3")->text(), QStringLiteral("3"));
 
     // Nothing detected: the set button writes nothing.
-    rig.st().resonance_found = 0;
+    tstate().resonance_found = 0;
     rig.sim.clear_journal();
     click("Button8");
     EXPECT_TRUE(rig.writes(c.station).empty());
 
     // The group read and a typed frequency change the field, not what was detected.
-    rig.st().resonance_found = 1;
-    rig.st().resonance_freq = 412;
+    tstate().resonance_found = 1;
+    tstate().resonance_freq = 412;
     edit("Edit44")->setText(QStringLiteral("412"));
     select(c.radio == 3 ? 2 : 1);
     select(c.radio);
@@ -57,8 +57,8 @@ TEST_F(FilterTest, NotchSetOnTheDetectionAndResetInBothLayouts) {
     EXPECT_EQ(rig.writes(c.station), expected);
     EXPECT_EQ(edit("Edit9")->text(), QStringLiteral("412"));
     EXPECT_EQ(edit("Edit3")->text(), QStringLiteral("10"));
-    EXPECT_EQ(rig.st().resonance_found, 0);
-    EXPECT_EQ(rig.st().notch_result, 1);
+    EXPECT_EQ(tstate().resonance_found, 0);
+    EXPECT_EQ(tstate().notch_result, 1);
 
     rig.sim.clear_journal();
     click("Button9");
@@ -66,7 +66,7 @@ TEST_F(FilterTest, NotchSetOnTheDetectionAndResetInBothLayouts) {
     if (c.has_depth) expected.push_back(write(c.station, c.freq_reg + 2, 0));
     EXPECT_EQ(rig.writes(c.station), expected);
     EXPECT_EQ(edit("Edit9")->text(), QStringLiteral("2500"));
-    EXPECT_EQ(rig.st().notch_result, 0);
+    EXPECT_EQ(tstate().notch_result, 0);
   }
 }
 
@@ -79,8 +79,8 @@ TEST_F(FilterTest, SuppressorSetResetAndARefusedWrite) {
   EXPECT_EQ(edit("Edit27")->text(), QStringLiteral("15.5"));
   EXPECT_EQ(edit("Edit26")->text(), QStringLiteral("3.0"));
 
-  rig.st().endvib_found = 1;
-  rig.st().endvib_freq_x10 = 125;
+  tstate().endvib_found = 1;
+  tstate().endvib_freq_x10 = 125;
   edit("Edit45")->setText(QStringLiteral("12.5"));
   enter("Edit27", "33.3");
   EXPECT_EQ(rig.writes(2).back(), write(2, 92, 333));
@@ -90,7 +90,7 @@ TEST_F(FilterTest, SuppressorSetResetAndARefusedWrite) {
   click("Button16");
   EXPECT_EQ(rig.writes(2), std::vector<testing::Frame>{write(2, 92, 125)});
   EXPECT_EQ(edit("Edit27")->text(), QStringLiteral("33.3"));
-  EXPECT_EQ(rig.st().endvib_found, 1);
+  EXPECT_EQ(tstate().endvib_found, 1);
   EXPECT_EQ(last("Memo4"), QStringLiteral("节点2：参数修改失败!!"));
 
   rig.sim.clear_journal();
@@ -98,7 +98,7 @@ TEST_F(FilterTest, SuppressorSetResetAndARefusedWrite) {
   EXPECT_EQ(rig.writes(2), (std::vector<testing::Frame>{write(2, 92, 125), write(2, 93, 80)}));
   EXPECT_EQ(edit("Edit27")->text(), QStringLiteral("12.5"));
   EXPECT_EQ(edit("Edit26")->text(), QStringLiteral("8.0"));
-  EXPECT_EQ(rig.st().endvib_found, 0);
+  EXPECT_EQ(tstate().endvib_found, 0);
 
   rig.sim.clear_journal();
   click("Button12");

@@ -14,8 +14,8 @@ namespace velmo::tuning {
 namespace {
 
 struct ScriptedDrive : SearchOps {
-  DriveLinkState& st;
-  explicit ScriptedDrive(DriveLinkState& s) : st(s) {}
+  TuningState& st;
+  explicit ScriptedDrive(TuningState& s) : st(s) {}
 
   // The script.
   uint32_t resonance_from = 99;
@@ -105,7 +105,7 @@ struct ScriptedDrive : SearchOps {
 };
 
 struct Rig {
-  std::unique_ptr<DriveLinkState> st = std::make_unique<DriveLinkState>();
+  std::unique_ptr<TuningState> st = std::make_unique<TuningState>();
   ScriptedDrive drive{*st};
   Rig(uint32_t level, uint32_t rigidity_max) {
     st->rigidity_level = level;
@@ -347,7 +347,7 @@ TEST(VibrationChecks, NotchHighResonanceBackOffLowOneSuppressEndVibration) {
 
 TEST(VibrationChecks, AStepClaimsItsFinishOnlyWhenNothingCutItShort) {
   struct Search {
-    void (*run)(SearchOps&, DriveLinkState&);
+    void (*run)(SearchOps&, TuningState&);
     const char* done;
     const char* stopped;
   };

@@ -49,8 +49,8 @@ TEST_F(GainTuningTest, MotorCodeThroughTheWire) {
     EXPECT_EQ(rig.st().servo_resolution, c.resolution);
     EXPECT_EQ(rig.st().servo_resolution_scale, c.scale);
     EXPECT_EQ(window->hidden.curve_step, c.curve_step);
-    EXPECT_EQ(rig.st().motor_row, c.row);
-    EXPECT_EQ(rig.st().hold_servo_on, c.hold);
+    EXPECT_EQ(tstate().motor_row, c.row);
+    EXPECT_EQ(tstate().hold_servo_on, c.hold);
     EXPECT_FALSE(edit("Edit52")->text().isEmpty());
     EXPECT_EQ(last(c.memo), QString::fromUtf8(c.line));
   }
@@ -73,8 +73,8 @@ TEST_F(GainTuningTest, GearAndInertiaRatioRoundTripInBothLayouts) {
     window->Button15Click();
     EXPECT_EQ(rig.writes(c.station),
               (std::vector<Frame>{{c.station, 16, c.gear, {12, 3456, 0, 1000}}, write(c.station, c.ratio, 25)}));
-    EXPECT_EQ(rig.st().gear_a, 123456u);
-    EXPECT_EQ(rig.st().inertia_ratio, 25u);
+    EXPECT_EQ(tstate().gear_a, 123456u);
+    EXPECT_EQ(tstate().inertia_ratio, 25u);
 
     // Only the low byte of a high word counts; a ratio of 1.0 gives 11..34 ms.
     rig.servo(c.station).set_reg(c.gear, 0x0101);
@@ -82,7 +82,7 @@ TEST_F(GainTuningTest, GearAndInertiaRatioRoundTripInBothLayouts) {
     rig.servo(c.station).set_reg(c.ratio, 10);
     window->Button14Click();
     EXPECT_EQ(edit("Edit28")->text(), QStringLiteral("13456"));
-    EXPECT_EQ(rig.st().gear_a, 13456u);
+    EXPECT_EQ(tstate().gear_a, 13456u);
     EXPECT_EQ(edit("Edit20")->text(), QStringLiteral("1.0"));
     EXPECT_EQ(edit("Edit48")->toolTip(), QStringLiteral("11mS ~ 34mS"));
     EXPECT_EQ(last("Memo3"), QStringLiteral("节点%1：增益参数读取成功").arg(c.station));
@@ -91,15 +91,15 @@ TEST_F(GainTuningTest, GearAndInertiaRatioRoundTripInBothLayouts) {
 
 TEST_F(GainTuningTest, ValuesTheFormulaCannotUseAreRefusedOrClampedWithALogLine) {
   use(2);
-  rig.st().gear_a = 3;
+  tstate().gear_a = 3;
   rig.servo(2).set_reg(29, 0);
   rig.servo(2).set_reg(30, 0);  // numerator 0 would divide every stroke by zero
   rig.servo(2).set_reg(50, 7);  // no such load class
   rig.servo(2).set_reg(52, 0);  // ratio 0: infinite gains
   window->Button14Click();
-  EXPECT_EQ(rig.st().gear_a, 3u);
+  EXPECT_EQ(tstate().gear_a, 3u);
   EXPECT_EQ(control<QComboBox>(form, "ComboBox4")->currentIndex(), 0);
-  EXPECT_EQ(rig.st().inertia_ratio, 10u);
+  EXPECT_EQ(tstate().inertia_ratio, 10u);
   const QStringList fails = testing::memo_lines(form, "Memo4");
   EXPECT_EQ(fails.size(), 3);
 }
@@ -148,12 +148,12 @@ TEST_F(GainTuningTest, LeavingResetsAFaultBeforeTheRestore) {
 
 TEST_F(GainTuningTest, LeavingResetsEveryStageAndStopsTheLampTimer) {
   use(1);
-  rig.st().tuning_stage = {2, 1, 2, 0, 2};
+  tstate().tuning_stage = {2, 1, 2, 0, 2};
   auto* timer3 = form->findChild<QTimer*>(QStringLiteral("Timer3"));
   timer3->start();
   QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
   EXPECT_FALSE(form->isVisible());
-  for (uint8_t stage : rig.st().tuning_stage) EXPECT_EQ(stage, 0);
+  for (uint8_t stage : tstate().tuning_stage) EXPECT_EQ(stage, 0);
   EXPECT_FALSE(timer3->isActive());
   for (const char* lamp : {"Shape1", "Shape5", "Shape2", "Shape3"}) EXPECT_FALSE(control<StatusLamp>(form, lamp)->lit()) << lamp;
 }

@@ -192,7 +192,7 @@ TEST_F(MoveSafetyTest, ARefusedRaiseOfTheFrequencyEndsTheEstimationBeforeAnother
   EXPECT_FALSE(started_on_unconfirmed(after, kRate)) << logs();
   EXPECT_TRUE(memo("Memo4").contains(QStringLiteral("脉冲频率设置失败!!"))) << logs();
   EXPECT_EQ(last("Memo3"), QStringLiteral("节点1：终止负载惯量推定"));
-  EXPECT_EQ(rig.st().tuning_stage[0], 0);
+  EXPECT_EQ(tstate().tuning_stage[0], 0);
 }
 
 TEST_F(MoveSafetyTest, ServoOffDuringASequenceGoesOutAtOnceAndNothingMovesAfterIt) {
@@ -233,7 +233,7 @@ TEST_F(MoveSafetyTest, ServoOffDuringASequenceGoesOutAtOnceAndNothingMovesAfterI
       EXPECT_TRUE(std::none_of(rest.begin(), rest.end(), [reg](const Frame& f) { return is_write(f, reg); })) << reg;
     EXPECT_TRUE(memo("Memo3").contains(QStringLiteral("节点1：SERVO_OFF")));
     EXPECT_TRUE(memo("Memo4").contains(QString::fromUtf8(c.end_line))) << logs();
-    EXPECT_EQ(rig.st().servo_on_state, 0);
+    EXPECT_EQ(tstate().servo_on_state, 0);
     EXPECT_FALSE(window->sequence_running());
     // The next start by the user runs again.
     rig.sim.clear_journal();

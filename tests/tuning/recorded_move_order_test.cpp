@@ -25,9 +25,9 @@ class RecordedMoveOrderTest : public GainTuningTest {
     edit("Edit67")->setText(QStringLiteral("1"));
     edit("Edit68")->setText(QStringLiteral("500"));
     window->hidden.test_pulses = 131000;
-    rig.st().move_params_changed = 1;
+    tstate().move_params_changed = 1;
     window->Button10Click();
-    rig.st().move_params_changed = 0;
+    tstate().move_params_changed = 0;
     rig.sim.clear_journal();
   }
 
@@ -58,13 +58,13 @@ TEST_F(RecordedMoveOrderTest, TheRecordingIsTriggeredBetweenTestModeAndTheStart)
   EXPECT_EQ(steps(), (Steps{"8004=1", "8003=1", "start", "1020=0", "capture", "torque"}));
 
   rig.sim.clear_journal();
-  rig.st().resonance_pass = 0;
+  tstate().resonance_pass = 0;
   window->Button13Click();
   EXPECT_EQ(steps(), (Steps{"8004=1", "8003=1", "start", "1020=0", "capture", "torque"}));
 
   // The second pass starts its recording half a second into the move.
   rig.sim.clear_journal();
-  rig.st().resonance_pass = 1;
+  tstate().resonance_pass = 1;
   window->Button13Click();
   EXPECT_EQ(steps(), (Steps{"8004=1", "start", "8003=1", "1020=0", "capture", "torque"}));
 }

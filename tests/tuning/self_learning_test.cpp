@@ -42,7 +42,7 @@ class SelfLearningTest : public GainTuningTest {
     rig.servo(1).set_mechanics(m);
   }
   void start_at(uint32_t level) {
-    rig.st().rigidity_level = level;
+    tstate().rigidity_level = level;
     window->gain_set();
     rig.sim.clear_journal();
   }
@@ -126,7 +126,7 @@ TEST_F(SelfLearningTest, SpeedSearchBacksOffALowResonanceAndWritesBothSets) {
   EXPECT_EQ(reg(kKv2), kv10 * 9 / 10);
   EXPECT_EQ(reg(kKp2), reg(kKp) * 3 / 4);
   EXPECT_EQ(last("Memo3"), QStringLiteral("节点1：速度环增益搜索完毕"));
-  EXPECT_EQ(rig.st().tuning_stage[1], 2);
+  EXPECT_EQ(tstate().tuning_stage[1], 2);
   EXPECT_TRUE(control<QPushButton>(form, "Button28")->isEnabled());
 }
 
@@ -134,9 +134,9 @@ TEST_F(SelfLearningTest, ABackOffLooksTwiceAtALevelWhereOnlyAJitterWasSeen) {
   // Kv at each level as the formula gives it; a jitter above level 8's Kv.
   std::map<int, uint32_t> level_of_kv;
   for (uint32_t level : {8u, 10u, 12u}) {
-    rig.st().rigidity_level = level;
+    tstate().rigidity_level = level;
     window->gain_set();
-    level_of_kv[rig.st().speed_loop_gain] = level;
+    level_of_kv[tstate().speed_loop_gain] = level;
   }
   ASSERT_EQ(level_of_kv.size(), 3u);
   sim::ServoMechanics::Script s;
@@ -144,7 +144,7 @@ TEST_F(SelfLearningTest, ABackOffLooksTwiceAtALevelWhereOnlyAJitterWasSeen) {
   script(s);
   // The system check backed off for a low resonance: the search backs off first.
   start_at(12);
-  rig.st().notch_result = 2;
+  tstate().notch_result = 2;
   int kv = reg(kKv);
   click("Button28");
   // The level of every move on the wire, by the Kv written before it.
@@ -175,8 +175,8 @@ TEST_F(SelfLearningTest, AnEstimationWithoutARatioLetsTheSelfLearningGoOn) {
   EXPECT_EQ(lines_since("Memo4"), QStringList{QStringLiteral("节点1：电机额定转矩或转子惯量无效!!")});
   for (const testing::Frame& f : rig.writes(1)) EXPECT_NE(f.start, 43) << f;
   EXPECT_EQ(reg(43), ratio);
-  EXPECT_EQ(rig.st().tuning_stage[0], 0);
-  for (size_t stage : {4u, 1u, 2u}) EXPECT_EQ(rig.st().tuning_stage[stage], 2) << stage;
+  EXPECT_EQ(tstate().tuning_stage[0], 0);
+  for (size_t stage : {4u, 1u, 2u}) EXPECT_EQ(tstate().tuning_stage[stage], 2) << stage;
   EXPECT_FALSE(control<StatusLamp>(form, "Shape1")->lit());
   EXPECT_TRUE(control<StatusLamp>(form, "Shape4")->lit());
 }
@@ -192,8 +192,8 @@ TEST_F(SelfLearningTest, PositionSearchEndsBelowTheOvershootGain) {
   EXPECT_LE(kp, 150);
   EXPECT_GE(kp, 1);
   EXPECT_EQ(reg(kKp2), kp * 3 / 4);
-  EXPECT_EQ(rig.st().pos_loop_gain, kp);
-  EXPECT_EQ(rig.st().tuning_stage[2], 2);
+  EXPECT_EQ(tstate().pos_loop_gain, kp);
+  EXPECT_EQ(tstate().tuning_stage[2], 2);
 }
 
 TEST_F(SelfLearningTest, AStoppedSearchWritesSetTwoCentresOnceAndReportsTheStop) {
@@ -228,7 +228,7 @@ TEST_F(SelfLearningTest, AStoppedSearchWritesSetTwoCentresOnceAndReportsTheStop)
     EXPECT_EQ(rig.st().comm_error, 0);
     EXPECT_EQ(rig.st().tune_error, 0);
     // A stopped stage is not done: its lamp stays dark.
-    EXPECT_EQ(rig.st().tuning_stage[c.stage], 0) << c.search;
+    EXPECT_EQ(tstate().tuning_stage[c.stage], 0) << c.search;
     EXPECT_FALSE(window->search_running());
     // At rest where the centring move left it.
     const uint32_t at = rig.servo(1).position();
@@ -247,16 +247,16 @@ TEST_F(SelfLearningTest, AStopAtEachStageOfTheSelfLearningReportsTheStop) {
     const bool vertical = stage == 2;
     control<QComboBox>(form, "ComboBox7")->setCurrentIndex(vertical ? 1 : 0);
     start_at(10);
-    DriveLinkState& st = rig.st();
-    press_when([&st, stage] { return st.tuning_stage[stage] == 1; }, 1, "Button30");
+    tuning::TuningState& ts = tstate();
+    press_when([&ts, stage] { return ts.tuning_stage[stage] == 1; }, 1, "Button30");
     click("Button33");
     const auto after = writes_after_press();
     EXPECT_LE(starts_in(after), 2) << stage << logs();  // the stage's centring, no test move
     EXPECT_EQ(servo_off_in(after), !vertical) << stage;
     EXPECT_EQ(last("Memo4"), QStringLiteral("节点1：自学习中断!!")) << stage;
-    EXPECT_EQ(st.selflearn_running, 0);
-    EXPECT_EQ(st.comm_error, 0);
-    for (uint8_t v : st.tuning_stage) EXPECT_EQ(v, 0) << stage;
+    EXPECT_EQ(ts.selflearn_running, 0);
+    EXPECT_EQ(rig.st().comm_error, 0);
+    for (uint8_t v : ts.tuning_stage) EXPECT_EQ(v, 0) << stage;
     EXPECT_FALSE(control<StatusLamp>(form, "Shape4")->lit());
     EXPECT_FALSE(control<QPushButton>(form, "Button30")->isEnabled());
     EXPECT_TRUE(control<QPushButton>(form, "Button33")->isEnabled());
@@ -292,7 +292,7 @@ TEST_F(SelfLearningTest, FrequencySearchesSetTheirFilterAndReturnToLevelTen) {
   EXPECT_NEAR(reg(kNotch), 450, 45) << logs();
   click("Button37");
   EXPECT_NEAR(reg(91), 150, 8) << logs();  // first suppressor, tenths of Hz
-  EXPECT_EQ(rig.st().rigidity_level, 10u);
+  EXPECT_EQ(tstate().rigidity_level, 10u);
   EXPECT_EQ(last("Memo3"), QStringLiteral("节点1：SERVO_OFF"));
   EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("末端振动自学习完成")));
 }
@@ -306,8 +306,8 @@ TEST_F(SelfLearningTest, NoStaleFailureGainStepsAndAPositioningTimeInsideItsRang
   EXPECT_TRUE(window->response_valid()) << logs();
 
   // Gain steps write at once: a small Kp rises by one, a small Kv stays.
-  rig.st().pos_loop_gain = 9;
-  rig.st().speed_loop_gain = 9;
+  tstate().pos_loop_gain = 9;
+  tstate().speed_loop_gain = 9;
   click("Button44");
   click("Button42");
   EXPECT_EQ(reg(kKp), 10);
@@ -318,8 +318,8 @@ TEST_F(SelfLearningTest, NoStaleFailureGainStepsAndAPositioningTimeInsideItsRang
   control<QRadioButton>(form, "RadioButton14")->setChecked(true);
   edit("Edit48")->setText(QStringLiteral("80"));
   window->Button14Click();
-  EXPECT_EQ(edit("Edit48")->text(), QString::number(rig.st().pos_time_max));
-  EXPECT_LT(rig.st().pos_time_max, 80u);
+  EXPECT_EQ(edit("Edit48")->text(), QString::number(tstate().pos_time_max));
+  EXPECT_LT(tstate().pos_time_max, 80u);
 }
 
 TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
@@ -344,9 +344,9 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
     EXPECT_TRUE(lines_since("Memo4").isEmpty()) << c.load_class << logs();
     EXPECT_TRUE(control<StatusLamp>(form, "Shape4")->lit());
     // What the drive holds is what the searches last verified.
-    EXPECT_EQ(reg(kKp), rig.st().pos_loop_gain);
-    EXPECT_EQ(reg(kKv), rig.st().speed_loop_gain);
-    EXPECT_EQ(reg(kKv2), rig.st().speed_loop_gain * 9 / 10);
+    EXPECT_EQ(reg(kKp), tstate().pos_loop_gain);
+    EXPECT_EQ(reg(kKv), tstate().speed_loop_gain);
+    EXPECT_EQ(reg(kKv2), tstate().speed_loop_gain * 9 / 10);
     if (c.resonance_hz > 0) {
       EXPECT_NEAR(reg(kNotch), c.resonance_hz, 0.1 * c.resonance_hz);
     }

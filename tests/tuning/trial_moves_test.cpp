@@ -70,7 +70,7 @@ TEST_F(TrialMoveTest, AStopBetweenCyclicPassesEndsTheRunAndTheNextRunsInFull) {
   QTest::mouseClick(control<QPushButton>(form, "Button35"), Qt::LeftButton);
   EXPECT_EQ(starts(), std::vector<int>{1});
   EXPECT_EQ(edit("Edit60")->text(), QStringLiteral("0"));
-  EXPECT_EQ(rig.st().tune_stop, 0);
+  EXPECT_EQ(tstate().tune_stop, 0);
 
   QObject::disconnect(pressed);
   rig.sim.clear_journal();

@@ -31,6 +31,7 @@ class GainTuningTest : public ::testing::Test {
     rig.st().servo_subtype = station == 1 ? 1 : 2;
     rig.sim.clear_journal();
   }
+  tuning::TuningState& tstate() { return window->tuning_state(); }
   QLineEdit* edit(const char* name) { return control<QLineEdit>(form, name); }
   void enter(const char* name, const char* text) {
     edit(name)->setFocus();
