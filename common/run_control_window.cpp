@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "common/form_access.h"
@@ -53,27 +54,42 @@ RunControlWindow::RunControlWindow(AppContext& ctx, const char* object_name, con
   connect(make_button(this, "Button8", QStringLiteral("清空记录"), QRect(850, 50, 100, 34)), &QPushButton::clicked,
           this, [this] { Button8Click(); });
 
-  auto* traffic = make_memo(this, "Memo1", QRect(10, 470, 270, 120));
-  auto* ok_log = make_memo(this, "Memo2", QRect(290, 470, fail_log ? 270 : 540, 120));
-  set_logs(traffic, ok_log, fail_log ? make_memo(this, "Memo3", QRect(570, 470, 260, 120)) : ok_log);
+  // The logs across the foot of the window, each under its heading. The
+  // last one is the window's bottom-right control: the screen scaling fits
+  // the window around it.
+  make_label(this, "LabelMemo1", QStringLiteral("通讯记录"), QRect(10, 466, 310, 24));
+  auto* traffic = make_memo(this, "Memo1", QRect(10, 492, 310, 120));
+  make_label(this, "LabelMemo2", fail_log ? QStringLiteral("通讯过程记录（成功）") : QStringLiteral("通讯过程记录"),
+             QRect(330, 466, 300, 24));
+  auto* ok_log = make_memo(this, "Memo2", QRect(330, 492, fail_log ? 300 : 620, 120));
+  QPlainTextEdit* failures = ok_log;
+  if (fail_log) {
+    make_label(this, "LabelMemo3", QStringLiteral("通讯过程记录（失败）"), QRect(640, 466, 310, 24));
+    failures = make_memo(this, "Memo3", QRect(640, 492, 310, 120));
+  }
+  set_logs(traffic, ok_log, failures);
+  last_log_ = failures;
   route_traffic(ctx.link, setup_.window_code, traffic);
 }
 
 void RunControlWindow::build_status_controls(QWidget* box, int top, const QString& fault_lamp_text) {
   const QString texts[] = {QStringLiteral("正转中"), QStringLiteral("反转中"), QStringLiteral("停止中"), fault_lamp_text};
+  // The fault lamp's caption runs on to the buttons: a speed controller's
+  // names the likely causes.
   for (int k = 0; k < 4; ++k) {
     lamps_[k] = new StatusLamp(kLampNames[k], box);
-    lamps_[k]->setGeometry(10 + k * 130, top, 24, 24);
-    make_label(box, (QByteArray("Label") + kLampNames[k]).constData(), texts[k], QRect(38 + k * 130, top - 2, 90, 28));
+    lamps_[k]->setGeometry(10 + k * 110, top, 24, 24);
+    make_label(box, (QByteArray("Label") + kLampNames[k]).constData(), texts[k],
+               QRect(38 + k * 110, top - 2, k < 3 ? 76 : 222, 28));
   }
-  read_button_ = make_button(box, "Button7", QStringLiteral("状态读取"), QRect(560, top - 6, 110, 34));
+  read_button_ = make_button(box, "Button7", QStringLiteral("状态读取"), QRect(600, top - 6, 100, 34));
   connect(read_button_, &QPushButton::clicked, this, [this] { Button7Click(); });
   continuous_ = new QCheckBox(QStringLiteral("连续读取"), box);
   continuous_->setObjectName(QStringLiteral("CheckBox1"));
   continuous_->setToolTip(QStringLiteral("读取间隔：2秒"));
-  continuous_->setGeometry(680, top - 2, 120, 28);
+  continuous_->setGeometry(710, top - 2, 104, 28);
   bind_continuous_reading(continuous_, exit_button_);
-  make_button(box, "Button6", QStringLiteral("故障复位"), QRect(560, top + 34, 110, 34));
+  make_button(box, "Button6", QStringLiteral("故障复位"), QRect(600, top + 34, 100, 34));
 }
 
 void RunControlWindow::build_run_controls(QWidget* box, int top, const QString& settings_text,

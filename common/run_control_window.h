@@ -94,6 +94,8 @@ class RunControlWindow : public BusControlWindow {
   int position_of(uint8_t node) const;
 
   QComboBox* nodes() const { return nodes_; }
+  // The window's bottom-right control, which its size is fitted around.
+  QWidget* size_anchor() const { return last_log_; }
   QCheckBox* continuous() const { return continuous_; }
 
   // ---- BusControlWindow ----
@@ -123,6 +125,7 @@ class RunControlWindow : public BusControlWindow {
   QPushButton* exit_button_ = nullptr;
   QPushButton* read_button_ = nullptr;
   QCheckBox* continuous_ = nullptr;
+  QWidget* last_log_ = nullptr;
   StatusLamp* lamps_[4] = {};
 };
 

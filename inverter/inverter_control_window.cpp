@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/param_codec.h"
 #include "common/status_line.h"
@@ -76,8 +77,10 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
     make_label(status, (QByteArray("Label") + fields[k].edit).constData(), QString::fromUtf8(fields[k].caption),
                QRect(x, y, 190, 28));
     make_edit(status, fields[k].edit, QRect(x + 190, y, 100, 28))->setReadOnly(true);
-    make_label(status, (QByteArray("LabelUnit") + fields[k].edit).constData(), QString::fromUtf8(fields[k].unit),
-               QRect(x + 295, y, 40, 28));
+    // The fault code has its text beside it instead of a unit.
+    if (*fields[k].unit)
+      make_label(status, (QByteArray("LabelUnit") + fields[k].edit).constData(), QString::fromUtf8(fields[k].unit),
+                 QRect(x + 295, y, 40, 28));
   }
   make_edit(status, "Edit6", QRect(705, 110, 105, 28))->setReadOnly(true);
   build_status_controls(status, 160, QStringLiteral("故障中"));
@@ -100,7 +103,8 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
   connect(make_button(this, "Button9", QStringLiteral("保存记录"), QRect(850, 92, 100, 34)), &QPushButton::clicked,
           this, &InverterControlWindow::Button9Click);
   connect(nodes(), &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
-  apply_screen_scaling(run);
+  apply_screen_scaling(size_anchor());
+  center_on_screen(this);
 }
 
 uint8_t InverterControlWindow::model_type_of(uint8_t node) const {

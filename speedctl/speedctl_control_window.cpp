@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
@@ -80,7 +81,8 @@ SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
   register_commands();
 
   connect(nodes(), &QComboBox::activated, this, [this] { ComboBox1Click(); });
-  apply_screen_scaling(box);
+  apply_screen_scaling(size_anchor());
+  center_on_screen(this);
 }
 
 void SpeedCtlControlWindow::ComboBox1Click() {

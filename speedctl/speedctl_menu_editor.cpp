@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/param_blocks.h"
 #include "common/station_change.h"
@@ -83,7 +84,9 @@ SpeedCtlMenuEditor::SpeedCtlMenuEditor(AppContext& ctx, QWidget* parent)
   setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
   engine_->select(1, 0);
   engine_->apply_layout();
-  apply_screen_scaling(control<QWidget>(this, "Button8"));
+  // The logs run furthest right and lowest: the window is fitted around them.
+  apply_screen_scaling(control<QWidget>(this, "LogArea"));
+  center_on_screen(this);
 }
 
 void SpeedCtlMenuEditor::node_chosen() {

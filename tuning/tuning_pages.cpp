@@ -47,10 +47,10 @@ QGroupBox* group_at(QWidget* parent, const char* name, const char* title, const 
   return g;
 }
 
-QRadioButton* radio_at(QWidget* parent, const char* name, const char* text, int x, int y) {
+QRadioButton* radio_at(QWidget* parent, const char* name, const char* text, int x, int y, int w = 220) {
   auto* r = new QRadioButton(QString::fromUtf8(text), parent);
   r->setObjectName(QString::fromLatin1(name));
-  r->setGeometry(x, y, 220, 28);
+  r->setGeometry(x, y, w, 28);
   return r;
 }
 
@@ -145,12 +145,11 @@ QWidget* GainTuningWindow::build_manual_page() {
   const char* group_names[] = {"第一组", "第二组", "第三组", "第四组"};
   for (int g = 0; g < 4; ++g)
     radio_at(notch, QStringLiteral("RadioButton%1").arg(g + 1).toLatin1().constData(), group_names[g], 20 + 150 * (g % 2),
-             30 + 40 * (g / 2))
-        ->setFixedWidth(140);
+             30 + 40 * (g / 2), 140);
   auto* suppressor = group_at(page, "GroupBox6", "停止末端振动抑制器", QRect(800, 10, 350, 270));
   for (int g = 0; g < 2; ++g)
-    radio_at(suppressor, QStringLiteral("RadioButton%1").arg(g + 5).toLatin1().constData(), group_names[g], 20 + 150 * g, 30)
-        ->setFixedWidth(140);
+    radio_at(suppressor, QStringLiteral("RadioButton%1").arg(g + 5).toLatin1().constData(), group_names[g], 20 + 150 * g,
+             30, 140);
 
   build_analysis_groups(page);
   return page;
