@@ -208,10 +208,15 @@ QWidget* GainTuningWindow::build_limits_page() {
 
 QWidget* GainTuningWindow::build_log_page() {
   auto* page = new QWidget;
-  memo1_ = make_memo(page, "Memo1", QRect(10, 10, 560, 600));
-  memo3_ = make_memo(page, "Memo3", QRect(580, 10, 280, 600));
-  memo4_ = make_memo(page, "Memo4", QRect(870, 10, 280, 600));
-  auto* rx_count = make_edit(page, "Edit10", QRect(10, 620, 120, 30));
+  // Each log under its heading, as in the other windows.
+  text_at(page, "通讯记录", 10, 6, 560)->setObjectName(QStringLiteral("LabelMemo1"));
+  memo1_ = make_memo(page, "Memo1", QRect(10, 36, 560, 574));
+  text_at(page, "通讯过程记录（成功）", 580, 6, 280)->setObjectName(QStringLiteral("LabelMemo3"));
+  memo3_ = make_memo(page, "Memo3", QRect(580, 36, 280, 574));
+  text_at(page, "通讯过程记录（失败）", 870, 6, 280)->setObjectName(QStringLiteral("LabelMemo4"));
+  memo4_ = make_memo(page, "Memo4", QRect(870, 36, 280, 574));
+  text_at(page, "本次接收字节数：", 10, 621, 130)->setObjectName(QStringLiteral("LabelEdit10"));
+  auto* rx_count = make_edit(page, "Edit10", QRect(140, 620, 120, 30));
   rx_count->setReadOnly(true);
   route_traffic(ctx_.link, WindowCode::GainTuning, memo1_);
   ctx_.link.on_rx_count = [rx_count = QPointer<QLineEdit>(rx_count)](int32_t n) {
