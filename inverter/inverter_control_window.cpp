@@ -10,6 +10,7 @@
 #include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/param_codec.h"
+#include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
@@ -56,7 +57,8 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
           ctx, "TForm9", QStringLiteral("变频器 RS-485通讯控制"), QSize(1000, 700),
           Setup{Family{&DriveLinkState::bpq_pending_cmd, &DriveLinkState::bpq_run_state, DeviceFamily::Inverter},
                ExitTexts{QStringLiteral("退出前，请确保电机停止且变频器无故障！！"), {}, {},
-                         QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！")},
+                         QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！"),
+                         QStringLiteral("线路无应答，变频器可能仍在运转，请到现场确认！！")},
                &DriveLinkState::bpq_nodes, &DriveLinkState::bpq_count, &DriveLinkState::bpq_rs485_ok,
                &DriveLinkState::bpq_restore_flags, &BatchWrites::bpq_rs485_set, &BatchWrites::bpq_parameter_save,
                WindowCode::InverterControl, QStringLiteral("变频器状态读取失败"), true, true},
@@ -169,6 +171,10 @@ std::optional<uint16_t> InverterControlWindow::read_status_block(uint8_t node) {
   return link().reply_word(1);
 }
 
+void InverterControlWindow::status_values_current(bool current) {
+  for (const StatusField& f : kStatusFields) mark_current(held<QLineEdit>(f.edit), current);
+}
+
 RunControlWindow::StateMeaning InverterControlWindow::meaning_of(uint16_t word) const {
   switch (word) {
     case 0: case 4: return {2, 0};
@@ -183,9 +189,11 @@ void InverterControlWindow::read_after_status(uint8_t node) {
   st().node_addr = node;
   if (!link().read_registers(kFaultReg, 1)) {
     read_failed(node, QStringLiteral("变频器故障信息读取失败"));
+    for (const char* name : {"Edit5", "Edit6"}) mark_current(held<QLineEdit>(name), false);
     return;
   }
   ++st().read_ok_count;
+  for (const char* name : {"Edit5", "Edit6"}) mark_current(held<QLineEdit>(name), true);
   const int c = link().reply_word(0) & 0xFF;
   held<QLineEdit>("Edit5")->setText(c == 0 ? QStringLiteral("无故障") : QStringLiteral("Er-") + QString::number(c - 1));
   held<QLineEdit>("Edit6")->setText(QString::fromUtf8(kFaultTexts[std::min(c, 14)]));
