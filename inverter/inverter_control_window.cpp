@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/param_codec.h"
 #include "common/status_lamp.h"
@@ -77,14 +76,15 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
   for (int k = 0; k < 6; ++k) {
     const int x = 10 + (k % 2) * 400, y = 30 + (k / 2) * 40;
     make_label(status, (QByteArray("Label") + fields[k].edit).constData(), QString::fromUtf8(fields[k].caption),
-               QRect(x, y, 190, 28));
-    make_edit(status, fields[k].edit, QRect(x + 190, y, 100, 28))->setReadOnly(true);
+               QRect(x, y, 160, 28));
+    make_edit(status, fields[k].edit, QRect(x + 160, y, 100, 28))->setReadOnly(true);
     // The fault code has its text beside it instead of a unit.
     if (*fields[k].unit)
       make_label(status, (QByteArray("LabelUnit") + fields[k].edit).constData(), QString::fromUtf8(fields[k].unit),
-                 QRect(x + 295, y, 40, 28));
+                 QRect(x + 265, y, 40, 28));
   }
-  make_edit(status, "Edit6", QRect(705, 110, 105, 28))->setReadOnly(true);
+  // Wide enough for the longest fault text.
+  make_edit(status, "Edit6", QRect(675, 110, 135, 28))->setReadOnly(true);
   build_status_controls(status, 160, QStringLiteral("故障中"));
   for (const char* name : {"Label16", "Label17"}) make_label(status, name, QStringLiteral("0"), QRect(0, 0, 40, 20))->hide();
 
@@ -106,7 +106,7 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
           this, &InverterControlWindow::Button9Click);
   connect(nodes(), &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
   apply_screen_scaling(size_anchor());
-  center_on_screen(this);
+  open_centred();
 }
 
 uint8_t InverterControlWindow::model_type_of(uint8_t node) const {

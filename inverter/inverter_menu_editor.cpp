@@ -9,7 +9,6 @@
 
 #include <cmath>
 
-#include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
@@ -118,7 +117,7 @@ InverterMenuEditor::InverterMenuEditor(AppContext& ctx, QWidget* parent)
   engine_->select(1, 0);
   engine_->apply_layout();
   apply_screen_scaling(pages());
-  center_on_screen(this);
+  open_centred();
 }
 
 // ---- Node, model type and rating ----

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
-#include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
@@ -83,7 +82,7 @@ SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
 
   connect(nodes(), &QComboBox::activated, this, [this] { ComboBox1Click(); });
   apply_screen_scaling(size_anchor());
-  center_on_screen(this);
+  open_centred();
 }
 
 void SpeedCtlControlWindow::ComboBox1Click() {

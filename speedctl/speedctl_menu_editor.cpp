@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/param_blocks.h"
 #include "common/station_change.h"
@@ -86,7 +85,7 @@ SpeedCtlMenuEditor::SpeedCtlMenuEditor(AppContext& ctx, QWidget* parent)
   engine_->apply_layout();
   // The logs run furthest right and lowest: the window is fitted around them.
   apply_screen_scaling(control<QWidget>(this, "LogArea"));
-  center_on_screen(this);
+  open_centred();
 }
 
 void SpeedCtlMenuEditor::node_chosen() {

@@ -6,7 +6,9 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 #include "common/notifier.h"
@@ -61,6 +63,10 @@ TEST_P(WindowLayoutTest, EveryWindowShowsEverythingItHolds) {
   RecordingNotifier notifier;
   VelmoApp app(notifier);
   ASSERT_EQ(app.windows().size(), 14u);
+  // The longest fault text the inverter control window shows beside its code.
+  app.form("TForm9")->findChild<QLineEdit*>(QStringLiteral("Edit6"))->setText(QStringLiteral("制动电阻负载率过高"));
+  // The control windows' notice of an old status, shown as after a failed read.
+  for (const char* name : {"TForm9", "TForm19"}) app.form(name)->findChild<QLabel*>(QStringLiteral("LabelStale"))->show();
   for (QWidget* window : app.windows()) {
     const QStringList faults = faults_of_shown(window);
     EXPECT_TRUE(faults.isEmpty()) << window->objectName().toStdString() << " on " << GetParam().width() << "x"
@@ -87,6 +93,21 @@ INSTANTIATE_TEST_SUITE_P(Screens, WindowLayoutTest,
                          [](const auto& info) {
                            return std::to_string(info.param.width()) + "x" + std::to_string(info.param.height());
                          });
+
+TEST(WindowPlacement, TheWindowsMeantToBeCentredOpenCentred) {
+  RecordingNotifier notifier;
+  VelmoApp app(notifier);
+  for (const char* name : {"TForm9", "TForm10", "TForm18", "TForm19", "TForm6", "TForm8", "TForm16", "TForm17", "TForm22"}) {
+    QWidget* window = app.form(name);
+    ASSERT_NE(window, nullptr) << name;
+    window->show();
+    QApplication::processEvents();
+    const QPoint middle = window->screen()->availableGeometry().center();
+    const QPoint centre = window->frameGeometry().center();
+    EXPECT_LE((centre - middle).manhattanLength(), 2) << name;
+    window->hide();
+  }
+}
 
 // The check itself finds each kind of fault it is there for.
 TEST_F(WindowLayoutTest, FindsAMisplacedControl) {

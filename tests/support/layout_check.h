@@ -1,12 +1,13 @@
 #pragma once
 // Finds what a user would see as a broken layout in a shown window: a
 // control cut off by its window or group, two controls on top of each other,
-// a caption wider than its label or button.
+// a caption wider than its label or button, a value wider than its field.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QRadioButton>
@@ -99,6 +100,12 @@ inline void check_text(const QWidget* w, QStringList& faults) {
     const int needed = fm.horizontalAdvance(text) + 8;
     if (needed > b->width()) too_wide(needed, b->width());
     if (fm.height() > b->height()) faults << QStringLiteral("%1: text taller than the button").arg(path_of(w));
+    return;
+  }
+  if (auto* edit = qobject_cast<const QLineEdit*>(w); edit && !edit->text().isEmpty()) {
+    // The frame and the text margins take a few pixels on each side.
+    const int needed = fm.horizontalAdvance(edit->displayText()) + 8;
+    if (needed > edit->width()) too_wide(needed, edit->width());
     return;
   }
   if (auto* box = qobject_cast<const QGroupBox*>(w); box && !box->title().isEmpty()) {
