@@ -3,6 +3,8 @@
 // controls lie on each other, and no caption is wider than its control.
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLabel>
@@ -106,6 +108,22 @@ TEST(WindowPlacement, TheWindowsMeantToBeCentredOpenCentred) {
     const QPoint centre = window->frameGeometry().center();
     EXPECT_LE((centre - middle).manhattanLength(), 2) << name;
     window->hide();
+  }
+}
+
+// The standard dialogs the windows open: the message box with the longest
+// message and the record-saving dialog.
+TEST_F(WindowLayoutTest, TheDialogsShowEverythingTheyHold) {
+  PinnedFont font;
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Velmo 1.0.0.10"),
+                  QStringLiteral("恢复相关参数失败！！\n节点1：线路无应答，变频器可能仍在运转，请到现场确认！！\n"
+                                 "节点2：线路无应答，变频器可能仍在运转，请到现场确认！！"));
+  QFileDialog save(nullptr, QStringLiteral("保存记录"), QString(), QStringLiteral("文本文件（*.txt）(*.txt)"));
+  save.setOption(QFileDialog::DontUseNativeDialog);
+  save.setAcceptMode(QFileDialog::AcceptSave);
+  for (QWidget* dialog : std::initializer_list<QWidget*>{&box, &save}) {
+    const QStringList faults = faults_of_shown(dialog);
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n  ")).toStdString();
   }
 }
 

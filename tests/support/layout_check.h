@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSizeGrip>
 #include <QStackedWidget>
 #include <QStringList>
 #include <QTabWidget>
@@ -55,7 +56,8 @@ inline std::vector<QWidget*> controls_of(QWidget* container) {
   std::vector<QWidget*> out;
   for (QObject* o : container->children()) {
     auto* w = qobject_cast<QWidget*>(o);
-    if (!w || w->isWindow() || !w->isVisible()) continue;
+    // A size grip sits in the window's corner over whatever is there.
+    if (!w || w->isWindow() || !w->isVisible() || qobject_cast<QSizeGrip*>(w)) continue;
     out.push_back(w);
   }
   return out;
