@@ -198,6 +198,7 @@ void GainTuningWindow::Button17Click() {
   const size_t available = std::min<size_t>(st.sample_count, st.pos_rel.size());
   std::fill(st.endvib_buffer.begin(), st.endvib_buffer.end(), 0);
   for (size_t i = 0; row.first_sample + i < available; ++i) st.endvib_buffer[i] = st.pos_rel[row.first_sample + i];
+  chart_->set_time_step(TuningChart::Evaluation, 1000.0 / row.sample_rate_hz, QStringLiteral("位置 (counts)"));
   chart_->append(TuningChart::Evaluation, std::span<const int32_t>(st.endvib_buffer.data(), row.length));
   st.sample_rate_hz = static_cast<uint32_t>(row.sample_rate_hz);
   st.endvib_mode = 1;
