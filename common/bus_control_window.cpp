@@ -6,6 +6,8 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "common/form_access.h"
 #include "common/node_lists.h"
 #include "common/notifier.h"
@@ -150,7 +152,18 @@ void BusControlWindow::settle_unknown() {
 void BusControlWindow::read_status_of(uint8_t node, const std::function<void()>& read) {
   const uint32_t refused_before = st().refused_count;
   read();
-  if (st().refused_count == refused_before && st().rx_arrived == 0) run_state(node) = 0;
+  if (st().refused_count == refused_before && st().rx_arrived == 0) {
+    // The exit must not trap the user on a dead line, but leaving says the
+    // drive may still run.
+    if (run_state(node) != 0 &&
+        std::find(silent_running_.begin(), silent_running_.end(), node) == silent_running_.end())
+      silent_running_.push_back(node);
+    run_state(node) = 0;
+  }
+}
+
+void BusControlWindow::state_confirmed(uint8_t node) {
+  silent_running_.erase(std::remove(silent_running_.begin(), silent_running_.end(), node), silent_running_.end());
 }
 
 void BusControlWindow::replay_pending(bool safety_only) {
@@ -215,14 +228,27 @@ bool BusControlWindow::exit_guard() {
     outcome = restore_drives();
   }
   leaving_ = false;
+  // Drives whose last known state was running when the line fell silent.
+  QStringList may_run;
+  if (!exit_texts_.may_still_run.isEmpty())
+    for (uint8_t node : silent_running_) may_run << node_line(node, exit_texts_.may_still_run);
   if (!outcome.needed || outcome.ok) {
     if (outcome.needed && !exit_texts_.restored.isEmpty()) set_panel(this, exit_texts_.restored);
+    if (!may_run.isEmpty()) {
+      set_panel(this, may_run.first());
+      ctx_.notifier.message(this, may_run.join(QLatin1Char('\n')));
+    }
+    silent_running_.clear();
     return true;
   }
   set_panel(this, exit_texts_.restore_failed);
   if (outcome.line_dead || leave_after_failed_restore()) {
-    // The user leaves, but is told the drives kept the bus settings.
-    ctx_.notifier.message(this, exit_texts_.restore_failed);
+    // The user leaves, but is told the drives kept the bus settings (and
+    // which may still run).
+    QStringList lines = may_run;
+    lines.prepend(exit_texts_.restore_failed);
+    ctx_.notifier.message(this, lines.join(QLatin1Char('\n')));
+    silent_running_.clear();
     return true;
   }
   restore_failed_stay();
@@ -248,8 +274,10 @@ void BusControlWindow::report_failure(uint8_t node, const QString& text) {
   append_line(fail_log_, line);
 }
 
-void BusControlWindow::report_read_failure(uint8_t node, const QString& text) {
-  set_panel(this, node_line(node, text));
+void BusControlWindow::append_ok_line(uint8_t node, const QString& text) { append_line(ok_log_, node_line(node, text)); }
+
+void BusControlWindow::report_read_failure(uint8_t node, const QString& text, bool to_panel) {
+  if (to_panel) set_panel(this, node_line(node, text));
   append_line(fail_log_, node_line(node, text + QStringLiteral("**")));
 }
 

@@ -49,6 +49,10 @@ class BusControlWindow : public VelmoWindow {
     QString restored;        // Panel1 after a restore that worked (may be empty)
     QString restore_failed;  // Panel1, and the message when the window is left anyway
     QString stay;            // message box: the window stays after a failed restore
+    // Message on leaving while a drive's last known state was running and
+    // the line has since fallen silent ("节点" + node + "：" before it; may be
+    // empty).
+    QString may_still_run = {};
   };
 
   // What the family's restore did.
@@ -169,12 +173,14 @@ class BusControlWindow : public VelmoWindow {
   QPlainTextEdit* ok_log() const { return ok_log_; }
   // "节点" + node + "：" + text on Panel1 and in the success log.
   void report_ok(uint8_t node, const QString& text);
+  // The success line in the success log only.
+  void append_ok_line(uint8_t node, const QString& text);
   // The same on Panel1 and in the failure log; without a node (0), the bare
   // text.
   void report_failure(uint8_t node, const QString& text);
-  // A read that failed: the node's line on Panel1, with "**" in the failure
-  // log.
-  void report_read_failure(uint8_t node, const QString& text);
+  // A read that failed: the node's line on Panel1 (unless `to_panel` is
+  // false), with "**" in the failure log.
+  void report_read_failure(uint8_t node, const QString& text, bool to_panel = true);
   // Empties the three logs.
   void clear_logs();
   // Saves the traffic log under the name the user picks (offering
@@ -202,6 +208,9 @@ class BusControlWindow : public VelmoWindow {
   // all (a dead line) leaves the node's run state 0, so that the line never
   // traps the user behind the exit guard.
   void read_status_of(uint8_t node, const std::function<void()>& read);
+  // An accepted reply settled the node's run state: what a silent line hid
+  // before is known again.
+  void state_confirmed(uint8_t node);
 
   // True from the start of an exit until the window is left or stays.
   bool leaving() const { return leaving_; }
@@ -248,6 +257,8 @@ class BusControlWindow : public VelmoWindow {
   uint8_t unsettled_ = 0;
   int switching_pos_ = -1;
   bool leaving_ = false;
+  // Nodes last known running (or unknown) whose line then gave no byte.
+  std::vector<uint8_t> silent_running_;
 };
 
 }  // namespace velmo

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "common/form_access.h"
@@ -53,27 +54,55 @@ RunControlWindow::RunControlWindow(AppContext& ctx, const char* object_name, con
   connect(make_button(this, "Button8", QStringLiteral("清空记录"), QRect(850, 50, 100, 34)), &QPushButton::clicked,
           this, [this] { Button8Click(); });
 
-  auto* traffic = make_memo(this, "Memo1", QRect(10, 470, 270, 120));
-  auto* ok_log = make_memo(this, "Memo2", QRect(290, 470, fail_log ? 270 : 540, 120));
-  set_logs(traffic, ok_log, fail_log ? make_memo(this, "Memo3", QRect(570, 470, 260, 120)) : ok_log);
+  // The logs across the foot of the window, each under its heading. The
+  // last one is the window's bottom-right control: the screen scaling fits
+  // the window around it.
+  make_label(this, "LabelMemo1", QStringLiteral("通讯记录"), QRect(10, 466, 310, 24));
+  auto* traffic = make_memo(this, "Memo1", QRect(10, 492, 310, 120));
+  make_label(this, "LabelMemo2", fail_log ? QStringLiteral("通讯过程记录（成功）") : QStringLiteral("通讯过程记录"),
+             QRect(330, 466, 300, 24));
+  auto* ok_log = make_memo(this, "Memo2", QRect(330, 492, fail_log ? 300 : 620, 120));
+  QPlainTextEdit* failures = ok_log;
+  if (fail_log) {
+    make_label(this, "LabelMemo3", QStringLiteral("通讯过程记录（失败）"), QRect(640, 466, 310, 24));
+    failures = make_memo(this, "Memo3", QRect(640, 492, 310, 120));
+  }
+  set_logs(traffic, ok_log, failures);
+  last_log_ = failures;
   route_traffic(ctx.link, setup_.window_code, traffic);
 }
 
 void RunControlWindow::build_status_controls(QWidget* box, int top, const QString& fault_lamp_text) {
   const QString texts[] = {QStringLiteral("正转中"), QStringLiteral("反转中"), QStringLiteral("停止中"), fault_lamp_text};
+  // The fault lamp's caption runs on to the buttons: a speed controller's
+  // names the likely causes.
   for (int k = 0; k < 4; ++k) {
     lamps_[k] = new StatusLamp(kLampNames[k], box);
-    lamps_[k]->setGeometry(10 + k * 130, top, 24, 24);
-    make_label(box, (QByteArray("Label") + kLampNames[k]).constData(), texts[k], QRect(38 + k * 130, top - 2, 90, 28));
+    lamps_[k]->setGeometry(10 + k * 110, top, 24, 24);
+    make_label(box, (QByteArray("Label") + kLampNames[k]).constData(), texts[k],
+               QRect(38 + k * 110, top - 2, k < 3 ? 76 : 222, 28));
   }
-  read_button_ = make_button(box, "Button7", QStringLiteral("状态读取"), QRect(560, top - 6, 110, 34));
+  read_button_ = make_button(box, "Button7", QStringLiteral("状态读取"), QRect(600, top - 6, 100, 34));
   connect(read_button_, &QPushButton::clicked, this, [this] { Button7Click(); });
   continuous_ = new QCheckBox(QStringLiteral("连续读取"), box);
   continuous_->setObjectName(QStringLiteral("CheckBox1"));
   continuous_->setToolTip(QStringLiteral("读取间隔：2秒"));
-  continuous_->setGeometry(680, top - 2, 120, 28);
+  continuous_->setGeometry(710, top - 2, 104, 28);
   bind_continuous_reading(continuous_, exit_button_);
-  make_button(box, "Button6", QStringLiteral("故障复位"), QRect(560, top + 34, 110, 34));
+  make_button(box, "Button6", QStringLiteral("故障复位"), QRect(600, top + 34, 100, 34));
+  stale_notice_ = make_label(box, "LabelStale", QStringLiteral("状态读取失败：显示的是上次读取的状态，不是当前状态"),
+                             QRect(10, top + 36, 560, 28));
+  QPalette warning = stale_notice_->palette();
+  warning.setColor(QPalette::WindowText, QColor(160, 80, 0));
+  stale_notice_->setPalette(warning);
+  stale_notice_->hide();
+}
+
+void RunControlWindow::set_status_current(bool current) {
+  for (StatusLamp* lamp : lamps_)
+    if (lamp) lamp->set_stale(!current);
+  if (stale_notice_) stale_notice_->setVisible(!current);
+  status_values_current(current);
 }
 
 void RunControlWindow::build_run_controls(QWidget* box, int top, const QString& settings_text,
@@ -123,19 +152,23 @@ void RunControlWindow::take_over(uint8_t node) {
 
 void RunControlWindow::run_command(const RunRow& row, uint8_t node) {
   Claim claim = claim_write();
+  command_failed_ = false;
   if (row.takes_over) take_over(node);
   const uint16_t value = row.code == kStop ? stop_value(position_of(node)) : row.value;
   if (write_command(node, kCommandReg, value)) {
     report_ok(node, QString::fromUtf8(row.ok));
     run_state(node) = row.run_state;
+    state_confirmed(node);
   } else {
     report_failure(node, QString::fromUtf8(row.failed));
+    command_failed_ = true;
     mark_run_unknown(node);
   }
 }
 
 void RunControlWindow::settings_command(uint8_t node) {
   Claim claim = claim_write();
+  command_failed_ = false;
   take_over(node);
   send_settings(node);
 }
@@ -143,28 +176,38 @@ void RunControlWindow::settings_command(uint8_t node) {
 bool RunControlWindow::write_with_lines(uint8_t node, uint16_t reg, uint16_t value, const QString& ok,
                                         const QString& failed) {
   const bool accepted = write_command(node, reg, value);
-  if (accepted)
-    report_ok(node, ok);
-  else
+  if (accepted) {
+    // A later write's success does not hide an earlier one's failure.
+    if (command_failed_) append_ok_line(node, ok);
+    else report_ok(node, ok);
+  } else {
     report_failure(node, failed);
+    command_failed_ = true;
+  }
   return accepted;
 }
 
 void RunControlWindow::read_failed(uint8_t node, const QString& text) {
-  report_read_failure(node, text);
+  // The read after a failed command, or a poll, leaves that failure on
+  // Panel1; the failure log has both.
+  report_read_failure(node, text, read_by_user_ || !command_failed_);
   ++st().read_fail_count;
   if (setup_.failed_read_stops_reading) continuous_->setChecked(false);
 }
 
-void RunControlWindow::status_read(uint8_t node) {
+void RunControlWindow::status_read(uint8_t node, bool by_user) {
   ButtonHold hold(read_button_);
   if (node == 0 || !link_idle()) return;  // another exchange waits: nothing is read, no state changes
   Claim claim = claim_read();
+  read_by_user_ = by_user;
+  if (by_user) command_failed_ = false;
   read_status_of(node, [&] {
     st().node_addr = node;
     if (const std::optional<uint16_t> word = read_status_block(node)) {
-      set_panel(this, node_line(node, QStringLiteral("状态信息读取成功！！")));
+      if (!command_failed_) set_panel(this, node_line(node, QStringLiteral("状态信息读取成功！！")));
       ++st().read_ok_count;
+      set_status_current(true);
+      state_confirmed(node);
       const StateMeaning meaning = meaning_of(*word);
       for (int k = 0; k < 4; ++k) lamps_[k]->set_lit(meaning.lamp == k);
       const int i = position_of(node);
@@ -176,10 +219,12 @@ void RunControlWindow::status_read(uint8_t node) {
         state = meaning.run_state;  // a drive not under bus control is not ours to stop
     } else {
       read_failed(node, setup_.status_failed);
+      set_status_current(false);
     }
 
     read_after_status(node);
   });
+  read_by_user_ = true;
 }
 
 void RunControlWindow::Button8Click() {

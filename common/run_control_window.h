@@ -52,7 +52,7 @@ class RunControlWindow : public BusControlWindow {
 
   // The handlers of the buttons that are no commands (the commands are
   // clicked through issue()).
-  void Button7Click() { status_read(selected_node()); }
+  void Button7Click() { status_read(selected_node(), true); }
   void Button8Click();
 
   uint8_t selected_node() const;
@@ -84,6 +84,9 @@ class RunControlWindow : public BusControlWindow {
   virtual StateMeaning meaning_of(uint16_t word) const = 0;
   // Reads after the status block (the inverter's fault code); true unless it failed.
   virtual void read_after_status(uint8_t /*node*/) {}
+  // Marks the values the status block shows as current or as left from an
+  // earlier read (the lamps are marked here).
+  virtual void status_values_current(bool /*current*/) {}
 
   // ---- Shared steps for the hooks ----
   // A failed read: Panel1 and the failure log, the failure count, and the
@@ -94,10 +97,12 @@ class RunControlWindow : public BusControlWindow {
   int position_of(uint8_t node) const;
 
   QComboBox* nodes() const { return nodes_; }
+  // The window's bottom-right control, which its size is fitted around.
+  QWidget* size_anchor() const { return last_log_; }
   QCheckBox* continuous() const { return continuous_; }
 
   // ---- BusControlWindow ----
-  void poll() override { Button7Click(); }
+  void poll() override { status_read(selected_node(), false); }
   void show_poll_counters() override;
   bool any_running() override;
   void enter_leaving() override;
@@ -105,7 +110,7 @@ class RunControlWindow : public BusControlWindow {
   void restore_failed_stay() override;
   void exit_refused() override;
   void on_leave() override;
-  void settle(uint8_t node) override { status_read(node); }
+  void settle(uint8_t node) override { status_read(node, false); }
 
  public:
   struct RunRow;
@@ -116,13 +121,20 @@ class RunControlWindow : public BusControlWindow {
   // Switches the node to bus control if it is not yet (the command is sent
   // whatever the switch gave).
   void take_over(uint8_t node);
-  void status_read(uint8_t node);
+  // `by_user`: Button7 itself; a poll or the read after a command keeps a
+  // command's failure on Panel1.
+  void status_read(uint8_t node, bool by_user);
+  void set_status_current(bool current);
 
   Setup setup_;
   QComboBox* nodes_ = nullptr;
   QPushButton* exit_button_ = nullptr;
   QPushButton* read_button_ = nullptr;
   QCheckBox* continuous_ = nullptr;
+  QWidget* last_log_ = nullptr;
+  QLabel* stale_notice_ = nullptr;
+  bool command_failed_ = false;  // Panel1 holds a command's failure
+  bool read_by_user_ = true;
   StatusLamp* lamps_[4] = {};
 };
 

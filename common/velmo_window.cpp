@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 
+#include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
@@ -40,6 +41,11 @@ void VelmoWindow::closeEvent(QCloseEvent* event) {
     event->accept();
   else
     event->ignore();
+}
+
+void VelmoWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (centred_) center_on_screen(this);
 }
 
 void VelmoWindow::show_status(const QString& text) { set_panel(this, text); }

@@ -10,6 +10,7 @@
 #include "common/form_access.h"
 
 class QCloseEvent;
+class QShowEvent;
 
 namespace velmo {
 
@@ -46,6 +47,9 @@ class VelmoWindow : public QWidget {
   void apply_screen_scaling(QWidget* height_anchor, QWidget* width_anchor, int margin_height, int margin_width);
 
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  // The window opens in the middle of the screen each time it is shown.
+  void open_centred() { centred_ = true; }
 
   // A control of this window by its objectName, looked up once and then
   // held: status polls and the mirror timer update the same controls many
@@ -61,6 +65,7 @@ class VelmoWindow : public QWidget {
 
  private:
   std::unordered_map<const char*, QPointer<QObject>> held_;
+  bool centred_ = false;
 };
 
 }  // namespace velmo

@@ -101,7 +101,17 @@ ScalingResult apply_window_scaling(QWidget* window, QSize screen, QWidget* heigh
   return r;
 }
 
+namespace {
+QSize& screen_override() {
+  static QSize size;
+  return size;
+}
+}  // namespace
+
+void set_screen_size_override(QSize size) { screen_override() = size; }
+
 QSize primary_screen_size() {
+  if (!screen_override().isEmpty()) return screen_override();
   QScreen* s = QGuiApplication::primaryScreen();
   return s ? s->geometry().size() : QSize(1920, 1080);
 }

@@ -46,7 +46,12 @@ void scale_widget_tree(QWidget* root, int M, int D);
 ScalingResult apply_window_scaling(QWidget* window, QSize screen, QWidget* height_anchor, QWidget* width_anchor,
                                    int margin_height, int margin_width, bool height_from_top = true);
 
-// The size of the screen the windows open on.
+// The size of the screen the windows open on: the primary screen's, or the
+// size set below.
 QSize primary_screen_size();
+// Makes the windows created from now on size themselves for `size` instead
+// of the real screen (an empty size goes back to the real one). For checking
+// the layouts of every screen on one machine.
+void set_screen_size_override(QSize size);
 
 }  // namespace velmo

@@ -9,6 +9,7 @@
 
 #include "common/form_access.h"
 #include "common/param_codec.h"
+#include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
@@ -56,7 +57,8 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
           Setup{.family = Family{&DriveLinkState::bpq_pending_cmd, &DriveLinkState::bpq_run_state,
                                  DeviceFamily::Inverter},
                 .exit_texts = ExitTexts{QStringLiteral("退出前，请确保电机停止且变频器无故障！！"), {}, {},
-                                        QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！")},
+                                        QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保变频器无故障！！"),
+                                        QStringLiteral("线路无应答，变频器可能仍在运转，请到现场确认！！")},
                 .nodes = &DriveLinkState::bpq_nodes,
                 .count = &DriveLinkState::bpq_count,
                 .bus_ok = &DriveLinkState::bpq_rs485_ok,
@@ -82,12 +84,15 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
   for (int k = 0; k < 6; ++k) {
     const int x = 10 + (k % 2) * 400, y = 30 + (k / 2) * 40;
     make_label(status, (QByteArray("Label") + fields[k].edit).constData(), QString::fromUtf8(fields[k].caption),
-               QRect(x, y, 190, 28));
-    make_edit(status, fields[k].edit, QRect(x + 190, y, 100, 28))->setReadOnly(true);
-    make_label(status, (QByteArray("LabelUnit") + fields[k].edit).constData(), QString::fromUtf8(fields[k].unit),
-               QRect(x + 295, y, 40, 28));
+               QRect(x, y, 160, 28));
+    make_edit(status, fields[k].edit, QRect(x + 160, y, 100, 28))->setReadOnly(true);
+    // The fault code has its text beside it instead of a unit.
+    if (*fields[k].unit)
+      make_label(status, (QByteArray("LabelUnit") + fields[k].edit).constData(), QString::fromUtf8(fields[k].unit),
+                 QRect(x + 265, y, 40, 28));
   }
-  make_edit(status, "Edit6", QRect(705, 110, 105, 28))->setReadOnly(true);
+  // Wide enough for the longest fault text.
+  make_edit(status, "Edit6", QRect(675, 110, 135, 28))->setReadOnly(true);
   build_status_controls(status, 160, QStringLiteral("故障中"));
   for (const char* name : {"Label16", "Label17"}) make_label(status, name, QStringLiteral("0"), QRect(0, 0, 40, 20))->hide();
 
@@ -108,7 +113,8 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
   connect(make_button(this, "Button9", QStringLiteral("保存记录"), QRect(850, 92, 100, 34)), &QPushButton::clicked,
           this, &InverterControlWindow::Button9Click);
   connect(nodes(), &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
-  apply_screen_scaling(run);
+  apply_screen_scaling(size_anchor());
+  open_centred();
 }
 
 uint8_t InverterControlWindow::model_type_of(uint8_t node) const {
@@ -173,6 +179,10 @@ std::optional<uint16_t> InverterControlWindow::read_status_block(uint8_t node) {
   return link().reply_word(1);
 }
 
+void InverterControlWindow::status_values_current(bool current) {
+  for (const StatusField& f : kStatusFields) mark_current(held<QLineEdit>(f.edit), current);
+}
+
 RunControlWindow::StateMeaning InverterControlWindow::meaning_of(uint16_t word) const {
   switch (word) {
     case 0: case 4: return {2, 0};
@@ -187,9 +197,11 @@ void InverterControlWindow::read_after_status(uint8_t node) {
   st().node_addr = node;
   if (!link().read_registers(kFaultReg, 1)) {
     read_failed(node, QStringLiteral("变频器故障信息读取失败"));
+    for (const char* name : {"Edit5", "Edit6"}) mark_current(held<QLineEdit>(name), false);
     return;
   }
   ++st().read_ok_count;
+  for (const char* name : {"Edit5", "Edit6"}) mark_current(held<QLineEdit>(name), true);
   const int c = link().reply_word(0) & 0xFF;
   held<QLineEdit>("Edit5")->setText(c == 0 ? QStringLiteral("无故障") : QStringLiteral("Er-") + QString::number(c - 1));
   held<QLineEdit>("Edit6")->setText(QString::fromUtf8(kFaultTexts[std::min(c, 14)]));

@@ -121,6 +121,7 @@ InverterMenuEditor::InverterMenuEditor(AppContext& ctx, QWidget* parent)
   engine_->select(1, 0);
   engine_->apply_layout();
   apply_screen_scaling(pages());
+  open_centred();
 }
 
 // ---- Node, model type and rating ----

@@ -3,6 +3,7 @@
 
 #include "main/main_window.h"
 #include "main/qt_translations.h"
+#include "main/screenshots.h"
 #include "main/smoke_search.h"
 #include "main/velmo_app.h"
 
@@ -23,5 +24,12 @@ int main(int argc, char** argv) {
   const QString smoke_port = qEnvironmentVariable("VELMO_SMOKE_SEARCH");
   if (!smoke_port.isEmpty())
     QTimer::singleShot(0, &velmo.main_window(), [&] { QCoreApplication::exit(velmo::smoke_search(velmo, smoke_port)); });
+  // VELMO_SCREENSHOTS=DIR with VELMO_SCREENSHOT_PORT=PORT: search that line,
+  // save pictures of the windows in DIR, exit (scripts/screenshots.sh).
+  const QString shots = qEnvironmentVariable("VELMO_SCREENSHOTS");
+  const QString shot_port = qEnvironmentVariable("VELMO_SCREENSHOT_PORT");
+  if (!shots.isEmpty() && !shot_port.isEmpty())
+    QTimer::singleShot(0, &velmo.main_window(),
+                       [&] { QCoreApplication::exit(velmo::take_screenshots(velmo, shot_port, shots)); });
   return QApplication::exec();
 }

@@ -50,7 +50,8 @@ SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
           Setup{.family = Family{&DriveLinkState::tsq_pending_cmd, &DriveLinkState::tsq_run_state,
                                  DeviceFamily::SpeedController},
                 .exit_texts = ExitTexts{QStringLiteral("退出前，请确保电机停止且调速器无故障！！"), {}, {},
-                                        QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保调速器无故障！！")},
+                                        QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保调速器无故障！！"),
+                                        QStringLiteral("线路无应答，调速器可能仍在运转，请到现场确认！！")},
                 .nodes = &DriveLinkState::tsq_nodes,
                 .count = &DriveLinkState::tsq_count,
                 .bus_ok = &DriveLinkState::tsq_rs485_ok,
@@ -88,7 +89,8 @@ SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
   register_commands();
 
   connect(nodes(), &QComboBox::activated, this, [this] { ComboBox1Click(); });
-  apply_screen_scaling(box);
+  apply_screen_scaling(size_anchor());
+  open_centred();
 }
 
 void SpeedCtlControlWindow::ComboBox1Click() {

@@ -83,7 +83,9 @@ SpeedCtlMenuEditor::SpeedCtlMenuEditor(AppContext& ctx, QWidget* parent)
   setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
   engine_->select(1, 0);
   engine_->apply_layout();
-  apply_screen_scaling(control<QWidget>(this, "Button8"));
+  // The logs run furthest right and lowest: the window is fitted around them.
+  apply_screen_scaling(control<QWidget>(this, "LogArea"));
+  open_centred();
 }
 
 void SpeedCtlMenuEditor::node_chosen() {

@@ -46,12 +46,12 @@ QPushButton* hidden_button(QWidget* parent, const char* name, const char* text) 
 void GainTuningWindow::build_analysis_groups(QWidget* page) {
   // Notch filters: the group buttons read their group when checked.
   auto* notch = page->findChild<QGroupBox*>(QStringLiteral("GroupBox5"));
-  text_in(notch, "陷波频率：", 20, 110);
+  text_in(notch, "陷波频率：", 20, 110, 105);
   field_in(notch, "Edit9", "2500", 130, 110);
   text_in(notch, "HZ", 225, 110, 30);
-  text_in(notch, "陷波宽度：", 20, 145);
+  text_in(notch, "陷波宽度：", 20, 145, 105);
   field_in(notch, "Edit3", "0", 130, 145);
-  text_in(notch, "共振频率：", 20, 180);
+  text_in(notch, "共振频率：", 20, 180, 105);
   field_in(notch, "Edit44", "", 130, 180, true);
   text_in(notch, "HZ", 225, 180, 30);
   on_click(make_button(notch, "Button8", QStringLiteral("设置陷波器"), QRect(20, 220, 140, 34)), &GainTuningWindow::Button8Click);

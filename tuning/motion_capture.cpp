@@ -111,6 +111,11 @@ void GainTuningWindow::pos_data_read() {
   edit("Edit17")->setText(QString::number(c.last_revolutions));
   edit("Edit34")->setText(QString::number(c.last_counts));
 
+  // Speed and acceleration have one point per curve step of the 5 kHz recording.
+  const double step_ms = 1000.0 * std::max(hidden.curve_step, 1) / tuning::kRecordingRateHz;
+  chart_->set_time_step(TuningChart::Speed, step_ms);
+  chart_->set_time_step(TuningChart::Acceleration, step_ms);
+  chart_->set_time_step(TuningChart::Evaluation, 1000.0 / tuning::kRecordingRateHz, QStringLiteral("位置变化 (counts/点)"));
   chart_->append(TuningChart::Position, c.pos_rel);
   chart_->append(TuningChart::Speed, c.speed_rpm);
   chart_->append(TuningChart::Evaluation, c.pos_diff);

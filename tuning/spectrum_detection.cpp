@@ -200,6 +200,7 @@ void GainTuningWindow::Button17Click() {
   const size_t available = std::min<size_t>(ts.sample_count, ts.pos_rel.size());
   std::fill(ts.endvib_buffer.begin(), ts.endvib_buffer.end(), 0);
   for (size_t i = 0; row.first_sample + i < available; ++i) ts.endvib_buffer[i] = ts.pos_rel[row.first_sample + i];
+  chart_->set_time_step(TuningChart::Evaluation, 1000.0 / row.sample_rate_hz, QStringLiteral("位置 (counts)"));
   chart_->append(TuningChart::Evaluation, std::span<const int32_t>(ts.endvib_buffer.data(), row.length));
   ts.sample_rate_hz = static_cast<uint32_t>(row.sample_rate_hz);
   ts.endvib_mode = 1;

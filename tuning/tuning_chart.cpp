@@ -19,17 +19,42 @@ struct CurveBox {
   int chart_mode;  // 0: leaves chart_mode
   const char* unit;
   bool visible;
+  bool spectrum;        // x in Hz; else the point's time
+  const char* y_title;  // the quantity with its unit
 };
 constexpr CurveBox kBoxes[] = {
-    {"CheckBox1", "位置", TuningChart::Position, 1, "", true},
-    {"CheckBox3", "定位", TuningChart::Positioning, 2, "", true},
-    {"CheckBox2", "速度", TuningChart::Speed, 3, "rpm", true},
-    {"CheckBox5", "动作评价", TuningChart::Evaluation, 4, "", true},
-    {"CheckBox4", "机械共振", TuningChart::Resonance, 5, "db", true},
-    {"CheckBox6", "加速度", TuningChart::Acceleration, 6, "rad/s2", true},
-    {"CheckBox7", "定位曲线2", TuningChart::Positioning2, 0, "", false},
-    {"CheckBox8", "末端振动", TuningChart::EndVibration, 0, "db", true},
+    {"CheckBox1", "位置", TuningChart::Position, 1, "", true, false, "位置 (counts)"},
+    {"CheckBox3", "定位", TuningChart::Positioning, 2, "", true, false, "位置 (counts)"},
+    {"CheckBox2", "速度", TuningChart::Speed, 3, "rpm", true, false, "速度 (rpm)"},
+    {"CheckBox5", "动作评价", TuningChart::Evaluation, 4, "", true, false, "位置变化 (counts/点)"},
+    {"CheckBox4", "机械共振", TuningChart::Resonance, 5, "dB", true, true, "幅值 (dB)"},
+    {"CheckBox6", "加速度", TuningChart::Acceleration, 6, "rad/s²", true, false, "加速度 (rad/s²)"},
+    {"CheckBox7", "定位曲线2", TuningChart::Positioning2, 0, "", false, false, "位置 (counts)"},
+    {"CheckBox8", "末端振动", TuningChart::EndVibration, 0, "dB", true, true, "幅值 (dB)"},
 };
+const CurveBox* box_of(int series) {
+  for (const CurveBox& b : kBoxes)
+    if (b.series == series) return &b;
+  return nullptr;
+}
+constexpr double kRecordingStepMs = 1000.0 / 5000;  // the 5 kHz recording
+
+// Ticks of a time axis whose keys are point numbers: steps that are round in
+// ms, labelled in ms.
+class TimeTicker : public QCPAxisTicker {
+ public:
+  double ms_per_point = kRecordingStepMs;
+
+ protected:
+  double getTickStep(const QCPRange& range) override {
+    const double k = ms_per_point;
+    return QCPAxisTicker::getTickStep(QCPRange(range.lower * k, range.upper * k)) / k;
+  }
+  QString getTickLabel(double tick, const QLocale& locale, QChar format, int precision) override {
+    return QCPAxisTicker::getTickLabel(std::round(tick * ms_per_point * 1000) / 1000, locale, format, precision);
+  }
+};
+
 // Series colours, Series1..Series9 (Series7 is not used).
 const QColor kColours[9] = {Qt::blue, Qt::blue, Qt::blue, Qt::blue, Qt::blue, Qt::red, Qt::green, QColor(128, 0, 0), Qt::red};
 
@@ -78,12 +103,42 @@ TuningChart::TuningChart(QWidget* parent) : QWidget(parent) {
   unit_ = new QLabel(this);
   unit_->setObjectName(QStringLiteral("Label22"));
   unit_->setGeometry(10, 612, 100, 24);
+  // The pointer read-out sits under the plot, clear of the curve.
   const char* readout_names[] = {"LabelX", "LabelCount", "LabelY"};
+  const int readout_x[] = {120, 330, 480}, readout_w[] = {200, 140, 200};
   for (size_t i = 0; i < readout_.size(); ++i) {
-    readout_[i] = new QLabel(plot_);
+    readout_[i] = new QLabel(this);
     readout_[i]->setObjectName(QString::fromLatin1(readout_names[i]));
-    readout_[i]->setGeometry(60 + 150 * static_cast<int>(i), 6, 140, 20);
+    readout_[i]->setGeometry(readout_x[i], 612, readout_w[i], 24);
   }
+  ms_per_point_.fill(kRecordingStepMs);
+  for (const CurveBox& b : kBoxes) y_titles_[static_cast<size_t>(b.series) - 1] = QString::fromUtf8(b.y_title);
+  plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeTicker));
+  set_axis_titles();
+}
+
+void TuningChart::set_time_step(Series s, double ms_per_point, const QString& y_title) {
+  if (ms_per_point > 0) ms_per_point_[static_cast<size_t>(s) - 1] = ms_per_point;
+  if (!y_title.isEmpty()) y_titles_[static_cast<size_t>(s) - 1] = y_title;
+  if (shown_ == s) {
+    set_axis_titles();
+    rescale();
+  }
+}
+
+void TuningChart::set_axis_titles() {
+  const CurveBox* b = box_of(shown_);
+  const bool spectrum = b && b->spectrum;
+  auto* time = dynamic_cast<TimeTicker*>(plot_->xAxis->ticker().data());
+  if (spectrum && time) {
+    plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
+  } else if (!spectrum && !time) {
+    plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeTicker));
+  }
+  if (auto* t = dynamic_cast<TimeTicker*>(plot_->xAxis->ticker().data()))
+    t->ms_per_point = shown_ > 0 ? time_step(static_cast<Series>(shown_)) : kRecordingStepMs;
+  plot_->xAxis->setLabel(spectrum ? QStringLiteral("频率 (Hz)") : QStringLiteral("时间 (ms)"));
+  plot_->yAxis->setLabel(shown_ > 0 ? y_titles_[static_cast<size_t>(shown_) - 1] : QString());
 }
 
 void TuningChart::clear(Series s) {
@@ -139,6 +194,8 @@ void TuningChart::box_toggled(int row, bool on) {
   if (!on) {
     graph(b.series)->setVisible(false);
     if (shown_ == b.series) shown_ = 0;
+    set_axis_titles();
+    refresh_readout();
     plot_->replot();
     return;
   }
@@ -146,18 +203,21 @@ void TuningChart::box_toggled(int row, bool on) {
   graph(b.series)->setVisible(true);
   shown_ = b.series;
   if (b.chart_mode) chart_mode_ = b.chart_mode;
-  unit_->setText(QString::fromLatin1(b.unit));
+  unit_->setText(QString::fromUtf8(b.unit));
   for (size_t i = 0; i < boxes_.size(); ++i) {
     if (static_cast<int>(i) == row) continue;
     const QSignalBlocker quiet(boxes_[i]);
     boxes_[i]->setChecked(false);
   }
+  set_axis_titles();
   rescale();
 }
 
 void TuningChart::rescale() {
   if (shown_ > 0) graph(static_cast<Series>(shown_))->rescaleAxes();
   plot_->replot();
+  // The axis may have moved under the pointer, or the curve changed.
+  refresh_readout();
 }
 
 void TuningChart::set_lamp(Lamp lamp, bool lit) { lamps_[lamp]->set_lit(lit); }
@@ -170,13 +230,32 @@ bool TuningChart::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TuningChart::pointer_at(int x_pixel) {
-  if (shown_ == 0) return;
+  pointer_x_ = x_pixel;
+  refresh_readout();
+}
+
+void TuningChart::refresh_readout() {
   const Series s = static_cast<Series>(shown_);
-  const int count = point_count(s);
-  const int index = static_cast<int>(std::lround(plot_->xAxis->pixelToCoord(x_pixel)));
-  readout_[0]->setText(QStringLiteral("X: %1").arg(index));
+  const int count = shown_ > 0 ? point_count(s) : 0;
+  if (count == 0 || pointer_x_ < 0) {
+    for (QLabel* l : readout_) l->clear();
+    return;
+  }
+  // The point whose x value lies nearest the pointer's.
+  const double key = plot_->xAxis->pixelToCoord(pointer_x_);
+  const auto data = graph(s)->data();
+  auto it = data->findBegin(key, false);
+  if (it == data->constEnd()) --it;
+  if (it != data->constBegin()) {
+    const auto before = it - 1;
+    if (std::abs(before->key - key) <= std::abs(it->key - key)) it = before;
+  }
+  const CurveBox* b = box_of(shown_);
+  const bool spectrum = b && b->spectrum;
+  const double x = spectrum ? it->key : it->key * time_step(s);
+  readout_[0]->setText(QStringLiteral("X: %1 %2").arg(x, 0, 'f', 1).arg(spectrum ? QStringLiteral("Hz") : QStringLiteral("ms")));
   readout_[1]->setText(QStringLiteral("N: %1").arg(count));
-  readout_[2]->setText(QStringLiteral("Y: %1").arg(std::lround(y_at(s, index))));
+  readout_[2]->setText(QStringLiteral("Y: %1").arg(std::lround(it->value)));
 }
 
 }  // namespace velmo::tuning

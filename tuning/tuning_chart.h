@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include <QString>
+
 class QCheckBox;
 class QCPGraph;
 class QCustomPlot;
@@ -35,6 +37,10 @@ class TuningChart : public QWidget {
   double x_at(Series s, int index) const;
   int point_count(Series s) const;
   double y_at(Series s, int index) const;
+  // The time between two points of a time series (5 kHz recording: 0.2 ms);
+  // an empty y title keeps the series' own.
+  void set_time_step(Series s, double ms_per_point, const QString& y_title = {});
+  double time_step(Series s) const { return ms_per_point_[static_cast<size_t>(s) - 1]; }
   // Checks a curve box the way the user does: shows its series alone.
   void show_curve(Series s);
   int shown() const { return shown_; }  // 0 when none
@@ -54,6 +60,10 @@ class TuningChart : public QWidget {
   void box_toggled(int row, bool on);
   void rescale();
   void pointer_at(int x_pixel);
+  // The read-out for the point nearest the pointer's x value on the shown
+  // curve; empty when there is none.
+  void refresh_readout();
+  void set_axis_titles();
 
   QCustomPlot* plot_ = nullptr;
   std::array<QCPGraph*, 9> graphs_{};
@@ -61,6 +71,9 @@ class TuningChart : public QWidget {
   std::array<StatusLamp*, 7> lamps_{};
   QLabel* unit_ = nullptr;
   std::array<QLabel*, 3> readout_{};
+  std::array<double, 9> ms_per_point_{};
+  std::array<QString, 9> y_titles_{};
+  int pointer_x_ = -1;  // the pointer's last pixel over the plot
   int shown_ = 0;
   int chart_mode_ = 0;
 };

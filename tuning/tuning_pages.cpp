@@ -47,10 +47,10 @@ QGroupBox* group_at(QWidget* parent, const char* name, const char* title, const 
   return g;
 }
 
-QRadioButton* radio_at(QWidget* parent, const char* name, const char* text, int x, int y) {
+QRadioButton* radio_at(QWidget* parent, const char* name, const char* text, int x, int y, int w = 220) {
   auto* r = new QRadioButton(QString::fromUtf8(text), parent);
   r->setObjectName(QString::fromLatin1(name));
-  r->setGeometry(x, y, 220, 28);
+  r->setGeometry(x, y, w, 28);
   return r;
 }
 
@@ -145,12 +145,11 @@ QWidget* GainTuningWindow::build_manual_page() {
   const char* group_names[] = {"第一组", "第二组", "第三组", "第四组"};
   for (int g = 0; g < 4; ++g)
     radio_at(notch, QStringLiteral("RadioButton%1").arg(g + 1).toLatin1().constData(), group_names[g], 20 + 150 * (g % 2),
-             30 + 40 * (g / 2))
-        ->setFixedWidth(140);
+             30 + 40 * (g / 2), 140);
   auto* suppressor = group_at(page, "GroupBox6", "停止末端振动抑制器", QRect(800, 10, 350, 270));
   for (int g = 0; g < 2; ++g)
-    radio_at(suppressor, QStringLiteral("RadioButton%1").arg(g + 5).toLatin1().constData(), group_names[g], 20 + 150 * g, 30)
-        ->setFixedWidth(140);
+    radio_at(suppressor, QStringLiteral("RadioButton%1").arg(g + 5).toLatin1().constData(), group_names[g], 20 + 150 * g,
+             30, 140);
 
   build_analysis_groups(page);
   return page;
@@ -209,10 +208,15 @@ QWidget* GainTuningWindow::build_limits_page() {
 
 QWidget* GainTuningWindow::build_log_page() {
   auto* page = new QWidget;
-  memo1_ = make_memo(page, "Memo1", QRect(10, 10, 560, 600));
-  memo3_ = make_memo(page, "Memo3", QRect(580, 10, 280, 600));
-  memo4_ = make_memo(page, "Memo4", QRect(870, 10, 280, 600));
-  auto* rx_count = make_edit(page, "Edit10", QRect(10, 620, 120, 30));
+  // Each log under its heading, as in the other windows.
+  text_at(page, "通讯记录", 10, 6, 560)->setObjectName(QStringLiteral("LabelMemo1"));
+  memo1_ = make_memo(page, "Memo1", QRect(10, 36, 560, 574));
+  text_at(page, "通讯过程记录（成功）", 580, 6, 280)->setObjectName(QStringLiteral("LabelMemo3"));
+  memo3_ = make_memo(page, "Memo3", QRect(580, 36, 280, 574));
+  text_at(page, "通讯过程记录（失败）", 870, 6, 280)->setObjectName(QStringLiteral("LabelMemo4"));
+  memo4_ = make_memo(page, "Memo4", QRect(870, 36, 280, 574));
+  text_at(page, "本次接收字节数：", 10, 621, 130)->setObjectName(QStringLiteral("LabelEdit10"));
+  auto* rx_count = make_edit(page, "Edit10", QRect(140, 620, 120, 30));
   rx_count->setReadOnly(true);
   route_traffic(ctx_.link, WindowCode::GainTuning, memo1_);
   ctx_.link.on_rx_count = [rx_count = QPointer<QLineEdit>(rx_count)](int32_t n) {

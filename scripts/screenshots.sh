@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Pictures of the inverter control window (TForm9), the speed-controller
+# editor (TForm18) and control window (TForm19) and the gain tuning's chart
+# after a resonance detection, taken from the real program on the simulated
+# line under a virtual X display of each screen size.
+#   scripts/screenshots.sh [OUT_DIR] [WIDTHxHEIGHT...]
+# defaults: screenshots/ and 1920x1080 1600x1000 1366x768; the pictures land in
+# OUT_DIR/WIDTHxHEIGHT/. Needs a build (scripts/build.sh) and xvfb-run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${VELMO_BUILD_DIR:-build}
+out=${1:-screenshots}
+shift || true
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1920x1080 1600x1000 1366x768)
+command -v xvfb-run >/dev/null || { echo "xvfb-run is not installed (apt-get install xvfb)" >&2; exit 1; }
+
+# A line of its own, with a resonance on servo 1 that rings at any gain.
+name="velmo-shots-$$"
+"$build_dir"/sim/velmo-drive-sim --name "$name" --mechanics 1:resonance=450@10 &
+sim_pid=$!
+trap 'kill $sim_pid 2>/dev/null || true' EXIT
+port=""
+for _ in $(seq 1 100); do
+  for folder in "${XDG_RUNTIME_DIR:-/nonexistent}/velmo-ports" "/tmp/velmo-ports-$(id -u)"; do
+    [ -e "$folder/$name" ] && port="$folder/$name"
+  done
+  [ -n "$port" ] && break
+  sleep 0.05
+done
+[ -n "$port" ] || { echo "the simulator did not publish its line" >&2; exit 1; }
+
+status=0
+for size in "${sizes[@]}"; do
+  mkdir -p "$out/$size"
+  echo "== $size"
+  VELMO_SCREENSHOTS="$out/$size" VELMO_SCREENSHOT_PORT="$port" QT_QPA_PLATFORM=xcb \
+    xvfb-run -a -s "-screen 0 ${size}x24" "$build_dir"/main/velmo || status=1
+done
+exit $status

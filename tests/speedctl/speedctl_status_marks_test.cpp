@@ -1,0 +1,57 @@
+// The speed-controller control window (TForm19) after replies that went
+// wrong: lamps left from an old read are marked as old, and leaving over a
+// silent line says that the drive may still run.
+#include <QComboBox>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+#include "common/status_lamp.h"
+#include "main/main_window.h"
+#include "sim/speed_controller_station.h"
+#include "speedctl/speedctl_control_window.h"
+#include "support/app_on_sim.h"
+
+namespace velmo {
+namespace {
+
+using testing::fault;
+
+TEST(SpeedCtlStatusMarks, OldLampsAreMarkedAndLeavingASilentRunningDriveWarns) {
+  velmo::testing::AppOnSim t;
+  t.sim.add(sim::make_speed_controller(1, 1015, 1, 1));
+  t.search(1);
+  ASSERT_EQ(t.st().tsq_count, 1);
+  QWidget* w = t.form("TForm19");
+  t.app.main_window().RS4851Click();
+  auto lamp = [&](const char* name) { return control<StatusLamp>(w, name); };
+  auto notice = [&] { return control<QLabel>(w, "LabelStale")->isVisibleTo(w); };
+
+  testing::click(w, "Button3");
+  ASSERT_EQ(t.st().tsq_run_state[1], 1);
+  testing::click(w, "Button7");
+  ASSERT_TRUE(lamp("Shape1")->lit());
+  EXPECT_FALSE(lamp("Shape1")->stale());
+  EXPECT_FALSE(notice());
+
+  t.sim.inject(1, fault(sim::Fault::BadCrc, 0x2001));
+  testing::click(w, "Button7");
+  EXPECT_TRUE(lamp("Shape1")->lit());
+  EXPECT_TRUE(lamp("Shape1")->stale());
+  EXPECT_TRUE(notice());
+  testing::click(w, "Button7");
+  EXPECT_FALSE(lamp("Shape1")->stale());
+  EXPECT_FALSE(notice());
+
+  t.sim.inject(1, fault(sim::Fault::Silent, std::nullopt, -1));
+  testing::click(w, "Button7");
+  EXPECT_TRUE(lamp("Shape1")->stale());
+  ASSERT_EQ(t.st().tsq_run_state[1], 0);
+  t.notifier.messages.clear();
+  testing::click(w, "Button1");
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_TRUE(t.notifier.messages.join('\n').contains("节点1：线路无应答，调速器可能仍在运转，请到现场确认！！"))
+      << t.notifier.messages.join('\n').toStdString();
+}
+
+}  // namespace
+}  // namespace velmo
