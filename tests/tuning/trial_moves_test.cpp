@@ -108,5 +108,15 @@ TEST_F(TrialMoveTest, LeavingDuringACyclicRunStopsTheMotorAndSendsNothingAfterTh
   EXPECT_NEAR(static_cast<int32_t>(rig.servo(1).position() - at), 0, 2);
 }
 
+TEST_F(TrialMoveTest, OpeningTheWindowAgainStartsTheNextMoveForward) {
+  window->Button22Click();
+  ASSERT_EQ(starts(), std::vector<int>{1});
+  // The next single move would come back; opening the window from the menu
+  // starts over from the forward direction.
+  rig.app.main_window().N12Click();
+  window->Button22Click();
+  EXPECT_EQ(starts(), (std::vector<int>{1, 1}));
+}
+
 }  // namespace
 }  // namespace velmo
