@@ -4,6 +4,7 @@
 // row gives the median of seven reads; the goal is 1.03 at most.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -53,7 +54,7 @@ void read_menu_rows(benchmark::State& state, Family family, int model_type) {
   else app.main_window().N5Click();
   sim.set_pace(velmo::bench::kLineBitsPerSecond, velmo::bench::kTurnaroundUs);
 
-  std::vector<double> ratios, walls, models, late;
+  std::vector<double> ratios, walls, models, late, gaps;
   int failed = 0;
   for (auto _ : state) {
     sim.clear_journal();
@@ -68,12 +69,16 @@ void read_menu_rows(benchmark::State& state, Family family, int model_type) {
     walls.push_back(wall * 1e3);
     models.push_back(a.model_s() * 1e3);
     late.push_back(a.sim_late_s * 1e3);
+    for (double g : a.gaps_s) gaps.push_back(g * 1e6);
     state.counters["exchanges"] = a.requests;
   }
   state.counters["wall_ms"] = median(walls);
   state.counters["model_ms"] = median(models);
   state.counters["sim_late_ms"] = median(late);
   state.counters["ratio_median"] = median(ratios);
+  state.counters["reply_to_request_us"] = median(gaps);
+  std::sort(gaps.begin(), gaps.end());
+  state.counters["reply_to_request_us_p90"] = gaps.empty() ? 0 : gaps[gaps.size() * 9 / 10];
   state.counters["failed"] = failed;
 }
 

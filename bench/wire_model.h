@@ -19,6 +19,7 @@ struct WireAccount {
   double turnaround_s = 0;  // the drives' turnarounds
   double asked_s = 0;       // the waits the program asked for
   double sim_late_s = 0;    // replies the simulator sent after they were due
+  std::vector<double> gaps_s;  // from each reply to the next request: the program's turn
   int requests = 0;
   int answered = 0;
 
@@ -38,13 +39,17 @@ inline WireAccount account(const std::vector<sim::JournalEntry>& journal, double
   WireAccount a;
   a.asked_s = asked_s;
   const sim::JournalEntry* request = nullptr;
+  const sim::JournalEntry* reply = nullptr;
   for (const sim::JournalEntry& e : journal) {
     a.wire_s += wire_seconds(e.bytes.size(), bits_per_second);
     if (e.is_request) {
       ++a.requests;
+      if (reply) a.gaps_s.push_back((e.t_ns - reply->t_ns) / 1e9);
       request = &e;
+      reply = nullptr;
       continue;
     }
+    reply = &e;
     if (!request) continue;  // a later part of a reply already counted
     ++a.answered;
     a.turnaround_s += turnaround_us / 1e6;
