@@ -16,9 +16,6 @@
 #endif
 // What the passes call is built into each of them, for its target: no
 // vector ever crosses a call, whatever the caller's registers.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
 #define VELMO_FFT_INLINE __attribute__((always_inline)) inline
 
 namespace velmo::tuning {
