@@ -1,74 +1,108 @@
-// A whole servo menu read against the wire time of its bytes at 38400 baud
-// (11 bits a byte: 286 us). On the paced line the read's time is compared
-// with that model directly. Unpaced, the simulator answers at once, so the
-// program's own share is the read's time less the simulator's (the journal
-// model); on a real line that share comes on top of the wire time.
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
+// A whole menu read of each family on a line paced like a real 38400 bit/s
+// one, against the line's own time (bench/wire_model.h): the servo's two
+// layouts, the inverter's five model types and the speed controller. Each
+// row gives the median of seven reads; the goal is 1.03 at most.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 
 #include "bench/main_window_line.h"
+#include "bench/wire_model.h"
+#include "common/menu_editor_window.h"
 #include "common/notifier.h"
 #include "drivelink/drive_link.h"
 #include "main/main_window.h"
 #include "main/velmo_app.h"
-#include "servo/servo_menu_editor.h"
 #include "sim/sim_line.h"
 #include "sim/stations.h"
 
 namespace {
 
-constexpr double kByteSeconds = 11.0 / 38400.0;
+using velmo::bench::account;
+using velmo::bench::median;
 
-void MenuRead(benchmark::State& state) {
-  const int layout = static_cast<int>(state.range(0));
-  const bool paced = state.range(1) != 0;
+enum Family { kServo1, kServo2, kInverter, kSpeedController };
+
+// Inverter program versions by model type 0..4.
+constexpr uint16_t kInverterVersions[] = {4500, 5015, 2150, 2315, 2915};
+
+void read_menu_rows(benchmark::State& state, Family family, int model_type) {
   velmo::sim::SimLine sim;
-  sim.add(velmo::sim::make_servo(1, 6101, layout == 1 ? 101 : 102));
+  const char* form = "TForm2";
+  switch (family) {
+    case kServo1: sim.add(velmo::sim::make_servo(1, 6101, 101)); break;
+    case kServo2: sim.add(velmo::sim::make_servo(1, 6101, 102)); break;
+    case kInverter:
+      sim.add(velmo::sim::make_inverter(1, kInverterVersions[model_type]));
+      form = "TForm10";
+      break;
+    case kSpeedController:
+      sim.add(velmo::sim::make_speed_controller(1));
+      form = "TForm18";
+      break;
+  }
   velmo::RecordingNotifier notifier;
   velmo::VelmoApp app(notifier);
+  velmo::DriveLink& link = app.link();
   velmo::bench::choose_line(app, sim.port_path(), 1)->click();
-  auto* editor = dynamic_cast<velmo::ServoMenuEditor*>(app.form("TForm2"));
-  app.main_window().N5Click();  // opens the editor on station 1
-  // Paced: replies held back by the wire time of request and reply, no turnaround.
-  if (paced) sim.set_pace(38400, 0);
+  auto* editor = dynamic_cast<velmo::MenuEditorWindow*>(app.form(form));
+  // Opening the editor reads the menu once, before the line is paced.
+  if (family == kInverter) app.main_window().N7Click();
+  else if (family == kSpeedController) app.main_window().N13Click();
+  else app.main_window().N5Click();
+  sim.set_pace(velmo::bench::kLineBitsPerSecond, velmo::bench::kTurnaroundUs);
 
-  double wire = 0, program = 0, wall_sum = 0, turnaround = 0;
-  int exchanges = 0;
+  velmo::bench::RequestTimes sent(app.windows());
+  std::vector<double> ratios, reply_ratios, walls, models, late, read_late, gaps;
+  int failed = 0;
   for (auto _ : state) {
     sim.clear_journal();
+    sent.clear();
+    link.st.comm_error = 0;
+    const int64_t asked0 = link.delay_asked_ms();
     const auto t0 = std::chrono::steady_clock::now();
-    editor->Button2Click();
+    editor->read_menu();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    double simulator = 0, bytes = 0;
-    int64_t asked = 0, answered = 0;
-    const int64_t start_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t0.time_since_epoch()).count();
-    for (const auto& e : sim.journal()) {
-      bytes += static_cast<double>(e.bytes.size());
-      if (e.is_request) {
-        turnaround += (e.t_ns - (answered ? answered : start_ns)) / 1e9;
-        asked = e.t_ns;
-        ++exchanges;
-      } else {
-        simulator += (e.t_ns - asked) / 1e9;
-        answered = e.t_ns;
-      }
-    }
-    wire += bytes * kByteSeconds;
-    program += paced ? wall - bytes * kByteSeconds : wall - simulator;
-    wall_sum += wall;
+    const auto a = account(sim.journal(), (link.delay_asked_ms() - asked0) / 1e3, sent.times_ns());
+    if (a.answered != a.requests || !editor->engine().last_read_ok()) ++failed;
+    ratios.push_back(a.ratio(wall));
+    reply_ratios.push_back((wall - a.sim_late_s) / a.model_s());
+    walls.push_back(wall * 1e3);
+    models.push_back(a.model_s() * 1e3);
+    late.push_back(a.late_s() * 1e3);
+    read_late.push_back(a.sim_read_late_s * 1e3);
+    state.counters["request_times_known"] = a.request_times_known;
+    for (double g : a.gaps_s) gaps.push_back(g * 1e6);
+    state.counters["exchanges"] = a.requests;
   }
-  state.counters["wire_ms"] = 1000 * wire / state.iterations();
-  state.counters["program_ms"] = 1000 * program / state.iterations();
-  state.counters["turnaround_ms"] = 1000 * turnaround / state.iterations();
-  state.counters["exchanges"] = static_cast<double>(exchanges) / state.iterations();
-  state.counters["ratio_to_wire"] = (wire + program) / wire;
-  state.counters["ok"] = app.link().st.servo_menu_read_error == 0;
-  state.SetLabel(QStringLiteral("layout %1, %2").arg(layout).arg(paced ? "paced line" : "journal model").toStdString());
+  state.counters["wall_ms"] = median(walls);
+  state.counters["model_ms"] = median(models);
+  state.counters["sim_late_ms"] = median(late);
+  state.counters["sim_read_late_ms"] = median(read_late);
+  state.counters["ratio_median"] = median(ratios);
+  // Only the late replies taken out (the simulator's reading of requests left in).
+  state.counters["ratio_replies_only_median"] = median(reply_ratios);
+  state.counters["reply_to_request_us"] = median(gaps);
+  std::sort(gaps.begin(), gaps.end());
+  state.counters["reply_to_request_us_p90"] = gaps.empty() ? 0 : gaps[gaps.size() * 9 / 10];
+  state.counters["failed"] = failed;
 }
-BENCHMARK(MenuRead)->ArgsProduct({{1, 2}, {0, 1}})->Iterations(20)->Unit(benchmark::kMillisecond);
+
+void ServoMenuRead(benchmark::State& state) {
+  read_menu_rows(state, state.range(0) == 1 ? kServo1 : kServo2, 0);
+  state.SetLabel(state.range(0) == 1 ? "layout 1" : "layout 2");
+}
+BENCHMARK(ServoMenuRead)->Arg(1)->Arg(2)->Iterations(7)->Unit(benchmark::kMillisecond);
+
+void InverterMenuRead(benchmark::State& state) {
+  read_menu_rows(state, kInverter, static_cast<int>(state.range(0)));
+  state.SetLabel("model type " + std::to_string(state.range(0)));
+}
+BENCHMARK(InverterMenuRead)->DenseRange(0, 4)->Iterations(7)->Unit(benchmark::kMillisecond);
+
+void SpeedControllerMenuRead(benchmark::State& state) { read_menu_rows(state, kSpeedController, 0); }
+BENCHMARK(SpeedControllerMenuRead)->Iterations(7)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "common/log_view.h"
 
-#include <algorithm>
-
 namespace velmo {
 
 LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
@@ -10,23 +8,43 @@ LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
   // The document drops the oldest line as each new one comes, and lets go of
   // its text for good.
   setMaximumBlockCount(kShownLines);
+  show_timer_.setSingleShot(true);
+  show_timer_.setInterval(kShowAfterMs);
+  connect(&show_timer_, &QTimer::timeout, this, &LogView::flush);
+}
+
+void LogView::hold(const QString& line) {
+  store_.append(line);
+  // Older lines would scroll out of the view in the same pass anyway.
+  if (waiting_.size() == kShownLines) waiting_.removeFirst();
+  waiting_.append(line);
+  emit line_added(line);
 }
 
 void LogView::add(const QString& line) {
-  store_.append(line);
-  appendPlainText(line);
+  hold(line);
+  if (!show_timer_.isActive()) show_timer_.start();
 }
 
 void LogView::add(const QStringList& lines) {
   if (lines.isEmpty()) return;
-  for (const QString& line : lines) store_.append(line);
-  // Only the lines that stay shown are laid out.
-  const qsizetype first = std::max<qsizetype>(0, lines.size() - kShownLines);
-  appendPlainText(lines.mid(first).join(QLatin1Char('\n')));
+  for (const QString& line : lines) hold(line);
+  if (!show_timer_.isActive()) show_timer_.start();
+}
+
+void LogView::flush() {
+  show_timer_.stop();
+  if (waiting_.isEmpty()) return;
+  // Taken first: whoever the append notifies may add or flush again.
+  const QString block = waiting_.join(QLatin1Char('\n'));
+  waiting_.clear();
+  appendPlainText(block);
 }
 
 void LogView::clear_all() {
   store_.clear();
+  waiting_.clear();
+  show_timer_.stop();
   clear();
 }
 
@@ -61,6 +79,11 @@ QByteArray log_record(const QPlainTextEdit* memo) {
   if (!text.isEmpty())
     for (const QString& line : text.split(QLatin1Char('\n'))) bytes += line.toUtf8() + "\r\n";
   return bytes;
+}
+
+QString shown_text(QPlainTextEdit* memo) {
+  if (auto* log = qobject_cast<LogView*>(memo)) log->flush();
+  return memo->toPlainText();
 }
 
 }  // namespace velmo

@@ -4,30 +4,12 @@
 
 #include <algorithm>
 
-#include "common/form_access.h"
-
 namespace velmo {
 
 namespace {
 
 const char* const kGroupProperty = "velmoNodeListGroup";
 const char* const kEditorProperty = "velmoNodeListEditor";
-
-// Every marked list in the windows of this program (a top-level window
-// counts when `forms` finds it under its name).
-std::vector<QComboBox*> marked_lists(const FormLookup& forms) {
-  std::vector<QComboBox*> boxes;
-  if (!forms) return boxes;
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    const QByteArray name = window->objectName().toLatin1();
-    if (name.isEmpty() || forms(name.constData()) != window) continue;
-    for (QComboBox* box : window->findChildren<QComboBox*>())
-      if (box->property(kGroupProperty).isValid()) boxes.push_back(box);
-  }
-  return boxes;
-}
-
-NodeListGroup group_of(const QComboBox* box) { return static_cast<NodeListGroup>(box->property(kGroupProperty).toInt()); }
 
 // Refills a list; the selected position is kept where asked, else item 0.
 void fill(QComboBox* box, const std::vector<int>& stations, bool keep_position) {
@@ -61,32 +43,42 @@ QComboBox* node_list_of(const QWidget* window) {
   return nullptr;
 }
 
-std::vector<QComboBox*> node_lists(const FormLookup& forms, NodeListGroup group) {
-  std::vector<QComboBox*> boxes;
-  for (QComboBox* box : marked_lists(forms))
-    if (group_of(box) == group) boxes.push_back(box);
-  return boxes;
-}
-
-void clear_node_lists(const FormLookup& forms) {
-  for (auto group : {NodeListGroup::All, NodeListGroup::Servo, NodeListGroup::Inverter, NodeListGroup::SpeedController}) {
-    for (QComboBox* box : node_lists(forms, group)) {
-      const QSignalBlocker quiet(box);
-      box->clear();
-      box->setEditText(QString());
+NodeListSet::NodeListSet(const std::vector<QWidget*>& windows) {
+  for (QWidget* window : windows) {
+    if (!window) continue;
+    for (QComboBox* box : window->findChildren<QComboBox*>()) {
+      const QVariant group = box->property(kGroupProperty);
+      if (group.isValid())
+        held_.push_back({box, static_cast<NodeListGroup>(group.toInt()), box->property(kEditorProperty).toBool()});
     }
   }
 }
 
-void add_to_node_lists(const FormLookup& forms, NodeListGroup group, int station) {
-  for (QComboBox* box : node_lists(forms, group)) {
+std::vector<QComboBox*> NodeListSet::lists(NodeListGroup group) const {
+  std::vector<QComboBox*> boxes;
+  for (const Held& h : held_)
+    if (h.box && h.group == group) boxes.push_back(h.box);
+  return boxes;
+}
+
+void NodeListSet::clear() const {
+  for (const Held& h : held_) {
+    if (!h.box) continue;
+    const QSignalBlocker quiet(h.box.data());
+    h.box->clear();
+    h.box->setEditText(QString());
+  }
+}
+
+void NodeListSet::add(NodeListGroup group, int station) const {
+  for (QComboBox* box : lists(group)) {
     const QSignalBlocker quiet(box);
     box->addItem(QString::number(station));
     box->setCurrentIndex(0);
   }
 }
 
-void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeListGroup family) {
+void NodeListSet::rebuild(const DriveLinkState& st, NodeListGroup family) const {
   auto stations = [](const auto& nodes, int count) { return std::vector<int>(nodes.begin(), nodes.begin() + count); };
   const std::vector<int> servos = stations(st.servo_nodes, st.servo_count);
   const std::vector<int> inverters = stations(st.bpq_nodes, st.bpq_count);
@@ -97,13 +89,29 @@ void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeL
   // The editor that renumbered the node stays on it; the other windows of
   // the family start again from the first node.
   if (family != NodeListGroup::All)
-    for (QComboBox* box : node_lists(forms, family)) fill(box, *family_nodes, box->property(kEditorProperty).toBool());
+    for (const Held& h : held_)
+      if (h.box && h.group == family) fill(h.box, *family_nodes, h.editor);
 
   // The main window lists every node, family by family.
   std::vector<int> all = servos;
   all.insert(all.end(), inverters.begin(), inverters.end());
   all.insert(all.end(), speed_controllers.begin(), speed_controllers.end());
-  for (QComboBox* box : node_lists(forms, NodeListGroup::All)) fill(box, all, false);
+  for (QComboBox* box : lists(NodeListGroup::All)) fill(box, all, false);
+}
+
+NodeListSet find_node_lists(const FormLookup& forms) {
+  std::vector<QWidget*> windows;
+  if (forms) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      const QByteArray name = window->objectName().toLatin1();
+      if (!name.isEmpty() && forms(name.constData()) == window) windows.push_back(window);
+    }
+  }
+  return NodeListSet(windows);
+}
+
+void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeListGroup family) {
+  find_node_lists(forms).rebuild(st, family);
 }
 
 }  // namespace velmo

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <thread>
 
 #include "link/clock.h"
 #include "link/modbus_crc.h"
@@ -87,7 +86,6 @@ bool DriveLink::senddata() {
 
     // Whatever is still in the input belongs to an earlier exchange.
     Comm1.FlushInput();
-    chunks_at_send_ = Comm1.chunksPosted();
     last_send_ns_ = monotonic_ns();
     Comm1.SendBytes(st.tx_buf.data(), static_cast<uint16_t>(len + 2));
     log_traffic(st.active_form, st.tx_buf.data(), len + 2, QStringLiteral("**"));
@@ -136,26 +134,26 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
     return;
   }
 
+  // The reply first: the waiting exchange decides on it before anything is shown.
   st.rx_arrived = 1;
   const size_t kept = std::min(len, st.rx_buf.size());
   std::copy_n(bytes, kept, st.rx_buf.begin());
   st.rx_len = static_cast<uint16_t>(kept);
   st.rx_count += static_cast<int32_t>(len);
-
   if (st.sending) {
-    if (!st.reply_flag) last_reply_ns_ = monotonic_ns() - last_send_ns_;
     // A chunk too short to carry a CRC is never a good reply.
     st.crc_ok = (len > 4 && frame_crc_ok(bytes, len)) ? 1 : 0;
-    if (st.active_form == static_cast<uint8_t>(WindowCode::GainTuning)) {
-      if (on_rx_count) on_rx_count(st.rx_count);
-      if (st.rx_log_off == 0) log(st.active_form);
-    } else {
-      log(st.active_form);
-    }
-  } else {
-    log(static_cast<uint8_t>(WindowCode::Main));
   }
   st.reply_flag = 1;
+
+  if (!st.sending) {
+    log(static_cast<uint8_t>(WindowCode::Main));
+  } else if (st.active_form == static_cast<uint8_t>(WindowCode::GainTuning)) {
+    if (on_rx_count) on_rx_count(st.rx_count);
+    if (st.rx_log_off == 0) log(st.active_form);
+  } else {
+    log(st.active_form);
+  }
 }
 
 void DriveLink::comm_delay(int ms) { wait_until(ms, true); }
@@ -196,7 +194,6 @@ void DriveLink::wait_until(int ms, bool for_reply) {
   // The deadline is on the shared clock; the timer sleeps its wall time, rounded up.
   deadline.start(static_cast<int>((clock().wall_ns(std::max<int64_t>(ms, 0) * 1000000) + 999999) / 1000000));
   QCoreApplication::processEvents(QEventLoop::AllEvents);
-  if (for_reply && !st.reply_flag) await_fast_reply();
   for (;;) {
     if (!for_reply && st.abort_wait) return;
     if (for_reply && st.reply_flag) return;
@@ -232,28 +229,6 @@ ExchangeOutcome DriveLink::judge(uint8_t function, int bytes_per_register) const
   if ((function == 0x06 || function == 0x10) && !std::equal(sent_echo_.begin(), sent_echo_.end(), rx + 2))
     return {O::EchoMismatch};
   return {O::Accepted};
-}
-
-namespace {
-inline void cpu_relax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#else
-  std::this_thread::yield();
-#endif
-}
-}  // namespace
-
-void DriveLink::await_fast_reply() {
-  // On a fast line (a pty, a local bridge) the reply comes within a fraction
-  // of a millisecond, sooner than a sleeping event loop wakes for it: watch
-  // for it briefly instead. The budget follows the last reply, so a real
-  // line (milliseconds per reply) never spins.
-  constexpr int64_t kFastLineNs = 1'000'000;
-  if (last_reply_ns_ <= 0 || last_reply_ns_ >= kFastLineNs) return;
-  const int64_t until = last_send_ns_ + std::min(2 * last_reply_ns_ + 50'000, kFastLineNs);
-  while (Comm1.chunksPosted() == chunks_at_send_ && monotonic_ns() < until) cpu_relax();
-  if (Comm1.chunksPosted() != chunks_at_send_) QCoreApplication::sendPostedEvents(&Comm1);
 }
 
 bool DriveLink::accepted(uint8_t function, int bytes_per_register) const {

@@ -115,7 +115,6 @@ class DriveLink : public QObject {
  private:
   void log_traffic(uint8_t window_code, const uint8_t* bytes, size_t len, const QString& suffix = QString());
   void wait_until(int ms, bool for_reply);
-  void await_fast_reply();
   void run_idle_step();
 
   std::map<uint8_t, LineSink> traffic_logs_;
@@ -126,8 +125,6 @@ class DriveLink : public QObject {
   uint16_t sent_count_ = 0;
   std::array<uint8_t, 4> sent_echo_{};  // bytes 2..5 of the request: what a write reply echoes
   ExchangeOutcome last_outcome_;
-  uint64_t chunks_at_send_ = 0;  // Comm1.chunksPosted() when the request went out
-  int64_t last_reply_ns_ = 0;    // how long the last reply took to reach this thread
   std::function<void()> idle_step_;
 };
 

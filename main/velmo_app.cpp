@@ -25,8 +25,8 @@ VelmoApp::VelmoApp()
       batch_(link_, events_),
       search_(link_, events_),
       ctx_{link_, batch_, notifier_, lookup_, events_} {
-  connect_node_lists();
   create_windows();
+  connect_node_lists();
 }
 
 VelmoApp::VelmoApp(Notifier& notifier)
@@ -35,8 +35,8 @@ VelmoApp::VelmoApp(Notifier& notifier)
       batch_(link_, events_),
       search_(link_, events_),
       ctx_{link_, batch_, notifier_, lookup_, events_} {
-  connect_node_lists();
   create_windows();
+  connect_node_lists();
 }
 
 VelmoApp::~VelmoApp() {
@@ -48,10 +48,12 @@ VelmoApp::~VelmoApp() {
 }
 
 void VelmoApp::connect_node_lists() {
-  QObject::connect(&events_, &LinkEvents::node_lists_cleared, [this] { clear_node_lists(lookup_); });
+  // The windows and their lists stay for the program's life: found once.
+  node_lists_ = NodeListSet(windows_);
+  QObject::connect(&events_, &LinkEvents::node_lists_cleared, [this] { node_lists_.clear(); });
   QObject::connect(&events_, &LinkEvents::node_found, [this](DeviceFamily family, int station) {
-    add_to_node_lists(lookup_, NodeListGroup::All, station);
-    add_to_node_lists(lookup_, node_list_group(family), station);
+    node_lists_.add(NodeListGroup::All, station);
+    node_lists_.add(node_list_group(family), station);
   });
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/app_context.h"
+#include "common/node_lists.h"
 #include "common/notifier.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
@@ -39,7 +40,7 @@ class VelmoApp {
 
  private:
   void create_windows();
-  // The node lists follow the search.
+  // The node lists follow the search (once the windows exist).
   void connect_node_lists();
 
   std::unique_ptr<Notifier> own_notifier_;
@@ -52,6 +53,7 @@ class VelmoApp {
   AppContext ctx_;
   std::vector<std::unique_ptr<QWidget>> owned_;
   std::vector<QWidget*> windows_;
+  NodeListSet node_lists_;
 };
 
 }  // namespace velmo

@@ -1,6 +1,7 @@
 #include "sim/sim_line.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,7 +30,11 @@ constexpr int kIdlePollMs = 5;
 int64_t now_ns() { return velmo::clock().now_ns(); }
 
 SimLine::SimLine() : pty_(std::make_unique<PtyPair>()) {
-  thread_ = std::thread([this] { run(); });
+  thread_ = std::thread([this] {
+    // Named, so that a measurement of the program can leave the line out.
+    pthread_setname_np(pthread_self(), "velmo-sim");
+    run();
+  });
 }
 
 SimLine::~SimLine() {

@@ -6,8 +6,11 @@
 
 namespace velmo::tuning {
 
-// Forward discrete Fourier transform of real samples, radix 2, no scaling and
-// no window. The tables are built once per length; transform() makes no
+// Forward discrete Fourier transform of real samples, no scaling and no
+// window. The samples are taken in pairs as one complex sequence of half the
+// length, transformed by radix-4 passes (one radix-8 or radix-2 pass where
+// the length asks for it) that keep their output in order, and the two
+// halves are then separated. The tables are built once per length; transform() makes no
 // trigonometric call.
 //
 // Output layout for length N: f[0 .. N/2] are the real parts of coefficients
@@ -25,15 +28,23 @@ class RealFft {
   void transform(std::span<const float> x, std::span<float> f);
 
  private:
-  void first_passes(const float* x, float* d) const;
+  // One radix-4 pass over sub-sequences of length 4m spaced by stride.
+  struct Pass {
+    std::size_t m;
+    std::size_t stride;
+    std::size_t twiddles;  // offset of the pass's w, w^2, w^3 (m each, re and im) in tw_
+  };
 
   std::size_t n_;
-  int bits_;
-  std::vector<uint32_t> bit_reversed_;
-  // Per level L (3 .. bits - 1): cos and sin of i pi / 2^L, i = 0 .. 2^(L-1) - 1,
-  // the level's tables starting at 2^(L-1) - 4.
-  std::vector<float> cos_, sin_;
-  std::vector<float> scratch_;
+  std::size_t half_;      // the complex length N/2
+  std::vector<Pass> passes_;
+  // N/2 an odd power of two: a last pass of two, or of eight in place of the
+  // last pass of four.
+  enum class LastPass { None, Radix2, Radix8 };
+  LastPass last_ = LastPass::None;
+  std::vector<float> tw_;     // per pass: w1 re, w1 im, w2 re, w2 im, w3 re, w3 im
+  std::vector<float> split_re_, split_im_;  // e^(-2 pi i k / N), k = 0 .. N/4
+  std::vector<float> a_re_, a_im_, b_re_, b_im_;
 };
 
 }  // namespace velmo::tuning

@@ -12,6 +12,7 @@
 #include "common/log_view.h"
 #include "common/record_files.h"
 #include "common/window_parts.h"
+#include "support/wait.h"
 
 namespace velmo {
 namespace {
@@ -49,7 +50,7 @@ TEST(RecordFiles, ChosenLogAndCompanionsWrittenBesideItAsUtf8CrLf) {
   EXPECT_EQ(contents(dir.filePath(QStringLiteral("ok.txt"))), QStringLiteral("节点1：正转！！\r\n").toUtf8());
   EXPECT_EQ(contents(dir.filePath(QStringLiteral("失败.txt"))), QByteArray());
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);  // no temporary left
-  EXPECT_TRUE(w.fail_log->toPlainText().isEmpty());
+  EXPECT_TRUE(shown_text(w.fail_log).isEmpty());
 }
 
 TEST(RecordFiles, CancelledWritesNothingAndSaysNothing) {
@@ -57,7 +58,7 @@ TEST(RecordFiles, CancelledWritesNothingAndSaysNothing) {
   append_line(w.traffic, QStringLiteral("x"));
   w.save(QString());
   EXPECT_TRUE(w.panel->text().isEmpty());
-  EXPECT_TRUE(w.fail_log->toPlainText().isEmpty());
+  EXPECT_TRUE(shown_text(w.fail_log).isEmpty());
 }
 
 TEST(RecordFiles, EveryFileThatFailedIsNamedAndAGoodFileIsKept) {
@@ -74,7 +75,7 @@ TEST(RecordFiles, EveryFileThatFailedIsNamedAndAGoodFileIsKept) {
   w.save(dir.filePath(QStringLiteral("chosen.txt")));
   const QString bad = QDir::toNativeSeparators(dir.filePath(QStringLiteral("ok.txt")));
   EXPECT_EQ(w.panel->text(), QStringLiteral("记录保存失败：") + bad);
-  EXPECT_EQ(w.fail_log->toPlainText().split('\n').last(), QStringLiteral("记录保存失败：") + bad + "**");
+  EXPECT_EQ(shown_text(w.fail_log).split('\n').last(), QStringLiteral("记录保存失败：") + bad + "**");
   // The others were written whole.
   EXPECT_EQ(contents(dir.filePath(QStringLiteral("失败.txt"))), QStringLiteral("节点1：正转控制失败**\r\n").toUtf8());
 
@@ -84,6 +85,38 @@ TEST(RecordFiles, EveryFileThatFailedIsNamedAndAGoodFileIsKept) {
   const QStringList named = w2.panel->text().mid(QStringLiteral("记录保存失败：").size()).split(QStringLiteral("，"));
   EXPECT_EQ(named.size(), 3);
   EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("no-such"))));
+}
+
+// A line is kept at once and shown with the others of its moment: single
+// lines and blocks keep their order, the view shows them without being asked,
+// and a clear drops what was still to be shown.
+TEST(RecordFiles, LinesAreKeptAtOnceAndShownTogetherInOrder) {
+  RecordWindow w;
+  auto* log = qobject_cast<LogView*>(w.traffic);
+  ASSERT_NE(log, nullptr);
+  append_line(w.traffic, QStringLiteral("01 03 00 AB 00 01 F5 EA **"));
+  append_lines(w.traffic, {QStringLiteral("节点1：读取成功！！"), QStringLiteral("01 03 02 17 D5")});
+  append_line(w.traffic, QStringLiteral("last"));
+  const QByteArray all =
+      QStringLiteral("01 03 00 AB 00 01 F5 EA **\r\n节点1：读取成功！！\r\n01 03 02 17 D5\r\nlast\r\n").toUtf8();
+  EXPECT_EQ(log_record(w.traffic), all);
+  EXPECT_EQ(log->waiting(), 4);
+  ASSERT_TRUE(testing::wait_for([&] { return log->waiting() == 0; }));
+  EXPECT_EQ(w.traffic->toPlainText(),
+            QStringLiteral("01 03 00 AB 00 01 F5 EA **\n节点1：读取成功！！\n01 03 02 17 D5\nlast"));
+
+  append_line(w.traffic, QStringLiteral("dropped"));
+  clear_log(w.traffic);
+  EXPECT_EQ(shown_text(w.traffic), QString());
+  EXPECT_TRUE(log_record(w.traffic).isEmpty());
+  // A burst longer than the view is shown as its last lines only.
+  for (int i = 0; i < 3 * LogView::kShownLines; ++i) append_line(w.traffic, QString::number(i));
+  EXPECT_EQ(log->waiting(), LogView::kShownLines);
+  EXPECT_EQ(log->store().size(), 3u * LogView::kShownLines);
+  const QStringList shown = shown_text(w.traffic).split(QLatin1Char('\n'));
+  ASSERT_EQ(shown.size(), LogView::kShownLines);
+  EXPECT_EQ(shown.front(), QString::number(2 * LogView::kShownLines));
+  EXPECT_EQ(shown.back(), QString::number(3 * LogView::kShownLines - 1));
 }
 
 // A day of polling: the log shows a bounded number of lines, and the record
@@ -118,6 +151,7 @@ TEST(RecordFiles, AMillionLinesStayBoundedOnScreenAndWholeInTheRecord) {
       block.clear();
     }
   }
+  shown_text(w.traffic);
   EXPECT_LE(w.traffic->document()->blockCount(), LogView::kShownLines);
   EXPECT_EQ(w.traffic->document()->lastBlock().text(), nth(kLines - 1));
   w.save(dir.filePath(QStringLiteral("chosen.txt")));

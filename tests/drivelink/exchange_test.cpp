@@ -55,7 +55,14 @@ struct ExchangeFixture : ::testing::Test {
 
 TEST_F(ExchangeFixture, RequestOnTheWireAndLoggedInTheActiveWindow) {
   link.st.active_form = 2;
+  // The reply is in the state, flagged and judged, before its line is logged.
+  std::vector<bool> decided_when_logged;
+  link.set_traffic_log(2, [this, &decided_when_logged](const QString& l) {
+    editor_log << l;
+    decided_when_logged.push_back(link.st.reply_flag == 1 && link.accepted(0x03));
+  });
   read_version();
+  EXPECT_EQ(decided_when_logged, (std::vector<bool>{false, true}));
   ASSERT_EQ(peer.requests().size(), 1u);
   EXPECT_EQ(peer.requests()[0], (Bytes{0x01, 0x03, 0x00, 0xAB, 0x00, 0x01, 0xF5, 0xEA}));
   ASSERT_EQ(editor_log.size(), 2);

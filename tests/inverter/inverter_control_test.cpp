@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "common/log_view.h"
 #include "common/status_lamp.h"
 #include "inverter/inverter_control_window.h"
 #include "main/main_window.h"
@@ -242,7 +243,7 @@ TEST_F(InverterControlTest, RecordsGoUnderTheChosenNameAndTheirFixedNames) {
     const QString written = testing::file_text(dir.filePath(QString::fromUtf8(name)));
     EXPECT_FALSE(testing::memo_lines(w, memo).isEmpty());
     EXPECT_EQ(QString(written).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed(),
-              ctl<QPlainTextEdit>(memo)->toPlainText().trimmed());
+              shown_text(ctl<QPlainTextEdit>(memo)).trimmed());
   }
 }
 

@@ -124,7 +124,7 @@ TEST_F(BatchFixture, SwitchToBusControlFailureIsShownInTheAskingWindow) {
   // All four writes are always sent.
   EXPECT_EQ(writes_to(t.sim, 1), (std::vector<Frame>{write(1, 4, 4), write(1, 5, 4), write(1, 8, 8), write(1, 9, 8)}));
   EXPECT_EQ(t.st().batch_go, 0);
-  EXPECT_TRUE(t.ctl<QPlainTextEdit>("TForm9", "Memo3")->toPlainText().contains("相关参数设置失败**"));
+  EXPECT_TRUE(shown_text(t.ctl<QPlainTextEdit>("TForm9", "Memo3")).contains("相关参数设置失败**"));
 
   batch().tsq_rs485_set();
   EXPECT_EQ(writes_to(t.sim, 2), std::vector<Frame>{write(2, 2, 2)});

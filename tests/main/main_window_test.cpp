@@ -217,8 +217,8 @@ TEST_F(MainWindowTest, LogsAreSavedBesideTheChosenFileAndCleared) {
   EXPECT_EQ(QString::fromUtf8(process.readAll()), QStringLiteral("搜索到1个伺服节点！！  10:00:00\r\n"));
 
   QTest::mouseClick(ctl<QPushButton>("Button6"), Qt::LeftButton);
-  EXPECT_TRUE(ctl<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
-  EXPECT_TRUE(ctl<QPlainTextEdit>("Memo2")->toPlainText().isEmpty());
+  EXPECT_TRUE(shown_text(ctl<QPlainTextEdit>("Memo1")).isEmpty());
+  EXPECT_TRUE(shown_text(ctl<QPlainTextEdit>("Memo2")).isEmpty());
 }
 
 TEST_F(MainWindowTest, CannotBeClosedWhileAnExchangeWaits) {

@@ -17,7 +17,7 @@ std::vector<Frame> requests_of(const sim::SimLine& sim) { return testing::frames
 
 QString panel(testing::AppOnSim& t, const char* form) { return t.ctl<QLabel>(form, "Panel1")->text(); }
 QStringList memo(testing::AppOnSim& t, const char* form, const char* name) {
-  return t.ctl<QPlainTextEdit>(form, name)->toPlainText().split('\n', Qt::SkipEmptyParts);
+  return shown_text(t.ctl<QPlainTextEdit>(form, name)).split('\n', Qt::SkipEmptyParts);
 }
 
 TEST(NodeSearch, SearchAndConnectOnTheWire) {
@@ -196,7 +196,7 @@ TEST(NodeSearch, UnpluggedLineIsReportedAndTheMenuLocked) {
   t.sim.hang_up();
   ASSERT_TRUE(testing::wait_for([&] { return !t.link().Comm1.isOpen(); }));
   EXPECT_TRUE(t.ctl<QLabel>("TForm1", "Panel1")->text().startsWith("串口已断开："));
-  EXPECT_TRUE(t.ctl<QPlainTextEdit>("TForm1", "Memo2")->toPlainText().contains("串口已断开："));
+  EXPECT_TRUE(shown_text(t.ctl<QPlainTextEdit>("TForm1", "Memo2")).contains("串口已断开："));
   EXPECT_EQ(t.st().connected, 0u);
   EXPECT_TRUE(t.ctl<QPushButton>("TForm1", "Button4")->isEnabled());
 }

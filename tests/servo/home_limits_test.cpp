@@ -45,7 +45,7 @@ class HomeLimitsTest : public ::testing::Test {
     rig.sim.clear_journal();
   }
   VelmoApp& app() { return rig.app; }
-  QString memo(const char* name) { return control<QPlainTextEdit>(form, name)->toPlainText(); }
+  QString memo(const char* name) { return shown_text(control<QPlainTextEdit>(form, name)); }
   QString edit(const char* name) { return control<QLineEdit>(form, name)->text(); }
   void select(int station) { testing::select_node(nodes, station); }
   void click(const char* button) { testing::click(form, button); }

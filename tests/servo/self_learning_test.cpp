@@ -28,7 +28,7 @@ class SelfLearningTest : public ::testing::Test {
     ASSERT_TRUE(form->isVisible());
     rig.sim.clear_journal();
   }
-  QString log() { return control<QPlainTextEdit>(form, "Memo1")->toPlainText(); }
+  QString log() { return shown_text(control<QPlainTextEdit>(form, "Memo1")); }
   QPushButton* button(const char* name) { return control<QPushButton>(form, name); }
   QTimer* timer() { return control<QTimer>(form, "Timer1"); }
   void select(int station) { testing::select_node(nodes, station); }
@@ -171,8 +171,8 @@ TEST_F(SelfLearningTest, APollWithoutAnAcceptedReplyChangesNothing) {
   rig.sim.clear_faults();
   window->Timer1Timer();
   EXPECT_EQ(log(), started + QStringLiteral("\n节点1：自学习完成！！"));
-  EXPECT_TRUE(traffic->toPlainText().contains(QStringLiteral("01 06 00 28 00 04")));
-  EXPECT_TRUE(traffic->toPlainText().contains(QStringLiteral("01 03 00 28 00 01")));
+  EXPECT_TRUE(shown_text(traffic).contains(QStringLiteral("01 06 00 28 00 04")));
+  EXPECT_TRUE(shown_text(traffic).contains(QStringLiteral("01 03 00 28 00 01")));
   EXPECT_FALSE(timer()->isActive());
   EXPECT_TRUE(button("Button6")->isEnabled());
 }

@@ -99,9 +99,10 @@ struct ServoControlTest : ::testing::Test {
   // wait's first turn of the event loop, long before the delayed reply.
   void during_next_request(std::function<void()> action) {
     QObject::disconnect(armed);
-    auto* memo = ctl<QPlainTextEdit>("Memo1");
-    armed = QObject::connect(memo, &QPlainTextEdit::textChanged, memo, [this, memo, action] {
-      if (!memo->toPlainText().endsWith(QStringLiteral("**"))) return;
+    auto* memo = qobject_cast<LogView*>(ctl<QPlainTextEdit>("Memo1"));
+    ASSERT_NE(memo, nullptr);
+    armed = QObject::connect(memo, &LogView::line_added, memo, [this, memo, action](const QString& line) {
+      if (!line.endsWith(QStringLiteral("**"))) return;
       QObject::disconnect(armed);
       EXPECT_EQ(t.st().sending, 1);
       QTimer::singleShot(0, memo, action);

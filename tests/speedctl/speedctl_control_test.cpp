@@ -36,7 +36,7 @@ struct SpeedCtlControlTest : ::testing::Test {
   T* ctl(const char* name) { return control<T>(w, name); }
   void click(const char* name) { testing::click(w, name); }
   void select(int station) { testing::select_node(ctl<QComboBox>("ComboBox1"), station); }
-  QStringList log() { return ctl<QPlainTextEdit>("Memo2")->toPlainText().split('\n', Qt::SkipEmptyParts); }
+  QStringList log() { return shown_text(ctl<QPlainTextEdit>("Memo2")).split('\n', Qt::SkipEmptyParts); }
 };
 
 TEST_F(SpeedCtlControlTest, TheRunSettingsFitTheMotorSeries) {

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "common/log_view.h"
 #include "main/main_window.h"
 #include "sim/speed_controller_station.h"
 #include "speedctl/speedctl_menu_editor.h"
@@ -259,7 +260,7 @@ TEST_F(SpeedCtlEditorTest, RecordsGoUnderTheChosenNameAndTheirFixedNames) {
     SCOPED_TRACE(name);
     const QString written = testing::file_text(dir.filePath(QString::fromUtf8(name)));
     EXPECT_EQ(QString(written).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed(),
-              ctl<QPlainTextEdit>(memo)->toPlainText().trimmed());
+              shown_text(ctl<QPlainTextEdit>(memo)).trimmed());
   }
   EXPECT_FALSE(lines("Memo2").isEmpty());
   w->clear_records();

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <vector>
 
+#include "common/log_view.h"
 #include "link/modbus_frame.h"
 #include "sim/sim_line.h"
 
@@ -66,7 +67,7 @@ inline std::vector<Frame> reads_of(const sim::SimLine& line, std::optional<uint8
 
 // The lines of a memo; none when it is empty.
 inline QStringList memo_lines(QWidget* form, const char* memo) {
-  const QString text = form->findChild<QPlainTextEdit*>(QString::fromLatin1(memo))->toPlainText();
+  const QString text = shown_text(form->findChild<QPlainTextEdit*>(QString::fromLatin1(memo)));
   return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
