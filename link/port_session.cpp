@@ -11,8 +11,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 #include "link/modbus_frame.h"
+#include "link/poll_sleeper.h"
+#include "link/virtual_clock.h"
 
 namespace velmo::detail {
 namespace {
@@ -26,6 +29,18 @@ constexpr int kEmptyReadsLimit = 1000;
 }  // namespace
 
 PortEvent::PortEvent(Kind k, uint64_t id) : QEvent(eventType()), kind(k), session_id(id) {}
+
+PortEvent::~PortEvent() { taken(); }
+
+void PortEvent::hand_over(VirtualClock* clock) {
+  if (!clock) return;
+  handed_to_ = clock;
+  clock->hand_to_program();
+}
+
+void PortEvent::taken() {
+  if (handed_to_) std::exchange(handed_to_, nullptr)->taken_by_program();
+}
 
 QEvent::Type PortEvent::eventType() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -80,6 +95,7 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
   event->chunk.bytes = std::move(held);
   event->chunk.first_byte_ns = first_byte_ns;
   held = QByteArray();
+  event->hand_over(clock_);
   post(event);
   chunks_posted.fetch_add(1, std::memory_order_release);
 }
@@ -87,7 +103,26 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
 void PortSession::flushInput() {
   std::lock_guard lock(read_mutex_);
   ++flush_count_;
-  tcflush(fd_, TCIFLUSH);
+  if (!traffic_) {
+    tcflush(fd_, TCIFLUSH);
+    return;
+  }
+  // Counted bytes are read away rather than flushed, so none is lost to the count.
+  char buffer[kChunkLimit];
+  ssize_t n;
+  while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) traffic_->replies_read.fetch_add(n);
+}
+
+void PortSession::keep_time(VirtualClock* clock, std::shared_ptr<LineTraffic> traffic) {
+  clock_ = clock;
+  traffic_ = std::move(traffic);
+  if (!traffic_) return;
+  traffic_->drop_replies();
+  traffic_->program_open.store(true);
+}
+
+void PortSession::stop_counting() {
+  if (traffic_) traffic_->program_open.store(false);
 }
 
 void PortSession::readerLoop() {
@@ -101,28 +136,28 @@ void PortSession::readerLoop() {
   }
   char buffer[kChunkLimit];
   int empty_reads = 0;
+  PollSleeper sleeper(VirtualClock::kReader);
 
   for (;;) {
-    int timeout_ms = -1;
+    int64_t deadline = VirtualClock::kNever;
     if (!held.isEmpty()) {
-      const int64_t deadline = last_ns + static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
-      const int64_t now = monotonic_ns();
-      if (now >= deadline) {
+      deadline = last_ns + static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
+      if (monotonic_ns() >= deadline) {
         deliver(held, first_ns);
         continue;
       }
-      timeout_ms = static_cast<int>(std::min<int64_t>((deadline - now + kNsPerMs - 1) / kNsPerMs, INT_MAX));
     }
 
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}};
-    const int ready = poll(fds, 2, timeout_ms);
+    pollfd fds[3] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}, {sleeper.fd(), POLLIN, 0}};
+    const int ready = poll(fds, 3, poll_ms(sleeper.before_poll(deadline)));
+    sleeper.after_poll();
     if (ready < 0) {
       if (errno == EINTR) continue;
       postHangup();
       return;
     }
     if (fds[1].revents != 0) return;  // closing: held bytes are of no use any more
-    if (ready == 0) continue;         // silence: the deadline check delivers
+    if (fds[0].revents == 0) continue;  // silence or the clock: the deadline check delivers
     if (fds[0].revents & POLLNVAL) return;
 
     ssize_t count;
@@ -137,6 +172,7 @@ void PortSession::readerLoop() {
       }
       count = ::read(fd_, buffer, kChunkLimit - held.size());
       error = errno;
+      if (count > 0 && traffic_) traffic_->replies_read.fetch_add(count);
     }
 
     if (count > 0) {
@@ -168,6 +204,8 @@ void PortSession::readerLoop() {
 bool PortSession::enqueue(QByteArray bytes) {
   std::lock_guard lock(queue_mutex_);
   if (stopping_ || !writer_running.load()) return false;
+  // Counted before the line can carry them: time waits until the far end has read them.
+  if (traffic_) traffic_->requests_written.fetch_add(bytes.size());
   if (queue_.empty() && !writing_) {
     // Nothing ahead of these bytes: writing them here spares a thread
     // hand-off on every request. The descriptor is non-blocking, so a full

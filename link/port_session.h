@@ -12,6 +12,11 @@
 
 #include "link/serial_port.h"
 
+namespace velmo {
+class VirtualClock;
+struct LineTraffic;
+}  // namespace velmo
+
 namespace velmo::detail {
 
 // What the port threads hand to the GUI thread, as one posted event type.
@@ -19,11 +24,19 @@ class PortEvent : public QEvent {
  public:
   enum class Kind { Data, Hangup, Sent };
   PortEvent(Kind kind, uint64_t session_id);
+  ~PortEvent() override;
   static QEvent::Type eventType();
+  // On a virtual clock a data chunk holds time still until the GUI thread
+  // takes it (or the event is dropped).
+  void hand_over(VirtualClock* clock);
+  void taken();
 
   Kind kind;
   uint64_t session_id;
   ReceivedChunk chunk;
+
+ private:
+  VirtualClock* handed_to_ = nullptr;
 };
 
 // Everything one open port shares between the GUI thread, the reader and the
@@ -63,6 +76,11 @@ class PortSession {
   void readerLoop();
   void writerLoop();
 
+  // On a virtual clock: the line's byte counters, whose reply side this
+  // session opens and closes.
+  void keep_time(VirtualClock* clock, std::shared_ptr<LineTraffic> traffic);
+  void stop_counting();
+
  private:
   void post(PortEvent* event);
   void postHangup();
@@ -86,6 +104,9 @@ class PortSession {
   bool stopping_ = false;         // guarded by queue_mutex_
   bool writing_ = false;          // guarded by queue_mutex_: the writer holds a block
   std::shared_ptr<std::atomic<bool>> queue_empty_;
+
+  VirtualClock* clock_ = nullptr;
+  std::shared_ptr<LineTraffic> traffic_;
 };
 
 }  // namespace velmo::detail

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -17,16 +18,15 @@
 #include <thread>
 #include <utility>
 
+#include "link/clock.h"
 #include "link/comms_error.h"
 #include "link/port_session.h"
 #include "link/serial_settings.h"
+#include "link/virtual_clock.h"
 
 namespace velmo {
 
-int64_t monotonic_ns() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+int64_t monotonic_ns() { return clock().now_ns(); }
 
 namespace {
 
@@ -132,6 +132,11 @@ void SerialPort::OpenPort() {
   if (!session->createCloseEvent()) fail(comms_text::kNoEvent, errno_text());
   session->interval_ms = ReadIntervalTimeout;
   session->complete_reply_ends_chunk = CompleteReplyEndsChunk;
+  if (VirtualClock* timeline = virtual_clock()) {
+    char device[PATH_MAX];
+    const QByteArray name = CommName.toLocal8Bit();
+    session->keep_time(timeline, timeline->traffic(realpath(name.constData(), device) ? device : name.constData()));
+  }
 
   try {
     impl_->reader.start([session] { session->readerLoop(); });
@@ -157,6 +162,7 @@ void SerialPort::ClosePort() {
   tcflush(session->fd(), TCIOFLUSH);
   impl_->reader.stop();
   impl_->writer.stop();
+  session->stop_counting();
   send_queue_empty_->store(true);
   // Notices of this session still queued are dropped on arrival (see event()).
 }
@@ -192,7 +198,10 @@ bool SerialPort::event(QEvent* e) {
   auto* notice = static_cast<detail::PortEvent*>(e);
   if (!impl_->session || notice->session_id != impl_->session_id) return true;  // from a closed session
   switch (notice->kind) {
-    case detail::PortEvent::Kind::Data: emit receiveData(notice->chunk); break;
+    case detail::PortEvent::Kind::Data:
+      notice->taken();
+      emit receiveData(notice->chunk);
+      break;
     case detail::PortEvent::Kind::Hangup: emit requestHangup(); break;
     case detail::PortEvent::Kind::Sent: emit sendDataEmpty(); break;
   }

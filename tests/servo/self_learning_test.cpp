@@ -23,14 +23,14 @@ class SelfLearningTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(rig.connect_servos());
     // Polls come quickly here; the drive's busy count decides when it is done.
-    control<QTimer>(form, "Timer1")->setInterval(20);
+    control<ClockTimer>(form, "Timer1")->setInterval(20);
     rig.app.main_window().N11Click();
     ASSERT_TRUE(form->isVisible());
     rig.sim.clear_journal();
   }
   QString log() { return control<QPlainTextEdit>(form, "Memo1")->toPlainText(); }
   QPushButton* button(const char* name) { return control<QPushButton>(form, name); }
-  QTimer* timer() { return control<QTimer>(form, "Timer1"); }
+  ClockTimer* timer() { return control<ClockTimer>(form, "Timer1"); }
   void select(int station) { testing::select_node(nodes, station); }
 
   testing::AppOnSim rig;

@@ -2,11 +2,10 @@
 // phenomena for real: a resonance found and notched, end vibration found
 // and suppressed, the response test following the position gain, and the
 // load inertia estimated from eight runs.
-#include <QTimer>
-
 #include <algorithm>
 #include <cstdlib>
 
+#include "link/clock_timer.h"
 #include "sim/servo_mechanics.h"
 #include "support/wait.h"
 #include "tuning/tuning_chart.h"
@@ -164,8 +163,8 @@ TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
   axis(sim::ServoMechanics{}, 30, 88, 1400, 117);
   stroke(3, 980);
   const uint32_t origin = rig.servo(2).position();
-  auto* poll = new QTimer(form);
-  QObject::connect(poll, &QTimer::timeout, form, [this, poll] {
+  auto* poll = new ClockTimer(form);
+  QObject::connect(poll, &ClockTimer::timeout, form, [this, poll] {
     if (writes_to(0x8003) < 5) return;
     poll->stop();
     QTest::mouseClick(control<QPushButton>(form, "Button38"), Qt::LeftButton);

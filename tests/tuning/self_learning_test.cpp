@@ -3,13 +3,12 @@
 // each stage, and whole runs on the physical plant.
 #include <QComboBox>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
 
 #include "common/status_lamp.h"
-#include "link/clock.h"
+#include "link/clock_timer.h"
 #include "sim/servo_mechanics.h"
 #include "support/wait.h"
 #include "tuning_rig.h"
@@ -24,9 +23,6 @@ class SelfLearningTest : public GainTuningTest {
  protected:
   void SetUp() override {
     GainTuningTest::SetUp();
-    // Many times real speed once connected; replies are still waited for
-    // with a generous bound in wall time.
-    scope = std::make_unique<ClockScope>(fast);
     use(1);
     rig.servo(1).set_reg(181, 6001);  // 131072 counts
     rig.st().comm_timeout_ms = 20000;
@@ -52,9 +48,9 @@ class SelfLearningTest : public GainTuningTest {
   }
   // Presses `button` once `ready` holds and the wire shows `n` more move starts.
   void press_when(std::function<bool()> ready, int n, const char* button) {
-    auto* poll = new QTimer(form);
+    auto* poll = new ClockTimer(form);
     auto base = std::make_shared<int>(-1);
-    QObject::connect(poll, &QTimer::timeout, form, [this, ready, n, poll, button, base] {
+    QObject::connect(poll, &ClockTimer::timeout, form, [this, ready, n, poll, button, base] {
       if (*base < 0) {
         if (!ready()) return;
         *base = moves();
@@ -106,9 +102,6 @@ class SelfLearningTest : public GainTuningTest {
         .toStdString();
   }
 
-  void TearDown() override { scope.reset(); }
-  ScaledClock fast{10};
-  std::unique_ptr<ClockScope> scope;
 };
 
 TEST_F(SelfLearningTest, SpeedSearchBacksOffALowResonanceAndWritesBothSets) {
