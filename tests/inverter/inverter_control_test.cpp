@@ -5,11 +5,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "common/status_lamp.h"
 #include "inverter/inverter_control_window.h"
+#include "link/clock_timer.h"
 #include "main/main_window.h"
 #include "sim/inverter_station.h"
 #include "support/app_on_sim.h"
@@ -102,7 +102,7 @@ TEST_F(InverterControlTest, FaultCodesAboveTheTableShareItsLastText) {
 TEST_F(InverterControlTest, ACommandClickedDuringAReadGoesToItsOwnNodeAfterIt) {
   t.sim.set_reply_delay_ms(150);
   uint8_t shown = 0;
-  QTimer::singleShot(30, w, [&] {
+  ClockTimer::singleShot(30, w, [&] {
     select(2);
     click("Button3");
     shown = t.st().bpq_pending_cmd;

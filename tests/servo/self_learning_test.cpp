@@ -119,7 +119,7 @@ TEST_F(SelfLearningTest, OnlyTheLowByteTellsCompletionAndBusyLinesSkipAPoll) {
   QTest::mouseClick(button("Button6"), Qt::LeftButton);
   rig.st().read_busy = 1;
   rig.sim.clear_journal();
-  QTest::qWait(100);
+  testing::pass_time(100);
   EXPECT_TRUE(rig.reads(1).empty());
   rig.st().read_busy = 0;
 

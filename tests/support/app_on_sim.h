@@ -13,6 +13,7 @@
 #include "common/form_access.h"
 #include "common/notifier.h"
 #include "drivelink/drive_link.h"
+#include "link/virtual_clock.h"
 #include "main/velmo_app.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
@@ -32,6 +33,10 @@ struct SimServo {
 inline const std::vector<SimServo> kTwoServos = {{1, 6101, 101}, {2, 6001, 102}};
 
 struct AppOnSim {
+  // The program and its simulated line share one virtual timeline, so a
+  // test gives the same frames and numbers at any machine load.
+  VirtualClock timeline;
+  ClockScope clock_scope{timeline};
   sim::SimLine sim;
   RecordingNotifier notifier;
   VelmoApp app{notifier};

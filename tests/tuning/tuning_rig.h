@@ -9,7 +9,6 @@
 
 #include <optional>
 
-#include "link/virtual_clock.h"
 #include "main/main_window.h"
 #include "support/app_on_sim.h"
 #include "tuning/gain_tuning_window.h"
@@ -46,9 +45,6 @@ class GainTuningTest : public ::testing::Test {
   // timeout costs nothing there.
   void fast_moves() { rig.st().comm_timeout_ms = 1000; }
 
-  // The whole rig lives on one virtual timeline: the same numbers at any load.
-  VirtualClock timeline_;
-  ClockScope clock_scope_{timeline_};
   testing::AppOnSim rig;
   QWidget* form = rig.app.form("TForm3");
   GainTuningWindow* window = qobject_cast<GainTuningWindow*>(form);
