@@ -226,9 +226,9 @@ TEST_F(SelfLearningTest, FrequencySearchesSetTheirFilterAndReturnToLevelTen) {
   script(s);
   start_at(10);
   click("Button47");
-  EXPECT_NEAR(reg(kNotch), 450, 45) << logs();
+  EXPECT_NEAR(reg(kNotch), 450, 5) << logs();
   click("Button37");
-  EXPECT_NEAR(reg(91), 150, 8) << logs();  // first suppressor, tenths of Hz
+  EXPECT_NEAR(reg(91), 150, 3) << logs();  // first suppressor, tenths of Hz
   EXPECT_EQ(rig.st().rigidity_level, 10u);
   EXPECT_EQ(last("Memo3"), QStringLiteral("节点1：SERVO_OFF"));
   EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("末端振动自学习完成")));
@@ -285,7 +285,7 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
     EXPECT_EQ(reg(kKv), rig.st().speed_loop_gain);
     EXPECT_EQ(reg(kKv2), rig.st().speed_loop_gain * 9 / 10);
     if (c.resonance_hz > 0) {
-      EXPECT_NEAR(reg(kNotch), c.resonance_hz, 0.1 * c.resonance_hz);
+      EXPECT_NEAR(reg(kNotch), c.resonance_hz, 0.02 * c.resonance_hz);
     }
   }
 }
