@@ -67,7 +67,7 @@ TEST_F(SelfLearningTest, StartAndPollToDoneInBothLayouts) {
     EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点%1：自学习完成！！").arg(c.station));
     EXPECT_TRUE(button(c.button)->isEnabled());
     const std::vector<Frame> polls = rig.reads(a);
-    ASSERT_GE(polls.size(), 3u);  // two busy answers, then done
+    ASSERT_EQ(polls.size(), 3u);  // two busy answers, then done
     for (const Frame& p : polls) EXPECT_EQ(p, testing::read(a, c.reg, 1));
     EXPECT_EQ(rig.st().write_busy, 0);
   }

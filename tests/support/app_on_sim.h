@@ -34,7 +34,10 @@ inline const std::vector<SimServo> kTwoServos = {{1, 6101, 101}, {2, 6001, 102}}
 
 struct AppOnSim {
   // The program and its simulated line share one virtual timeline, so a
-  // test gives the same frames and numbers at any machine load.
+  // test gives the same frames and numbers at any machine load. Time moves
+  // only inside the program's waits and testing::wait_for / pass_time: act
+  // in the middle of a wait with ClockTimer (not QTimer), let time pass
+  // with pass_time (not QTest::qWait).
   VirtualClock timeline;
   ClockScope clock_scope{timeline};
   sim::SimLine sim;
