@@ -204,15 +204,13 @@ void PortSession::readerLoop() {
 bool PortSession::enqueue(QByteArray bytes) {
   std::lock_guard lock(queue_mutex_);
   if (stopping_ || !writer_running.load()) return false;
-  // Counted before the line can carry them: time waits until the far end has read them.
-  if (traffic_) traffic_->requests_written.fetch_add(bytes.size());
   if (queue_.empty() && !writing_) {
     // Nothing ahead of these bytes: writing them here spares a thread
     // hand-off on every request. The descriptor is non-blocking, so a full
     // line only leaves a remainder for the writer.
     qsizetype offset = 0;
     while (offset < bytes.size()) {
-      const ssize_t written = ::write(fd_, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
+      const ssize_t written = write_counted(bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
       if (written > 0) {
         offset += written;
       } else if (written < 0 && errno == EINTR) {
@@ -230,16 +228,28 @@ bool PortSession::enqueue(QByteArray bytes) {
     }
     bytes.remove(0, offset);
   }
+  if (traffic_) traffic_->requests_queued.fetch_add(bytes.size());
   queue_.push_back(std::move(bytes));
   queue_empty_->store(false);
   queue_cv_.notify_one();
   return true;
 }
 
+ssize_t PortSession::write_counted(const char* bytes, size_t length) {
+  if (!traffic_) return ::write(fd_, bytes, length);
+  // Counted before the line can carry them, so time waits until the far end
+  // has read them; what the line did not take is taken back.
+  const auto asked = static_cast<int64_t>(length);
+  traffic_->requests_written.fetch_add(asked);
+  const ssize_t written = ::write(fd_, bytes, length);
+  traffic_->requests_written.fetch_sub(written > 0 ? asked - written : asked);
+  return written;
+}
+
 bool PortSession::writeWhole(const QByteArray& block) {
   qsizetype offset = 0;
   while (offset < block.size()) {
-    const ssize_t written = ::write(fd_, block.constData() + offset, static_cast<size_t>(block.size() - offset));
+    const ssize_t written = write_counted(block.constData() + offset, static_cast<size_t>(block.size() - offset));
     if (written > 0) {
       offset += written;
       continue;
@@ -276,7 +286,9 @@ void PortSession::writerLoop() {
       queue_.pop_front();
       writing_ = true;
     }
-    if (!writeWhole(block)) break;
+    const bool whole = writeWhole(block);
+    if (traffic_) traffic_->requests_queued.fetch_sub(block.size());
+    if (!whole) break;
     bool idle;
     {
       std::lock_guard lock(queue_mutex_);
@@ -289,6 +301,9 @@ void PortSession::writerLoop() {
   std::lock_guard lock(queue_mutex_);
   writer_running.store(false);
   writing_ = false;
+  if (traffic_) {
+    for (const QByteArray& left : queue_) traffic_->requests_queued.fetch_sub(left.size());
+  }
   queue_.clear();
   queue_empty_->store(true);
 }

@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 
+#include <sys/types.h>
+
 #include "link/serial_port.h"
 
 namespace velmo {
@@ -86,6 +88,7 @@ class PortSession {
   void postHangup();
   void deliver(QByteArray& held, int64_t first_byte_ns);
   bool writeWhole(const QByteArray& block);
+  ssize_t write_counted(const char* bytes, size_t length);
 
   const int fd_;
   const uint64_t id_;

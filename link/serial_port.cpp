@@ -32,6 +32,11 @@ namespace {
 
 constexpr auto kThreadStopBound = std::chrono::seconds(10);
 
+// Both queues are flushed at open and close. On a virtual clock the output
+// stays: request bytes already counted reach the simulated line, which
+// reads everything, so no count is left waiting for bytes a flush dropped.
+int flush_queues() { return virtual_clock() ? TCIFLUSH : TCIOFLUSH; }
+
 // Closes a half-opened device unless ownership moved on.
 class DeviceGuard {
  public:
@@ -118,7 +123,7 @@ void SerialPort::OpenPort() {
   if (ioctl(fd, TIOCEXCL) != 0) fail(comms_text::kOpenFailed, errno_text());
   guard.markExclusive();
 
-  tcflush(fd, TCIOFLUSH);
+  tcflush(fd, flush_queues());
   send_queue_empty_->store(true);
   try {
     apply_line_settings(fd, *this);
@@ -159,7 +164,7 @@ void SerialPort::ClosePort() {
   if (!impl_->session) return;
   std::shared_ptr<detail::PortSession> session = std::move(impl_->session);
   session->requestClose();
-  tcflush(session->fd(), TCIOFLUSH);
+  tcflush(session->fd(), flush_queues());
   impl_->reader.stop();
   impl_->writer.stop();
   session->stop_counting();

@@ -17,6 +17,7 @@ namespace velmo {
 struct LineTraffic {
   std::atomic<int64_t> requests_written{0};
   std::atomic<int64_t> requests_read{0};
+  std::atomic<int64_t> requests_queued{0};  // handed to the port's writer, not written yet
   std::atomic<int64_t> replies_written{0};
   std::atomic<int64_t> replies_read{0};
   std::atomic<bool> line_open{false};     // a simulated line serves the device

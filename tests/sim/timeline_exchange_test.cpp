@@ -98,5 +98,21 @@ TEST_F(TimelineExchange, AWaitEndsAtItsDeadlineBeforeALateReplyWhichThenComesOnT
   EXPECT_EQ(arrivals[0].at_ns, sent + 150 * kMs);
 }
 
+TEST_F(TimelineExchange, BytesLeftOnTheLineByAClosedPortNeverHoldTimeAndAReopenedPortTalksAgain) {
+  line.set_reply_delay_ms(50);
+  const int64_t sent = send_read();
+  port.ClosePort();  // the reply will find nobody reading
+  EXPECT_FALSE(wait_on_timeline(timeline, sent + 200 * kMs, [] { return false; }));
+  EXPECT_EQ(timeline.now_ns(), sent + 200 * kMs);
+  ASSERT_EQ(line.journal().size(), 2u) << "the late reply went out to the closed port";
+
+  port.OpenPort();
+  line.set_reply_delay_ms(0);
+  const int64_t again = send_read();
+  ASSERT_TRUE(wait_chunks(1, again + 100 * kMs));
+  EXPECT_EQ(arrivals[0].chunk.bytes.size(), 7);
+  EXPECT_EQ(arrivals[0].at_ns, again);
+}
+
 }  // namespace
 }  // namespace velmo
