@@ -17,6 +17,12 @@ QEvent::Type due_event_type() {
   return type;
 }
 
+// The timeline reached a timer's deadline; a restart or stop since makes it stale.
+struct DueEvent : QEvent {
+  explicit DueEvent(uint64_t g) : QEvent(due_event_type()), generation(g) {}
+  uint64_t generation;
+};
+
 }  // namespace
 
 ClockTimer::ClockTimer(QObject* parent) : QObject(parent) {
@@ -55,14 +61,16 @@ void ClockTimer::start() {
     // Called under the clock's lock; the clock holds time still until the
     // posted event has run (the participant stays busy till then).
     id_ = timeline->join(VirtualClock::kTimer,
-                         [this] { QCoreApplication::postEvent(this, new QEvent(due_event_type())); });
+                         [this] { QCoreApplication::postEvent(this, new DueEvent(generation_.load())); });
   }
+  ++generation_;
   due_ns_ = timeline->now_ns() + interval_ms_ * kNsPerMs;
   timeline->sleep_until(id_, due_ns_);
 }
 
 void ClockTimer::stop() {
   active_ = false;
+  ++generation_;
   wall_.stop();
   if (timeline_) timeline_->sleep_until(id_, VirtualClock::kNever);
 }
@@ -76,16 +84,12 @@ void ClockTimer::leave_timeline() {
 
 bool ClockTimer::event(QEvent* e) {
   if (e->type() != due_event_type()) return QObject::event(e);
-  fire();
+  if (static_cast<DueEvent*>(e)->generation == generation_.load()) fire();
   return true;
 }
 
 void ClockTimer::fire() {
-  if (!timeline_) return;
-  if (!active_) {
-    timeline_->sleep_until(id_, VirtualClock::kNever);
-    return;
-  }
+  if (!timeline_ || !active_) return;
   if (single_shot_) {
     active_ = false;
     timeline_->sleep_until(id_, VirtualClock::kNever);

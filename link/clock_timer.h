@@ -2,7 +2,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 
 namespace velmo {
 
@@ -48,6 +50,7 @@ class ClockTimer : public QObject {
   VirtualClock* timeline_ = nullptr;
   int id_ = -1;
   int64_t due_ns_ = 0;
+  std::atomic<uint64_t> generation_{0};  // read by the clock's wake-up on another thread
 };
 
 }  // namespace velmo

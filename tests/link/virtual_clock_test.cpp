@@ -103,6 +103,16 @@ TEST(VirtualClock, ATimerFiresOnTheTimelineAtItsIntervalUntilStopped) {
   EXPECT_EQ(fired, (std::vector<int64_t>{10, 20, 30, 40}));
   EXPECT_FALSE(timer.isActive());
   EXPECT_EQ(timeline.now_ns(), t0 + 100 * kMs);
+
+  // A restart counts from the restart; a single shot fires once.
+  fired.clear();
+  const int64_t t1 = timeline.now_ns();
+  timer.setSingleShot(true);
+  timer.start(10);
+  EXPECT_FALSE(wait_on_timeline(timeline, t1 + 5 * kMs, [] { return false; }));
+  timer.start(10);
+  EXPECT_FALSE(wait_on_timeline(timeline, t1 + 100 * kMs, [] { return false; }));
+  EXPECT_EQ(fired, std::vector<int64_t>{(t1 - t0) / kMs + 15});
 }
 
 TEST(VirtualClock, ScopesRestoreTheEarlierClock) {
