@@ -75,6 +75,9 @@ void PortSession::requestClose() {
 }
 
 void PortSession::post(PortEvent* event) {
+  // On a virtual clock every notice holds time still until the GUI thread
+  // has taken it (or dropped it).
+  event->hand_over(clock_);
   std::lock_guard lock(post_mutex_);
   if (receiver_) {
     QCoreApplication::postEvent(receiver_, event);
@@ -95,7 +98,6 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
   event->chunk.bytes = std::move(held);
   event->chunk.first_byte_ns = first_byte_ns;
   held = QByteArray();
-  event->hand_over(clock_);
   post(event);
   chunks_posted.fetch_add(1, std::memory_order_release);
 }

@@ -28,7 +28,7 @@ class PortEvent : public QEvent {
   PortEvent(Kind kind, uint64_t session_id);
   ~PortEvent() override;
   static QEvent::Type eventType();
-  // On a virtual clock a data chunk holds time still until the GUI thread
+  // On a virtual clock a notice holds time still until the GUI thread
   // takes it (or the event is dropped).
   void hand_over(VirtualClock* clock);
   void taken();

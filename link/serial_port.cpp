@@ -202,9 +202,10 @@ bool SerialPort::event(QEvent* e) {
   if (e->type() != detail::PortEvent::eventType()) return QObject::event(e);
   auto* notice = static_cast<detail::PortEvent*>(e);
   if (!impl_->session || notice->session_id != impl_->session_id) return true;  // from a closed session
+  // Taken before anything runs: a handler may wait on the timeline.
+  notice->taken();
   switch (notice->kind) {
     case detail::PortEvent::Kind::Data:
-      notice->taken();
       emit receiveData(notice->chunk);
       break;
     case detail::PortEvent::Kind::Hangup: emit requestHangup(); break;
