@@ -26,7 +26,6 @@ struct DueEvent : QEvent {
 }  // namespace
 
 ClockTimer::ClockTimer(QObject* parent) : QObject(parent) {
-  wall_.setTimerType(Qt::PreciseTimer);
   connect(&wall_, &QTimer::timeout, this, [this] {
     if (single_shot_) active_ = false;
     emit timeout();
