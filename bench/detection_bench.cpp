@@ -20,7 +20,7 @@ constexpr double kTurnaroundS = 0.001;
 constexpr double kSpecifiedWaitsS = 1.4 + 0.5;
 
 void ResonanceDetection(benchmark::State& state) {
-  velmo::testing::AppOnSim rig;
+  velmo::testing::AppOnSim rig(velmo::testing::AppOnSim::Time::Real);  // a real line's speed
   if (!rig.connect_servos()) {
     state.SkipWithError("no servo on the simulated line");
     return;

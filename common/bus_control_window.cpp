@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPlainTextEdit>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -24,15 +23,15 @@ BusControlWindow::BusControlWindow(AppContext& ctx, const char* object_name, con
     : VelmoWindow(ctx, object_name, title, design_size, parent),
       family_(family),
       exit_texts_(std::move(exit_texts)),
-      timer1_(new QTimer(this)),
-      timer2_(new QTimer(this)),
+      timer1_(new ClockTimer(this)),
+      timer2_(new ClockTimer(this)),
       save_chooser_(ask_record_path) {
   timer1_->setObjectName(QStringLiteral("Timer1"));
   timer1_->setInterval(2000);
   timer2_->setObjectName(QStringLiteral("Timer2"));
   timer2_->setInterval(100);
-  connect(timer1_, &QTimer::timeout, this, &BusControlWindow::Timer1Timer);
-  connect(timer2_, &QTimer::timeout, this, &BusControlWindow::Timer2Timer);
+  connect(timer1_, &ClockTimer::timeout, this, &BusControlWindow::Timer1Timer);
+  connect(timer2_, &ClockTimer::timeout, this, &BusControlWindow::Timer2Timer);
   connect(&ctx.events, &LinkEvents::bus_switch_written, this, [this](DeviceFamily device, const QString& text, bool ok) {
     if (device == family_.device) show_bus_switch(text, ok);
   });

@@ -11,12 +11,12 @@
 #include "common/velmo_window.h"
 #include "drivelink/drive_link_state.h"
 #include "drivelink/node_classification.h"
+#include "link/clock_timer.h"
 
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QPlainTextEdit;
-class QTimer;
 
 namespace velmo {
 
@@ -89,8 +89,8 @@ class BusControlWindow : public VelmoWindow {
   // The exit button: refused while an exchange waits or a command is pending.
   void exit_clicked();
 
-  QTimer* Timer1() const { return timer1_; }
-  QTimer* Timer2() const { return timer2_; }
+  ClockTimer* Timer1() const { return timer1_; }
+  ClockTimer* Timer2() const { return timer2_; }
   const PendingCommands& pending() const { return pending_; }
   // True while an exchange of this window is under way.
   bool exchange_waiting() const { return own_exchanges_ > 0; }
@@ -246,8 +246,8 @@ class BusControlWindow : public VelmoWindow {
   ExitTexts exit_texts_;
   std::vector<CommandEntry> commands_;
   PendingCommands pending_;
-  QTimer* timer1_;
-  QTimer* timer2_;
+  ClockTimer* timer1_;
+  ClockTimer* timer2_;
   SaveChooser save_chooser_;
   QPlainTextEdit* traffic_log_ = nullptr;
   QPlainTextEdit* ok_log_ = nullptr;

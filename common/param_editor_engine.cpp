@@ -51,7 +51,7 @@ ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const Param
     if (row.shown_when.reg >= 0) chosen_rows_ = true;
   }
   wait_timer_.setInterval(20);
-  connect(&wait_timer_, &QTimer::timeout, this, &ParamEditorEngine::pump_waiting);
+  connect(&wait_timer_, &ClockTimer::timeout, this, &ParamEditorEngine::pump_waiting);
 }
 
 void ParamEditorEngine::build_controls(QWidget* area) {

@@ -2,7 +2,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <QTimer>
 
 #include <cstdint>
 #include <deque>
@@ -18,6 +17,7 @@
 #include "common/param_controls.h"
 #include "common/param_row.h"
 #include "drivelink/drive_link_state.h"
+#include "link/clock_timer.h"
 
 class QTabWidget;
 
@@ -261,7 +261,7 @@ class ParamEditorEngine : public QObject {
     int64_t deadline_ms;
   };
   std::deque<Waiting> waiting_;
-  QTimer wait_timer_;
+  ClockTimer wait_timer_;
 };
 
 }  // namespace velmo

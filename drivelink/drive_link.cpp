@@ -10,6 +10,7 @@
 #include "link/clock.h"
 #include "link/modbus_crc.h"
 #include "link/modbus_frame.h"
+#include "link/virtual_clock.h"
 
 namespace velmo {
 
@@ -186,6 +187,12 @@ void DriveLink::request_abort() {
 }
 
 void DriveLink::wait_until(int ms, bool for_reply) {
+  if (VirtualClock* timeline = virtual_clock()) {
+    // Tests: the wait is a sleep on the timeline, which moves once the line is quiet.
+    const int64_t deadline = timeline->now_ns() + std::max<int64_t>(ms, 0) * 1'000'000;
+    wait_on_timeline(*timeline, deadline, [&] { return for_reply ? st.reply_flag != 0 : st.abort_wait != 0; });
+    return;
+  }
   const int64_t start = tick_ms();
   // Wakes the event loop at the deadline; nothing else polls.
   QTimer deadline;

@@ -1,6 +1,5 @@
 #include "link/clock.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -18,17 +17,6 @@ std::atomic<Clock*> g_clock{&g_steady};
 }  // namespace
 
 int64_t SteadyClock::now_ns() const { return steady_ns(); }
-
-ScaledClock::ScaledClock(double speed) : speed_(std::max(speed, 1e-3)), origin_ns_(steady_ns()) {}
-
-int64_t ScaledClock::now_ns() const {
-  return origin_ns_ + static_cast<int64_t>(static_cast<double>(steady_ns() - origin_ns_) * speed_);
-}
-
-int64_t ScaledClock::wall_ns(int64_t ns) const {
-  // Rounded up, so a waiter never wakes before the deadline on this clock.
-  return static_cast<int64_t>(static_cast<double>(ns) / speed_) + 1;
-}
 
 Clock& clock() { return *g_clock.load(std::memory_order_acquire); }
 

@@ -11,8 +11,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 #include "link/modbus_frame.h"
+#include "link/poll_sleeper.h"
+#include "link/virtual_clock.h"
 
 namespace velmo::detail {
 namespace {
@@ -26,6 +29,18 @@ constexpr int kEmptyReadsLimit = 1000;
 }  // namespace
 
 PortEvent::PortEvent(Kind k, uint64_t id) : QEvent(eventType()), kind(k), session_id(id) {}
+
+PortEvent::~PortEvent() { taken(); }
+
+void PortEvent::hand_over(VirtualClock* clock) {
+  if (!clock) return;
+  handed_to_ = clock;
+  clock->hand_to_program();
+}
+
+void PortEvent::taken() {
+  if (handed_to_) std::exchange(handed_to_, nullptr)->taken_by_program();
+}
 
 QEvent::Type PortEvent::eventType() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -60,6 +75,9 @@ void PortSession::requestClose() {
 }
 
 void PortSession::post(PortEvent* event) {
+  // On a virtual clock every notice holds time still until the GUI thread
+  // has taken it (or dropped it).
+  event->hand_over(clock_);
   std::lock_guard lock(post_mutex_);
   if (receiver_) {
     QCoreApplication::postEvent(receiver_, event);
@@ -87,7 +105,26 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
 void PortSession::flushInput() {
   std::lock_guard lock(read_mutex_);
   ++flush_count_;
-  tcflush(fd_, TCIFLUSH);
+  if (!traffic_) {
+    tcflush(fd_, TCIFLUSH);
+    return;
+  }
+  // Counted bytes are read away rather than flushed, so none is lost to the count.
+  char buffer[kChunkLimit];
+  ssize_t n;
+  while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) traffic_->replies_read.fetch_add(n);
+}
+
+void PortSession::keep_time(VirtualClock* clock, std::shared_ptr<LineTraffic> traffic) {
+  clock_ = clock;
+  traffic_ = std::move(traffic);
+  if (!traffic_) return;
+  traffic_->drop_replies();
+  traffic_->program_open.store(true);
+}
+
+void PortSession::stop_counting() {
+  if (traffic_) traffic_->program_open.store(false);
 }
 
 void PortSession::readerLoop() {
@@ -101,28 +138,28 @@ void PortSession::readerLoop() {
   }
   char buffer[kChunkLimit];
   int empty_reads = 0;
+  PollSleeper sleeper(VirtualClock::kReader);
 
   for (;;) {
-    int timeout_ms = -1;
+    int64_t deadline = VirtualClock::kNever;
     if (!held.isEmpty()) {
-      const int64_t deadline = last_ns + static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
-      const int64_t now = monotonic_ns();
-      if (now >= deadline) {
+      deadline = last_ns + static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
+      if (monotonic_ns() >= deadline) {
         deliver(held, first_ns);
         continue;
       }
-      timeout_ms = static_cast<int>(std::min<int64_t>((deadline - now + kNsPerMs - 1) / kNsPerMs, INT_MAX));
     }
 
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}};
-    const int ready = poll(fds, 2, timeout_ms);
+    pollfd fds[3] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}, {sleeper.fd(), POLLIN, 0}};
+    const int ready = poll(fds, 3, poll_ms(sleeper.before_poll(deadline)));
+    sleeper.after_poll();
     if (ready < 0) {
       if (errno == EINTR) continue;
       postHangup();
       return;
     }
     if (fds[1].revents != 0) return;  // closing: held bytes are of no use any more
-    if (ready == 0) continue;         // silence: the deadline check delivers
+    if (fds[0].revents == 0) continue;  // silence or the clock: the deadline check delivers
     if (fds[0].revents & POLLNVAL) return;
 
     ssize_t count;
@@ -137,6 +174,7 @@ void PortSession::readerLoop() {
       }
       count = ::read(fd_, buffer, kChunkLimit - held.size());
       error = errno;
+      if (count > 0 && traffic_) traffic_->replies_read.fetch_add(count);
     }
 
     if (count > 0) {
@@ -174,7 +212,7 @@ bool PortSession::enqueue(QByteArray bytes) {
     // line only leaves a remainder for the writer.
     qsizetype offset = 0;
     while (offset < bytes.size()) {
-      const ssize_t written = ::write(fd_, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
+      const ssize_t written = write_counted(bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
       if (written > 0) {
         offset += written;
       } else if (written < 0 && errno == EINTR) {
@@ -192,16 +230,28 @@ bool PortSession::enqueue(QByteArray bytes) {
     }
     bytes.remove(0, offset);
   }
+  if (traffic_) traffic_->requests_queued.fetch_add(bytes.size());
   queue_.push_back(std::move(bytes));
   queue_empty_->store(false);
   queue_cv_.notify_one();
   return true;
 }
 
+ssize_t PortSession::write_counted(const char* bytes, size_t length) {
+  if (!traffic_) return ::write(fd_, bytes, length);
+  // Counted before the line can carry them, so time waits until the far end
+  // has read them; what the line did not take is taken back.
+  const auto asked = static_cast<int64_t>(length);
+  traffic_->requests_written.fetch_add(asked);
+  const ssize_t written = ::write(fd_, bytes, length);
+  traffic_->requests_written.fetch_sub(written > 0 ? asked - written : asked);
+  return written;
+}
+
 bool PortSession::writeWhole(const QByteArray& block) {
   qsizetype offset = 0;
   while (offset < block.size()) {
-    const ssize_t written = ::write(fd_, block.constData() + offset, static_cast<size_t>(block.size() - offset));
+    const ssize_t written = write_counted(block.constData() + offset, static_cast<size_t>(block.size() - offset));
     if (written > 0) {
       offset += written;
       continue;
@@ -238,7 +288,9 @@ void PortSession::writerLoop() {
       queue_.pop_front();
       writing_ = true;
     }
-    if (!writeWhole(block)) break;
+    const bool whole = writeWhole(block);
+    if (traffic_) traffic_->requests_queued.fetch_sub(block.size());
+    if (!whole) break;
     bool idle;
     {
       std::lock_guard lock(queue_mutex_);
@@ -251,6 +303,9 @@ void PortSession::writerLoop() {
   std::lock_guard lock(queue_mutex_);
   writer_running.store(false);
   writing_ = false;
+  if (traffic_) {
+    for (const QByteArray& left : queue_) traffic_->requests_queued.fetch_sub(left.size());
+  }
   queue_.clear();
   queue_empty_->store(true);
 }

@@ -10,7 +10,14 @@
 #include <memory>
 #include <mutex>
 
+#include <sys/types.h>
+
 #include "link/serial_port.h"
+
+namespace velmo {
+class VirtualClock;
+struct LineTraffic;
+}  // namespace velmo
 
 namespace velmo::detail {
 
@@ -19,11 +26,19 @@ class PortEvent : public QEvent {
  public:
   enum class Kind { Data, Hangup, Sent };
   PortEvent(Kind kind, uint64_t session_id);
+  ~PortEvent() override;
   static QEvent::Type eventType();
+  // On a virtual clock a notice holds time still until the GUI thread
+  // takes it (or the event is dropped).
+  void hand_over(VirtualClock* clock);
+  void taken();
 
   Kind kind;
   uint64_t session_id;
   ReceivedChunk chunk;
+
+ private:
+  VirtualClock* handed_to_ = nullptr;
 };
 
 // Everything one open port shares between the GUI thread, the reader and the
@@ -63,11 +78,17 @@ class PortSession {
   void readerLoop();
   void writerLoop();
 
+  // On a virtual clock: the line's byte counters, whose reply side this
+  // session opens and closes.
+  void keep_time(VirtualClock* clock, std::shared_ptr<LineTraffic> traffic);
+  void stop_counting();
+
  private:
   void post(PortEvent* event);
   void postHangup();
   void deliver(QByteArray& held, int64_t first_byte_ns);
   bool writeWhole(const QByteArray& block);
+  ssize_t write_counted(const char* bytes, size_t length);
 
   const int fd_;
   const uint64_t id_;
@@ -86,6 +107,9 @@ class PortSession {
   bool stopping_ = false;         // guarded by queue_mutex_
   bool writing_ = false;          // guarded by queue_mutex_: the writer holds a block
   std::shared_ptr<std::atomic<bool>> queue_empty_;
+
+  VirtualClock* clock_ = nullptr;
+  std::shared_ptr<LineTraffic> traffic_;
 };
 
 }  // namespace velmo::detail

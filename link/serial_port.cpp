@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -17,20 +18,24 @@
 #include <thread>
 #include <utility>
 
+#include "link/clock.h"
 #include "link/comms_error.h"
 #include "link/port_session.h"
 #include "link/serial_settings.h"
+#include "link/virtual_clock.h"
 
 namespace velmo {
 
-int64_t monotonic_ns() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+int64_t monotonic_ns() { return clock().now_ns(); }
 
 namespace {
 
 constexpr auto kThreadStopBound = std::chrono::seconds(10);
+
+// Both queues are flushed at open and close. On a virtual clock the output
+// stays: request bytes already counted reach the simulated line, which
+// reads everything, so no count is left waiting for bytes a flush dropped.
+int flush_queues() { return virtual_clock() ? TCIFLUSH : TCIOFLUSH; }
 
 // Closes a half-opened device unless ownership moved on.
 class DeviceGuard {
@@ -118,7 +123,7 @@ void SerialPort::OpenPort() {
   if (ioctl(fd, TIOCEXCL) != 0) fail(comms_text::kOpenFailed, errno_text());
   guard.markExclusive();
 
-  tcflush(fd, TCIOFLUSH);
+  tcflush(fd, flush_queues());
   send_queue_empty_->store(true);
   try {
     apply_line_settings(fd, *this);
@@ -132,6 +137,11 @@ void SerialPort::OpenPort() {
   if (!session->createCloseEvent()) fail(comms_text::kNoEvent, errno_text());
   session->interval_ms = ReadIntervalTimeout;
   session->complete_reply_ends_chunk = CompleteReplyEndsChunk;
+  if (VirtualClock* timeline = virtual_clock()) {
+    char device[PATH_MAX];
+    const QByteArray name = CommName.toLocal8Bit();
+    session->keep_time(timeline, timeline->traffic(realpath(name.constData(), device) ? device : name.constData()));
+  }
 
   try {
     impl_->reader.start([session] { session->readerLoop(); });
@@ -154,9 +164,10 @@ void SerialPort::ClosePort() {
   if (!impl_->session) return;
   std::shared_ptr<detail::PortSession> session = std::move(impl_->session);
   session->requestClose();
-  tcflush(session->fd(), TCIOFLUSH);
+  tcflush(session->fd(), flush_queues());
   impl_->reader.stop();
   impl_->writer.stop();
+  session->stop_counting();
   send_queue_empty_->store(true);
   // Notices of this session still queued are dropped on arrival (see event()).
 }
@@ -191,8 +202,12 @@ bool SerialPort::event(QEvent* e) {
   if (e->type() != detail::PortEvent::eventType()) return QObject::event(e);
   auto* notice = static_cast<detail::PortEvent*>(e);
   if (!impl_->session || notice->session_id != impl_->session_id) return true;  // from a closed session
+  // Taken before anything runs: a handler may wait on the timeline.
+  notice->taken();
   switch (notice->kind) {
-    case detail::PortEvent::Kind::Data: emit receiveData(notice->chunk); break;
+    case detail::PortEvent::Kind::Data:
+      emit receiveData(notice->chunk);
+      break;
     case detail::PortEvent::Kind::Hangup: emit requestHangup(); break;
     case detail::PortEvent::Kind::Sent: emit sendDataEmpty(); break;
   }

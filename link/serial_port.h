@@ -24,7 +24,8 @@ struct ReceivedChunk {
   int64_t first_byte_ns = 0;
 };
 
-// Monotonic clock shared by the reader thread and its receivers.
+// The process's clock (link/clock.h) in nanoseconds, shared by the reader
+// thread and its receivers.
 int64_t monotonic_ns();
 
 // The serial port component: owns one serial device, a reader thread and a

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include "common/form_access.h"
 #include "common/node_lists.h"
@@ -53,10 +52,10 @@ SelfLearningWindow::SelfLearningWindow(AppContext& ctx, QWidget* parent)
     start_buttons_[f] = button;
   }
 
-  poll_timer_ = new QTimer(this);
+  poll_timer_ = new ClockTimer(this);
   poll_timer_->setObjectName(QStringLiteral("Timer1"));
   poll_timer_->setInterval(kPollMs);
-  connect(poll_timer_, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  connect(poll_timer_, &ClockTimer::timeout, this, [this] { Timer1Timer(); });
 
   apply_screen_scaling(findChild<QPushButton*>(QStringLiteral("Button3")));
 }

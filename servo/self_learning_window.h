@@ -3,12 +3,12 @@
 #include <cstdint>
 
 #include "common/velmo_window.h"
+#include "link/clock_timer.h"
 
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 
 namespace velmo {
 
@@ -46,7 +46,7 @@ class SelfLearningWindow : public VelmoWindow {
   QComboBox* nodes_ = nullptr;
   QLabel* panel_ = nullptr;
   QPlainTextEdit* log_ = nullptr;
-  QTimer* poll_timer_ = nullptr;
+  ClockTimer* poll_timer_ = nullptr;
   std::array<QPushButton*, 6> start_buttons_{};
   uint8_t selflearn_reg_ = 0;
   uint8_t selflearn_node_ = 0;

@@ -30,6 +30,11 @@ constexpr int kIdlePollMs = 5;
 int64_t now_ns() { return velmo::clock().now_ns(); }
 
 SimLine::SimLine() : pty_(std::make_unique<PtyPair>()) {
+  if (VirtualClock* timeline = virtual_clock()) {
+    traffic_ = timeline->traffic(pty_->slave_path());
+    traffic_->drop_requests();
+    traffic_->line_open.store(true);
+  }
   thread_ = std::thread([this] {
     // Named, so that a measurement of the program can leave the line out.
     pthread_setname_np(pthread_self(), "velmo-sim");
@@ -39,6 +44,7 @@ SimLine::SimLine() : pty_(std::make_unique<PtyPair>()) {
 
 SimLine::~SimLine() {
   stop_thread();
+  if (traffic_) traffic_->line_open.store(false);
   if (journal_file_) std::fclose(journal_file_);
   for (const auto& link : published_) {
     char target[PATH_MAX];
@@ -49,6 +55,7 @@ SimLine::~SimLine() {
 
 void SimLine::stop_thread() {
   stop_ = true;
+  sleeper_.poke();
   if (thread_.joinable()) thread_.join();
 }
 
@@ -143,6 +150,7 @@ void SimLine::journal_add(bool is_request, std::vector<uint8_t> bytes, int64_t t
 
 void SimLine::hang_up() {
   stop_thread();
+  if (traffic_) traffic_->line_open.store(false);
   pty_->close_master();
 }
 
@@ -163,33 +171,37 @@ std::string SimLine::publish(const std::string& name) {
 
 void SimLine::run() {
   while (!stop_) {
-    int64_t timeout_ns;
+    int64_t deadline;
     {
       std::lock_guard guard(mutex_);
-      timeout_ns = poll_timeout_ns(now_ns());
+      deadline = next_deadline_ns();
     }
+    int64_t timeout_ns = sleeper_.before_poll(deadline);
+    // On real time an idle line still looks round every few milliseconds.
+    if (!sleeper_.on_timeline() && (timeout_ns < 0 || timeout_ns > kIdlePollMs * kMs)) timeout_ns = kIdlePollMs * kMs;
     // To the nanosecond: a paced reply is due in the middle of a millisecond.
-    pollfd p{pty_->master_fd(), POLLIN, 0};
+    pollfd p[2] = {{pty_->master_fd(), POLLIN, 0}, {sleeper_.fd(), POLLIN, 0}};
     const timespec timeout{static_cast<time_t>(timeout_ns / 1000000000), static_cast<long>(timeout_ns % 1000000000)};
-    const int rc = ::ppoll(&p, 1, &timeout, nullptr);
+    const int rc = ::ppoll(p, 2, timeout_ns < 0 ? nullptr : &timeout, nullptr);
+    sleeper_.after_poll();
     const int64_t now = now_ns();
     std::lock_guard guard(mutex_);
-    if (rc > 0 && (p.revents & POLLIN)) take_bytes(now);
-    else if (rc > 0) usleep(1000);  // hang-up or error on the master: do not spin
+    if (rc > 0 && (p[0].revents & POLLIN)) take_bytes(now);
+    else if (rc > 0 && p[0].revents != 0) usleep(1000);  // hang-up or error on the master: do not spin
     frame_input(now);
+    handle_arrivals(now);
     if (now - last_tick_ns_ >= kTickNs) tick_stations(now);
     send_due(now_ns());
   }
+  sleeper_.before_poll(VirtualClock::kNever);  // a stopped line never wakes again
 }
 
-int64_t SimLine::poll_timeout_ns(int64_t now) const {
-  // Deadlines are on the shared clock; the idle poll is wall time.
-  int64_t wait = INT64_MAX;
-  if (!input_.empty()) wait = std::min(wait, last_input_ns_ + kSilenceNs - now);
-  if (!outgoing_.empty()) wait = std::min(wait, outgoing_.front().due_ns - now);
-  int64_t wall = kIdlePollMs * kMs;
-  if (wait != INT64_MAX) wall = std::min(wall, wait <= 0 ? 0 : velmo::clock().wall_ns(wait));
-  return wall;
+int64_t SimLine::next_deadline_ns() const {
+  int64_t at = last_tick_ns_ + kTickNs;
+  if (!input_.empty()) at = std::min(at, last_input_ns_ + kSilenceNs);
+  if (!arriving_.empty()) at = std::min(at, arriving_.front().due_ns);
+  if (!outgoing_.empty()) at = std::min(at, outgoing_.front().due_ns);
+  return at;
 }
 
 void SimLine::take_bytes(int64_t now) {
@@ -197,6 +209,7 @@ void SimLine::take_bytes(int64_t now) {
   for (;;) {
     const ssize_t n = ::read(pty_->master_fd(), chunk, sizeof chunk);
     if (n <= 0) break;
+    if (traffic_) traffic_->requests_read.fetch_add(n);
     input_.insert(input_.end(), chunk, chunk + n);
     last_input_ns_ = now;
   }
@@ -208,7 +221,14 @@ void SimLine::frame_input(int64_t now) {
     if (need > 0 && input_.size() >= need) {
       std::vector<uint8_t> frame(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(need));
       input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(need));
-      handle_frame(frame.data(), frame.size(), now);
+      if (pace_bps_ > 0) {
+        // Heard from its first byte at now, it has fully arrived only after its wire time.
+        journal_add(true, frame, now);
+        ++request_count_;
+        arriving_.push_back({now + wire_ns(frame.size()), std::move(frame)});
+      } else {
+        handle_frame(frame.data(), frame.size(), now);
+      }
       continue;
     }
     // Incomplete, or a function whose length we cannot tell: line silence ends it.
@@ -220,9 +240,22 @@ void SimLine::frame_input(int64_t now) {
   }
 }
 
+void SimLine::handle_arrivals(int64_t now) {
+  while (!arriving_.empty() && arriving_.front().due_ns <= now) {
+    Arriving a = std::move(arriving_.front());
+    arriving_.erase(arriving_.begin());
+    // The stations are stepped to the instant the request arrived, not to when it was looked at.
+    serve_frame(a.frame.data(), a.frame.size(), a.due_ns);
+  }
+}
+
 void SimLine::handle_frame(const uint8_t* frame, size_t length, int64_t now) {
   journal_add(true, std::vector<uint8_t>(frame, frame + length), now);
   ++request_count_;
+  serve_frame(frame, length, now);
+}
+
+void SimLine::serve_frame(const uint8_t* frame, size_t length, int64_t now) {
   if (length < 4 || !frame_crc_ok(frame, length)) return;  // a slave ignores a damaged frame
   const uint8_t address = frame[0];
   if (address == 0) {
@@ -250,7 +283,7 @@ void SimLine::handle_frame(const uint8_t* frame, size_t length, int64_t now) {
     reply = answer_request(*target, frame, length);
     if (auto moved = target->take_pending_address()) target->set_address(*moved);
   }
-  queue_reply(std::move(reply), fault, now + wire_ns(length));
+  queue_reply(std::move(reply), fault, now);
 }
 
 std::optional<Fault> SimLine::match_fault(uint8_t address, const uint8_t* frame, size_t length) {
@@ -272,7 +305,7 @@ int64_t SimLine::wire_ns(size_t bytes) const {
 }
 
 void SimLine::queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>& fault, int64_t now) {
-  // Paced: the request's wire time is already in now; the turnaround and the reply's own time follow.
+  // Paced: now is the request's arrival; the turnaround and the reply's own time follow.
   int64_t due = now + reply_delay_ms_ * kMs + (pace_bps_ > 0 ? turnaround_us_ * 1000 + wire_ns(reply.size()) : 0);
   std::vector<Outgoing> parts;
   if (fault) {
@@ -321,6 +354,7 @@ void SimLine::send_due(int64_t now) {
     outgoing_.erase(outgoing_.begin());
     size_t done = 0;
     int stalls = 0;
+    if (traffic_) traffic_->replies_written.fetch_add(static_cast<int64_t>(out.bytes.size()));
     while (done < out.bytes.size()) {
       const ssize_t n = ::write(pty_->master_fd(), out.bytes.data() + done, out.bytes.size() - done);
       if (n > 0) {
@@ -333,6 +367,7 @@ void SimLine::send_due(int64_t now) {
       }
       break;  // nobody reads the line: the rest is lost, as on a real wire
     }
+    if (traffic_) traffic_->replies_written.fetch_sub(static_cast<int64_t>(out.bytes.size() - done));
     const int64_t sent = now_ns();
     journal_add(false, std::move(out.bytes), sent);
     if (!out.tail.empty()) queue_part({sent + out.tail_gap_ns, std::move(out.tail), 0, {}});

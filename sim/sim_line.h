@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/poll_sleeper.h"
+#include "link/virtual_clock.h"
 #include "sim/station.h"
 #include "sim/stations.h"
 
@@ -95,13 +97,15 @@ class SimLine {
   void stop_thread();
   void take_bytes(int64_t now);
   void frame_input(int64_t now);
-  void handle_frame(const uint8_t* frame, size_t length, int64_t now);
+  void handle_arrivals(int64_t now);
+  void handle_frame(const uint8_t* frame, size_t length, int64_t now);  // journals, then serves
+  void serve_frame(const uint8_t* frame, size_t length, int64_t now);
   std::optional<Fault> match_fault(uint8_t address, const uint8_t* frame, size_t length);
   void queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>& fault, int64_t now);
   void send_due(int64_t now);
   int64_t wire_ns(size_t bytes) const;
   void tick_stations(int64_t now);
-  int64_t poll_timeout_ns(int64_t now) const;
+  int64_t next_deadline_ns() const;
 
   std::unique_ptr<PtyPair> pty_;
   mutable std::recursive_mutex mutex_;
@@ -117,10 +121,20 @@ class SimLine {
   void journal_add(bool is_request, std::vector<uint8_t> bytes, int64_t t_ns);
   std::vector<uint8_t> input_;
   int64_t last_input_ns_ = 0;
+  // Paced: a framed request reaches the stations after its wire time.
+  struct Arriving {
+    int64_t due_ns;
+    std::vector<uint8_t> frame;
+  };
+  std::vector<Arriving> arriving_;
   std::vector<Outgoing> outgoing_;
   int64_t last_tick_ns_ = 0;
   std::vector<std::string> published_;
   std::atomic<bool> stop_{false};
+  // On a virtual clock the line is a participant of the timeline and counts
+  // the bytes it reads and writes.
+  PollSleeper sleeper_{VirtualClock::kLine};
+  std::shared_ptr<LineTraffic> traffic_;
   std::thread thread_;
 };
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "common/velmo_window.h"
+#include "link/clock_timer.h"
 #include "tuning/move_settings.h"
 #include "tuning/sequence_stop.h"
 #include "tuning/stroke_rule.h"
@@ -19,7 +20,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
-class QTimer;
 
 namespace velmo::tuning {
 class InputLock;
@@ -260,7 +260,7 @@ class GainTuningWindow : public VelmoWindow {
   // The running search's own stop (Button30, Button38), apart from the
   // window's: a stopped search still writes its result and centres the axis.
   tuning::StopToken* search_stop_ = nullptr;
-  QTimer* timer3_ = nullptr;
+  ClockTimer* timer3_ = nullptr;
   bool lamp_phase_ = false;
 
   bool response_valid_ = false;

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 
 #include "common/form_access.h"
 #include "common/status_lamp.h"
@@ -76,10 +75,10 @@ void GainTuningWindow::build_search_controls() {
     y += 40;
   }
 
-  timer3_ = new QTimer(this);
+  timer3_ = new ClockTimer(this);
   timer3_->setObjectName(QStringLiteral("Timer3"));
   timer3_->setInterval(tuning::kLampBlinkMs);
-  connect(timer3_, &QTimer::timeout, this, [this] { Timer3Timer(); });
+  connect(timer3_, &ClockTimer::timeout, this, [this] { Timer3Timer(); });
 }
 
 void GainTuningWindow::Timer3Timer() {

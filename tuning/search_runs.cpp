@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include <exception>
 #include <utility>

@@ -8,6 +8,7 @@
 
 #include "drivelink/drive_link.h"
 #include "link/modbus_crc.h"
+#include "link/virtual_clock.h"
 #include "sim/servo_registers.h"
 #include "sim/sim_line.h"
 #include "support/pty_peer.h"
@@ -35,7 +36,9 @@ struct ExchangeFixture : ::testing::Test {
   void SetUp() override {
     link.Comm1.CommName = QString::fromStdString(peer.path());
     link.Comm1.OpenPort();
-    link.st.comm_timeout_ms = 250;
+    // The peer answers on wall time from its own thread: the bound leaves a
+    // busy machine room to deliver a reply that is coming.
+    link.st.comm_timeout_ms = 1000;
     link.set_traffic_log(1, [this](const QString& l) { main_log << l; });
     link.set_traffic_log(2, [this](const QString& l) { editor_log << l; });
   }
@@ -129,6 +132,10 @@ TEST(ExchangeOutcomes, OneRowPerKind) {
       {"invalid station", {}, nullptr, [](DriveLink& l) { l.st.node_addr = 0; return read_speed_limit(l); },
        {O::InvalidStation}},
   };
+  // The simulated drive is in-process: the rows run on one virtual timeline,
+  // so late and split replies keep their timing at any machine load.
+  VirtualClock timeline;
+  ClockScope scope(timeline);
   sim::SimLine line;
   line.add(sim::make_servo(1));
   DriveLink link;
@@ -174,10 +181,11 @@ TEST_F(ExchangeFixture, LateReplyGoesToTheMainLogAndIsNotTakenByTheNextRequest) 
   link.st.active_form = 2;
   int calls = 0;
   override_reply = [&](const Bytes& r) {
-    // The first answer comes after the timeout, with another value.
-    if (calls++ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The first answer comes long after the timeout, with another value.
+    if (calls++ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     return with_crc({r[0], 3, 2, 0x00, static_cast<uint8_t>(calls)});
   };
+  link.st.comm_timeout_ms = 250;
   read_version();
   EXPECT_EQ(link.st.reply_flag, 0);
   EXPECT_FALSE(link.accepted(0x03));
@@ -185,6 +193,7 @@ TEST_F(ExchangeFixture, LateReplyGoesToTheMainLogAndIsNotTakenByTheNextRequest) 
   EXPECT_EQ(link.st.reply_flag, 1);  // a stray still raises the flag
   EXPECT_EQ(editor_log.size(), 1);   // only the request went to the editor
 
+  link.st.comm_timeout_ms = 1000;
   read_version();
   ASSERT_TRUE(link.accepted(0x03));
   EXPECT_EQ(link.reply_word(0), 2);

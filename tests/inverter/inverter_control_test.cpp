@@ -14,6 +14,7 @@
 #include "common/log_view.h"
 #include "common/status_lamp.h"
 #include "inverter/inverter_control_window.h"
+#include "link/clock_timer.h"
 #include "main/main_window.h"
 #include "sim/inverter_station.h"
 #include "support/app_on_sim.h"
@@ -108,7 +109,7 @@ TEST_F(InverterControlTest, FaultCodesAboveTheTableShareItsLastText) {
 TEST_F(InverterControlTest, ACommandClickedDuringAReadGoesToItsOwnNodeAfterIt) {
   t.sim.set_reply_delay_ms(150);
   uint8_t shown = 0;
-  QTimer::singleShot(30, w, [&] {
+  ClockTimer::singleShot(30, w, [&] {
     select(2);
     click("Button3");
     shown = t.st().bpq_pending_cmd;
@@ -153,7 +154,7 @@ TEST_F(InverterControlTest, SetFrequencySendsTheClampedTenthsAndLeavesTheRunStat
 
   // A replay comes without the exit check: the text is clamped again, and a text that is no number is never sent.
   t.sim.set_reply_delay_ms(150);
-  QTimer::singleShot(30, w, [&] {
+  ClockTimer::singleShot(30, w, [&] {
     ctl<QLineEdit>("Edit1")->setText(QStringLiteral("300"));
     click("Button2");
   });

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
-#include "link/clock.h"
 #include "link/servo_motor_table.h"
 
 namespace velmo {
@@ -47,20 +44,6 @@ TEST(ServoMotorTable, RowsKeepTheirColumns) {
   }
   EXPECT_EQ(servo_motors::row(1).torque_numerator, "64");
   EXPECT_EQ(servo_motors::row(99).rotor_inertia, servo_motors::row(13).rotor_inertia);
-}
-
-TEST(SharedClock, ScaledClockRunsFasterAndScopeRestores) {
-  const int64_t steady_before = clock().now_ns();
-  ScaledClock fast(50.0);
-  {
-    ClockScope scope(fast);
-    const int64_t t0 = clock_ms();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_GE(clock_ms() - t0, 500);  // 20 ms of wall time: a second on this clock
-    EXPECT_LE(fast.wall_ns(1000000000), 20000001);
-  }
-  EXPECT_GE(clock().now_ns(), steady_before);
-  EXPECT_LT(clock().now_ns() - steady_before, 10'000'000'000);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
+#include "link/clock_timer.h"
 #include "main/main_window.h"
 #include "servo/home_limits_window.h"
 #include "servo/servo_position.h"
@@ -215,7 +215,7 @@ TEST_F(HomeLimitsTest, HoldsWriteBusyWhileTalkingAndNeverOverlapsAnotherExchange
   size_t requests_seen = 0;
   // Inside the first exchange's wait the flag is held, and a click of another
   // of the window's buttons waits for the line instead of talking over it.
-  QTimer::singleShot(50, [&] {
+  ClockTimer::singleShot(50, form, [&] {
     busy_seen = rig.st().write_busy;
     control<QPushButton>(form, "Button10")->click();
     requests_seen = rig.sim.requests(1).size();

@@ -23,14 +23,14 @@ class SelfLearningTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(rig.connect_servos());
     // Polls come quickly here; the drive's busy count decides when it is done.
-    control<QTimer>(form, "Timer1")->setInterval(20);
+    control<ClockTimer>(form, "Timer1")->setInterval(20);
     rig.app.main_window().N11Click();
     ASSERT_TRUE(form->isVisible());
     rig.sim.clear_journal();
   }
   QString log() { return shown_text(control<QPlainTextEdit>(form, "Memo1")); }
   QPushButton* button(const char* name) { return control<QPushButton>(form, name); }
-  QTimer* timer() { return control<QTimer>(form, "Timer1"); }
+  ClockTimer* timer() { return control<ClockTimer>(form, "Timer1"); }
   void select(int station) { testing::select_node(nodes, station); }
 
   testing::AppOnSim rig;
@@ -67,7 +67,7 @@ TEST_F(SelfLearningTest, StartAndPollToDoneInBothLayouts) {
     EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点%1：自学习完成！！").arg(c.station));
     EXPECT_TRUE(button(c.button)->isEnabled());
     const std::vector<Frame> polls = rig.reads(a);
-    ASSERT_GE(polls.size(), 3u);  // two busy answers, then done
+    ASSERT_EQ(polls.size(), 3u);  // two busy answers, then done
     for (const Frame& p : polls) EXPECT_EQ(p, testing::read(a, c.reg, 1));
     EXPECT_EQ(rig.st().write_busy, 0);
   }
@@ -119,7 +119,7 @@ TEST_F(SelfLearningTest, OnlyTheLowByteTellsCompletionAndBusyLinesSkipAPoll) {
   QTest::mouseClick(button("Button6"), Qt::LeftButton);
   rig.st().read_busy = 1;
   rig.sim.clear_journal();
-  QTest::qWait(100);
+  testing::pass_time(100);
   EXPECT_TRUE(rig.reads(1).empty());
   rig.st().read_busy = 0;
 

@@ -280,7 +280,7 @@ TEST_F(ServoMenuEditorTest, LeavingAFieldClampsAndStagesButSendsNothing) {
   EXPECT_EQ(text("Edit1"), "4500");
   EXPECT_EQ(w->engine().value(2), 4500);
   EXPECT_EQ(w->engine().staged().reg, 2);
-  QTest::qWait(150);
+  testing::pass_time(150);
   EXPECT_EQ(t.sim.request_count(), before);
   // Enter moves on too, and writes.
   e->setFocus();
@@ -334,7 +334,7 @@ TEST_F(ServoMenuEditorTest, AWriteWaitsForTheLineAndGoesToTheEditorsOwnNode) {
   t.sim.clear_journal();
   const size_t before = t.sim.request_count();
   type_and_enter("Edit1", QStringLiteral("1234"));
-  QTest::qWait(100);
+  testing::pass_time(100);
   EXPECT_EQ(t.sim.request_count(), before);  // nothing goes out inside the other exchange
   t.st().sending = 0;
   expect_requests(before + 1);
@@ -490,7 +490,7 @@ TEST_F(ServoMenuEditorTest, AStationChangeMovesTheNodeAndRefreshesEveryListOrIsR
   t.st().tsq_nodes[0] = 247;
   const size_t before = t.sim.request_count();
   type_and_enter("Edit66", QStringLiteral("300"));
-  QTest::qWait(150);
+  testing::pass_time(150);
   EXPECT_EQ(t.sim.request_count(), before);
   EXPECT_EQ(text("Edit66"), "6");
   EXPECT_TRUE(logged("Memo3", QStringLiteral("节点6：参数修改失败")));

@@ -20,6 +20,10 @@ using velmo::testing::wait_for;
 
 namespace {
 
+// How long libmodbus waits for an answer: a busy machine may delay the
+// line's thread, so only a reply that is never coming should run into it.
+constexpr int kAnswerBoundMs = 1000;
+
 class LineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,7 +77,7 @@ TEST_F(LineTest, EveryFamilyAnswersAndBlockWritesAreStored) {
 }
 
 TEST_F(LineTest, ErrorsOnTheWire) {
-  master.set_timeout_ms(200);
+  master.set_timeout_ms(kAnswerBoundMs);
   EXPECT_FALSE(master.read(9, 0x00AB));  // nobody at 9: silence
   EXPECT_EQ(master.error(), ETIMEDOUT);
   EXPECT_FALSE(master.read(1, 0x0FFF));  // no such register
@@ -154,7 +158,7 @@ class FaultKinds : public LineTest, public ::testing::WithParamInterface<FaultCa
 
 TEST_P(FaultKinds, SeenByLibmodbus) {
   const FaultCase& c = GetParam();
-  master.set_timeout_ms(300);
+  master.set_timeout_ms(kAnswerBoundMs);
   line.inject(1, c.fault);
   const auto value = master.read(1, 0x00AB);
   if (c.expected_errno == 0) {
@@ -164,7 +168,7 @@ TEST_P(FaultKinds, SeenByLibmodbus) {
     EXPECT_EQ(master.error(), c.expected_errno);
   }
   // A fault for one request only: the next one is normal again.
-  master.set_timeout_ms(1000);
+  master.set_timeout_ms(kAnswerBoundMs);
   EXPECT_TRUE(wait_for([&] { return master.read(1, 0x00AB) == 6101; }));
 }
 
@@ -190,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"exception4", make(Fault::Exception), EMBXSFAIL},
                       FaultCase{"exception2", with_code(make(Fault::Exception), 2), EMBXILADD},
                       FaultCase{"short", make(Fault::Short), ETIMEDOUT},
-                      FaultCase{"late_beyond_timeout", with_delay(make(Fault::Late), 600), ETIMEDOUT},
+                      FaultCase{"late_beyond_timeout", with_delay(make(Fault::Late), 2 * kAnswerBoundMs), ETIMEDOUT},
                       FaultCase{"split_small_gap", with_delay(make(Fault::Split), 20), 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -225,14 +229,14 @@ TEST_F(LineTest, ShortReplyLosesItsTail) {
   Fault f = make(Fault::Short);
   f.short_by = 3;
   line.inject(1, f);
-  master.set_timeout_ms(200);
+  master.set_timeout_ms(kAnswerBoundMs);
   EXPECT_FALSE(master.read(1, 0x00AB));
   ASSERT_FALSE(replies().empty());
   EXPECT_EQ(replies().back().size(), 4u);
 }
 
 TEST_F(LineTest, FaultMatchesRegisterFunctionAndCount) {
-  master.set_timeout_ms(200);
+  master.set_timeout_ms(kAnswerBoundMs);
   Fault f = make(Fault::Exception);
   f.reg = 0x0014;
   f.times = -1;
@@ -258,7 +262,7 @@ TEST_F(LineTest, FaultMatchesRegisterFunctionAndCount) {
 }
 
 TEST_F(LineTest, StationNumberChangeIsAnsweredFromTheOldAddress) {
-  master.set_timeout_ms(200);
+  master.set_timeout_ms(kAnswerBoundMs);
   line.clear_journal();
   ASSERT_TRUE(master.write(1, 160, 9));  // libmodbus checks the reply came from 1
   EXPECT_EQ(replies().back()[0], 1);

@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "common/form_access.h"
 #include "common/notifier.h"
 #include "drivelink/drive_link.h"
+#include "link/virtual_clock.h"
 #include "main/velmo_app.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
@@ -31,7 +33,30 @@ struct SimServo {
 // Servo 1: layout 1, 131072 counts; servo 2: layout 2, 4096 counts.
 inline const std::vector<SimServo> kTwoServos = {{1, 6101, 101}, {2, 6001, 102}};
 
+// A virtual clock installed for a rig's lifetime, or real time.
+class RigClock {
+ public:
+  explicit RigClock(bool virtual_time) {
+    if (!virtual_time) return;
+    clock_ = std::make_unique<VirtualClock>();
+    scope_ = std::make_unique<ClockScope>(*clock_);
+  }
+
+ private:
+  std::unique_ptr<VirtualClock> clock_;
+  std::unique_ptr<ClockScope> scope_;
+};
+
 struct AppOnSim {
+  enum class Time { Virtual, Real };
+  // Virtual: the program and its simulated line share one timeline, so a
+  // test gives the same frames and numbers at any machine load. Time moves
+  // only inside the program's waits and testing::wait_for / pass_time: act
+  // in the middle of a wait with ClockTimer (not QTimer), let time pass
+  // with pass_time (not QTest::qWait). Real: for benchmarks of real speed.
+  explicit AppOnSim(Time time = Time::Virtual) : rig_clock(time == Time::Virtual) {}
+
+  RigClock rig_clock;
   sim::SimLine sim;
   RecordingNotifier notifier;
   VelmoApp app{notifier};

@@ -149,7 +149,7 @@ TEST_F(GainTuningTest, LeavingResetsAFaultBeforeTheRestore) {
 TEST_F(GainTuningTest, LeavingResetsEveryStageAndStopsTheLampTimer) {
   use(1);
   tstate().tuning_stage = {2, 1, 2, 0, 2};
-  auto* timer3 = form->findChild<QTimer*>(QStringLiteral("Timer3"));
+  auto* timer3 = form->findChild<ClockTimer*>(QStringLiteral("Timer3"));
   timer3->start();
   QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
   EXPECT_FALSE(form->isVisible());

@@ -4,7 +4,6 @@
 // under a running sequence.
 #include <QComboBox>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <cstdlib>
 #include <functional>
@@ -44,18 +43,15 @@ class MoveSafetyTest : public GainTuningTest {
  protected:
   void SetUp() override {
     GainTuningTest::SetUp();
-    scope_ = std::make_unique<ClockScope>(fast_);
     use(1);
     rig.servo(1).set_reg(181, 6001);  // 131072 counts a revolution
-    // Ten times the clock's speed: a lost reply still waits 5 s on it.
-    rig.st().comm_timeout_ms = 5000;
+    fast_moves();
     window->Button23Click();
     window->Button14Click();
     enter("Edit68", "2000");
     enter("Edit8", "1");
     rig.sim.clear_journal();
   }
-  void TearDown() override { scope_.reset(); }
 
   // Every request station 1 received, reads and writes, in order.
   std::vector<Frame> requests() { return testing::frames_of(rig.sim, 1); }
@@ -72,8 +68,8 @@ class MoveSafetyTest : public GainTuningTest {
   // Runs `action` inside the window's waits once `n` move starts are on the
   // wire; the requests received up to then are kept in `at_press`.
   void after_starts(int n, std::function<void()> action) {
-    auto* poll = new QTimer(form);
-    QObject::connect(poll, &QTimer::timeout, form, [this, n, poll, action] {
+    auto* poll = new ClockTimer(form);
+    QObject::connect(poll, &ClockTimer::timeout, form, [this, n, poll, action] {
       const std::vector<Frame> now = requests();
       if (starts_in(now) < n) return;
       poll->stop();
@@ -88,8 +84,6 @@ class MoveSafetyTest : public GainTuningTest {
     return {all.begin() + static_cast<long>(std::min(at_press, all.size())), all.end()};
   }
 
-  ScaledClock fast_{10};
-  std::unique_ptr<ClockScope> scope_;
   size_t at_press = 0;
 };
 

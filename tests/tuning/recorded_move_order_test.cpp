@@ -4,7 +4,6 @@
 // resonance detection reads the peak torque after its analysis.
 #include <QComboBox>
 #include <QLabel>
-#include <QTimer>
 
 #include "tuning_rig.h"
 
@@ -73,8 +72,8 @@ TEST_F(RecordedMoveOrderTest, EndVibrationIsRecordedWithTheServoOffAfterTheMoveE
   // The captions shown while it runs.
   QStringList captions;
   auto* panel = control<QLabel>(form, "Panel1");
-  QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, form, [&] {
+  ClockTimer watch;
+  QObject::connect(&watch, &ClockTimer::timeout, form, [&] {
     if (captions.isEmpty() || captions.back() != panel->text()) captions << panel->text();
   });
   watch.start(1);

@@ -1,10 +1,9 @@
 // Trial moves on the simulated servo: the axis stays inside its stroke when
 // a start's reply is lost, stops end cyclic runs, verification survives
 // nesting, and leaving mid-run leaves the motor at rest.
-#include <QTimer>
-
 #include <cstdlib>
 
+#include "link/clock_timer.h"
 #include "support/wait.h"
 #include "tuning_rig.h"
 
@@ -35,8 +34,8 @@ class TrialMoveTest : public GainTuningTest {
   int32_t from(uint32_t origin) { return static_cast<int32_t>(rig.servo(1).position() - origin); }
   // Runs `action` inside the window's waits once `condition` holds.
   void when(std::function<bool()> condition, std::function<void()> action) {
-    auto* poll = new QTimer(form);
-    QObject::connect(poll, &QTimer::timeout, form, [poll, condition, action] {
+    auto* poll = new ClockTimer(form);
+    QObject::connect(poll, &ClockTimer::timeout, form, [poll, condition, action] {
       if (!condition()) return;
       poll->stop();
       poll->deleteLater();
@@ -103,7 +102,7 @@ TEST_F(TrialMoveTest, LeavingDuringACyclicRunStopsTheMotorAndSendsNothingAfterTh
 
   const size_t sent = rig.sim.request_count();
   const uint32_t at = rig.servo(1).position();
-  QTest::qWait(300);
+  testing::pass_time(300);
   EXPECT_EQ(rig.sim.request_count(), sent);
   EXPECT_NEAR(static_cast<int32_t>(rig.servo(1).position() - at), 0, 2);
 }
