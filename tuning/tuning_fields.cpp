@@ -45,7 +45,8 @@ int32_t tenths_of(const QLineEdit* e) { return static_cast<int32_t>(std::nearbyi
 
 void GainTuningWindow::wire_fields() {
   for (const FieldRule& rule : kFields) new NumericField(edit(rule.name), rule);
-  tuning::TuningState& ts = *tuning_;
+  // The fields' handlers outlive this call; the state lives as long as the window.
+  tuning::TuningState* ts = tuning_.get();
 
   // Each field of a pair that describes the same stroke copies itself into
   // the other when left.
@@ -59,7 +60,7 @@ void GainTuningWindow::wire_fields() {
   mirror("Edit67", "Edit66", StrokeTrigger::LeaveTrialField);
   mirror("Edit35", "Edit8", StrokeTrigger::LeaveSelfLearnField);
   mirror("Edit66", "Edit67", StrokeTrigger::LeaveSelfLearnField);
-  field("Edit68")->on_exit = [&ts] { ts.move_params_changed = 1; };
+  field("Edit68")->on_exit = [ts] { ts->move_params_changed = 1; };
   auto after_pause = [this](StrokeTrigger trigger) {
     return [this, trigger] {
       ctx_.link.delay(100);
@@ -71,7 +72,9 @@ void GainTuningWindow::wire_fields() {
   field("Edit68")->on_enter = after_pause(StrokeTrigger::EnterFrequency);
 
   // Gains: leaving stores, Enter writes after a pause.
-  field("Edit39")->on_exit = [this, &ts] { ts.rigidity_level = static_cast<uint32_t>(tuning::field_int(edit("Edit39"))); };
+  field("Edit39")->on_exit = [this, ts] {
+    ts->rigidity_level = static_cast<uint32_t>(tuning::field_int(edit("Edit39")));
+  };
   field("Edit39")->on_enter = [this] {
     if (sequence_running()) return;
     Sequence run(*this);
@@ -79,12 +82,12 @@ void GainTuningWindow::wire_fields() {
     ctx_.link.delay(100);
     if (!run.stopped()) gain_set();
   };
-  field("Edit40")->on_exit = [this, &ts] { ts.pos_loop_gain = tenths_of(edit("Edit40")); };
-  field("Edit41")->on_exit = [this, &ts] { ts.speed_loop_gain = tenths_of(edit("Edit41")); };
-  field("Edit42")->on_exit = [this, &ts] { ts.integral_time = tenths_of(edit("Edit42")); };
-  field("Edit40")->on_enter = [this, &ts] { write_after_pause(static_cast<uint8_t>(layout().kp), ts.pos_loop_gain); };
-  field("Edit41")->on_enter = [this, &ts] { write_after_pause(static_cast<uint8_t>(layout().kv), ts.speed_loop_gain); };
-  field("Edit42")->on_enter = [this, &ts] { write_after_pause(static_cast<uint8_t>(layout().ti), ts.integral_time); };
+  field("Edit40")->on_exit = [this, ts] { ts->pos_loop_gain = tenths_of(edit("Edit40")); };
+  field("Edit41")->on_exit = [this, ts] { ts->speed_loop_gain = tenths_of(edit("Edit41")); };
+  field("Edit42")->on_exit = [this, ts] { ts->integral_time = tenths_of(edit("Edit42")); };
+  field("Edit40")->on_enter = [this, ts] { write_after_pause(static_cast<uint8_t>(layout().kp), ts->pos_loop_gain); };
+  field("Edit41")->on_enter = [this, ts] { write_after_pause(static_cast<uint8_t>(layout().kv), ts->speed_loop_gain); };
+  field("Edit42")->on_enter = [this, ts] { write_after_pause(static_cast<uint8_t>(layout().ti), ts->integral_time); };
 }
 
 void GainTuningWindow::write_after_pause(uint8_t set1_reg, int32_t value) {
