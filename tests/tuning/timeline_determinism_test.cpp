@@ -74,7 +74,7 @@ class BusyMachine {
       threads_.emplace_back([this] {
         const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(2);
         volatile uint64_t spin = 0;
-        while (!stop_.load(std::memory_order_relaxed) && std::chrono::steady_clock::now() < end) ++spin;
+        while (!stop_.load(std::memory_order_relaxed) && std::chrono::steady_clock::now() < end) spin = spin + 1;
       });
     }
   }
