@@ -432,7 +432,7 @@ bool ParamEditorEngine::read_block(const ParamBlock& block) {
     take_value(reg, v);
     dump << dump_line(reg, v);
   }
-  append_lines(dump_memo(), dump);  // the block in one go
+  append_lines(memo(dump_memo_, config_.dump_memo), dump);  // the block in one go
   return true;
 }
 
@@ -680,7 +680,7 @@ void ParamEditorEngine::show_menu_read() {
     QStringList dump;
     dump.reserve(static_cast<qsizetype>(read.dump.size()));
     for (const auto& [reg, v] : read.dump) dump << dump_line(reg, v);
-    append_lines(dump_memo(), dump);
+    append_lines(memo(dump_memo_, config_.dump_memo), dump);
   }
   // Every group whose blocks were all accepted, in one pass; the layout
   // follows the values once, at the end.
@@ -699,25 +699,25 @@ QLabel* ParamEditorEngine::panel() {
   return panel_;
 }
 
-QPlainTextEdit* ParamEditorEngine::dump_memo() {
-  if (!dump_memo_) dump_memo_ = control<QPlainTextEdit>(form_, config_.dump_memo);
-  return dump_memo_;
+QPlainTextEdit* ParamEditorEngine::memo(QPointer<QPlainTextEdit>& held, const char* name) {
+  if (!held) held = control<QPlainTextEdit>(form_, name);
+  return held;
 }
 
 void ParamEditorEngine::status(const QString& message) { panel()->setText(node_line(node_, message)); }
 
 void ParamEditorEngine::log_success(const QString& message, bool timed) {
   const QString line = node_line(node_, message);
-  add_line(form_, config_.success_memo, timed ? timed_line(line) : line);
+  append_line(memo(success_memo_, config_.success_memo), timed ? timed_line(line) : line);
 }
 
 void ParamEditorEngine::log_failure(const QString& message, bool timed, const QString& suffix) {
   const QString line = node_line(node_, message) + suffix;
-  add_line(form_, config_.failure_memo, timed ? timed_line(line) : line);
+  append_line(memo(failure_memo_, config_.failure_memo), timed ? timed_line(line) : line);
 }
 
 void ParamEditorEngine::clear_dump(const QStringList& header) {
-  auto* dump = dump_memo();
+  auto* dump = memo(dump_memo_, config_.dump_memo);
   clear_log(dump);
   append_lines(dump, header);
 }

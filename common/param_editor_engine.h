@@ -235,9 +235,9 @@ class ParamEditorEngine : public QObject {
   ParamRange range_of(const ParamRow& row) const;
   QString clamp_of(const ParamRow& row, const QString& text);
   void pump_waiting();
-  // The window's status panel and dump memo, looked up once.
+  // The window's status panel and memos, looked up once.
   QLabel* panel();
-  QPlainTextEdit* dump_memo();
+  QPlainTextEdit* memo(QPointer<QPlainTextEdit>& held, const char* name);
   void show_reading();  // "reading parameters" on the panel
   // A menu read only takes each reply into the image; what it read is shown
   // once the read ends, so the next request never waits for the screen.
@@ -264,7 +264,7 @@ class ParamEditorEngine : public QObject {
   std::map<size_t, QString> hints_before_;  // the hint an unconfirmed row showed before it was marked
   bool chosen_rows_ = false;      // some rows are shown by another register's value
   QPointer<QLabel> panel_;
-  QPointer<QPlainTextEdit> dump_memo_;
+  QPointer<QPlainTextEdit> dump_memo_, success_memo_, failure_memo_;
 
   // What a menu read has read but not shown yet.
   struct MenuRead {
