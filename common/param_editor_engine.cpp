@@ -410,12 +410,16 @@ void ParamEditorEngine::run_menu_operation(std::function<void()> operation) {
 
 bool ParamEditorEngine::read_block(const ParamBlock& block) {
   st_.node_addr = static_cast<uint8_t>(node_);
+  // What the menu read has taken so far is shown while this request is on
+  // the line: the event is handled once the request has gone out.
+  if (menu_read_ && !menu_read_->show_posted) {
+    menu_read_->show_posted = true;
+    QMetaObject::invokeMethod(this, &ParamEditorEngine::show_menu_read_so_far, Qt::QueuedConnection);
+  }
   last_read_ok_ = link_.read_registers(static_cast<uint16_t>(block.start), static_cast<uint16_t>(block.count));
   if (!last_read_ok_) return false;
   if (menu_read_) {
-    // Nothing but the image until the read ends (the panel once): the next
-    // request goes out at once.
-    if (menu_read_->dump.empty()) show_reading();
+    // Between a reply and the next request nothing but the image.
     for (int k = 0; k < block.count; ++k) {
       const int reg = block.start + k;
       const int32_t v = link_.reply_word(k);
@@ -636,10 +640,12 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
     ok = false;
   }
   try {
-    show_menu_read();
+    show_menu_read_so_far();
+    if (menu_read_ && menu_read_->show_failed) ok = false;
   } catch (const std::exception&) {
     ok = false;
   }
+  menu_read_.reset();
   const QString result = ok ? QStringLiteral("菜单读取成功") : QStringLiteral("菜单读取失败");
   config_.summary_panel_timed ? panel()->setText(timed_line(node_line(node_, result))) : status(result);
   ok ? log_success(result) : log_failure(result);
@@ -672,21 +678,33 @@ bool ParamEditorEngine::download() {
 
 // ---- Status and logs ----
 
-void ParamEditorEngine::show_menu_read() {
+void ParamEditorEngine::show_menu_read_so_far() {
   if (!menu_read_) return;
-  const MenuRead read = std::move(*menu_read_);
-  menu_read_.reset();
-  if (!read.dump.empty()) {
-    QStringList dump;
-    dump.reserve(static_cast<qsizetype>(read.dump.size()));
-    for (const auto& [reg, v] : read.dump) dump << dump_line(reg, v);
-    append_lines(memo(dump_memo_, config_.dump_memo), dump);
+  MenuRead& read = *menu_read_;
+  read.show_posted = false;
+  try {
+    if (!read.reading_shown) {
+      read.reading_shown = true;
+      show_reading();
+    }
+    if (!read.dump.empty()) {
+      QStringList dump;
+      dump.reserve(static_cast<qsizetype>(read.dump.size()));
+      for (const auto& [reg, v] : read.dump) dump << dump_line(reg, v);
+      read.dump.clear();
+      append_lines(memo(dump_memo_, config_.dump_memo), dump);
+    }
+    // Only groups whose blocks were all accepted; the layout follows their
+    // values once.
+    const std::vector<int> groups = std::move(read.groups);
+    read.groups.clear();
+    for (int g : groups)
+      for (const ParamRow* row : group_rows(table_, g, layout_)) show_row(*row, ValueSource::Drive);
+    if (chosen_rows_ && !groups.empty()) apply_layout();
+  } catch (const std::exception&) {
+    // Runs from the event loop while a request is out: the read says it failed.
+    read.show_failed = true;
   }
-  // Every group whose blocks were all accepted, in one pass; the layout
-  // follows the values once, at the end.
-  for (int g : read.groups)
-    for (const ParamRow* row : group_rows(table_, g, layout_)) show_row(*row, ValueSource::Drive);
-  if (chosen_rows_ && !read.groups.empty()) apply_layout();
 }
 
 void ParamEditorEngine::show_reading() {

@@ -240,8 +240,9 @@ class ParamEditorEngine : public QObject {
   QPlainTextEdit* memo(QPointer<QPlainTextEdit>& held, const char* name);
   void show_reading();  // "reading parameters" on the panel
   // A menu read only takes each reply into the image; what it read is shown
-  // once the read ends, so the next request never waits for the screen.
-  void show_menu_read();
+  // while its next request is on the line, and the rest when it ends, so no
+  // request waits for the screen.
+  void show_menu_read_so_far();
 
   DriveLink& link_;
   DriveLinkState& st_;
@@ -270,6 +271,9 @@ class ParamEditorEngine : public QObject {
   struct MenuRead {
     std::vector<int> groups;                     // accepted whole, in reading order
     std::vector<std::pair<int, int32_t>> dump;   // register and value, in reading order
+    bool show_posted = false;
+    bool reading_shown = false;
+    bool show_failed = false;
   };
   std::optional<MenuRead> menu_read_;
 

@@ -189,8 +189,8 @@ TEST_F(ServoMenuEditorTest, AFailedGroupEndsTheMenuReadAndChangesNothing) {
 
 // Locked once for the whole read, not block by block: at every request and
 // reply the window is locked, the page changes its enabled state only twice,
-// the fields are left alone until the read ends and then show what the drive
-// holds.
+// a field shows either what it showed before or what the drive answered, and
+// after the read what the drive holds.
 TEST_F(ServoMenuEditorTest, TheWindowStaysLockedForTheWholeReadAndThenShowsTheDrive) {
   open(1);
   servo(1).set_reg(2, 1234);
@@ -207,7 +207,7 @@ TEST_F(ServoMenuEditorTest, TheWindowStaysLockedForTheWholeReadAndThenShowsTheDr
   } counter;
   auto* sheet = ctl<QWidget>("TabSheet1");
   sheet->installEventFilter(&counter);
-  int seen = 0, unlocked = 0, shown_early = 0;
+  int seen = 0, unlocked = 0, unconfirmed = 0;
   const QString before = text("Edit1");
   ASSERT_NE(before, "1234");
   auto* traffic = qobject_cast<LogView*>(ctl<QPlainTextEdit>("Memo1"));
@@ -217,8 +217,7 @@ TEST_F(ServoMenuEditorTest, TheWindowStaysLockedForTheWholeReadAndThenShowsTheDr
     ++seen;
     for (const char* name : {"ComboBox45", "TabSheet1", "Button2", "Button5", "Button4", "Button3", "Button1"})
       if (ctl<QWidget>(name)->isEnabled()) ++unlocked;
-    // The fields follow the read once it has ended, not between its exchanges.
-    if (text("Edit1") != before) ++shown_early;
+    if (text("Edit1") != before && text("Edit1") != "1234") ++unconfirmed;
   });
   t.sim.clear_journal();
   w->Button2Click();
@@ -229,7 +228,7 @@ TEST_F(ServoMenuEditorTest, TheWindowStaysLockedForTheWholeReadAndThenShowsTheDr
   ASSERT_GT(exchanges, 5u);
   EXPECT_EQ(seen, static_cast<int>(2 * exchanges));  // every request and every reply
   EXPECT_EQ(unlocked, 0);
-  EXPECT_EQ(shown_early, 0);
+  EXPECT_EQ(unconfirmed, 0);
   EXPECT_EQ(counter.changes, 2);
   for (const char* name : {"ComboBox45", "TabSheet1", "Button2", "Button5", "Button4", "Button3", "Button1"})
     EXPECT_TRUE(ctl<QWidget>(name)->isEnabled()) << name;
