@@ -34,6 +34,10 @@ void LogView::add(const QStringList& lines) {
 
 void LogView::flush() {
   show_timer_.stop();
+  if (clear_waiting_) {
+    clear_waiting_ = false;
+    clear();
+  }
   if (waiting_.isEmpty()) return;
   // Taken first: whoever the append notifies may add or flush again.
   const QString block = waiting_.join(QLatin1Char('\n'));
@@ -44,8 +48,10 @@ void LogView::flush() {
 void LogView::clear_all() {
   store_.clear();
   waiting_.clear();
-  show_timer_.stop();
-  clear();
+  // The view empties with the next pass, with the lines that follow, so the
+  // start of a sequence never waits for the old text to be dropped.
+  clear_waiting_ = true;
+  if (!show_timer_.isActive()) show_timer_.start();
 }
 
 void append_line(QPlainTextEdit* memo, const QString& line) {

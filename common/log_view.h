@@ -29,7 +29,10 @@ class LogView : public QPlainTextEdit {
   void flush();
   void clear_all();
   const LogStore& store() const { return store_; }
+  // Lines stored but not shown yet; the view is current when none are and no
+  // emptying is still to be shown.
   qsizetype waiting() const { return waiting_.size(); }
+  bool current() const { return waiting_.isEmpty() && !clear_waiting_; }
 
  signals:
   // A line was taken (stored, and shown with the next pass).
@@ -40,6 +43,7 @@ class LogView : public QPlainTextEdit {
 
   LogStore store_;
   QStringList waiting_;  // stored, not shown yet; never more than kShownLines
+  bool clear_waiting_ = false;  // the view still shows lines the store dropped
   QTimer show_timer_;
 };
 

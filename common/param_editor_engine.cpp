@@ -15,6 +15,8 @@
 namespace velmo {
 
 namespace {
+QString dump_line(int reg, int32_t v) { return QString::number(reg) + QString(10, QLatin1Char(' ')) + QString::number(v); }
+
 const QString kWriteOk = QStringLiteral("参数修改成功");
 const QString kWriteFail = QStringLiteral("参数修改失败");
 const QString kUnconfirmedHint = QStringLiteral("驱动器未确认此值：写入与回读都没有得到应答");
@@ -408,18 +410,33 @@ void ParamEditorEngine::run_menu_operation(std::function<void()> operation) {
 
 bool ParamEditorEngine::read_block(const ParamBlock& block) {
   st_.node_addr = static_cast<uint8_t>(node_);
+  // What the menu read has taken so far is shown while this request is on
+  // the line: the event is handled once the request has gone out.
+  if (menu_read_ && !menu_read_->show_posted) {
+    menu_read_->show_posted = true;
+    QMetaObject::invokeMethod(this, &ParamEditorEngine::show_menu_read_so_far, Qt::QueuedConnection);
+  }
   last_read_ok_ = link_.read_registers(static_cast<uint16_t>(block.start), static_cast<uint16_t>(block.count));
   if (!last_read_ok_) return false;
-  const QString reading = QStringLiteral("正在读取参数...");
-  set_panel(form_, config_.reading_line_names_node ? node_line(node_, reading) : reading);
+  if (menu_read_) {
+    // Between a reply and the next request nothing but the image.
+    for (int k = 0; k < block.count; ++k) {
+      const int reg = block.start + k;
+      const int32_t v = link_.reply_word(k);
+      take_value(reg, v);
+      menu_read_->dump.emplace_back(reg, v);
+    }
+    return true;
+  }
+  show_reading();
   QStringList dump;
   for (int k = 0; k < block.count; ++k) {
     const int reg = block.start + k;
     const int32_t v = link_.reply_word(k);
-    if (reg >= 0 && reg < kImageSize) take_value(reg, v);
-    dump << QString::number(reg) + QString(10, QLatin1Char(' ')) + QString::number(v);
+    take_value(reg, v);
+    dump << dump_line(reg, v);
   }
-  append_lines(control<QPlainTextEdit>(form_, config_.dump_memo), dump);  // the block in one go
+  append_lines(memo(dump_memo_, config_.dump_memo), dump);  // the block in one go
   return true;
 }
 
@@ -427,7 +444,9 @@ bool ParamEditorEngine::read_group(int group) {
   bool ok = true;
   // Every block is asked for even after a refused one; the group shows only when all came.
   for (const auto& block : read_blocks(table_, group, layout_)) ok = read_block(block) && ok;
-  if (ok) {
+  if (ok && menu_read_) {
+    menu_read_->groups.push_back(group);
+  } else if (ok) {
     show_group(group, ValueSource::Drive);
   } else {
     log_failure(table_.groups[static_cast<size_t>(group)].read_fail);
@@ -611,6 +630,7 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
   try {
     status(QStringLiteral("开始读取菜单"));
     clear_dump(dump_header);
+    menu_read_.emplace();
     for (int g : groups_in_layout())
       if (!read_group(g)) {
         ok = false;
@@ -619,8 +639,15 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
   } catch (const std::exception&) {
     ok = false;
   }
+  try {
+    show_menu_read_so_far();
+    if (menu_read_ && menu_read_->show_failed) ok = false;
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  menu_read_.reset();
   const QString result = ok ? QStringLiteral("菜单读取成功") : QStringLiteral("菜单读取失败");
-  config_.summary_panel_timed ? set_panel(form_, timed_line(node_line(node_, result))) : status(result);
+  config_.summary_panel_timed ? panel()->setText(timed_line(node_line(node_, result))) : status(result);
   ok ? log_success(result) : log_failure(result);
   return ok;
 }
@@ -644,27 +671,71 @@ bool ParamEditorEngine::download() {
     ok = false;
   }
   const QString result = ok ? QStringLiteral("菜单下载成功") : QStringLiteral("菜单下载失败");
-  config_.summary_panel_timed ? set_panel(form_, timed_line(node_line(node_, result))) : status(result);
+  config_.summary_panel_timed ? panel()->setText(timed_line(node_line(node_, result))) : status(result);
   ok ? log_success(result) : log_failure(result);
   return ok;
 }
 
 // ---- Status and logs ----
 
-void ParamEditorEngine::status(const QString& message) { set_panel(form_, node_line(node_, message)); }
+void ParamEditorEngine::show_menu_read_so_far() {
+  if (!menu_read_) return;
+  MenuRead& read = *menu_read_;
+  read.show_posted = false;
+  try {
+    if (!read.reading_shown) {
+      read.reading_shown = true;
+      show_reading();
+    }
+    if (!read.dump.empty()) {
+      QStringList dump;
+      dump.reserve(static_cast<qsizetype>(read.dump.size()));
+      for (const auto& [reg, v] : read.dump) dump << dump_line(reg, v);
+      read.dump.clear();
+      append_lines(memo(dump_memo_, config_.dump_memo), dump);
+    }
+    // Only groups whose blocks were all accepted; the layout follows their
+    // values once.
+    const std::vector<int> groups = std::move(read.groups);
+    read.groups.clear();
+    for (int g : groups)
+      for (const ParamRow* row : group_rows(table_, g, layout_)) show_row(*row, ValueSource::Drive);
+    if (chosen_rows_ && !groups.empty()) apply_layout();
+  } catch (const std::exception&) {
+    // Runs from the event loop while a request is out: the read says it failed.
+    read.show_failed = true;
+  }
+}
+
+void ParamEditorEngine::show_reading() {
+  const QString reading = QStringLiteral("正在读取参数...");
+  panel()->setText(config_.reading_line_names_node ? node_line(node_, reading) : reading);
+}
+
+QLabel* ParamEditorEngine::panel() {
+  if (!panel_) panel_ = control<QLabel>(form_, "Panel1");
+  return panel_;
+}
+
+QPlainTextEdit* ParamEditorEngine::memo(QPointer<QPlainTextEdit>& held, const char* name) {
+  if (!held) held = control<QPlainTextEdit>(form_, name);
+  return held;
+}
+
+void ParamEditorEngine::status(const QString& message) { panel()->setText(node_line(node_, message)); }
 
 void ParamEditorEngine::log_success(const QString& message, bool timed) {
   const QString line = node_line(node_, message);
-  add_line(form_, config_.success_memo, timed ? timed_line(line) : line);
+  append_line(memo(success_memo_, config_.success_memo), timed ? timed_line(line) : line);
 }
 
 void ParamEditorEngine::log_failure(const QString& message, bool timed, const QString& suffix) {
   const QString line = node_line(node_, message) + suffix;
-  add_line(form_, config_.failure_memo, timed ? timed_line(line) : line);
+  append_line(memo(failure_memo_, config_.failure_memo), timed ? timed_line(line) : line);
 }
 
 void ParamEditorEngine::clear_dump(const QStringList& header) {
-  auto* dump = control<QPlainTextEdit>(form_, config_.dump_memo);
+  auto* dump = memo(dump_memo_, config_.dump_memo);
   clear_log(dump);
   append_lines(dump, header);
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QStringList>
 
 #include <cstdint>
@@ -233,6 +235,14 @@ class ParamEditorEngine : public QObject {
   ParamRange range_of(const ParamRow& row) const;
   QString clamp_of(const ParamRow& row, const QString& text);
   void pump_waiting();
+  // The window's status panel and memos, looked up once.
+  QLabel* panel();
+  QPlainTextEdit* memo(QPointer<QPlainTextEdit>& held, const char* name);
+  void show_reading();  // "reading parameters" on the panel
+  // A menu read only takes each reply into the image; what it read is shown
+  // while its next request is on the line, and the rest when it ends, so no
+  // request waits for the screen.
+  void show_menu_read_so_far();
 
   DriveLink& link_;
   DriveLinkState& st_;
@@ -254,6 +264,18 @@ class ParamEditorEngine : public QObject {
   std::set<size_t> unconfirmed_;  // rows whose shown value the drive never confirmed
   std::map<size_t, QString> hints_before_;  // the hint an unconfirmed row showed before it was marked
   bool chosen_rows_ = false;      // some rows are shown by another register's value
+  QPointer<QLabel> panel_;
+  QPointer<QPlainTextEdit> dump_memo_, success_memo_, failure_memo_;
+
+  // What a menu read has read but not shown yet.
+  struct MenuRead {
+    std::vector<int> groups;                     // accepted whole, in reading order
+    std::vector<std::pair<int, int32_t>> dump;   // register and value, in reading order
+    bool show_posted = false;
+    bool reading_shown = false;
+    bool show_failed = false;
+  };
+  std::optional<MenuRead> menu_read_;
 
   struct Waiting {
     std::function<void()> action;

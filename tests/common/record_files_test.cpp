@@ -89,7 +89,8 @@ TEST(RecordFiles, EveryFileThatFailedIsNamedAndAGoodFileIsKept) {
 
 // A line is kept at once and shown with the others of its moment: single
 // lines and blocks keep their order, the view shows them without being asked,
-// and a clear drops what was still to be shown.
+// and a clear drops what was still to be shown, the view emptying with the
+// next pass.
 TEST(RecordFiles, LinesAreKeptAtOnceAndShownTogetherInOrder) {
   RecordWindow w;
   auto* log = qobject_cast<LogView*>(w.traffic);
@@ -104,6 +105,17 @@ TEST(RecordFiles, LinesAreKeptAtOnceAndShownTogetherInOrder) {
   ASSERT_TRUE(testing::wait_for([&] { return log->waiting() == 0; }));
   EXPECT_EQ(w.traffic->toPlainText(),
             QStringLiteral("01 03 00 AB 00 01 F5 EA **\n节点1：读取成功！！\n01 03 02 17 D5\nlast"));
+
+  // A clear drops the record at once; the view empties with its next pass,
+  // unasked, and shows only what came after the clear.
+  clear_log(w.traffic);
+  EXPECT_TRUE(log_record(w.traffic).isEmpty());
+  append_line(w.traffic, QStringLiteral("after"));
+  ASSERT_TRUE(testing::wait_for([&] { return log->current(); }));
+  EXPECT_EQ(w.traffic->toPlainText(), QStringLiteral("after"));
+  clear_log(w.traffic);
+  ASSERT_TRUE(testing::wait_for([&] { return log->current(); }));
+  EXPECT_EQ(w.traffic->toPlainText(), QString());
 
   append_line(w.traffic, QStringLiteral("dropped"));
   clear_log(w.traffic);

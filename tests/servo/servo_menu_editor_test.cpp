@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "common/file_chooser.h"
+#include "common/log_view.h"
 #include "common/param_blocks.h"
 #include "link/modbus_frame.h"
 #include "main/main_window.h"
@@ -184,6 +185,59 @@ TEST_F(ServoMenuEditorTest, AFailedGroupEndsTheMenuReadAndChangesNothing) {
   EXPECT_EQ(panel(), QStringLiteral("节点1：菜单读取失败"));
   EXPECT_EQ(t.st().servo_menu_read_error, 1);
   EXPECT_EQ(text("Edit1"), "2222");  // F0 came and was shown
+}
+
+// Locked once for the whole read, not block by block: at every request and
+// reply the window is locked, the page changes its enabled state only twice,
+// a field shows either what it showed before or what the drive answered, and
+// after the read what the drive holds.
+TEST_F(ServoMenuEditorTest, TheWindowStaysLockedForTheWholeReadAndThenShowsTheDrive) {
+  open(1);
+  servo(1).set_reg(2, 1234);
+  servo(1).set_reg(45, 777);    // F2-05 = 77.7
+  servo(1).set_reg(41, 65526);  // F2-01 = -10
+  servo(1).set_reg(171, 6305);  // 750W
+
+  struct EnableCounter : QObject {
+    int changes = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::EnabledChange) ++changes;
+      return false;
+    }
+  } counter;
+  auto* sheet = ctl<QWidget>("TabSheet1");
+  sheet->installEventFilter(&counter);
+  int seen = 0, unlocked = 0, unconfirmed = 0;
+  const QString before = text("Edit1");
+  ASSERT_NE(before, "1234");
+  auto* traffic = qobject_cast<LogView*>(ctl<QPlainTextEdit>("Memo1"));
+  ASSERT_NE(traffic, nullptr);
+  QObject context;
+  QObject::connect(traffic, &LogView::line_added, &context, [&] {
+    ++seen;
+    for (const char* name : {"ComboBox45", "TabSheet1", "Button2", "Button5", "Button4", "Button3", "Button1"})
+      if (ctl<QWidget>(name)->isEnabled()) ++unlocked;
+    if (text("Edit1") != before && text("Edit1") != "1234") ++unconfirmed;
+  });
+  t.sim.clear_journal();
+  w->Button2Click();
+  settle();
+  sheet->removeEventFilter(&counter);
+
+  const size_t exchanges = frames().size();
+  ASSERT_GT(exchanges, 5u);
+  EXPECT_EQ(seen, static_cast<int>(2 * exchanges));  // every request and every reply
+  EXPECT_EQ(unlocked, 0);
+  EXPECT_EQ(unconfirmed, 0);
+  EXPECT_EQ(counter.changes, 2);
+  for (const char* name : {"ComboBox45", "TabSheet1", "Button2", "Button5", "Button4", "Button3", "Button1"})
+    EXPECT_TRUE(ctl<QWidget>(name)->isEnabled()) << name;
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单读取成功"));
+  EXPECT_EQ(text("Edit1"), "1234");
+  EXPECT_EQ(text("Edit14"), "77.7");
+  EXPECT_EQ(text("Edit11"), "-10");
+  EXPECT_EQ(text("Edit75"), "750W");
+  EXPECT_EQ(lines("Memo4")[4], QStringLiteral("2          1234"));
 }
 
 // Number fields are as wide as a value needs, lists as wide as their longest
