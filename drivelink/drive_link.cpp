@@ -146,6 +146,10 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
     st.crc_ok = (len > 4 && frame_crc_ok(bytes, len)) ? 1 : 0;
   }
   st.reply_flag = 1;
+  // The wait that delivered this chunk must look at the flag again before it
+  // sleeps: Qt's own event loop (unlike GLib's) would otherwise sleep on
+  // after delivering posted events, until the next timer.
+  if (st.sending) wake_waiter();
 
   if (!st.sending) {
     log(static_cast<uint8_t>(WindowCode::Main));
@@ -183,6 +187,10 @@ void DriveLink::run_idle_step() {
 
 void DriveLink::request_abort() {
   st.abort_wait = 1;
+  wake_waiter();
+}
+
+void DriveLink::wake_waiter() {
   if (auto* dispatcher = QAbstractEventDispatcher::instance()) dispatcher->wakeUp();
 }
 

@@ -115,6 +115,7 @@ class DriveLink : public QObject {
  private:
   void log_traffic(uint8_t window_code, const uint8_t* bytes, size_t len, const QString& suffix = QString());
   void wait_until(int ms, bool for_reply);
+  void wake_waiter();  // a wait in progress checks its condition again at once
   void run_idle_step();
 
   std::map<uint8_t, LineSink> traffic_logs_;

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 
 #include "drivelink/drive_link.h"
@@ -104,6 +105,20 @@ sim::Fault fault(sim::Fault::Kind kind, int delay_ms = 0) {
 
 bool read_speed_limit(DriveLink& l) { return l.read_registers(sim::servo_regs::kSpeedLimit, 1); }
 bool write_speed_limit(DriveLink& l, int v) { return l.write_register(sim::servo_regs::kSpeedLimit, v); }
+
+// The reply, not the deadline, ends the wait, on either of Qt's event loops:
+// Qt's own loop (QT_NO_GLIB=1, a second registration of this case) delivers
+// the reply and would then sleep on to the next timer unless woken.
+TEST_F(ExchangeFixture, TheReplyEndsTheWaitLongBeforeTheDeadline) {
+  link.st.comm_timeout_ms = 10000;
+  for (int k = 0; k < 3; ++k) {
+    const auto start = std::chrono::steady_clock::now();
+    read_version();
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(link.last_outcome().ok());
+    EXPECT_LT(waited, std::chrono::seconds(5)) << "exchange " << k;
+  }
+}
 
 TEST(ExchangeOutcomes, OneRowPerKind) {
   using O = ExchangeOutcome;
