@@ -42,7 +42,7 @@ void FullCapture(benchmark::State& state) {
   window->hidden.first_sample = 0;
 
   velmo::bench::RequestTimes sent(app.windows());
-  std::vector<double> ratios, reply_ratios, walls, models, late, read_late;
+  velmo::bench::WireRuns runs;
   int failed = 0, over = 0;
   for (auto _ : state) {
     link.st.comm_error = 0;
@@ -54,24 +54,12 @@ void FullCapture(benchmark::State& state) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const auto a = account(sim.journal(), (link.delay_asked_ms() - asked0) / 1e3, sent.times_ns());
     if (window->tuning_state().capture_block_ok != 1 || link.st.comm_error != 0) ++failed;
-    ratios.push_back(a.ratio(wall));
-    reply_ratios.push_back((wall - a.sim_late_s) / a.model_s());
-    if (ratios.back() > 1.05) ++over;
-    walls.push_back(wall * 1e3);
-    models.push_back(a.model_s() * 1e3);
-    late.push_back(a.late_s() * 1e3);
-    read_late.push_back(a.sim_read_late_s * 1e3);
-    state.counters["request_times_known"] = a.request_times_known;
+    runs.add(a, wall);
+    if (runs.ratios.back() > 1.05) ++over;
     state.counters["requests"] = a.requests;
   }
-  state.counters["wall_ms"] = median(walls);
-  state.counters["model_ms"] = median(models);
-  state.counters["sim_late_ms"] = median(late);
-  state.counters["sim_read_late_ms"] = median(read_late);
-  state.counters["ratio_median"] = median(ratios);
-  // Only the late replies taken out (the simulator's reading of requests left in).
-  state.counters["ratio_replies_only_median"] = median(reply_ratios);
-  state.counters["ratio_max"] = *std::max_element(ratios.begin(), ratios.end());
+  runs.report(state.counters);
+  state.counters["ratio_max"] = *std::max_element(runs.ratios.begin(), runs.ratios.end());
   state.counters["runs_over_1.05"] = over;
   state.counters["failed"] = failed;
   state.SetLabel(state.range(0) ? "complete reply ends the chunk" : "20 ms silence ends the chunk");

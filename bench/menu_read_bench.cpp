@@ -55,7 +55,8 @@ void read_menu_rows(benchmark::State& state, Family family, int model_type) {
   sim.set_pace(velmo::bench::kLineBitsPerSecond, velmo::bench::kTurnaroundUs);
 
   velmo::bench::RequestTimes sent(app.windows());
-  std::vector<double> ratios, reply_ratios, walls, models, late, read_late, gaps;
+  velmo::bench::WireRuns runs;
+  std::vector<double> gaps;
   int failed = 0;
   for (auto _ : state) {
     sim.clear_journal();
@@ -67,23 +68,11 @@ void read_menu_rows(benchmark::State& state, Family family, int model_type) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const auto a = account(sim.journal(), (link.delay_asked_ms() - asked0) / 1e3, sent.times_ns());
     if (a.answered != a.requests || !editor->engine().last_read_ok()) ++failed;
-    ratios.push_back(a.ratio(wall));
-    reply_ratios.push_back((wall - a.sim_late_s) / a.model_s());
-    walls.push_back(wall * 1e3);
-    models.push_back(a.model_s() * 1e3);
-    late.push_back(a.late_s() * 1e3);
-    read_late.push_back(a.sim_read_late_s * 1e3);
-    state.counters["request_times_known"] = a.request_times_known;
+    runs.add(a, wall);
     for (double g : a.gaps_s) gaps.push_back(g * 1e6);
     state.counters["exchanges"] = a.requests;
   }
-  state.counters["wall_ms"] = median(walls);
-  state.counters["model_ms"] = median(models);
-  state.counters["sim_late_ms"] = median(late);
-  state.counters["sim_read_late_ms"] = median(read_late);
-  state.counters["ratio_median"] = median(ratios);
-  // Only the late replies taken out (the simulator's reading of requests left in).
-  state.counters["ratio_replies_only_median"] = median(reply_ratios);
+  runs.report(state.counters);
   state.counters["reply_to_request_us"] = median(gaps);
   std::sort(gaps.begin(), gaps.end());
   state.counters["reply_to_request_us_p90"] = gaps.empty() ? 0 : gaps[gaps.size() * 9 / 10];

@@ -65,7 +65,8 @@ void SearchAndConnect(benchmark::State& state) {
   QPushButton* search = velmo::bench::choose_line(app, sim.port_path(), n);
 
   velmo::bench::RequestTimes sent(app.windows());
-  std::vector<double> ratios, reply_ratios, walls, models, late, read_late, per_station;
+  velmo::bench::WireRuns runs;
+  std::vector<double> per_station;
   int failed = 0;
   for (auto _ : state) {
     sim.clear_journal();
@@ -76,24 +77,12 @@ void SearchAndConnect(benchmark::State& state) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const auto a = account(sim.journal(), (link.delay_asked_ms() - asked0) / 1e3, sent.times_ns());
     if (link.st.connected != 1 || link.st.bpq_count != n || a.answered != a.requests) ++failed;
-    ratios.push_back(a.ratio(wall));
-    reply_ratios.push_back((wall - a.sim_late_s) / a.model_s());
-    walls.push_back(wall * 1e3);
-    models.push_back(a.model_s() * 1e3);
-    late.push_back(a.late_s() * 1e3);
-    read_late.push_back(a.sim_read_late_s * 1e3);
-    state.counters["request_times_known"] = a.request_times_known;
+    runs.add(a, wall);
     per_station.push_back((wall - a.late_s() - a.model_s()) * 1e3 / n);
     state.counters["exchanges"] = a.requests;
   }
-  state.counters["wall_ms"] = median(walls);
-  state.counters["model_ms"] = median(models);
-  state.counters["sim_late_ms"] = median(late);
-  state.counters["sim_read_late_ms"] = median(read_late);
+  runs.report(state.counters);
   state.counters["program_ms_per_station"] = median(per_station);
-  state.counters["ratio_median"] = median(ratios);
-  // Only the late replies taken out (the simulator's reading of requests left in).
-  state.counters["ratio_replies_only_median"] = median(reply_ratios);
   state.counters["failed"] = failed;
   state.SetLabel(std::to_string(n) + " inverters");
 }

@@ -112,4 +112,32 @@ inline double median(std::vector<double> v) {
   return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
 }
 
+// The runs of one benchmark row against their wire model: each run's ratio
+// and parts, reported as medians beside the model.
+struct WireRuns {
+  std::vector<double> ratios, reply_ratios, walls_ms, models_ms, late_ms, read_late_ms;
+  bool request_times_known = false;
+
+  void add(const WireAccount& a, double wall_s) {
+    ratios.push_back(a.ratio(wall_s));
+    reply_ratios.push_back((wall_s - a.sim_late_s) / a.model_s());
+    walls_ms.push_back(wall_s * 1e3);
+    models_ms.push_back(a.model_s() * 1e3);
+    late_ms.push_back(a.late_s() * 1e3);
+    read_late_ms.push_back(a.sim_read_late_s * 1e3);
+    request_times_known = a.request_times_known;
+  }
+  template <typename Counters>
+  void report(Counters& counters) const {
+    counters["request_times_known"] = request_times_known;
+    counters["wall_ms"] = median(walls_ms);
+    counters["model_ms"] = median(models_ms);
+    counters["sim_late_ms"] = median(late_ms);
+    counters["sim_read_late_ms"] = median(read_late_ms);
+    counters["ratio_median"] = median(ratios);
+    // Only the late replies taken out (the simulator's reading of requests left in).
+    counters["ratio_replies_only_median"] = median(reply_ratios);
+  }
+};
+
 }  // namespace velmo::bench
