@@ -16,13 +16,11 @@ inline double cpu_seconds() {
   return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-// CPU seconds of every thread but the simulated lines' ("velmo-sim"): what
-// the program spent, the other end of the line left out. Threads that have
-// ended are not counted, so take both readings while the same threads run.
-inline double program_cpu_seconds() {
+// CPU seconds the simulated lines' threads ("velmo-sim") have used.
+inline double sim_cpu_seconds() {
   double total = 0;
   DIR* tasks = opendir("/proc/self/task");
-  if (!tasks) return cpu_seconds();
+  if (!tasks) return 0;
   while (const dirent* d = readdir(tasks)) {
     if (d->d_name[0] == '.') continue;
     const std::string dir = std::string("/proc/self/task/") + d->d_name;
@@ -31,7 +29,7 @@ inline double program_cpu_seconds() {
       if (!std::fgets(name, sizeof name, f)) name[0] = 0;
       std::fclose(f);
     }
-    if (std::strncmp(name, "velmo-sim", 9) == 0) continue;
+    if (std::strncmp(name, "velmo-sim", 9) != 0) continue;
     unsigned long long ns = 0;
     if (std::FILE* f = std::fopen((dir + "/schedstat").c_str(), "r")) {
       if (std::fscanf(f, "%llu", &ns) != 1) ns = 0;
@@ -42,5 +40,10 @@ inline double program_cpu_seconds() {
   closedir(tasks);
   return total;
 }
+
+// CPU seconds of the program: the whole process, threads that have ended
+// included (a port's reader and writer come and go), less the simulated
+// lines. Take both readings while the same lines run.
+inline double program_cpu_seconds() { return cpu_seconds() - sim_cpu_seconds(); }
 
 }  // namespace velmo::bench
