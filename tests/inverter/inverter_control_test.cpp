@@ -17,6 +17,7 @@
 #include "link/clock_timer.h"
 #include "main/main_window.h"
 #include "sim/inverter_station.h"
+#include "inverter_control_rig.h"
 #include "support/app_on_sim.h"
 
 namespace velmo {
@@ -28,29 +29,12 @@ using testing::write;
 
 std::vector<Frame> takeover(int a) { return {write(a, 4, 4), write(a, 5, 4), write(a, 8, 8), write(a, 9, 8)}; }
 
-struct InverterControlTest : ::testing::Test {
-  velmo::testing::AppOnSim t;
-  InverterControlWindow* w = nullptr;
-
-  void SetUp() override {
-    t.sim.add(sim::make_inverter(1, 4015));  // type 0: six status words, stop value 0
-    t.sim.add(sim::make_inverter(2, 2100));  // type 2: four status words, stop value 3
-    t.search(2);
-    ASSERT_EQ(t.st().bpq_count, 2);
-    w = dynamic_cast<InverterControlWindow*>(t.form("TForm9"));
-    t.app.main_window().N8Click();
-    t.sim.clear_journal();
-  }
-  template <typename T>
-  T* ctl(const char* name) { return control<T>(w, name); }
-  void click(const char* name) { testing::click(w, name); }
-  void select(int station) { testing::select_node(ctl<QComboBox>("ComboBox1"), station); }
+struct InverterControlTest : testing::InverterControlRig {
   bool idle() {
     const DriveLinkState& s = t.st();
     return s.read_busy == 0 && s.write_busy == 0 && s.sending == 0 && w->pending().empty();
   }
   void settle() { ASSERT_TRUE(testing::wait_for([&] { return idle(); })); }
-  QString panel() { return ctl<QLabel>("Panel1")->text(); }
   QStringList log() { return testing::memo_lines(w, "Memo2"); }
   QStringList failures() { return testing::memo_lines(w, "Memo3"); }
   sim::InverterStation& station(int a) { return dynamic_cast<sim::InverterStation&>(*t.sim.station(a)); }

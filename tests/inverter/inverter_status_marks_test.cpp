@@ -11,6 +11,7 @@
 #include "inverter/inverter_control_window.h"
 #include "main/main_window.h"
 #include "sim/inverter_station.h"
+#include "inverter_control_rig.h"
 #include "support/app_on_sim.h"
 
 namespace velmo {
@@ -19,24 +20,7 @@ namespace {
 using testing::fault;
 using testing::read;
 
-struct InverterStatusMarksTest : ::testing::Test {
-  velmo::testing::AppOnSim t;
-  InverterControlWindow* w = nullptr;
-
-  void SetUp() override {
-    t.sim.add(sim::make_inverter(1, 4015));  // type 0: every status field used
-    t.sim.add(sim::make_inverter(2, 2100));  // type 2: Edit7 and Edit8 not used
-    t.search(2);
-    ASSERT_EQ(t.st().bpq_count, 2);
-    w = dynamic_cast<InverterControlWindow*>(t.form("TForm9"));
-    t.app.main_window().N8Click();
-    t.sim.clear_journal();
-  }
-  template <typename T>
-  T* ctl(const char* name) { return control<T>(w, name); }
-  void click(const char* name) { testing::click(w, name); }
-  void select(int station) { testing::select_node(ctl<QComboBox>("ComboBox1"), station); }
-  QString panel() { return ctl<QLabel>("Panel1")->text(); }
+struct InverterStatusMarksTest : testing::InverterControlRig {
   bool stale(const char* name) { return is_marked_stale(ctl<QWidget>(name)); }
   bool lamp_stale(const char* name) { return ctl<StatusLamp>(name)->stale(); }
   QColor base(const char* name) { return ctl<QLineEdit>(name)->palette().color(QPalette::Active, QPalette::Base); }
