@@ -87,6 +87,14 @@ VELMO_FFT_INLINE void transpose(const v4 (&in)[4], float* out0, float* out1, flo
   store(out3, pick<2, 3, 6, 7>(t1, t3));
 }
 
+// A radix-4 pass's twiddles: the real and imaginary parts of w^p, w^2p and
+// w^3p, m values each, one run after another.
+struct PassTwiddles {
+  PassTwiddles(const float* tw, std::size_t m)
+      : w1r(tw), w1i(tw + m), w2r(tw + 2 * m), w2i(tw + 3 * m), w3r(tw + 4 * m), w3i(tw + 5 * m) {}
+  const float *w1r, *w1i, *w2r, *w2i, *w3r, *w3i;
+};
+
 // One radix-4 decimation-in-frequency pass, ordered output (Stockham): the
 // sub-sequence element q + stride (p + j m) goes to q + stride (4p + j).
 // Every pass but the first: the stride is a multiple of four, and the q run
@@ -94,16 +102,11 @@ VELMO_FFT_INLINE void transpose(const v4 (&in)[4], float* out0, float* out1, flo
 template <typename V>
 VELMO_FFT_INLINE void radix4_pass(std::size_t m, std::size_t s, const float* tw, const float* xr, const float* xi, float* yr,
                         float* yi) {
-  const float* w1r = tw;
-  const float* w1i = tw + m;
-  const float* w2r = tw + 2 * m;
-  const float* w2i = tw + 3 * m;
-  const float* w3r = tw + 4 * m;
-  const float* w3i = tw + 5 * m;
+  const PassTwiddles w(tw, m);
   constexpr std::size_t kLanes = sizeof(V) / sizeof(float);
   for (std::size_t p = 0; p < m; ++p) {
-    const V c1 = V{} + w1r[p], s1 = V{} + w1i[p], c2 = V{} + w2r[p], s2 = V{} + w2i[p];
-    const V c3 = V{} + w3r[p], s3 = V{} + w3i[p];
+    const V c1 = V{} + w.w1r[p], s1 = V{} + w.w1i[p], c2 = V{} + w.w2r[p], s2 = V{} + w.w2i[p];
+    const V c3 = V{} + w.w3r[p], s3 = V{} + w.w3i[p];
     const std::size_t in = s * p, out = 4 * s * p, sm = s * m;
     for (std::size_t q = 0; q < s; q += kLanes) {
       const std::size_t a = in + q;
@@ -196,12 +199,7 @@ VELMO_FFT_CLONES void last_radix8_pass(std::size_t s, const float* xr, const flo
 // The first pass (stride 1) reads the samples themselves: even ones as the
 // real parts, odd ones as the imaginary parts, four p at a time.
 VELMO_FFT_CLONES void radix4_first_pass(std::size_t m, const float* tw, const float* x, float* yr, float* yi) {
-  const float* w1r = tw;
-  const float* w1i = tw + m;
-  const float* w2r = tw + 2 * m;
-  const float* w2i = tw + 3 * m;
-  const float* w3r = tw + 4 * m;
-  const float* w3i = tw + 5 * m;
+  const PassTwiddles w(tw, m);
   std::size_t p = 0;
   for (; p + 4 <= m; p += 4) {
     v4 in_r[4], in_i[4];
@@ -211,8 +209,8 @@ VELMO_FFT_CLONES void radix4_first_pass(std::size_t m, const float* tw, const fl
       in_r[j] = pick<0, 2, 4, 6>(lo, hi);
       in_i[j] = pick<1, 3, 5, 7>(lo, hi);
     }
-    const auto y = butterfly(in_r[0], in_i[0], in_r[1], in_i[1], in_r[2], in_i[2], in_r[3], in_i[3], load(w1r + p),
-                             load(w1i + p), load(w2r + p), load(w2i + p), load(w3r + p), load(w3i + p));
+    const auto y = butterfly(in_r[0], in_i[0], in_r[1], in_i[1], in_r[2], in_i[2], in_r[3], in_i[3], load(w.w1r + p),
+                             load(w.w1i + p), load(w.w2r + p), load(w.w2i + p), load(w.w3r + p), load(w.w3i + p));
     float* r = yr + 4 * p;
     float* i = yi + 4 * p;
     transpose(y.r, r, r + 4, r + 8, r + 12);
@@ -224,8 +222,8 @@ VELMO_FFT_CLONES void radix4_first_pass(std::size_t m, const float* tw, const fl
       in_r[j] = v4{x[2 * (p + j * m)]};
       in_i[j] = v4{x[2 * (p + j * m) + 1]};
     }
-    const auto y = butterfly(in_r[0], in_i[0], in_r[1], in_i[1], in_r[2], in_i[2], in_r[3], in_i[3], v4{w1r[p]},
-                             v4{w1i[p]}, v4{w2r[p]}, v4{w2i[p]}, v4{w3r[p]}, v4{w3i[p]});
+    const auto y = butterfly(in_r[0], in_i[0], in_r[1], in_i[1], in_r[2], in_i[2], in_r[3], in_i[3], v4{w.w1r[p]},
+                             v4{w.w1i[p]}, v4{w.w2r[p]}, v4{w.w2i[p]}, v4{w.w3r[p]}, v4{w.w3i[p]});
     for (int j = 0; j < 4; ++j) {
       yr[4 * p + j] = y.r[j][0];
       yi[4 * p + j] = y.i[j][0];

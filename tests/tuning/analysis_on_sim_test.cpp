@@ -31,14 +31,6 @@ class AnalysisOnSimTest : public GainTuningTest {
       rig.servo(2).set_reg(static_cast<uint16_t>(r), static_cast<uint16_t>(v));
     window->Button14Click();
   }
-  // A stroke of revolutions at rate (pulses per ms, a multiple of 10).
-  void stroke(int revolutions, int rate) {
-    edit("Edit8")->setText(QString::number(revolutions));
-    edit("Edit67")->setText(QStringLiteral("1"));
-    edit("Edit68")->setText(QString::number(rate));
-    window->hidden.test_pulses = static_cast<uint32_t>(revolutions) * 131000;
-    tstate().move_params_changed = 1;
-  }
   TuningChart* chart() { return window->chart(); }
   // Every recording is triggered after test mode and before its start.
   bool recordings_between_arm_and_start() {

@@ -21,11 +21,7 @@ class CaptureTest : public GainTuningTest {
     use(1);
     rig.servo(1).set_reg(181, 6001);
     window->Button23Click();
-    edit("Edit8")->setText(QStringLiteral("1"));
-    edit("Edit67")->setText(QStringLiteral("1"));
-    edit("Edit68")->setText(QStringLiteral("500"));
-    window->hidden.test_pulses = 131000;
-    tstate().move_params_changed = 1;
+    stroke(1, 500);
   }
   bool move_and_capture() {
     GainTuningWindow::TestMove steps;

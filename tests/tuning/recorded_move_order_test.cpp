@@ -20,11 +20,7 @@ class RecordedMoveOrderTest : public GainTuningTest {
     use(2);
     rig.servo(2).set_motor_code(6001);
     window->Button23Click();
-    edit("Edit8")->setText(QStringLiteral("1"));
-    edit("Edit67")->setText(QStringLiteral("1"));
-    edit("Edit68")->setText(QStringLiteral("500"));
-    window->hidden.test_pulses = 131000;
-    tstate().move_params_changed = 1;
+    stroke(1, 500);
     window->Button10Click();
     tstate().move_params_changed = 0;
     rig.sim.clear_journal();

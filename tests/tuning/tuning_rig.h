@@ -45,6 +45,15 @@ class GainTuningTest : public ::testing::Test {
   // Moves run on the timeline as fast as the machine allows; a long reply
   // timeout costs nothing there.
   void fast_moves() { rig.st().comm_timeout_ms = 1000; }
+  // A stroke of revolutions at rate (pulses per ms, a multiple of 10), to be
+  // written before the next move.
+  void stroke(int revolutions, int rate) {
+    edit("Edit8")->setText(QString::number(revolutions));
+    edit("Edit67")->setText(QStringLiteral("1"));
+    edit("Edit68")->setText(QString::number(rate));
+    window->hidden.test_pulses = static_cast<uint32_t>(revolutions) * 131000;
+    tstate().move_params_changed = 1;
+  }
 
   testing::AppOnSim rig;
   QWidget* form = rig.app.form("TForm3");
