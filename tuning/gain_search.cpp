@@ -233,8 +233,16 @@ void position_gain_search(SearchOps& ops, TuningState& ts) {
       break;
     }
     ops.log(QStringLiteral("响应时间:%1mS  ").arg(ts.response_time));
-    if (static_cast<int64_t>(ts.response_target) < ts.response_time)
-      set_kp(ops, ts, kp_for_response(ts.pos_loop_gain, ts.response_time, ts.response_target));
+    const int32_t kp = static_cast<int64_t>(ts.response_target) < ts.response_time
+                           ? kp_for_response(ts.pos_loop_gain, ts.response_time, ts.response_target)
+                           : ts.pos_loop_gain;
+    // A Kp that no longer changes would only repeat the same test: what it
+    // gives is confirmed as measured.
+    if (kp == ts.pos_loop_gain) {
+      confirm_position_gain(ops, ts);
+      break;
+    }
+    set_kp(ops, ts, kp);
   }
 
   // Gain set 2 follows set 1 whether or not the search ran to its end.

@@ -211,10 +211,13 @@ class GainTuningWindow : public VelmoWindow {
   bool recompute_stroke(tuning::StrokeTrigger trigger, bool only_when_different = false);
   bool write_test_reg(uint16_t reg, int32_t value, const char* done, const char* failed);
   // Unconfirmed: nothing started, the drive has not confirmed a setting the
-  // move runs on (debug mode, stroke, frequency, test arm).
+  // move runs on (debug mode, stroke, frequency, SERVO_ON, test arm, a
+  // recording from the start).
   enum class Start { Accepted, NotAccepted, Refused, Unconfirmed };
   // 0x8004, then the recording trigger 0x8003 := record (0: none), then 0x8000.
   Start start_move(uint8_t dir, uint16_t record = 0);
+  // 0x8003 := record; false (reported) when the drive did not take it.
+  bool write_record_trigger(uint16_t record);
   int32_t move_frequency() const;  // 0x8002 value of Edit68
   bool move_settings_confirmed() const;
   void prepare_move_settings();

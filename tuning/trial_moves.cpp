@@ -106,7 +106,15 @@ void GainTuningWindow::prepare_move_settings() {
   // a failed write leaves them marked as changed.
   tuning::TuningState& ts = *tuning_;
   if (!ts.move_params_changed && move_settings_confirmed()) return;
+  // Nothing moves after a refused SERVO_ON: there is nothing to set up for.
+  if (confirmed_.servo_on_refused()) return;
   if (write_test_settings()) ts.move_params_changed = 0;
+}
+
+bool GainTuningWindow::write_record_trigger(uint16_t record) {
+  if (ctx_.link.write_register(tuning::kRecordSelect, record)) return true;
+  report_->failed(QStringLiteral("位置数据采集触发失败"));
+  return false;
 }
 
 void GainTuningWindow::refuse_move(const QString& failure) {
@@ -134,8 +142,9 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
     axis_position_ = p;
   }
   if (!ctx_.link.write_register(tuning::kTestArm, 1)) return Start::Unconfirmed;
-  // A recording from the start is triggered once test mode is on.
-  if (record) ctx_.link.write_register(tuning::kRecordSelect, record);
+  // A recording from the start is triggered once test mode is on; a move
+  // nobody records is not made.
+  if (record && !write_record_trigger(record)) return Start::Unconfirmed;
   if (stop_requested()) return Start::Refused;
   if (!ctx_.link.write_register(tuning::kMoveStart, dir)) return Start::NotAccepted;
   // Forward counts up; the drive's counts are the command pulses through the
@@ -188,17 +197,25 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   } else {
     report_->failed(QStringLiteral("运转失败"));
   }
+  bool recorded = true;
   if (steps.record && steps.record_after_start) {
     if (steps.record_delay_ms > 0) ctx_.link.delay(steps.record_delay_ms);
-    ctx_.link.write_register(tuning::kRecordSelect, steps.record);
-    if (steps.servo_off_when_recording) Button20Click();
+    recorded = write_record_trigger(steps.record);
+    if (recorded && steps.servo_off_when_recording) Button20Click();
     // Shown for the recording's wait, after SERVO_OFF's own caption.
-    if (steps.record_caption) report_->caption(QString::fromUtf8(steps.record_caption));
+    if (recorded && steps.record_caption) report_->caption(QString::fromUtf8(steps.record_caption));
   }
-  ctx_.link.delay(steps.settle_ms >= 0 ? steps.settle_ms : static_cast<int>(move_wait_ms() + 800));
+  // Without its recording the test has nothing to judge and ends without the
+  // wait: the move is over by now (the later recordings begin after it).
+  if (recorded) ctx_.link.delay(steps.settle_ms >= 0 ? steps.settle_ms : static_cast<int>(move_wait_ms() + 800));
   // A start whose reply was lost may still have moved the axis: the next
   // move then has to come back, or the axis leaves its stroke.
   if (start == Start::NotAccepted && settle_unaccepted_start()) ts.move_dir = other_direction(ts.move_dir);
+  if (!recorded) {
+    if (steps.servo_off_when_recording || steps.servo_off_before_capture) Button20Click();
+    st.comm_error = 1;
+    return false;
+  }
   if (!steps.capture) {
     read_peak_torque();
     return start == Start::Accepted;
@@ -359,7 +376,13 @@ void GainTuningWindow::Button48Click() {
 void GainTuningWindow::Button19Click() {
   Sequence run(*this);
   if (!run.ok() || run.stopped()) return;
-  if (!ctx_.link.write_register(tuning::kServoOnOff, 1)) return;
+  const bool on = ctx_.link.write_register(tuning::kServoOnOff, 1);
+  // The move it was asked for does not start without it.
+  confirmed_.servo_on(ctx_.link.st.node_addr, on);
+  if (!on) {
+    report_->failed(QStringLiteral("SERVO_ON控制失败"));
+    return;
+  }
   report_->done(QStringLiteral("SERVO_ON"));
   tuning_->servo_on_state = 1;
 }

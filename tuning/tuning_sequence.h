@@ -20,6 +20,7 @@ class GainTuningWindow::Sequence {
       : w_(w), ok_(!w.exiting_ && !w.exit_pending_ && !w.user_servo_off_) {
     if (!ok_ || w_.depth_++ > 0) return;
     w_.stop_ = std::make_unique<tuning::StopToken>();
+    w_.confirmed_.operation_started();
     lock_ = w_.lock_inputs();
   }
   ~Sequence() {

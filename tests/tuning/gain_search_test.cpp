@@ -27,6 +27,7 @@ struct ScriptedDrive : SearchOps {
   int stop_after_moves = -1;  // the stop button pressed after this many moves
   std::vector<int> jitter_only_at;     // moves (from 1) whose detection sees a jitter and nothing else
   int32_t response_resonance_hz = 0;   // a resonance every response test's recording shows
+  int32_t response_ms = 0;             // every response test's time (0: from Kp)
 
   // What happened.
   bool notched = false, suppressed = false, stopped = false;
@@ -83,7 +84,7 @@ struct ScriptedDrive : SearchOps {
     st.peaks_flag = st.torque_flag = st.endvib_found = 0;
     st.overshoot_flag = st.pos_loop_gain > overshoot_above_kp;
     // 248 ms at Kp 10.0, a quarter of that at twice the gain.
-    st.response_time = 248 * 100 * 100 / (st.pos_loop_gain * st.pos_loop_gain);
+    st.response_time = response_ms > 0 ? response_ms : 248 * 100 * 100 / (st.pos_loop_gain * st.pos_loop_gain);
     st.response_met = static_cast<int64_t>(st.response_time) <= st.response_target;
   }
   void test_settings() override {}
@@ -264,6 +265,29 @@ TEST(PositionSearch, ATestIsRepeatedOnlyWhenItFoundNothing) {
     EXPECT_EQ(rig.st->pos_loop_gain, 200) << c.resonance_hz;
     ASSERT_FALSE(rig.drive.lines.empty());
     EXPECT_NE(std::find(rig.drive.lines.begin(), rig.drive.lines.end(), QStringLiteral("响应时间:248mS  ")),
+              rig.drive.lines.end());
+  }
+}
+
+TEST(PositionSearch, AKpThatNoLongerChangesGoesToTheConfirmation) {
+  struct Case {
+    int32_t kp;
+    int32_t response_ms;
+  };
+  // 63 ms against 62: 5.9 × (63/62)^0.5 rounds back to 5.9; at the highest
+  // Kp a slow response cannot raise it either.
+  for (const Case c : {Case{59, 63}, Case{kKpMax, 248}}) {
+    Rig rig(10, 30);
+    rig.st->pos_loop_gain = c.kp;
+    rig.st->response_target = 62;
+    rig.drive.response_ms = c.response_ms;
+    position_gain_search(rig.drive, *rig.st);
+    // One test and its second look, four confirmations, the last check.
+    EXPECT_EQ(rig.drive.moves, 2 + 4 + 1) << c.kp;
+    EXPECT_EQ(rig.drive.last(GainReg::Kp), -1) << c.kp;
+    EXPECT_EQ(rig.st->pos_loop_gain, c.kp);
+    EXPECT_EQ(rig.st->response_met, 0);
+    EXPECT_NE(std::find(rig.drive.lines.begin(), rig.drive.lines.end(), QStringLiteral("位置环增益确认中")),
               rig.drive.lines.end());
   }
 }

@@ -1,7 +1,7 @@
 // The gain tuning under the engineer's hand, on the simulated servo's wire:
-// no move on a setting the drive did not confirm, a user's SERVO_OFF during
-// any sequence, the stops of every search, honest closing lines, and no pick
-// under a running sequence.
+// no move on a setting the drive did not confirm (a recording trigger and a
+// SERVO_ON included), a user's SERVO_OFF during any sequence, the stops of
+// every search, honest closing lines, and no pick under a running sequence.
 #include <QComboBox>
 #include <QRadioButton>
 
@@ -303,6 +303,133 @@ TEST_F(MoveSafetyTest, NothingTheSequenceReadsCanBePickedWhileItRuns) {
   // Afterwards everything is usable again.
   for (const char* name : read_by_it)
     EXPECT_TRUE(form->findChild<QWidget*>(QString::fromLatin1(name))->isEnabled()) << name;
+}
+
+// The recording trigger and SERVO_ON a move waits for.
+constexpr int kRecord = 0x8003;
+
+bool is_capture(const Frame& f) { return f.function == 3 && f.start >= 0x9000; }
+
+int count_in(const std::vector<Frame>& frames, bool (*pred)(const Frame&)) {
+  return static_cast<int>(std::count_if(frames.begin(), frames.end(), pred));
+}
+
+// True when a start follows the first recording trigger before test mode is
+// armed again: a move on the trigger the fault spoiled.
+bool started_on_first_trigger(const std::vector<Frame>& frames) {
+  bool after = false;
+  for (const Frame& f : frames) {
+    if (f.function != 6) continue;
+    if (f.start == kRecord && !after) {
+      after = true;
+    } else if (after && f.start == kArm) {
+      return false;
+    } else if (after && is_start(f)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(MoveSafetyTest, ARecordingFromTheStartRefusedStartsNoMove) {
+  struct Op {
+    const char* name;
+    std::function<void()> run;
+    const char* outcome;  // its line on a test without a recording
+  };
+  const Op ops[] = {
+      {"resonance detection, first pass", [this] { tstate().resonance_pass = 0; window->Button13Click(); },
+       "通信失败!!"},
+      {"response test", [this] { click("Button18"); }, "位置响应测试失败"},
+      {"inertia estimation", [this] { click("Button24"); }, "终止负载惯量推定"},
+  };
+  script({});
+  for (const Op& op : ops) {
+    SCOPED_TRACE(op.name);
+    click("Button3");
+    rig.sim.clear_journal();
+    rig.sim.inject(1, fault_of(sim::Fault::Exception, kRecord));
+    op.run();
+    rig.sim.clear_faults();
+    EXPECT_GE(count_in(requests(), [](const Frame& f) { return is_write(f, kRecord); }), 1);
+    EXPECT_FALSE(started_on_first_trigger(requests())) << logs();
+    EXPECT_EQ(count_in(requests(), is_capture), 0);
+    EXPECT_TRUE(memo("Memo4").contains(QStringLiteral("位置数据采集触发失败!!"))) << logs();
+    EXPECT_TRUE(QString::fromStdString(logs()).contains(QString::fromUtf8(op.outcome))) << logs();
+    EXPECT_FALSE(window->sequence_running());
+  }
+}
+
+TEST_F(MoveSafetyTest, ALaterRecordingRefusedEndsItsTestWithNoFurtherMove) {
+  struct Case {
+    const char* name;
+    std::function<void()> run;
+    const char* failure;  // the detection's own failure line
+  };
+  const Case cases[] = {
+      {"end vibration", [this] { window->Button17Click(); }, "停止振动频率检测失败"},
+      {"resonance, second pass", [this] { tstate().resonance_pass = 1; window->Button13Click(); }, "通信失败!!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    click("Button3");
+    rig.sim.clear_journal();
+    rig.sim.inject(1, fault_of(sim::Fault::Exception, kRecord));
+    c.run();
+    rig.sim.clear_faults();
+    // The one move that was under way, no capture of a recording never made.
+    EXPECT_EQ(starts_in(requests()), 1) << logs();
+    EXPECT_EQ(count_in(requests(), is_capture), 0);
+    EXPECT_TRUE(memo("Memo4").contains(QStringLiteral("位置数据采集触发失败!!"))) << logs();
+    EXPECT_TRUE(memo("Memo4").contains(QString::fromUtf8(c.failure))) << logs();
+    // The servo is left off as after a recorded move.
+    EXPECT_EQ(requests().back(), testing::write(1, kServo, 0));
+    EXPECT_EQ(tstate().servo_on_state, 0);
+  }
+}
+
+TEST_F(MoveSafetyTest, AnUnansweredServoOnEndsTheMoveAndItsSequenceAsFailed) {
+  struct Case {
+    const char* button;
+    sim::Fault::Kind kind;
+    const char* failure;    // the move's own failure line
+    const char* not_shown;  // what a move that ran would have logged
+  };
+  const Case cases[] = {
+      {"Button40", sim::Fault::Silent, "正转控制失败!!", "正转中..."},
+      {"Button41", sim::Fault::Exception, "反转控制失败!!", "反转完成"},
+      {"Button35", sim::Fault::Silent, "循环运转中断!!", "正转中..."},
+      {"Button18", sim::Fault::Silent, "位置响应测试失败", "响应时间达到目标值"},
+      {"Button18", sim::Fault::Exception, "位置响应测试失败", "响应时间达到目标值"},
+  };
+  script({});
+  edit("Edit31")->setText(QStringLiteral("3"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.button) + " fault " + ::testing::PrintToString(int{c.kind}));
+    window->Button20Click();
+    ASSERT_EQ(tstate().servo_on_state, 0);
+    click("Button3");
+    rig.sim.clear_journal();
+    rig.sim.inject(1, fault_of(c.kind, kServo, 2));
+    click(c.button);
+    rig.sim.clear_faults();
+    ASSERT_EQ(requests().front(), testing::write(1, kServo, 1));
+    // Neither armed nor started, nor set up for a move that will not come.
+    EXPECT_EQ(starts_in(requests()), 0) << logs();
+    EXPECT_EQ(count_in(requests(), [](const Frame& f) { return is_write(f, kArm); }), 0);
+    EXPECT_EQ(count_in(requests(), [](const Frame& f) { return is_write(f, kStroke); }), 0);
+    EXPECT_TRUE(memo("Memo4").contains(QStringLiteral("SERVO_ON控制失败!!"))) << logs();
+    EXPECT_TRUE(memo("Memo4").contains(QString::fromUtf8(c.failure))) << logs();
+    EXPECT_FALSE(memo("Memo3").contains(QString::fromUtf8(c.not_shown))) << logs();
+    EXPECT_FALSE(window->sequence_running());
+  }
+  // The refusal belonged to those runs: the next one asks again and moves.
+  window->Button20Click();
+  rig.sim.clear_journal();
+  click("Button40");
+  EXPECT_EQ(requests().front(), testing::write(1, kServo, 1));
+  EXPECT_EQ(starts_in(requests()), 1) << logs();
+  EXPECT_TRUE(memo("Memo3").contains(QStringLiteral("正转完成"))) << logs();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "link/clock_timer.h"
 #include "sim/servo_mechanics.h"
 #include "support/wait.h"
+#include "tuning/tuning_chart.h"
 #include "tuning_rig.h"
 
 namespace velmo {
@@ -344,6 +345,40 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
       EXPECT_NEAR(reg(kNotch), c.resonance_hz, 0.02 * c.resonance_hz);
     }
   }
+}
+
+TEST_F(SelfLearningTest, APositionSearchWhoseKpRoundsToItselfGoesToItsConfirmation) {
+  // A clean lag at Kp 3.0: its response time is far above what a change of
+  // Kp by one tenth could move.
+  script({});
+  rig.servo(1).set_reg(kKp, 30);
+  window->Button14Click();
+  ASSERT_EQ(tstate().pos_loop_gain, 30);
+  // The response the search's own moves give, and a target just below it.
+  tstate().move_dir = 1;
+  window->run_half();
+  click("Button18");
+  ASSERT_TRUE(window->response_valid()) << logs();
+  const int32_t measured = tstate().response_time;
+  ASSERT_GT(measured, 100);
+  tstate().integral_time = 4 * (measured - 3);
+  click("Button3");
+  rig.sim.clear_journal();
+
+  click("Button29");
+  EXPECT_EQ(last("Memo3"), QStringLiteral("节点1：位置环增益搜索完成")) << logs();
+  EXPECT_TRUE(QString::fromStdString(logs()).contains(QStringLiteral("位置环增益确认中"))) << logs();
+  // Kp stays, and is not rewritten test after test.
+  const std::vector<testing::Frame> writes = rig.writes(1);
+  EXPECT_TRUE(std::none_of(writes.begin(), writes.end(), [](const testing::Frame& f) { return f.start == kKp; }));
+  EXPECT_EQ(tstate().pos_loop_gain, 30);
+  // Centring, one test and its repeat, four confirmations, the last check, centring.
+  EXPECT_LE(moves(), 9) << logs();
+  // The response stays as measured: slower than its target.
+  EXPECT_GT(tstate().response_time, static_cast<int32_t>(tstate().response_target));
+  EXPECT_EQ(tstate().response_met, 0);
+  EXPECT_FALSE(window->chart()->lamp(tuning::TuningChart::LampResponse));
+  EXPECT_FALSE(QString::fromStdString(logs()).contains(QStringLiteral("响应时间达到目标值"))) << logs();
 }
 
 }  // namespace
