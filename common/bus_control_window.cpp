@@ -58,8 +58,17 @@ uint8_t BusControlWindow::selected_node() const {
   return n >= 1 && n <= kMaxStation ? static_cast<uint8_t>(n) : 0;
 }
 
+namespace {
+
+const QString kReadFailedNotice = QStringLiteral("状态读取失败：显示的是上次读取的状态，不是当前状态");
+
+QString unread_notice(uint8_t node) { return node_line(node, QStringLiteral("状态尚未读取")); }
+
+}  // namespace
+
 void BusControlWindow::make_stale_notice(QWidget* box, const QRect& geometry) {
-  stale_notice_ = make_label(box, "LabelStale", {}, geometry);
+  // The longest notice first, so the layout is fitted to it.
+  stale_notice_ = make_label(box, "LabelStale", kReadFailedNotice, geometry);
   QPalette warning = stale_notice_->palette();
   warning.setColor(QPalette::WindowText, QColor(160, 80, 0));
   stale_notice_->setPalette(warning);
@@ -70,14 +79,6 @@ void BusControlWindow::add_status_view(const std::vector<QWidget*>& block, const
   block_view_.insert(block_view_.end(), block.begin(), block.end());
   fault_view_.insert(fault_view_.end(), fault.begin(), fault.end());
 }
-
-namespace {
-
-const QString kReadFailedNotice = QStringLiteral("状态读取失败：显示的是上次读取的状态，不是当前状态");
-
-QString unread_notice(uint8_t node) { return node_line(node, QStringLiteral("状态尚未读取")); }
-
-}  // namespace
 
 void BusControlWindow::mark_shown(const std::vector<QWidget*>& shown, bool current) const {
   const QString why = unread_node_ != 0 ? unread_notice(unread_node_) : QString();
