@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "common/form_access.h"
 #include "common/node_lists.h"
 #include "common/notifier.h"
+#include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
@@ -42,7 +44,88 @@ QComboBox* BusControlWindow::make_node_list(const char* name, const QRect& geome
   mark_node_list(nodes, node_list_group(family_.device));
   ctx_.batch.set_selection(family_.device,
                            [this, nodes] { return switching_pos_ >= 0 ? switching_pos_ : nodes->currentIndex(); });
+  watch_node_list(nodes);
   return nodes;
+}
+
+void BusControlWindow::watch_node_list(QComboBox* nodes) {
+  node_list_ = nodes;
+  connect(nodes, &QComboBox::currentIndexChanged, this, [this] { node_chosen(); });
+}
+
+uint8_t BusControlWindow::selected_node() const {
+  const int n = node_of(node_list_);
+  return n >= 1 && n <= kMaxStation ? static_cast<uint8_t>(n) : 0;
+}
+
+namespace {
+
+const QString kReadFailedNotice = QStringLiteral("状态读取失败：显示的是上次读取的状态，不是当前状态");
+
+QString unread_notice(uint8_t node) { return node_line(node, QStringLiteral("状态尚未读取")); }
+
+}  // namespace
+
+void BusControlWindow::make_stale_notice(QWidget* box, const QRect& geometry) {
+  // The longest notice first, so the layout is fitted to it.
+  stale_notice_ = make_label(box, "LabelStale", kReadFailedNotice, geometry);
+  QPalette warning = stale_notice_->palette();
+  warning.setColor(QPalette::WindowText, QColor(160, 80, 0));
+  stale_notice_->setPalette(warning);
+  stale_notice_->hide();
+}
+
+void BusControlWindow::add_status_view(const std::vector<QWidget*>& block, const std::vector<QWidget*>& fault) {
+  block_view_.insert(block_view_.end(), block.begin(), block.end());
+  fault_view_.insert(fault_view_.end(), fault.begin(), fault.end());
+}
+
+void BusControlWindow::mark_shown(const std::vector<QWidget*>& shown, bool current) const {
+  const QString why = unread_node_ != 0 ? unread_notice(unread_node_) : QString();
+  for (QWidget* w : shown) {
+    if (auto* lamp = qobject_cast<StatusLamp*>(w))
+      lamp->set_stale(!current, why);
+    else
+      mark_current(w, current, why);
+  }
+}
+
+void BusControlWindow::show_stale_notice() {
+  if (!stale_notice_) return;
+  stale_notice_->setText(unread_node_ != 0 ? unread_notice(unread_node_) : kReadFailedNotice);
+  stale_notice_->setVisible(block_old_);
+}
+
+void BusControlWindow::node_chosen() {
+  const uint8_t node = selected_node();
+  if (node == 0 || node == chosen_node_) return;
+  chosen_node_ = node;
+  // Until its first accepted read, what is shown belongs to another node
+  // (or to none).
+  unread_node_ = node;
+  block_old_ = true;
+  mark_shown(block_view_, false);
+  mark_shown(fault_view_, false);
+  show_stale_notice();
+  set_panel(this, unread_notice(node));
+}
+
+void BusControlWindow::status_block_read(uint8_t node, bool accepted) {
+  if (accepted && node == selected_node()) {
+    unread_node_ = 0;
+    block_old_ = false;
+  } else {
+    // A read that failed, or one of a node not chosen: what is shown is not
+    // the chosen node's current status.
+    if (accepted) unread_node_ = selected_node();
+    block_old_ = true;
+  }
+  mark_shown(block_view_, !block_old_);
+  show_stale_notice();
+}
+
+void BusControlWindow::fault_read(uint8_t node, bool accepted) {
+  mark_shown(fault_view_, accepted && node == selected_node());
 }
 
 void BusControlWindow::switch_to_bus(int pos, void (BatchWrites::*op)()) {
@@ -259,6 +342,7 @@ void BusControlWindow::set_logs(QPlainTextEdit* traffic, QPlainTextEdit* ok_log,
   traffic_log_ = traffic;
   ok_log_ = ok_log;
   fail_log_ = fail_log;
+  set_failure_log(fail_log, false);
 }
 
 void BusControlWindow::report_ok(uint8_t node, const QString& text) {
@@ -294,7 +378,7 @@ BusControlWindow::RestoreOutcome BusControlWindow::restore_flagged(bool any_flag
   if (!any_flagged) return outcome;
   save();
   outcome.ok = st().batch_go == 1;
-  outcome.line_dead = !outcome.ok && link().last_outcome().kind != ExchangeOutcome::Exception;
+  outcome.line_dead = !outcome.ok && ctx_.batch.last_outcome().kind != ExchangeOutcome::Exception;
   return outcome;
 }
 

@@ -16,6 +16,7 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPlainTextEdit;
 
 namespace velmo {
@@ -75,6 +76,9 @@ class BusControlWindow : public VelmoWindow {
 
   // Replaces the save dialog (tests).
   void set_save_chooser(SaveChooser chooser) { save_chooser_ = std::move(chooser); }
+
+  // The station chosen in the window's node list (0 when none).
+  uint8_t selected_node() const;
 
   // Runs command `code` for `node` now when the link is free; otherwise it
   // waits for the replay (a forward or reverse for a running drive is
@@ -145,6 +149,20 @@ class BusControlWindow : public VelmoWindow {
   // The window's node list of the family's nodes; switching to bus control
   // acts on the node chosen in it.
   QComboBox* make_node_list(const char* name, const QRect& geometry);
+  // The list whose node the window acts on and whose status it shows.
+  void watch_node_list(QComboBox* nodes);
+
+  // ---- The status shown ----
+  // The notice (LabelStale) that says why the status shown is not the
+  // chosen node's current one; hidden while it is.
+  void make_stale_notice(QWidget* box, const QRect& geometry);
+  // Lamps and fields of the status block, and the fields the fault read
+  // after it fills. Both look stale (old, or not yet read for the node
+  // chosen) until an accepted read of the node chosen.
+  void add_status_view(const std::vector<QWidget*>& block, const std::vector<QWidget*>& fault = {});
+  // An accepted or failed read of `node`'s status block, or of its fault.
+  void status_block_read(uint8_t node, bool accepted);
+  void fault_read(uint8_t node, bool accepted);
   // Runs a batch write that switches the node at list position `pos` to bus
   // control (the batch writes act on the position the node list gives them).
   void switch_to_bus(int pos, void (BatchWrites::*op)());
@@ -237,6 +255,10 @@ class BusControlWindow : public VelmoWindow {
 
  private:
   const CommandEntry* find_command(uint8_t code) const;
+  // Another node was chosen: what is shown is not its status.
+  void node_chosen();
+  void mark_shown(const std::vector<QWidget*>& shown, bool current) const;
+  void show_stale_notice();
   // A run command the family refuses for this node now.
   bool refused_run(const CommandEntry& entry, uint8_t node) const;
   void execute(const CommandEntry& entry, uint8_t node);
@@ -259,6 +281,13 @@ class BusControlWindow : public VelmoWindow {
   bool leaving_ = false;
   // Nodes last known running (or unknown) whose line then gave no byte.
   std::vector<uint8_t> silent_running_;
+  QComboBox* node_list_ = nullptr;
+  QLabel* stale_notice_ = nullptr;
+  std::vector<QWidget*> block_view_;
+  std::vector<QWidget*> fault_view_;
+  uint8_t chosen_node_ = 0;
+  uint8_t unread_node_ = 0;  // chosen, but its status not read since
+  bool block_old_ = false;
 };
 
 }  // namespace velmo

@@ -32,6 +32,7 @@ MenuEditorWindow::MenuEditorWindow(AppContext& ctx, const char* object_name, con
   engine_ = std::make_unique<ParamEditorEngine>(ctx.link, this, table, static_cast<ParamEditorHooks&>(*this),
                                                 std::move(config), ctx.forms);
   build_frame();
+  set_failure_log(memo(engine_->config().failure_memo), true);
 }
 
 void MenuEditorWindow::build_frame() {

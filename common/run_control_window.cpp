@@ -90,19 +90,8 @@ void RunControlWindow::build_status_controls(QWidget* box, int top, const QStrin
   continuous_->setGeometry(710, top - 2, 104, 28);
   bind_continuous_reading(continuous_, exit_button_);
   make_button(box, "Button6", QStringLiteral("故障复位"), QRect(600, top + 34, 100, 34));
-  stale_notice_ = make_label(box, "LabelStale", QStringLiteral("状态读取失败：显示的是上次读取的状态，不是当前状态"),
-                             QRect(10, top + 36, 560, 28));
-  QPalette warning = stale_notice_->palette();
-  warning.setColor(QPalette::WindowText, QColor(160, 80, 0));
-  stale_notice_->setPalette(warning);
-  stale_notice_->hide();
-}
-
-void RunControlWindow::set_status_current(bool current) {
-  for (StatusLamp* lamp : lamps_)
-    if (lamp) lamp->set_stale(!current);
-  if (stale_notice_) stale_notice_->setVisible(!current);
-  status_values_current(current);
+  make_stale_notice(box, QRect(10, top + 36, 560, 28));
+  add_status_view({lamps_[0], lamps_[1], lamps_[2], lamps_[3]});
 }
 
 void RunControlWindow::build_run_controls(QWidget* box, int top, const QString& settings_text,
@@ -128,11 +117,6 @@ void RunControlWindow::register_commands() {
       start_replay_timer();
       issue(code, selected_node());
     });
-}
-
-uint8_t RunControlWindow::selected_node() const {
-  const int n = node_of(nodes_);
-  return n >= 1 && n <= kMaxStation ? static_cast<uint8_t>(n) : 0;
 }
 
 int RunControlWindow::position_of(uint8_t node) const {
@@ -189,8 +173,9 @@ bool RunControlWindow::write_with_lines(uint8_t node, uint16_t reg, uint16_t val
 
 void RunControlWindow::read_failed(uint8_t node, const QString& text) {
   // The read after a failed command, or a poll, leaves that failure on
-  // Panel1; the failure log has both.
-  report_read_failure(node, text, read_by_user_ || !command_failed_);
+  // Panel1; the failure log has both. The status block's failure is not
+  // hidden by the fault read's after it.
+  report_read_failure(node, text, (read_by_user_ || !command_failed_) && !block_failed_);
   ++st().read_fail_count;
   if (setup_.failed_read_stops_reading) continuous_->setChecked(false);
 }
@@ -206,7 +191,7 @@ void RunControlWindow::status_read(uint8_t node, bool by_user) {
     if (const std::optional<uint16_t> word = read_status_block(node)) {
       if (!command_failed_) set_panel(this, node_line(node, QStringLiteral("状态信息读取成功！！")));
       ++st().read_ok_count;
-      set_status_current(true);
+      status_block_read(node, true);
       state_confirmed(node);
       const StateMeaning meaning = meaning_of(*word);
       for (int k = 0; k < 4; ++k) lamps_[k]->set_lit(meaning.lamp == k);
@@ -219,12 +204,14 @@ void RunControlWindow::status_read(uint8_t node, bool by_user) {
         state = meaning.run_state;  // a drive not under bus control is not ours to stop
     } else {
       read_failed(node, setup_.status_failed);
-      set_status_current(false);
+      status_block_read(node, false);
+      block_failed_ = true;
     }
 
     read_after_status(node);
   });
   read_by_user_ = true;
+  block_failed_ = false;
 }
 
 void RunControlWindow::Button8Click() {

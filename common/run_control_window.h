@@ -55,8 +55,6 @@ class RunControlWindow : public BusControlWindow {
   void Button7Click() { status_read(selected_node(), true); }
   void Button8Click();
 
-  uint8_t selected_node() const;
-
  protected:
   // ---- Building (the family's constructor calls these in order) ----
   // Lamps Shape1..4 with their captions, Button7 "状态读取", Button6
@@ -82,11 +80,8 @@ class RunControlWindow : public BusControlWindow {
     uint8_t run_state = 0;  // 0 stopped, 1 running, 2 fault
   };
   virtual StateMeaning meaning_of(uint16_t word) const = 0;
-  // Reads after the status block (the inverter's fault code); true unless it failed.
+  // Reads after the status block (the inverter's fault code).
   virtual void read_after_status(uint8_t /*node*/) {}
-  // Marks the values the status block shows as current or as left from an
-  // earlier read (the lamps are marked here).
-  virtual void status_values_current(bool /*current*/) {}
 
   // ---- Shared steps for the hooks ----
   // A failed read: Panel1 and the failure log, the failure count, and the
@@ -124,7 +119,6 @@ class RunControlWindow : public BusControlWindow {
   // `by_user`: Button7 itself; a poll or the read after a command keeps a
   // command's failure on Panel1.
   void status_read(uint8_t node, bool by_user);
-  void set_status_current(bool current);
 
   Setup setup_;
   QComboBox* nodes_ = nullptr;
@@ -132,8 +126,8 @@ class RunControlWindow : public BusControlWindow {
   QPushButton* read_button_ = nullptr;
   QCheckBox* continuous_ = nullptr;
   QWidget* last_log_ = nullptr;
-  QLabel* stale_notice_ = nullptr;
   bool command_failed_ = false;  // Panel1 holds a command's failure
+  bool block_failed_ = false;    // Panel1 holds the status block's failure
   bool read_by_user_ = true;
   StatusLamp* lamps_[4] = {};
 };

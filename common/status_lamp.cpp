@@ -16,10 +16,10 @@ void StatusLamp::set_lit(bool on) {
   update();
 }
 
-void StatusLamp::set_stale(bool old_state) {
+void StatusLamp::set_stale(bool old_state, const QString& why) {
+  setToolTip(!old_state ? QString() : why.isEmpty() ? QStringLiteral("状态读取失败，显示的是上次读取的状态") : why);
   if (old_state == stale_) return;
   stale_ = old_state;
-  setToolTip(stale_ ? QStringLiteral("状态读取失败，显示的是上次读取的状态") : QString());
   update();
 }
 
@@ -47,13 +47,14 @@ constexpr char kBaseProperty[] = "velmo_current_base";
 const QColor kStaleBase(255, 236, 170);
 }  // namespace
 
-void mark_current(QWidget* field, bool current) {
-  if (!field || is_marked_stale(field) == !current) return;
+void mark_current(QWidget* field, bool current, const QString& why) {
+  if (!field) return;
+  field->setToolTip(current ? QString() : why.isEmpty() ? QStringLiteral("状态读取失败，显示的是上次读取的值") : why);
+  if (is_marked_stale(field) == !current) return;
   field->setProperty(kStaleProperty, !current);
   QFont font = field->font();
   font.setItalic(!current);
   field->setFont(font);
-  field->setToolTip(current ? QString() : QStringLiteral("状态读取失败，显示的是上次读取的值"));
   // A disabled field is grey for "not used" and stays so.
   if (!field->isEnabled()) return;
   QPalette p = field->palette();

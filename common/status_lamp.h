@@ -14,7 +14,9 @@ class StatusLamp : public QWidget {
   bool lit() const { return lit_; }
   void set_lit(bool on);
   bool stale() const { return stale_; }
-  void set_stale(bool old_state);
+  void set_stale(bool old_state) { set_stale(old_state, {}); }
+  // `why` is the tooltip of an old state (empty: the read failed).
+  void set_stale(bool old_state, const QString& why);
   QColor colour() const;
 
  protected:
@@ -27,8 +29,9 @@ class StatusLamp : public QWidget {
 
 // Marks a shown value as left from an earlier read (italic on a pale amber
 // field) or as current again. Grey stays the mark of a field not in use:
-// a disabled field keeps its colour.
-void mark_current(QWidget* field, bool current);
+// a disabled field keeps its colour. `why` is the tooltip of an old value
+// (by default: the read failed).
+void mark_current(QWidget* field, bool current, const QString& why = {});
 bool is_marked_stale(const QWidget* field);
 
 }  // namespace velmo

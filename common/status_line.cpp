@@ -12,4 +12,6 @@ QString timed_line(const QString& text) {
   return text + QStringLiteral("  ") + QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
 }
 
+QString port_lost_text(const QString& port) { return QStringLiteral("串口已断开：") + port; }
+
 }  // namespace velmo

@@ -10,4 +10,8 @@ QString node_line(int station, const QString& message);
 // A log line: the text, two blanks and the time of day as "hh:mm:ss".
 QString timed_line(const QString& text);
 
+// The serial port went away (adapter unplugged, line closed): what every
+// open window says.
+QString port_lost_text(const QString& port);
+
 }  // namespace velmo

@@ -1,9 +1,12 @@
 #include "common/velmo_window.h"
 
 #include <QCloseEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
 
 #include "common/center_on_screen.h"
 #include "common/form_access.h"
+#include "common/status_line.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
 
@@ -15,6 +18,23 @@ VelmoWindow::VelmoWindow(AppContext& ctx, const char* object_name, const QString
   setObjectName(QString::fromLatin1(object_name));
   setWindowTitle(title);
   resize(design_size);
+  connect(&ctx.link, &DriveLink::hangup, this, [this] {
+    if (isVisible()) port_lost();
+  });
+}
+
+void VelmoWindow::set_failure_log(QPlainTextEdit* log, bool timed) {
+  failure_log_ = log;
+  failure_log_timed_ = timed;
+}
+
+void VelmoWindow::port_lost() {
+  const QString text = port_lost_text(ctx_.link.Comm1.CommName);
+  if (findChild<QLabel*>(QStringLiteral("Panel1"))) set_panel(this, text);
+  if (failure_log_) {
+    const QString line = text + QStringLiteral("**");
+    append_line(failure_log_, failure_log_timed_ ? timed_line(line) : line);
+  }
 }
 
 bool VelmoWindow::leave() {

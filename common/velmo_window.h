@@ -10,6 +10,7 @@
 #include "common/form_access.h"
 
 class QCloseEvent;
+class QPlainTextEdit;
 class QShowEvent;
 
 namespace velmo {
@@ -41,6 +42,10 @@ class VelmoWindow : public QWidget {
   // Runs after the guard passed, before the window is hidden.
   virtual void on_leave() {}
 
+  // The log where the window tells a failure that belongs to no node (the
+  // port lost); `timed`: its lines end with the time of day.
+  void set_failure_log(QPlainTextEdit* log, bool timed);
+
   // The screen-scaling rule of every window, anchored on one control.
   void apply_screen_scaling(QWidget* anchor, int margin_height = 90, int margin_width = 30);
   // The same with one control for the height and another for the width.
@@ -64,7 +69,13 @@ class VelmoWindow : public QWidget {
   AppContext& ctx_;
 
  private:
+  // The port went away: an open window says so where the engineer looks,
+  // not only the main window behind it.
+  void port_lost();
+
   std::unordered_map<const char*, QPointer<QObject>> held_;
+  QPointer<QPlainTextEdit> failure_log_;
+  bool failure_log_timed_ = false;
   bool centred_ = false;
 };
 

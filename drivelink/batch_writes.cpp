@@ -30,7 +30,13 @@ constexpr ModeWrite kServoModeWrites[] = {
 
 BatchWrites::BatchWrites(DriveLink& link, LinkEvents& events) : link_(link), events_(events) {}
 
-const ExchangeOutcome& BatchWrites::last_outcome() const { return link_.last_outcome(); }
+const ExchangeOutcome& BatchWrites::last_outcome() const { return failure_ ? *failure_ : link_.last_outcome(); }
+
+bool BatchWrites::write(uint16_t reg, int32_t value) {
+  const bool ok = link_.write_register(reg, value);
+  if (!ok && !failure_) failure_ = link_.last_outcome();
+  return ok;
+}
 
 void BatchWrites::set_selection(DeviceFamily family, std::function<int()> selected) {
   if (family == DeviceFamily::Inverter) selected_inverter_ = std::move(selected);
@@ -46,6 +52,7 @@ void BatchWrites::switch_selected_to_bus(DeviceFamily family, int count, const B
                                          const std::vector<RegisterWrite>& writes) {
   DriveLinkState& st = link_.st;
   st.batch_go = 1;
+  failure_.reset();
   const int i = selected_position(family);
   if (i < 0 || i >= count) {
     st.batch_go = 0;
@@ -54,7 +61,7 @@ void BatchWrites::switch_selected_to_bus(DeviceFamily family, int count, const B
   // Every write is sent, even after one failed.
   for (const RegisterWrite& w : writes) {
     st.node_addr = nodes[i];
-    const bool ok = link_.write_register(w.reg, w.value);
+    const bool ok = write(w.reg, w.value);
     events_.bus_switch_written(family, ok ? kSetOk : kSetFailed, ok);
     if (!ok) st.batch_go = 0;
   }
@@ -65,11 +72,12 @@ void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<
                                   const std::function<std::vector<RegisterWrite>(uint8_t station)>& settings) {
   DriveLinkState& st = link_.st;
   st.batch_go = 1;
+  failure_.reset();
   for (int i = 0; i < count; ++i) {
     if (restore_flags[i] != 1) continue;
     st.node_addr = nodes[i];
     for (const RegisterWrite& w : settings(nodes[i])) {
-      if (!link_.write_register(w.reg, w.value)) {
+      if (!write(w.reg, w.value)) {
         events_.restore_written(kRestoreFailed, false);
         st.batch_go = 0;
         return;
@@ -85,17 +93,19 @@ void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<
 void BatchWrites::parameter_save() {
   DriveLinkState& st = link_.st;
   st.batch_go = 1;
+  failure_.reset();
   for (int i = 0; i < st.servo_count; ++i) {
     const uint8_t a = st.servo_nodes[i];
     if (st.servo_restore_flags[a] != 1) continue;
     st.node_addr = a;
     st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
 
-    // A failed mode write is only reported; the settings are still written.
-    // Any function-06 reply counts as done here, echo or not: the looser rule
+    // A failed mode write does not stop the settings from going back, but
+    // the restore is not whole: it fails. The gain-tuning window's report
+    // counts any function-06 reply as done, echo or not, the looser rule
     // these writes have always had.
     for (const ModeWrite& m : kServoModeWrites) {
-      link_.write_register(m.reg, m.value);
+      if (!write(m.reg, m.value)) st.batch_go = 0;
       const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
       events_.servo_mode_written(a, QString::fromUtf8(done ? m.done : m.failed), done);
     }
@@ -104,7 +114,7 @@ void BatchWrites::parameter_save() {
     const int size = st.servo_list_size(st.servo_subtype);
     if (st.servo_subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
     for (int k = 0; k < size; ++k) {
-      if (link_.write_register(static_cast<uint16_t>(st.servo_param_regs[first + k]), st.servo_saved_params[a][k])) {
+      if (write(static_cast<uint16_t>(st.servo_param_regs[first + k]), st.servo_saved_params[a][k])) {
         events_.restore_written(kRestored, true);
       } else {
         events_.restore_written(kRestoreFailed, false);

@@ -1,16 +1,16 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
+#include "drivelink/drive_link.h"
 #include "drivelink/drive_link_state.h"
 #include "drivelink/node_classification.h"
 
 namespace velmo {
 
-class DriveLink;
 class LinkEvents;
-struct ExchangeOutcome;
 
 // Switches drives to bus control and writes their own control settings back.
 // The result of each operation is batch_go (1 = every write accepted); what
@@ -26,7 +26,8 @@ class BatchWrites {
   void bpq_parameter_save();  // inverter restore
   void tsq_rs485_set();       // speed controller to bus control
   void tsq_parameter_save();  // speed controller restore
-  // How the last exchange of the link ended (after a failed write: why).
+  // Why the last operation's first failed write failed; otherwise how the
+  // link's last exchange ended.
   const ExchangeOutcome& last_outcome() const;
 
  private:
@@ -44,8 +45,12 @@ class BatchWrites {
                               const std::vector<RegisterWrite>& writes);
   int selected_position(DeviceFamily family) const;
 
+  // One write of an operation; a failure is kept for last_outcome().
+  bool write(uint16_t reg, int32_t value);
+
   DriveLink& link_;
   LinkEvents& events_;
+  std::optional<ExchangeOutcome> failure_;
   std::function<int()> selected_inverter_;
   std::function<int()> selected_speed_controller_;
 };

@@ -9,7 +9,6 @@
 
 #include "common/form_access.h"
 #include "common/param_codec.h"
-#include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
@@ -94,6 +93,9 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
   // Wide enough for the longest fault text.
   make_edit(status, "Edit6", QRect(675, 110, 135, 28))->setReadOnly(true);
   build_status_controls(status, 160, QStringLiteral("故障中"));
+  std::vector<QWidget*> block;
+  for (const StatusField& f : kStatusFields) block.push_back(control<QLineEdit>(this, f.edit));
+  add_status_view(block, {control<QLineEdit>(this, "Edit5"), control<QLineEdit>(this, "Edit6")});
   for (const char* name : {"Label16", "Label17"}) make_label(status, name, QStringLiteral("0"), QRect(0, 0, 40, 20))->hide();
 
   auto* run = new QGroupBox(QStringLiteral("运转控制"), this);
@@ -179,10 +181,6 @@ std::optional<uint16_t> InverterControlWindow::read_status_block(uint8_t node) {
   return link().reply_word(1);
 }
 
-void InverterControlWindow::status_values_current(bool current) {
-  for (const StatusField& f : kStatusFields) mark_current(held<QLineEdit>(f.edit), current);
-}
-
 RunControlWindow::StateMeaning InverterControlWindow::meaning_of(uint16_t word) const {
   switch (word) {
     case 0: case 4: return {2, 0};
@@ -197,11 +195,11 @@ void InverterControlWindow::read_after_status(uint8_t node) {
   st().node_addr = node;
   if (!link().read_registers(kFaultReg, 1)) {
     read_failed(node, QStringLiteral("变频器故障信息读取失败"));
-    for (const char* name : {"Edit5", "Edit6"}) mark_current(held<QLineEdit>(name), false);
+    fault_read(node, false);
     return;
   }
   ++st().read_ok_count;
-  for (const char* name : {"Edit5", "Edit6"}) mark_current(held<QLineEdit>(name), true);
+  fault_read(node, true);
   const int c = link().reply_word(0) & 0xFF;
   held<QLineEdit>("Edit5")->setText(c == 0 ? QStringLiteral("无故障") : QStringLiteral("Er-") + QString::number(c - 1));
   held<QLineEdit>("Edit6")->setText(QString::fromUtf8(kFaultTexts[std::min(c, 14)]));

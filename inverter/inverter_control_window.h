@@ -25,7 +25,6 @@ class InverterControlWindow : public RunControlWindow {
   std::optional<uint16_t> read_status_block(uint8_t node) override;
   StateMeaning meaning_of(uint16_t word) const override;
   void read_after_status(uint8_t node) override;
-  void status_values_current(bool current) override;
 
  private:
   // The model type of the node at a list position (types 0 and 1 have the

@@ -116,7 +116,7 @@ void MainWindow::enable(Button button, bool enabled) {
 void MainWindow::Comm1Hangup() {
   // The adapter was unplugged or the line went away: close the port so the
   // next search opens it afresh, and say so where the user looks first.
-  const QString text = QStringLiteral("串口已断开：") + ctx_.link.Comm1.CommName;
+  const QString text = port_lost_text(ctx_.link.Comm1.CommName);
   Button2Click();
   set_panel(this, text);
   add_line(this, "Memo2", timed_line(text + QStringLiteral("**")));

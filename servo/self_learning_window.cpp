@@ -43,6 +43,7 @@ SelfLearningWindow::SelfLearningWindow(AppContext& ctx, QWidget* parent)
   // Memo1 logs only this window's results; opening it keeps active_form, so
   // the frames stay in the traffic log of the window that had it.
   log_ = make_memo(this, "Memo1", QRect(20, 100, 460, 186));
+  set_failure_log(log_, false);
 
   const auto functions = servo::self_learning_functions();
   for (size_t f = 0; f < functions.size() && f < start_buttons_.size(); ++f) {

@@ -116,7 +116,8 @@ ServoControlWindow::ServoControlWindow(AppContext& ctx, QWidget* parent)
                        Family{&DriveLinkState::servo_pending_cmd, &DriveLinkState::servo_run_state, DeviceFamily::Servo, true},
                        ExitTexts{QStringLiteral("退出前，请确保电机停止且驱动器无故障！！"),
                                  QStringLiteral("退出485模式并恢复相关参数"), QStringLiteral("恢复相关参数成功！！"),
-                                 QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保驱动器无故障！！")},
+                                 QStringLiteral("恢复相关参数失败！！"), QStringLiteral("请确保驱动器无故障！！"),
+                                 QStringLiteral("线路无应答，驱动器可能仍在运转，请到现场确认！！")},
                        parent) {
   // No close box: the window is left through Button1 only.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -139,6 +140,7 @@ void ServoControlWindow::build() {
   caption(this, QStringLiteral("节点："), QRect(10, 14, 55, 28));
   node_box_ = make_combo(this, "ComboBox4", QRect(65, 12, 95, 32));
   mark_node_list(node_box_, NodeListGroup::Servo);
+  watch_node_list(node_box_);
   connect(node_box_, &QComboBox::currentIndexChanged, this, [this] { ComboBox4Change(); });
 
   group5_ = new QGroupBox(this);
@@ -172,7 +174,7 @@ void ServoControlWindow::build() {
 
   group4_ = new QGroupBox(QStringLiteral("驱动器状态信息"), this);
   group4_->setObjectName(QStringLiteral("GroupBox4"));
-  group4_->setGeometry(20, 104, 520, 460);
+  group4_->setGeometry(20, 104, 520, 490);
   build_status_group(group4_);
 
   group3_ = new QGroupBox(QStringLiteral("位置模式"), this);
@@ -249,27 +251,36 @@ QGroupBox* ServoControlWindow::build_run_group(QWidget* parent, bool torque) {
 }
 
 void ServoControlWindow::build_status_group(QGroupBox* box) {
+  // The status block's values and lamps, marked together when they are old.
+  std::vector<QWidget*> block;
   int y = 28;
   for (const servo_status::ValueRow& row : servo_status::value_rows()) {
     caption(box, utf8(row.caption), QRect(5, y, 175, 28));
-    make_edit(box, row.edit, QRect(185, y, 100, 28))->setReadOnly(true);
+    QLineEdit* value = make_edit(box, row.edit, QRect(185, y, 100, 28));
+    value->setReadOnly(true);
+    block.push_back(value);
     caption(box, utf8(row.unit), QRect(290, y, 45, 28), Qt::AlignLeft);
     y += 34;
   }
   y = 28;
   for (const servo_status::BitRow& row : servo_status::bit_rows()) {
-    (new StatusLamp(row.lamp, box))->setGeometry(345, y + 4, 20, 20);
+    block.push_back(new StatusLamp(row.lamp, box));
+    block.back()->setGeometry(345, y + 4, 20, 20);
     caption(box, utf8(row.label), QRect(372, y, 145, 28), Qt::AlignLeft);
     y += 30;
   }
   const servo_status::HighByteLamp& high = servo_status::high_byte_lamp();
-  (new StatusLamp(high.lamp, box))->setGeometry(345, y + 4, 20, 20);
+  block.push_back(new StatusLamp(high.lamp, box));
+  block.back()->setGeometry(345, y + 4, 20, 20);
   caption(box, utf8(high.label), QRect(372, y, 145, 28), Qt::AlignLeft);
 
   caption(box, QStringLiteral("故障代码："), QRect(5, 320, 175, 28));
-  make_edit(box, "Edit14", QRect(185, 320, 100, 28))->setReadOnly(true);
+  QLineEdit* fault_code = make_edit(box, "Edit14", QRect(185, 320, 100, 28));
   caption(box, QStringLiteral("故障信息："), QRect(5, 356, 175, 28));
-  make_edit(box, "Edit15", QRect(185, 356, 320, 28))->setReadOnly(true);
+  QLineEdit* fault_text = make_edit(box, "Edit15", QRect(185, 356, 320, 28));
+  for (QLineEdit* edit : {fault_code, fault_text}) edit->setReadOnly(true);
+  add_status_view(block, {fault_code, fault_text});
+  make_stale_notice(box, QRect(10, 448, 500, 28));
 
   read_button_ = make_button(box, "Button14", QStringLiteral("读取信息"), QRect(20, 404, 130, 36));
   connect(read_button_, &QPushButton::clicked, this, [this] { Button14Click(); });
@@ -324,11 +335,6 @@ void ServoControlWindow::register_commands() {
 }
 
 // ---------------------------------------------------------------- handlers
-
-uint8_t ServoControlWindow::selected_node() const {
-  const int n = node_of(node_box_);
-  return n >= 1 && n <= kMaxStation ? static_cast<uint8_t>(n) : 0;
-}
 
 void ServoControlWindow::Button6Click() { issue(kSpeedForward, selected_node()); }
 void ServoControlWindow::Button7Click() { issue(kSpeedReverse, selected_node()); }
@@ -477,7 +483,9 @@ void ServoControlWindow::status_read(uint8_t node) {
   Claim claim = claim_read();
   read_status_of(node, [&] {
     st().node_addr = node;
-    if (link().read_registers(ss::kStatusFirst, ss::kStatusCount)) {
+    const bool block_read = link().read_registers(ss::kStatusFirst, ss::kStatusCount);
+    status_block_read(node, block_read);
+    if (block_read) {
       set_panel(this, node_line(node, QStringLiteral("伺服状态信息读取成功！！")));
       ++st().read_ok_count;
       for (const ss::ValueRow& row : ss::value_rows())
@@ -495,13 +503,17 @@ void ServoControlWindow::status_read(uint8_t node) {
 
     // The fault register of the same node, whatever the status read gave.
     st().node_addr = node;
-    if (link().read_registers(ss::kFaultRegister, 1)) {
+    const bool fault_read_ok = link().read_registers(ss::kFaultRegister, 1);
+    fault_read(node, fault_read_ok);
+    if (fault_read_ok) {
       ++st().read_ok_count;
       const ss::FaultDisplay fault = ss::fault_display(static_cast<uint8_t>(link().reply_word(0) & 0xFF));
       held<QLineEdit>("Edit14")->setText(fault.code);
       held<QLineEdit>("Edit15")->setText(fault.text);
     } else {
-      report_read_failure(node, QStringLiteral("伺服故障信息读取失败"));
+      // After a failed status read Panel1 keeps that failure: the fault
+      // read's own would read as a fault of the drive.
+      report_read_failure(node, QStringLiteral("伺服故障信息读取失败"), block_read);
       ++st().read_fail_count;
       continuous_->setChecked(false);
     }

@@ -60,9 +60,6 @@ class ServoControlWindow : public BusControlWindow {
   void ComboBox4Change();
   void ComboBox5Change(int index);
 
-  // The station shown in ComboBox4 (0 when none).
-  uint8_t selected_node() const;
-
  protected:
   void mirror() override;
   void poll() override;

@@ -89,6 +89,7 @@ void GainTuningWindow::build_frame() {
     if (!done) add_line(this, "Memo4", line + QStringLiteral("**"));
   });
   report_ = std::make_unique<tuning::TuningReport>(ctx_.link.st.node_addr, panel_, memo3_, memo4_);
+  set_failure_log(memo4_, true);
 }
 
 void GainTuningWindow::on_click(QPushButton* button, void (GainTuningWindow::*op)()) {

@@ -83,6 +83,48 @@ TEST_F(InverterStatusMarksTest, ACommandFailureStaysOnThePanelThroughTheReadAfte
   EXPECT_EQ(panel(), "节点1：状态信息读取成功！！");
 }
 
+// What is shown after another node is chosen is not that node's status: it
+// looks stale and says so until the new node's first accepted read, which
+// a failure of that read does not fake.
+TEST_F(InverterStatusMarksTest, ANodeChangeShowsTheStatusAsNotYetReadForTheNewNode) {
+  click("Button3");
+  click("Button7");
+  ASSERT_TRUE(ctl<StatusLamp>("Shape1")->lit());
+  const QString frequency = ctl<QLineEdit>("Edit2")->text();
+  ASSERT_FALSE(stale("Edit2"));
+
+  select(2);
+  EXPECT_EQ(panel(), "节点2：状态尚未读取");
+  EXPECT_TRUE(ctl<QLabel>("LabelStale")->isVisibleTo(w));
+  EXPECT_EQ(ctl<QLabel>("LabelStale")->text(), "节点2：状态尚未读取");
+  EXPECT_EQ(ctl<QLineEdit>("Edit2")->text(), frequency);  // node 1's, marked
+  for (const char* name : {"Edit2", "Edit3", "Edit4", "Edit5", "Edit6"}) EXPECT_TRUE(stale(name)) << name;
+  EXPECT_EQ(ctl<QLineEdit>("Edit2")->toolTip(), "节点2：状态尚未读取");
+  for (const char* name : {"Shape1", "Shape2", "Shape3", "Shape4"}) EXPECT_TRUE(lamp_stale(name)) << name;
+
+  // A failed read of the new node still leaves it unread.
+  t.sim.inject(2, fault(sim::Fault::BadCrc, 0x2000));
+  click("Button7");
+  EXPECT_TRUE(stale("Edit2"));
+  EXPECT_EQ(ctl<QLabel>("LabelStale")->text(), "节点2：状态尚未读取");
+
+  click("Button7");
+  EXPECT_EQ(panel(), "节点2：状态信息读取成功！！");
+  for (const char* name : {"Edit2", "Edit5"}) EXPECT_FALSE(stale(name)) << name;
+  EXPECT_FALSE(lamp_stale("Shape3"));
+  EXPECT_TRUE(ctl<StatusLamp>("Shape3")->lit());
+  EXPECT_FALSE(ctl<QLabel>("LabelStale")->isVisibleTo(w));
+
+  // Now read, a failure says so; back on node 1, it is unread again.
+  t.sim.inject(2, fault(sim::Fault::BadCrc, 0x2000));
+  click("Button7");
+  EXPECT_EQ(ctl<QLabel>("LabelStale")->text(), "状态读取失败：显示的是上次读取的状态，不是当前状态");
+  select(1);
+  EXPECT_EQ(panel(), "节点1：状态尚未读取");
+  EXPECT_EQ(ctl<QLabel>("LabelStale")->text(), "节点1：状态尚未读取");
+  click("Button5");
+}
+
 TEST_F(InverterStatusMarksTest, LeavingOverASilentLineSaysTheDriveMayStillRun) {
   struct Case {
     const char* what;

@@ -72,7 +72,10 @@ TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
   EXPECT_EQ(t.st().servo_restore_flags[1], 1);
 }
 
-TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheList) {
+// The list still goes back after a garbled mode reply, but the restore is
+// not reported whole: it failed, and why is the garbled write's outcome,
+// not the last (accepted) one's.
+TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheListButFails) {
   t.sim.add(sim::make_servo(1, 6101, 102));
   t.search(1);
   t.st().servo_restore_flags[1] = 1;
@@ -80,7 +83,14 @@ TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheList) {
   t.sim.clear_journal();
   batch().parameter_save();
   EXPECT_EQ(writes_to(t.sim, 1).size(), 3u + 18u);
+  EXPECT_EQ(t.st().batch_go, 0);
+  EXPECT_EQ(batch().last_outcome().kind, ExchangeOutcome::BadCrc);
+
+  // A restore that worked says so, with no failure left from the one before.
+  t.sim.clear_faults();
+  batch().parameter_save();
   EXPECT_EQ(t.st().batch_go, 1);
+  EXPECT_TRUE(batch().last_outcome().ok());
 }
 
 TEST_F(BatchFixture, InverterRestoreStopsAtTheFirstFailure) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "link/modbus_frame.h"
+#include "main/main_window.h"
 #include "support/app_on_sim.h"
 #include "support/wait.h"
 
@@ -199,6 +200,29 @@ TEST(NodeSearch, UnpluggedLineIsReportedAndTheMenuLocked) {
   EXPECT_TRUE(shown_text(t.ctl<QPlainTextEdit>("TForm1", "Memo2")).contains("串口已断开："));
   EXPECT_EQ(t.st().connected, 0u);
   EXPECT_TRUE(t.ctl<QPushButton>("TForm1", "Button4")->isEnabled());
+}
+
+// The main window sits minimised behind the window the engineer uses: every
+// open window says the port is lost, on its status line and in its failure
+// log; a hidden one is left alone.
+TEST(NodeSearch, AnUnpluggedLineIsToldInEveryOpenWindow) {
+  testing::AppOnSim t;
+  t.sim.add(sim::make_servo(1));
+  t.sim.add(sim::make_inverter(3));
+  t.search(3);
+  ASSERT_EQ(t.st().connected, 1u);
+  t.app.main_window().N7Click();  // inverter editor
+  t.app.main_window().N9Click();  // inverter fault table
+  ASSERT_TRUE(t.form("TForm10")->isVisible());
+  const QString hidden_panel = t.ctl<QLabel>("TForm9", "Panel1")->text();
+
+  t.sim.hang_up();
+  ASSERT_TRUE(testing::wait_for([&] { return !t.link().Comm1.isOpen(); }));
+  const QString lost = QStringLiteral("串口已断开：") + t.link().Comm1.CommName;
+  for (const char* form : {"TForm10", "TForm16"})
+    EXPECT_EQ(t.ctl<QLabel>(form, "Panel1")->text(), lost) << form;
+  EXPECT_TRUE(shown_text(t.ctl<QPlainTextEdit>("TForm10", "Memo2")).contains(lost + QStringLiteral("**")));
+  EXPECT_EQ(t.ctl<QLabel>("TForm9", "Panel1")->text(), hidden_panel);
 }
 
 }  // namespace

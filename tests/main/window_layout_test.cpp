@@ -68,7 +68,8 @@ TEST_P(WindowLayoutTest, EveryWindowShowsEverythingItHolds) {
   // The longest fault text the inverter control window shows beside its code.
   app.form("TForm9")->findChild<QLineEdit*>(QStringLiteral("Edit6"))->setText(QStringLiteral("制动电阻负载率过高"));
   // The control windows' notice of an old status, shown as after a failed read.
-  for (const char* name : {"TForm9", "TForm19"}) app.form(name)->findChild<QLabel*>(QStringLiteral("LabelStale"))->show();
+  for (const char* name : {"TForm4", "TForm9", "TForm19"})
+    app.form(name)->findChild<QLabel*>(QStringLiteral("LabelStale"))->show();
   for (QWidget* window : app.windows()) {
     const QStringList faults = faults_of_shown(window);
     EXPECT_TRUE(faults.isEmpty()) << window->objectName().toStdString() << " on " << GetParam().width() << "x"

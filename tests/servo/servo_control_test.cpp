@@ -372,6 +372,131 @@ TEST_F(ServoControlTest, StatusReadFailures) {
   EXPECT_EQ(t.st().servo_run_state[1], 0);
 }
 
+// ------------------------------------------------------------ stale status
+
+struct ServoStatusMarksTest : ServoControlTest {
+  bool stale(const char* name) { return is_marked_stale(ctl<QWidget>(name)); }
+  bool lamp_stale(const char* name) { return ctl<StatusLamp>(name)->stale(); }
+  QLabel* notice() { return ctl<QLabel>("LabelStale"); }
+  // Drive 1 runs forward at 1000 rpm, and the window has read it so.
+  void read_running_drive_1() {
+    run_forward_speed(1);
+    servo(1).advance(1.0);
+    click("Button14");
+    settle();
+    ASSERT_EQ(text("Edit6"), QStringLiteral("1000"));
+  }
+};
+
+// Another node chosen: what is shown is the old node's, marked as not yet
+// read for the new one, also when a read begun before the choice ends
+// after it.
+TEST_F(ServoStatusMarksTest, ANodeChangeShowsTheStatusAsNotYetReadForTheNewNode) {
+  read_running_drive_1();
+  ASSERT_TRUE(lit("Shape2"));
+  ASSERT_FALSE(stale("Edit6"));
+  ASSERT_FALSE(notice()->isVisibleTo(w));
+
+  select_node(2);
+  EXPECT_EQ(panel(), QStringLiteral("节点2：状态尚未读取"));
+  EXPECT_EQ(text("Edit6"), QStringLiteral("1000"));
+  for (const char* name : {"Edit6", "Edit13", "Edit14", "Edit15"}) EXPECT_TRUE(stale(name)) << name;
+  for (const char* name : {"Shape1", "Shape2", "Shape4", "Shape9"}) EXPECT_TRUE(lamp_stale(name)) << name;
+  EXPECT_TRUE(notice()->isVisibleTo(w));
+  EXPECT_EQ(notice()->text(), QStringLiteral("节点2：状态尚未读取"));
+
+  click("Button14");
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点2：伺服状态信息读取成功！！"));
+  EXPECT_EQ(text("Edit6"), QStringLiteral("0"));
+  for (const char* name : {"Edit6", "Edit14"}) EXPECT_FALSE(stale(name)) << name;
+  EXPECT_FALSE(lamp_stale("Shape1"));
+  EXPECT_FALSE(notice()->isVisibleTo(w));
+
+  // Node 1 chosen again while a read of node 2 waits for its reply: that
+  // read's values are node 2's, not node 1's.
+  t.sim.set_reply_delay_ms(150);
+  during_next_request([&] { select_node(1); });
+  click("Button14");
+  settle();
+  t.sim.set_reply_delay_ms(0);
+  EXPECT_EQ(text("Edit6"), QStringLiteral("0"));
+  EXPECT_TRUE(stale("Edit6"));
+  EXPECT_EQ(notice()->text(), QStringLiteral("节点1：状态尚未读取"));
+  click("Button14");
+  settle();
+  EXPECT_EQ(text("Edit6"), QStringLiteral("1000"));
+  EXPECT_FALSE(stale("Edit6"));
+}
+
+// The line goes while the status is polled: the last values stay, marked,
+// the window says the port is lost, and leaving warns that the drive may
+// still run (the restore cannot reach it).
+TEST_F(ServoStatusMarksTest, ALineGoneWhilePollingLooksStaleWarnsOnExitAndSaysThePortIsLost) {
+  read_running_drive_1();
+  ctl<QCheckBox>("CheckBox1")->setChecked(true);
+
+  t.sim.hang_up();
+  ASSERT_TRUE(wait_for([&] { return !t.link().Comm1.isOpen(); }));
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("串口已断开："))) << panel().toStdString();
+  EXPECT_TRUE(lines("Memo3").join('\n').contains(QStringLiteral("串口已断开："))) << lines("Memo3").join('\n').toStdString();
+
+  // The next poll gets nothing.
+  ASSERT_TRUE(wait_for([&] { return !ctl<QCheckBox>("CheckBox1")->isChecked(); }));
+  settle();
+  EXPECT_EQ(text("Edit6"), QStringLiteral("1000"));
+  for (const char* name : {"Edit6", "Edit14"}) EXPECT_TRUE(stale(name)) << name;
+  EXPECT_TRUE(lit("Shape2"));
+  EXPECT_TRUE(lamp_stale("Shape2"));
+  EXPECT_TRUE(notice()->isVisibleTo(w));
+  // Not a fault of the drive: the status read's failure stays on Panel1.
+  EXPECT_EQ(panel(), QStringLiteral("节点1：伺服状态信息读取失败"));
+  EXPECT_EQ(t.st().servo_run_state[1], 0);
+
+  t.notifier.messages.clear();
+  click("Button1");
+  settle();
+  EXPECT_FALSE(w->isVisible());
+  const QString said = t.notifier.messages.join('\n');
+  EXPECT_TRUE(said.contains(QStringLiteral("恢复相关参数失败！！"))) << said.toStdString();
+  EXPECT_TRUE(said.contains(QStringLiteral("节点1：线路无应答，驱动器可能仍在运转，请到现场确认！！"))) << said.toStdString();
+}
+
+// Every write of the restore counts: the first one unanswered is a failed
+// restore (the user may leave: the line did not answer), and refused it
+// keeps the window open.
+TEST_F(ServoControlTest, ARestoreWithAnyFailedWriteReportsTheFailure) {
+  struct Case {
+    const char* what;
+    sim::Fault::Kind kind;
+    bool stays;
+  } cases[] = {{"no reply", sim::Fault::Silent, false}, {"refused", sim::Fault::Exception, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!w->isVisible()) t.app.main_window().N6Click();
+    settle();
+    enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
+    t.sim.inject(1, fault(c.kind, 0x0000));
+    t.sim.clear_journal();
+    t.notifier.messages.clear();
+    click("Button1");
+    settle();
+    EXPECT_EQ(writes(), restore_writes(1));  // the rest still went back
+    EXPECT_EQ(panel(), QStringLiteral("恢复相关参数失败！！"));
+    EXPECT_EQ(w->isVisible(), c.stays);
+    EXPECT_FALSE(t.notifier.messages.join('\n').contains(QStringLiteral("恢复相关参数成功！！")));
+    EXPECT_TRUE(t.notifier.messages.join('\n').contains(
+        c.stays ? QStringLiteral("请确保驱动器无故障！！") : QStringLiteral("恢复相关参数失败！！")));
+    EXPECT_EQ(t.st().servo_restore_flags[1], 1);  // not known to be restored
+  }
+  // A restore that works now clears the flag and leaves.
+  click("Button1");
+  settle();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(panel(), QStringLiteral("恢复相关参数成功！！"));
+  EXPECT_EQ(t.st().servo_restore_flags[1], 0);
+}
+
 // ------------------------------------------------------------ busy protocol
 
 enum class WaitKind { Command, Settings, ModeEntry, StatusRead, Exit };

@@ -53,5 +53,39 @@ TEST(SpeedCtlStatusMarks, OldLampsAreMarkedAndLeavingASilentRunningDriveWarns) {
       << t.notifier.messages.join('\n').toStdString();
 }
 
+TEST(SpeedCtlStatusMarks, ANodeChangeShowsTheStatusAsNotYetReadForTheNewNode) {
+  velmo::testing::AppOnSim t;
+  t.sim.add(sim::make_speed_controller(1, 1015, 1, 1));
+  t.sim.add(sim::make_speed_controller(2, 1015, 1, 1));
+  t.search(2);
+  ASSERT_EQ(t.st().tsq_count, 2);
+  QWidget* w = t.form("TForm19");
+  t.app.main_window().RS4851Click();
+  auto lamp = [&](const char* name) { return control<StatusLamp>(w, name); };
+  auto notice = [&] { return control<QLabel>(w, "LabelStale"); };
+  auto panel = [&] { return control<QLabel>(w, "Panel1")->text(); };
+
+  testing::click(w, "Button3");
+  testing::click(w, "Button7");
+  ASSERT_TRUE(lamp("Shape1")->lit());
+  ASSERT_FALSE(lamp("Shape1")->stale());
+
+  testing::select_node(control<QComboBox>(w, "ComboBox1"), 2);
+  EXPECT_EQ(panel(), "节点2：状态尚未读取");
+  EXPECT_TRUE(lamp("Shape1")->lit());  // node 1's state, marked
+  for (const char* name : {"Shape1", "Shape2", "Shape3", "Shape4"}) EXPECT_TRUE(lamp(name)->stale()) << name;
+  EXPECT_TRUE(notice()->isVisibleTo(w));
+  EXPECT_EQ(notice()->text(), "节点2：状态尚未读取");
+
+  testing::click(w, "Button7");
+  EXPECT_EQ(panel(), "节点2：状态信息读取成功！！");
+  EXPECT_TRUE(lamp("Shape3")->lit());
+  EXPECT_FALSE(lamp("Shape3")->stale());
+  EXPECT_FALSE(notice()->isVisibleTo(w));
+
+  testing::select_node(control<QComboBox>(w, "ComboBox1"), 1);
+  testing::click(w, "Button5");
+}
+
 }  // namespace
 }  // namespace velmo
