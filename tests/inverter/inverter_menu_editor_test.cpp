@@ -594,7 +594,9 @@ TEST_F(InverterMenuEditorTest, FocusInAndOutOfAnUnreadFieldIsNoEntry) {
   for (const auto& [start, count] : kDocumentedReads[0])
     for (int r = start; r < start + count; ++r)
       if (r != 164) file += QByteArray::number(r) + "          " + QByteArray::number(drive(1).reg(static_cast<uint16_t>(r))) + "\r\n";
+  EXPECT_TRUE(ctl<QWidget>("Edit3")->property("unread").toBool());
   open_file(write_file("no_fa04.txt", file));
+  EXPECT_FALSE(ctl<QWidget>("Edit3")->property("unread").toBool());  // loaded from the file
   auto* timeout = ctl<QLineEdit>("Edit33");
   EXPECT_TRUE(timeout->property("unread").toBool());
   EXPECT_TRUE(timeout->toolTip().startsWith(QStringLiteral("0.0~10.0S\n"))) << timeout->toolTip().toStdString();
