@@ -231,7 +231,7 @@ void MenuEditorWindow::show_menu_file(const MenuFileContent& content) {
     // The station number and the line settings stay those of the drive edited.
     const ParamRow* row = engine_->active_row(reg);
     if (row && (row->has(kStation) || row->has(kLineSetting))) continue;
-    engine_->take_value(reg, value);
+    engine_->take_value(reg, value, ValueSource::File);
   }
   QStringList dump = dump_header();
   for (const auto& [reg, value] : content.entries)

@@ -1,10 +1,12 @@
 #include "common/param_editor_engine.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QTabWidget>
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 
 #include "common/form_access.h"
@@ -19,8 +21,24 @@ QString dump_line(int reg, int32_t v) { return QString::number(reg) + QString(10
 
 const QString kWriteOk = QStringLiteral("参数修改成功");
 const QString kWriteFail = QStringLiteral("参数修改失败");
-const QString kUnconfirmedHint = QStringLiteral("驱动器未确认此值：写入与回读都没有得到应答");
+// The looks of a marked control: a value of no known source is italic on pale
+// amber (as a status left from an old read), an unconfirmed one orange.
+const char* const kUnreadStyle = "font-style: italic; background-color: #ffecaa;";
 const char* const kUnconfirmedStyle = "background-color: #ffd27f;";
+const char* const kUnreadUnconfirmedStyle = "font-style: italic; background-color: #ffd27f;";
+
+// How an exchange failed, for the hint of a value the drive did not confirm.
+QString failure_of(const ExchangeOutcome& outcome) {
+  if (outcome.kind == ExchangeOutcome::Exception)
+    return QStringLiteral("被驱动器拒绝（异常码%1）").arg(outcome.exception_code, 2, 16, QLatin1Char('0')).toUpper();
+  return QStringLiteral("没有得到有效应答");
+}
+
+QString unconfirmed_hint(const ExchangeOutcome& write, const ExchangeOutcome& read_back) {
+  const QString w = failure_of(write), r = failure_of(read_back);
+  if (w == r) return QStringLiteral("驱动器未确认此值：写入与回读都") + w;
+  return QStringLiteral("驱动器未确认此值：写入") + w + QStringLiteral("，回读") + r;
+}
 
 // The configuration names everything the engine cannot guess.
 EditorConfig checked(EditorConfig c) {
@@ -47,22 +65,30 @@ ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const Param
       config_(checked(std::move(config))),
       forms_(std::move(forms)),
       image_(kImageSize, 0),
-      known_(kImageSize, 0) {
+      sources_(kImageSize) {
   for (const auto& row : table_.rows) {
     items_.push_back(row.items);
     if (row.shown_when.reg >= 0) chosen_rows_ = true;
   }
   wait_timer_.setInterval(20);
   connect(&wait_timer_, &ClockTimer::timeout, this, &ParamEditorEngine::pump_waiting);
+  // Marks are drawn only on a window someone sees.
+  form_->installEventFilter(this);
+}
+
+bool ParamEditorEngine::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_ && event->type() == QEvent::Show) refresh_marks();
+  return QObject::eventFilter(watched, event);
 }
 
 void ParamEditorEngine::build_controls(QWidget* area) {
   built_ = build_param_controls(table_, area);
+  looks_.assign(table_.rows.size(), Look{});
   for (size_t i = 0; i < table_.rows.size(); ++i) {
     const ParamRow& row = table_.rows[i];
     if (auto* edit = qobject_cast<ParamEdit*>(built_.by_row[i])) {
       connect(edit, &ParamEdit::entered, this, [this, &row] { enter(row); });
-      connect(edit, &ParamEdit::left, this, [this, &row] { leave(row); });
+      connect(edit, &ParamEdit::left, this, [this, &row, edit] { leave(row, edit->isModified()); });
     } else if (auto* combo = qobject_cast<ParamCombo*>(built_.by_row[i])) {
       connect(combo, &QComboBox::activated, this, [this, &row](int index) { pick(row, index); });
     }
@@ -70,11 +96,31 @@ void ParamEditorEngine::build_controls(QWidget* area) {
 }
 
 void ParamEditorEngine::select(int node, int layout) {
-  // What the image holds describes another drive (or another layout): no
-  // value of it counts as known for this one.
-  if (node != node_ || layout != layout_) std::fill(known_.begin(), known_.end(), 0);
+  const int from = node_;
+  if (layout != layout_) {
+    // Another layout gives the registers other meanings: nothing stays known.
+    std::fill(sources_.begin(), sources_.end(), Source{});
+  } else if (node != node_ && !config_.keep_values_across_nodes) {
+    // What the image holds describes another drive: a file or an entry was
+    // meant for it, and its read values stay marked as that node's.
+    for (Source& s : sources_)
+      if (s.set && s.from != ValueSource::Drive && s.from != ValueSource::Written && s.from != ValueSource::Downloaded)
+        s = {};
+  }
   node_ = node;
   layout_ = layout;
+  // The station number of the node edited is its address.
+  for (const ParamRow& row : table_.rows) {
+    if (!row.has(kStation) || !row.in_layout(layout_) || row.reg < 0) continue;
+    image_[static_cast<size_t>(row.reg)] = node;
+    sources_[static_cast<size_t>(row.reg)] = {true, ValueSource::Drive, node};
+    if (control_of(row)) put_row(row);
+  }
+  if (node != from) {
+    if (const int other = other_node_shown(); other > 0)
+      status(QStringLiteral("显示的参数仍是节点%1的值，尚未从本节点读取").arg(other));
+  }
+  refresh_marks();
 }
 
 void ParamEditorEngine::apply_layout() {
@@ -128,28 +174,91 @@ bool ParamEditorEngine::unconfirmed(const ParamRow& row) const {
   return unconfirmed_.count(static_cast<size_t>(&row - table_.rows.data())) != 0;
 }
 
-void ParamEditorEngine::set_unconfirmed(const ParamRow& row, bool on) {
+void ParamEditorEngine::set_unconfirmed(const ParamRow& row, bool on, const QString& why) {
   const auto i = static_cast<size_t>(&row - table_.rows.data());
-  if (on == (unconfirmed_.count(i) != 0)) return;
-  if (on)
-    unconfirmed_.insert(i);
-  else
-    unconfirmed_.erase(i);
-  QWidget* c = control_of(row);
-  if (!c) return;
-  c->setStyleSheet(on ? QString::fromLatin1(kUnconfirmedStyle) : QString());
-  c->setProperty("unconfirmed", on);
-  if (on) {
-    // The row's hint may follow other values (ranges by model type or
-    // rating): the one it showed comes back, not the designed one.
-    hints_before_[i] = c->toolTip();
-    c->setToolTip(kUnconfirmedHint);
-    return;
+  if (!on && unconfirmed_.erase(i) == 0) return;
+  if (on) unconfirmed_[i] = why;
+  update_look(i);
+}
+
+// ---- Marks ----
+
+bool ParamEditorEngine::known(int reg) const {
+  if (reg < 0 || reg >= kImageSize) return false;
+  const Source& s = sources_[static_cast<size_t>(reg)];
+  return s.set && (config_.keep_values_across_nodes || s.node == 0 || s.node == node_);
+}
+
+bool ParamEditorEngine::from_selected(int reg) const {
+  if (reg < 0 || reg >= kImageSize) return false;
+  const Source& s = sources_[static_cast<size_t>(reg)];
+  return s.set && (s.node == 0 || s.node == node_);
+}
+
+void ParamEditorEngine::set_source(int reg, ValueSource source) {
+  if (reg < 0 || reg >= kImageSize) return;
+  // The drive's values belong to its node; a file's and an entry's to none.
+  const bool drive = source == ValueSource::Drive || source == ValueSource::Written || source == ValueSource::Downloaded;
+  sources_[static_cast<size_t>(reg)] = {true, source, drive ? node_ : 0};
+}
+
+QString ParamEditorEngine::unread_reason(const ParamRow& row) const {
+  if (!control_of(row) || row.reg < 0 || !row_active(row)) return {};
+  for (int k = 0; k < row.reg_count(); ++k) {
+    const int reg = row.reg + k;
+    if (from_selected(reg)) continue;
+    const Source& s = sources_[static_cast<size_t>(reg)];
+    if (s.set) return QStringLiteral("此值读自节点%1，尚未从本节点读取").arg(s.node);
+    return QStringLiteral("此值未从驱动器读取，也不来自菜单文件或输入");
   }
-  const auto before = hints_before_.find(i);
-  // A hint set while the mark stood is newer than the one kept.
-  if (before != hints_before_.end() && c->toolTip() == kUnconfirmedHint) c->setToolTip(before->second);
-  if (before != hints_before_.end()) hints_before_.erase(before);
+  return {};
+}
+
+bool ParamEditorEngine::marked(const ParamRow& row) const {
+  const auto i = static_cast<size_t>(&row - table_.rows.data());
+  return i < looks_.size() && looks_[i].unread;
+}
+
+int ParamEditorEngine::other_node_shown() const {
+  for (const ParamRow& row : table_.rows) {
+    if (!control_of(row) || row.reg < 0 || !row_active(row)) continue;
+    const Source& s = sources_[static_cast<size_t>(row.reg)];
+    if (s.set && s.node != 0 && s.node != node_) return s.node;
+  }
+  return 0;
+}
+
+void ParamEditorEngine::refresh_marks() {
+  if (!form_->isVisible()) return;
+  for (size_t i = 0; i < looks_.size(); ++i) update_look(i);
+}
+
+void ParamEditorEngine::update_look(size_t i) {
+  if (i >= looks_.size()) return;
+  QWidget* c = built_.by_row[i];
+  if (!c) return;
+  const ParamRow& row = table_.rows[i];
+  Look& look = looks_[i];
+  const QString why = form_->isVisible() ? unread_reason(row) : QString();
+  const auto unconfirmed = unconfirmed_.find(i);
+  const bool is_unconfirmed = unconfirmed != unconfirmed_.end();
+  const QString tip = c->toolTip();
+  if (look.set && look.unread == !why.isEmpty() && look.unconfirmed == is_unconfirmed && look.why == why &&
+      tip == look.hint && (!is_unconfirmed || tip.startsWith(unconfirmed->second)))
+    return;
+  // A hint set by the window since (ranges by model type or rating) is the one the marks decorate.
+  if (!look.set || tip != look.hint) look.base_hint = tip;
+  if (look.unread != !why.isEmpty() || look.unconfirmed != is_unconfirmed || !look.set) {
+    const char* style = is_unconfirmed ? (why.isEmpty() ? kUnconfirmedStyle : kUnreadUnconfirmedStyle)
+                                       : (why.isEmpty() ? "" : kUnreadStyle);
+    if (look.set || *style) c->setStyleSheet(QString::fromLatin1(style));
+    c->setProperty("unconfirmed", is_unconfirmed);
+    c->setProperty("unread", !why.isEmpty());
+  }
+  QString hint = is_unconfirmed ? unconfirmed->second : look.base_hint;
+  if (!why.isEmpty()) hint += (hint.isEmpty() ? QString() : QStringLiteral("\n")) + why;
+  c->setToolTip(hint);
+  look = {!why.isEmpty(), is_unconfirmed, why, look.base_hint, hint, true};
 }
 
 std::vector<int> ParamEditorEngine::groups_in_layout() const {
@@ -220,6 +329,7 @@ void ParamEditorEngine::show_group(int group, ValueSource source) {
   for (const ParamRow* row : group_rows(table_, group, layout_)) show_row(*row, source);
   // Rows shown by another register's value follow what was just shown.
   if (chosen_rows_) apply_layout();
+  refresh_marks();
 }
 
 bool ParamEditorEngine::clamp_station(const ParamRow& row, QString* text) {
@@ -278,7 +388,7 @@ bool ParamEditorEngine::take_group(int group) {
   return ok;
 }
 
-bool ParamEditorEngine::leave(const ParamRow& row) {
+bool ParamEditorEngine::leave(const ParamRow& row, bool edited) {
   auto* edit = qobject_cast<QLineEdit*>(control_of(row));
   if (!edit || row.kind != RowKind::Number || row.reg < 0) return false;
   QString text = edit->text();
@@ -286,7 +396,7 @@ bool ParamEditorEngine::leave(const ParamRow& row) {
     if (!clamp_station(row, &text)) {
       // Every address up to 247 is taken: the node keeps its number.
       edit->setText(QString::number(node_));
-      take_value(row.reg, node_);
+      take_value(row.reg, node_, ValueSource::Drive);
       staged_ = {};
       status(kWriteFail);
       log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
@@ -297,7 +407,14 @@ bool ParamEditorEngine::leave(const ParamRow& row) {
   }
   edit->setText(text);
   const auto values = encode_text(row, text);
-  for (size_t k = 0; k < values.size(); ++k) take_value(row.reg + static_cast<int>(k), values[k]);
+  for (size_t k = 0; k < values.size(); ++k) {
+    const int reg = row.reg + static_cast<int>(k);
+    if (edited)
+      take_value(reg, values[k], ValueSource::Entered);
+    else if (reg < kImageSize)
+      image_[static_cast<size_t>(reg)] = values[k];
+  }
+  refresh_marks();
   staged_ = {row.reg, values};
   st_.param_reg = static_cast<uint8_t>(row.reg);
   st_.param_value = values.front();
@@ -333,24 +450,78 @@ void ParamEditorEngine::pick(const ParamRow& row, int index) {
     put_row(row);
     return;
   }
-  take_value(row.reg, v);
+  // What the pick changes besides its own row shares the write's fate.
+  const std::vector<int32_t> image_before = image_;
+  const std::vector<Source> sources_before = sources_;
+  std::vector<Shown> shown_before(table_.rows.size());
+  for (size_t i = 0; i < shown_before.size(); ++i) shown_before[i] = shown_state(i);
+  take_value(row.reg, v, ValueSource::Entered);
   if (chosen_rows_) apply_layout();
   hooks_.value_picked(row, v);
+  auto effects = std::make_shared<PickEffects>(pick_effects(row, image_before, sources_before, shown_before));
+  refresh_marks();
   staged_ = {row.reg, {v}};
   st_.param_reg = static_cast<uint8_t>(row.reg);
   st_.param_value = v;
   const int node = node_;
   when_line_free(
-      [this, node, &row, v] {
+      [this, node, &row, v, effects] {
         Hold hold(*this);
         if (!hold || node != node_) return;
         if (config_.pick_write_delay_ms > 0) link_.delay(config_.pick_write_delay_ms);
-        write_confirmed(row, {v});
+        write_confirmed(row, {v}, effects.get());
       },
       [this] {
         status(kWriteFail);
         log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
       });
+}
+
+ParamEditorEngine::Shown ParamEditorEngine::shown_state(size_t i) const {
+  Shown shown;
+  QWidget* c = i < built_.by_row.size() ? built_.by_row[i] : nullptr;
+  if (!c) return shown;
+  if (auto* combo = qobject_cast<QComboBox*>(c)) shown.index = combo->currentIndex();
+  if (auto* edit = qobject_cast<QLineEdit*>(c)) shown.text = edit->text();
+  shown.hint = c->toolTip();
+  return shown;
+}
+
+ParamEditorEngine::PickEffects ParamEditorEngine::pick_effects(const ParamRow& picked,
+                                                               const std::vector<int32_t>& image_before,
+                                                               const std::vector<Source>& sources_before,
+                                                               const std::vector<Shown>& shown_before) const {
+  PickEffects effects;
+  for (int reg = 0; reg < kImageSize; ++reg) {
+    const auto r = static_cast<size_t>(reg);
+    if (reg != picked.reg && (image_[r] != image_before[r] || !(sources_[r] == sources_before[r])))
+      effects.regs.push_back({reg, image_before[r], sources_before[r]});
+  }
+  for (size_t i = 0; i < table_.rows.size(); ++i) {
+    if (&table_.rows[i] == &picked) continue;
+    const Shown now = shown_state(i);
+    const Shown& was = shown_before[i];
+    if (now.index != was.index || now.text != was.text || now.hint != was.hint)
+      effects.rows.push_back({i, was.index, was.text, was.hint});
+  }
+  return effects;
+}
+
+void ParamEditorEngine::undo_effects(const PickEffects& effects) {
+  for (const auto& r : effects.regs) {
+    image_[static_cast<size_t>(r.reg)] = r.value;
+    sources_[static_cast<size_t>(r.reg)] = r.source;
+  }
+  for (const auto& r : effects.rows) {
+    QWidget* c = built_.by_row[r.row];
+    if (auto* combo = qobject_cast<QComboBox*>(c)) {
+      const QSignalBlocker quiet(combo);
+      combo->setCurrentIndex(r.index);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(c)) {
+      edit->setText(r.text);
+    }
+    if (c) c->setToolTip(r.hint);
+  }
 }
 
 // ---- The line ----
@@ -370,6 +541,7 @@ void ParamEditorEngine::release_line() {
   st_.write_busy = 0;
   busy_ = false;
   hooks_.set_busy(false);
+  refresh_marks();
   if (focus_before_ && focus_before_->isEnabled() && focus_before_->isVisible()) focus_before_->setFocus();
 }
 
@@ -423,7 +595,7 @@ bool ParamEditorEngine::read_block(const ParamBlock& block) {
     for (int k = 0; k < block.count; ++k) {
       const int reg = block.start + k;
       const int32_t v = link_.reply_word(k);
-      take_value(reg, v);
+      take_value(reg, v, ValueSource::Drive);
       menu_read_->dump.emplace_back(reg, v);
     }
     return true;
@@ -433,7 +605,7 @@ bool ParamEditorEngine::read_block(const ParamBlock& block) {
   for (int k = 0; k < block.count; ++k) {
     const int reg = block.start + k;
     const int32_t v = link_.reply_word(k);
-    take_value(reg, v);
+    take_value(reg, v, ValueSource::Drive);
     dump << dump_line(reg, v);
   }
   append_lines(memo(dump_memo_, config_.dump_memo), dump);  // the block in one go
@@ -455,14 +627,10 @@ bool ParamEditorEngine::read_group(int group) {
   return ok;
 }
 
-void ParamEditorEngine::take_value(int reg, int32_t v) {
+void ParamEditorEngine::take_value(int reg, int32_t v, ValueSource source) {
   if (reg < 0 || reg >= kImageSize) return;
   image_[static_cast<size_t>(reg)] = v;
-  mark_known(reg);
-}
-
-void ParamEditorEngine::mark_known(int reg) {
-  if (reg >= 0 && reg < kImageSize) known_[static_cast<size_t>(reg)] = 1;
+  set_source(reg, source);
 }
 
 std::vector<int> ParamEditorEngine::unknown_download_registers() const {
@@ -494,8 +662,7 @@ bool ParamEditorEngine::refuse_unknown_download() {
   const qsizetype named = std::min<qsizetype>(codes.size(), 3);
   QString list = QStringList(codes.mid(0, named)).join(QStringLiteral("、"));
   if (codes.size() > named) list += QStringLiteral("等%1个参数").arg(codes.size());
-  const QString line =
-      QStringLiteral("菜单下载未执行：%1的值既未从驱动器读取，也不来自菜单文件或输入，未发送任何参数，请先读取菜单").arg(list);
+  const QString line = config_.download_refusal.arg(list);
   set_flag(config_.write_error, 1);
   status(line);
   log_failure(line);
@@ -511,6 +678,8 @@ int32_t ParamEditorEngine::download_value(const ParamRow& row, int32_t v) const 
 void ParamEditorEngine::after_accepted(const std::vector<int>& regs, ValueSource source) {
   int new_station = 0;
   for (int reg : regs) {
+    // The drive holds what it accepted.
+    set_source(reg, source);
     const ParamRow* row = active_row(reg);
     if (!row || row->reg != reg) continue;
     set_unconfirmed(*row, false);
@@ -541,7 +710,7 @@ bool ParamEditorEngine::write_single(int reg, int32_t wire) {
   if (ok) {
     status(kWriteOk);
     log_success(kWriteOk, config_.single_lines_timed);
-    if (reg >= 0 && reg < kImageSize) take_value(reg, wire);
+    if (reg >= 0 && reg < kImageSize) take_value(reg, wire, ValueSource::Written);
     after_accepted({reg}, ValueSource::Written);
   } else {
     status(kWriteFail);
@@ -550,10 +719,12 @@ bool ParamEditorEngine::write_single(int reg, int32_t wire) {
   return ok;
 }
 
-bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<int32_t>& values) {
+bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<int32_t>& values,
+                                        const PickEffects* effects) {
   bool ok = true;
   for (size_t k = 0; k < values.size() && ok; ++k) ok = write_single(row.reg + static_cast<int>(k), values[k]);
   if (ok || row.reg < 0) return ok;
+  const ExchangeOutcome write_outcome = link_.last_outcome();
   // A lost or garbled reply may hide a write the drive took: ask it what it
   // holds, so the field never shows a value the drive did not confirm.
   st_.node_addr = static_cast<uint8_t>(node_);
@@ -561,8 +732,11 @@ bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<i
   // current), so that nothing of the refused choice stays.
   const int count = std::max({row.reg_count(), row.readback_regs, 1});
   if (link_.read_registers(static_cast<uint16_t>(row.reg), static_cast<uint16_t>(count))) {
+    // The drive kept another value: what the pick changed with it goes back
+    // too (the read-back then shows what it covers).
+    if (effects && static_cast<int32_t>(link_.reply_word(0)) != values.front()) undo_effects(*effects);
     for (int k = 0; k < count; ++k)
-      if (row.reg + k < kImageSize) take_value(row.reg + k, link_.reply_word(k));
+      if (row.reg + k < kImageSize) take_value(row.reg + k, link_.reply_word(k), ValueSource::Drive);
     for (int k = 0; k < count; ++k) {
       const ParamRow* back = k == 0 ? &row : active_row(row.reg + k);
       if (!back || back->reg != row.reg + k) continue;
@@ -572,8 +746,16 @@ bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<i
     }
     if (chosen_rows_) apply_layout();
   } else {
-    set_unconfirmed(row, true);
+    // Neither the write nor the read-back settled it: the row and all the
+    // pick changed with it stay, marked together.
+    const QString why = unconfirmed_hint(write_outcome, link_.last_outcome());
+    set_unconfirmed(row, true, why);
+    if (effects)
+      for (const auto& r : effects->rows)
+        if (row_active(table_.rows[r.row]))
+          set_unconfirmed(table_.rows[r.row], true, why + QStringLiteral("（随%1一起改变）").arg(row.code));
   }
+  refresh_marks();
   return false;
 }
 
@@ -646,8 +828,12 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
     ok = false;
   }
   menu_read_.reset();
+  refresh_marks();
   const QString result = ok ? QStringLiteral("菜单读取成功") : QStringLiteral("菜单读取失败");
-  config_.summary_panel_timed ? panel()->setText(timed_line(node_line(node_, result))) : status(result);
+  // Values left from the node shown before are named, not only marked.
+  const int other = ok ? 0 : other_node_shown();
+  const QString shown = other > 0 ? result + QStringLiteral("，标记的参数仍是节点%1的值").arg(other) : result;
+  config_.summary_panel_timed ? panel()->setText(timed_line(node_line(node_, shown))) : status(shown);
   ok ? log_success(result) : log_failure(result);
   return ok;
 }
@@ -701,6 +887,7 @@ void ParamEditorEngine::show_menu_read_so_far() {
     for (int g : groups)
       for (const ParamRow* row : group_rows(table_, g, layout_)) show_row(*row, ValueSource::Drive);
     if (chosen_rows_ && !groups.empty()) apply_layout();
+    if (!groups.empty()) refresh_marks();
   } catch (const std::exception&) {
     // Runs from the event loop while a request is out: the read says it failed.
     read.show_failed = true;

@@ -33,6 +33,7 @@ enum class ValueSource {
   File,        // a menu file
   Written,     // a single write the drive accepted
   Downloaded,  // a group write (menu download) the drive accepted
+  Entered,     // the engineer's own entry or pick (not yet confirmed by the drive)
 };
 
 // What an editor adds to the engine for the rows that need code. Row-level
@@ -89,6 +90,11 @@ struct EditorConfig {
   // A download refuses to send anything while a register it would send holds
   // a value that came from neither the drive, a menu file nor the engineer.
   bool download_needs_known_values = false;
+  // The refusal on Panel1 and in the failure log; %1 names the first registers.
+  QString download_refusal = QStringLiteral("菜单下载未执行：%1未读取、未载入也未输入，请先读取菜单");
+  // Values read from the node shown before stay good for a download to the
+  // node chosen now (copying a menu from one drive to another).
+  bool keep_values_across_nodes = false;
 };
 
 // The table-driven parameter editor: controls built from a table's rows, the
@@ -104,6 +110,13 @@ class ParamEditorEngine : public QObject {
   Q_OBJECT
  public:
   static constexpr int kImageSize = 201;
+  // Where a register's value came from; the drive's values carry its node.
+  struct Source {
+    bool set = false;
+    ValueSource from = ValueSource::Drive;
+    int node = 0;
+    bool operator==(const Source&) const = default;
+  };
 
   ParamEditorEngine(DriveLink& link, QWidget* form, const ParamTable& table, ParamEditorHooks& hooks,
                     EditorConfig config, FormLookup forms);
@@ -131,9 +144,16 @@ class ParamEditorEngine : public QObject {
   int32_t value(int reg) const { return reg >= 0 && reg < kImageSize ? image_[reg] : 0; }
   // A value from the drive, a menu file or the engineer's own entry into the
   // image: the register then counts as known.
-  void take_value(int reg, int32_t v);
-  // Whether the register's value came from the drive, a menu file or the engineer.
-  bool known(int reg) const { return reg >= 0 && reg < kImageSize && known_[static_cast<size_t>(reg)] != 0; }
+  void take_value(int reg, int32_t v, ValueSource source);
+  // Whether a download may send the register: its value came from the drive
+  // (this node's, or the node shown before where values are kept across
+  // nodes), a menu file or the engineer.
+  bool known(int reg) const;
+  // Whether the value came from the selected drive, a menu file or the
+  // engineer; anything else is shown marked.
+  bool from_selected(int reg) const;
+  // Whether a row's control is marked as showing a value of no known source.
+  bool marked(const ParamRow& row) const;
   // The registers a download would send that are not known, in sending order.
   std::vector<int> unknown_download_registers() const;
   QWidget* control_of(const ParamRow& row) const;
@@ -150,6 +170,9 @@ class ParamEditorEngine : public QObject {
   // Marked when a write failed and the read-back failed too: the field shows
   // the typed value, which the drive never confirmed.
   bool unconfirmed(const ParamRow& row) const;
+  // Brings every control's marks (unknown source, unconfirmed) up to date.
+  void refresh_marks();
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void show_row(const ParamRow& row, ValueSource source);
   void show_group(int group, ValueSource source);
   // Controls of a group into the image (number fields clamped first).
@@ -190,7 +213,25 @@ class ParamEditorEngine : public QObject {
   bool write_single(int reg, int32_t wire);
   // A single write of a row's registers from the user; a refused write reads
   // the row back so the field shows what the drive holds.
-  bool write_confirmed(const ParamRow& row, const std::vector<int32_t>& values);
+  // What a pick changed besides its own row, as it was before the pick.
+  struct PickEffects {
+    struct Reg {
+      int reg;
+      int32_t value;
+      Source source;
+    };
+    struct Row {
+      size_t row;
+      int index;      // a list's item
+      QString text;   // a field's text
+      QString hint;
+    };
+    std::vector<Reg> regs;
+    std::vector<Row> rows;
+  };
+  // A write the engineer chose: a refused one reads the row back, and the
+  // rows a pick changed with it follow its fate.
+  bool write_confirmed(const ParamRow& row, const std::vector<int32_t>& values, const PickEffects* effects = nullptr);
   // The node now answers at `to`: records and node lists follow it.
   void move_station(int to);
 
@@ -200,7 +241,9 @@ class ParamEditorEngine : public QObject {
 
   // ---- User actions on the controls ----
   void enter(const ParamRow& row);          // Enter in an edit box
-  bool leave(const ParamRow& row);          // edit box left: clamp, image, stage
+  // Edit box left: clamp, image, stage. Only an edited text is the engineer's
+  // entry; focus alone leaves the value's source as it was.
+  bool leave(const ParamRow& row, bool edited = true);
   void pick(const ParamRow& row, int index);  // list item picked
 
   // ---- Status and logs ----
@@ -227,11 +270,24 @@ class ParamEditorEngine : public QObject {
   bool clamp_station(const ParamRow& row, QString* text);
   void set_flag(uint8_t DriveLinkState::*flag, uint8_t v);
   int32_t download_value(const ParamRow& row, int32_t v) const;
-  void mark_known(int reg);
+  void set_source(int reg, ValueSource source);
   bool refuse_unknown_download();
+  // The node whose earlier values some shown row still holds (0: none).
+  int other_node_shown() const;
+  QString unread_reason(const ParamRow& row) const;
+  void update_look(size_t i);
+  struct Shown {
+    int index = -1;
+    QString text;
+    QString hint;
+  };
+  Shown shown_state(size_t i) const;
+  PickEffects pick_effects(const ParamRow& picked, const std::vector<int32_t>& image_before,
+                           const std::vector<Source>& sources_before, const std::vector<Shown>& shown_before) const;
+  void undo_effects(const PickEffects& effects);
   void after_accepted(const std::vector<int>& regs, ValueSource source);
   void put_row(const ParamRow& row);
-  void set_unconfirmed(const ParamRow& row, bool on);
+  void set_unconfirmed(const ParamRow& row, bool on, const QString& why = {});
   ParamRange range_of(const ParamRow& row) const;
   QString clamp_of(const ParamRow& row, const QString& text);
   void pump_waiting();
@@ -254,15 +310,24 @@ class ParamEditorEngine : public QObject {
   BuiltControls built_;
   std::vector<ListItems> items_;  // current items per row (the bus-type variant swaps some)
   std::vector<int32_t> image_;
-  std::vector<uint8_t> known_;    // per register: the value came from the drive, a file or the engineer
+  std::vector<Source> sources_;   // per register: where its value came from
   int node_ = 1;
   int layout_ = 0;
   bool busy_ = false;
   bool last_read_ok_ = false;
   Staged staged_;
   QPointer<QWidget> focus_before_;
-  std::set<size_t> unconfirmed_;  // rows whose shown value the drive never confirmed
-  std::map<size_t, QString> hints_before_;  // the hint an unconfirmed row showed before it was marked
+  std::map<size_t, QString> unconfirmed_;  // rows whose shown value the drive never confirmed, and why
+  // What each control's marks look like now, and the hint they decorate.
+  struct Look {
+    bool unread = false;
+    bool unconfirmed = false;
+    QString why;
+    QString base_hint;
+    QString hint;  // the tooltip as last set
+    bool set = false;
+  };
+  std::vector<Look> looks_;
   bool chosen_rows_ = false;      // some rows are shown by another register's value
   QPointer<QLabel> panel_;
   QPointer<QPlainTextEdit> dump_memo_, success_memo_, failure_memo_;

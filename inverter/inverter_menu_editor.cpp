@@ -43,6 +43,7 @@ EditorConfig inverter_config() {
   // The image is sent, not the controls: a register nobody read, loaded or
   // typed would go out as whatever the image started with.
   c.download_needs_known_values = true;
+  c.download_refusal = QStringLiteral("菜单下载未执行：%1未从变频器读取、载入或输入，请先读取菜单");
   return c;
 }
 
@@ -204,9 +205,17 @@ void InverterMenuEditor::take_power(int index) {
   for (const char* name : {"ComboBox24", "ComboBox45", "ComboBox46"}) control<QComboBox>(this, name)->setCurrentIndex(index);
   const QString low = control<QComboBox>(this, "ComboBox45")->currentText();
   const QString high = control<QComboBox>(this, "ComboBox46")->currentText();
-  control<QLineEdit>(this, "Edit24")->setToolTip(low + QStringLiteral("~") + high + QStringLiteral("A"));
   st.bpq_current_min = static_cast<float>(number(low));
   st.bpq_current_max = static_cast<float>(number(high));
+  if (st.bpq_current_max > 0) {
+    control<QLineEdit>(this, "Edit24")->setToolTip(low + QStringLiteral("~") + high + QStringLiteral("A"));
+    return;
+  }
+  // A rating the table lacks: the hint says what the field takes and why.
+  const ParamRow& current = *engine_->table().row_by_control(QStringLiteral("Edit24"));
+  const ParamRange range = current.range_rule(current, *engine_);
+  control<QLineEdit>(this, "Edit24")->setToolTip(format_number(range.min, 1) + QStringLiteral("~") +
+                                                 format_number(range.max, 1) + QStringLiteral("A（功率未知）"));
 }
 
 void InverterMenuEditor::on_open() {
@@ -268,13 +277,13 @@ void InverterMenuEditor::value_picked(const ParamRow& row, int32_t wire) {
     take_power(wire - 1);
     auto* current = control<QLineEdit>(this, "Edit24");
     current->setText(control<QComboBox>(this, "ComboBox24")->currentText());
-    engine_->take_value(81, static_cast<int32_t>(std::lround(number(current->text()) * 10)));
+    engine_->take_value(81, static_cast<int32_t>(std::lround(number(current->text()) * 10)), ValueSource::Entered);
     return;
   }
   if ((row.reg == 8 || row.reg == 9) && wire == kPulseSource) {
     // The M1 input becomes the frequency source: it has no other function.
     // F1-01 travels with the next download.
-    engine_->take_value(31, kNoFunction);
+    engine_->take_value(31, kNoFunction, ValueSource::Entered);
     for (const char* name : {"ComboBox11", "ComboBox31"})
       engine_->select_value(*engine_->table().row_by_control(QString::fromLatin1(name)), kNoFunction);
   }

@@ -24,6 +24,10 @@ EditorConfig servo_config() {
   c.station_refresh = StationRefresh::WhenChanged;
   c.read_error = &DriveLinkState::servo_menu_read_error;
   c.write_error = &DriveLinkState::servo_menu_write_error;
+  // Every node change reads the node's menu: values of the node shown before
+  // are not sent to another.
+  c.download_needs_known_values = true;
+  c.download_refusal = QStringLiteral("菜单下载未执行：%1未从驱动器读取、载入或输入，请先读取菜单");
   return c;
 }
 

@@ -30,6 +30,13 @@ EditorConfig speedctl_config() {
   c.summary_panel_timed = true;
   c.single_fail_suffix = QStringLiteral("**");
   c.download_stops_on_failure = false;  // the download sends all three requests
+  // The image is sent as the controls show it; a design value nobody read,
+  // loaded or typed is not.
+  c.download_needs_known_values = true;
+  c.download_refusal = QStringLiteral("菜单下载未执行：%1未从调速器读取、载入或输入，请先读取菜单");
+  // Choosing a node reads nothing: a menu read from one node may be copied
+  // to another by a download.
+  c.keep_values_across_nodes = true;
   return c;
 }
 
@@ -121,9 +128,12 @@ bool SpeedCtlMenuEditor::pick_allowed(const ParamRow& row, int32_t wire) {
 void SpeedCtlMenuEditor::value_picked(const ParamRow& row, int32_t wire) {
   if (row.role != kTsqSeries) return;
   // The series' own stop list comes up on its first method; that choice is
-  // neither stored nor sent until a download.
+  // not sent until a download, and it is the engineer's as the pick is.
   for (const ParamRow& r : engine_->table().rows)
-    if (r.role == kTsqStopMethod && engine_->row_active(r)) engine_->select_value(r, first_stop_method(wire));
+    if (r.role == kTsqStopMethod && engine_->row_active(r)) {
+      engine_->select_value(r, first_stop_method(wire));
+      engine_->take_value(r.reg, first_stop_method(wire), ValueSource::Entered);
+    }
 }
 
 void SpeedCtlMenuEditor::value_passed(const ParamRow& row, int32_t wire, ValueSource source) {
@@ -132,8 +142,11 @@ void SpeedCtlMenuEditor::value_passed(const ParamRow& row, int32_t wire, ValueSo
   const int node = engine_->node();
   if (node < 1 || node >= kAddrSlots) return;
   if (row.role == kTsqSeries) st.tsq_reg1[static_cast<size_t>(node)] = static_cast<uint8_t>(wire);
-  if (row.role == kTsqControlMode && source != ValueSource::Written) {
-    // The mode the control window gives back is never taken from a drive it controls.
+  // The mode the control window gives back: the drive's own (never read
+  // while the window controls it) or the engineer's accepted pick or Enter,
+  // never a download.
+  if (row.role == kTsqControlMode && source == ValueSource::Written) st.tsq_reg2[static_cast<size_t>(node)] = static_cast<uint32_t>(wire);
+  if (row.role == kTsqControlMode && source == ValueSource::Drive) {
     const auto* pos = std::find(st.tsq_nodes.begin(), st.tsq_nodes.begin() + st.tsq_count, node);
     const bool restoring = pos != st.tsq_nodes.begin() + st.tsq_count &&
                            st.tsq_restore_flags[static_cast<size_t>(pos - st.tsq_nodes.begin())] != 0;

@@ -3,7 +3,9 @@
 // picks), downloads, station changes, menu files, and the fault table. What
 // the editors share (own node, blank list values, download renumbering, the
 // reset picked directly): the servo editor's tests.
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -419,6 +421,15 @@ TEST_F(InverterMenuEditorTest, ADownloadRefillsTheMainNodeListAndAnUnknownRating
   EXPECT_EQ(t.items("TForm10", "ComboBox23"), QStringList({"0.0", "0.0"}));
   EXPECT_EQ(ctl<QComboBox>("ComboBox23")->currentIndex(), 0);
   EXPECT_EQ(text("Edit82"), QString());
+  // Its current is held to what the field takes, and the hint says so and why.
+  EXPECT_TRUE(ctl<QWidget>("Edit24")->toolTip().startsWith(QStringLiteral("0.0~6553.5A（功率未知）")))
+      << ctl<QWidget>("Edit24")->toolTip().toStdString();
+  auto* current = ctl<QLineEdit>("Edit24");
+  current->selectAll();
+  QTest::keyClicks(current, "7000");
+  QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+  QApplication::sendEvent(current, &out);
+  EXPECT_EQ(text("Edit24"), "6553.5");
 }
 
 TEST_F(InverterMenuEditorTest, TheRestoreSnapshotTakesTheEngineersPicksButNoBusValues) {
@@ -472,6 +483,177 @@ TEST_F(InverterMenuEditorTest, AnUnconfirmedFieldGetsItsCurrentHintBackWhenItSet
     EXPECT_FALSE(field->property("unconfirmed").toBool());
     EXPECT_EQ(field->toolTip(), QString::fromUtf8(c.hint));
   }
+}
+
+// ------------------------------------------------------------ a pick and what it changed
+
+// A write of `reg` refused with exception 02 (`times` requests, the read-back among them).
+sim::Fault refused(uint16_t reg, int times, std::optional<uint8_t> function = std::nullopt) {
+  sim::Fault f = testing::fault(sim::Fault::Exception, reg, times);
+  f.exception_code = 2;
+  f.function = function;
+  return f;
+}
+
+TEST_F(InverterMenuEditorTest, ARefusedPulseSourcePickTakesF1_01BackWithIt) {
+  drive(1).set_reg(31, 3);  // F1-01: "3、故障复位"
+  open(1);
+  for (const char* source : {"ComboBox7", "ComboBox8"}) {
+    SCOPED_TRACE(source);
+    const int reg = QString::fromLatin1(source) == QLatin1String("ComboBox7") ? 8 : 9;
+    const int before = drive(1).reg(static_cast<uint16_t>(reg));
+    t.sim.inject(1, refused(static_cast<uint16_t>(reg), 1, 6));
+    t.sim.clear_journal();
+    pick(source, 2);  // "5": the M1 input as frequency source
+    EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, reg, 5), testing::read(1, reg, 1)}));
+    EXPECT_EQ(w->bpq_param()[reg], before);
+    EXPECT_EQ(shown("ComboBox11"), QStringLiteral("3、故障复位"));
+    EXPECT_EQ(w->bpq_param()[31], 3);
+    EXPECT_FALSE(ctl<QWidget>("ComboBox11")->property("unconfirmed").toBool());
+    // The next download sends the drive's own F1-01.
+    t.sim.clear_journal();
+    w->Button5Click();
+    settle();
+    EXPECT_EQ(panel(), QStringLiteral("节点1：菜单下载成功"));
+    EXPECT_EQ(drive(1).reg(31), 3);
+    EXPECT_EQ(drive(1).reg(static_cast<uint16_t>(reg)), before);
+  }
+}
+
+TEST_F(InverterMenuEditorTest, APickNeitherWrittenNorReadBackStaysWithWhatItChangedAllMarked) {
+  open(1);
+  auto* source = ctl<QWidget>("ComboBox7");
+  auto* input = ctl<QWidget>("ComboBox11");
+  // The write and its read-back both refused: the drive answered, with code 02.
+  t.sim.inject(1, refused(8, 2));
+  pick("ComboBox7", 2);
+  EXPECT_EQ(shown("ComboBox7"), ctl<QComboBox>("ComboBox7")->itemText(2));
+  EXPECT_EQ(shown("ComboBox11"), QStringLiteral("21、无功能"));
+  for (QWidget* c : {source, input}) {
+    EXPECT_TRUE(c->property("unconfirmed").toBool()) << c->objectName().toStdString();
+    EXPECT_TRUE(c->toolTip().contains(QStringLiteral("拒绝"))) << c->toolTip().toStdString();
+    EXPECT_TRUE(c->toolTip().contains(QStringLiteral("02"))) << c->toolTip().toStdString();
+    EXPECT_FALSE(c->toolTip().contains(QStringLiteral("应答"))) << c->toolTip().toStdString();
+  }
+  EXPECT_TRUE(input->toolTip().contains(QStringLiteral("F0-08")));
+  // A silent line is told as such; the power and its current stay together.
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 80, 2));
+  pick("ComboBox23", 2);
+  for (const char* name : {"ComboBox23", "Edit24"}) {
+    QWidget* c = ctl<QWidget>(name);
+    EXPECT_TRUE(c->property("unconfirmed").toBool()) << name;
+    EXPECT_TRUE(c->toolTip().contains(QStringLiteral("没有得到有效应答"))) << c->toolTip().toStdString();
+  }
+  EXPECT_EQ(text("Edit24"), "2.0");
+  // A read settles them all.
+  w->Button2Click();
+  settle();
+  for (const char* name : {"ComboBox7", "ComboBox11", "ComboBox23", "Edit24"})
+    EXPECT_FALSE(ctl<QWidget>(name)->property("unconfirmed").toBool()) << name;
+}
+
+// ------------------------------------------------------------ values nobody chose
+
+TEST_F(InverterMenuEditorTest, AWholeFileDownloadsAfterAFailedReadWithTheNodesOwnAddress) {
+  t.sim.inject(3, testing::fault(sim::Fault::Silent, std::nullopt, -1));
+  open(3);  // type 2: every read silent
+  t.sim.clear_faults();
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点3：菜单读取失败")));
+  QByteArray file = "BPQ\r\n2\r\nADDR    DATA\r\n";
+  for (const auto& [start, count] : kDocumentedReads[2])
+    for (int r = start; r < start + count; ++r) {
+      const int v = r == 13 ? 700 : r == 160 ? 9 : drive(3).reg(static_cast<uint16_t>(r));
+      file += QByteArray::number(r) + "          " + QByteArray::number(v) + "\r\n";
+    }
+  // Clicking into the station field and out changes nothing of its value.
+  auto* station = ctl<QLineEdit>("Edit31");
+  QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+  QApplication::sendEvent(station, &out);
+  open_file(write_file("whole.txt", file));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点3：菜单下载成功"));
+  bool station_sent = false;
+  for (const Frame& f : frames())
+    if (f.start == 160) {
+      station_sent = true;
+      EXPECT_EQ(f.values.front(), 3);  // the node's address, not the file's 9
+    }
+  EXPECT_TRUE(station_sent);
+  EXPECT_EQ(drive(3).reg(13), 700);
+  EXPECT_NE(t.sim.station(3), nullptr);
+}
+
+TEST_F(InverterMenuEditorTest, FocusInAndOutOfAnUnreadFieldIsNoEntry) {
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, std::nullopt, -1));
+  open(1);
+  t.sim.clear_faults();
+  // Everything but FA-04 from a file.
+  QByteArray file = "BPQ\r\n0\r\nADDR    DATA\r\n";
+  for (const auto& [start, count] : kDocumentedReads[0])
+    for (int r = start; r < start + count; ++r)
+      if (r != 164) file += QByteArray::number(r) + "          " + QByteArray::number(drive(1).reg(static_cast<uint16_t>(r))) + "\r\n";
+  EXPECT_TRUE(ctl<QWidget>("Edit3")->property("unread").toBool());
+  open_file(write_file("no_fa04.txt", file));
+  EXPECT_FALSE(ctl<QWidget>("Edit3")->property("unread").toBool());  // loaded from the file
+  auto* timeout = ctl<QLineEdit>("Edit33");
+  EXPECT_TRUE(timeout->property("unread").toBool());
+  EXPECT_TRUE(timeout->toolTip().startsWith(QStringLiteral("0.0~10.0S\n"))) << timeout->toolTip().toStdString();
+  const auto leave = [&] {
+    QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+    QApplication::sendEvent(timeout, &out);
+  };
+  leave();
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_TRUE(frames().empty());
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点1：菜单下载未执行：FA-04"))) << panel().toStdString();
+  EXPECT_TRUE(timeout->property("unread").toBool());
+  // Typed, it is the engineer's.
+  timeout->selectAll();
+  QTest::keyClicks(timeout, "2.5");
+  leave();
+  EXPECT_FALSE(timeout->property("unread").toBool());
+  EXPECT_EQ(timeout->toolTip(), QStringLiteral("0.0~10.0S"));
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单下载成功"));
+  EXPECT_EQ(drive(1).reg(164), 25);
+}
+
+TEST_F(InverterMenuEditorTest, FieldsOfBlocksNotReadAreMarkedUntilRead) {
+  open(1);
+  // The F5 block's read is refused: the read stops there.
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 80, 1));
+  w->Button2Click();
+  settle();
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点1：菜单读取失败")));
+  // Read before: the drive's; the read that failed marks nothing it had read.
+  EXPECT_FALSE(ctl<QWidget>("Edit3")->property("unread").toBool());
+  // Another drive of the same type: what was not read of it is marked as station 1's.
+  t.sim.add(sim::make_inverter(7, kVersions[0]));
+  t.st().bpq_nodes[5] = 7;
+  t.st().bpq_model_type_list[5] = 0;
+  t.st().bpq_power_code[5] = t.st().bpq_power_code[0];
+  t.st().bpq_count = 6;
+  ctl<QComboBox>("ComboBox1")->addItem(QStringLiteral("7"));
+  t.sim.inject(7, testing::fault(sim::Fault::Exception, 80, 1));
+  choose(7);
+  EXPECT_EQ(panel(), QStringLiteral("节点7：菜单读取失败，标记的参数仍是节点1的值"));
+  EXPECT_FALSE(ctl<QWidget>("Edit3")->property("unread").toBool());  // F0, read from 7
+  auto* fb = ctl<QWidget>("Edit34");                                  // FB-01, not read
+  EXPECT_TRUE(fb->property("unread").toBool());
+  EXPECT_TRUE(fb->toolTip().contains(QStringLiteral("节点1"))) << fb->toolTip().toStdString();
+  // Not this node's: the download is refused.
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_TRUE(frames().empty());
+  w->Button2Click();
+  settle();
+  EXPECT_FALSE(fb->property("unread").toBool());
 }
 
 // ------------------------------------------------------------ fault table

@@ -16,6 +16,7 @@
 #include "common/notifier.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
+#include "common/menu_editor_window.h"
 #include "inverter/inverter_menu_editor.h"
 #include "main/velmo_app.h"
 #include "support/layout_check.h"
@@ -88,6 +89,49 @@ TEST_P(WindowLayoutTest, EveryWindowShowsEverythingItHolds) {
     const QStringList faults = faults_of_shown(inverter);
     EXPECT_TRUE(faults.isEmpty()) << "TForm10, model type " << int(type) << ":\n  "
                                   << faults.join(QStringLiteral("\n  ")).toStdString();
+  }
+}
+
+// The longest lines each menu editor puts on Panel1, made by the editors
+// themselves on a three-digit node: the download refused for values nobody
+// read, the note that the values shown are another node's, and a failed read
+// that leaves them.
+TEST_P(WindowLayoutTest, EveryEditorShowsItsLongestStatusLinesWhole) {
+  PinnedFont font;
+  ScreenSize screen(GetParam());
+  RecordingNotifier notifier;
+  VelmoApp app(notifier);
+  for (const char* name : {"TForm2", "TForm10", "TForm18"}) {
+    SCOPED_TRACE(name);
+    auto* editor = qobject_cast<MenuEditorWindow*>(app.form(name));
+    ASSERT_NE(editor, nullptr);
+    ParamEditorEngine& engine = editor->engine();
+    auto* panel = editor->findChild<QLabel*>(QStringLiteral("Panel1"));
+    const int layout = engine.layout();
+    const ParamRow* shown = nullptr;
+    for (const ParamRow& row : engine.table().rows)
+      if (!shown && row.control && row.reg >= 0 && engine.row_active(row) && !row.has(kStation)) shown = &row;
+    ASSERT_NE(shown, nullptr);
+    QStringList texts;
+    engine.select(247, layout);
+    ASSERT_FALSE(engine.download());
+    texts << panel->text();
+    engine.select(246, layout);
+    engine.take_value(shown->reg, 1, ValueSource::Drive);
+    engine.select(247, layout);
+    texts << panel->text();
+    ASSERT_FALSE(engine.read_menu({}));
+    texts << panel->text();
+    for (const QString& text : texts) {
+      SCOPED_TRACE(text.toStdString());
+      EXPECT_TRUE(text.startsWith(QStringLiteral("节点247：")));
+      panel->setText(text);
+      const QStringList faults = faults_of_shown(editor);
+      EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n  ")).toStdString();
+    }
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("菜单下载未执行")));
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("节点246")));
+    EXPECT_TRUE(texts[2].contains(QStringLiteral("节点246")));
   }
 }
 

@@ -187,6 +187,50 @@ TEST_F(ServoMenuEditorTest, AFailedGroupEndsTheMenuReadAndChangesNothing) {
   EXPECT_EQ(text("Edit1"), "2222");  // F0 came and was shown
 }
 
+// A download sends only what this drive gave, a file held or the engineer
+// typed: after a failed first read nothing goes; values of the node shown
+// before are marked as that node's and not sent to another.
+TEST_F(ServoMenuEditorTest, AfterAFailedReadNothingUnreadIsSentAndUnreadFieldsAreMarked) {
+  t.sim.inject(1, {sim::Fault::Silent, 0, 4, 3, 2, -1, std::nullopt, uint8_t{3}});
+  open(1);
+  t.sim.clear_faults();
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点1：菜单读取失败")));
+  EXPECT_TRUE(ctl<QWidget>("Edit1")->property("unread").toBool());
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_TRUE(frames().empty());
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点1：菜单下载未执行：F0-0"))) << panel().toStdString();
+  EXPECT_EQ(t.st().servo_menu_write_error, 1);
+
+  // Node 2 read whole, node 4 (the same layout) only up to F1.
+  choose(2);
+  EXPECT_FALSE(ctl<QWidget>("Edit1")->property("unread").toBool());
+  t.sim.inject(4, {sim::Fault::Silent, 0, 4, 3, 2, -1, uint16_t{20}, uint8_t{3}});
+  choose(4);
+  t.sim.clear_faults();
+  EXPECT_EQ(panel(), QStringLiteral("节点4：菜单读取失败，标记的参数仍是节点2的值"));
+  EXPECT_FALSE(ctl<QWidget>("Edit1")->property("unread").toBool());
+  int marked = 0;
+  for (QLineEdit* e : w->findChildren<QLineEdit*>())
+    if (e->property("unread").toBool()) {
+      ++marked;
+      EXPECT_TRUE(e->toolTip().contains(QStringLiteral("节点2"))) << e->objectName().toStdString();
+    }
+  EXPECT_GT(marked, 0);
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_TRUE(frames().empty());
+  w->Button2Click();
+  settle();
+  for (QLineEdit* e : w->findChildren<QLineEdit*>()) EXPECT_FALSE(e->property("unread").toBool()) << e->objectName().toStdString();
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点4：菜单下载成功"));
+}
+
 // Locked once for the whole read, not block by block: at every request and
 // reply the window is locked, the page changes its enabled state only twice,
 // a field shows either what it showed before or what the drive answered, and

@@ -280,5 +280,101 @@ TEST_F(SpeedCtlEditorTest, AValueTheDriveRefusesIsReadBack) {
   EXPECT_EQ(sim_reg(3, 4), 10);
 }
 
+TEST_F(SpeedCtlEditorTest, ARefusedSeriesPickPutsTheStopListItPreselectedBack) {
+  line({3});
+  sim_reg(3, 1) = 2;  // series 2, stop method 3
+  open(3);
+  ASSERT_EQ(ctl<QComboBox>("ComboBox4")->currentText(), QStringLiteral("3、快速停止"));
+  sim::Fault refused = testing::fault(sim::Fault::Exception, 1);
+  refused.exception_code = 2;
+  refused.function = 6;
+  t.sim.inject(3, refused);
+  pick("ComboBox2", 3);  // series 4: the same list, on its brake method
+  EXPECT_EQ(frames(), (std::vector<Frame>{write(3, 1, 4), read(3, 1, 1)}));
+  EXPECT_EQ(ctl<QComboBox>("ComboBox2")->currentIndex(), 1);
+  EXPECT_EQ(ctl<QComboBox>("ComboBox4")->currentText(), QStringLiteral("3、快速停止"));
+  t.sim.clear_journal();
+  w->download_menu();
+  settle();
+  ASSERT_FALSE(frames().empty());
+  EXPECT_EQ(frames().front().values.at(4), 3);
+  EXPECT_EQ(sim_reg(3, 5), 3);
+}
+
+TEST_F(SpeedCtlEditorTest, AFailedFirstReadLeavesNothingToDownload) {
+  line({3});
+  sim::Fault muted = testing::fault(sim::Fault::Silent, std::nullopt, -1);
+  muted.function = 3;
+  t.sim.inject(3, muted);
+  open(3);
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点3：菜单读取失败")));
+  auto* torque = ctl<QWidget>("Edit1");
+  EXPECT_TRUE(torque->property("unread").toBool());
+  EXPECT_TRUE(torque->toolTip().startsWith(QStringLiteral("50~100\n"))) << torque->toolTip().toStdString();
+  w->download_menu();
+  settle();
+  EXPECT_TRUE(frames().empty());
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点3：菜单下载未执行：F-01、F-02、F-03等")))
+      << ctl<QLabel>("Panel1")->text().toStdString();
+  EXPECT_EQ(sim_reg(3, 3), 80);
+}
+
+TEST_F(SpeedCtlEditorTest, AnotherNodeShowsTheValuesMarkedAsTheFirstsAndTakesThemByDownload) {
+  line({3, 4});
+  sim_reg(3, 3) = 95;
+  sim_reg(3, 4) = 50;
+  t.sim.station(3)->set_reg(171, 1203);
+  open(3);
+  EXPECT_FALSE(ctl<QWidget>("Edit1")->property("unread").toBool());
+  testing::select_node(ctl<QComboBox>("ComboBox1"), 4);
+  EXPECT_TRUE(frames().empty());  // choosing a node reads nothing
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点4：")));
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().contains(QStringLiteral("节点3的值"))) << ctl<QLabel>("Panel1")->text().toStdString();
+  for (const char* name : {"Edit1", "Edit2", "ComboBox2", "Edit34"}) {
+    QWidget* c = ctl<QWidget>(name);
+    EXPECT_TRUE(c->property("unread").toBool()) << name;
+    EXPECT_TRUE(c->toolTip().contains(QStringLiteral("节点3"))) << name;
+  }
+  EXPECT_EQ(text("Edit34"), QStringLiteral("12.03"));
+  EXPECT_FALSE(ctl<QWidget>("Edit31")->property("unread").toBool());  // its own address
+  EXPECT_EQ(text("Edit31"), QStringLiteral("4"));
+  // The copy: node 3's menu goes to node 4, which keeps its address.
+  w->download_menu();
+  settle();
+  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点4：菜单下载成功")));
+  EXPECT_EQ(sim_reg(4, 3), 95);
+  EXPECT_EQ(sim_reg(4, 4), 50);
+  EXPECT_EQ(sim_reg(4, 20), 4);
+  EXPECT_FALSE(ctl<QWidget>("Edit1")->property("unread").toBool());
+  EXPECT_TRUE(ctl<QWidget>("Edit34")->property("unread").toBool());  // still node 3's version
+}
+
+TEST_F(SpeedCtlEditorTest, TheControlModePickedIsWhatLeavingBusControlRestores) {
+  line({3});
+  open(3);
+  ASSERT_EQ(t.st().tsq_reg2[3], 1u);
+  pick("ComboBox3", 1);  // "2、通讯总线", accepted
+  EXPECT_EQ(frames(), (std::vector<Frame>{write(3, 2, 2)}));
+  EXPECT_EQ(t.st().tsq_reg2[3], 2u);
+  // A download is no choice of the mode to return to.
+  ctl<QComboBox>("ComboBox3")->setCurrentIndex(0);
+  w->download_menu();
+  settle();
+  EXPECT_EQ(sim_reg(3, 2), 1);
+  EXPECT_EQ(t.st().tsq_reg2[3], 2u);
+  // Run and stop in the control window; leaving it restores the mode picked.
+  t.app.main_window().RS4851Click();
+  QWidget* control = t.form("TForm19");
+  testing::select_node(t.ctl<QComboBox>("TForm19", "ComboBox1"), 3);
+  testing::click(control, "Button3");
+  testing::click(control, "Button5");
+  testing::click(control, "Button7");
+  ASSERT_EQ(t.st().tsq_run_state[3], 0);
+  t.sim.clear_journal();
+  testing::click(control, "Button1");
+  EXPECT_FALSE(control->isVisible());
+  EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(3, 2, 2)}));
+}
+
 }  // namespace
 }  // namespace velmo
