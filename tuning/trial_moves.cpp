@@ -133,9 +133,10 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
     }
     axis_position_ = p;
   }
+  if (stop_requested()) return Start::Refused;
   if (!ctx_.link.write_register(tuning::kTestArm, 1)) return Start::Unconfirmed;
   // A recording from the start is triggered once test mode is on.
-  if (record) ctx_.link.write_register(tuning::kRecordSelect, record);
+  if (record && !stop_requested()) ctx_.link.write_register(tuning::kRecordSelect, record);
   if (stop_requested()) return Start::Refused;
   if (!ctx_.link.write_register(tuning::kMoveStart, dir)) return Start::NotAccepted;
   // Forward counts up; the drive's counts are the command pulses through the
@@ -190,6 +191,11 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   }
   if (steps.record && steps.record_after_start) {
     if (steps.record_delay_ms > 0) ctx_.link.delay(steps.record_delay_ms);
+    if (run.stopped()) {
+      // Stopped before its recording: nothing more is sent for this move.
+      if (start == Start::NotAccepted) axis_position_.reset();
+      return false;
+    }
     ctx_.link.write_register(tuning::kRecordSelect, steps.record);
     if (steps.servo_off_when_recording) Button20Click();
     // Shown for the recording's wait, after SERVO_OFF's own caption.
@@ -221,7 +227,8 @@ void GainTuningWindow::Button22Click() {
 
 void GainTuningWindow::run_half() {
   Sequence run(*this);
-  if (!run.ok()) return;
+  // After a stop the axis stays where it is.
+  if (!run.ok() || run.stopped()) return;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   const auto full = tuning::stroke_pulses(StrokeTrigger::RunHalf, stroke_input(StrokeDivisor::Trial));
@@ -351,9 +358,13 @@ void GainTuningWindow::Button35Click() {
 
 void GainTuningWindow::Button48Click() {
   tuning::TuningState& ts = *tuning_;
-  if (ts.test_run_active != 1) return;
-  ts.tune_stop = 1;
-  request_stop();
+  if (ts.test_run_active == 1) {
+    ts.tune_stop = 1;
+    request_stop();
+    return;
+  }
+  // Any other operation stops as with the search stops.
+  Button30Click();
 }
 
 void GainTuningWindow::Button19Click() {
@@ -370,7 +381,13 @@ void GainTuningWindow::Button20Click() {
 }
 
 void GainTuningWindow::user_servo_off() {
-  if (exiting_) return;
+  if (exiting_) {
+    // The exit steps go on; SERVO_OFF goes out after the exchange in flight.
+    if (servo_off_unsent_) return;
+    servo_off_unsent_ = true;
+    ctx_.link.when_idle([this] { finish_user_servo_off(); });
+    return;
+  }
   if (!sequence_running()) {
     // A start by the user: an earlier failure does not count against it.
     ctx_.link.st.comm_error = 0;
