@@ -192,7 +192,9 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   if (steps.record && steps.record_after_start) {
     if (steps.record_delay_ms > 0) ctx_.link.delay(steps.record_delay_ms);
     if (run.stopped()) {
-      // Stopped before its recording: nothing more is sent for this move.
+      // Stopped before its recording: no recording, and the servo goes off
+      // as after any test move (refused after 退出 or a user's SERVO_OFF).
+      if (steps.servo_off_when_recording || steps.servo_off_before_capture) Button20Click();
       if (start == Start::NotAccepted) axis_position_.reset();
       return false;
     }

@@ -60,10 +60,7 @@ TEST_F(OperationPutBackTest, AStopBelowTheResonanceMovesNothingAndPutsEverything
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.search);
-    sim::ServoMechanics::Script s;
-    s.resonance_rigidity = 9;
-    s.resonance_hz = 450;
-    script(s);
+    resonance_from(9, 450);
     start_at(c.start_level);
     const auto before = held();
     mark_logs();
@@ -86,9 +83,7 @@ TEST_F(OperationPutBackTest, AStopBelowTheResonanceMovesNothingAndPutsEverything
 }
 
 TEST_F(OperationPutBackTest, APutBackTheDriveRefusesLeavesTheGainsUnknownAndSaysWhich) {
-  sim::ServoMechanics::Script s;
-  s.resonance_rigidity = 9;
-  script(s);
+  resonance_from(9, 450);
   start_at(6);
   const uint16_t kv = reg(kKv);
   sim::Fault refuse = testing::fault(sim::Fault::Exception, kKv, -1);
@@ -273,10 +268,7 @@ TEST_F(OperationPutBackTest, TheTrialPagesStopEndsTheSelfLearningAndAnEstimation
 }
 
 TEST_F(OperationPutBackTest, TheEndLineNamesTheFrequencyFoundAndTheNotchTheDriveHolds) {
-  sim::ServoMechanics::Script s;
-  s.resonance_rigidity = 7;
-  s.resonance_hz = 450;
-  script(s);
+  resonance_from(7, 450);
   start_at(10);
   mark_logs();
   click("Button47");

@@ -34,6 +34,13 @@ class SearchRigTest : public GainTuningTest {
     m.script.on = true;
     rig.servo(1).set_mechanics(m);
   }
+  // A resonance of `hz` from rigidity `level` on.
+  void resonance_from(int level, double hz) {
+    sim::ServoMechanics::Script s;
+    s.resonance_rigidity = level;
+    s.resonance_hz = hz;
+    script(s);
+  }
   void start_at(uint32_t level) {
     tstate().rigidity_level = level;
     window->gain_set();
