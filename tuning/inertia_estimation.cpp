@@ -187,7 +187,7 @@ void GainTuningWindow::Button25Click() {
 }
 
 void GainTuningWindow::Button38Click() {
-  // Ends the estimation after the current run; the axis is still centred.
+  // Ends the estimation after the current run; nothing moves after it.
   if (sequence_running()) tuning_->tune_stop = 1;
 }
 

@@ -109,6 +109,21 @@ TEST_F(OperationPutBackTest, APutBackTheDriveRefusesLeavesTheGainsUnknownAndSays
   EXPECT_TRUE(last("Memo3").contains(QStringLiteral("Kv 未知"))) << logs();
 }
 
+TEST_F(OperationPutBackTest, AnOperationWhoseStartValuesCannotBeReadDoesNotStart) {
+  script({});
+  start_at(10);
+  sim::Fault silent = testing::fault(sim::Fault::Silent, kRigidity);
+  silent.function = 3;
+  rig.sim.inject(1, silent);
+  mark_logs();
+  click("Button47");
+  EXPECT_TRUE(rig.writes(1).empty());
+  EXPECT_EQ(lines_since("Memo4"),
+            QStringList{QStringLiteral("节点1：机械共振频率搜索失败：开始时的增益及滤波器参数读取失败，未执行!!")});
+  EXPECT_TRUE(control<QPushButton>(form, "Button47")->isEnabled());
+  EXPECT_FALSE(window->sequence_running());
+}
+
 TEST_F(OperationPutBackTest, AfterAUserServoOffOnlyThePutBackIsWrittenAndOnlyAfterIt) {
   struct Case {
     const char* what;
