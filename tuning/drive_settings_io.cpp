@@ -14,6 +14,7 @@
 #include "tuning/numeric_field.h"
 #include "tuning/tenths_text.h"
 #include "tuning/tuning_report.h"
+#include "tuning/tuning_operation.h"
 #include "tuning/tuning_sequence.h"
 
 namespace velmo {
@@ -42,17 +43,22 @@ void GainTuningWindow::set_tenths(const char* name, int64_t tenths) {
   edit(name)->setText(QString::fromStdString(tuning::tenths_text(tenths)));
 }
 
-void GainTuningWindow::write_drive_param() {
+bool GainTuningWindow::write_drive_param() {
   DriveLinkState& st = ctx_.link.st;
-  if (ctx_.link.write_register(st.param_reg, st.param_value)) {
+  // After a stop nothing is written but what puts the drive back.
+  if (stop_requested()) return false;
+  const bool ok = ctx_.link.write_register(st.param_reg, st.param_value);
+  if (operation_) operation_->wrote(st.param_reg, st.param_value, ok);
+  if (ok) {
     report_->caption(QStringLiteral("参数修改成功"));
-    return;
+    return true;
   }
   report_->failed(QStringLiteral("参数修改失败"));
   if (st.verify_replies) {
     st.comm_error = 1;
     st.tune_error = 1;
   }
+  return false;
 }
 
 void GainTuningWindow::Button23Click() {
@@ -283,6 +289,7 @@ void GainTuningWindow::ComboBox5Change() {
 void GainTuningWindow::gain_set() {
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
+  if (stop_requested()) return;
   const tuning::GainFormulaResult g = tuning::gain_formula(ts.rigidity_level, ts.load_class, ts.inertia_ratio);
   if (!g.note.empty()) report_->fail_line(QString::fromStdString(g.note) + QStringLiteral("!!"));
   if (!g.ok) return;

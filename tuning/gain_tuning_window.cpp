@@ -265,6 +265,8 @@ void GainTuningWindow::exit_steps() {
   }
   // Only drives whose settings went back lose their restore flag.
   const auto restored = servo::restore_flagged_servos(st, ctx_.batch);
+  // A SERVO_OFF pressed during these steps and still waiting goes out now.
+  finish_user_servo_off();
   confirmed_.forget();
   if (!restored.ok) {
     report_->failed(QStringLiteral("恢复参数失败"));

@@ -71,7 +71,9 @@ class GainTuningWindow : public VelmoWindow {
   void Button7Click();      // fault reset
   void Button3Click();      // clear the logs
   void Button1Click();      // exit
-  void write_drive_param(); // param_value to param_reg, function 06
+  // param_value to param_reg, function 06; false when not accepted or, once
+  // the running operation was stopped, not sent.
+  bool write_drive_param();
   void pos_dwsj_min_max_set();
   void ComboBox4Change();
   void ComboBox5Change();
@@ -124,7 +126,7 @@ class GainTuningWindow : public VelmoWindow {
 
   // ---- Automatic searches and self-learning ----
   void Button33Click();     // self-learning
-  void Button30Click();     // stop self-learning or a search (Button38 too)
+  void Button30Click();     // stop the running operation (Button38, Button48 too)
   void Button28Click();     // speed-loop gain search
   void Button29Click();     // position-loop gain search
   void Button49Click();     // system vibration detection
@@ -168,6 +170,8 @@ class GainTuningWindow : public VelmoWindow {
  private:
   class Sequence;
   friend class Sequence;
+  class Operation;
+  friend class Operation;
   class SearchRun;
   class SearchOpsOnWindow;
   friend class SearchRun;
@@ -260,9 +264,11 @@ class GainTuningWindow : public VelmoWindow {
   // a start whose reply was lost until a position read settles it.
   std::optional<uint32_t> axis_position_;
 
-  // The running search's own stop (Button30, Button38), apart from the
-  // window's: a stopped search still writes its result and centres the axis.
+  // The running search's own stop (Button30, Button38); the window's stop
+  // is requested with it.
   tuning::StopToken* search_stop_ = nullptr;
+  // The operation the engineer started, while it runs.
+  Operation* operation_ = nullptr;
   ClockTimer* timer3_ = nullptr;
   bool lamp_phase_ = false;
 

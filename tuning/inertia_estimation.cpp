@@ -20,6 +20,7 @@
 #include "tuning/sequence_stop.h"
 #include "tuning/tenths_text.h"
 #include "tuning/tuning_chart.h"
+#include "tuning/tuning_operation.h"
 #include "tuning/tuning_registers.h"
 #include "tuning/tuning_report.h"
 #include "tuning/tuning_sequence.h"
@@ -94,6 +95,8 @@ void GainTuningWindow::Button24Click() {
   const bool by_user = !sequence_running();
   Sequence run(*this);
   if (!run.ok()) return;
+  Operation op(*this, tuning::OperationKind::InertiaEstimation);
+  if (!op.ok()) return;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   tuning::FlagScope verify(st.verify_replies, 1);
@@ -117,12 +120,14 @@ void GainTuningWindow::Button24Click() {
     gain_set();
     const uint32_t base = tuning::frequency_step_base(ts.gear_a, ts.gear_b);
     ts.move_dir = 1;
-    run_half();
+    if (!search_halted()) run_half();
     chart_->clear_capture_series();
     chart_->show_curve(TuningChart::Acceleration);
+    if (operation_) operation_->findings.inertia_tried = true;
     const bool runs_ok = estimation_runs(base);
-    // Back to the centre of the stroke, unless the window is being left.
-    if (!run.stopped()) run_half();
+    // Back to the centre of the stroke, unless it was stopped or failed:
+    // then nothing moves any more.
+    if (runs_ok) run_half();
     if (runs_ok && st.comm_error == 0 && st.tune_error == 0) {
       const tuning::InertiaEstimate e = tuning::estimate_inertia(
           ts.inertia_accel, ts.inertia_torque,
@@ -131,6 +136,7 @@ void GainTuningWindow::Button24Click() {
       if (e.ok) {
         edit("Edit53")->setText(QString::number(e.system_inertia_rounded));
         ts.inertia_ratio = e.inertia_ratio;
+        if (operation_) operation_->findings.inertia_ratio_x10 = e.inertia_ratio;
         edit("Edit54")->setText(QString::fromStdString(tuning::tenths_text(ts.inertia_ratio)));
         Button25Click();
         if (ratio_written_) {
@@ -151,9 +157,11 @@ void GainTuningWindow::Button24Click() {
   if (!estimated) {
     report_->done(QStringLiteral("终止负载惯量推定"));
     ts.tuning_stage[0] = 0;
-    // A failure or a stop ends a self-learning around it; an estimation
-    // without a ratio leaves it going on with the ratio the drive has.
-    if (!no_ratio) st.comm_error = 1;
+    op.failed();
+    // A failure ends a self-learning around it (a stop does so by itself);
+    // an estimation without a ratio leaves it going on with the ratio the
+    // drive has.
+    if (!no_ratio && !run.stopped()) st.comm_error = 1;
   }
   if (by_user) ts.tune_stop = 0;
   stop->setEnabled(false);
@@ -162,10 +170,12 @@ void GainTuningWindow::Button24Click() {
 void GainTuningWindow::Button25Click() {
   Sequence run(*this);
   ratio_written_ = false;
-  if (!run.ok()) return;
+  if (!run.ok() || run.stopped()) return;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
-  if (!ctx_.link.write_register(layout().inertia_ratio, static_cast<int32_t>(ts.inertia_ratio))) {
+  const bool written = ctx_.link.write_register(layout().inertia_ratio, static_cast<int32_t>(ts.inertia_ratio));
+  if (operation_) operation_->wrote(layout().inertia_ratio, static_cast<int32_t>(ts.inertia_ratio), written);
+  if (!written) {
     report_->failed(QStringLiteral("惯量比修改失败"));
     if (st.verify_replies) st.comm_error = 1;
     return;
@@ -177,7 +187,7 @@ void GainTuningWindow::Button25Click() {
 }
 
 void GainTuningWindow::Button38Click() {
-  // Ends the estimation after the current run; the axis is still centred.
+  // Ends the estimation after the current run; nothing moves after it.
   if (sequence_running()) tuning_->tune_stop = 1;
 }
 

@@ -122,8 +122,7 @@ static bool write_group(GainTuningWindow& w, DriveLink& link, std::initializer_l
     if (g.reg < 0) continue;
     link.st.param_reg = static_cast<uint8_t>(g.reg);
     link.st.param_value = g.value;
-    w.write_drive_param();
-    if (!link.last_outcome().ok()) return false;
+    if (!w.write_drive_param()) return false;
   }
   return true;
 }

@@ -97,11 +97,13 @@ bool GainTuningWindow::search_halted() const {
 }
 
 void GainTuningWindow::Button30Click() {
-  // Ends the loops at their next check; the result is still written and the
-  // axis centred. No wait is cut short: the centring move needs its own.
-  if (!search_stop_) return;
-  search_stop_->request();
+  // Ends the running operation at its next check: nothing more is written
+  // or moved, and what it wrote is put back. No wait is cut short: a move
+  // under way ends as the drive runs it.
+  if (!sequence_running()) return;
+  if (search_stop_) search_stop_->request();
   tuning_->tune_stop = 1;  // an inertia estimation in the sequence ends too
+  if (stop_) stop_->request();
 }
 
 void GainTuningWindow::gain_step_click(int row) {

@@ -37,22 +37,24 @@ class GainTuningWindow::SearchRun {
 };
 
 // The searches' view of the window: each operation is the button or step
-// the window already has.
+// the window already has. Once the search is halted (a stop or a failure)
+// none of them writes or moves any more: a search's closing steps (the last
+// gains, the centring) are for a search that ran to its end.
 class GainTuningWindow::SearchOpsOnWindow : public tuning::SearchOps {
  public:
   explicit SearchOpsOnWindow(GainTuningWindow& w) : w_(w) {}
   bool halted() const override { return w_.search_halted(); }
-  void gain_set() override { w_.gain_set(); }
+  void gain_set() override { unless_halted(&GainTuningWindow::gain_set); }
   void write_gain(tuning::GainReg reg, int32_t value) override;
-  void detect_resonance() override { w_.Button13Click(); }
-  void detect_end_vibration() override { w_.Button17Click(); }
-  void set_notch() override { w_.Button8Click(); }
-  void reset_notches() override { w_.Button9Click(); }
-  void set_suppressor() override { w_.Button16Click(); }
-  void reset_suppressors() override { w_.Button12Click(); }
-  void response_test() override { w_.Button18Click(); }
-  void test_settings() override { w_.Button10Click(); }
-  void run_half() override { w_.run_half(); }
+  void detect_resonance() override { unless_halted(&GainTuningWindow::Button13Click); }
+  void detect_end_vibration() override { unless_halted(&GainTuningWindow::Button17Click); }
+  void set_notch() override { unless_halted(&GainTuningWindow::Button8Click); }
+  void reset_notches() override { unless_halted(&GainTuningWindow::Button9Click); }
+  void set_suppressor() override { unless_halted(&GainTuningWindow::Button16Click); }
+  void reset_suppressors() override { unless_halted(&GainTuningWindow::Button12Click); }
+  void response_test() override { unless_halted(&GainTuningWindow::Button18Click); }
+  void test_settings() override { unless_halted(&GainTuningWindow::Button10Click); }
+  void run_half() override { unless_halted(&GainTuningWindow::run_half); }
   void delay(int ms) override { w_.ctx_.link.delay(ms); }
   void set_jitter_threshold(int threshold) override { w_.hidden.jitter_threshold = threshold; }
   void set_resonance_threshold(int db) override { w_.hidden.resonance_threshold_db = db; }
@@ -60,6 +62,9 @@ class GainTuningWindow::SearchOpsOnWindow : public tuning::SearchOps {
   void log_failure(const QString& line) override { w_.report_->failed(line); }
 
  private:
+  void unless_halted(void (GainTuningWindow::*op)()) {
+    if (!halted()) (w_.*op)();
+  }
   GainTuningWindow& w_;
 };
 

@@ -15,6 +15,7 @@
 #include "tuning/numeric_field.h"
 #include "tuning/search_run.h"
 #include "tuning/tuning_chart.h"
+#include "tuning/tuning_operation.h"
 #include "tuning/tuning_report.h"
 #include "tuning/tuning_sequence.h"
 
@@ -22,8 +23,11 @@ namespace velmo {
 
 using tuning::FlagScope;
 using tuning::GainReg;
+using tuning::OperationKind;
+using tuning::Outcome;
 
 void GainTuningWindow::SearchOpsOnWindow::write_gain(GainReg reg, int32_t value) {
+  if (halted()) return;
   DriveLinkState& st = w_.ctx_.link.st;
   const tuning::TuningLayout& regs = w_.layout();
   uint16_t address = 0;
@@ -69,6 +73,8 @@ struct SearchFrame {
 void GainTuningWindow::Button28Click() {
   Sequence run(*this);
   if (!run.ok()) return;
+  Operation op(*this, OperationKind::SpeedSearch);
+  if (!op.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
@@ -91,8 +97,8 @@ void GainTuningWindow::Button28Click() {
     tuning::speed_gain_search(ops, ts, tuning::speed_search_variant(ts.load_class));
     tuning::write_speed_search_result(ops, ts);
     // The centring move ends with SERVO_OFF unless the load is vertical.
-    run_half();
-    const bool halted = search_halted();
+    if (!search_halted()) run_half();
+    const bool halted = op.decide() != Outcome::Completed;
     if (halted) {
       report_->failed(QStringLiteral("速度环增益搜索中断"));
     } else {
@@ -101,12 +107,15 @@ void GainTuningWindow::Button28Click() {
     ts.tuning_stage[1] = halted ? 0 : 2;
   } catch (const std::exception& e) {
     report_->fail_line(QString::fromUtf8(e.what()) + QStringLiteral("!!"));
+    op.failed();
   }
 }
 
 void GainTuningWindow::Button29Click() {
   Sequence run(*this);
   if (!run.ok()) return;
+  Operation op(*this, OperationKind::PositionSearch);
+  if (!op.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
@@ -123,7 +132,7 @@ void GainTuningWindow::Button29Click() {
     FlagScope verify(st.verify_replies, 1);
     timer3_->start();
     tuning::position_gain_search(ops, ts);
-    const bool halted = search_halted();
+    const bool halted = op.decide() != Outcome::Completed;
     if (halted) {
       report_->failed(QStringLiteral("位置环增益搜索中断"));
     } else {
@@ -132,6 +141,7 @@ void GainTuningWindow::Button29Click() {
     ts.tuning_stage[2] = halted ? 0 : 2;
   } catch (const std::exception& e) {
     report_->fail_line(QString::fromUtf8(e.what()) + QStringLiteral("!!"));
+    op.failed();
   }
   hidden.resonance_threshold_db = tuning::kResonanceDbDefault;
 }
@@ -139,6 +149,8 @@ void GainTuningWindow::Button29Click() {
 void GainTuningWindow::Button49Click() {
   Sequence run(*this);
   if (!run.ok()) return;
+  Operation op(*this, OperationKind::SystemVibration);
+  if (!op.ok()) return;
   SearchRun search(*this);
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
@@ -149,9 +161,10 @@ void GainTuningWindow::Button49Click() {
     timer3_->start();
     ts.tuning_stage[4] = 1;
     tuning::system_vibration_search(ops, ts);
-    ts.tuning_stage[4] = search_halted() ? 0 : 2;
+    ts.tuning_stage[4] = op.decide() != Outcome::Completed ? 0 : 2;
   } catch (const std::exception& e) {
     report_->fail_line(QString::fromUtf8(e.what()) + QStringLiteral("!!"));
+    op.failed();
   }
 }
 
@@ -159,20 +172,23 @@ namespace {
 // The two frequency searches: their button, the level they start from.
 struct FrequencySearch {
   const char* button;
+  OperationKind kind;
   uint32_t first_level;
   void (*search)(tuning::SearchOps&, tuning::TuningState&);
 };
 constexpr FrequencySearch kFrequencySearches[] = {
-    {"Button47", 3, &tuning::resonance_frequency_search},
-    {"Button37", 4, &tuning::end_vibration_search},
+    {"Button47", OperationKind::ResonanceSearch, 3, &tuning::resonance_frequency_search},
+    {"Button37", OperationKind::EndVibrationSearch, 4, &tuning::end_vibration_search},
 };
 }  // namespace
 
 void GainTuningWindow::frequency_search(int row) {
   Sequence run(*this);
   if (!run.ok()) return;
-  SearchRun search(*this);
   const FrequencySearch& f = kFrequencySearches[row];
+  Operation op(*this, f.kind);
+  if (!op.ok()) return;
+  SearchRun search(*this);
   SearchFrame frame(this, f.button);
   SearchOpsOnWindow ops(*this);
   DriveLinkState& st = ctx_.link.st;
@@ -181,9 +197,9 @@ void GainTuningWindow::frequency_search(int row) {
   ts.rigidity_level = f.first_level;
   gain_set();
   ts.move_dir = 1;
-  run_half();
+  if (!search_halted()) run_half();
   f.search(ops, ts);
-  run_half();
+  if (!search_halted()) run_half();
 }
 
 void GainTuningWindow::Button47Click() { frequency_search(0); }
@@ -195,6 +211,8 @@ void GainTuningWindow::Button33Click() {
   if (ts.selflearn_running == 1) return;
   Sequence run(*this);
   if (!run.ok()) return;
+  Operation op(*this, OperationKind::SelfLearning);
+  if (!op.ok()) return;
   SearchRun search(*this);
   auto* stop = control<QPushButton>(this, "Button30");
   auto lamp = [this](const char* name, bool lit) { control<StatusLamp>(this, name)->set_lit(lit); };
@@ -213,6 +231,7 @@ void GainTuningWindow::Button33Click() {
     timer3_->start();
     try {
       for (const auto& [reg, value] : tuning::kSelfLearnLimits) {
+        if (search_halted()) break;
         st.param_reg = static_cast<uint8_t>(reg);
         st.param_value = value;
         write_drive_param();
@@ -231,18 +250,19 @@ void GainTuningWindow::Button33Click() {
         if (search_halted()) break;
         ts.tuning_stage[s.index] = 2;
       }
-      if (search_halted()) {
+      const Outcome outcome = op.decide();
+      if (outcome != Outcome::Completed) {
         ts.tuning_stage.fill(0);
         for (const tuning::StageLamp& row : tuning::kStageLamps) lamp(row.name, false);
         // A stop is reported as one, not as a failure.
-        report_->failed(search.stop_requested() || stop_requested() ? QStringLiteral("自学习中断")
-                                                                    : QStringLiteral("自学习失败"));
+        report_->failed(outcome == Outcome::Stopped ? QStringLiteral("自学习中断") : QStringLiteral("自学习失败"));
       } else {
         lamp("Shape4", true);
         report_->done(QStringLiteral("自学习完成"));
       }
     } catch (const std::exception& e) {
       report_->fail_line(QString::fromUtf8(e.what()) + QStringLiteral("!!"));
+      op.failed();
       closing_steps = false;
     }
     if (closing_steps) {

@@ -18,6 +18,7 @@
 #include "tuning/spectrum_modes.h"
 #include "tuning/tenths_text.h"
 #include "tuning/tuning_chart.h"
+#include "tuning/tuning_operation.h"
 #include "tuning/tuning_report.h"
 #include "tuning/tuning_sequence.h"
 
@@ -99,6 +100,13 @@ void GainTuningWindow::Button2Click() {
   if (a.found) {
     report_->caption(QString::fromUtf8(row.found_caption));
     report_->done_line(QString::fromUtf8(row.found_log));
+    if (operation_) {
+      if (endvib) {
+        operation_->findings.endvib_x10 = a.frequency_x10;
+      } else {
+        operation_->findings.resonance_hz = a.frequency_rounded;
+      }
+    }
   }
   // A lowered threshold holds for one analysis only.
   hidden.resonance_threshold_db = kThresholdDb;
@@ -107,6 +115,8 @@ void GainTuningWindow::Button2Click() {
 void GainTuningWindow::Button13Click() {
   Sequence run(*this);
   if (!run.ok()) return;
+  Operation op(*this, tuning::OperationKind::ResonanceDetection);
+  if (!op.ok()) return;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   tuning::FailureScope failures(st.comm_error);
@@ -142,7 +152,12 @@ void GainTuningWindow::Button13Click() {
     steps.settle_ms = kSecondPassDelayMs + kResonanceSettleMs;
   }
   if (!test_move(steps)) {
-    if (!run.stopped()) st.comm_error = 1;
+    if (run.stopped()) {
+      // Stopped by the engineer: not a fault of the line.
+      report_->failed(QString::fromUtf8(row.stopped_caption));
+      return;
+    }
+    st.comm_error = 1;
     report_->failed(QString::fromUtf8(row.failed_caption));
     return;
   }
@@ -164,6 +179,8 @@ void GainTuningWindow::Button13Click() {
 void GainTuningWindow::Button17Click() {
   Sequence run(*this);
   if (!run.ok()) return;
+  Operation op(*this, tuning::OperationKind::EndVibrationDetection);
+  if (!op.ok()) return;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   tuning::FailureScope failures(st.comm_error);
@@ -187,7 +204,11 @@ void GainTuningWindow::Button17Click() {
   steps.read_torque = false;
   steps.samples = static_cast<int>(row.capture_samples);
   if (!test_move(steps)) {
-    if (!run.stopped()) st.comm_error = 1;
+    if (run.stopped()) {
+      report_->failed(QString::fromUtf8(row.stopped_caption));
+      return;
+    }
+    st.comm_error = 1;
     report_->caption(QString::fromUtf8(row.failed_caption));
     report_->fail_line(QString::fromUtf8(row.failed_log));
     return;

@@ -33,6 +33,7 @@ struct SpectrumModeRow {
   const char* found_log;
   const char* failed_caption;
   const char* failed_log;
+  const char* stopped_caption;   // the detection was stopped, nothing failed
 };
 
 std::span<const SpectrumModeRow> spectrum_modes();

@@ -141,10 +141,11 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
     }
     axis_position_ = p;
   }
+  if (stop_requested()) return Start::Refused;
   if (!ctx_.link.write_register(tuning::kTestArm, 1)) return Start::Unconfirmed;
   // A recording from the start is triggered once test mode is on; a move
   // nobody records is not made.
-  if (record && !write_record_trigger(record)) return Start::Unconfirmed;
+  if (record && (stop_requested() || !write_record_trigger(record))) return Start::Unconfirmed;
   if (stop_requested()) return Start::Refused;
   if (!ctx_.link.write_register(tuning::kMoveStart, dir)) return Start::NotAccepted;
   // Forward counts up; the drive's counts are the command pulses through the
@@ -200,6 +201,13 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   bool recorded = true;
   if (steps.record && steps.record_after_start) {
     if (steps.record_delay_ms > 0) ctx_.link.delay(steps.record_delay_ms);
+    if (run.stopped()) {
+      // Stopped before its recording: no recording, and the servo goes off
+      // as after any test move (refused after 退出 or a user's SERVO_OFF).
+      if (steps.servo_off_when_recording || steps.servo_off_before_capture) Button20Click();
+      if (start == Start::NotAccepted) axis_position_.reset();
+      return false;
+    }
     recorded = write_record_trigger(steps.record);
     if (recorded && steps.servo_off_when_recording) Button20Click();
     // Shown for the recording's wait, after SERVO_OFF's own caption.
@@ -238,7 +246,8 @@ void GainTuningWindow::Button22Click() {
 
 void GainTuningWindow::run_half() {
   Sequence run(*this);
-  if (!run.ok()) return;
+  // After a stop the axis stays where it is.
+  if (!run.ok() || run.stopped()) return;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   const auto full = tuning::stroke_pulses(StrokeTrigger::RunHalf, stroke_input(StrokeDivisor::Trial));
@@ -368,9 +377,13 @@ void GainTuningWindow::Button35Click() {
 
 void GainTuningWindow::Button48Click() {
   tuning::TuningState& ts = *tuning_;
-  if (ts.test_run_active != 1) return;
-  ts.tune_stop = 1;
-  request_stop();
+  if (ts.test_run_active == 1) {
+    ts.tune_stop = 1;
+    request_stop();
+    return;
+  }
+  // Any other operation stops as with the search stops.
+  Button30Click();
 }
 
 void GainTuningWindow::Button19Click() {
@@ -393,7 +406,13 @@ void GainTuningWindow::Button20Click() {
 }
 
 void GainTuningWindow::user_servo_off() {
-  if (exiting_) return;
+  if (exiting_) {
+    // The exit steps go on; SERVO_OFF goes out after the exchange in flight.
+    if (servo_off_unsent_) return;
+    servo_off_unsent_ = true;
+    ctx_.link.when_idle([this] { finish_user_servo_off(); });
+    return;
+  }
   if (!sequence_running()) {
     // A start by the user: an earlier failure does not count against it.
     ctx_.link.st.comm_error = 0;

@@ -152,7 +152,9 @@ TEST_F(AnalysisOnSimTest, InertiaEstimatesLandWithinThreePercent) {
     EXPECT_TRUE(recordings_between_arm_and_start());
   }
   // The drive refuses the ratio: no gains are computed from it.
-  rig.sim.inject(2, testing::fault(sim::Fault::Exception, 52));
+  sim::Fault refuse = testing::fault(sim::Fault::Exception, 52);
+  refuse.function = 6;
+  rig.sim.inject(2, refuse);
   rig.sim.clear_journal();
   window->Button24Click();
   const std::vector<testing::Frame> writes = rig.writes(2);
@@ -186,19 +188,20 @@ TEST_F(AnalysisOnSimTest, EndVibrationDisturbsACoarseAndAFineEncoderAlike) {
   EXPECT_NEAR(estimate[0], estimate[1], estimate[1] * 0.05);
 }
 
-TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
+TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingMovesNoMoreAndPutsTheGainsBack) {
   axis(sim::ServoMechanics{}, 30, 88, 1400, 117);
   stroke(3, 980);
-  const uint32_t origin = rig.servo(2).position();
   // The stage lamp blinks while the estimation runs on its own.
   auto* timer3 = form->findChild<ClockTimer*>(QStringLiteral("Timer3"));
   timer3->stop();
   bool lamp_timer_on = false;
+  size_t at_press = 0;
   auto* poll = new ClockTimer(form);
-  QObject::connect(poll, &ClockTimer::timeout, form, [this, poll, timer3, &lamp_timer_on] {
+  QObject::connect(poll, &ClockTimer::timeout, form, [&, this, poll, timer3] {
     if (writes_to(0x8003) < 5) return;
     poll->stop();
     lamp_timer_on = timer3->isActive() && tstate().tuning_stage[0] == 1;
+    at_press = rig.writes(2).size();
     QTest::mouseClick(control<QPushButton>(form, "Button38"), Qt::LeftButton);
   });
   rig.sim.clear_journal();
@@ -210,7 +213,18 @@ TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingAndCentresTheAxis) {
   EXPECT_TRUE(lamp_timer_on);
   EXPECT_EQ(tstate().tuning_stage[0], 0);
   EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("终止负载惯量推定")));
-  EXPECT_LE(std::abs(static_cast<int32_t>(rig.servo(2).position() - origin)), 50);
+  // No move and no centring after the stop: the axis rests where the run
+  // under way left it.
+  const std::vector<testing::Frame> writes = rig.writes(2);
+  for (size_t i = at_press; i < writes.size(); ++i)
+    EXPECT_FALSE(writes[i].start == 0x8000 && writes[i].values[0] != 0) << writes[i];
+  testing::pass_time(500);
+  const uint32_t where = rig.servo(2).position();
+  testing::pass_time(1000);
+  EXPECT_LE(std::abs(static_cast<int32_t>(rig.servo(2).position() - where)), 50);
+  // The gains of the estimation's level are taken back.
+  for (auto [r, v] : {std::pair{55, 88}, {56, 1400}, {57, 117}}) EXPECT_EQ(rig.servo(2).reg(static_cast<uint16_t>(r)), v) << r;
+  EXPECT_TRUE(testing::memo_lines(form, "Memo3").join(QString()).contains(QStringLiteral("已将增益")));
 }
 
 }  // namespace
