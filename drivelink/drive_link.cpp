@@ -25,6 +25,7 @@ QString outcome_text(const ExchangeOutcome& outcome) {
       return QStringLiteral("异常应答（代码 %1）").arg(outcome.exception_code, 2, 16, QLatin1Char('0')).toUpper();
     case ExchangeOutcome::WrongLength: return QStringLiteral("应答长度不符");
     case ExchangeOutcome::EchoMismatch: return QStringLiteral("写入应答与所写不符");
+    case ExchangeOutcome::Ambiguous: return QStringLiteral("应答可能属于前一请求");
     case ExchangeOutcome::Refused: return QStringLiteral("另一通信未完成，未发送");
     case ExchangeOutcome::InvalidStation: return QStringLiteral("站号无效，未发送");
     case ExchangeOutcome::BadRequest: return QStringLiteral("请求帧无效，未发送");
@@ -53,8 +54,8 @@ void DriveLink::modbus_crc16(const uint8_t* bytes, int length) {
   st.crc_value = velmo::modbus_crc16(bytes, static_cast<size_t>(std::max(length, 0)));
 }
 
-bool DriveLink::senddata() {
-  if (st.sending) {
+bool DriveLink::senddata(int bytes_per_register) {
+  if (st.sending || guarding_) {
     // Another exchange is waiting further down the stack: sending now would
     // let one of the two read the other's reply.
     ++st.refused_count;
@@ -69,6 +70,7 @@ bool DriveLink::senddata() {
     last_outcome_ = {ExchangeOutcome::InvalidStation};
     return false;
   }
+  wait_for_late_replies(bytes_per_register);
   try {
     st.sending = 1;
     if (on_reply_flag) on_reply_flag(0);
@@ -76,11 +78,9 @@ bool DriveLink::senddata() {
     st.rx_count = 0;
     const size_t len = st.tx_len;
     if (len < 2 || len + 2 > st.tx_buf.size()) throw std::length_error("request frame length");
-    sent_function_ = st.tx_buf[1];
-    sent_count_ = word_at(&st.tx_buf[4]);
-    std::copy_n(&st.tx_buf[2], sent_echo_.size(), sent_echo_.begin());
-    sent_addr_ = st.node_addr;
     st.tx_buf[0] = st.node_addr;
+    sent_ = RequestShape::of_request(st.tx_buf.data(), bytes_per_register);
+    ambiguous_ = false;
     modbus_crc16(st.tx_buf.data(), static_cast<int>(len));
     st.tx_buf[len] = st.crc_value & 0xFF;
     st.tx_buf[len + 1] = (st.crc_value >> 8) & 0xFF;
@@ -94,7 +94,12 @@ bool DriveLink::senddata() {
     st.rx_arrived = 0;
     comm_delay(static_cast<int>(st.comm_timeout_ms));
     if (on_reply_flag) on_reply_flag(st.reply_flag);
-    last_outcome_ = judge(sent_function_);
+    last_outcome_ = judge(sent_.function, bytes_per_register);
+    if (!last_outcome_.ok() && last_outcome_.kind != ExchangeOutcome::Exception) {
+      // Its own reply may still come: until the same time again has passed,
+      // it is told from the reply of a later request or waited out.
+      late_.owe(sent_, monotonic_ns() + static_cast<int64_t>(st.comm_timeout_ms) * 1'000'000);
+    }
     if (st.verify_replies) {
       if (last_outcome_.ok()) {
         st.cmd_fail = 0;
@@ -113,6 +118,25 @@ bool DriveLink::senddata() {
   return true;
 }
 
+void DriveLink::wait_for_late_replies(int bytes_per_register) {
+  for (;;) {
+    late_.expire(monotonic_ns());
+    if (late_.empty()) return;
+    std::array<uint8_t, 6> frame{};
+    std::copy_n(st.tx_buf.begin(), frame.size(), frame.begin());
+    frame[0] = st.node_addr;
+    const RequestShape next = RequestShape::of_request(frame.data(), bytes_per_register);
+    const int64_t guard_end = late_.guard_end(next);
+    if (guard_end == 0) return;
+    // The late reply ends the wait as a stray; then the line is ours again.
+    guarding_ = true;
+    const int ms = static_cast<int>((guard_end - monotonic_ns() + 999'999) / 1'000'000);
+    wait_until(ms, [&] { return late_.guard_end(next) != guard_end; });
+    guarding_ = false;
+    if (idle_step_) run_idle_step();
+  }
+}
+
 void DriveLink::command_send() {
   st.cmd_fail = 1;
   st.tx_buf[1] = 0x06;
@@ -129,11 +153,24 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
   const size_t len = static_cast<size_t>(chunk.bytes.size());
   auto log = [&](uint8_t window_code) { log_traffic(window_code, bytes, len); };
 
-  if (st.sending && chunk.first_byte_ns < last_send_ns_) {
-    // Began before our request went out: a late answer to something else.
+  // A chunk that began before our request went out answers something else.
+  bool ours = st.sending && chunk.first_byte_ns >= last_send_ns_;
+  late_.expire(monotonic_ns());
+  const bool late = late_.answers_owed(bytes, len);
+  if (late && !(ours && sent_.answered_by(bytes, len))) {
+    // The late reply of a request that gave up, told apart from what an
+    // exchange waits for: never taken as another request's reply.
+    late_.pay(bytes, len);
+    if (guarding_) wake_waiter();
+    ours = false;
+  }
+  if (st.sending && !ours) {
     log(static_cast<uint8_t>(WindowCode::Main));
     return;
   }
+  // Answers both the waiting request and one that gave up: which one, the
+  // line cannot tell, so the exchange fails rather than guess.
+  ambiguous_ = st.sending && late;
 
   // The reply first: the waiting exchange decides on it before anything is shown.
   st.rx_arrived = 1;
@@ -161,17 +198,19 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
   }
 }
 
-void DriveLink::comm_delay(int ms) { wait_until(ms, true); }
+void DriveLink::comm_delay(int ms) {
+  wait_until(ms, [this] { return st.reply_flag != 0; });
+}
 
 void DriveLink::delay(int ms) {
-  if (idle_step_ && !st.sending) run_idle_step();
+  if (idle_step_ && !st.sending && !guarding_) run_idle_step();
   delay_asked_ms_ += std::max(ms, 0);
-  wait_until(ms, false);
+  wait_until(ms, [this] { return st.abort_wait != 0; });
 }
 
 void DriveLink::when_idle(std::function<void()> step) {
   idle_step_ = std::move(step);
-  if (idle_step_ && !st.sending) run_idle_step();
+  if (idle_step_ && !st.sending && !guarding_) run_idle_step();
 }
 
 void DriveLink::run_idle_step() {
@@ -194,11 +233,11 @@ void DriveLink::wake_waiter() {
   if (auto* dispatcher = QAbstractEventDispatcher::instance()) dispatcher->wakeUp();
 }
 
-void DriveLink::wait_until(int ms, bool for_reply) {
+void DriveLink::wait_until(int ms, const std::function<bool()>& done) {
   if (VirtualClock* timeline = virtual_clock()) {
     // Tests: the wait is a sleep on the timeline, which moves once the line is quiet.
     const int64_t deadline = timeline->now_ns() + std::max<int64_t>(ms, 0) * 1'000'000;
-    wait_on_timeline(*timeline, deadline, [&] { return for_reply ? st.reply_flag != 0 : st.abort_wait != 0; });
+    wait_on_timeline(*timeline, deadline, done);
     return;
   }
   const int64_t start = tick_ms();
@@ -210,8 +249,7 @@ void DriveLink::wait_until(int ms, bool for_reply) {
   deadline.start(static_cast<int>((clock().wall_ns(std::max<int64_t>(ms, 0) * 1000000) + 999999) / 1000000));
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   for (;;) {
-    if (!for_reply && st.abort_wait) return;
-    if (for_reply && st.reply_flag) return;
+    if (done()) return;
     if (tick_ms() - start >= ms) return;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   }
@@ -221,9 +259,10 @@ ExchangeOutcome DriveLink::judge(uint8_t function, int bytes_per_register) const
   using O = ExchangeOutcome;
   if (st.reply_flag != 1) return {O::NoReply};
   if (st.crc_ok != 1) return {O::BadCrc};
+  if (ambiguous_) return {O::Ambiguous};
   const uint8_t* rx = st.rx_buf.data();
   const size_t len = st.rx_len;
-  if (rx[0] != sent_addr_) return {O::WrongStation};
+  if (rx[0] != sent_.station) return {O::WrongStation};
   if (rx[1] == (function | 0x80)) {
     if (len != 5) return {O::WrongLength};
     return {O::Exception, rx[2]};
@@ -231,7 +270,7 @@ ExchangeOutcome DriveLink::judge(uint8_t function, int bytes_per_register) const
   if (rx[1] != function) return {O::WrongFunction};
   size_t want = 0;
   if (function == 0x03) {
-    want = 5 + static_cast<size_t>(bytes_per_register) * sent_count_;
+    want = 5 + static_cast<size_t>(bytes_per_register) * sent_.count;
     if (rx[2] != ((want - 5) & 0xFF)) return {O::WrongLength};
   } else if (function == 0x06 || function == 0x10) {
     want = 8;
@@ -241,7 +280,7 @@ ExchangeOutcome DriveLink::judge(uint8_t function, int bytes_per_register) const
   if (want == 0 || len != want) return {O::WrongLength};
   // A write reply confirms only the write it echoes: a late echo of an
   // earlier write must never confirm this one.
-  if ((function == 0x06 || function == 0x10) && !std::equal(sent_echo_.begin(), sent_echo_.end(), rx + 2))
+  if ((function == 0x06 || function == 0x10) && !std::equal(sent_.echo.begin(), sent_.echo.end(), rx + 2))
     return {O::EchoMismatch};
   return {O::Accepted};
 }
@@ -258,14 +297,14 @@ namespace {
 bool fits_register(int32_t value) { return value >= -32768 && value <= 65535; }
 }  // namespace
 
-bool DriveLink::read_registers(uint16_t first, uint16_t count) {
+bool DriveLink::read_registers(uint16_t first, uint16_t count, int bytes_per_register) {
   st.tx_buf[1] = 0x03;
   st.tx_buf[2] = first >> 8;
   st.tx_buf[3] = first & 0xFF;
   st.tx_buf[4] = count >> 8;
   st.tx_buf[5] = count & 0xFF;
   st.tx_len = 6;
-  return senddata() && accepted(0x03);
+  return senddata(bytes_per_register) && accepted(0x03, bytes_per_register);
 }
 
 bool DriveLink::write_register(uint16_t reg, int32_t value) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "drivelink/drive_link_state.h"
+#include "drivelink/late_replies.h"
 #include "link/serial_port.h"
 
 namespace velmo {
@@ -25,6 +26,7 @@ struct ExchangeOutcome {
     Exception,       // the drive refused the request; exception_code says why
     WrongLength,     // CRC correct, our station and function, a length that does not fit the request
     EchoMismatch,    // a write reply that does not echo the register and value (or start and count) sent
+    Ambiguous,       // a reply that could as well be the late one of an earlier request that gave up
     Refused,         // nothing sent: another exchange is still waiting
     InvalidStation,  // nothing sent: node_addr is not a station
     BadRequest,      // nothing sent: the request frame has no valid length
@@ -57,7 +59,11 @@ class DriveLink : public QObject {
   // it was refused because another exchange is still waiting (nothing sent,
   // refused_count counted, the other exchange's reply untouched), and when
   // node_addr is not a station (0 would be a broadcast to every drive).
-  bool senddata();
+  // A request whose reply would look like the late reply of an earlier one
+  // that gave up goes out only once that reply came (as a stray) or the
+  // earlier request's guard ran out: its own timeout again after it gave up.
+  // bytes_per_register: of a function-03 reply (four for the motion recording).
+  bool senddata(int bytes_per_register = 2);
   // Function-06 write of cmd_value to cmd_reg; result in cmd_fail.
   void command_send();
   // CRC of the first length bytes into crc_value.
@@ -95,7 +101,7 @@ class DriveLink : public QObject {
   uint16_t reply_word(int k) const;
 
   // ---- Request builders (fill tx_buf / tx_len and call senddata) ----
-  bool read_registers(uint16_t first, uint16_t count);     // 03, then accepted(3)
+  bool read_registers(uint16_t first, uint16_t count, int bytes_per_register = 2);  // 03, then accepted(3)
   bool write_register(uint16_t reg, int32_t value);        // 06, then accepted(6)
   bool write_registers(uint16_t first, const std::vector<int32_t>& values);  // 16
 
@@ -114,17 +120,18 @@ class DriveLink : public QObject {
 
  private:
   void log_traffic(uint8_t window_code, const uint8_t* bytes, size_t len, const QString& suffix = QString());
-  void wait_until(int ms, bool for_reply);
+  void wait_until(int ms, const std::function<bool()>& done);
+  void wait_for_late_replies(int bytes_per_register);
   void wake_waiter();  // a wait in progress checks its condition again at once
   void run_idle_step();
 
   std::map<uint8_t, LineSink> traffic_logs_;
   int64_t delay_asked_ms_ = 0;
   int64_t last_send_ns_ = 0;
-  uint8_t sent_addr_ = 0;
-  uint8_t sent_function_ = 0;
-  uint16_t sent_count_ = 0;
-  std::array<uint8_t, 4> sent_echo_{};  // bytes 2..5 of the request: what a write reply echoes
+  RequestShape sent_;
+  LateReplies late_;
+  bool guarding_ = false;   // waiting for an earlier request's late reply
+  bool ambiguous_ = false;  // the reply held could be an earlier request's
   ExchangeOutcome last_outcome_;
   std::function<void()> idle_step_;
 };

@@ -311,6 +311,7 @@ void SimLine::queue_reply(std::vector<uint8_t> reply, const std::optional<Fault>
   if (fault) {
     switch (fault->kind) {
       case Fault::Late:
+      case Fault::Exception:
         due += fault->delay_ms * kMs;
         break;
       case Fault::BadCrc:

@@ -28,7 +28,7 @@ struct JournalEntry {
 struct Fault {
   enum Kind { Silent, Late, BadCrc, WrongAddress, Exception, Split, Short };
   Kind kind = Silent;
-  int delay_ms = 0;            // Late: reply after this; Split: gap between the parts
+  int delay_ms = 0;            // Late, Exception: reply after this; Split: gap between the parts
   uint8_t exception_code = 4;  // Exception
   int split_at = 3;            // Split: bytes in the first part
   int short_by = 2;            // Short: bytes cut from the end

@@ -58,14 +58,9 @@ void GainTuningWindow::pos_data_read() {
       const tuning::CaptureBlock& b = plan.blocks[k];
       bool got = false;
       for (int t = 0; t < tuning::kTriesPerBlock && !got && !run.stopped(); ++t) {
-        st.tx_buf[1] = 0x03;
-        st.tx_buf[2] = b.address >> 8;
-        st.tx_buf[3] = b.address & 0xFF;
-        st.tx_buf[4] = 0;
-        st.tx_buf[5] = static_cast<uint8_t>(b.count);
-        st.tx_len = 6;
-        // A reply shorter than its samples is never decoded.
-        got = ctx_.link.senddata() && ctx_.link.accepted(0x03, tuning::kBytesPerSample);
+        // A reply shorter than its samples, or one the link cannot tell from
+        // an earlier block's late reply, is never decoded.
+        got = ctx_.link.read_registers(b.address, b.count, tuning::kBytesPerSample);
         if (got) {
           std::copy_n(st.rx_buf.begin() + 3, tuning::kBytesPerSample * b.count, ts.capture_buffer.begin() + b.byte_offset);
         } else {

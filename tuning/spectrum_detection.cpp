@@ -83,7 +83,9 @@ void GainTuningWindow::Button2Click() {
     ts.spectrum_db[k] = ts.spectrum_db_copy[k] = a.spectrum.db[k];
     hz[k] = tuning::bin_frequency_hz(k, row.sample_rate_hz, row.length);
   }
-  chart_->set_points(endvib ? TuningChart::EndVibration : TuningChart::Resonance, hz, a.spectrum.db);
+  const TuningChart::Series series = endvib ? TuningChart::EndVibration : TuningChart::Resonance;
+  chart_->set_points(series, hz, a.spectrum.db);
+  chart_->set_spectrum_marks(series, a.threshold_db, a.found ? std::optional(a.frequency_hz) : std::nullopt);
   show_trackbars(a.average_level, threshold);
 
   if (endvib) {

@@ -38,6 +38,10 @@ const CurveBox* box_of(int series) {
   return nullptr;
 }
 constexpr double kRecordingStepMs = 1000.0 / 5000;  // the 5 kHz recording
+// How far either side of the pointer a spectrum's read-out looks for its
+// highest point: wider than the two to three bins one pixel spans.
+constexpr int kPickPixels = 4;
+const QColor kThresholdColour(210, 105, 0), kFoundColour(0, 128, 0), kPickColour(Qt::red);
 
 // Ticks of a time axis whose keys are point numbers: steps that are round in
 // ms, labelled in ms.
@@ -111,6 +115,35 @@ TuningChart::TuningChart(QWidget* parent) : QWidget(parent) {
     readout_[i]->setObjectName(QString::fromLatin1(readout_names[i]));
     readout_[i]->setGeometry(readout_x[i], 612, readout_w[i], 24);
   }
+  pick_ = new QCPItemTracer(plot_);
+  pick_->setStyle(QCPItemTracer::tsCircle);
+  pick_->setSize(11);
+  pick_->setPen(QPen(kPickColour, 2));
+  pick_->setInterpolating(false);
+  pick_->setVisible(false);
+  auto mark_line = [this](const QColor& colour) {
+    auto* line = new QCPItemStraightLine(plot_);
+    line->setLayer(QStringLiteral("grid"));  // under the curve, which stays readable across it
+    line->setPen(QPen(colour, 1.5, Qt::DashLine));
+    line->setVisible(false);
+    return line;
+  };
+  auto mark_text = [this](const QColor& colour, Qt::Alignment alignment) {
+    auto* text = new QCPItemText(plot_);
+    text->setColor(colour);
+    text->setBrush(QBrush(QColor(255, 255, 255, 220)));
+    text->setPadding(QMargins(3, 1, 3, 1));
+    text->setPositionAlignment(alignment);
+    text->setVisible(false);
+    return text;
+  };
+  threshold_line_ = mark_line(kThresholdColour);
+  found_line_ = mark_line(kFoundColour);
+  // The threshold's value at the right end of its line, the frequency's at the top of its.
+  threshold_text_ = mark_text(kThresholdColour, Qt::AlignRight | Qt::AlignBottom);
+  threshold_text_->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
+  found_text_ = mark_text(kFoundColour, Qt::AlignLeft | Qt::AlignTop);
+  found_text_->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
   ms_per_point_.fill(kRecordingStepMs);
   for (const CurveBox& b : kBoxes) y_titles_[static_cast<size_t>(b.series) - 1] = QString::fromUtf8(b.y_title);
   plot_->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeTicker));
@@ -143,6 +176,7 @@ void TuningChart::set_axis_titles() {
 
 void TuningChart::clear(Series s) {
   graph(s)->data()->clear();
+  marks_[static_cast<size_t>(s) - 1] = {};
   if (shown_ == s) rescale();
 }
 
@@ -168,8 +202,44 @@ void TuningChart::append(Series s, std::span<const double> values, int first_x) 
 void TuningChart::set_points(Series s, std::span<const double> x, std::span<const double> y) {
   QCPGraph* g = graph(s);
   g->data()->clear();
+  marks_[static_cast<size_t>(s) - 1] = {};
   for (size_t i = 0; i < std::min(x.size(), y.size()); ++i) g->addData(x[i], y[i]);
   if (shown_ == s) rescale();
+}
+
+void TuningChart::set_spectrum_marks(Series s, double threshold_db, std::optional<double> found_hz) {
+  marks_[static_cast<size_t>(s) - 1] = {threshold_db, found_hz};
+  if (shown_ == s) rescale();
+}
+
+void TuningChart::place_marks() {
+  const CurveBox* b = box_of(shown_);
+  const SpectrumMarks none;
+  const SpectrumMarks& m = b && b->spectrum ? marks_[static_cast<size_t>(shown_) - 1] : none;
+  const bool threshold = m.threshold_db.has_value(), found = m.found_hz.has_value();
+  for (QCPAbstractItem* item : {static_cast<QCPAbstractItem*>(threshold_line_), static_cast<QCPAbstractItem*>(threshold_text_)})
+    item->setVisible(threshold);
+  for (QCPAbstractItem* item : {static_cast<QCPAbstractItem*>(found_line_), static_cast<QCPAbstractItem*>(found_text_)})
+    item->setVisible(found);
+  if (threshold) {
+    const double db = *m.threshold_db;
+    threshold_line_->point1->setCoords(0, db);
+    threshold_line_->point2->setCoords(1, db);
+    threshold_text_->position->setCoords(0.99, db);
+    threshold_text_->setText(QStringLiteral("阈值 %1 dB").arg(db, 0, 'f', 1));
+    // The threshold may lie above every bin: the range shows it with room for its label.
+    QCPRange range = plot_->yAxis->range();
+    range.expand(db + 0.08 * range.size());
+    range.expand(db - 0.02 * range.size());
+    plot_->yAxis->setRange(range);
+  }
+  if (found) {
+    const double hz = *m.found_hz;
+    found_line_->point1->setCoords(hz, 0);
+    found_line_->point2->setCoords(hz, 1);
+    found_text_->position->setCoords(hz, 0.01);
+    found_text_->setText(QStringLiteral("检测到 %1 Hz").arg(hz, 0, 'f', 1));
+  }
 }
 
 double TuningChart::x_at(Series s, int index) const {
@@ -215,6 +285,7 @@ void TuningChart::box_toggled(int row, bool on) {
 
 void TuningChart::rescale() {
   if (shown_ > 0) graph(static_cast<Series>(shown_))->rescaleAxes();
+  place_marks();
   plot_->replot();
   // The axis may have moved under the pointer, or the curve changed.
   refresh_readout();
@@ -237,8 +308,11 @@ void TuningChart::pointer_at(int x_pixel) {
 void TuningChart::refresh_readout() {
   const Series s = static_cast<Series>(shown_);
   const int count = shown_ > 0 ? point_count(s) : 0;
+  const bool was_marked = pick_->visible();
+  pick_->setVisible(false);
   if (count == 0 || pointer_x_ < 0) {
     for (QLabel* l : readout_) l->clear();
+    if (was_marked) plot_->replot(QCustomPlot::rpQueuedReplot);
     return;
   }
   // The point whose x value lies nearest the pointer's.
@@ -252,9 +326,21 @@ void TuningChart::refresh_readout() {
   }
   const CurveBox* b = box_of(shown_);
   const bool spectrum = b && b->spectrum;
+  if (spectrum) {
+    // A narrow peak can fall between two pixels: the highest point near the pointer is read.
+    const double a = plot_->xAxis->pixelToCoord(pointer_x_ - kPickPixels);
+    const double z = plot_->xAxis->pixelToCoord(pointer_x_ + kPickPixels);
+    const auto end = data->findEnd(std::max(a, z), false);
+    for (auto p = data->findBegin(std::min(a, z), false); p != end; ++p)
+      if (p->value > it->value) it = p;
+    pick_->setGraph(graph(s));
+    pick_->setGraphKey(it->key);
+    pick_->setVisible(true);
+  }
+  if (spectrum || was_marked) plot_->replot(QCustomPlot::rpQueuedReplot);
   const double x = spectrum ? it->key : it->key * time_step(s);
   readout_[0]->setText(QStringLiteral("X: %1 %2").arg(x, 0, 'f', 1).arg(spectrum ? QStringLiteral("Hz") : QStringLiteral("ms")));
-  readout_[1]->setText(QStringLiteral("N: %1").arg(count));
+  readout_[1]->setText(QStringLiteral("点数: %1").arg(count));
   readout_[2]->setText(QStringLiteral("Y: %1").arg(std::lround(it->value)));
 }
 

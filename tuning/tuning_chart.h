@@ -3,12 +3,16 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include <QString>
 
 class QCheckBox;
 class QCPGraph;
+class QCPItemStraightLine;
+class QCPItemText;
+class QCPItemTracer;
 class QCustomPlot;
 class QLabel;
 
@@ -20,6 +24,9 @@ namespace velmo::tuning {
 
 // The curve page: Chart1 with its nine series (one shown at a time through
 // the curve check boxes), the pointer read-out and the seven result lamps.
+// On a spectrum the read-out takes the highest point within a few pixels of
+// the pointer (a pixel spans several bins) and marks it on the curve; the
+// detection's threshold and the frequency it found are marked too.
 class TuningChart : public QWidget {
   Q_OBJECT
  public:
@@ -32,8 +39,14 @@ class TuningChart : public QWidget {
   void clear_capture_series();  // what a capture fills
   void append(Series s, std::span<const int32_t> values, int first_x = 0);
   void append(Series s, std::span<const double> values, int first_x = 0);
-  // Replaces the series by points at the given x values (a spectrum in Hz).
+  // Replaces the series by points at the given x values (a spectrum in Hz);
+  // its marks go with the old points.
   void set_points(Series s, std::span<const double> x, std::span<const double> y);
+  // What the detection judged a spectrum by: its threshold in dB and the
+  // frequency it found (none when nothing rose above the threshold).
+  void set_spectrum_marks(Series s, double threshold_db, std::optional<double> found_hz);
+  // The point the read-out shows, marked on the curve (spectra only).
+  const QCPItemTracer* pick_marker() const { return pick_; }
   double x_at(Series s, int index) const;
   int point_count(Series s) const;
   double y_at(Series s, int index) const;
@@ -61,8 +74,9 @@ class TuningChart : public QWidget {
   void rescale();
   void pointer_at(int x_pixel);
   // The read-out for the point nearest the pointer's x value on the shown
-  // curve; empty when there is none.
+  // curve (the highest one near it on a spectrum); empty when there is none.
   void refresh_readout();
+  void place_marks();  // the shown spectrum's marks, in its y range
   void set_axis_titles();
 
   QCustomPlot* plot_ = nullptr;
@@ -73,6 +87,16 @@ class TuningChart : public QWidget {
   std::array<QLabel*, 3> readout_{};
   std::array<double, 9> ms_per_point_{};
   std::array<QString, 9> y_titles_{};
+  struct SpectrumMarks {
+    std::optional<double> threshold_db;
+    std::optional<double> found_hz;
+  };
+  std::array<SpectrumMarks, 9> marks_{};
+  QCPItemTracer* pick_ = nullptr;
+  QCPItemStraightLine* threshold_line_ = nullptr;
+  QCPItemStraightLine* found_line_ = nullptr;
+  QCPItemText* threshold_text_ = nullptr;
+  QCPItemText* found_text_ = nullptr;
   int pointer_x_ = -1;  // the pointer's last pixel over the plot
   int shown_ = 0;
   int chart_mode_ = 0;

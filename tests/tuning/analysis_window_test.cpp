@@ -6,8 +6,11 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <vector>
+
+#include <qcustomplot.h>
 
 #include "tuning/tuning_chart.h"
 #include "tuning_rig.h"
@@ -24,6 +27,14 @@ class AnalysisWindowTest : public GainTuningTest {
     use(2);
   }
   TuningChart* chart() { return window->chart(); }
+  // The value of the mark on the shown curve whose text starts with prefix.
+  std::optional<double> mark(const QString& prefix) {
+    QCustomPlot* plot = chart()->plot();
+    for (int i = 0; i < plot->itemCount(); ++i)
+      if (auto* t = qobject_cast<QCPItemText*>(plot->item(i)); t && t->visible() && t->text().startsWith(prefix))
+        return t->text().mid(prefix.size()).section(QLatin1Char(' '), 0, 0).toDouble();
+    return std::nullopt;
+  }
   // Dither of about one count, the same every run.
   static int32_t dither(size_t n) {
     static const std::vector<int32_t> noise = [] {
@@ -58,6 +69,12 @@ TEST_F(AnalysisWindowTest, ResonanceFoundWithinOneBinAndPlottedInHertz) {
   EXPECT_LT(average, -20);
   EXPECT_EQ(control<QSlider>(form, "TrackBar10")->value(), average + 30);
   EXPECT_EQ(control<QSlider>(form, "TrackBar11")->toolTip(), QStringLiteral("%1db").arg(average));
+  // The spectrum shows what it was judged by: 30 dB over its average, and the frequency found.
+  chart()->show_curve(TuningChart::Resonance);
+  ASSERT_TRUE(mark(QStringLiteral("阈值 ")));
+  EXPECT_NEAR(*mark(QStringLiteral("阈值 ")), average + 30, 0.5);
+  ASSERT_TRUE(mark(QStringLiteral("检测到 ")));
+  EXPECT_NEAR(*mark(QStringLiteral("检测到 ")), hz, 5000.0 / 4096);
 
   // Flat speed with dither only: nothing found, the lamp goes out.
   for (size_t n = 0; n < 4096; ++n) st.analysis_buffer[n] = 30 + dither(n);
@@ -66,6 +83,8 @@ TEST_F(AnalysisWindowTest, ResonanceFoundWithinOneBinAndPlottedInHertz) {
   EXPECT_EQ(st.resonance_freq, 0);
   EXPECT_TRUE(edit("Edit44")->text().isEmpty());
   EXPECT_FALSE(chart()->lamp(TuningChart::LampResonance));
+  EXPECT_TRUE(mark(QStringLiteral("阈值 ")));
+  EXPECT_FALSE(mark(QStringLiteral("检测到 ")));
 }
 
 TEST_F(AnalysisWindowTest, AMotorAtRestShowsNoEndVibration) {

@@ -88,6 +88,36 @@ TEST_F(CaptureTest, ABlockFailingTwiceIsRetriedAndCounts) {
   EXPECT_EQ(window->chart()->point_count(TuningChart::Position), 4096);
 }
 
+// On a line paced like a real 38400 one, one block's reply comes 5 to 80 ms
+// after its timeout: the try after it, and every later block, still get their
+// own samples (or the capture fails); never a neighbour's.
+TEST_F(CaptureTest, ABlockReplyLateBeyondItsTimeoutNeverGivesABlockAnothersSamples) {
+  rig.sim.set_pace(38400);
+  ASSERT_TRUE(move_and_capture());
+  const auto& ts = tstate();
+  const std::vector<int32_t> own(ts.pos_abs.begin(), ts.pos_abs.begin() + ts.sample_count);
+  for (int late_ms : {5, 40, 80}) {
+    SCOPED_TRACE(late_ms);
+    for (uint16_t block : {1, 2, 100}) {
+      SCOPED_TRACE(block);
+      sim::Fault late = testing::fault(sim::Fault::Late, 0x9000 + 25 * block);
+      late.delay_ms = static_cast<int>(rig.st().comm_timeout_ms) + late_ms;
+      rig.sim.inject(1, late);
+      rig.st().comm_error = 0;
+      window->chart()->clear_capture_series();
+      window->pos_data_read();
+      if (rig.st().comm_error != 0) {
+        EXPECT_EQ(window->chart()->point_count(TuningChart::Position), 0);
+        continue;
+      }
+      EXPECT_EQ(ts.capture_block_ok, 1);
+      ASSERT_EQ(ts.sample_count, own.size());
+      EXPECT_TRUE(std::equal(own.begin(), own.end(), ts.pos_abs.begin()));
+      EXPECT_EQ(window->chart()->point_count(TuningChart::Position), 4096);
+    }
+  }
+}
+
 TEST_F(CaptureTest, ABlockGivenUpOrADriveFaultLeavesNoCurves) {
   rig.sim.inject(1, testing::fault(sim::Fault::Silent, 0x9000 + 125, 4));
   EXPECT_FALSE(move_and_capture());
