@@ -67,8 +67,7 @@ void PageLock::lock(QWidget* page) {
 }
 
 void PageLock::release() {
-  if (!page_ && !veil_) return;
-  qApp->removeEventFilter(this);
+  if (qApp) qApp->removeEventFilter(this);
   if (veil_) veil_->hide();
   page_ = nullptr;
   veil_ = nullptr;
