@@ -1,7 +1,10 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include "link/private_folder.h"
+
 int main(int argc, char** argv) {
+  velmo::provide_runtime_folder();
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);

@@ -1,7 +1,7 @@
 // A whole resonance detection (test move, capture of 4096 samples, analysis)
 // on a line paced like a real 38400 bit/s one: its time against the line's
 // own (every request and reply at 11 bits a character plus the turnaround)
-// and the detection's specified waits.
+// and the waits the detection itself asks for.
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
 
@@ -16,8 +16,9 @@ namespace {
 
 constexpr int kBitsPerSecond = 38400;
 constexpr double kTurnaroundS = 0.001;
-// Settle of the first pass (500 + 900 ms) and the pause after the analysis.
-constexpr double kSpecifiedWaitsS = 1.4 + 0.5;
+// The waits the detection itself asks for: the first pass's settle (500 +
+// 900 ms) and the pause after the analysis.
+constexpr double kDetectionWaitsS = 1.4 + 0.5;
 
 void ResonanceDetection(benchmark::State& state) {
   velmo::testing::AppOnSim rig(velmo::testing::AppOnSim::Time::Real);  // a real line's speed
@@ -51,7 +52,7 @@ void ResonanceDetection(benchmark::State& state) {
       wire += static_cast<double>(e.bytes.size()) * 11 / kBitsPerSecond;
       replies += e.is_request ? 0 : 1;
     }
-    const double model = wire + replies * kTurnaroundS + kSpecifiedWaitsS;
+    const double model = wire + replies * kTurnaroundS + kDetectionWaitsS;
     state.counters["wall_s"] = wall;
     state.counters["model_s"] = model;
     state.counters["over_model"] = wall / model;

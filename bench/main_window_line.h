@@ -1,11 +1,11 @@
 #pragma once
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 
 #include <string>
 
+#include "main/main_window.h"
 #include "main/velmo_app.h"
 
 namespace velmo::bench {
@@ -14,9 +14,7 @@ namespace velmo::bench {
 // highest station the search goes to; the caller presses "搜索节点".
 inline QPushButton* choose_line(VelmoApp& app, const std::string& port, int last_station) {
   QWidget* main = app.form("TForm1");
-  auto* ports = main->findChild<QComboBox*>("ComboBox1");
-  ports->addItem(QString::fromStdString(port));
-  ports->setCurrentIndex(ports->count() - 1);
+  app.main_window().choose_port(QString::fromStdString(port));
   main->findChild<QLineEdit*>("Edit1")->setText(QString::number(last_station));
   return main->findChild<QPushButton*>("Button4");
 }

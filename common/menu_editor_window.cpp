@@ -270,17 +270,15 @@ bool MenuEditorWindow::exit_guard() { return !engine_->busy() && ctx_.link.st.wr
 void MenuEditorWindow::set_busy(bool busy) {
   node_list_->setEnabled(!busy);
   if (auto* tabs = qobject_cast<QTabWidget*>(pages_)) {
-    // Only the page in view is disabled, and the other parameter tabs can't
-    // be chosen: far cheaper than disabling every page's controls on each
-    // exchange. The logs stay readable.
+    // Only the page in view is locked, and the other parameter tabs can't
+    // be chosen. The logs stay readable.
     const int params = frame_.logs_tab.isEmpty() ? tabs->count() : tabs->count() - 1;
     for (int i = 0; i < params; ++i) tabs->tabBar()->setTabEnabled(i, !busy || i == tabs->currentIndex());
-    if (busy && tabs->currentIndex() < params) locked_page_ = tabs->currentWidget();
-    if (locked_page_) locked_page_->setEnabled(!busy);
-    if (!busy) locked_page_ = nullptr;
-  } else {
-    pages_->setEnabled(!busy);
+    if (busy && tabs->currentIndex() < params) page_lock_.lock(tabs->currentWidget());
+  } else if (busy) {
+    page_lock_.lock(pages_);
   }
+  if (!busy) page_lock_.release();
   for (QPushButton* button : locked_buttons_) button->setEnabled(!busy);
 }
 

@@ -8,6 +8,7 @@
 
 #include "common/file_chooser.h"
 #include "common/menu_file.h"
+#include "common/page_lock.h"
 #include "common/param_editor_engine.h"
 #include "common/velmo_window.h"
 
@@ -146,7 +147,7 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
   QComboBox* node_list_ = nullptr;
   QWidget* pages_ = nullptr;
   std::vector<QPushButton*> locked_buttons_;  // every frame button but clearing the records
-  QWidget* locked_page_ = nullptr;            // the page disabled while busy
+  PageLock page_lock_;                        // the page in view, while busy
   std::vector<uint8_t> group_select_;
 };
 

@@ -1,5 +1,7 @@
 #include "link/port_enumerator.h"
 
+#include "link/private_folder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 
 namespace velmo {
 namespace {
@@ -55,12 +56,11 @@ QString virtual_port_dir() {
 
 QStringList default_virtual_port_dirs() { return {virtual_port_dir()}; }
 
-QString ensure_virtual_port_dir(const QString& dir) {
-  const QByteArray name = QFile::encodeName(dir);
-  if (mkdir(name.constData(), 0700) != 0 && errno != EEXIST) return QString();
-  struct stat info;
-  if (lstat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) return QString();
-  return dir;
+QString ensure_virtual_port_dir(const QString& dir) { return ensure_private_folder(dir); }
+
+QString port_label(const QString& port, const QStringList& virtual_dirs) {
+  const QFileInfo info(port);
+  return virtual_dirs.contains(info.path()) ? info.fileName() : port;
 }
 
 bool natural_less(const QString& a, const QString& b) {

@@ -12,10 +12,13 @@ QString virtual_port_dir();
 // Folders whose symlinks are offered as virtual lines.
 QStringList default_virtual_port_dirs();
 
-// Creates `dir` (mode 0700) when missing. Returns it when it is a real
-// folder owned by this user, otherwise an empty string: a folder under /tmp
-// made or swapped by someone else must not be trusted.
+// Creates `dir` when missing; empty when it is not a private folder of this
+// user (ensure_private_folder).
 QString ensure_virtual_port_dir(const QString& dir = virtual_port_dir());
+
+// What the port list shows for a port: a virtual line by its name (the
+// simulator's --name), a device by its path.
+QString port_label(const QString& port, const QStringList& virtual_dirs = default_virtual_port_dirs());
 
 // "ttyS2" before "ttyS10": digit runs compare by value.
 bool natural_less(const QString& a, const QString& b);

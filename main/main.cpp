@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "link/private_folder.h"
 #include "main/main_window.h"
 #include "main/qt_translations.h"
 #include "main/screenshots.h"
@@ -8,6 +9,7 @@
 #include "main/velmo_app.h"
 
 int main(int argc, char** argv) {
+  velmo::provide_runtime_folder();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velmo 1.0.0.10"));
   QApplication::setApplicationDisplayName(QStringLiteral("Velmo 1.0.0.10"));
@@ -18,6 +20,10 @@ int main(int argc, char** argv) {
 
   velmo::VelmoApp velmo;
   QObject::connect(&velmo.main_window(), &velmo::MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
+  // VELMO_PORT=PATH: that line is chosen in 串行端口 (scripts/run.sh gives
+  // the simulated line it started).
+  const QString start_port = qEnvironmentVariable("VELMO_PORT");
+  if (!start_port.isEmpty()) velmo.main_window().choose_port(start_port);
   velmo.main_window().show();
 
   // VELMO_SMOKE_SEARCH=PORT: search that line once, print what was found, exit.

@@ -89,7 +89,7 @@ MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
 SearchView::PortChoice MainWindow::port_choice() const {
   auto combo = [this](const char* name) { return control<QComboBox>(this, name); };
   PortChoice choice;
-  choice.name = combo("ComboBox1")->currentText();
+  choice.name = combo("ComboBox1")->currentData().toString();
   choice.baud = combo("ComboBox10")->currentText().toUInt();
   choice.byte_size = combo("ComboBox2")->currentIndex();
   choice.stop_bits = combo("ComboBox4")->currentIndex();
@@ -139,7 +139,9 @@ void MainWindow::build_controls() {
   group->setFont(bold);
 
   auto* port_list = setting_combo(group, "ComboBox1", QStringLiteral("串行端口"), 40, {}, {});
-  connect(port_list, &QComboBox::currentTextChanged, port_list, &QComboBox::setToolTip);
+  // The tip shows the chosen port's whole path.
+  connect(port_list, &QComboBox::currentIndexChanged, port_list,
+          [port_list] { port_list->setToolTip(port_list->currentData().toString()); });
   setting_combo(group, "ComboBox10", QStringLiteral("波特率"), 85,
                 {QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                  QStringLiteral("57600")},
@@ -230,21 +232,40 @@ void MainWindow::FormCreate() {
 }
 
 namespace {
-// The open list is as wide as its longest device path, and the box's tip
-// shows the chosen one whole: virtual lines have long paths.
-void show_whole_paths(QComboBox* ports) {
+// The open list is as wide as its longest entry.
+void show_whole_entries(QComboBox* ports) {
   QAbstractItemView* view = ports->view();
   view->setTextElideMode(Qt::ElideNone);
   view->setMinimumWidth(view->sizeHintForColumn(0) + 2 * view->frameWidth() + 24);
+}
+
+// An entry shows a device by its path and a virtual line by its name, which
+// tells simulated lines apart where their long paths are cut off; the entry
+// holds the path, and its tip shows it.
+int add_port(QComboBox* ports, const QString& path) {
+  const int index = ports->count();
+  ports->addItem(port_label(path), path);
+  ports->setItemData(index, path, Qt::ToolTipRole);
+  return index;
 }
 }  // namespace
 
 void MainWindow::GetComListFromReg() {
   auto* ports = control<QComboBox>(this, "ComboBox1");
-  for (const QString& name : enumerate_serial_ports())
-    if (ports->findText(name) < 0) ports->addItem(name);
+  for (const QString& path : enumerate_serial_ports())
+    if (ports->findData(path) < 0) add_port(ports, path);
   ports->setCurrentIndex(ports->count() > 0 ? 0 : -1);
-  show_whole_paths(ports);
+  show_whole_entries(ports);
+}
+
+void MainWindow::choose_port(const QString& path) {
+  auto* ports = control<QComboBox>(this, "ComboBox1");
+  int index = ports->findData(path);
+  if (index < 0) {
+    index = add_port(ports, path);
+    show_whole_entries(ports);
+  }
+  ports->setCurrentIndex(index);
 }
 
 void MainWindow::Button3Click() {

@@ -47,6 +47,8 @@ class MainWindow : public QMainWindow, public SearchView {
 
   // The port list as the machine offers it.
   void GetComListFromReg();
+  // Chooses the port at `path` in the list, adding it when the list lacks it.
+  void choose_port(const QString& path);
 
   // Replaces the save dialog (tests).
   void set_save_chooser(SaveChooser chooser) { save_chooser_ = std::move(chooser); }

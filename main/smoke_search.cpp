@@ -6,6 +6,7 @@
 #include <QTextStream>
 
 #include "common/form_access.h"
+#include "main/main_window.h"
 #include "main/velmo_app.h"
 
 namespace velmo {
@@ -21,13 +22,7 @@ QString items_of(QWidget* form, const char* combo) {
 
 int smoke_search(VelmoApp& app, const QString& port) {
   QWidget* main = app.form("TForm1");
-  auto* ports = control<QComboBox>(main, "ComboBox1");
-  int index = ports->findText(port);
-  if (index < 0) {
-    ports->addItem(port);
-    index = ports->count() - 1;
-  }
-  ports->setCurrentIndex(index);
+  app.main_window().choose_port(port);
   control<QPushButton>(main, "Button4")->click();
 
   QTextStream out(stdout);

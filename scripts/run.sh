@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds, starts the drive simulator's default line
-# and then Velmo. Pick the "velmo-sim" line in 串行端口 and press 搜索节点.
+# Installs the dependencies, builds the program and the drive simulator (the
+# tests and benchmarks are left to scripts/test.sh and scripts/build.sh),
+# starts the simulator's default line and then Velmo with that line chosen
+# in 串行端口: press 搜索节点. Needs a graphical session.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  echo "Velmo opens windows and needs a graphical session; without one, run it under a virtual display: xvfb-run -a bash scripts/run.sh" >&2
+  exit 1
+fi
 bash scripts/install-deps.sh
-bash scripts/build.sh
-./build/sim/velmo-drive-sim &
-sim_pid=$!
-trap 'kill $sim_pid 2>/dev/null || true' EXIT
-# The simulator publishes its line before the program lists the ports.
-for _ in $(seq 1 100); do
-  ls "${XDG_RUNTIME_DIR:-/nonexistent}"/velmo-ports/* /tmp/velmo-ports-"$(id -u)"/* >/dev/null 2>&1 && break
-  sleep 0.05
-done
-./build/main/velmo
+VELMO_BUILD_TARGETS="velmo velmo-drive-sim" bash scripts/build.sh
+build_dir=${VELMO_BUILD_DIR:-build}
+source scripts/sim-line.sh
+trap stop_sim_line EXIT
+start_sim_line
+VELMO_PORT="$sim_port" "$build_dir"/main/velmo

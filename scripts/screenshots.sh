@@ -16,19 +16,10 @@ sizes=("$@")
 command -v xvfb-run >/dev/null || { echo "xvfb-run is not installed (apt-get install xvfb)" >&2; exit 1; }
 
 # A line of its own, with a resonance on servo 1 that rings at any gain.
-name="velmo-shots-$$"
-"$build_dir"/sim/velmo-drive-sim --name "$name" --mechanics 1:resonance=450@10 &
-sim_pid=$!
-trap 'kill $sim_pid 2>/dev/null || true' EXIT
-port=""
-for _ in $(seq 1 100); do
-  for folder in "${XDG_RUNTIME_DIR:-/nonexistent}/velmo-ports" "/tmp/velmo-ports-$(id -u)"; do
-    [ -e "$folder/$name" ] && port="$folder/$name"
-  done
-  [ -n "$port" ] && break
-  sleep 0.05
-done
-[ -n "$port" ] || { echo "the simulator did not publish its line" >&2; exit 1; }
+source scripts/sim-line.sh
+trap stop_sim_line EXIT
+start_sim_line --name "velmo-shots-$$" --mechanics 1:resonance=450@10
+port=$sim_port
 
 status=0
 for size in "${sizes[@]}"; do

@@ -1,5 +1,7 @@
 #include "sim/sim_line.h"
 
+#include <QFile>
+
 #include <poll.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -13,8 +15,8 @@
 #include "link/clock.h"
 #include "link/modbus_crc.h"
 #include "link/modbus_frame.h"
+#include "link/port_enumerator.h"
 #include "sim/modbus_slave.h"
-#include "sim/port_folder.h"
 #include "sim/pty_pair.h"
 
 namespace velmo::sim {
@@ -155,7 +157,8 @@ void SimLine::hang_up() {
 }
 
 std::string SimLine::publish(const std::string& name) {
-  const std::string folder = ensure_virtual_port_folder();
+  // The folder the program lists its ports from.
+  const std::string folder = QFile::encodeName(ensure_virtual_port_dir()).toStdString();
   if (folder.empty() || name.empty() || name.find('/') != std::string::npos) return {};
   const std::string link = folder + "/" + name;
   struct stat st{};

@@ -10,8 +10,8 @@
 namespace velmo::tuning {
 
 namespace {
-// The window's own controls (named as specified), not the parts Qt builds
-// inside its widgets such as a tab bar's scroll buttons.
+// The window's own controls, known by their object names, not the parts Qt
+// builds inside its widgets such as a tab bar's scroll buttons.
 bool is_input(const QWidget* w) {
   static const char* const kinds[] = {"Edit", "ComboBox", "RadioButton", "CheckBox", "Button"};
   const QString name = w->objectName();

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "link/port_enumerator.h"
+#include "link/private_folder.h"
 #include "support/pty_peer.h"
 
 namespace velmo {
@@ -62,6 +63,14 @@ TEST(PortEnumerator, ListsDevicesAndVirtualLinesFromAFakeTree) {
                                 virt + "/line10"}));
 }
 
+TEST(PortEnumerator, AVirtualLineIsShownByItsNameADeviceByItsPath) {
+  const QString virt = QStringLiteral("/run/user/1000/velmo-ports");
+  EXPECT_EQ(port_label(virt + "/velmo-sim", {virt}), "velmo-sim");
+  EXPECT_EQ(port_label(virt + "/bench-2", {"/elsewhere", virt}), "bench-2");
+  EXPECT_EQ(port_label("/dev/ttyUSB0", {virt}), "/dev/ttyUSB0");
+  EXPECT_EQ(port_label("/tmp/other/line", {virt}), "/tmp/other/line");
+}
+
 TEST(PortEnumerator, MissingRootsGiveAnEmptyList) {
   EXPECT_TRUE(enumerate_serial_ports(QStringLiteral("/nonexistent/sys"), QStringLiteral("/dev"), {}).isEmpty());
 }
@@ -78,9 +87,29 @@ TEST(VirtualPortDir, CreatedPrivateAndOnlyTrustedWhenOwned) {
   const QString swapped = tmp.filePath(QStringLiteral("swapped"));
   ASSERT_TRUE(QFile::link(dir, swapped));
   EXPECT_EQ(ensure_virtual_port_dir(swapped), QString()) << "a symlink in its place is not trusted";
+  const QString open = tmp.filePath(QStringLiteral("open"));
+  ASSERT_EQ(mkdir(QFile::encodeName(open).constData(), 0755), 0);
+  ASSERT_EQ(chmod(QFile::encodeName(open).constData(), 0755), 0);
+  EXPECT_EQ(ensure_virtual_port_dir(open), QString()) << "a folder others may write into is not trusted";
 
   EXPECT_FALSE(virtual_port_dir().isEmpty());
   EXPECT_EQ(default_virtual_port_dirs(), QStringList{virtual_port_dir()});
+}
+
+// Without a session's runtime folder the process gets a private one, and a
+// runtime folder the session gives is kept.
+TEST(RuntimeFolder, GivenWhenTheSessionHasNone) {
+  const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+  qunsetenv("XDG_RUNTIME_DIR");
+  provide_runtime_folder();
+  const QString given = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  ASSERT_FALSE(given.isEmpty());
+  EXPECT_EQ(ensure_private_folder(given), given);
+  qputenv("XDG_RUNTIME_DIR", "/somewhere/given");
+  provide_runtime_folder();
+  EXPECT_EQ(qgetenv("XDG_RUNTIME_DIR"), "/somewhere/given");
+  if (before.isEmpty()) qunsetenv("XDG_RUNTIME_DIR");
+  else qputenv("XDG_RUNTIME_DIR", before);
 }
 
 }  // namespace

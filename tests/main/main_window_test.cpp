@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -41,6 +43,13 @@ struct MainWindowTest : ::testing::Test {
     QStringList out;
     auto* box = ctl<QComboBox>(combo);
     for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+    return out;
+  }
+  // The paths the port list's entries hold.
+  QStringList ports() {
+    QStringList out;
+    auto* box = ctl<QComboBox>("ComboBox1");
+    for (int i = 0; i < box->count(); ++i) out << box->itemData(i).toString();
     return out;
   }
 };
@@ -85,11 +94,13 @@ TEST_F(MainWindowTest, StartsWithHiddenWindowsAndTheDefaultLine) {
 
 // A virtual line published for the test, removed again at the end.
 struct VirtualLine {
+  QString name;
   QString path;
-  VirtualLine() {
+  explicit VirtualLine(const QString& kind = QStringLiteral("test"))
+      : name(QStringLiteral("velmo-%1-%2").arg(kind).arg(getpid())) {
     const QString dir = ensure_virtual_port_dir();
     if (dir.isEmpty()) return;
-    path = QDir(dir).filePath(QStringLiteral("velmo-main-window-test-%1").arg(getpid()));
+    path = QDir(dir).filePath(name);
     QFile::remove(path);
     if (!QFile::link(QStringLiteral("/dev/null"), path)) path.clear();
   }
@@ -105,18 +116,47 @@ TEST_F(MainWindowTest, PortListComesFromTheEnumeratorWithoutDoubles) {
     ports.removeIf([](const QString& p) { return p.startsWith(virtual_port_dir()); });
     return ports;
   };
-  EXPECT_EQ(devices(items("ComboBox1")), devices(enumerate_serial_ports()));
+  EXPECT_EQ(devices(ports()), devices(enumerate_serial_ports()));
   VirtualLine line;
   ASSERT_FALSE(line.path.isEmpty());
   for (int press = 0; press < 2; ++press) {
     main.Button3Click();
-    QStringList list = items("ComboBox1");
+    QStringList list = ports();
     EXPECT_EQ(list.count(line.path), 1) << press;
     EXPECT_EQ(list.removeDuplicates(), 0);
     EXPECT_EQ(ctl<QComboBox>("ComboBox1")->currentIndex(), 0);
     EXPECT_EQ(ctl<QLabel>("Panel1")->text(), "串口搜索完成！！");
     EXPECT_TRUE(ctl<QPushButton>("Button3")->isEnabled());
   }
+}
+
+// Simulated lines are listed by their names, which tell them apart, while
+// the search opens the path each one holds (shown in the tip). A line given
+// at start (scripts/run.sh) is chosen, added when the list lacks it.
+TEST_F(MainWindowTest, VirtualLinesShowTheirNamesAndAGivenLineIsChosen) {
+  VirtualLine a(QStringLiteral("a")), b(QStringLiteral("b"));
+  ASSERT_FALSE(a.path.isEmpty());
+  ASSERT_FALSE(b.path.isEmpty());
+  main.Button3Click();
+  auto* box = ctl<QComboBox>("ComboBox1");
+  for (const VirtualLine* line : {&a, &b}) {
+    main.choose_port(line->path);
+    EXPECT_EQ(box->currentText(), line->name);
+    EXPECT_EQ(box->toolTip(), line->path);
+    EXPECT_EQ(main.port_choice().name, line->path);
+    EXPECT_EQ(ports().count(line->path), 1);
+  }
+  QStyleOptionComboBox option;
+  option.initFrom(box);
+  const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+  EXPECT_GE(field.width(), QFontMetrics(box->font()).horizontalAdvance(box->currentText())) << "the name fits the box";
+
+  const QString absent = QStringLiteral("/dev/velmo-not-listed");
+  main.choose_port(absent);
+  EXPECT_EQ(box->currentText(), absent) << "a device shows its path";
+  EXPECT_EQ(main.port_choice().name, absent);
+  main.choose_port(absent);
+  EXPECT_EQ(ports().count(absent), 1);
 }
 
 TEST_F(MainWindowTest, ClosingThePortUnlocksTheSettings) {

@@ -152,9 +152,7 @@ TEST(NodeSearch, FailureInTheServoListStillReadsTheGainSwitch) {
 
 TEST(NodeSearch, PortThatCannotBeOpenedIsReported) {
   testing::AppOnSim t;
-  auto* ports = t.ctl<QComboBox>("TForm1", "ComboBox1");
-  ports->addItem("/dev/velmo-no-such-port");
-  ports->setCurrentIndex(ports->count() - 1);
+  t.app.main_window().choose_port("/dev/velmo-no-such-port");
   QTest::mouseClick(t.ctl<QPushButton>("TForm1", "Button4"), Qt::LeftButton);
   EXPECT_TRUE(panel(t, "TForm1").contains("/dev/velmo-no-such-port"));
   EXPECT_TRUE(memo(t, "TForm1", "Memo2").join('\n').contains("/dev/velmo-no-such-port"));

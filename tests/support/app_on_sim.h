@@ -15,6 +15,7 @@
 #include "common/notifier.h"
 #include "drivelink/drive_link.h"
 #include "link/virtual_clock.h"
+#include "main/main_window.h"
 #include "main/velmo_app.h"
 #include "sim/servo_station.h"
 #include "sim/sim_line.h"
@@ -73,9 +74,7 @@ struct AppOnSim {
 
   // Chooses the simulated line in 串行端口 and sets the search range.
   void choose_line(int search_range) {
-    auto* ports = ctl<QComboBox>("TForm1", "ComboBox1");
-    ports->addItem(QString::fromStdString(sim.port_path()));
-    ports->setCurrentIndex(ports->count() - 1);
+    app.main_window().choose_port(QString::fromStdString(sim.port_path()));
     ctl<QLineEdit>("TForm1", "Edit1")->setText(QString::number(search_range));
   }
 

@@ -2,7 +2,10 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "link/private_folder.h"
+
 int main(int argc, char** argv) {
+  velmo::provide_runtime_folder();
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
