@@ -324,8 +324,7 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
   for (const Case c : {Case{0, false, 0}, Case{1, true, 0}, Case{2, false, 450}}) {
     sim::ServoMechanics m;
     m.load_ratio = 2.0;
-    m.resonance_hz = c.resonance_hz;
-    m.resonance_kv = 1500;
+    if (c.resonance_hz > 0) m.resonances = {{c.resonance_hz, 1500}};
     rig.servo(1).set_mechanics(m);
     control<QComboBox>(form, "ComboBox4")->setCurrentIndex(c.load_class);
     window->ComboBox4Change();
