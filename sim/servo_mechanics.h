@@ -24,7 +24,7 @@ struct ServoMechanics {
   };
   static constexpr std::size_t kMaxResonances = 4;  // as many as the drive has notch groups
   std::vector<Resonance> resonances;
-  // A low-frequency mode of the machine excited by the motor's acceleration
+  // A low-frequency mode of the machine excited by the axis's acceleration
   // and rung down after a move; a command suppressor tuned to it removes it.
   double end_mode_hz = 0;  // 0: none
   // Its deflection is an angle of the machine, so that it disturbs every

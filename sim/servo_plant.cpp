@@ -249,9 +249,9 @@ void ServoPlant::step_loops() {
 
   // The drive's current measurement, with what a ringing resonance adds.
   const double res_torque =
-      !rings_.empty() ? rotor_j_ * std::max(set_.inertia_ratio_x10, 1) / 10.0 * 2 * kPi * set_.kv_x10 / 10.0 *
-                                   qv_ * rad_per_native_
-                             : 0;
+      !rings_.empty()
+          ? rotor_j_ * std::max(set_.inertia_ratio_x10, 1) / 10.0 * 2 * kPi * set_.kv_x10 / 10.0 * qv_ * rad_per_native_
+          : 0;
   torque_meas_ += first_order(kCurrentFilterS) * (applied + res_torque - torque_meas_);
   peak_torque_ = std::max(peak_torque_, std::abs(torque_meas_));
 

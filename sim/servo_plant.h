@@ -102,8 +102,6 @@ class ServoPlant {
   std::array<std::array<double, kShaperLen>, 2> shaper_buf_{};
   int shaper_pos_ = 0;
   double shaped_cmd_ = 0;
-  // Modes seen by the encoder, native counts: the resonances' rings (q_ and
-  // qv_ are their sum) and the end mode.
   // One mode over a control period with its drive held, stepped exactly: it
   // rings at its frequency and decays at its damping whatever the period.
   struct ModeStep {
@@ -121,6 +119,8 @@ class ServoPlant {
     double q = 0, qv = 0;
     ModeStep on, off;  // with the loops and without them
   };
+  // Modes seen by the encoder, native counts: the resonances' rings (q_ and
+  // qv_ are their sum) and the end mode.
   std::vector<Ring> rings_;
   ModeStep end_step_;
   double q_ = 0, qv_ = 0, x_ = 0, xv_ = 0;
