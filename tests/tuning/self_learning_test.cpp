@@ -345,5 +345,24 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
   }
 }
 
+// The machine's 28 Hz end mode still rings where the self-learning's
+// end-vibration detection looks, and is suppressed (layout 1: first
+// suppressor 91, its depth 92).
+TEST_F(SelfLearningTest, SelfLearningSuppressesTheMachinesEndVibration) {
+  sim::ServoMechanics m;
+  m.load_ratio = 2.0;
+  m.end_mode_hz = 28;
+  rig.servo(1).set_mechanics(m);
+  control<QComboBox>(form, "ComboBox4")->setCurrentIndex(1);
+  window->ComboBox4Change();
+  start_at(10);
+  mark_logs();
+  click("Button33");
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：自学习完成"))) << logs();
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：发现停止振动频率！！"))) << logs();
+  EXPECT_LE(std::abs(reg(91) - 280), 5);  // one bin is 0.49 Hz
+  EXPECT_EQ(reg(92), 80);
+}
+
 }  // namespace
 }  // namespace velmo
