@@ -46,7 +46,7 @@ void usage(const char* argv0) {
                "  reaching it is above KV) end=HZ end-size=RAD end-damping=ZETA jitter=KV\n"
                "  seed=N script-resonance=RIGIDITY script-jitter=KV script-overshoot=KP\n"
                "  script-end=1 (gains in 0.1 Hz). The end mode deflects the machine by RAD\n"
-               "  radians per 1000 rad/s^2 of motor acceleration (default 0.08) and rings\n"
+               "  radians per 1000 rad/s^2 of the axis's acceleration (default 0.08) and rings\n"
                "  down with the damping ratio ZETA (0.0005-0.5; by default the ring falls\n"
                "  to 1/e in 0.6 s: ZETA 0.044 at 6 Hz, 0.0088 at 30 Hz).\n",
                argv0);

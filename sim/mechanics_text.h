@@ -12,7 +12,7 @@ namespace velmo::sim {
 //   end-size=RAD end-damping=ZETA jitter=KV seed=N
 //   script-resonance=RIGIDITY script-jitter=KV script-overshoot=KP script-end=1
 // (gains in the drive's register units, tenths of Hz; the end mode's size in
-// radians per 1000 rad/s^2 of motor acceleration). nullopt on any error.
+// radians per 1000 rad/s^2 of the axis's acceleration). nullopt on any error.
 std::optional<ServoMechanics> parse_mechanics(const std::string& setup);
 
 }  // namespace velmo::sim

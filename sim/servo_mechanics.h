@@ -31,7 +31,7 @@ struct ServoMechanics {
   // motor alike whatever its encoder's resolution: 0.08 rad per 1000 rad/s^2
   // rings a fast stroke's stop at tens of counts of a 4096-count encoder,
   // over a thousand of a 131072-count one.
-  double end_mode_rad = 0.08;  // radians per 1000 rad/s^2 of motor acceleration
+  double end_mode_rad = 0.08;  // radians per 1000 rad/s^2 of the axis's acceleration
   // Damping ratio; 0: the ring falls to 1/e in kEndRingS whatever its
   // frequency. Then it is still plain a second after the stop, where the
   // end-vibration analysis looks, and gone by the next move's recording, so
