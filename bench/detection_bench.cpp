@@ -31,8 +31,7 @@ void ResonanceDetection(benchmark::State& state) {
   rig.st().node_addr = 2;
   rig.st().servo_subtype = 2;
   velmo::sim::ServoMechanics m;
-  m.resonance_hz = 450;
-  m.resonance_kv = 1000;
+  m.resonances = {{450, 1000}};
   rig.servo(2).set_mechanics(m);
   rig.servo(2).set_motor_code(6002);
   window->Button23Click();

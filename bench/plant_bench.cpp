@@ -16,8 +16,7 @@ void PlantRealTimeFactor(benchmark::State& state) {
   velmo::sim::ServoStation s(1, 6101, 102);
   velmo::sim::ServoMechanics m;
   m.load_ratio = 5;
-  m.resonance_hz = 450;
-  m.resonance_kv = 1000;
+  m.resonances = {{450, 1000}};
   m.end_mode_hz = 15;
   s.set_mechanics(m);
   s.on_write(kTuning2.inertia_ratio, 50);

@@ -38,10 +38,16 @@ std::optional<ServoMechanics> parse_mechanics(const std::string& setup) {
       ok = number(value, 0, 1, m.friction);
     } else if (key == "resonance") {
       const size_t at = value.find('@');
-      ok = at != std::string::npos && number(value.substr(0, at), 50, 2500, m.resonance_hz) &&
-           integer(value.substr(at + 1), 1, 65535, m.resonance_kv);
+      ServoMechanics::Resonance r;
+      ok = at != std::string::npos && number(value.substr(0, at), 50, 2500, r.hz) &&
+           integer(value.substr(at + 1), 1, 65535, r.kv) && m.resonances.size() < ServoMechanics::kMaxResonances;
+      if (ok) m.resonances.push_back(r);
     } else if (key == "end") {
       ok = number(value, 1, 200, m.end_mode_hz);
+    } else if (key == "end-size") {
+      ok = number(value, 0, 1, m.end_mode_rad);
+    } else if (key == "end-damping") {
+      ok = number(value, 0.0005, 0.5, m.end_mode_zeta);
     } else if (key == "jitter") {
       ok = integer(value, 1, 65535, m.jitter_kv);
     } else if (key == "seed") {

@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace velmo::sim {
 
@@ -13,17 +15,29 @@ struct ServoMechanics {
   int dither_counts = 1;      // encoder dither seen in recordings and position reads, +- counts
   uint32_t seed = 1;
 
-  // A mechanical resonance that rings once the speed-loop gain reaching it
-  // (after the inertia mismatch, torque filter and notches) passes resonance_kv.
-  double resonance_hz = 0;  // 0: none
-  int resonance_kv = 0;
-  // A low-frequency mode of the machine excited by the motor's acceleration
+  // Mechanical resonances, each ringing once the speed-loop gain reaching it
+  // (after the inertia mismatch, torque filter and notches) passes its kv; a
+  // notch on one removes that one only.
+  struct Resonance {
+    double hz = 0;
+    int kv = 0;
+  };
+  static constexpr std::size_t kMaxResonances = 4;  // as many as the drive has notch groups
+  std::vector<Resonance> resonances;
+  // A low-frequency mode of the machine excited by the axis's acceleration
   // and rung down after a move; a command suppressor tuned to it removes it.
-  double end_mode_hz = 0;             // 0: none
+  double end_mode_hz = 0;  // 0: none
   // Its deflection is an angle of the machine, so that it disturbs every
-  // motor alike whatever its encoder's resolution (0.005 rad is about 100
-  // counts of a 131072-count encoder, 3 of a 4096-count one).
-  double end_mode_rad = 0.005;  // radians per 1000 rad/s^2 of motor acceleration
+  // motor alike whatever its encoder's resolution: 0.08 rad per 1000 rad/s^2
+  // rings a fast stroke's stop at tens of counts of a 4096-count encoder,
+  // over a thousand of a 131072-count one.
+  double end_mode_rad = 0.08;  // radians per 1000 rad/s^2 of the axis's acceleration
+  // Damping ratio; 0: the ring falls to 1/e in kEndRingS whatever its
+  // frequency. Then it is still plain a second after the stop, where the
+  // end-vibration analysis looks, and gone by the next move's recording, so
+  // that a suppressor set in between is seen to remove it.
+  double end_mode_zeta = 0;
+  static constexpr double kEndRingS = 0.6;
   // Position jitter once the effective speed-loop gain passes this.
   int jitter_kv = 0;  // 0: none
 

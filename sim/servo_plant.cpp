@@ -10,7 +10,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kModeMaxCounts = 20;    // a ringing resonance settles at this amplitude
 constexpr double kResonanceZeta = 0.05;  // damping of the resonance with the loop open
-constexpr double kEndModeZeta = 0.02;
 constexpr double kJitterCounts = 12;
 constexpr double kCurrentFilterS = 0.0003;  // the drive's current measurement
 constexpr double kLoadTorqueB[3] = {120, 180, 270};  // rigidity step of the gain formula per load class
@@ -18,6 +17,15 @@ constexpr double kLoadTorqueB[3] = {120, 180, 270};  // rigidity step of the gai
 double first_order(double tau_s) { return tau_s > 0 ? ServoPlant::kDt / (tau_s + ServoPlant::kDt) : 1.0; }
 
 }  // namespace
+
+ServoPlant::ModeStep::ModeStep(double hz, double zeta) {
+  const double w = 2 * kPi * hz, wd = w * std::sqrt(1 - zeta * zeta);
+  const double e = std::exp(-zeta * w * kDt), c = std::cos(wd * kDt), s = std::sin(wd * kDt);
+  xx = e * (c + zeta * w / wd * s);
+  xv = e * s / wd;
+  vx = -e * w * w / wd * s;
+  vv = e * (c - zeta * w / wd * s);
+}
 
 ServoPlant::ServoPlant(const ServoMechanics& mechanics, double rotor_inertia, double rated_torque, uint32_t resolution)
     : mech_(mechanics),
@@ -27,12 +35,19 @@ ServoPlant::ServoPlant(const ServoMechanics& mechanics, double rotor_inertia, do
       rad_per_native_(2 * kPi / resolution),
       native_per_cmd_(resolution / kCommandCountsPerRev),
       rng_(mechanics.seed * 0x9E3779B97F4A7C15ull + 1) {
-  configure(set_);
+  set_mechanics(mechanics);
 }
 
 void ServoPlant::set_mechanics(const ServoMechanics& mechanics) {
   mech_ = mechanics;
   rng_ = mechanics.seed * 0x9E3779B97F4A7C15ull + 1;
+  rings_.assign(std::min(mech_.resonances.size(), ServoMechanics::kMaxResonances), Ring{});
+  for (size_t k = 0; k < rings_.size(); ++k) rings_[k].off = ModeStep(mech_.resonances[k].hz, kResonanceZeta);
+  if (mech_.end_mode_hz > 0) {
+    const double zeta = mech_.end_mode_zeta > 0 ? mech_.end_mode_zeta
+                                                : 1 / (2 * kPi * mech_.end_mode_hz * ServoMechanics::kEndRingS);
+    end_step_ = ModeStep(mech_.end_mode_hz, std::min(zeta, 0.5));
+  }
   configure(set_);
 }
 
@@ -67,9 +82,10 @@ void ServoPlant::configure(const LoopSettings& s) {
   script_res_ = mech_.script.on && script_resonance();
   script_end_ = mech_.script.on && script_end_vibration();
   overshoot_ = mech_.script.on && mech_.script.overshoot_kp > 0 && s.kp_x10 > mech_.script.overshoot_kp;
-  if (mech_.resonance_hz > 0 && mech_.resonance_kv > 0) {
-    const double g = effective_kv() * gain_at(mech_.resonance_hz) / mech_.resonance_kv;
-    res_zeta_ = std::max(-kResonanceZeta, kResonanceZeta * (1 - g));
+  for (size_t k = 0; k < rings_.size(); ++k) {
+    const ServoMechanics::Resonance& r = mech_.resonances[k];
+    const double g = r.hz > 0 && r.kv > 0 ? effective_kv() * gain_at(r.hz) / r.kv : 0;
+    rings_[k].on = ModeStep(r.hz, std::max(-kResonanceZeta, kResonanceZeta * (1 - g)));
   }
 }
 
@@ -124,8 +140,8 @@ void ServoPlant::set_servo_on(bool on) {
   if (on == servo_on_) return;
   servo_on_ = on;
   integ_ = speed_filt_ = torque_filt_ = applied_ = 0;
-  cmd_ = shaped_cmd_ = lag_pos_ = position();
-  lag_vel_ = 0;
+  cmd_ = shaped_cmd_ = lag_pos_ = felt_pos_ = position();
+  lag_vel_ = felt_vel_ = 0;
   for (auto& buf : shaper_buf_) buf.fill(cmd_);
   for (auto& b : notch_) b.z1 = b.z2 = 0;
 }
@@ -144,7 +160,7 @@ double ServoPlant::position() const {
 void ServoPlant::set_encoder(uint32_t counts) {
   base_ = counts;
   theta_ = omega_ = 0;
-  cmd_ = shaped_cmd_ = lag_pos_ = lag_vel_ = 0;
+  cmd_ = shaped_cmd_ = lag_pos_ = lag_vel_ = felt_pos_ = felt_vel_ = 0;
   enc_[0] = enc_[1] = enc_[2] = 0;
   for (auto& buf : shaper_buf_) buf.fill(0);
 }
@@ -155,7 +171,10 @@ uint32_t ServoPlant::encoder() const {
 }
 
 bool ServoPlant::idle() const {
-  return !servo_on_ && omega_ == 0 && std::abs(q_) + std::abs(x_) < 0.01 && std::abs(qv_) + std::abs(xv_) < 0.1;
+  const bool rung_down =
+      std::all_of(rings_.begin(), rings_.end(), [](const Ring& r) { return std::abs(r.q) < 0.01 && std::abs(r.qv) < 0.1; });
+  return !servo_on_ && omega_ == 0 && rung_down && std::abs(q_) + std::abs(x_) < 0.01 &&
+         std::abs(qv_) + std::abs(xv_) < 0.1;
 }
 
 int ServoPlant::peak_torque_percent() const {
@@ -230,9 +249,9 @@ void ServoPlant::step_loops() {
 
   // The drive's current measurement, with what a ringing resonance adds.
   const double res_torque =
-      mech_.resonance_hz > 0 ? rotor_j_ * std::max(set_.inertia_ratio_x10, 1) / 10.0 * 2 * kPi * set_.kv_x10 / 10.0 *
-                                   qv_ * rad_per_native_
-                             : 0;
+      !rings_.empty()
+          ? rotor_j_ * std::max(set_.inertia_ratio_x10, 1) / 10.0 * 2 * kPi * set_.kv_x10 / 10.0 * qv_ * rad_per_native_
+          : 0;
   torque_meas_ += first_order(kCurrentFilterS) * (applied + res_torque - torque_meas_);
   peak_torque_ = std::max(peak_torque_, std::abs(torque_meas_));
 
@@ -262,22 +281,40 @@ void ServoPlant::step_modes(double accel) {
     x_ = script_end_ && since_end_ < 1e9 ? 50 * std::exp(-0.01 * we * since_end_) * std::sin(we * since_end_) : 0;
     return;
   }
-  if (mech_.resonance_hz > 0 && mech_.resonance_kv > 0) {
-    const double wr = 2 * kPi * mech_.resonance_hz;
+  q_ = qv_ = 0;
+  for (size_t k = 0; k < rings_.size(); ++k) {
+    Ring& r = rings_[k];
+    const double hz = mech_.resonances[k].hz;
+    if (hz <= 0 || mech_.resonances[k].kv <= 0) continue;
+    const double wr = 2 * kPi * hz;
     const double drive = 0.0005 * accel + (servo_on_ ? 0.02 * noise() : 0);
-    const double zeta = servo_on_ ? res_zeta_ : kResonanceZeta;  // without the loop nothing feeds it
-    qv_ += (-2 * zeta * wr * qv_ - wr * wr * (q_ - drive)) * kDt;
-    q_ += qv_ * kDt;
-    const double amp = std::hypot(q_, qv_ / wr);
+    (servo_on_ ? r.on : r.off).run(r.q, r.qv, drive);  // without the loop nothing feeds it
+    const double amp = std::hypot(r.q, r.qv / wr);
     if (amp > kModeMaxCounts) {
-      q_ *= kModeMaxCounts / amp;
-      qv_ *= kModeMaxCounts / amp;
+      r.q *= kModeMaxCounts / amp;
+      r.qv *= kModeMaxCounts / amp;
     }
+    q_ += r.q;
+    qv_ += r.qv;
+  }
+  // A drive's feed-forward makes a real motor follow its command closely;
+  // the simulated loops have none, and the ripple of their speed estimate
+  // would ring a lightly damped mode as no suppressor could. So while the
+  // loops run, the machine feels the acceleration the drive commands (after
+  // its suppressors); with the servo off, the motor's own.
+  const double rad_per_cmd = 2 * kPi / kCommandCountsPerRev;
+  double machine_accel = accel;
+  if (servo_on_) {
+    const double v = (shaped_cmd_ - felt_pos_) / kDt;
+    machine_accel = (v - felt_vel_) / kDt * rad_per_cmd;
+    felt_vel_ = v;
+    felt_pos_ = shaped_cmd_;
+  } else {
+    felt_pos_ = position();
+    felt_vel_ = omega_ / rad_per_cmd;
   }
   if (mech_.end_mode_hz > 0) {
-    const double we = 2 * kPi * mech_.end_mode_hz;
-    xv_ += (-2 * kEndModeZeta * we * xv_ - we * we * (x_ + mech_.end_mode_rad * native_per_rad_ / 1000.0 * accel)) * kDt;
-    x_ += xv_ * kDt;
+    end_step_.run(x_, xv_, -mech_.end_mode_rad * native_per_rad_ / 1000.0 * machine_accel);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "sim/servo_mechanics.h"
 
@@ -101,9 +102,30 @@ class ServoPlant {
   std::array<std::array<double, kShaperLen>, 2> shaper_buf_{};
   int shaper_pos_ = 0;
   double shaped_cmd_ = 0;
-  // Modes seen by the encoder, native counts.
+  // One mode over a control period with its drive held, stepped exactly: it
+  // rings at its frequency and decays at its damping whatever the period.
+  struct ModeStep {
+    double xx = 1, xv = 0, vx = 0, vv = 1;
+    ModeStep() = default;
+    ModeStep(double hz, double zeta);  // |zeta| < 1
+    // x and v move about rest, where the drive holds the mode.
+    void run(double& x, double& v, double rest) const {
+      const double d = x - rest;
+      x = rest + xx * d + xv * v;
+      v = vx * d + vv * v;
+    }
+  };
+  struct Ring {
+    double q = 0, qv = 0;
+    ModeStep on, off;  // with the loops and without them
+  };
+  // Modes seen by the encoder, native counts: the resonances' rings (q_ and
+  // qv_ are their sum) and the end mode.
+  std::vector<Ring> rings_;
+  ModeStep end_step_;
   double q_ = 0, qv_ = 0, x_ = 0, xv_ = 0;
-  double res_zeta_ = 0.05;
+  // The motion the machine's mode feels: command counts, counts/s.
+  double felt_pos_ = 0, felt_vel_ = 0;
   bool jitter_ = false;
   double last_omega_ = 0;
   // Scripted following.

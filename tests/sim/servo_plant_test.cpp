@@ -230,8 +230,7 @@ TEST(ServoPlant, PeakTorqueAndRecordedAccelerationGiveTheLoadInertia) {
 // the scripted detections follow their thresholds (notch in group 1).
 TEST(ServoPlant, ResonanceJitterAndOvershootFollowTheirThresholds) {
   ServoMechanics physical, scripted;
-  physical.resonance_hz = 450;
-  physical.resonance_kv = 1000;
+  physical.resonances = {{450, 1000}};
   scripted.script.on = true;
   scripted.script.resonance_rigidity = 12;  // low-rigidity load, ratio 1.0: Kv 1640 at R = 12
   scripted.script.jitter_kv = 2000;
@@ -270,8 +269,46 @@ TEST(ServoPlant, ResonanceJitterAndOvershootFollowTheirThresholds) {
     int steps = 0;
     for (size_t i = 1; i < d.size(); ++i) steps += std::abs(d[i] - d[i - 1]) > 16;
     EXPECT_EQ(steps > 40, c.jitter);
+    // Past the end by more than a ringing resonance (20 counts) and the dither reach.
     const int32_t top = *std::max_element(p.begin(), p.end() - 1);
-    EXPECT_EQ(top - p.front() > 131000 + 20, c.overshoot);
+    EXPECT_EQ(top - p.front() > 131000 + 25, c.overshoot);
+  }
+}
+
+// Up to four resonances, each ringing at its own frequency above its own
+// gain; a notch removes the one it is set on and leaves the other ringing.
+TEST(ServoPlant, EachResonanceRingsAboveItsOwnGainUntilANotchIsSetOnIt) {
+  ServoMechanics m;
+  m.resonances = {{300, 1000}, {2000, 1600}};
+  struct Case {
+    int kv, notch_300, notch_2000;  // notch groups 1..4, 0: none
+    bool ring_300, ring_2000;
+  } const cases[] = {
+      {1400, 0, 0, true, false},
+      {1800, 0, 0, true, true},
+      {1800, 1, 0, false, true},
+      {1800, 1, 4, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "kv " << c.kv << " notches " << c.notch_300 << " " << c.notch_2000);
+    Axis a(6101, 102, 6002);
+    a.s.set_mechanics(m);
+    a.gains(10, 88, c.kv, 117);
+    for (auto [group, hz] : {std::pair{c.notch_300, 300}, {c.notch_2000, 2000}}) {
+      if (group == 0) continue;
+      const int notch = a.tuning.notch + (group - 1) * a.tuning.notch_stride;
+      a.write(notch, hz);
+      a.write(notch + 1, 10);
+    }
+    a.write(kTestRecord, 1);
+    ASSERT_TRUE(a.start(1, 131, 50));
+    a.s.advance(1.0);
+    const std::vector<double> d = differences(a.recording(4096), 0, 4096);
+    for (auto [hz, rings] : {std::pair{300.0, c.ring_300}, {2000.0, c.ring_2000}}) {
+      const double ring = peak_over_band(d, hz, 5000);
+      if (rings) EXPECT_GT(ring, 30) << hz;
+      else EXPECT_LT(ring, 10) << hz;
+    }
   }
 }
 
@@ -293,12 +330,28 @@ TEST(ServoPlant, MechanicsFromTheCommandLine) {
   const auto m = velmo::sim::parse_mechanics("load=5,resonance=450@1000,end=15,script-overshoot=150");
   ASSERT_TRUE(m);
   EXPECT_EQ(m->load_ratio, 5.0);
-  EXPECT_EQ(m->resonance_hz, 450.0);
-  EXPECT_EQ(m->resonance_kv, 1000);
+  ASSERT_EQ(m->resonances.size(), 1u);
+  EXPECT_EQ(m->resonances[0].hz, 450.0);
+  EXPECT_EQ(m->resonances[0].kv, 1000);
   EXPECT_EQ(m->end_mode_hz, 15.0);
   EXPECT_TRUE(m->script.on);
   EXPECT_EQ(m->script.overshoot_kp, 150);
-  for (const char* bad : {"load=0.5", "resonance=450", "end=x", "jitter=-1", "spin=3", "load"})
+  // Every resonance given is kept, up to the drive's four notch groups; the
+  // end mode's size and damping are the machine's too.
+  const auto two =
+      velmo::sim::parse_mechanics("resonance=300@900,resonance=700@1200,end=6,end-size=0.01,end-damping=0.004");
+  ASSERT_TRUE(two);
+  ASSERT_EQ(two->resonances.size(), 2u);
+  EXPECT_EQ(two->resonances[0].hz, 300.0);
+  EXPECT_EQ(two->resonances[1].hz, 700.0);
+  EXPECT_EQ(two->resonances[1].kv, 1200);
+  EXPECT_EQ(two->end_mode_rad, 0.01);
+  EXPECT_EQ(two->end_mode_zeta, 0.004);
+  EXPECT_FALSE(two->script.on);
+  EXPECT_TRUE(velmo::sim::parse_mechanics("resonance=100@1,resonance=200@1,resonance=300@1,resonance=400@1"));
+  for (const char* bad : {"load=0.5", "resonance=450", "end=x", "jitter=-1", "spin=3", "load", "end-damping=0",
+                          "end-damping=1", "end-size=-0.1",
+                          "resonance=100@1,resonance=200@1,resonance=300@1,resonance=400@1,resonance=500@1"})
     EXPECT_FALSE(velmo::sim::parse_mechanics(bad)) << bad;
 }
 

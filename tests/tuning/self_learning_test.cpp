@@ -251,8 +251,7 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
   for (const Case c : {Case{0, false, 0}, Case{1, true, 0}, Case{2, false, 450}}) {
     sim::ServoMechanics m;
     m.load_ratio = 2.0;
-    m.resonance_hz = c.resonance_hz;
-    m.resonance_kv = 1500;
+    if (c.resonance_hz > 0) m.resonances = {{c.resonance_hz, 1500}};
     rig.servo(1).set_mechanics(m);
     control<QComboBox>(form, "ComboBox4")->setCurrentIndex(c.load_class);
     window->ComboBox4Change();
@@ -305,6 +304,25 @@ TEST_F(SelfLearningTest, APositionSearchWhoseKpRoundsToItselfGoesToItsConfirmati
   EXPECT_EQ(tstate().response_met, 0);
   EXPECT_FALSE(window->chart()->lamp(tuning::TuningChart::LampResponse));
   EXPECT_FALSE(QString::fromStdString(logs()).contains(QStringLiteral("响应时间达到目标值"))) << logs();
+}
+
+// The machine's 28 Hz end mode still rings where the self-learning's
+// end-vibration detection looks, and is suppressed (layout 1: first
+// suppressor 91, its depth 92).
+TEST_F(SelfLearningTest, SelfLearningSuppressesTheMachinesEndVibration) {
+  sim::ServoMechanics m;
+  m.load_ratio = 2.0;
+  m.end_mode_hz = 28;
+  rig.servo(1).set_mechanics(m);
+  control<QComboBox>(form, "ComboBox4")->setCurrentIndex(1);
+  window->ComboBox4Change();
+  start_at(10);
+  mark_logs();
+  click("Button33");
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：自学习完成"))) << logs();
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：发现停止振动频率！！"))) << logs();
+  EXPECT_LE(std::abs(reg(91) - 280), 5);  // one bin is 0.49 Hz
+  EXPECT_EQ(reg(92), 80);
 }
 
 }  // namespace
