@@ -257,6 +257,9 @@ void GainTuningWindow::exit_steps() {
   report_->caption(QStringLiteral("退出485模式并恢复相关参数"));
   st.write_busy = 0;
   st.abort_wait = 0;
+  // A long stroke may outlast the sequence it belonged to: the axis is
+  // stopped before the window is left.
+  if (move_may_be_running()) stop_test_move();
   // The drive comes to rest before its status is read.
   ctx_.link.delay(2000);
   if (read_drive_fault() && ts.drive_fault_seen) {

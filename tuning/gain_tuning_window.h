@@ -230,6 +230,9 @@ class GainTuningWindow : public VelmoWindow {
   void finish_user_servo_off();
   std::unique_ptr<tuning::InputLock> lock_inputs();
   bool settle_unaccepted_start();
+  // Ends a test move that may still be running (0x8000 := 0).
+  void stop_test_move();
+  bool move_may_be_running() const;
   bool write_test_settings();
   uint32_t move_wait_ms() const;
   bool read_position(uint32_t& position);
@@ -263,6 +266,8 @@ class GainTuningWindow : public VelmoWindow {
   // Where the axis stands before the next move (motor counts); unknown after
   // a start whose reply was lost until a position read settles it.
   std::optional<uint32_t> axis_position_;
+  // When the last started move has run its stroke (clock_ms), at the latest.
+  int64_t move_ends_at_ms_ = 0;
 
   // The running search's own stop (Button30, Button38); the window's stop
   // is requested with it.

@@ -7,6 +7,7 @@
 
 #include "common/form_access.h"
 #include "drivelink/drive_link.h"
+#include "link/clock.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/numeric_field.h"
 #include "tuning/tuning_chart.h"
@@ -147,6 +148,9 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
   // nobody records is not made.
   if (record && (stop_requested() || !write_record_trigger(record))) return Start::Unconfirmed;
   if (stop_requested()) return Start::Refused;
+  // Until its stroke's time has passed the axis may be moving, whatever the
+  // start's reply said.
+  move_ends_at_ms_ = clock_ms() + move_wait_ms() + 500;
   if (!ctx_.link.write_register(tuning::kMoveStart, dir)) return Start::NotAccepted;
   // Forward counts up; the drive's counts are the command pulses through the
   // gear and the encoder scale.
@@ -157,6 +161,19 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
   axis_position_ = static_cast<uint32_t>(*axis_position_ + (dir == 1 ? counts : -counts));
   return Start::Accepted;
 }
+
+void GainTuningWindow::stop_test_move() {
+  if (ctx_.link.write_register(tuning::kMoveStart, 0)) {
+    report_->done(QStringLiteral("停止运转"));
+  } else {
+    report_->failed(QStringLiteral("停止运转控制失败"));
+  }
+  // Where it stopped is not where the stroke ends.
+  axis_position_.reset();
+  move_ends_at_ms_ = 0;
+}
+
+bool GainTuningWindow::move_may_be_running() const { return clock_ms() < move_ends_at_ms_; }
 
 bool GainTuningWindow::settle_unaccepted_start() {
   // The start's reply was lost: whether the move ran is read from the axis.
@@ -311,16 +328,8 @@ void GainTuningWindow::run_direction(uint8_t dir) {
         if (!run.stopped()) report_->done(text("正转完成", "反转完成"));
       }
     }
-    if (start == Start::Accepted && run.stopped()) {
-      // Stopped during the wait: the move is ended at once.
-      if (ctx_.link.write_register(tuning::kMoveStart, 0)) {
-        report_->done(QStringLiteral("停止运转"));
-      } else {
-        report_->failed(QStringLiteral("停止运转控制失败"));
-      }
-      // Where it stopped is not where the stroke ends.
-      axis_position_.reset();
-    }
+    // Stopped during the wait: the move is ended at once.
+    if (start == Start::Accepted && run.stopped()) stop_test_move();
   }
   st.abort_wait = 0;
   button->setEnabled(true);

@@ -248,6 +248,28 @@ TEST_F(OperationPutBackTest, ADetectionStoppedByExitSaysSoAndNotThatTheLineFaile
   }
 }
 
+TEST_F(OperationPutBackTest, AStrokeStillRunningWhenTheWindowIsLeftIsStopped) {
+  script({});
+  // Three revolutions at 10 pulses a millisecond: 39 s, far beyond the
+  // detection's own waits.
+  stroke(3, 10);
+  start_at(10);
+  // The speed search centres the axis first, with the servo on.
+  press_when(nullptr, 1, "Button1");
+  click("Button28");
+  ASSERT_TRUE(testing::wait_for([this] { return !form->isVisible(); }, 30000)) << logs();
+  const auto after = writes_after_press();
+  EXPECT_NE(std::find(after.begin(), after.end(), testing::write(1, 0x8000, 0)), after.end()) << logs();
+  EXPECT_EQ(starts_in(after), 0);
+  // The drive holds no move over: opened again, the window's next move starts.
+  rig.app.main_window().N12Click();
+  use(1);
+  stroke(1, 100);
+  mark_logs();
+  click("Button40");
+  EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：正转完成"))) << logs();
+}
+
 TEST_F(OperationPutBackTest, TheTrialPagesStopEndsTheSelfLearningAndAnEstimation) {
   struct Case {
     const char* what;
