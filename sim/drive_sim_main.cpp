@@ -49,9 +49,13 @@ void usage(const char* argv0) {
                "  reaching it is above KV) end=HZ end-size=RAD end-damping=ZETA jitter=KV\n"
                "  seed=N script-resonance=RIGIDITY script-jitter=KV script-overshoot=KP\n"
                "  script-end=1 (gains in 0.1 Hz). The end mode deflects the machine by RAD\n"
-               "  radians per 1000 rad/s^2 of the axis's acceleration (default 0.08) and rings\n"
-               "  down with the damping ratio ZETA (0.0005-0.5; by default the ring falls\n"
-               "  to 1/e in 0.6 s: ZETA 0.044 at 6 Hz, 0.0088 at 30 Hz).\n",
+               "  radians per 1000 rad/s^2 of the axis's acceleration (default 0.072), and no\n"
+               "  further past 1000 rad/s^2, so that the inertia estimation's harder runs are\n"
+               "  not pulled by it (but a suppressor leaves part of the ring of moves harder\n"
+               "  than that). A swing wider than a quarter of its largest deflection is damped\n"
+               "  out within a period; below it dry friction stops the widest ring 4 s after\n"
+               "  the stop, so a fast stop rings a second later at any frequency from 6 to\n"
+               "  30 Hz. ZETA adds viscous damping to the ring (0.0005-0.5; default none).\n",
                argv0);
 }
 

@@ -28,16 +28,25 @@ struct ServoMechanics {
   // and rung down after a move; a command suppressor tuned to it removes it.
   double end_mode_hz = 0;  // 0: none
   // Its deflection is an angle of the machine, so that it disturbs every
-  // motor alike whatever its encoder's resolution: 0.08 rad per 1000 rad/s^2
-  // rings a fast stroke's stop at tens of counts of a 4096-count encoder,
-  // over a thousand of a 131072-count one.
-  double end_mode_rad = 0.08;  // radians per 1000 rad/s^2 of the axis's acceleration
-  // Damping ratio; 0: the ring falls to 1/e in kEndRingS whatever its
-  // frequency. Then it is still plain a second after the stop, where the
-  // end-vibration analysis looks, and gone by the next move's recording, so
-  // that a suppressor set in between is seen to remove it.
+  // motor alike whatever its encoder's resolution. It grows with the
+  // acceleration up to kEndLimitAccel and no further (a harder move deflects
+  // the machine no more), so that the inertia estimation's harder runs are
+  // not pulled by a ring that grows with them.
+  double end_mode_rad = 0.072;  // radians per 1000 rad/s^2 of the axis's acceleration
+  static constexpr double kEndLimitAccel = 1000;  // rad/s^2
+  // Its ring: a swing wider than kEndRingShare of the largest deflection is
+  // damped out within a period (kEndSwingZeta), so that a fast stop rings
+  // alike at every frequency, even where the move's ramps last whole periods;
+  // below that it rings on, brought down in a straight line by dry friction
+  // that stops the widest ring kEndRingStopS after the stop. So it is still
+  // plain a second after the stop, where the end-vibration analysis looks,
+  // and has stopped by the next move's recording, so that a suppressor set in
+  // between is seen to remove it.
+  static constexpr double kEndRingShare = 0.25;
+  static constexpr double kEndSwingZeta = 0.5;
+  static constexpr double kEndRingStopS = 4;
+  // Viscous damping ratio of the ring beside the dry friction (0: none).
   double end_mode_zeta = 0;
-  static constexpr double kEndRingS = 0.6;
   // Position jitter once the effective speed-loop gain passes this.
   int jitter_kv = 0;  // 0: none
 

@@ -44,9 +44,13 @@ void ServoPlant::set_mechanics(const ServoMechanics& mechanics) {
   rings_.assign(std::min(mech_.resonances.size(), ServoMechanics::kMaxResonances), Ring{});
   for (size_t k = 0; k < rings_.size(); ++k) rings_[k].off = ModeStep(mech_.resonances[k].hz, kResonanceZeta);
   if (mech_.end_mode_hz > 0) {
-    const double zeta = mech_.end_mode_zeta > 0 ? mech_.end_mode_zeta
-                                                : 1 / (2 * kPi * mech_.end_mode_hz * ServoMechanics::kEndRingS);
-    end_step_ = ModeStep(mech_.end_mode_hz, std::min(zeta, 0.5));
+    end_.ring = ModeStep(mech_.end_mode_hz, std::clamp(mech_.end_mode_zeta, 0.0, 0.5));
+    end_.swing = ModeStep(mech_.end_mode_hz, ServoMechanics::kEndSwingZeta);
+    end_.w = 2 * kPi * mech_.end_mode_hz;
+    end_.per_accel = mech_.end_mode_rad * native_per_rad_ / 1000.0;
+    end_.limit = end_.per_accel * ServoMechanics::kEndLimitAccel;
+    end_.widest = end_.limit * ServoMechanics::kEndRingShare;
+    end_.friction = end_.widest / ServoMechanics::kEndRingStopS * kDt;
   }
   configure(set_);
 }
@@ -313,9 +317,18 @@ void ServoPlant::step_modes(double accel) {
     felt_pos_ = position();
     felt_vel_ = omega_ / rad_per_cmd;
   }
-  if (mech_.end_mode_hz > 0) {
-    end_step_.run(x_, xv_, -mech_.end_mode_rad * native_per_rad_ / 1000.0 * machine_accel);
-  }
+  if (mech_.end_mode_hz > 0) step_end_mode(machine_accel);
+}
+
+void ServoPlant::step_end_mode(double accel) {
+  const double rest = std::clamp(-end_.per_accel * accel, -end_.limit, end_.limit);
+  const double swing = std::hypot(x_ - rest, xv_ / end_.w);
+  (swing > end_.widest ? end_.swing : end_.ring).run(x_, xv_, rest);
+  // Dry friction takes the same angle off the ring every period of the loop.
+  const double left = std::hypot(x_ - rest, xv_ / end_.w);
+  const double keep = left > end_.friction ? (left - end_.friction) / left : 0;
+  x_ = rest + (x_ - rest) * keep;
+  xv_ *= keep;
 }
 
 }  // namespace velmo::sim

@@ -74,6 +74,7 @@ class ServoPlant {
   };
   void step_loops();
   void step_modes(double accel);
+  void step_end_mode(double accel);  // the machine's acceleration, rad/s^2
   double gain_at(double hz) const;  // speed-loop gain reaching a mode, relative to kv
   double effective_kv() const;
   bool script_resonance() const;
@@ -122,7 +123,13 @@ class ServoPlant {
   // Modes seen by the encoder, native counts: the resonances' rings (q_ and
   // qv_ are their sum) and the end mode.
   std::vector<Ring> rings_;
-  ModeStep end_step_;
+  // The end mode, native counts: its ring and its swing beyond the ring's
+  // width, the deflection per rad/s^2 and its limit, the widest ring and
+  // what dry friction takes off it per period.
+  struct EndMode {
+    ModeStep ring, swing;
+    double w = 1, per_accel = 0, limit = 0, widest = 0, friction = 0;
+  } end_;
   double q_ = 0, qv_ = 0, x_ = 0, xv_ = 0;
   // The motion the machine's mode feels: command counts, counts/s.
   double felt_pos_ = 0, felt_vel_ = 0;

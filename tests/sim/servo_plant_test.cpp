@@ -193,6 +193,44 @@ TEST(ServoPlant, EndVibrationRingsAfterAMoveUnlessSuppressed) {
   }
 }
 
+// The end mode is an angle of the machine: after a fast stop it rings as wide
+// on a coarse encoder as on a fine one, at a low and a high frequency and at
+// one whose periods the move's ramps last whole (10 Hz for 100 ms ramps), a
+// second after the stop; dry friction has stopped it five seconds after.
+TEST(ServoPlant, TheEndModeRingsAsWideOnEveryEncoderAndStops) {
+  struct Motor {
+    uint16_t version, menu, motor;
+    double counts_per_rad;
+  } const motors[] = {{8005, 102, 4005, 4096 / (2 * kPi)}, {6101, 101, 6002, 131072 / (2 * kPi)}};
+  std::vector<double> widths;
+  for (const Motor& mo : motors) for (const double hz : {6.0, 10.0, 28.0}) {
+    SCOPED_TRACE(::testing::Message() << mo.motor << " " << hz << " Hz");
+    Axis a(mo.version, mo.menu, mo.motor);
+    ServoMechanics m;
+    m.end_mode_hz = hz;
+    a.s.set_mechanics(m);
+    a.gains(10, 88, 1400, 117);
+    ASSERT_TRUE(a.start(1, 393, 98));  // three revolutions at 980 pulses per ms: 100 ms ramps
+    a.s.advance(0.6);
+    a.write(kTestRecord, 2);
+    a.s.advance(3.1);
+    const std::vector<int32_t> early = a.recording(1499);
+    ASSERT_EQ(early.size(), 1499u);
+    // 1.0 to 1.3 s after the stop (the recording starts 0.2 s after it, at 500 Hz).
+    const auto [lo, hi] = std::minmax_element(early.begin() + 400, early.begin() + 550);
+    widths.push_back((*hi - *lo) / 2.0 / mo.counts_per_rad);
+    EXPECT_GT(widths.back(), 5 / (4096 / (2 * kPi)));  // five counts of the coarse encoder
+    a.s.advance(1.8);
+    a.write(kTestRecord, 2);
+    a.s.advance(3.1);
+    const std::vector<int32_t> late = a.recording(1499);
+    const auto [still_lo, still_hi] = std::minmax_element(late.begin(), late.end());
+    EXPECT_LE(*still_hi - *still_lo, 3);  // the encoder's dither (+-1) and rounding only
+  }
+  const auto [narrowest, widest] = std::minmax_element(widths.begin(), widths.end());
+  EXPECT_LT(*widest / *narrowest, 1.3);
+}
+
 // The estimate the tuning window makes from two rates: torque difference over
 // the difference of peak accelerations taken from the recording.
 TEST(ServoPlant, PeakTorqueAndRecordedAccelerationGiveTheLoadInertia) {

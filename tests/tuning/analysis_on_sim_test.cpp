@@ -99,14 +99,15 @@ TEST_F(AnalysisOnSimTest, EndVibrationIsFoundAndSuppressed) {
 }
 
 // After a fast stroke the machine still rings where the analysis looks, a
-// second after the stop: a low and a high mode, on a coarse and on a fine
-// encoder, clearly over the threshold; the suppressor set from the finding
-// removes it (the ring of the move before has died down by the next one).
+// second after the stop: a low and a high mode, and modes whose periods the
+// stroke's 100 ms ramps last whole, on a coarse and on a fine encoder, clearly
+// over the threshold; the suppressor set from the finding removes it (the
+// ring of the move before has stopped by the next one).
 TEST_F(AnalysisOnSimTest, EndModesFromSixTo28HzAreFoundOnEveryEncoderAndSuppressed) {
   for (const uint16_t motor : {4005, 6002}) {  // 4096 and 131072 counts per revolution
     rig.servo(2).set_motor_code(motor);
     window->Button23Click();
-    for (const double hz : {6.0, 28.0}) {
+    for (const double hz : {6.0, 10.0, 20.0, 28.0}) {
       SCOPED_TRACE(::testing::Message() << motor << " " << hz << " Hz");
       sim::ServoMechanics m;
       m.end_mode_hz = hz;
@@ -228,30 +229,36 @@ TEST_F(AnalysisOnSimTest, InertiaEstimatesLandWithinThreePercent) {
   EXPECT_EQ(last("Memo4"), QStringLiteral("节点2：惯量比修改失败!!"));
 }
 
-// The machine's end vibration is an angle of the machine, not a number of
-// encoder counts: a coarse encoder sees it as small as a fine one does, so
-// the same mechanics give the same estimate whatever the motor's resolution.
-// A mild, well damped mode: a strong one pulls both estimates far from the load.
+// The machine's end vibration at its default size, which still rings a
+// second after a fast stop, is an angle of the machine, not a number of
+// encoder counts: a coarse encoder sees it as a fine one does, so the same
+// mechanics give the same estimate whatever the motor's resolution. Its
+// deflection stops growing with the acceleration, so the estimation's harder
+// runs are not pulled by a ring that grows with them: the estimate stays near
+// the load.
 TEST_F(AnalysisOnSimTest, EndVibrationDisturbsACoarseAndAFineEncoderAlike) {
-  sim::ServoMechanics m;
-  m.load_ratio = 9;
-  m.end_mode_hz = 15;
-  m.end_mode_rad = 0.0025;
-  m.end_mode_zeta = 0.02;
-  double estimate[2] = {0, 0};
-  const uint16_t motors[2] = {4005, 6002};  // 4096 and 131072 counts per revolution
-  for (int k = 0; k < 2; ++k) {
-    SCOPED_TRACE(motors[k]);
-    rig.servo(2).set_motor_code(motors[k]);
-    window->Button23Click();
-    axis(m, 10, 88, 1400, 117);
-    stroke(3, 980);
-    window->Button24Click();
-    ASSERT_EQ(tstate().tuning_stage[0], 2) << last("Memo4").toStdString();
-    estimate[k] = tstate().inertia_ratio / 10.0;
-    EXPECT_NEAR(estimate[k], 9.0, 9.0 * 0.1);  // the vibration pulls a little
+  struct Case {
+    double load, end_hz;
+  };
+  for (const Case c : {Case{5, 15}, Case{9, 15}, Case{2, 28}}) {
+    sim::ServoMechanics m;
+    m.load_ratio = c.load;
+    m.end_mode_hz = c.end_hz;
+    double estimate[2] = {0, 0};
+    const uint16_t motors[2] = {4005, 6002};  // 4096 and 131072 counts per revolution
+    for (int k = 0; k < 2; ++k) {
+      SCOPED_TRACE(::testing::Message() << motors[k] << " load " << c.load << " end " << c.end_hz << " Hz");
+      rig.servo(2).set_motor_code(motors[k]);
+      window->Button23Click();
+      axis(m, 10, 88, 1400, 117);
+      stroke(3, 980);
+      window->Button24Click();
+      ASSERT_EQ(tstate().tuning_stage[0], 2) << last("Memo4").toStdString();
+      estimate[k] = tstate().inertia_ratio / 10.0;
+      EXPECT_NEAR(estimate[k], c.load, c.load * 0.15);  // the vibration pulls a little
+    }
+    EXPECT_NEAR(estimate[0], estimate[1], std::max(estimate[1] * 0.05, 0.1)) << c.load;  // 0.1: one step of the ratio
   }
-  EXPECT_NEAR(estimate[0], estimate[1], estimate[1] * 0.05);
 }
 
 TEST_F(AnalysisOnSimTest, AStopDuringRunFiveWritesNothingMovesNoMoreAndPutsTheGainsBack) {
