@@ -483,7 +483,9 @@ ParamEditorEngine::Shown ParamEditorEngine::shown_state(size_t i) const {
   if (!c) return shown;
   if (auto* combo = qobject_cast<QComboBox*>(c)) shown.index = combo->currentIndex();
   if (auto* edit = qobject_cast<QLineEdit*>(c)) shown.text = edit->text();
+  // The hint without the marks, which are drawn again over whatever comes back.
   shown.hint = c->toolTip();
+  if (i < looks_.size() && looks_[i].set && shown.hint == looks_[i].hint) shown.hint = looks_[i].base_hint;
   return shown;
 }
 

@@ -520,6 +520,19 @@ TEST_F(InverterMenuEditorTest, ARefusedPulseSourcePickTakesF1_01BackWithIt) {
   }
 }
 
+TEST_F(InverterMenuEditorTest, ARefusedPickGivesAnUnreadRowItChangedItsOwnHintBack) {
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, std::nullopt, -1));
+  open(1);
+  t.sim.clear_faults();
+  auto* input = ctl<QWidget>("ComboBox11");
+  ASSERT_TRUE(input->property("unread").toBool());
+  const QString hint = input->toolTip();
+  t.sim.inject(1, refused(8, 1, 6));  // the write refused, its read-back answered
+  pick("ComboBox7", 2);
+  EXPECT_TRUE(input->property("unread").toBool());
+  EXPECT_EQ(input->toolTip(), hint);
+}
+
 TEST_F(InverterMenuEditorTest, APickNeitherWrittenNorReadBackStaysWithWhatItChangedAllMarked) {
   open(1);
   auto* source = ctl<QWidget>("ComboBox7");
