@@ -9,12 +9,14 @@ namespace velmo {
 namespace {
 
 // Half the page's own background laid over it: text and frames fade as on
-// a disabled page, and the values stay readable.
+// a disabled page, and the values stay readable. It takes the user's clicks
+// itself: Qt gives a clicked control the focus before any filter sees the
+// click, and a field that takes the focus makes the one that had it report
+// itself left in the middle of the exchange.
 class Veil : public QWidget {
  public:
   explicit Veil(QWidget* page) : QWidget(page) {
     setObjectName(QStringLiteral("PageVeil"));
-    setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
   }
 

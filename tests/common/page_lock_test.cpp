@@ -36,8 +36,16 @@ struct LockedPage {
 struct PageState {
   bool keys = false;
   bool clicks = false;
+  bool focus = false;  // a click on the field as the user makes it (through the window) focuses it
   int darkest = 0;
 };
+
+bool takes_focus_on_click(QLineEdit* field, QWidget* elsewhere) {
+  elsewhere->setFocus();
+  QWidget* window = field->window();
+  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, field->mapTo(window, field->rect().center()));
+  return window->focusWidget() == field;
+}
 
 struct EnabledChanges : QObject {
   int count = 0;
@@ -55,11 +63,14 @@ void check_read_locks_the_page(testing::AppOnSim& t, const LockedPage& p) {
   auto* list = t.ctl<QComboBox>(p.form, p.list);
   auto* traffic = qobject_cast<LogView*>(t.ctl<QPlainTextEdit>(p.form, p.traffic));
   ASSERT_TRUE(page && field && list && traffic) << p.form;
-  auto state = [&] { return PageState{takes_keys(field), opens_on_click(list), darkest_grey(page)}; };
+  auto state = [&] {
+    return PageState{takes_keys(field), opens_on_click(list), takes_focus_on_click(field, traffic), darkest_grey(page)};
+  };
 
   const PageState open = state();
   EXPECT_TRUE(open.keys) << p.form;
   EXPECT_TRUE(open.clicks) << p.form;
+  EXPECT_TRUE(open.focus) << p.form;
   EXPECT_LT(open.darkest, 60) << p.form << ": black text on the open page";
 
   EnabledChanges changes;
@@ -75,12 +86,14 @@ void check_read_locks_the_page(testing::AppOnSim& t, const LockedPage& p) {
   ASSERT_TRUE(during.has_value()) << p.form;
   EXPECT_FALSE(during->keys) << p.form;
   EXPECT_FALSE(during->clicks) << p.form;
+  EXPECT_FALSE(during->focus) << p.form << ": a click focuses nothing on the locked page";
   EXPECT_GT(during->darkest, open.darkest + 60) << p.form << ": the locked page is faded";
   EXPECT_EQ(changes.count, 0) << p.form;
 
   const PageState after = state();
   EXPECT_TRUE(after.keys) << p.form;
   EXPECT_TRUE(after.clicks) << p.form;
+  EXPECT_TRUE(after.focus) << p.form;
   EXPECT_EQ(after.darkest, open.darkest) << p.form;
 }
 
