@@ -391,6 +391,10 @@ bool ParamEditorEngine::take_group(int group) {
 bool ParamEditorEngine::leave(const ParamRow& row, bool edited) {
   auto* edit = qobject_cast<QLineEdit*>(control_of(row));
   if (!edit || row.kind != RowKind::Number || row.reg < 0) return false;
+  // The focus stays on the locked page: leaving an untouched field while
+  // this editor's exchange runs would put the old text over a value the
+  // exchange has just taken.
+  if (busy_ && !edited) return false;
   QString text = edit->text();
   if (row.has(kStation)) {
     if (!clamp_station(row, &text)) {

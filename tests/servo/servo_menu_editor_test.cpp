@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -286,6 +287,32 @@ TEST_F(ServoMenuEditorTest, TheWindowStaysLockedForTheWholeReadAndThenShowsTheDr
   EXPECT_EQ(text("Edit11"), "-10");
   EXPECT_EQ(text("Edit75"), "750W");
   EXPECT_EQ(lines("Memo4")[4], QStringLiteral("2          1234"));
+}
+
+// A field that had the focus when the read began and is left while it runs
+// (a click on the logs): the value the read took for it is shown, not the
+// one the field showed before.
+TEST_F(ServoMenuEditorTest, AFieldLeftDuringTheReadKeepsTheValueRead) {
+  open(1);
+  servo(1).set_reg(2, 1234);
+  auto* field = ctl<QLineEdit>("Edit1");
+  ASSERT_NE(field->text(), "1234");
+  auto* traffic = qobject_cast<LogView*>(ctl<QPlainTextEdit>("Memo1"));
+  ASSERT_NE(traffic, nullptr);
+  int seen = 0;
+  QObject context;
+  QObject::connect(traffic, &LogView::line_added, &context, [&] {
+    // Every line of the exchanges after F0's reply: its value taken, perhaps not yet shown.
+    if (++seen < 2) return;
+    QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+    QApplication::sendEvent(field, &out);
+  });
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：菜单读取成功"));
+  EXPECT_EQ(field->text(), "1234");
+  EXPECT_EQ(w->engine().value(2), 1234);
+  EXPECT_FALSE(field->property("unread").toBool());
 }
 
 // Number fields are as wide as a value needs, lists as wide as their longest
