@@ -704,6 +704,13 @@ void ParamEditorEngine::after_accepted(const std::vector<int>& regs, ValueSource
 void ParamEditorEngine::move_station(int to) {
   const int from = node_;
   renumber_node(st_, forms_, *config_.family, from, to);
+  // What was read from the drive stays its own at the new address; nothing
+  // left from another drive once there is.
+  if (to != from)
+    for (Source& s : sources_) {
+      if (s.node == to) s = {};
+      if (s.node == from) s.node = to;
+    }
   node_ = to;
   st_.node_addr = static_cast<uint8_t>(to);
   hooks_.station_changed(from, to);

@@ -625,6 +625,19 @@ TEST_F(ServoMenuEditorTest, AStationChangeMovesTheNodeAndRefreshesEveryListOrIsR
   EXPECT_TRUE(logged("Memo3", QStringLiteral("节点6：参数修改失败")));
 }
 
+// The drive renumbered is the same drive: what was read from it stays its own.
+TEST_F(ServoMenuEditorTest, AfterAStationChangeTheValuesReadAreStillTheDrives) {
+  open(1);
+  type_and_enter("Edit66", QStringLiteral("3"));
+  settle();
+  ASSERT_NE(t.sim.station(3), nullptr);
+  ASSERT_EQ(ctl<QComboBox>("ComboBox45")->currentText(), "3");
+  for (QLineEdit* e : w->findChildren<QLineEdit*>()) EXPECT_FALSE(e->property("unread").toBool()) << e->objectName().toStdString();
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点3：菜单下载成功"));
+}
+
 // ------------------------------------------------------------ bus-type variant
 
 TEST_F(ServoMenuEditorTest, BusTypeAndOrdinaryDrivesSwapTheListsAndLocks) {
