@@ -21,8 +21,6 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
   if (!outermost_) return;
   DriveLink& link = w_.ctx_.link;
   const tuning::TuningState& ts = *w_.tuning_;
-  // A failure from before the start is not this operation's.
-  earlier_failure_ = link.st.comm_error || link.st.tune_error;
   drive_ = std::make_unique<tuning::DriveSnapshot>(tuning::held_registers(
       w_.layout(), tuning::filter_layout(link.st.servo_subtype), ts.notch_group, ts.suppressor_group));
   for (const tuning::ReadBlock& b : drive_->blocks()) {
@@ -49,7 +47,7 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
 Outcome GainTuningWindow::Operation::judge() const {
   const DriveLinkState& st = w_.ctx_.link.st;
   if (w_.stop_requested()) return Outcome::Stopped;
-  if (failed_ || ((st.comm_error || st.tune_error) && !earlier_failure_)) return Outcome::Failed;
+  if (failed_ || st.comm_error || st.tune_error) return Outcome::Failed;
   return Outcome::Completed;
 }
 

@@ -44,7 +44,6 @@ class GainTuningWindow::Operation {
   bool outermost_;
   bool ok_ = true;
   bool failed_ = false;
-  bool earlier_failure_ = false;
   std::optional<tuning::Outcome> decided_;
   std::unique_ptr<tuning::DriveSnapshot> drive_;
   // What the window showed and used for the settings, to show again when
