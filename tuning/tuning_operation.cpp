@@ -30,7 +30,7 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
   if (!drive_->complete()) {
     // What it would change could not be put back: it does not start.
     ok_ = false;
-    w_.report_->failed(QString::fromUtf8(row_.end_line[static_cast<int>(Outcome::Failed)]) +
+    w_.report_->failed(end_line(Outcome::Failed) +
                        QStringLiteral("：开始时的增益及滤波器参数读取失败，未执行"));
     return;
   }
@@ -67,7 +67,7 @@ GainTuningWindow::Operation::~Operation() {
   const Outcome outcome = decide();
   if (outcome != Outcome::Completed) take_back();
   const tuning::TuningState& ts = *w_.tuning_;
-  w_.report_->caption(QString::fromUtf8(row_.end_line[static_cast<int>(outcome)]));
+  w_.report_->caption(end_line(outcome));
   w_.report_->done_line(tuning::outcome_line(row_, outcome, findings, *drive_, ts.notch_group, ts.suppressor_group));
 }
 

@@ -34,6 +34,7 @@ class GainTuningWindow::Operation {
 
   void wrote(uint16_t reg, int32_t value, bool accepted);
   tuning::Findings findings;
+  QString end_line(tuning::Outcome outcome) const { return tuning::end_line(row_, outcome); }
 
  private:
   tuning::Outcome judge() const;
