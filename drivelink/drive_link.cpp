@@ -55,7 +55,7 @@ void DriveLink::modbus_crc16(const uint8_t* bytes, int length) {
 }
 
 bool DriveLink::senddata(int bytes_per_register) {
-  if (st.sending || guarding_) {
+  if (st.sending) {
     // Another exchange is waiting further down the stack: sending now would
     // let one of the two read the other's reply.
     ++st.refused_count;
@@ -129,11 +129,21 @@ void DriveLink::wait_for_late_replies(int bytes_per_register) {
     const int64_t guard_end = late_.guard_end(next);
     if (guard_end == 0) return;
     // The late reply ends the wait as a stray; then the line is ours again.
+    // The request is under way while it waits: the line counts as busy, and
+    // whatever runs meanwhile leaves the request and its station as they are.
+    const auto tx_buf = st.tx_buf;
+    const uint8_t tx_len = st.tx_len;
+    const uint8_t node_addr = st.node_addr;
     guarding_ = true;
+    st.sending = 1;
     const int ms = static_cast<int>((guard_end - monotonic_ns() + 999'999) / 1'000'000);
     wait_until(ms, [&] { return late_.guard_end(next) != guard_end; });
+    st.sending = 0;
     guarding_ = false;
     if (idle_step_) run_idle_step();
+    st.tx_buf = tx_buf;
+    st.tx_len = tx_len;
+    st.node_addr = node_addr;
   }
 }
 
@@ -153,8 +163,9 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
   const size_t len = static_cast<size_t>(chunk.bytes.size());
   auto log = [&](uint8_t window_code) { log_traffic(window_code, bytes, len); };
 
-  // A chunk that began before our request went out answers something else.
-  bool ours = st.sending && chunk.first_byte_ns >= last_send_ns_;
+  // A chunk that came while the request waits to go out, or that began
+  // before it went out, answers something else.
+  bool ours = st.sending && !guarding_ && chunk.first_byte_ns >= last_send_ns_;
   late_.expire(monotonic_ns());
   const bool late = late_.answers_owed(bytes, len);
   if (late && !(ours && sent_.answered_by(bytes, len))) {
@@ -203,14 +214,14 @@ void DriveLink::comm_delay(int ms) {
 }
 
 void DriveLink::delay(int ms) {
-  if (idle_step_ && !st.sending && !guarding_) run_idle_step();
+  if (idle_step_ && !st.sending) run_idle_step();
   delay_asked_ms_ += std::max(ms, 0);
   wait_until(ms, [this] { return st.abort_wait != 0; });
 }
 
 void DriveLink::when_idle(std::function<void()> step) {
   idle_step_ = std::move(step);
-  if (idle_step_ && !st.sending && !guarding_) run_idle_step();
+  if (idle_step_ && !st.sending) run_idle_step();
 }
 
 void DriveLink::run_idle_step() {

@@ -62,6 +62,7 @@ class DriveLink : public QObject {
   // A request whose reply would look like the late reply of an earlier one
   // that gave up goes out only once that reply came (as a stray) or the
   // earlier request's guard ran out: its own timeout again after it gave up.
+  // Meanwhile the line counts as busy (sending), as during any exchange.
   // bytes_per_register: of a function-03 reply (four for the motion recording).
   bool senddata(int bytes_per_register = 2);
   // Function-06 write of cmd_value to cmd_reg; result in cmd_fail.

@@ -245,7 +245,8 @@ void position_gain_search(SearchOps& ops, TuningState& ts) {
     set_kp(ops, ts, kp);
   }
 
-  // Gain set 2 follows set 1 whether or not the search ran to its end.
+  // Gain set 2 follows set 1 (after a stop or a failure the window's
+  // operations write and move nothing).
   ops.write_gain(GainReg::Kp2, bounded_kp(scaled(ts.pos_loop_gain, 3, 4)));
   ops.write_gain(GainReg::Kv2, bounded_kv(scaled(ts.speed_loop_gain, 9, 10)));
   ops.write_gain(GainReg::Ti2, ts.integral_time);

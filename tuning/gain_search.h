@@ -18,7 +18,8 @@ enum class GainReg { Rigidity, Kp, Kv, Ti, Kp2, Kv2, Ti2 };
 class SearchOps {
  public:
   virtual ~SearchOps() = default;
-  // A stop request or a failure: every loop ends at its next check.
+  // A stop request or a failure: every loop ends at its next check, and on
+  // the window the operations below write and move nothing from then on.
   virtual bool halted() const = 0;
   // Formula gains for rigidity_level, shown and written to gain set 1.
   virtual void gain_set() = 0;

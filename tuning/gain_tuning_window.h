@@ -134,7 +134,7 @@ class GainTuningWindow : public VelmoWindow {
   void Button37Click();     // end-vibration frequency search
   void gain_step_click(int row);  // Button42..45
   void Timer3Timer();       // stage lamps
-  bool search_running() const { return search_stop_ != nullptr; }
+  bool search_running() const { return search_running_; }
 
   // One test move as the analyses use it: settings, test mode, a recording
   // from the start or a later one, start, wait, SERVO_OFF and capture, peak
@@ -269,9 +269,8 @@ class GainTuningWindow : public VelmoWindow {
   // When the last started move has run its stroke (clock_ms), at the latest.
   int64_t move_ends_at_ms_ = 0;
 
-  // The running search's own stop (Button30, Button38); the window's stop
-  // is requested with it.
-  tuning::StopToken* search_stop_ = nullptr;
+  // A search or the self-learning runs (its stop is the sequence's).
+  bool search_running_ = false;
   // The operation the engineer started, while it runs.
   Operation* operation_ = nullptr;
   ClockTimer* timer3_ = nullptr;

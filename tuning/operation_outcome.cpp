@@ -42,6 +42,10 @@ const OperationRow& operation_row(OperationKind kind) {
   return kOperations[0];
 }
 
+QString end_line(const OperationRow& row, Outcome outcome) {
+  return QString::fromUtf8(row.end_line[static_cast<int>(outcome)]);
+}
+
 QString outcome_line(const OperationRow& row, Outcome outcome, const Findings& found, const DriveSnapshot& drive,
                      int notch_group, int suppressor_group) {
   QStringList seen;
@@ -66,7 +70,7 @@ QString outcome_line(const OperationRow& row, Outcome outcome, const Findings& f
                    or_unknown(drive.now(Held::Ti), in_tenths));
   held << QStringLiteral("刚性等级%1").arg(or_unknown(drive.now(Held::Rigidity), whole));
 
-  return QString::fromUtf8(row.end_line[static_cast<int>(outcome)]) + QStringLiteral("：") +
+  return end_line(row, outcome) + QStringLiteral("：") +
          seen.join(QStringLiteral("，")) + QStringLiteral("；驱动器现值：") + held.join(QStringLiteral("，"));
 }
 

@@ -35,6 +35,7 @@ struct OperationRow {
 };
 
 const OperationRow& operation_row(OperationKind kind);
+QString end_line(const OperationRow& row, Outcome outcome);
 
 // The last of each the operation found.
 struct Findings {

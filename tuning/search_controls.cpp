@@ -93,7 +93,7 @@ void GainTuningWindow::Timer3Timer() {
 
 bool GainTuningWindow::search_halted() const {
   const DriveLinkState& st = ctx_.link.st;
-  return stop_requested() || (search_stop_ && search_stop_->requested()) || st.comm_error || st.tune_error;
+  return stop_requested() || st.comm_error || st.tune_error;
 }
 
 void GainTuningWindow::Button30Click() {
@@ -101,7 +101,6 @@ void GainTuningWindow::Button30Click() {
   // or moved, and what it wrote is put back. No wait is cut short: a move
   // under way ends as the drive runs it.
   if (!sequence_running()) return;
-  if (search_stop_) search_stop_->request();
   tuning_->tune_stop = 1;  // an inertia estimation in the sequence ends too
   if (stop_) stop_->request();
 }

@@ -7,33 +7,29 @@
 namespace velmo {
 
 // One automatic search or the self-learning for as long as it runs. The
-// outermost one clears what an earlier run failed on and owns the stop token
-// the nested ones share (the window's sequence keeps the inputs off).
+// outermost one clears what an earlier run failed on (the window's sequence
+// keeps the inputs off and holds the stop the nested ones share).
 class GainTuningWindow::SearchRun {
  public:
-  explicit SearchRun(GainTuningWindow& w) : w_(w), outermost_(w.search_stop_ == nullptr) {
+  explicit SearchRun(GainTuningWindow& w) : w_(w), outermost_(!w.search_running_) {
     if (!outermost_) return;
     DriveLinkState& st = w_.ctx_.link.st;
     st.comm_error = 0;
     st.tune_error = 0;
     w_.tuning_->tune_stop = 0;
-    w_.search_stop_ = &token_;
+    w_.search_running_ = true;
   }
   ~SearchRun() {
     if (!outermost_) return;
-    w_.search_stop_ = nullptr;
+    w_.search_running_ = false;
     w_.tuning_->tune_stop = 0;
   }
   SearchRun(const SearchRun&) = delete;
   SearchRun& operator=(const SearchRun&) = delete;
 
-  bool outermost() const { return outermost_; }
-  bool stop_requested() const { return w_.search_stop_ && w_.search_stop_->requested(); }
-
  private:
   GainTuningWindow& w_;
   bool outermost_;
-  tuning::StopToken token_;
 };
 
 // The searches' view of the window: each operation is the button or step

@@ -156,7 +156,7 @@ void GainTuningWindow::Button13Click() {
   if (!test_move(steps)) {
     if (run.stopped()) {
       // Stopped by the engineer: not a fault of the line.
-      report_->failed(QString::fromUtf8(row.stopped_caption));
+      report_->failed(op.end_line(tuning::Outcome::Stopped));
       return;
     }
     st.comm_error = 1;
@@ -207,7 +207,7 @@ void GainTuningWindow::Button17Click() {
   steps.samples = static_cast<int>(row.capture_samples);
   if (!test_move(steps)) {
     if (run.stopped()) {
-      report_->failed(QString::fromUtf8(row.stopped_caption));
+      report_->failed(op.end_line(tuning::Outcome::Stopped));
       return;
     }
     st.comm_error = 1;

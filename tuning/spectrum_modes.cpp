@@ -14,12 +14,12 @@ namespace {
 const SpectrumModeRow kModes[] = {
     {SpectrumMode::Resonance, 4096, 5000, 4096, 0, true, 80, 100, 30, "Series5", "Shape6", "Edit44",
      "系统振动检测", "系统共振频率分析中...", "发现系统共振频率！", "发现系统共振频率！！", "通信失败",
-     "通信失败!!", "共振频率检测中断"},
+     "通信失败!!"},
     // The end-vibration window starts 400 samples (0.8 s at 500 Hz) into the
     // recording, once the move has ended.
     {SpectrumMode::EndVibration, 1499, 500, 1024, 400, false, 10, 2, 30, "Series9", "Shape7", "Edit45",
      "开始末端振动检测", "停止振动频率分析中...", "发现停止振动频率！", "发现停止振动频率！！",
-     "停止振动频率检测失败", "停止振动频率检测失败", "停止振动频率检测中断"},
+     "停止振动频率检测失败", "停止振动频率检测失败"},
 };
 
 // Halves go to the even neighbour (the default rounding mode).

@@ -33,7 +33,6 @@ struct SpectrumModeRow {
   const char* found_log;
   const char* failed_caption;
   const char* failed_log;
-  const char* stopped_caption;   // the detection was stopped, nothing failed
 };
 
 std::span<const SpectrumModeRow> spectrum_modes();

@@ -144,10 +144,13 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
   }
   if (stop_requested()) return Start::Refused;
   if (!ctx_.link.write_register(tuning::kTestArm, 1)) return Start::Unconfirmed;
-  // A recording from the start is triggered once test mode is on; a move
-  // nobody records is not made.
-  if (record && (stop_requested() || !write_record_trigger(record))) return Start::Unconfirmed;
   if (stop_requested()) return Start::Refused;
+  if (record) {
+    // A recording from the start is triggered once test mode is on; a move
+    // nobody records is not made.
+    if (!write_record_trigger(record)) return Start::Unconfirmed;
+    if (stop_requested()) return Start::Refused;
+  }
   // Until its stroke's time has passed the axis may be moving, whatever the
   // start's reply said.
   move_ends_at_ms_ = clock_ms() + move_wait_ms() + 500;

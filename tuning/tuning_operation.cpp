@@ -21,8 +21,6 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
   if (!outermost_) return;
   DriveLink& link = w_.ctx_.link;
   const tuning::TuningState& ts = *w_.tuning_;
-  // A failure from before the start is not this operation's.
-  earlier_failure_ = link.st.comm_error || link.st.tune_error;
   drive_ = std::make_unique<tuning::DriveSnapshot>(tuning::held_registers(
       w_.layout(), tuning::filter_layout(link.st.servo_subtype), ts.notch_group, ts.suppressor_group));
   for (const tuning::ReadBlock& b : drive_->blocks()) {
@@ -32,7 +30,7 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
   if (!drive_->complete()) {
     // What it would change could not be put back: it does not start.
     ok_ = false;
-    w_.report_->failed(QString::fromUtf8(row_.end_line[static_cast<int>(Outcome::Failed)]) +
+    w_.report_->failed(end_line(Outcome::Failed) +
                        QStringLiteral("：开始时的增益及滤波器参数读取失败，未执行"));
     return;
   }
@@ -49,7 +47,7 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
 Outcome GainTuningWindow::Operation::judge() const {
   const DriveLinkState& st = w_.ctx_.link.st;
   if (w_.stop_requested()) return Outcome::Stopped;
-  if (failed_ || ((st.comm_error || st.tune_error) && !earlier_failure_)) return Outcome::Failed;
+  if (failed_ || st.comm_error || st.tune_error) return Outcome::Failed;
   return Outcome::Completed;
 }
 
@@ -69,7 +67,7 @@ GainTuningWindow::Operation::~Operation() {
   const Outcome outcome = decide();
   if (outcome != Outcome::Completed) take_back();
   const tuning::TuningState& ts = *w_.tuning_;
-  w_.report_->caption(QString::fromUtf8(row_.end_line[static_cast<int>(outcome)]));
+  w_.report_->caption(end_line(outcome));
   w_.report_->done_line(tuning::outcome_line(row_, outcome, findings, *drive_, ts.notch_group, ts.suppressor_group));
 }
 

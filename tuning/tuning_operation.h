@@ -34,6 +34,7 @@ class GainTuningWindow::Operation {
 
   void wrote(uint16_t reg, int32_t value, bool accepted);
   tuning::Findings findings;
+  QString end_line(tuning::Outcome outcome) const { return tuning::end_line(row_, outcome); }
 
  private:
   tuning::Outcome judge() const;
@@ -44,7 +45,6 @@ class GainTuningWindow::Operation {
   bool outermost_;
   bool ok_ = true;
   bool failed_ = false;
-  bool earlier_failure_ = false;
   std::optional<tuning::Outcome> decided_;
   std::unique_ptr<tuning::DriveSnapshot> drive_;
   // What the window showed and used for the settings, to show again when

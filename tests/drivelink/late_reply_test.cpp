@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "drivelink/drive_link.h"
+#include "link/clock_timer.h"
 #include "link/virtual_clock.h"
 #include "sim/servo_registers.h"
 #include "sim/sim_line.h"
@@ -130,6 +131,27 @@ TEST_F(LateReplyTest, AReplyThatCouldAnswerEitherFailsItsExchange) {
   EXPECT_EQ(main_log.size(), 1);
   ASSERT_TRUE(link.read_registers(kRegA, 2));
   EXPECT_EQ(link.reply_word(0), 1111);
+}
+
+TEST_F(LateReplyTest, WhatRunsWhileARequestWaitsForALateReplyFindsTheLineBusyAndLeavesTheRequestAlone) {
+  read_a_failing(sim::Fault::Silent, 0);
+  // Halfway through B's wait for A's reply, a timer of another window tries
+  // an exchange of its own on another station.
+  bool fired = false, busy = false, nested = true;
+  ClockTimer::singleShot(kTimeoutMs / 2, &link, [&] {
+    fired = true;
+    busy = link.st.sending != 0;
+    link.st.node_addr = 2;
+    nested = link.write_register(kRegA, 4444);
+  });
+  ASSERT_TRUE(link.read_registers(kRegB, 1));
+  ASSERT_TRUE(fired);
+  EXPECT_TRUE(busy);
+  EXPECT_FALSE(nested);
+  // B went out as its caller built it, and nothing else did.
+  EXPECT_EQ(link.reply_word(0), 2222);
+  EXPECT_EQ(times(true).size(), 2u);
+  EXPECT_EQ(line.station(1)->reg(kRegA), 1111);
 }
 
 }  // namespace

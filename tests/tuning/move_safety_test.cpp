@@ -432,5 +432,35 @@ TEST_F(MoveSafetyTest, AnUnansweredServoOnEndsTheMoveAndItsSequenceAsFailed) {
   EXPECT_TRUE(memo("Memo3").contains(QStringLiteral("正转完成"))) << logs();
 }
 
+TEST_F(MoveSafetyTest, AStopWhileARecordedMoveIsArmedIsAStopAndNoFailure) {
+  script({});
+  click("Button3");
+  // Test mode's reply comes late enough for the stop to fall inside its wait.
+  sim::Fault slow = fault_of(sim::Fault::Late, kArm);
+  slow.delay_ms = 50;
+  rig.sim.inject(1, slow);
+  auto* poll = new ClockTimer(form);
+  QObject::connect(poll, &ClockTimer::timeout, form, [this, poll] {
+    const std::vector<Frame> now = requests();
+    if (now.empty() || !is_write(now.back(), kArm)) return;
+    poll->stop();
+    at_press = now.size();
+    click("Button48");
+  });
+  poll->start(1);
+  // The first pass records from the start: its trigger would follow test mode.
+  tstate().resonance_pass = 0;
+  window->Button13Click();
+  rig.sim.clear_faults();
+  ASSERT_GT(at_press, 0u) << logs();
+  for (const Frame& f : since_press()) {
+    EXPECT_FALSE(is_write(f, kRecord)) << f;
+    EXPECT_FALSE(is_start(f)) << f;
+  }
+  EXPECT_TRUE(memo("Memo4").contains(QStringLiteral("共振频率检测中断"))) << logs();
+  EXPECT_FALSE(memo("Memo4").contains(QStringLiteral("运转失败"))) << logs();
+  EXPECT_EQ(rig.st().comm_error, 0);
+}
+
 }  // namespace
 }  // namespace velmo

@@ -317,7 +317,7 @@ TEST_F(OperationPutBackTest, TheEndLineNamesTheFrequencyFoundAndTheNotchTheDrive
   EXPECT_TRUE(line.startsWith(QStringLiteral("节点1：机械共振频率搜索完成：共振频率%1Hz；").arg(found))) << logs();
   EXPECT_TRUE(line.contains(QStringLiteral("陷波器第1组%1Hz").arg(reg(kNotch)))) << logs();
   EXPECT_TRUE(line.contains(QStringLiteral("刚性等级%1").arg(reg(kRigidity)))) << logs();
-  // The text's own lines stay.
+  // The search's own closing line stays beside it.
   EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：机械共振自学习完成")));
 }
 
