@@ -56,6 +56,8 @@ class MoveSafetyTest : public GainTuningTest {
   // Every request station 1 received, reads and writes, in order.
   std::vector<Frame> requests() { return testing::frames_of(rig.sim, 1); }
   void click(const char* name) { QTest::mouseClick(control<QPushButton>(form, name), Qt::LeftButton); }
+  // Runs `op` from clear logs and journal, with the drive refusing the recording trigger.
+  void with_recording_refused(const std::function<void()>& op);
   void script(const sim::ServoMechanics::Script& s) {
     sim::ServoMechanics m;
     m.script = s;
@@ -308,6 +310,14 @@ TEST_F(MoveSafetyTest, NothingTheSequenceReadsCanBePickedWhileItRuns) {
 // The recording trigger and SERVO_ON a move waits for.
 constexpr int kRecord = 0x8003;
 
+void MoveSafetyTest::with_recording_refused(const std::function<void()>& op) {
+  click("Button3");
+  rig.sim.clear_journal();
+  rig.sim.inject(1, fault_of(sim::Fault::Exception, kRecord));
+  op();
+  rig.sim.clear_faults();
+}
+
 bool is_capture(const Frame& f) { return f.function == 3 && f.start >= 0x9000; }
 
 int count_in(const std::vector<Frame>& frames, bool (*pred)(const Frame&)) {
@@ -346,11 +356,7 @@ TEST_F(MoveSafetyTest, ARecordingFromTheStartRefusedStartsNoMove) {
   script({});
   for (const Op& op : ops) {
     SCOPED_TRACE(op.name);
-    click("Button3");
-    rig.sim.clear_journal();
-    rig.sim.inject(1, fault_of(sim::Fault::Exception, kRecord));
-    op.run();
-    rig.sim.clear_faults();
+    with_recording_refused(op.run);
     EXPECT_GE(count_in(requests(), [](const Frame& f) { return is_write(f, kRecord); }), 1);
     EXPECT_FALSE(started_on_first_trigger(requests())) << logs();
     EXPECT_EQ(count_in(requests(), is_capture), 0);
@@ -372,11 +378,7 @@ TEST_F(MoveSafetyTest, ALaterRecordingRefusedEndsItsTestWithNoFurtherMove) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    click("Button3");
-    rig.sim.clear_journal();
-    rig.sim.inject(1, fault_of(sim::Fault::Exception, kRecord));
-    c.run();
-    rig.sim.clear_faults();
+    with_recording_refused(c.run);
     // The one move that was under way, no capture of a recording never made.
     EXPECT_EQ(starts_in(requests()), 1) << logs();
     EXPECT_EQ(count_in(requests(), is_capture), 0);
