@@ -31,10 +31,9 @@ void FullCapture(benchmark::State& state) {
   link.Comm1.CompleteReplyEndsChunk = state.range(0) != 0;
   link.Comm1.OpenPort();
   link.st.comm_timeout_ms = 250;
-  link.st.node_addr = 1;
   // One recorded move to read back, made before the line is paced.
   for (auto [reg, value] : {std::pair{0x8001, 131}, {0x8002, 50}, {0x8004, 1}, {0x8003, 1}, {0x8000, 1}})
-    link.write_register(static_cast<uint16_t>(reg), value);
+    link.write_register(1, static_cast<uint16_t>(reg), value);
   link.delay(1500);
   sim.set_pace(velmo::bench::kLineBitsPerSecond, velmo::bench::kTurnaroundUs);
   auto* window = qobject_cast<velmo::GainTuningWindow*>(app.form("TForm3"));

@@ -28,8 +28,8 @@ void ResonanceDetection(benchmark::State& state) {
   }
   rig.app.main_window().N12Click();
   auto* window = qobject_cast<velmo::GainTuningWindow*>(rig.app.form("TForm3"));
-  rig.st().node_addr = 2;
-  rig.st().servo_subtype = 2;
+  window->tuning_state().station = 2;
+  window->tuning_state().servo_subtype = 2;
   velmo::sim::ServoMechanics m;
   m.resonances = {{450, 1000}};
   rig.servo(2).set_mechanics(m);

@@ -34,7 +34,6 @@ struct Line {
     link.Comm1.CompleteReplyEndsChunk = complete_reply_ends_chunk;
     link.Comm1.OpenPort();
     link.st.comm_timeout_ms = 250;
-    link.st.node_addr = 1;
   }
 };
 
@@ -45,7 +44,7 @@ void RoundTrip(benchmark::State& state) {
   int failures = 0;
   for (auto _ : state) {
     const auto t0 = std::chrono::steady_clock::now();
-    if (!line.link.read_registers(0x00AB, 1)) ++failures;
+    if (!line.link.read_registers(1, 0x00AB, 1)) ++failures;
     us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
   }
   state.counters["median_us"] = median(us);
@@ -72,7 +71,6 @@ void RoundTripBesideLibmodbus(benchmark::State& state) {
   link.Comm1.CommName = QString::fromStdString(our_line.port_path());
   link.Comm1.OpenPort();
   link.st.comm_timeout_ms = 250;
-  link.st.node_addr = 1;
   velmo::testing::ModbusMaster master(their_line.port_path(), 250);
   constexpr int kBlock = 20;
   const int per_run = paced ? 300 : 2000;
@@ -93,7 +91,7 @@ void RoundTripBesideLibmodbus(benchmark::State& state) {
       cpu += program_cpu_seconds() - cpu0;
     };
     for (int i = 0; i < per_run; i += kBlock) {
-      block([&] { return link.read_registers(0x00AB, 1); }, ours, cpu_ours);
+      block([&] { return link.read_registers(1, 0x00AB, 1); }, ours, cpu_ours);
       block([&] { return master.read(1, 0x00AB).has_value(); }, theirs, cpu_theirs);
     }
     our_us.push_back(median(ours));
@@ -127,10 +125,9 @@ BENCHMARK(DelayCpu)->Iterations(1)->Unit(benchmark::kMillisecond);
 // CPU used by 40 requests that nobody answers, 250 ms each.
 void UnansweredCpu(benchmark::State& state) {
   Line line(true);
-  line.link.st.node_addr = 99;  // no such station: the line stays silent
   for (auto _ : state) {
     const double cpu0 = program_cpu_seconds(), wall0 = wall_seconds();
-    for (int i = 0; i < 40; ++i) line.link.read_registers(0x00AB, 1);
+    for (int i = 0; i < 40; ++i) line.link.read_registers(99, 0x00AB, 1);  // no such station: silent
     state.counters["cpu_percent"] = 100.0 * (program_cpu_seconds() - cpu0) / (wall_seconds() - wall0);
   }
 }

@@ -384,10 +384,9 @@ BusControlWindow::RestoreOutcome BusControlWindow::restore_flagged(bool any_flag
 
 bool BusControlWindow::write_command(uint8_t node, uint16_t reg, uint16_t value) {
   DriveLinkState& s = st();
-  s.node_addr = node;
   s.cmd_reg = reg;
   s.cmd_value = value;
-  link().command_send();
+  link().command_send(node);
   return s.cmd_fail == 0;
 }
 

@@ -139,7 +139,6 @@ void MenuEditorWindow::report(bool ok, const QString& message) {
 
 void MenuEditorWindow::take_node() {
   const int node = node_of(node_list_);
-  if (node > 0) ctx_.link.st.node_addr = static_cast<uint8_t>(node);
   engine_->select(node > 0 ? node : engine_->node(), engine_->layout());
   engine_->apply_layout();
 }

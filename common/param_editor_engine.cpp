@@ -587,14 +587,13 @@ void ParamEditorEngine::run_menu_operation(std::function<void()> operation) {
 // ---- Exchanges ----
 
 bool ParamEditorEngine::read_block(const ParamBlock& block) {
-  st_.node_addr = static_cast<uint8_t>(node_);
   // What the menu read has taken so far is shown while this request is on
   // the line: the event is handled once the request has gone out.
   if (menu_read_ && !menu_read_->show_posted) {
     menu_read_->show_posted = true;
     QMetaObject::invokeMethod(this, &ParamEditorEngine::show_menu_read_so_far, Qt::QueuedConnection);
   }
-  last_read_ok_ = link_.read_registers(static_cast<uint16_t>(block.start), static_cast<uint16_t>(block.count));
+  last_read_ok_ = link_.read_registers(station(), static_cast<uint16_t>(block.start), static_cast<uint16_t>(block.count));
   if (!last_read_ok_) return false;
   if (menu_read_) {
     // Between a reply and the next request nothing but the image.
@@ -712,14 +711,12 @@ void ParamEditorEngine::move_station(int to) {
       if (s.node == from) s.node = to;
     }
   node_ = to;
-  st_.node_addr = static_cast<uint8_t>(to);
   hooks_.station_changed(from, to);
   emit node_moved(from, to);
 }
 
 bool ParamEditorEngine::write_single(int reg, int32_t wire) {
-  st_.node_addr = static_cast<uint8_t>(node_);
-  const bool ok = link_.write_register(static_cast<uint16_t>(reg), wire);
+  const bool ok = link_.write_register(station(), static_cast<uint16_t>(reg), wire);
   if (ok) {
     status(kWriteOk);
     log_success(kWriteOk, config_.single_lines_timed);
@@ -740,11 +737,10 @@ bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<i
   const ExchangeOutcome write_outcome = link_.last_outcome();
   // A lost or garbled reply may hide a write the drive took: ask it what it
   // holds, so the field never shows a value the drive did not confirm.
-  st_.node_addr = static_cast<uint8_t>(node_);
   // Some rows read back the values that were set with them (a rating and its
   // current), so that nothing of the refused choice stays.
   const int count = std::max({row.reg_count(), row.readback_regs, 1});
-  if (link_.read_registers(static_cast<uint16_t>(row.reg), static_cast<uint16_t>(count))) {
+  if (link_.read_registers(station(), static_cast<uint16_t>(row.reg), static_cast<uint16_t>(count))) {
     // The drive kept another value: what the pick changed with it goes back
     // too (the read-back then shows what it covers).
     if (effects && static_cast<int32_t>(link_.reply_word(0)) != values.front()) undo_effects(*effects);
@@ -795,9 +791,9 @@ bool ParamEditorEngine::write_group(int group, bool download) {
       values.push_back(v);
       regs.push_back(reg);
     }
-    st_.node_addr = static_cast<uint8_t>(node_);
-    const bool accepted = block.function == 6 ? link_.write_register(static_cast<uint16_t>(block.start), values[0])
-                                              : link_.write_registers(static_cast<uint16_t>(block.start), values);
+    const bool accepted = block.function == 6
+                              ? link_.write_register(station(), static_cast<uint16_t>(block.start), values[0])
+                              : link_.write_registers(station(), static_cast<uint16_t>(block.start), values);
     if (accepted) {
       for (const ParamRow* row : substituted) {
         image_[static_cast<size_t>(row->reg)] = row->safe_value;

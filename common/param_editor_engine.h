@@ -136,6 +136,8 @@ class ParamEditorEngine : public QObject {
   // The active row holding a register.
   const ParamRow* active_row(int reg) const;
   int node() const { return node_; }
+  // The station every exchange of this editor goes to.
+  uint8_t station() const { return static_cast<uint8_t>(node_); }
   int layout() const { return layout_; }
   std::vector<int> groups_in_layout() const;
 

@@ -187,7 +187,6 @@ void RunControlWindow::status_read(uint8_t node, bool by_user) {
   read_by_user_ = by_user;
   if (by_user) command_failed_ = false;
   read_status_of(node, [&] {
-    st().node_addr = node;
     if (const std::optional<uint16_t> word = read_status_block(node)) {
       if (!command_failed_) set_panel(this, node_line(node, QStringLiteral("状态信息读取成功！！")));
       ++st().read_ok_count;

@@ -32,8 +32,8 @@ BatchWrites::BatchWrites(DriveLink& link, LinkEvents& events) : link_(link), eve
 
 const ExchangeOutcome& BatchWrites::last_outcome() const { return failure_ ? *failure_ : link_.last_outcome(); }
 
-bool BatchWrites::write(uint16_t reg, int32_t value) {
-  const bool ok = link_.write_register(reg, value);
+bool BatchWrites::write(uint8_t station, uint16_t reg, int32_t value) {
+  const bool ok = link_.write_register(station, reg, value);
   if (!ok && !failure_) failure_ = link_.last_outcome();
   return ok;
 }
@@ -60,8 +60,7 @@ void BatchWrites::switch_selected_to_bus(DeviceFamily family, int count, const B
   }
   // Every write is sent, even after one failed.
   for (const RegisterWrite& w : writes) {
-    st.node_addr = nodes[i];
-    const bool ok = write(w.reg, w.value);
+    const bool ok = write(nodes[i], w.reg, w.value);
     events_.bus_switch_written(family, ok ? kSetOk : kSetFailed, ok);
     if (!ok) st.batch_go = 0;
   }
@@ -75,9 +74,8 @@ void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<
   failure_.reset();
   for (int i = 0; i < count; ++i) {
     if (restore_flags[i] != 1) continue;
-    st.node_addr = nodes[i];
     for (const RegisterWrite& w : settings(nodes[i])) {
-      if (!write(w.reg, w.value)) {
+      if (!write(nodes[i], w.reg, w.value)) {
         events_.restore_written(kRestoreFailed, false);
         st.batch_go = 0;
         return;
@@ -97,24 +95,23 @@ void BatchWrites::parameter_save() {
   for (int i = 0; i < st.servo_count; ++i) {
     const uint8_t a = st.servo_nodes[i];
     if (st.servo_restore_flags[a] != 1) continue;
-    st.node_addr = a;
-    st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
+    const uint32_t subtype = st.servo_subtype_list[i];
 
     // A failed mode write does not stop the settings from going back, but
     // the restore is not whole: it fails. The gain-tuning window's report
     // counts any function-06 reply as done, echo or not, the looser rule
     // these writes have always had.
     for (const ModeWrite& m : kServoModeWrites) {
-      if (!write(m.reg, m.value)) st.batch_go = 0;
+      if (!write(a, m.reg, m.value)) st.batch_go = 0;
       const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
       events_.servo_mode_written(a, QString::fromUtf8(done ? m.done : m.failed), done);
     }
 
-    const int first = st.servo_list_first(st.servo_subtype);
-    const int size = st.servo_list_size(st.servo_subtype);
-    if (st.servo_subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
+    const int first = st.servo_list_first(subtype);
+    const int size = st.servo_list_size(subtype);
+    if (subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
     for (int k = 0; k < size; ++k) {
-      if (write(static_cast<uint16_t>(st.servo_param_regs[first + k]), st.servo_saved_params[a][k])) {
+      if (write(a, static_cast<uint16_t>(st.servo_param_regs[first + k]), st.servo_saved_params[a][k])) {
         events_.restore_written(kRestored, true);
       } else {
         events_.restore_written(kRestoreFailed, false);

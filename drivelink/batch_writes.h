@@ -46,7 +46,7 @@ class BatchWrites {
   int selected_position(DeviceFamily family) const;
 
   // One write of an operation; a failure is kept for last_outcome().
-  bool write(uint16_t reg, int32_t value);
+  bool write(uint8_t station, uint16_t reg, int32_t value);
 
   DriveLink& link_;
   LinkEvents& events_;

@@ -54,7 +54,7 @@ void DriveLink::modbus_crc16(const uint8_t* bytes, int length) {
   st.crc_value = velmo::modbus_crc16(bytes, static_cast<size_t>(std::max(length, 0)));
 }
 
-bool DriveLink::senddata(int bytes_per_register) {
+bool DriveLink::senddata(uint8_t station, int bytes_per_register) {
   if (st.sending) {
     // Another exchange is waiting further down the stack: sending now would
     // let one of the two read the other's reply.
@@ -63,14 +63,14 @@ bool DriveLink::senddata(int bytes_per_register) {
     return false;
   }
   if (idle_step_) run_idle_step();
-  if (st.node_addr < 1 || st.node_addr > kMaxStation) {
+  if (station < 1 || station > kMaxStation) {
     // Station 0 is the broadcast address: every drive would act on it.
     st.reply_flag = 0;
     st.cmd_fail = 1;
     last_outcome_ = {ExchangeOutcome::InvalidStation};
     return false;
   }
-  wait_for_late_replies(bytes_per_register);
+  wait_for_late_replies(station, bytes_per_register);
   try {
     st.sending = 1;
     if (on_reply_flag) on_reply_flag(0);
@@ -78,7 +78,7 @@ bool DriveLink::senddata(int bytes_per_register) {
     st.rx_count = 0;
     const size_t len = st.tx_len;
     if (len < 2 || len + 2 > st.tx_buf.size()) throw std::length_error("request frame length");
-    st.tx_buf[0] = st.node_addr;
+    st.tx_buf[0] = station;
     sent_ = RequestShape::of_request(st.tx_buf.data(), bytes_per_register);
     ambiguous_ = false;
     modbus_crc16(st.tx_buf.data(), static_cast<int>(len));
@@ -118,22 +118,21 @@ bool DriveLink::senddata(int bytes_per_register) {
   return true;
 }
 
-void DriveLink::wait_for_late_replies(int bytes_per_register) {
+void DriveLink::wait_for_late_replies(uint8_t station, int bytes_per_register) {
   for (;;) {
     late_.expire(monotonic_ns());
     if (late_.empty()) return;
     std::array<uint8_t, 6> frame{};
     std::copy_n(st.tx_buf.begin(), frame.size(), frame.begin());
-    frame[0] = st.node_addr;
+    frame[0] = station;
     const RequestShape next = RequestShape::of_request(frame.data(), bytes_per_register);
     const int64_t guard_end = late_.guard_end(next);
     if (guard_end == 0) return;
     // The late reply ends the wait as a stray; then the line is ours again.
     // The request is under way while it waits: the line counts as busy, and
-    // whatever runs meanwhile leaves the request and its station as they are.
+    // whatever runs meanwhile leaves the request as it is.
     const auto tx_buf = st.tx_buf;
     const uint8_t tx_len = st.tx_len;
-    const uint8_t node_addr = st.node_addr;
     guarding_ = true;
     st.sending = 1;
     const int ms = static_cast<int>((guard_end - monotonic_ns() + 999'999) / 1'000'000);
@@ -143,11 +142,10 @@ void DriveLink::wait_for_late_replies(int bytes_per_register) {
     if (idle_step_) run_idle_step();
     st.tx_buf = tx_buf;
     st.tx_len = tx_len;
-    st.node_addr = node_addr;
   }
 }
 
-void DriveLink::command_send() {
+void DriveLink::command_send(uint8_t station) {
   st.cmd_fail = 1;
   st.tx_buf[1] = 0x06;
   st.tx_buf[2] = (st.cmd_reg >> 8) & 0xFF;
@@ -155,7 +153,7 @@ void DriveLink::command_send() {
   st.tx_buf[4] = value_hi(static_cast<int32_t>(st.cmd_value));
   st.tx_buf[5] = value_lo(static_cast<int32_t>(st.cmd_value));
   st.tx_len = 6;
-  if (senddata() && accepted(0x06)) st.cmd_fail = 0;
+  if (senddata(station) && accepted(0x06)) st.cmd_fail = 0;
 }
 
 void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
@@ -308,17 +306,17 @@ namespace {
 bool fits_register(int32_t value) { return value >= -32768 && value <= 65535; }
 }  // namespace
 
-bool DriveLink::read_registers(uint16_t first, uint16_t count, int bytes_per_register) {
+bool DriveLink::read_registers(uint8_t station, uint16_t first, uint16_t count, int bytes_per_register) {
   st.tx_buf[1] = 0x03;
   st.tx_buf[2] = first >> 8;
   st.tx_buf[3] = first & 0xFF;
   st.tx_buf[4] = count >> 8;
   st.tx_buf[5] = count & 0xFF;
   st.tx_len = 6;
-  return senddata(bytes_per_register) && accepted(0x03, bytes_per_register);
+  return senddata(station, bytes_per_register) && accepted(0x03, bytes_per_register);
 }
 
-bool DriveLink::write_register(uint16_t reg, int32_t value) {
+bool DriveLink::write_register(uint8_t station, uint16_t reg, int32_t value) {
   if (!fits_register(value)) return false;
   st.tx_buf[1] = 0x06;
   st.tx_buf[2] = reg >> 8;
@@ -326,10 +324,10 @@ bool DriveLink::write_register(uint16_t reg, int32_t value) {
   st.tx_buf[4] = value_hi(value);
   st.tx_buf[5] = value_lo(value);
   st.tx_len = 6;
-  return senddata() && accepted(0x06);
+  return senddata(station) && accepted(0x06);
 }
 
-bool DriveLink::write_registers(uint16_t first, const std::vector<int32_t>& values) {
+bool DriveLink::write_registers(uint8_t station, uint16_t first, const std::vector<int32_t>& values) {
   const size_t n = values.size();
   if (n == 0 || 7 + 2 * n + 2 > st.tx_buf.size()) return false;
   if (!std::all_of(values.begin(), values.end(), fits_register)) return false;
@@ -344,7 +342,7 @@ bool DriveLink::write_registers(uint16_t first, const std::vector<int32_t>& valu
     st.tx_buf[8 + 2 * k] = value_lo(values[k]);
   }
   st.tx_len = static_cast<uint8_t>(7 + 2 * n);
-  return senddata() && accepted(0x10);
+  return senddata(station) && accepted(0x10);
 }
 
 void DriveLink::set_traffic_log(uint8_t window_code, LineSink sink) { traffic_logs_[window_code] = std::move(sink); }

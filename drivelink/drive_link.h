@@ -28,7 +28,7 @@ struct ExchangeOutcome {
     EchoMismatch,    // a write reply that does not echo the register and value (or start and count) sent
     Ambiguous,       // a reply that could as well be the late one of an earlier request that gave up
     Refused,         // nothing sent: another exchange is still waiting
-    InvalidStation,  // nothing sent: node_addr is not a station
+    InvalidStation,  // nothing sent: the station named is not one
     BadRequest,      // nothing sent: the request frame has no valid length
   };
   Kind kind = NoReply;
@@ -55,18 +55,20 @@ class DriveLink : public QObject {
   SerialPort Comm1;
 
   // ---- Exchange operations ----
-  // One exchange with node_addr using tx_buf[1..] / tx_len. Returns false when
+  // One exchange with `station` using tx_buf[1..] / tx_len. Every caller names
+  // the station it talks to: there is no "current node" that another window
+  // could change between two exchanges of an operation. Returns false when
   // it was refused because another exchange is still waiting (nothing sent,
   // refused_count counted, the other exchange's reply untouched), and when
-  // node_addr is not a station (0 would be a broadcast to every drive).
+  // `station` is not a station (0 would be a broadcast to every drive).
   // A request whose reply would look like the late reply of an earlier one
   // that gave up goes out only once that reply came (as a stray) or the
   // earlier request's guard ran out: its own timeout again after it gave up.
   // Meanwhile the line counts as busy (sending), as during any exchange.
   // bytes_per_register: of a function-03 reply (four for the motion recording).
-  bool senddata(int bytes_per_register = 2);
-  // Function-06 write of cmd_value to cmd_reg; result in cmd_fail.
-  void command_send();
+  bool senddata(uint8_t station, int bytes_per_register = 2);
+  // Function-06 write of cmd_value to cmd_reg of `station`; result in cmd_fail.
+  void command_send(uint8_t station);
   // CRC of the first length bytes into crc_value.
   void modbus_crc16(const uint8_t* bytes, int length);
   // The receive handler of Comm1.
@@ -87,7 +89,7 @@ class DriveLink : public QObject {
 
   // ---- The accepted-reply test ----
   // reply_flag set, station and function as sent (the station the request
-  // went to, even if node_addr changed since), CRC correct and a length
+  // went to), CRC correct and a length
   // that fits the function (03: byte count = 2 x registers asked, or
   // bytes_per_register x registers; 06 and 16: 8 bytes echoing the register
   // and value, or the start and count, sent). With bit 0x80 in function:
@@ -102,9 +104,9 @@ class DriveLink : public QObject {
   uint16_t reply_word(int k) const;
 
   // ---- Request builders (fill tx_buf / tx_len and call senddata) ----
-  bool read_registers(uint16_t first, uint16_t count, int bytes_per_register = 2);  // 03, then accepted(3)
-  bool write_register(uint16_t reg, int32_t value);        // 06, then accepted(6)
-  bool write_registers(uint16_t first, const std::vector<int32_t>& values);  // 16
+  bool read_registers(uint8_t station, uint16_t first, uint16_t count, int bytes_per_register = 2);  // 03
+  bool write_register(uint8_t station, uint16_t reg, int32_t value);                  // 06
+  bool write_registers(uint8_t station, uint16_t first, const std::vector<int32_t>& values);  // 16
 
   // ---- Traffic-log routing by window code ----
   void set_traffic_log(uint8_t window_code, LineSink sink);
@@ -122,7 +124,7 @@ class DriveLink : public QObject {
  private:
   void log_traffic(uint8_t window_code, const uint8_t* bytes, size_t len, const QString& suffix = QString());
   void wait_until(int ms, const std::function<bool()>& done);
-  void wait_for_late_replies(int bytes_per_register);
+  void wait_for_late_replies(uint8_t station, int bytes_per_register);
   void wake_waiter();  // a wait in progress checks its condition again at once
   void run_idle_step();
 

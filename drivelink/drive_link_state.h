@@ -35,7 +35,6 @@ struct DriveLinkState {
   // ---- Link: request, reply, timing ----
   std::array<uint8_t, 202> tx_buf{};
   uint8_t tx_len = 0;
-  uint8_t node_addr = 1;
   std::array<uint8_t, 2001> rx_buf{};
   uint16_t rx_len = 0;          // length of the chunk last copied into rx_buf
   uint8_t reply_flag = 0;
@@ -76,15 +75,10 @@ struct DriveLinkState {
   uint8_t bpq_count = 0;
   uint8_t tsq_count = 0;
   ByPos<uint32_t> servo_resolution_list{};
-  uint32_t servo_resolution = 131072;
-  uint32_t servo_resolution_scale = 1;
   ByPos<uint32_t> servo_subtype_list{};
-  uint8_t servo_subtype = 0;
   ByPos<uint8_t> servo_high_model{};
-  uint8_t servo_bus_type = 0;
   ByPos<uint32_t> bpq_subtype_list{};
   ByPos<uint8_t> bpq_model_type_list{};
-  uint8_t bpq_model_type = 0;
   ByPos<uint8_t> bpq_power_code{};
   ByPos<uint8_t> bpq_stop3_flags{};
 

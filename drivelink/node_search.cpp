@@ -126,8 +126,7 @@ void NodeSearch::Button4Click() {
 
       for (int a = 1; a <= last; ++a) {
         view.show_status(QStringLiteral("搜索节点") + QString::number(a));
-        st.node_addr = static_cast<uint8_t>(a);
-        if (!link_.read_registers(kProgramVersionReg, 1)) continue;
+        if (!link_.read_registers(static_cast<uint8_t>(a), kProgramVersionReg, 1)) continue;
         ++found;
         const NodeClass c = classify_node(link_.reply_word(0));
         switch (c.family) {
@@ -199,8 +198,7 @@ void NodeSearch::Button1Click() {
   st.connected = 0;
   enable_all({Button::Connect, Button::ClosePort, Button::PortList, Button::Search}, false);
 
-  st.node_addr = static_cast<uint8_t>(view.connect_station());
-  if (!link_.read_registers(kLineCheckReg, 1)) {
+  if (!link_.read_registers(static_cast<uint8_t>(view.connect_station()), kLineCheckReg, 1)) {
     st.connected = 0;
     view.enable(Button::ClosePort, false);
     view.enable(Button::Connect, true);
@@ -223,8 +221,7 @@ void NodeSearch::Button1Click() {
   // control keeps the snapshot taken before it was switched.
   for (int i = 0; i < st.tsq_count; ++i) {
     const uint8_t a = st.tsq_nodes[i];
-    st.node_addr = a;
-    if (!link_.read_registers(1, 2)) {
+    if (!link_.read_registers(a, 1, 2)) {
       fail();
       break;
     }
@@ -235,19 +232,18 @@ void NodeSearch::Button1Click() {
   // Servo drives: menu variant, the variant's list registers, the gain switch.
   for (int i = 0; i < st.servo_count && !failed; ++i) {
     const uint8_t a = st.servo_nodes[i];
-    st.node_addr = a;
-    if (!link_.read_registers(kMenuVersionReg, 1)) {
+    if (!link_.read_registers(a, kMenuVersionReg, 1)) {
       fail();
       break;
     }
     st.servo_subtype_list[i] = link_.reply_word(0) % 100;
-    st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
+    const uint32_t subtype = st.servo_subtype_list[i];
     const bool keep_snapshot = st.servo_restore_flags[a] != 0;
-    const int first = st.servo_list_first(st.servo_subtype);
-    const int size = st.servo_list_size(st.servo_subtype);
+    const int first = st.servo_list_first(subtype);
+    const int size = st.servo_list_size(subtype);
     bool list_failed = false;
     for (int k = 0; k < size; ++k) {
-      if (!link_.read_registers(static_cast<uint16_t>(st.servo_param_regs[first + k]), 1)) {
+      if (!link_.read_registers(a, static_cast<uint16_t>(st.servo_param_regs[first + k]), 1)) {
         fail();
         list_failed = true;
         break;
@@ -255,8 +251,8 @@ void NodeSearch::Button1Click() {
       if (!keep_snapshot) st.servo_saved_params[a][k] = link_.reply_word(0);
     }
     // The gain switch is read even after a failed list.
-    const uint16_t gain_switch_reg = st.servo_subtype == 1 ? 0x37 : 0x41;
-    if (!link_.read_registers(gain_switch_reg, 1)) {
+    const uint16_t gain_switch_reg = subtype == 1 ? 0x37 : 0x41;
+    if (!link_.read_registers(a, gain_switch_reg, 1)) {
       fail();
       break;
     }
@@ -272,8 +268,7 @@ void NodeSearch::Button1Click() {
     st.bpq_rs485_regnums = {4, 5, 8, 9};
     for (int i = 0; i < st.bpq_count && !failed; ++i) {
       const uint8_t a = st.bpq_nodes[i];
-      st.node_addr = a;
-      link_.read_registers(kMenuVersionReg, 1);
+      link_.read_registers(a, kMenuVersionReg, 1);
       if (link_.accepted(0x03)) {
         st.bpq_subtype_list[i] = link_.reply_word(0) % 100;
       } else if (link_.accepted(0x83)) {
@@ -285,7 +280,7 @@ void NodeSearch::Button1Click() {
       const bool keep_snapshot = bpq_under_bus_control(st, i);
       std::array<uint32_t, 4> values{};
       for (int k = 0; k < 4; ++k) {
-        if (!link_.read_registers(st.bpq_rs485_regnums[k], 1)) {
+        if (!link_.read_registers(a, st.bpq_rs485_regnums[k], 1)) {
           fail();
           break;
         }

@@ -121,17 +121,14 @@ InverterControlWindow::InverterControlWindow(AppContext& ctx, QWidget* parent)
 
 uint8_t InverterControlWindow::model_type_of(uint8_t node) const {
   const int i = position_of(node);
-  return i >= 0 ? st().bpq_model_type_list[i] : st().bpq_model_type;
+  return i >= 0 ? st().bpq_model_type_list[i] : 0;
 }
 
 void InverterControlWindow::ComboBox1Change() {
-  DriveLinkState& s = st();
-  // node_addr belongs to the exchange under way until it ends.
-  if (s.sending == 0 && selected_node() != 0) s.node_addr = selected_node();
   const int picked = nodes()->currentIndex();
-  s.bpq_model_type = s.bpq_model_type_list[picked >= 0 && picked < kListSlots ? picked : 0];
+  const uint8_t model_type = st().bpq_model_type_list[picked >= 0 && picked < kListSlots ? picked : 0];
   // Braking-resistor load and temperature exist on model types 0 and 1 only.
-  const bool shown = s.bpq_model_type <= 1;
+  const bool shown = model_type <= 1;
   for (const char* name : {"Edit7", "Edit8"}) {
     auto* edit = control<QLineEdit>(this, name);
     set_usable(edit, shown);
@@ -174,7 +171,7 @@ void InverterControlWindow::send_settings(uint8_t node) {
 
 std::optional<uint16_t> InverterControlWindow::read_status_block(uint8_t node) {
   const bool full = model_type_of(node) < 2;
-  if (!link().read_registers(kStatusFirst, full ? 6 : 4)) return std::nullopt;
+  if (!link().read_registers(node, kStatusFirst, full ? 6 : 4)) return std::nullopt;
   for (const StatusField& f : kStatusFields)
     if (f.word < 4 || full)
       held<QLineEdit>(f.edit)->setText(scaled(link().reply_word(f.word), f.divisor, f.decimals));
@@ -192,8 +189,7 @@ RunControlWindow::StateMeaning InverterControlWindow::meaning_of(uint16_t word) 
 }
 
 void InverterControlWindow::read_after_status(uint8_t node) {
-  st().node_addr = node;
-  if (!link().read_registers(kFaultReg, 1)) {
+  if (!link().read_registers(node, kFaultReg, 1)) {
     read_failed(node, QStringLiteral("变频器故障信息读取失败"));
     fault_read(node, false);
     return;

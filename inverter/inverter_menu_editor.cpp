@@ -128,12 +128,11 @@ InverterMenuEditor::InverterMenuEditor(AppContext& ctx, QWidget* parent)
 // ---- Node, model type and rating ----
 
 void InverterMenuEditor::take_node() {
-  DriveLinkState& st = ctx_.link.st;
+  const DriveLinkState& st = ctx_.link.st;
   const int i = std::max(node_list()->currentIndex(), 0);
-  st.bpq_model_type = st.bpq_model_type_list[static_cast<size_t>(i)];
+  const int model_type = st.bpq_model_type_list[static_cast<size_t>(i)];
   const int node = node_of(node_list());
-  if (node > 0) st.node_addr = static_cast<uint8_t>(node);
-  engine_->select(node > 0 ? node : engine_->node(), std::min<int>(st.bpq_model_type, kInverterModelTypes - 1));
+  engine_->select(node > 0 ? node : engine_->node(), std::min<int>(model_type, kInverterModelTypes - 1));
   bpqmenuset();
 }
 

@@ -83,36 +83,16 @@ VelmoWindow* MainWindow::open_target(const char* name, WindowCode code) {
   return w;
 }
 
-void MainWindow::node_from(VelmoWindow* window) {
-  const int node = node_of(node_list_of(window));
-  if (node >= 1 && node <= kMaxStation) ctx_.link.st.node_addr = static_cast<uint8_t>(node);
-}
-
-int MainWindow::list_index(VelmoWindow* window) const {
-  const QComboBox* list = node_list_of(window);
-  const int i = list ? list->currentIndex() : -1;
-  return i >= 0 && i < kListSlots ? i : 0;
-}
-
 void MainWindow::N5Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.servo_count, kNoServo)) return;
-  VelmoWindow* w = open_target("TForm2", WindowCode::ServoMenuEditor);
-  const int i = list_index(w);
-  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[i]);
-  st.servo_bus_type = st.servo_high_model[i] == 1 ? 1 : 0;
-  node_from(w);
-  w->on_open();
+  open_target("TForm2", WindowCode::ServoMenuEditor)->on_open();
 }
 
 void MainWindow::N2Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.servo_count, kNoServo)) return;
-  VelmoWindow* w = open_target("TForm13", WindowCode::HomeAndLimits);
-  st.servo_resolution = st.servo_resolution_list[0];
-  node_from(w);
-  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w)]);
-  w->on_open();
+  open_target("TForm13", WindowCode::HomeAndLimits)->on_open();
 }
 
 void MainWindow::N6Click() {
@@ -122,7 +102,6 @@ void MainWindow::N6Click() {
   showMinimized();
   st.active_form = static_cast<uint8_t>(WindowCode::ServoControl);
   w->show();
-  node_from(w);
   w->on_open();
 }
 
@@ -131,7 +110,6 @@ void MainWindow::N12Click() {
   if (!line_ready(1, {})) return;
   VelmoWindow* w = target("TForm3");
   showMinimized();
-  node_from(w);
   w->show();
   st.active_form = static_cast<uint8_t>(WindowCode::GainTuning);
   // With no servo on the line the window opens, but there is no drive to
@@ -140,7 +118,6 @@ void MainWindow::N12Click() {
     w->show_status(kNoServo);
     return;
   }
-  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w)]);
   w->on_open();
 }
 
@@ -151,17 +128,13 @@ void MainWindow::N10Click() {
 void MainWindow::N7Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.bpq_count, kNoInverter)) return;
-  VelmoWindow* w = open_target("TForm10", WindowCode::InverterMenuEditor);
-  node_from(w);
-  w->on_open();
+  open_target("TForm10", WindowCode::InverterMenuEditor)->on_open();
 }
 
 void MainWindow::N8Click() {
   DriveLinkState& st = ctx_.link.st;
   if (!line_ready(st.bpq_count, kNoInverter)) return;
-  VelmoWindow* w = open_target("TForm9", WindowCode::InverterControl);
-  node_from(w);
-  w->on_open();
+  open_target("TForm9", WindowCode::InverterControl)->on_open();
 }
 
 void MainWindow::N9Click() {
@@ -175,7 +148,6 @@ void MainWindow::N13Click() {
   w->show();
   st.active_form = static_cast<uint8_t>(WindowCode::SpeedCtlMenuEditor);
   showMinimized();
-  node_from(w);
   w->on_open();
 }
 
@@ -186,7 +158,6 @@ void MainWindow::RS4851Click() {
   w->show();
   st.active_form = static_cast<uint8_t>(WindowCode::SpeedCtlControl);
   showMinimized();
-  node_from(w);
   w->on_open();
 }
 
@@ -196,8 +167,6 @@ void MainWindow::N11Click() {
   VelmoWindow* w = target("TForm8");
   showMinimized();
   w->show();
-  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[list_index(w)]);
-  node_from(w);
   w->on_open();
 }
 

@@ -222,9 +222,6 @@ void MainWindow::FormCreate() {
   st.active_form = static_cast<uint8_t>(WindowCode::Main);
   control<QPushButton>(this, "Button2")->setEnabled(false);
   st.servo_param_regs = DriveLinkState().servo_param_regs;
-  st.servo_resolution = 131072;
-  st.servo_resolution_scale = 1;
-  st.node_addr = 1;
   // The first exchange must not wait zero milliseconds for its reply.
   st.comm_timeout_ms = 250;
   control<QComboBox>(this, "ComboBox5")->setCurrentIndex(0);

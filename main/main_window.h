@@ -93,10 +93,6 @@ class MainWindow : public QMainWindow, public SearchView {
   // target, active_form := code. Entries that take them in another order
   // spell them out.
   VelmoWindow* open_target(const char* name, WindowCode code);
-  // node_addr := the station in the window's node list (if it shows one).
-  void node_from(VelmoWindow* window);
-  // The list position selected in the window's node list (0 if none).
-  int list_index(VelmoWindow* window) const;
 
   void build_controls();
   void build_menu();

@@ -133,7 +133,6 @@ HomeLimitsWindow::HomeLimitsWindow(AppContext& ctx, QWidget* parent)
   make_label(this, "LabelNode", QStringLiteral("伺服节点："), QRect(20, 18, 80, 28));
   nodes_ = make_combo(this, "ComboBox4", QRect(100, 15, 120, 30));
   mark_node_list(nodes_, NodeListGroup::Servo);
-  connect(nodes_, &QComboBox::currentIndexChanged, this, [this](int) { ComboBox4Change(); });
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(470, 13, 110, 34)), &QPushButton::clicked, this,
           [this] { Button1Click(); });
   make_panel(this, QRect(20, 55, 560, 30));
@@ -288,8 +287,7 @@ void HomeLimitsWindow::jog(JogCommand command, uint8_t node) {
 void HomeLimitsWindow::settle(uint8_t node) {
   Claim claim = claim_read();
   read_status_of(node, [&] {
-    st().node_addr = node;
-    if (link().read_registers(servo_status::kStatusFirst, 1))
+    if (link().read_registers(node, servo_status::kStatusFirst, 1))
       servo::settle_run_state(st(), node, link().reply_word(0));
     else
       report_read_failure(node, QStringLiteral("伺服状态信息读取失败"));
@@ -335,9 +333,8 @@ void HomeLimitsWindow::clear_points(uint8_t node) {
   const SelectedServo drive = servo::servo_by_address(st(), node);
   if (!drive.valid) return report_failure(node, failed);
   Claim claim = claim_write();
-  st().node_addr = drive.address;
   const uint16_t first = servo::home_limit_layout(drive.subtype).clear_first();
-  if (link().write_registers(first, {1, 1, 1}))
+  if (link().write_registers(drive.address, first, {1, 1, 1}))
     report_ok(drive.address, QStringLiteral("原点极限清除成功"));
   else
     report_failure(drive.address, failed);
@@ -349,8 +346,7 @@ void HomeLimitsWindow::read_positions(uint8_t node) {
   if (!drive.valid) return report_failure(node, failed + QStringLiteral("**"));
   Claim claim = claim_write();
   DriveLinkState& s = st();
-  s.node_addr = drive.address;
-  if (!link().read_registers(regs::kPositions, 2 * regs::kPositionCount)) {
+  if (!link().read_registers(drive.address, regs::kPositions, 2 * regs::kPositionCount)) {
     report_read_failure(drive.address, failed);
     return;
   }
@@ -382,19 +378,9 @@ void HomeLimitsWindow::Button11Click() {
   clear_logs();
 }
 
-void HomeLimitsWindow::ComboBox4Change() {
-  const SelectedServo drive = servo::selected_servo(st(), nodes_);
-  if (!drive.valid) return;
-  DriveLinkState& s = st();
-  s.node_addr = drive.address;
-  s.servo_resolution = drive.resolution;
-  s.servo_subtype = static_cast<uint8_t>(drive.subtype);
-}
-
 void HomeLimitsWindow::on_open() {
-  // The opener took the resolution of the first servo found; the shared
-  // values follow this window's own selected drive instead.
-  ComboBox4Change();
+  // Every operation takes its drive, layout and resolution from the node
+  // list when it runs: there is nothing to take over here.
 }
 
 // ---- Exit ----

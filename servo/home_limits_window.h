@@ -46,7 +46,6 @@ class HomeLimitsWindow : public BusControlWindow {
   void Button10Click();  // read positions
   void Button11Click();  // clear the displays
   void Button1Click();   // exit
-  void ComboBox4Change();
 
   // The station shown in ComboBox4 (0 when none).
   uint8_t selected_node() const;

@@ -11,8 +11,8 @@ namespace velmo::servo {
 
 // The servo a window's own node list points at, with the values the node
 // search and connect step stored for it. Windows take the menu layout and
-// encoder resolution from here on every operation instead of trusting the
-// shared servo_subtype / servo_resolution, which the last opened window set.
+// encoder resolution from here on every operation: nothing shared says which
+// drive is "current".
 struct SelectedServo {
   bool valid = false;
   uint8_t address = 0;

@@ -36,7 +36,6 @@ SelfLearningWindow::SelfLearningWindow(AppContext& ctx, QWidget* parent)
   make_label(this, "LabelNode", QStringLiteral("节点："), QRect(20, 22, 60, 28));
   nodes_ = make_combo(this, "ComboBox1", QRect(80, 20, 120, 30));
   mark_node_list(nodes_, NodeListGroup::Servo);
-  connect(nodes_, &QComboBox::activated, this, [this](int) { ComboBox1Click(); });
   connect(make_button(this, "Button4", QStringLiteral("退出"), QRect(360, 18, 120, 34)), &QPushButton::clicked, this,
           [this] { Button4Click(); });
   panel_ = make_panel(this, QRect(20, 62, 460, 30));
@@ -81,16 +80,15 @@ void SelfLearningWindow::start(int function) {
     button->setEnabled(true);
   };
 
-  // The layout is the selected drive's own, never what another window left
-  // in servo_subtype: the same value in the other layout's register starts
+  // The layout is the selected drive's own, never another window's: the
+  // same value in the other layout's register starts
   // a different function or changes another parameter.
   const servo::SelectedServo drive = servo::selected_servo(st, nodes_);
   servo::LinkTurn turn(st, talking_);
   if (!drive.valid || !turn.held()) return fail();
 
   const servo::SelfLearningStart& cmd = fn.start_for(drive.subtype);
-  st.node_addr = drive.address;
-  if (!ctx_.link.write_register(cmd.reg, cmd.value)) return fail();
+  if (!ctx_.link.write_register(drive.address, cmd.reg, cmd.value)) return fail();
 
   // The poll follows the start that was accepted last, on its own drive.
   selflearn_reg_ = static_cast<uint8_t>(cmd.reg);
@@ -107,8 +105,7 @@ void SelfLearningWindow::Timer1Timer() {
   // A busy link skips this poll; the next one comes in 2 s.
   servo::LinkTurn turn(st, talking_);
   if (!turn.held()) return;
-  st.node_addr = selflearn_node_;
-  if (!ctx_.link.read_registers(selflearn_reg_, 1)) return;
+  if (!ctx_.link.read_registers(selflearn_node_, selflearn_reg_, 1)) return;
   if (st.rx_buf[4] != servo::kSelfLearningDone) return;
 
   const QString text = node_line(selflearn_node_, QStringLiteral("自学习完成！！"));
@@ -116,12 +113,6 @@ void SelfLearningWindow::Timer1Timer() {
   append_line(log_, text);
   poll_timer_->stop();
   enable_start_buttons();
-}
-
-void SelfLearningWindow::ComboBox1Click() {
-  DriveLinkState& st = ctx_.link.st;
-  const servo::SelectedServo drive = servo::selected_servo(st, nodes_);
-  if (drive.valid) st.servo_subtype = static_cast<uint8_t>(drive.subtype);
 }
 
 void SelfLearningWindow::Button4Click() { leave(); }

@@ -27,7 +27,6 @@ class SelfLearningWindow : public VelmoWindow {
   void Button5Click();
   void Button7Click();
   void Timer1Timer();    // completion poll
-  void ComboBox1Click();
   void Button4Click();   // exit
 
   // The register and station the poll reads: those of the last accepted start.

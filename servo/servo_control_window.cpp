@@ -141,7 +141,6 @@ void ServoControlWindow::build() {
   node_box_ = make_combo(this, "ComboBox4", QRect(65, 12, 95, 32));
   mark_node_list(node_box_, NodeListGroup::Servo);
   watch_node_list(node_box_);
-  connect(node_box_, &QComboBox::currentIndexChanged, this, [this] { ComboBox4Change(); });
 
   group5_ = new QGroupBox(this);
   group5_->setObjectName(QStringLiteral("GroupBox5"));
@@ -371,11 +370,6 @@ void ServoControlWindow::Button21Click() {
             QStringLiteral("伺服RS485通讯控制执行失败记录.txt"));
 }
 
-void ServoControlWindow::ComboBox4Change() {
-  // node_addr belongs to the exchange under way until it ends.
-  if (st().sending == 0 && selected_node() != 0) st().node_addr = selected_node();
-}
-
 void ServoControlWindow::ComboBox5Change(int index) {
   static constexpr int kIntervals[] = {1000, 2000, 5000, 10000};
   Timer1()->setInterval(index >= 0 && index < 4 ? kIntervals[index] : 20000);
@@ -386,7 +380,6 @@ void ServoControlWindow::on_open() {
   set_radio(torque_radio_, false);
   group3_->setEnabled(false);
   Button14Click();
-  if (selected_node() != 0 && st().sending == 0) st().node_addr = selected_node();
   mirror();
   start_replay_timer();
 }
@@ -482,8 +475,7 @@ void ServoControlWindow::status_read(uint8_t node) {
   if (node == 0 || !link_idle()) return;  // another exchange waits: nothing is read
   Claim claim = claim_read();
   read_status_of(node, [&] {
-    st().node_addr = node;
-    const bool block_read = link().read_registers(ss::kStatusFirst, ss::kStatusCount);
+    const bool block_read = link().read_registers(node, ss::kStatusFirst, ss::kStatusCount);
     status_block_read(node, block_read);
     if (block_read) {
       set_panel(this, node_line(node, QStringLiteral("伺服状态信息读取成功！！")));
@@ -502,8 +494,7 @@ void ServoControlWindow::status_read(uint8_t node) {
     }
 
     // The fault register of the same node, whatever the status read gave.
-    st().node_addr = node;
-    const bool fault_read_ok = link().read_registers(ss::kFaultRegister, 1);
+    const bool fault_read_ok = link().read_registers(node, ss::kFaultRegister, 1);
     fault_read(node, fault_read_ok);
     if (fault_read_ok) {
       ++st().read_ok_count;

@@ -57,7 +57,6 @@ class ServoControlWindow : public BusControlWindow {
   void Button1Click();   // exit
   void Button20Click();  // clear records
   void Button21Click();  // save records
-  void ComboBox4Change();
   void ComboBox5Change(int index);
 
  protected:

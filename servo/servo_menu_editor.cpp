@@ -106,11 +106,8 @@ void ServoMenuEditor::take_node() {
   DriveLinkState& st = ctx_.link.st;
   const int i = std::max(node_list()->currentIndex(), 0);
   variant_ = st.servo_subtype_list[static_cast<size_t>(i)];
-  st.servo_subtype = static_cast<uint8_t>(variant_);
   control<QLabel>(this, "Label240")->setText(QString::number(variant_));
-  st.servo_bus_type = st.servo_high_model[static_cast<size_t>(i)] == 1 ? 1 : 0;
   const int node = node_of(node_list());
-  if (node > 0) st.node_addr = static_cast<uint8_t>(node);
   engine_->select(node > 0 ? node : engine_->node(), servo_layout_of_variant(variant_));
   engine_->apply_layout();
 }
@@ -123,13 +120,10 @@ void ServoMenuEditor::on_open() {
 }
 
 void ServoMenuEditor::sfmenuset() {
-  DriveLinkState& st = ctx_.link.st;
-  const int node = node_of(node_list());
-  if (node > 0) st.node_addr = static_cast<uint8_t>(node);
+  const DriveLinkState& st = ctx_.link.st;
   control<QLineEdit>(this, "Edit66")->setText(node_list()->currentText());
   const int i = std::max(node_list()->currentIndex(), 0);
   const bool bus_type = st.servo_high_model[static_cast<size_t>(i)] == 1;
-  st.servo_bus_type = bus_type ? 1 : 0;
   apply_servo_bus_variant(*engine_, st, engine_->node(), bus_type);
 }
 

@@ -94,8 +94,7 @@ SpeedCtlControlWindow::SpeedCtlControlWindow(AppContext& ctx, QWidget* parent)
 }
 
 void SpeedCtlControlWindow::ComboBox1Click() {
-  DriveLinkState& s = st();
-  if (s.sending == 0 && selected_node() != 0) s.node_addr = selected_node();
+  const DriveLinkState& s = st();
   // The run parameters that fit the motor series (F-01) of the node.
   const uint8_t series = s.tsq_reg1[selected_node()];
   const SeriesControls c = controls_of(series);
@@ -141,8 +140,8 @@ void SpeedCtlControlWindow::send_settings(uint8_t node) {
                      QStringLiteral("抱闸设定成功！！"), QStringLiteral("抱闸设定失败**"));
 }
 
-std::optional<uint16_t> SpeedCtlControlWindow::read_status_block(uint8_t /*node*/) {
-  if (!link().read_registers(kRunStateReg, 1)) return std::nullopt;
+std::optional<uint16_t> SpeedCtlControlWindow::read_status_block(uint8_t node) {
+  if (!link().read_registers(node, kRunStateReg, 1)) return std::nullopt;
   return link().reply_word(0);
 }
 

@@ -47,7 +47,7 @@ bool GainTuningWindow::write_drive_param() {
   DriveLinkState& st = ctx_.link.st;
   // After a stop nothing is written but what puts the drive back.
   if (stop_requested()) return false;
-  const bool ok = ctx_.link.write_register(st.param_reg, st.param_value);
+  const bool ok = ctx_.link.write_register(node(), st.param_reg, st.param_value);
   if (operation_) operation_->wrote(st.param_reg, st.param_value, ok);
   if (ok) {
     report_->caption(QStringLiteral("参数修改成功"));
@@ -68,7 +68,7 @@ void GainTuningWindow::Button23Click() {
   tuning::TuningState& ts = *tuning_;
   // The whole accepted-reply test: a stray or garbled reply would change
   // the resolution 32-fold.
-  const bool ok = ctx_.link.read_registers(tuning::kMotorCode, 1);
+  const bool ok = ctx_.link.read_registers(node(), tuning::kMotorCode, 1);
   if (st.reply_flag == 0) {
     report_->bare(QStringLiteral("通信失败"));
     return;
@@ -82,8 +82,8 @@ void GainTuningWindow::Button23Click() {
   edit("Edit56")->setText(QStringLiteral("%1.%2").arg(code / 100).arg(code % 100));
   const servo_motors::Identity id = servo_motors::identify(code);
   ts.hold_servo_on = id.hold_servo_on ? 1 : 0;
-  st.servo_resolution = id.resolution;
-  st.servo_resolution_scale = id.resolution_scale;
+  tuning_->servo_resolution = id.resolution;
+  tuning_->servo_resolution_scale = id.resolution_scale;
   hidden.curve_step = id.curve_step;
   ts.motor_row = static_cast<uint32_t>(id.row);
   hidden.motor_table_index = static_cast<int>(id.row);
@@ -96,7 +96,7 @@ void GainTuningWindow::Button23Click() {
 }
 
 bool GainTuningWindow::read_position(uint32_t& position) {
-  if (!ctx_.link.read_registers(tuning::kPositionLow, 2)) return false;
+  if (!ctx_.link.read_registers(node(), tuning::kPositionLow, 2)) return false;
   position = (uint32_t{ctx_.link.reply_word(1)} << 16) | ctx_.link.reply_word(0);
   return true;
 }
@@ -111,7 +111,7 @@ void GainTuningWindow::Button6Click() {
     return;
   }
   axis_position_ = p;
-  const uint32_t res = st.servo_resolution ? st.servo_resolution : 131072;
+  const uint32_t res = tuning_->servo_resolution ? tuning_->servo_resolution : 131072;
   edit("Edit17")->setText(QString::number(p / res));
   edit("Edit34")->setText(QString::number(p % res));
   report_->caption(QStringLiteral("位置信息读取成功！！"));
@@ -126,7 +126,7 @@ void GainTuningWindow::Button14Click() {
   button->setEnabled(false);
   const tuning::TuningLayout& regs = layout();
 
-  if (!ctx_.link.read_registers(regs.gear_block, 4)) {
+  if (!ctx_.link.read_registers(node(), regs.gear_block, 4)) {
     report_->failed(QStringLiteral("齿轮比读取失败"));
   } else {
     const uint32_t a = gear_term(ctx_.link.reply_word(0), ctx_.link.reply_word(1));
@@ -144,7 +144,7 @@ void GainTuningWindow::Button14Click() {
   }
 
   if (regs.load_class != 0 && !run.stopped()) {
-    if (!ctx_.link.read_registers(regs.load_class, 2)) {
+    if (!ctx_.link.read_registers(node(), regs.load_class, 2)) {
       report_->failed(QStringLiteral("参数读取失败"));
     } else {
       load_settings_read(ctx_.link.reply_word(0), ctx_.link.reply_word(1));
@@ -152,7 +152,7 @@ void GainTuningWindow::Button14Click() {
   }
 
   if (!run.stopped()) {
-    if (!ctx_.link.read_registers(regs.gain_block, regs.gain_block_words)) {
+    if (!ctx_.link.read_registers(node(), regs.gain_block, regs.gain_block_words)) {
       report_->failed(QStringLiteral("增益参数读取失败"));
     } else {
       report_->done(QStringLiteral("增益参数读取成功"));
@@ -217,7 +217,7 @@ void GainTuningWindow::Button15Click() {
   const auto b = static_cast<uint32_t>(tuning::field_int(edit("Edit29")));
   const std::vector<int32_t> words = {static_cast<int32_t>(a / 10000), static_cast<int32_t>(a % 10000),
                                       static_cast<int32_t>(b / 10000), static_cast<int32_t>(b % 10000)};
-  if (ctx_.link.write_registers(regs.gear_block, words)) {
+  if (ctx_.link.write_registers(node(), regs.gear_block, words)) {
     report_->done(QStringLiteral("齿轮比修改成功"));
     ts.gear_a = a;
     ts.gear_b = b;
@@ -226,7 +226,7 @@ void GainTuningWindow::Button15Click() {
   }
 
   const auto ratio = static_cast<uint32_t>(std::nearbyint(tuning::field_double(edit("Edit20")) * 10));
-  if (!run.stopped() && ctx_.link.write_register(regs.inertia_ratio, static_cast<int32_t>(ratio))) {
+  if (!run.stopped() && ctx_.link.write_register(node(), regs.inertia_ratio, static_cast<int32_t>(ratio))) {
     report_->done(QStringLiteral("惯量比修改成功"));
     ts.inertia_ratio = ratio;
     pos_dwsj_min_max_set();

@@ -88,7 +88,7 @@ void GainTuningWindow::build_frame() {
     set_panel(this, line);
     if (!done) add_line(this, "Memo4", line + QStringLiteral("**"));
   });
-  report_ = std::make_unique<tuning::TuningReport>(ctx_.link.st.node_addr, panel_, memo3_, memo4_);
+  report_ = std::make_unique<tuning::TuningReport>(tuning_->station, panel_, memo3_, memo4_);
   set_failure_log(memo4_, true);
 }
 
@@ -111,9 +111,17 @@ tuning::NumericField* GainTuningWindow::field(const char* name) const {
   return edit(name)->findChild<tuning::NumericField*>();
 }
 
-uint8_t GainTuningWindow::node() const { return ctx_.link.st.node_addr; }
+uint8_t GainTuningWindow::node() const { return tuning_->station; }
 
-const tuning::TuningLayout& GainTuningWindow::layout() const { return tuning::tuning_layout(ctx_.link.st.servo_subtype); }
+void GainTuningWindow::take_drive(int index) {
+  const DriveLinkState& st = ctx_.link.st;
+  if (index < 0 || index >= kListSlots || node_of(nodes_) == 0) return;
+  tuning_->station = static_cast<uint8_t>(node_of(nodes_));
+  tuning_->servo_subtype = st.servo_subtype_list[index] & 0xFF;
+  tuning_->servo_resolution = st.servo_resolution_list[index];
+}
+
+const tuning::TuningLayout& GainTuningWindow::layout() const { return tuning::tuning_layout(tuning_->servo_subtype); }
 
 bool GainTuningWindow::stop_requested() const { return stop_ && stop_->requested(); }
 
@@ -143,6 +151,7 @@ void GainTuningWindow::open_steps() {
   // The opener's shorter sequence, without waits.
   Sequence run(*this);
   if (!run.ok()) return;
+  take_drive(nodes_->currentIndex());
   axis_position_.reset();
   // What the drive held may have been restored or changed since.
   confirmed_.forget();
@@ -162,9 +171,7 @@ void GainTuningWindow::ComboBox2Change() {
   hidden.peak_torque.clear();
   const int index = nodes_->currentIndex();
   if (index < 0 || node_of(nodes_) == 0) return;
-  st.servo_subtype = static_cast<uint8_t>(st.servo_subtype_list[index]);
-  st.node_addr = static_cast<uint8_t>(node_of(nodes_));
-  st.servo_resolution = st.servo_resolution_list[index];
+  take_drive(index);
   axis_position_.reset();
 
   auto* notch = control<QRadioButton>(this, "RadioButton1");
@@ -204,7 +211,7 @@ void GainTuningWindow::fault_reset() {
   tuning::TuningState& ts = *tuning_;
   st.cmd_reg = tuning::kCommand;
   st.cmd_value = tuning::kFaultReset;
-  ctx_.link.command_send();
+  ctx_.link.command_send(node());
   if (st.cmd_fail) {
     report_->failed(QStringLiteral("故障复位失败"));
   } else {
@@ -243,7 +250,7 @@ bool GainTuningWindow::exit_guard() {
 
 bool GainTuningWindow::read_drive_fault() {
   tuning::TuningState& ts = *tuning_;
-  if (!ctx_.link.read_registers(tuning::kDriveStatus, 1)) return false;
+  if (!ctx_.link.read_registers(node(), tuning::kDriveStatus, 1)) return false;
   ts.drive_fault_seen = (ctx_.link.reply_word(0) & 0xFF) != 0 ? 1 : 0;
   return true;
 }

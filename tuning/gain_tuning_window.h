@@ -203,6 +203,8 @@ class GainTuningWindow : public VelmoWindow {
   void set_tenths(const char* name, int64_t tenths);
   const tuning::TuningLayout& layout() const;
   uint8_t node() const;
+  // The drive at this position of the node list becomes the one under tuning.
+  void take_drive(int index);
   void load_settings_read(uint16_t word1, uint16_t word2);
   void response_rule();
   void write_after_pause(uint8_t reg, int32_t value);

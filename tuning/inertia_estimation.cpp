@@ -173,7 +173,7 @@ void GainTuningWindow::Button25Click() {
   if (!run.ok() || run.stopped()) return;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
-  const bool written = ctx_.link.write_register(layout().inertia_ratio, static_cast<int32_t>(ts.inertia_ratio));
+  const bool written = ctx_.link.write_register(node(), layout().inertia_ratio, static_cast<int32_t>(ts.inertia_ratio));
   if (operation_) operation_->wrote(layout().inertia_ratio, static_cast<int32_t>(ts.inertia_ratio), written);
   if (!written) {
     report_->failed(QStringLiteral("惯量比修改失败"));

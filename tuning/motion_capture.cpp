@@ -60,7 +60,7 @@ void GainTuningWindow::pos_data_read() {
       for (int t = 0; t < tuning::kTriesPerBlock && !got && !run.stopped(); ++t) {
         // A reply shorter than its samples, or one the link cannot tell from
         // an earlier block's late reply, is never decoded.
-        got = ctx_.link.read_registers(b.address, b.count, tuning::kBytesPerSample);
+        got = ctx_.link.read_registers(node(), b.address, b.count, tuning::kBytesPerSample);
         if (got) {
           std::copy_n(st.rx_buf.begin() + 3, tuning::kBytesPerSample * b.count, ts.capture_buffer.begin() + b.byte_offset);
         } else {
@@ -93,7 +93,7 @@ void GainTuningWindow::pos_data_read() {
   // same one the position read-out uses).
   const std::vector<int32_t> samples =
       tuning::recorded_samples(std::span<const uint8_t>(ts.capture_buffer.data(), ts.capture_buffer.size()), n);
-  const tuning::MotionCurves c = tuning::derive_motion_curves(samples, hidden.curve_step, st.servo_resolution);
+  const tuning::MotionCurves c = tuning::derive_motion_curves(samples, hidden.curve_step, tuning_->servo_resolution);
   std::copy(samples.begin(), samples.end(), ts.pos_abs.begin());
   std::copy_n(c.pos_rel.begin(), std::min(c.pos_rel.size(), ts.pos_rel.size()), ts.pos_rel.begin());
   std::copy_n(c.pos_diff.begin(), std::min(c.pos_diff.size(), ts.pos_diff.size()), ts.pos_diff.begin());

@@ -61,10 +61,10 @@ void GainTuningWindow::wire_filter_fields(QWidget* page) {
     };
   };
   auto notch = [this, &st] {
-    return tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, tuning_->notch_group);
+    return tuning::filter_registers(tuning::filter_layout(tuning_->servo_subtype).notch, tuning_->notch_group);
   };
   auto suppressor = [this, &st] {
-    return tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, tuning_->suppressor_group);
+    return tuning::filter_registers(tuning::filter_layout(tuning_->servo_subtype).suppressor, tuning_->suppressor_group);
   };
   auto whole = [this](const char* name) { return [this, name] { return tuning::field_int(edit(name)); }; };
   auto tenths_of = [this](const char* name) {
@@ -82,8 +82,8 @@ void GainTuningWindow::notch_group_selected(int group) {
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   ts.notch_group = static_cast<uint8_t>(group);
-  const tuning::FilterBank& bank = tuning::filter_layout(st.servo_subtype).notch;
-  if (!ctx_.link.read_registers(tuning::filter_registers(bank, group).frequency, bank.read_words)) {
+  const tuning::FilterBank& bank = tuning::filter_layout(tuning_->servo_subtype).notch;
+  if (!ctx_.link.read_registers(node(), tuning::filter_registers(bank, group).frequency, bank.read_words)) {
     report_->failed(QStringLiteral("陷波器参数读取失败"));
     return;
   }
@@ -98,8 +98,8 @@ void GainTuningWindow::suppressor_group_selected(int group) {
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   ts.suppressor_group = static_cast<uint8_t>(group);
-  const tuning::FilterBank& bank = tuning::filter_layout(st.servo_subtype).suppressor;
-  if (!ctx_.link.read_registers(tuning::filter_registers(bank, group).frequency, bank.read_words)) {
+  const tuning::FilterBank& bank = tuning::filter_layout(tuning_->servo_subtype).suppressor;
+  if (!ctx_.link.read_registers(node(), tuning::filter_registers(bank, group).frequency, bank.read_words)) {
     report_->failed(QStringLiteral("振动抑制器参数读取失败"));
     return;
   }
@@ -133,7 +133,7 @@ void GainTuningWindow::Button8Click() {
   tuning::TuningState& ts = *tuning_;
   if (!run.ok() || ts.resonance_found != 1) return;
   const tuning::FilterRegisters r =
-      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, tuning_->notch_group);
+      tuning::filter_registers(tuning::filter_layout(tuning_->servo_subtype).notch, tuning_->notch_group);
   // The analysis never reports outside the notch's range; a stale value
   // must not reach the drive either.
   const int32_t hz = std::clamp(ts.resonance_freq, 50, 2500);
@@ -151,7 +151,7 @@ void GainTuningWindow::Button9Click() {
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   const tuning::FilterRegisters r =
-      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).notch, tuning_->notch_group);
+      tuning::filter_registers(tuning::filter_layout(tuning_->servo_subtype).notch, tuning_->notch_group);
   if (!write_group(*this, ctx_.link, {{r.frequency, tuning::kNotchResetFrequency}, {r.width, 0}, {r.depth, 0}})) return;
   edit("Edit9")->setText(QString::number(tuning::kNotchResetFrequency));
   edit("Edit3")->setText(QStringLiteral("0"));
@@ -167,7 +167,7 @@ void GainTuningWindow::Button16Click() {
   auto* button = control<QPushButton>(this, "Button16");
   button->setEnabled(false);
   const tuning::FilterRegisters r =
-      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, tuning_->suppressor_group);
+      tuning::filter_registers(tuning::filter_layout(tuning_->servo_subtype).suppressor, tuning_->suppressor_group);
   const int32_t x10 = std::clamp(ts.endvib_freq_x10, 0, 2000);
   const bool ok = write_group(*this, ctx_.link, {{r.frequency, x10}, {r.depth, tuning::kSuppressorSetDepth}});
   button->setEnabled(true);
@@ -183,7 +183,7 @@ void GainTuningWindow::Button12Click() {
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   const tuning::FilterRegisters r =
-      tuning::filter_registers(tuning::filter_layout(st.servo_subtype).suppressor, ts.suppressor_group);
+      tuning::filter_registers(tuning::filter_layout(tuning_->servo_subtype).suppressor, ts.suppressor_group);
   if (!write_group(*this, ctx_.link, {{r.frequency, 0}, {r.depth, 0}})) return;
   edit("Edit27")->setText(QStringLiteral("0.0"));
   edit("Edit26")->setText(QStringLiteral("0.0"));

@@ -63,7 +63,7 @@ void GainTuningWindow::Button18Click() {
   edit("Edit32")->setText(hidden.peak_torque);
 
   tuning::ResponseLimits limits;
-  limits.target_counts = tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b, st.servo_resolution_scale);
+  limits.target_counts = tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b, tuning_->servo_resolution_scale);
   limits.move_time_ms = tuning::move_time_ms(hidden.test_pulses, khz);
   limits.overshoot_limit = ts.overshoot_limit;
   limits.torque_limit = tuning::field_int(edit("Edit46"));

@@ -131,7 +131,7 @@ void GainTuningWindow::Button13Click() {
   }
   ts.endvib_mode = 0;
   for (const char* name : {"Edit5", "Edit44", "Edit32"}) edit(name)->clear();
-  st.servo_restore_flags[st.node_addr] = 1;
+  st.servo_restore_flags[node()] = 1;
   chart_->clear_capture_series();
   chart_->clear(TuningChart::Resonance);
   chart_->show_curve(TuningChart::Resonance);
@@ -188,7 +188,7 @@ void GainTuningWindow::Button17Click() {
   tuning::FailureScope failures(st.comm_error);
   const tuning::SpectrumModeRow& row = tuning::spectrum_mode(SpectrumMode::EndVibration);
   edit("Edit45")->clear();
-  st.servo_restore_flags[st.node_addr] = 1;
+  st.servo_restore_flags[node()] = 1;
   chart_->clear_capture_series();
   chart_->clear(TuningChart::EndVibration);
   chart_->show_curve(TuningChart::EndVibration);

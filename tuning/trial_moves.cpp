@@ -29,7 +29,7 @@ tuning::StrokeInput GainTuningWindow::stroke_input(StrokeDivisor divisor) const 
   const tuning::TuningState& ts = *tuning_;
   return {static_cast<uint32_t>(std::max(tuning::field_int(edit("Edit8")), 0)),
           static_cast<uint32_t>(std::max(tuning::field_int(edit(divisor == StrokeDivisor::Trial ? "Edit67" : "Edit66")), 0)),
-          st.servo_resolution, st.servo_resolution_scale, ts.gear_a, ts.gear_b};
+          tuning_->servo_resolution, tuning_->servo_resolution_scale, ts.gear_a, ts.gear_b};
 }
 
 bool GainTuningWindow::recompute_stroke(StrokeTrigger trigger, bool only_when_different) {
@@ -53,7 +53,7 @@ uint32_t GainTuningWindow::move_wait_ms() const {
 
 bool GainTuningWindow::write_test_reg(uint16_t reg, int32_t value, const char* done, const char* failed) {
   DriveLinkState& st = ctx_.link.st;
-  if (ctx_.link.write_register(reg, value)) {
+  if (ctx_.link.write_register(node(), reg, value)) {
     report_->caption(QString::fromUtf8(done));
     return true;
   }
@@ -69,7 +69,7 @@ bool GainTuningWindow::write_test_reg(uint16_t reg, int32_t value, const char* d
 int32_t GainTuningWindow::move_frequency() const { return tuning::field_int(edit("Edit68")) / 10; }
 
 bool GainTuningWindow::move_settings_confirmed() const {
-  return confirmed_.hold(ctx_.link.st.node_addr, static_cast<int32_t>(hidden.test_pulses / 1000), move_frequency());
+  return confirmed_.hold(node(), static_cast<int32_t>(hidden.test_pulses / 1000), move_frequency());
 }
 
 bool GainTuningWindow::write_test_settings() {
@@ -80,9 +80,9 @@ bool GainTuningWindow::write_test_settings() {
     report_->failed(QStringLiteral("行程脉冲数超出范围"));
     return false;
   }
-  st.servo_restore_flags[st.node_addr] = 1;
+  st.servo_restore_flags[node()] = 1;
   report_->caption(QStringLiteral("位置响应测试相关参数设置"));
-  const uint8_t node = st.node_addr;
+  const uint8_t station = node();
   const auto stroke = static_cast<int32_t>(hidden.test_pulses / 1000);
   const int32_t frequency = move_frequency();
   // After a stop (退出, SERVO_OFF) no further setting is written.
@@ -90,12 +90,12 @@ bool GainTuningWindow::write_test_settings() {
     return !stop_requested() && write_test_reg(reg, value, done, failed);
   };
   const bool mode = step(tuning::kOperatingMode, tuning::kDebugMode, "调试模式设置成功", "调试模式设置失败");
-  confirmed_.mode(node, mode);
+  confirmed_.mode(station, mode);
   const bool at_rest = step(tuning::kMoveStart, 0, "停止运转", "停止运转控制失败");
   const bool length = step(tuning::kMoveLength, stroke, "脉冲数设置成功", "脉冲数设置失败");
-  confirmed_.stroke(node, length ? std::optional(stroke) : std::nullopt);
+  confirmed_.stroke(station, length ? std::optional(stroke) : std::nullopt);
   const bool rate = step(tuning::kMoveFrequency, frequency, "脉冲频率设置成功", "脉冲频率设置失败");
-  confirmed_.frequency(node, rate ? std::optional(frequency) : std::nullopt);
+  confirmed_.frequency(station, rate ? std::optional(frequency) : std::nullopt);
   if (stop_requested()) return false;
   ts.servo_on_state = 1;
   control<QPushButton>(this, "Button20")->setEnabled(true);
@@ -113,7 +113,7 @@ void GainTuningWindow::prepare_move_settings() {
 }
 
 bool GainTuningWindow::write_record_trigger(uint16_t record) {
-  if (ctx_.link.write_register(tuning::kRecordSelect, record)) return true;
+  if (ctx_.link.write_register(node(), tuning::kRecordSelect, record)) return true;
   report_->failed(QStringLiteral("位置数据采集触发失败"));
   return false;
 }
@@ -143,7 +143,7 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
     axis_position_ = p;
   }
   if (stop_requested()) return Start::Refused;
-  if (!ctx_.link.write_register(tuning::kTestArm, 1)) return Start::Unconfirmed;
+  if (!ctx_.link.write_register(node(), tuning::kTestArm, 1)) return Start::Unconfirmed;
   if (stop_requested()) return Start::Refused;
   if (record) {
     // A recording from the start is triggered once test mode is on; a move
@@ -154,19 +154,19 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
   // Until its stroke's time has passed the axis may be moving, whatever the
   // start's reply said.
   move_ends_at_ms_ = clock_ms() + move_wait_ms() + 500;
-  if (!ctx_.link.write_register(tuning::kMoveStart, dir)) return Start::NotAccepted;
+  if (!ctx_.link.write_register(node(), tuning::kMoveStart, dir)) return Start::NotAccepted;
   // Forward counts up; the drive's counts are the command pulses through the
   // gear and the encoder scale.
   const DriveLinkState& st = ctx_.link.st;
   const tuning::TuningState& ts = *tuning_;
   const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b) /
-                                           std::max<uint32_t>(st.servo_resolution_scale, 1));
+                                           std::max<uint32_t>(tuning_->servo_resolution_scale, 1));
   axis_position_ = static_cast<uint32_t>(*axis_position_ + (dir == 1 ? counts : -counts));
   return Start::Accepted;
 }
 
 void GainTuningWindow::stop_test_move() {
-  if (ctx_.link.write_register(tuning::kMoveStart, 0)) {
+  if (ctx_.link.write_register(node(), tuning::kMoveStart, 0)) {
     report_->done(QStringLiteral("停止运转"));
   } else {
     report_->failed(QStringLiteral("停止运转控制失败"));
@@ -188,13 +188,13 @@ bool GainTuningWindow::settle_unaccepted_start() {
   const DriveLinkState& st = ctx_.link.st;
   const tuning::TuningState& ts = *tuning_;
   const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b) /
-                                           std::max<uint32_t>(st.servo_resolution_scale, 1));
+                                           std::max<uint32_t>(tuning_->servo_resolution_scale, 1));
   const int64_t moved = std::abs(static_cast<int64_t>(static_cast<int32_t>(p - *before)));
   return moved * 2 > counts;
 }
 
 void GainTuningWindow::read_peak_torque() {
-  if (!ctx_.link.read_registers(tuning::kPeakTorque, 1)) return;
+  if (!ctx_.link.read_registers(node(), tuning::kPeakTorque, 1)) return;
   hidden.peak_torque = QString::number(ctx_.link.reply_word(0));
   edit("Edit33")->setText(hidden.peak_torque);
 }
@@ -401,9 +401,9 @@ void GainTuningWindow::Button48Click() {
 void GainTuningWindow::Button19Click() {
   Sequence run(*this);
   if (!run.ok() || run.stopped()) return;
-  const bool on = ctx_.link.write_register(tuning::kServoOnOff, 1);
+  const bool on = ctx_.link.write_register(node(), tuning::kServoOnOff, 1);
   // The move it was asked for does not start without it.
-  confirmed_.servo_on(ctx_.link.st.node_addr, on);
+  confirmed_.servo_on(node(), on);
   if (!on) {
     report_->failed(QStringLiteral("SERVO_ON控制失败"));
     return;
@@ -451,7 +451,7 @@ void GainTuningWindow::finish_user_servo_off() {
 
 void GainTuningWindow::servo_off() {
   tuning::TuningState& ts = *tuning_;
-  if (ctx_.link.write_register(tuning::kServoOnOff, 0)) {
+  if (ctx_.link.write_register(node(), tuning::kServoOnOff, 0)) {
     report_->done(QStringLiteral("SERVO_OFF"));
     ts.servo_on_state = 0;
   } else {
@@ -467,8 +467,8 @@ void GainTuningWindow::Button50Click() {
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   const int32_t frequency = move_frequency();
-  const bool ok = ctx_.link.write_register(tuning::kMoveFrequency, frequency);
-  confirmed_.frequency(st.node_addr, ok ? std::optional(frequency) : std::nullopt);
+  const bool ok = ctx_.link.write_register(node(), tuning::kMoveFrequency, frequency);
+  confirmed_.frequency(node(), ok ? std::optional(frequency) : std::nullopt);
   if (!ok) ts.move_params_changed = 1;
   if (ok) {
     report_->caption(QStringLiteral("脉冲频率设置成功"));

@@ -22,9 +22,9 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
   DriveLink& link = w_.ctx_.link;
   const tuning::TuningState& ts = *w_.tuning_;
   drive_ = std::make_unique<tuning::DriveSnapshot>(tuning::held_registers(
-      w_.layout(), tuning::filter_layout(link.st.servo_subtype), ts.notch_group, ts.suppressor_group));
+      w_.layout(), tuning::filter_layout(w_.tuning_->servo_subtype), ts.notch_group, ts.suppressor_group));
   for (const tuning::ReadBlock& b : drive_->blocks()) {
-    if (!link.read_registers(b.first, b.count)) break;
+    if (!link.read_registers(w_.node(), b.first, b.count)) break;
     for (uint16_t k = 0; k < b.count; ++k) drive_->read(static_cast<uint16_t>(b.first + k), link.reply_word(k));
   }
   if (!drive_->complete()) {
@@ -78,7 +78,7 @@ void GainTuningWindow::Operation::take_back() {
   std::vector<tuning::Held> failed;
   const auto writes = drive_->put_back();
   for (const auto& p : writes) {
-    const bool ok = link.write_register(p.reg, p.value);
+    const bool ok = link.write_register(w_.node(), p.reg, p.value);
     drive_->put_back_result(p.reg, ok);
     if (!ok) failed.push_back(p.what);
   }

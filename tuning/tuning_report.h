@@ -13,7 +13,7 @@ namespace velmo::tuning {
 // by two blanks and the time.
 class TuningReport {
  public:
-  // The node of every line is the station the window talks to (node_addr).
+  // The node of every line is the station the window talks to.
   TuningReport(const uint8_t& node, QLabel* panel, QPlainTextEdit* done_log, QPlainTextEdit* fail_log)
       : node_(node), panel_(panel), done_(done_log), fail_(fail_log) {}
   void caption(const QString& text);        // Panel1 only

@@ -11,6 +11,10 @@ inline constexpr int kSamples = 5001;
 // GainTuningWindow (one per program) and handed by reference to its searches
 // and analyses; no other window reads it.
 struct TuningState {
+  // The drive under tuning: every exchange of the window goes to this station,
+  // with the register layout and encoder of this drive.
+  uint8_t station = 1;
+  uint32_t servo_subtype = 0, servo_resolution = 131072, servo_resolution_scale = 1;
   std::array<uint8_t, 20001> capture_buffer{};
   std::array<int32_t, kSamples> pos_abs{}, pos_rel{}, pos_diff{}, pos_diff2{}, analysis_buffer{}, speed_rpm{};
   std::array<double, kSamples> ang_speed{}, accel_curve{};

@@ -46,14 +46,13 @@ struct ExchangeFixture : ::testing::Test {
   void TearDown() override { link.Comm1.ClosePort(); }
 
   void read_version() {
-    link.st.node_addr = 1;
     link.st.tx_buf[1] = 0x03;
     link.st.tx_buf[2] = 0x00;
     link.st.tx_buf[3] = 0xAB;
     link.st.tx_buf[4] = 0x00;
     link.st.tx_buf[5] = 0x01;
     link.st.tx_len = 6;
-    ASSERT_TRUE(link.senddata());
+    ASSERT_TRUE(link.senddata(1));
   }
 };
 
@@ -103,8 +102,8 @@ sim::Fault fault(sim::Fault::Kind kind, int delay_ms = 0) {
   return f;
 }
 
-bool read_speed_limit(DriveLink& l) { return l.read_registers(sim::servo_regs::kSpeedLimit, 1); }
-bool write_speed_limit(DriveLink& l, int v) { return l.write_register(sim::servo_regs::kSpeedLimit, v); }
+bool read_speed_limit(DriveLink& l) { return l.read_registers(1, sim::servo_regs::kSpeedLimit, 1); }
+bool write_speed_limit(DriveLink& l, int v) { return l.write_register(1, sim::servo_regs::kSpeedLimit, v); }
 
 // The reply, not the deadline, ends the wait, on either of Qt's event loops:
 // Qt's own loop (QT_NO_GLIB=1, a second registration of this case) delivers
@@ -137,14 +136,14 @@ TEST(ExchangeOutcomes, OneRowPerKind) {
       {"late read during a write", {late, lost}, read_speed_limit, [](DriveLink& l) { return write_speed_limit(l, 7); },
        {O::WrongFunction}},
       {"late one-register read during a two-register read", {late, lost}, read_speed_limit,
-       [](DriveLink& l) { return l.read_registers(sim::servo_regs::kSpeedLimit, 2); }, {O::WrongLength}},
+       [](DriveLink& l) { return l.read_registers(1, sim::servo_regs::kSpeedLimit, 2); }, {O::WrongLength}},
       // Write A's echo arrives while write B waits: B is not confirmed.
       {"late echo of another write", {late, lost}, [](DriveLink& l) { return write_speed_limit(l, 1500); },
        [](DriveLink& l) { return write_speed_limit(l, 1600); }, {O::EchoMismatch}},
       {"late echo of another block write", {late, lost},
-       [](DriveLink& l) { return l.write_registers(sim::servo_regs::kSpeedSet, {10, 20}); },
-       [](DriveLink& l) { return l.write_registers(sim::servo_regs::kSpeedSet, {10}); }, {O::EchoMismatch}},
-      {"invalid station", {}, nullptr, [](DriveLink& l) { l.st.node_addr = 0; return read_speed_limit(l); },
+       [](DriveLink& l) { return l.write_registers(1, sim::servo_regs::kSpeedSet, {10, 20}); },
+       [](DriveLink& l) { return l.write_registers(1, sim::servo_regs::kSpeedSet, {10}); }, {O::EchoMismatch}},
+      {"invalid station", {}, nullptr, [](DriveLink& l) { return l.read_registers(0, sim::servo_regs::kSpeedLimit, 1); },
        {O::InvalidStation}},
   };
   // The simulated drive is in-process: the rows run on one virtual timeline,
@@ -158,7 +157,6 @@ TEST(ExchangeOutcomes, OneRowPerKind) {
   link.Comm1.OpenPort();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    link.st.node_addr = 1;
     link.st.comm_timeout_ms = 250;
     ASSERT_TRUE(read_speed_limit(link));  // leaves crc_ok at 1: each row must set it
     for (const auto& f : c.faults) line.inject(1, f);
@@ -185,7 +183,6 @@ TEST(ExchangeOutcomes, OneRowPerKind) {
   // (The rows' unanswered reads are left behind first: an exception reply
   // could still be one of theirs.)
   testing::pass_time(3000);
-  link.st.node_addr = 1;
   line.inject(1, exception);
   EXPECT_FALSE(read_speed_limit(link));
   EXPECT_TRUE(link.accepted(0x83));
@@ -241,8 +238,7 @@ TEST_F(ExchangeFixture, NestedExchangeIsRefusedAndTheOuterOneCompletes) {
   link.st.comm_timeout_ms = 5000;
   bool inner_result = true;
   QTimer::singleShot(20, [&] {
-    link.st.node_addr = 1;
-    inner_result = link.write_register(0x1004, 1);
+    inner_result = link.write_register(1, 0x1004, 1);
   });
   read_version();
   EXPECT_FALSE(inner_result);
@@ -259,7 +255,7 @@ TEST_F(ExchangeFixture, AnIdleStepWaitsForTheExchangeInFlightAndGoesBeforeTheNex
   auto step = [&](int reg) {
     return [&, reg] {
       steps.push_back(reg);
-      link.write_register(static_cast<uint16_t>(reg), 0);
+      link.write_register(1, static_cast<uint16_t>(reg), 0);
     };
   };
   // Given while the read waits: the read's reply stays the read's.
@@ -269,8 +265,7 @@ TEST_F(ExchangeFixture, AnIdleStepWaitsForTheExchangeInFlightAndGoesBeforeTheNex
   EXPECT_EQ(link.reply_word(0), 6101);
   peer.reply_delay_ms = 0;
   // The next request goes out as it was built, after the step.
-  link.st.node_addr = 1;
-  EXPECT_TRUE(link.write_register(0x8000, 1));
+  EXPECT_TRUE(link.write_register(1, 0x8000, 1));
   EXPECT_EQ(steps, std::vector<int>{0x1020});
   std::vector<int> written;
   for (const Bytes& r : peer.requests())
@@ -288,27 +283,23 @@ TEST_F(ExchangeFixture, AnIdleStepWaitsForTheExchangeInFlightAndGoesBeforeTheNex
 }
 
 TEST_F(ExchangeFixture, CommandSendWritesTwosComplementRefusesWhatCannotBeSentAndReportsFailure) {
-  link.st.node_addr = 1;
   link.st.cmd_reg = 0x1005;
   link.st.cmd_value = static_cast<uint32_t>(-1000) & 0xFFFF;
-  link.command_send();
+  link.command_send(1);
   EXPECT_EQ(link.st.cmd_fail, 0);
   EXPECT_EQ(peer.requests().back(), with_crc({1, 6, 0x10, 0x05, 0xFC, 0x18}));
 
-  ASSERT_TRUE(link.write_register(0x1005, -2));
+  ASSERT_TRUE(link.write_register(1, 0x1005, -2));
   EXPECT_EQ(peer.requests().back(), with_crc({1, 6, 0x10, 0x05, 0xFF, 0xFE}));
   // A value no register can hold, and the broadcast address, are never sent.
   const size_t sent = peer.requests().size();
-  EXPECT_FALSE(link.write_register(0x1005, 70000));
-  link.st.node_addr = 0;
-  EXPECT_FALSE(link.write_register(0x1004, 1));
-  link.st.node_addr = 248;
-  EXPECT_FALSE(link.read_registers(0x00AB, 1));
+  EXPECT_FALSE(link.write_register(1, 0x1005, 70000));
+  EXPECT_FALSE(link.write_register(0, 0x1004, 1));
+  EXPECT_FALSE(link.read_registers(248, 0x00AB, 1));
   EXPECT_EQ(peer.requests().size(), sent);
 
-  link.st.node_addr = 1;
   override_reply = [](const Bytes&) { return Bytes{}; };
-  link.command_send();
+  link.command_send(1);
   EXPECT_EQ(link.st.cmd_fail, 1);
 }
 

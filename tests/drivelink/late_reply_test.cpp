@@ -34,7 +34,6 @@ struct LateReplyTest : ::testing::Test {
     line.station(1)->set_reg(kRegB, 2222);
     link.Comm1.CommName = QString::fromStdString(line.port_path());
     link.Comm1.OpenPort();
-    link.st.node_addr = 1;
     link.st.comm_timeout_ms = kTimeoutMs;
     // The exchanges log in another window: the main log shows strays only.
     link.st.active_form = 2;
@@ -50,7 +49,7 @@ struct LateReplyTest : ::testing::Test {
     f.reg = kRegA;
     line.inject(1, f);
     line.clear_journal();
-    ASSERT_FALSE(link.read_registers(kRegA, 1));
+    ASSERT_FALSE(link.read_registers(1, kRegA, 1));
     ASSERT_NE(link.last_outcome().kind, ExchangeOutcome::Accepted);
   }
   // Times of the journal's requests and replies, in order.
@@ -68,7 +67,7 @@ TEST_F(LateReplyTest, AReadThatLooksTheSameWaitsForTheLateReplyAndGetsItsOwn) {
     main_log.clear();
     read_a_failing(sim::Fault::Late, kTimeoutMs + late_ms);
     // B's reply has A's length: only the time could tell them apart.
-    ASSERT_TRUE(link.read_registers(kRegB, 1));
+    ASSERT_TRUE(link.read_registers(1, kRegB, 1));
     EXPECT_EQ(link.reply_word(0), 2222);
     // On the wire: A, A's late reply, then B and B's reply.
     std::vector<bool> order;
@@ -82,7 +81,7 @@ TEST_F(LateReplyTest, AReadThatLooksTheSameWaitsForTheLateReplyAndGetsItsOwn) {
 
 TEST_F(LateReplyTest, ALateReplyThatNeverComesHoldsTheNextLookAlikeForItsTimeoutOnly) {
   read_a_failing(sim::Fault::Silent, 0);
-  ASSERT_TRUE(link.read_registers(kRegB, 1));
+  ASSERT_TRUE(link.read_registers(1, kRegB, 1));
   EXPECT_EQ(link.reply_word(0), 2222);
   const auto requests = times(true);
   ASSERT_EQ(requests.size(), 2u);
@@ -92,8 +91,8 @@ TEST_F(LateReplyTest, ALateReplyThatNeverComesHoldsTheNextLookAlikeForItsTimeout
 
   // Nothing timed out since: the next read goes on the wire's pace.
   line.clear_journal();
-  ASSERT_TRUE(link.read_registers(kRegA, 1));
-  ASSERT_TRUE(link.read_registers(kRegB, 1));
+  ASSERT_TRUE(link.read_registers(1, kRegA, 1));
+  ASSERT_TRUE(link.read_registers(1, kRegB, 1));
   const auto paced = times(true);
   ASSERT_EQ(paced.size(), 2u);
   EXPECT_LT(paced[1] - paced[0], 20 * kMs);
@@ -102,8 +101,8 @@ TEST_F(LateReplyTest, ALateReplyThatNeverComesHoldsTheNextLookAlikeForItsTimeout
 TEST_F(LateReplyTest, ARequestThatCannotBeAnsweredLikeTheLateOneGoesAtOnce) {
   read_a_failing(sim::Fault::Late, kTimeoutMs + 80);
   // A write (and a read of another length) cannot be answered by A's reply.
-  ASSERT_TRUE(link.write_register(kRegB, 3333));
-  ASSERT_TRUE(link.read_registers(kRegB, 2));
+  ASSERT_TRUE(link.write_register(1, kRegB, 3333));
+  ASSERT_TRUE(link.read_registers(1, kRegB, 2));
   EXPECT_EQ(link.reply_word(0), 3333);
   const auto requests = times(true), replies = times(false);
   ASSERT_EQ(requests.size(), 3u);
@@ -122,14 +121,14 @@ TEST_F(LateReplyTest, AReplyThatCouldAnswerEitherFailsItsExchange) {
   slow.kind = sim::Fault::Late;
   slow.delay_ms = 100;
   line.inject(1, slow);
-  EXPECT_FALSE(link.read_registers(kRegA, 2));
+  EXPECT_FALSE(link.read_registers(1, kRegA, 2));
   EXPECT_EQ(link.last_outcome().kind, ExchangeOutcome::Ambiguous);
   EXPECT_FALSE(link.accepted(0x83));
   EXPECT_EQ(outcome_text(link.last_outcome()), QStringLiteral("应答可能属于前一请求"));
   // Its own reply comes later, a stray; the next look-alike read is its own.
   testing::pass_time(200);
   EXPECT_EQ(main_log.size(), 1);
-  ASSERT_TRUE(link.read_registers(kRegA, 2));
+  ASSERT_TRUE(link.read_registers(1, kRegA, 2));
   EXPECT_EQ(link.reply_word(0), 1111);
 }
 
@@ -141,10 +140,9 @@ TEST_F(LateReplyTest, WhatRunsWhileARequestWaitsForALateReplyFindsTheLineBusyAnd
   ClockTimer::singleShot(kTimeoutMs / 2, &link, [&] {
     fired = true;
     busy = link.st.sending != 0;
-    link.st.node_addr = 2;
-    nested = link.write_register(kRegA, 4444);
+    nested = link.write_register(2, kRegA, 4444);
   });
-  ASSERT_TRUE(link.read_registers(kRegB, 1));
+  ASSERT_TRUE(link.read_registers(1, kRegB, 1));
   ASSERT_TRUE(fired);
   EXPECT_TRUE(busy);
   EXPECT_FALSE(nested);

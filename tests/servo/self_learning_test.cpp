@@ -52,8 +52,6 @@ TEST_F(SelfLearningTest, StartAndPollToDoneInBothLayouts) {
     SCOPED_TRACE(std::string(c.button) + " on " + std::to_string(c.station));
     const auto a = static_cast<uint8_t>(c.station);
     select(c.station);
-    // Another window left the other layout's variant behind.
-    rig.st().servo_subtype = c.station == 1 ? 2 : 1;
     sim::servo_set_self_learning(rig.servo(a), 2);
     rig.sim.clear_journal();
     QTest::mouseClick(button(c.button), Qt::LeftButton);

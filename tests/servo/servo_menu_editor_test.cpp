@@ -437,7 +437,6 @@ TEST_F(ServoMenuEditorTest, TheStagedSingleWriteAndBlockRead) {
   open(2);
   t.st().param_reg = 66;
   t.st().param_value = -3;
-  t.st().node_addr = 1;  // another window's node: the editor's own goes first
   t.sim.clear_journal();
   EXPECT_TRUE(w->RS485_data_modify());
   t.st().block_start = 66;
@@ -457,9 +456,8 @@ TEST_F(ServoMenuEditorTest, TheStagedSingleWriteAndBlockRead) {
 
 TEST_F(ServoMenuEditorTest, AWriteWaitsForTheLineAndGoesToTheEditorsOwnNode) {
   open(1);
-  // Another window's exchange is waiting for its reply, for node 2.
+  // Another window's exchange is waiting for its reply.
   t.st().sending = 1;
-  t.st().node_addr = 2;
   t.sim.clear_journal();
   const size_t before = t.sim.request_count();
   type_and_enter("Edit1", QStringLiteral("1234"));
@@ -591,7 +589,6 @@ TEST_F(ServoMenuEditorTest, AStationChangeMovesTheNodeAndRefreshesEveryListOrIsR
   EXPECT_EQ(t.st().servo_nodes[0], 3);
   EXPECT_EQ(t.st().servo_saved_params[3][0], 77);
   EXPECT_EQ(t.st().servo_saved_params[1][0], 0);
-  EXPECT_EQ(t.st().node_addr, 3);
   EXPECT_EQ(t.items("TForm2", "ComboBox45"), (QStringList{"3", "2", "4"}));
   EXPECT_EQ(ctl<QComboBox>("ComboBox45")->currentText(), "3");
   EXPECT_EQ(t.items("TForm4", "ComboBox4"), (QStringList{"3", "2", "4"}));

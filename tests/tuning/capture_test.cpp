@@ -64,7 +64,7 @@ TEST_F(CaptureTest, SpeedUsesTheIdentifiedMotorsResolutionNotTheProgramVersions)
   use(2);
   rig.servo(2).set_motor_code(6002);
   window->Button23Click();
-  ASSERT_EQ(rig.st().servo_resolution, 131072u);
+  ASSERT_EQ(tstate().servo_resolution, 131072u);
   window->hidden.test_pulses = 131000;
   tstate().move_params_changed = 1;
   GainTuningWindow::TestMove steps;

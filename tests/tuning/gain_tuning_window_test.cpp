@@ -46,8 +46,8 @@ TEST_F(GainTuningTest, MotorCodeThroughTheWire) {
     window->Button23Click();
     rig.sim.clear_faults();
     EXPECT_EQ(edit("Edit56")->text(), QString::fromLatin1(c.shown));
-    EXPECT_EQ(rig.st().servo_resolution, c.resolution);
-    EXPECT_EQ(rig.st().servo_resolution_scale, c.scale);
+    EXPECT_EQ(tstate().servo_resolution, c.resolution);
+    EXPECT_EQ(tstate().servo_resolution_scale, c.scale);
     EXPECT_EQ(window->hidden.curve_step, c.curve_step);
     EXPECT_EQ(tstate().motor_row, c.row);
     EXPECT_EQ(tstate().hold_servo_on, c.hold);

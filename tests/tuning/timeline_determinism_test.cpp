@@ -38,8 +38,8 @@ Outcome estimate_inertia() {
   auto* window = qobject_cast<GainTuningWindow*>(form);
   auto* nodes = control<QComboBox>(form, "ComboBox2");
   nodes->setCurrentIndex(nodes->findText(QStringLiteral("2")));
-  rig.st().node_addr = 2;
-  rig.st().servo_subtype = 2;
+  window->tuning_state().station = 2;
+  window->tuning_state().servo_subtype = 2;
   rig.servo(2).set_motor_code(6002);
   window->Button23Click();
   sim::ServoMechanics m;

@@ -26,8 +26,8 @@ class GainTuningTest : public ::testing::Test {
   void use(uint8_t station) {
     auto* nodes = control<QComboBox>(form, "ComboBox2");
     nodes->setCurrentIndex(nodes->findText(QString::number(station)));
-    rig.st().node_addr = station;
-    rig.st().servo_subtype = station == 1 ? 1 : 2;
+    tstate().station = station;
+    tstate().servo_subtype = station == 1 ? 1 : 2;
     rig.sim.clear_journal();
   }
   tuning::TuningState& tstate() { return window->tuning_state(); }
