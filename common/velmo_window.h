@@ -36,6 +36,11 @@ class VelmoWindow : public QWidget {
   // Shows a status line in the window's Panel1.
   void show_status(const QString& text);
 
+  // True while the window is in the middle of a sequence of exchanges with
+  // its drive (an operation, a menu read or download, a takeover or a
+  // restore): a node search meanwhile would rebuild the node lists under it.
+  virtual bool operation_running() const { return false; }
+
  protected:
   // Refuses the exit (with the window's own message) when it returns false.
   virtual bool exit_guard() { return true; }

@@ -16,8 +16,10 @@
 
 #include "common/form_access.h"
 #include "common/node_lists.h"
+#include "common/notifier.h"
 #include "common/record_files.h"
 #include "common/status_line.h"
+#include "common/velmo_window.h"
 #include "common/window_parts.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
@@ -178,11 +180,11 @@ void MainWindow::build_controls() {
   connect(ports, &QPushButton::clicked, this, &MainWindow::Button3Click);
   auto* find = make_button(group, "Button4", QStringLiteral("搜索节点"), QRect(165, 370, 140, 40));
   find->setToolTip(QStringLiteral("搜索线上可用节点，注意搜索范围！！"));
-  connect(find, &QPushButton::clicked, this, [this] { search_.Button4Click(); });
+  connect(find, &QPushButton::clicked, this, &MainWindow::Button4Click);
   auto* connect_button = make_button(group, "Button1", QStringLiteral("建立连接"), QRect(15, 420, 140, 40));
   connect_button->hide();
   connect_button->setEnabled(false);
-  connect(connect_button, &QPushButton::clicked, this, [this] { search_.Button1Click(); });
+  connect(connect_button, &QPushButton::clicked, this, &MainWindow::Button1Click);
   auto* close_port = make_button(group, "Button2", QStringLiteral("关闭串口"), QRect(165, 420, 140, 40));
   close_port->hide();
   close_port->setEnabled(false);
@@ -263,6 +265,27 @@ void MainWindow::choose_port(const QString& path) {
     show_whole_entries(ports);
   }
   ports->setCurrentIndex(index);
+}
+
+void MainWindow::Button4Click() {
+  if (!refused_for_operation()) search_.Button4Click();
+}
+
+void MainWindow::Button1Click() {
+  if (!refused_for_operation()) search_.Button1Click();
+}
+
+bool MainWindow::refused_for_operation() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    const auto* window = qobject_cast<const VelmoWindow*>(w);
+    if (!window || !window->operation_running()) continue;
+    const QString text = QStringLiteral("“%1”正在运行，请先结束其操作再搜索节点！！").arg(window->windowTitle());
+    show_status(text);
+    log_timed(text);
+    ctx_.notifier.message(this, text);
+    return true;
+  }
+  return false;
 }
 
 void MainWindow::Button3Click() {

@@ -36,6 +36,11 @@ class MainWindow : public QMainWindow, public SearchView {
 
   // Refills the port list (no doubles).
   void Button3Click();
+  // The node search and the connect step. Both are refused while another
+  // window is in the middle of an operation: they rebuild the node lists
+  // that the operation's window took its drive from.
+  void Button4Click();
+  void Button1Click();
   void Button2Click();
   // The port's reader saw the line go away.
   void Comm1Hangup();
@@ -89,6 +94,8 @@ class MainWindow : public QMainWindow, public SearchView {
   bool line_ready(int family_count, const QString& family_message);
   // The window of a menu entry, by its name.
   VelmoWindow* target(const char* name) const;
+  // Says which window runs an operation, if one does, and returns true then.
+  bool refused_for_operation();
   // The usual first steps of an entry: minimise this window, show the
   // target, active_form := code. Entries that take them in another order
   // spell them out.
