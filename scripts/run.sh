@@ -2,7 +2,9 @@
 # Installs the dependencies, builds the program and the drive simulator (the
 # tests and benchmarks are left to scripts/test.sh and scripts/build.sh),
 # starts the simulator's default line and then Velmo with that line chosen
-# in 串行端口: press 搜索节点. Needs a graphical session.
+# in 串行端口: press 搜索节点. A run beside an earlier one gets a line of its
+# own (velmo-sim-2...), since the earlier program holds its port. Needs a
+# graphical session.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then

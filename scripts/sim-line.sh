@@ -3,23 +3,48 @@
 # the link the simulator published in the virtual-port folder (or, when it
 # could not publish one, its pty). The simulator prints both itself, so the
 # scripts never guess the folder. stop_sim_line ends it.
+#
+# Without --name in ARGS the line is velmo-sim, or velmo-sim-2, -3... when an
+# earlier run's simulator still holds that name (exit status 3): each run gets
+# a line of its own, since a line takes one program at a time.
 start_sim_line() {
-  sim_out=$(mktemp)
-  "${build_dir:-build}"/sim/velmo-drive-sim "$@" >"$sim_out" &
-  sim_pid=$!
-  sim_port=""
-  for _ in $(seq 1 200); do
-    # Both lines come in one write: the pty, then the published link.
-    if [ -s "$sim_out" ]; then
-      sim_port=$(sed -n 2p "$sim_out")
-      [ -n "$sim_port" ] || sim_port=$(sed -n 1p "$sim_out")
-      break
+  local name="" arg
+  for arg in "$@"; do [ "$arg" != "--name" ] || name=given; done
+  local n=1
+  while :; do
+    local name_args=()
+    if [ "$name" != given ]; then
+      name=velmo-sim
+      [ "$n" -eq 1 ] || name=velmo-sim-$n
+      name_args=(--name "$name")
     fi
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.05
+    sim_out=$(mktemp)
+    "${build_dir:-build}"/sim/velmo-drive-sim "${name_args[@]}" "$@" >"$sim_out" &
+    sim_pid=$!
+    sim_port=""
+    local status=0
+    for _ in $(seq 1 200); do
+      # Both lines come in one write: the pty, then the published link.
+      if [ -s "$sim_out" ]; then
+        sim_port=$(sed -n 2p "$sim_out")
+        [ -n "$sim_port" ] || sim_port=$(sed -n 1p "$sim_out")
+        break
+      fi
+      if ! kill -0 "$sim_pid" 2>/dev/null; then
+        wait "$sim_pid" || status=$?
+        break
+      fi
+      sleep 0.05
+    done
+    rm -f "$sim_out"
+    if [ -z "$sim_port" ] && [ "$status" -eq 3 ] && [ "$name" != given ] && [ "$n" -lt 20 ]; then
+      n=$((n + 1))
+      continue
+    fi
+    break
   done
-  rm -f "$sim_out"
   [ -n "$sim_port" ] || { echo "the drive simulator did not start its line" >&2; return 1; }
+  [ "$n" -eq 1 ] || echo "velmo-sim is in use by an earlier run; this run's line is $name" >&2
 }
 
 stop_sim_line() {

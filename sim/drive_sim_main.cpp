@@ -19,6 +19,7 @@
 
 namespace {
 
+constexpr int kNameInUse = 3;  // the exit status scripts look for to pick another name
 
 struct StationArgs {
   std::string type;
@@ -34,7 +35,9 @@ void usage(const char* argv0) {
                "          [--motor ADDR:CODE]... [--mechanics ADDR:KEY=VALUE[,KEY=VALUE]...]...\n"
                "  The line is published as a link named NAME (default velmo-sim) in\n"
                "  /run/user/UID/velmo-ports (or /tmp/velmo-ports-UID), where Velmo lists it\n"
-               "  by that name; the pty and the link are printed on start.\n"
+               "  by that name; the pty and the link are printed on start. A name a running\n"
+               "  simulator holds is refused (exit status 3); a link left by one that died\n"
+               "  is replaced.\n"
                "  TYPE is servo, inverter or speed (speed controller).\n"
                "  An inverter's VERSION sets its model type: 2000-2199 type 2, 2200-2899 type 3,\n"
                "  2900-3999 type 4, 4000-4999 type 0, 5000-6000 type 1; or name it: type0..type4.\n"
@@ -224,7 +227,17 @@ int main(int argc, char** argv) {
       }
       servo->set_mechanics(mechanics);
     }
-    const std::string link = line.publish(name);
+    std::string in_use_by;
+    const std::string link = line.publish(name, &in_use_by);
+    if (!in_use_by.empty()) {
+      // Taking the name over would leave the running line's users on a link
+      // that no longer leads to it.
+      std::fprintf(stderr,
+                   "velmo-drive-sim: the name %s is in use by a running simulator (%s); "
+                   "give another with --name\n",
+                   name.c_str(), in_use_by.c_str());
+      return kNameInUse;
+    }
     std::printf("%s\n", line.port_path().c_str());
     if (link.empty()) std::fprintf(stderr, "could not publish the line as %s\n", name.c_str());
     else std::printf("%s\n", link.c_str());

@@ -4,18 +4,17 @@
 
 #include <poll.h>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 
 #include "link/clock.h"
 #include "link/modbus_crc.h"
 #include "link/modbus_frame.h"
 #include "link/port_enumerator.h"
+#include "sim/line_name.h"
 #include "sim/modbus_slave.h"
 #include "sim/pty_pair.h"
 
@@ -48,11 +47,7 @@ SimLine::~SimLine() {
   stop_thread();
   if (traffic_) traffic_->line_open.store(false);
   if (journal_file_) std::fclose(journal_file_);
-  for (const auto& link : published_) {
-    char target[PATH_MAX];
-    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-    if (n > 0 && std::string(target, static_cast<size_t>(n)) == pty_->slave_path()) unlink(link.c_str());
-  }
+  published_.clear();
 }
 
 void SimLine::stop_thread() {
@@ -156,19 +151,17 @@ void SimLine::hang_up() {
   pty_->close_master();
 }
 
-std::string SimLine::publish(const std::string& name) {
+std::string SimLine::publish(const std::string& name, std::string* in_use_by) {
   // The folder the program lists its ports from.
   const std::string folder = QFile::encodeName(ensure_virtual_port_dir()).toStdString();
-  if (folder.empty() || name.empty() || name.find('/') != std::string::npos) return {};
-  const std::string link = folder + "/" + name;
-  struct stat st{};
-  if (lstat(link.c_str(), &st) == 0) {
-    if (!S_ISLNK(st.st_mode)) return {};
-    unlink(link.c_str());  // a stale link of an earlier run
+  auto claim = std::make_unique<LineName>(folder, name, port_path());
+  if (claim->outcome() == LineName::Outcome::InUse && in_use_by) {
+    *in_use_by = claim->holder().empty() ? std::string("another line") : claim->holder();
   }
-  if (symlink(port_path().c_str(), link.c_str()) != 0) return {};
+  if (claim->outcome() != LineName::Outcome::Published) return {};
+  const std::string link = claim->link();
   std::lock_guard guard(mutex_);
-  published_.push_back(link);
+  published_.push_back(std::move(claim));
   return link;
 }
 

@@ -16,6 +16,7 @@
 
 namespace velmo::sim {
 
+class LineName;
 class PtyPair;
 
 struct JournalEntry {
@@ -74,7 +75,10 @@ class SimLine {
   // happens (hex bytes, one frame a line). False when it cannot be opened.
   bool journal_to(const std::string& path);
   void hang_up();                   // closes the master: the program's reader sees a hang-up
-  std::string publish(const std::string& name);  // symlink in the virtual-port folder
+  // Links the pty as NAME in the virtual-port folder for the line's life and
+  // returns the link; empty when it cannot. A name a running line holds is
+  // refused, and in_use_by then says which line ("pid PID, PTY").
+  std::string publish(const std::string& name, std::string* in_use_by = nullptr);
 
   std::recursive_mutex& lock() { return mutex_; }
 
@@ -129,7 +133,7 @@ class SimLine {
   std::vector<Arriving> arriving_;
   std::vector<Outgoing> outgoing_;
   int64_t last_tick_ns_ = 0;
-  std::vector<std::string> published_;
+  std::vector<std::unique_ptr<LineName>> published_;
   std::atomic<bool> stop_{false};
   // On a virtual clock the line is a participant of the timeline and counts
   // the bytes it reads and writes.

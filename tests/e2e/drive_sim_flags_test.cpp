@@ -1,5 +1,6 @@
 // velmo-drive-sim's own flags: a paced line answers no sooner than the wire
-// time of request and reply, and the journal file lists both with times.
+// time of request and reply, and the journal file lists both with times; a
+// name belongs to one running simulator.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/modbus_master.h"
@@ -47,4 +49,93 @@ TEST(DriveSimFlags, PaceJournalAndMotor) {
   EXPECT_EQ(reply.substr(0, 10), " 01 03 02 ");
   // 8 + 7 characters of 11 bits at 38400, and the 2 ms turnaround.
   EXPECT_GE(t_reply - t_request, 15 * 11 / 38.4 + 2.0);
+}
+
+namespace {
+
+// A simulator on the default line under NAME, started; its printed pty and link.
+struct RunningSim {
+  QProcess process;
+  std::string pty;
+  std::string link;
+
+  ~RunningSim() {
+    // Ended as a user would end it, so that a failed test leaves no link behind.
+    if (process.state() != QProcess::NotRunning) {
+      process.terminate();
+      process.waitForFinished(30000);
+    }
+  }
+
+  void start(const QString& name) {
+    process.start(QStringLiteral(VELMO_DRIVE_SIM), {"--name", name});
+    ASSERT_TRUE(process.waitForStarted(30000));
+    // The pty and the link come in one write, but may be read in two.
+    while (link.empty()) {
+      if (process.canReadLine()) {
+        (pty.empty() ? pty : link) = QString::fromLocal8Bit(process.readLine()).trimmed().toStdString();
+        continue;
+      }
+      ASSERT_TRUE(process.waitForReadyRead(30000)) << process.readAllStandardError().toStdString();
+    }
+  }
+};
+
+std::string link_target(const std::string& link) {
+  char target[256] = {};
+  return readlink(link.c_str(), target, sizeof target - 1) > 0 ? std::string(target) : std::string();
+}
+
+bool entry_exists(const std::string& path) {
+  struct stat st{};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+TEST(DriveSimFlags, ANameIsOneRunningLine) {
+  const QString name = QStringLiteral("velmo-name-%1").arg(::getpid());
+  RunningSim first;
+  ASSERT_NO_FATAL_FAILURE(first.start(name));
+  ASSERT_EQ(link_target(first.link), first.pty);
+
+  // A second simulator under the name is refused and leaves the first's line alone.
+  QProcess second;
+  second.start(QStringLiteral(VELMO_DRIVE_SIM), {"--name", name});
+  ASSERT_TRUE(second.waitForFinished(30000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 3);
+  const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
+  EXPECT_TRUE(refusal.contains(name + " is in use")) << refusal.toStdString();
+  EXPECT_TRUE(refusal.contains(QString::number(first.process.processId()))) << refusal.toStdString();
+  EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+  EXPECT_EQ(link_target(first.link), first.pty);
+  {
+    velmo::testing::ModbusMaster m{first.link};
+    ASSERT_TRUE(m.ok());
+    EXPECT_EQ(m.read(1, 0x00AB), 6101);
+  }
+  first.process.terminate();
+  ASSERT_TRUE(first.process.waitForFinished(30000));
+  EXPECT_FALSE(entry_exists(first.link));
+
+  // One killed outright leaves its link behind; its pty is gone, and the next
+  // simulator under the name takes the name.
+  RunningSim killed;
+  ASSERT_NO_FATAL_FAILURE(killed.start(name));
+  killed.process.kill();
+  ASSERT_TRUE(killed.process.waitForFinished(30000));
+  ASSERT_EQ(link_target(killed.link), killed.pty);
+  RunningSim next;
+  ASSERT_NO_FATAL_FAILURE(next.start(name));
+  EXPECT_EQ(next.link, killed.link);
+  EXPECT_EQ(link_target(next.link), next.pty);
+  {
+    velmo::testing::ModbusMaster m{next.link};
+    ASSERT_TRUE(m.ok());
+    EXPECT_EQ(m.read(2, 0x00AB), 8005);
+  }
+  next.process.terminate();
+  ASSERT_TRUE(next.process.waitForFinished(30000));
+  EXPECT_FALSE(entry_exists(next.link));
 }
