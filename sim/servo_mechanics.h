@@ -31,7 +31,7 @@ struct ServoMechanics {
   // motor alike whatever its encoder's resolution. It grows with the
   // acceleration up to kEndLimitAccel and no further (a harder move deflects
   // the machine no more), so that the inertia estimation's harder runs are
-  // not pulled by a ring that grows with them.
+  // pulled less by a ring that grows with them (the README has what it reads).
   double end_mode_rad = 0.072;  // radians per 1000 rad/s^2 of the axis's acceleration
   static constexpr double kEndLimitAccel = 1000;  // rad/s^2
   // Its ring: a swing wider than kEndRingShare of the largest deflection is
