@@ -30,11 +30,10 @@ T* control(const QWidget* form, const char* name) {
 // While it says that the port is lost, it keeps saying so (see
 // hold_port_lost_line).
 inline constexpr const char* kPortLostHeld = "velmo_port_lost_held";
-inline void set_panel(const QWidget* form, const QString& text) {
-  QLabel* panel = control<QLabel>(form, "Panel1");
-  if (panel->property(kPortLostHeld).toBool()) return;
-  panel->setText(text);
+inline void set_panel_text(QLabel* panel, const QString& text) {
+  if (!panel->property(kPortLostHeld).toBool()) panel->setText(text);
 }
+inline void set_panel(const QWidget* form, const QString& text) { set_panel_text(control<QLabel>(form, "Panel1"), text); }
 
 // The port went away: Panel1 says so and nothing replaces that line until
 // release_port_lost_line (the port opened again). Every exchange on the lost
