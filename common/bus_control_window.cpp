@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QShowEvent>
 
 #include <algorithm>
 
@@ -99,6 +100,18 @@ void BusControlWindow::show_stale_notice() {
 void BusControlWindow::node_chosen() {
   const uint8_t node = selected_node();
   if (node == 0 || node == chosen_node_) return;
+  show_unread(node);
+}
+
+void BusControlWindow::showEvent(QShowEvent* event) {
+  VelmoWindow::showEvent(event);
+  // Opened by the menu (not restored from a minimised state): the lamps and
+  // fields are from before, or from no read at all.
+  if (event->spontaneous() || block_view_.empty()) return;
+  if (const uint8_t node = selected_node()) show_unread(node);
+}
+
+void BusControlWindow::show_unread(uint8_t node) {
   chosen_node_ = node;
   // Until its first accepted read, what is shown belongs to another node
   // (or to none).
@@ -380,6 +393,34 @@ BusControlWindow::RestoreOutcome BusControlWindow::restore_flagged(bool any_flag
   outcome.ok = st().batch_go == 1;
   outcome.line_dead = !outcome.ok && ctx_.batch.last_outcome().kind != ExchangeOutcome::Exception;
   return outcome;
+}
+
+BusControlWindow::StepSequence::StepSequence(BusControlWindow& window, uint8_t node, QString name)
+    : window_(window), node_(node), name_(std::move(name)) {}
+
+bool BusControlWindow::StepSequence::step(bool ok, const QString& done, const QString& failed) {
+  if (ok) {
+    // After a failed step Panel1 keeps that failure.
+    if (failures_ == 0)
+      window_.report_ok(node_, done);
+    else
+      window_.append_ok_line(node_, done);
+    return true;
+  }
+  window_.report_failure(node_, failed);
+  if (failures_++ == 0) first_failed_ = failed;
+  return false;
+}
+
+void BusControlWindow::StepSequence::finish() {
+  if (failures_ == 0) return;
+  QString step = first_failed_;
+  if (step.endsWith(QStringLiteral("**"))) step.chop(2);
+  if (failures_ > 1) step += QStringLiteral("等%1项").arg(failures_);
+  const QString line = node_line(node_, name_ + QStringLiteral("未全部成功（") + step + QStringLiteral("）**"));
+  set_panel(&window_, line);
+  append_line(window_.ok_log_, line);
+  if (window_.fail_log_ != window_.ok_log_) append_line(window_.fail_log_, line);
 }
 
 bool BusControlWindow::write_command(uint8_t node, uint16_t reg, uint16_t value) {

@@ -217,6 +217,27 @@ class BusControlWindow : public VelmoWindow {
   // One function-06 write to `node` through command_send; true when accepted.
   bool write_command(uint8_t node, uint16_t reg, uint16_t value);
 
+  // A sequence of writes to one node whose later steps run after a failed
+  // one. Each step has its own line; Panel1 and both logs end on a line that
+  // names the first failed step, so that the success of a later step never
+  // reads as the sequence's.
+  class StepSequence {
+   public:
+    // `name`: what the sequence sets ("转矩模式设置").
+    StepSequence(BusControlWindow& window, uint8_t node, QString name);
+    // The step's own line; true when it worked.
+    bool step(bool ok, const QString& done, const QString& failed);
+    // The closing line, where a step failed.
+    void finish();
+
+   private:
+    BusControlWindow& window_;
+    uint8_t node_;
+    QString name_;
+    QString first_failed_;
+    int failures_ = 0;
+  };
+
   // The command under way left the node's run state unknown: once the
   // command's handler has ended, settle() reads the status.
   void mark_run_unknown(uint8_t node);
@@ -253,11 +274,15 @@ class BusControlWindow : public VelmoWindow {
   virtual void settle(uint8_t /*node*/) {}  // a status read after a command left the run state unknown
 
   bool exit_guard() override;
+  // Opened: what the status block shows is not yet the chosen node's.
+  void showEvent(QShowEvent* event) override;
 
  private:
   const CommandEntry* find_command(uint8_t code) const;
   // Another node was chosen: what is shown is not its status.
   void node_chosen();
+  // What is shown is not yet the status of `node`, chosen now.
+  void show_unread(uint8_t node);
   void mark_shown(const std::vector<QWidget*>& shown, bool current) const;
   void show_stale_notice();
   // A run command the family refuses for this node now.

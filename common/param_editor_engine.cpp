@@ -842,7 +842,7 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
   // Values left from the node shown before are named, not only marked.
   const int other = ok ? 0 : other_node_shown();
   const QString shown = other > 0 ? result + QStringLiteral("，标记的参数仍是节点%1的值").arg(other) : result;
-  config_.summary_panel_timed ? panel()->setText(timed_line(node_line(node_, shown))) : status(shown);
+  config_.summary_panel_timed ? set_panel_text(panel(), timed_line(node_line(node_, shown))) : status(shown);
   ok ? log_success(result) : log_failure(result);
   return ok;
 }
@@ -866,7 +866,7 @@ bool ParamEditorEngine::download() {
     ok = false;
   }
   const QString result = ok ? QStringLiteral("菜单下载成功") : QStringLiteral("菜单下载失败");
-  config_.summary_panel_timed ? panel()->setText(timed_line(node_line(node_, result))) : status(result);
+  config_.summary_panel_timed ? set_panel_text(panel(), timed_line(node_line(node_, result))) : status(result);
   ok ? log_success(result) : log_failure(result);
   return ok;
 }
@@ -905,7 +905,7 @@ void ParamEditorEngine::show_menu_read_so_far() {
 
 void ParamEditorEngine::show_reading() {
   const QString reading = QStringLiteral("正在读取参数...");
-  panel()->setText(config_.reading_line_names_node ? node_line(node_, reading) : reading);
+  set_panel_text(panel(), config_.reading_line_names_node ? node_line(node_, reading) : reading);
 }
 
 QLabel* ParamEditorEngine::panel() {
@@ -918,7 +918,7 @@ QPlainTextEdit* ParamEditorEngine::memo(QPointer<QPlainTextEdit>& held, const ch
   return held;
 }
 
-void ParamEditorEngine::status(const QString& message) { panel()->setText(node_line(node_, message)); }
+void ParamEditorEngine::status(const QString& message) { set_panel_text(panel(), node_line(node_, message)); }
 
 void ParamEditorEngine::log_success(const QString& message, bool timed) {
   const QString line = node_line(node_, message);

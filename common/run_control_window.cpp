@@ -23,6 +23,7 @@ struct RunControlWindow::RunRow {
   uint16_t value;  // the stop's comes from stop_value()
   bool takes_over;
   uint8_t run_state;  // after an accepted reply
+  const char* name;   // the command, in the line of a takeover that failed
   const char* ok;
   const char* failed;
 };
@@ -30,12 +31,19 @@ struct RunControlWindow::RunRow {
 namespace {
 
 constexpr RunControlWindow::RunRow kRunRows[] = {
-    {RunControlWindow::kForward, "Button3", CommandKind::Run, 1, true, 1, "正转！！", "正转控制失败**"},
-    {RunControlWindow::kReverse, "Button4", CommandKind::Run, 2, true, 1, "反转！！", "反转控制失败**"},
-    {RunControlWindow::kStop, "Button5", CommandKind::Safety, 0, true, 0, "停止运转！！", "停止运转控制失败**"},
-    {RunControlWindow::kFaultReset, "Button6", CommandKind::Safety, 8, false, 0, "故障复位成功！！",
+    {RunControlWindow::kForward, "Button3", CommandKind::Run, 1, true, 1, "正转", "正转！！", "正转控制失败**"},
+    {RunControlWindow::kReverse, "Button4", CommandKind::Run, 2, true, 1, "反转", "反转！！", "反转控制失败**"},
+    {RunControlWindow::kStop, "Button5", CommandKind::Safety, 0, true, 0, "停止运转", "停止运转！！",
+     "停止运转控制失败**"},
+    {RunControlWindow::kFaultReset, "Button6", CommandKind::Safety, 8, false, 0, "故障复位", "故障复位成功！！",
      "故障复位控制失败**"},
 };
+
+// The command went out and the drive took it, but the switch to bus control
+// before it failed: the drive may not obey the line.
+QString unconfirmed_control(const QString& command) {
+  return command + QStringLiteral("命令已发送，但RS485控制设置失败**");
+}
 
 constexpr const char* kLampNames[] = {"Shape1", "Shape2", "Shape3", "Shape4"};
 
@@ -96,6 +104,7 @@ void RunControlWindow::build_status_controls(QWidget* box, int top, const QStrin
 
 void RunControlWindow::build_run_controls(QWidget* box, int top, const QString& settings_text,
                                           const QString& settings_hint) {
+  settings_name_ = settings_text;
   make_button(box, "Button2", settings_text, QRect(10, top, 160, 34))->setToolTip(settings_hint);
   const char* names[] = {"Button3", "Button4", "Button5"};
   const char* texts[] = {"正转", "反转", "停止"};
@@ -126,23 +135,31 @@ int RunControlWindow::position_of(uint8_t node) const {
   return -1;
 }
 
-void RunControlWindow::take_over(uint8_t node) {
+bool RunControlWindow::take_over(uint8_t node) {
   const int i = position_of(node);
-  if (i < 0 || (st().*setup_.bus_ok)[i] != 0) return;
+  if (i < 0 || (st().*setup_.bus_ok)[i] != 0) return true;
   (st().*setup_.restore_flags)[i] = 1;
   switch_to_bus(i, setup_.take_over);
-  if (st().batch_go == 1) (st().*setup_.bus_ok)[i] = 1;
+  if (st().batch_go != 1) return false;
+  (st().*setup_.bus_ok)[i] = 1;
+  return true;
 }
 
 void RunControlWindow::run_command(const RunRow& row, uint8_t node) {
   Claim claim = claim_write();
   command_failed_ = false;
-  if (row.takes_over) take_over(node);
+  const bool taken_over = !row.takes_over || take_over(node);
   const uint16_t value = row.code == kStop ? stop_value(position_of(node)) : row.value;
   if (write_command(node, kCommandReg, value)) {
-    report_ok(node, QString::fromUtf8(row.ok));
     run_state(node) = row.run_state;
     state_confirmed(node);
+    if (taken_over) {
+      report_ok(node, QString::fromUtf8(row.ok));
+    } else {
+      append_ok_line(node, QString::fromUtf8(row.ok));
+      report_failure(node, unconfirmed_control(QString::fromUtf8(row.name)));
+      command_failed_ = true;  // the read after it keeps this line on Panel1
+    }
   } else {
     report_failure(node, QString::fromUtf8(row.failed));
     command_failed_ = true;
@@ -153,8 +170,19 @@ void RunControlWindow::run_command(const RunRow& row, uint8_t node) {
 void RunControlWindow::settings_command(uint8_t node) {
   Claim claim = claim_write();
   command_failed_ = false;
-  take_over(node);
+  const bool taken_over = take_over(node);
   send_settings(node);
+  // Where every write went through, the line says that the drive may still
+  // take its settings from elsewhere; a failed write's line stays.
+  if (!taken_over && !command_failed_) {
+    report_failure(node, unconfirmed_control(settings_name_));
+    command_failed_ = true;
+  }
+}
+
+void RunControlWindow::settings_refused(uint8_t node, const QString& text) {
+  report_failure(node, text);
+  command_failed_ = true;
 }
 
 bool RunControlWindow::write_with_lines(uint8_t node, uint16_t reg, uint16_t value, const QString& ok,

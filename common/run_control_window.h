@@ -87,6 +87,9 @@ class RunControlWindow : public BusControlWindow {
   // A failed read: Panel1 and the failure log, the failure count, and the
   // family's rule on continuous reading.
   void read_failed(uint8_t node, const QString& text);
+  // A settings command refused before anything was sent (a field that is
+  // no number, an unknown motor series).
+  void settings_refused(uint8_t node, const QString& text);
   // One function-06 write with its own success or failure line.
   bool write_with_lines(uint8_t node, uint16_t reg, uint16_t value, const QString& ok, const QString& failed);
   int position_of(uint8_t node) const;
@@ -114,8 +117,8 @@ class RunControlWindow : public BusControlWindow {
   void run_command(const RunRow& row, uint8_t node);
   void settings_command(uint8_t node);
   // Switches the node to bus control if it is not yet (the command is sent
-  // whatever the switch gave).
-  void take_over(uint8_t node);
+  // whatever the switch gave); false when the switch failed.
+  bool take_over(uint8_t node);
   // `by_user`: Button7 itself; a poll or the read after a command keeps a
   // command's failure on Panel1.
   void status_read(uint8_t node, bool by_user);
@@ -126,6 +129,7 @@ class RunControlWindow : public BusControlWindow {
   QPushButton* read_button_ = nullptr;
   QCheckBox* continuous_ = nullptr;
   QWidget* last_log_ = nullptr;
+  QString settings_name_;        // Button2's text
   bool command_failed_ = false;  // Panel1 holds a command's failure
   bool block_failed_ = false;    // Panel1 holds the status block's failure
   bool read_by_user_ = true;

@@ -9,6 +9,7 @@
 #include "common/status_line.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
 
 namespace velmo {
 
@@ -21,6 +22,8 @@ VelmoWindow::VelmoWindow(AppContext& ctx, const char* object_name, const QString
   connect(&ctx.link, &DriveLink::hangup, this, [this] {
     if (isVisible()) port_lost();
   });
+  // A search opens the port afresh: its lines may replace the lost-port line.
+  connect(&ctx.events, &LinkEvents::node_lists_cleared, this, [this] { release_port_lost_line(this); });
 }
 
 void VelmoWindow::set_failure_log(QPlainTextEdit* log, bool timed) {
@@ -30,7 +33,7 @@ void VelmoWindow::set_failure_log(QPlainTextEdit* log, bool timed) {
 
 void VelmoWindow::port_lost() {
   const QString text = port_lost_text(ctx_.link.Comm1.CommName);
-  if (findChild<QLabel*>(QStringLiteral("Panel1"))) set_panel(this, text);
+  if (findChild<QLabel*>(QStringLiteral("Panel1"))) hold_port_lost_line(this, text);
   if (failure_log_) {
     const QString line = text + QStringLiteral("**");
     append_line(failure_log_, failure_log_timed_ ? timed_line(line) : line);

@@ -160,10 +160,7 @@ uint16_t InverterControlWindow::stop_value(int pos) const { return pos >= 0 && s
 void InverterControlWindow::send_settings(uint8_t node) {
   // Checked again here: a replay comes without the field's exit check.
   const std::optional<int> v = frequency_setpoint();
-  if (!v) {
-    report_failure(node, QStringLiteral("频率设定失败**"));
-    return;
-  }
+  if (!v) return settings_refused(node, QStringLiteral("频率设定失败**"));
   frequency_->setText(tenths_text(*v));
   write_with_lines(node, kFrequencyReg, static_cast<uint16_t>(*v), QStringLiteral("频率设定成功！！"),
                    QStringLiteral("频率设定失败**"));

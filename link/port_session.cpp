@@ -88,8 +88,9 @@ void PortSession::post(PortEvent* event) {
 
 void PortSession::postHangup() {
   // The reader and the writer may both see the same failure: report it once.
-  if (hangup_posted_.exchange(true)) return;
-  post(new PortEvent(PortEvent::Kind::Hangup, id_));
+  if (!hangup_posted_.exchange(true)) post(new PortEvent(PortEvent::Kind::Hangup, id_));
+  // Handed over (or dropped by a closing port): the notice holds time now.
+  if (traffic_) traffic_->hangup_unseen.store(false);
 }
 
 void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
@@ -120,11 +121,14 @@ void PortSession::keep_time(VirtualClock* clock, std::shared_ptr<LineTraffic> tr
   traffic_ = std::move(traffic);
   if (!traffic_) return;
   traffic_->drop_replies();
+  traffic_->hangup_unseen.store(false);
   traffic_->program_open.store(true);
 }
 
 void PortSession::stop_counting() {
-  if (traffic_) traffic_->program_open.store(false);
+  if (!traffic_) return;
+  traffic_->program_open.store(false);
+  traffic_->hangup_unseen.store(false);
 }
 
 void PortSession::readerLoop() {

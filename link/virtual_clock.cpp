@@ -19,7 +19,8 @@ constexpr int kEventRounds = 100;
 
 bool LineTraffic::in_flight() const {
   return (line_open.load() && requests_written.load() > requests_read.load()) ||
-         (program_open.load() && (requests_queued.load() > 0 || replies_written.load() > replies_read.load()));
+         (program_open.load() &&
+          (hangup_unseen.load() || requests_queued.load() > 0 || replies_written.load() > replies_read.load()));
 }
 
 VirtualClock::VirtualClock(int64_t start_ns) : now_(start_ns) {

@@ -22,6 +22,10 @@ struct LineTraffic {
   std::atomic<int64_t> replies_read{0};
   std::atomic<bool> line_open{false};     // a simulated line serves the device
   std::atomic<bool> program_open{false};  // the program's port is open on it
+  // The line was closed under the program's open port and the program's
+  // reader has not yet handed the hang-up over: the hang-up lands at the
+  // instant of the close, not wherever a busy machine lets the reader see it.
+  std::atomic<bool> hangup_unseen{false};
 
   bool in_flight() const;
   // Bytes the other end will never read (a flush, a close) no longer count.

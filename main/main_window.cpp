@@ -69,6 +69,8 @@ MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
   build_menu();
   FormCreate();
   connect(&ctx_.link, &DriveLink::hangup, this, &MainWindow::Comm1Hangup);
+  // A search opens the port afresh: its lines may replace the lost-port line.
+  connect(&ctx_.events, &LinkEvents::node_lists_cleared, this, [this] { release_port_lost_line(this); });
   search_.set_view(this);
   connect(&ctx_.events, &LinkEvents::restore_written, this, [this](const QString& text, bool ok) {
     if (ok) {
@@ -120,7 +122,7 @@ void MainWindow::Comm1Hangup() {
   // next search opens it afresh, and say so where the user looks first.
   const QString text = port_lost_text(ctx_.link.Comm1.CommName);
   Button2Click();
-  set_panel(this, text);
+  hold_port_lost_line(this, text);
   add_line(this, "Memo2", timed_line(text + QStringLiteral("**")));
 }
 

@@ -304,14 +304,13 @@ void HomeLimitsWindow::send_settings(uint8_t node) {
   // The fields are clamped again here: their exit handlers may not have run.
   clamp_edit(torque_limit_, kTorqueMin, kTorqueMax);
   clamp_edit(speed_, kSpeedMin, kSpeedMax);
-  if (write_command(drive.address, bus::kTorqueLimit, static_cast<uint16_t>(torque_limit_->text().toInt())))
-    report_ok(drive.address, QStringLiteral("设置转矩限制值！！"));
-  else
-    report_failure(drive.address, QStringLiteral("转矩限制值设置失败**"));
-  if (write_command(drive.address, bus::kSpeed, static_cast<uint16_t>(speed_->text().toInt())))
-    report_ok(drive.address, QStringLiteral("转速值设置成功！！"));
-  else
-    report_failure(drive.address, failed);
+  // A failed write does not stop the other.
+  StepSequence steps(*this, drive.address, QStringLiteral("转速与转矩限制设置"));
+  steps.step(write_command(drive.address, bus::kTorqueLimit, static_cast<uint16_t>(torque_limit_->text().toInt())),
+             QStringLiteral("设置转矩限制值！！"), QStringLiteral("转矩限制值设置失败**"));
+  steps.step(write_command(drive.address, bus::kSpeed, static_cast<uint16_t>(speed_->text().toInt())),
+             QStringLiteral("转速值设置成功！！"), failed);
+  steps.finish();
 }
 
 void HomeLimitsWindow::set_point(HomeLimitPoint point, uint8_t node) {

@@ -75,7 +75,7 @@ void SelfLearningWindow::start(int function) {
 
   auto fail = [&] {
     const QString text = QString::fromUtf8(fn.failure_text);
-    panel_->setText(text);
+    set_panel_text(panel_, text);
     append_line(log_, text);
     button->setEnabled(true);
   };

@@ -419,6 +419,7 @@ void ServoControlWindow::run_command(uint8_t code, uint8_t node) {
 
 void ServoControlWindow::send_settings(bool torque, uint8_t node) {
   Claim claim = claim_write();
+  StepSequence steps(*this, node, torque ? QStringLiteral("转矩模式设置") : QStringLiteral("速度模式设置"));
   for (const SettingRow& row : torque ? std::span(kTorqueSettingRows) : std::span(kSpeedSettingRows)) {
     const QString source = QString::fromLatin1(row.source);
     int value = 0;
@@ -431,11 +432,9 @@ void ServoControlWindow::send_settings(bool torque, uint8_t node) {
       value = std::max(control<QComboBox>(this, row.source)->currentIndex(), 0) + row.offset;
     }
     // A failed write does not stop the sequence.
-    if (write_command(node, row.reg, static_cast<uint16_t>(value)))
-      report_ok(node, utf8(row.ok));
-    else
-      report_failure(node, utf8(row.failed));
+    steps.step(write_command(node, row.reg, static_cast<uint16_t>(value)), utf8(row.ok), utf8(row.failed));
   }
+  steps.finish();
 }
 
 void ServoControlWindow::mode_entry(uint8_t code, uint8_t node) {
@@ -447,26 +446,21 @@ void ServoControlWindow::mode_entry(uint8_t code, uint8_t node) {
   if (st().servo_rs485_mode[node] == row.mode) return;
 
   Claim claim = claim_write();
-  if (write_command(node, regs::kControlSource, regs::kBusControl))
-    report_ok(node, QStringLiteral("设置为485控制模式！！"));
-  else
-    report_failure(node, QStringLiteral("485控制模式设置失败**"));
-  if (write_command(node, regs::kCommand, 0))
-    report_ok(node, QStringLiteral("停止运转！！"));
-  else
-    report_failure(node, QStringLiteral("停止运转控制失败**"));
+  StepSequence steps(*this, node, QStringLiteral("485控制模式切换"));
+  steps.step(write_command(node, regs::kControlSource, regs::kBusControl), QStringLiteral("设置为485控制模式！！"),
+             QStringLiteral("485控制模式设置失败**"));
+  steps.step(write_command(node, regs::kCommand, 0), QStringLiteral("停止运转！！"), QStringLiteral("停止运转控制失败**"));
   link().delay(200);
   // Only the control-mode write decides.
-  if (write_command(node, regs::kMode, row.control_value)) {
-    report_ok(node, utf8(row.ok));
+  if (steps.step(write_command(node, regs::kMode, row.control_value), utf8(row.ok), utf8(row.failed))) {
     st().servo_rs485_mode[node] = row.mode;
     st().servo_restore_flags[node] = 1;
     group3_->setEnabled(false);
     if (node == selected_node()) mirror();
   } else {
-    report_failure(node, utf8(row.failed));
     if (node == selected_node()) set_radio(row.mode == kModeSpeed ? speed_radio_ : torque_radio_, false);
   }
+  steps.finish();
 }
 
 void ServoControlWindow::status_read(uint8_t node) {

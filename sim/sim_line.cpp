@@ -147,7 +147,11 @@ void SimLine::journal_add(bool is_request, std::vector<uint8_t> bytes, int64_t t
 
 void SimLine::hang_up() {
   stop_thread();
-  if (traffic_) traffic_->line_open.store(false);
+  if (traffic_) {
+    traffic_->line_open.store(false);
+    // Time waits until the program's reader has seen the close.
+    if (traffic_->program_open.load()) traffic_->hangup_unseen.store(true);
+  }
   pty_->close_master();
 }
 

@@ -116,17 +116,13 @@ void SpeedCtlControlWindow::send_settings(uint8_t node) {
   const uint8_t series = st().tsq_reg1[node];
   if (series < 1 || series > 5) {
     // Unknown series (not read yet, or renumbered): nothing fits it.
-    report_failure(node, QStringLiteral("电机系列未知，运转参数设定失败**"));
-    return;
+    return settings_refused(node, QStringLiteral("电机系列未知，运转参数设定失败**"));
   }
   // Checked again here: a replay comes without the fields' exit checks.
   // Each write has its own line; a failure does not stop the next.
   auto send_setpoint = [&](QLineEdit* edit, int max_value, uint16_t reg, const QString& ok, const QString& failed) {
     const std::optional<int> v = setpoint(edit, max_value);
-    if (!v) {
-      report_failure(node, failed);
-      return;
-    }
+    if (!v) return settings_refused(node, failed);
     edit->setText(QString::number(*v));
     write_with_lines(node, reg, static_cast<uint16_t>(*v), ok, failed);
   };

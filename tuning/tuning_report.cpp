@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include "common/form_access.h"
 #include "common/log_view.h"
 #include "common/status_line.h"
 
@@ -10,7 +11,7 @@ namespace velmo::tuning {
 
 QString TuningReport::framed(const QString& text) const { return node_line(node_, text); }
 
-void TuningReport::caption(const QString& text) { panel_->setText(framed(text)); }
+void TuningReport::caption(const QString& text) { set_panel_text(panel_, framed(text)); }
 
 void TuningReport::done(const QString& text) {
   caption(text);
@@ -27,7 +28,7 @@ void TuningReport::failed(const QString& text) {
 void TuningReport::fail_line(const QString& line) { append_line(fail_, timed_line(framed(line))); }
 
 void TuningReport::bare(const QString& text) {
-  panel_->setText(text);
+  set_panel_text(panel_, text);
   append_line(fail_, text);
 }
 

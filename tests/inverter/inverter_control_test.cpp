@@ -68,7 +68,9 @@ TEST_F(InverterControlTest, RunAndStopTakeTheDriveOverOnceAndStopByItsVersion) {
   }
 }
 
-TEST_F(InverterControlTest, AFailedTakeoverStillSendsTheCommandAndIsTriedAgainNextTime) {
+// The command goes out after a failed takeover, but the line says that the
+// control by the line was not confirmed, also through the poll after it.
+TEST_F(InverterControlTest, AFailedTakeoverStillSendsTheCommandSaysSoAndIsTriedAgainNextTime) {
   t.sim.inject(1, testing::fault(sim::Fault::Exception, 5));
   click("Button3");
   std::vector<Frame> want = takeover(1);
@@ -76,10 +78,20 @@ TEST_F(InverterControlTest, AFailedTakeoverStillSendsTheCommandAndIsTriedAgainNe
   EXPECT_EQ(testing::writes_of(t.sim), want);
   EXPECT_EQ(t.st().bpq_rs485_ok[0], 0);
   EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
+  EXPECT_EQ(t.st().bpq_run_state[1], 1);
+  const QString unconfirmed = QStringLiteral("节点1：正转命令已发送，但RS485控制设置失败**");
+  EXPECT_EQ(panel(), unconfirmed);
+  EXPECT_EQ(failures().last(), unconfirmed);
+  EXPECT_EQ(log().last(), QStringLiteral("节点1：正转！！"));
+  w->Timer1Timer();
+  settle();
+  EXPECT_EQ(panel(), unconfirmed);
+
   t.sim.clear_journal();
   click("Button3");
   EXPECT_EQ(testing::writes_of(t.sim), want);
   EXPECT_EQ(t.st().bpq_rs485_ok[0], 1);
+  EXPECT_EQ(panel(), QStringLiteral("节点1：正转！！"));
 }
 
 TEST_F(InverterControlTest, FaultCodesAboveTheTableShareItsLastText) {

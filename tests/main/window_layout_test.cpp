@@ -135,6 +135,35 @@ TEST_P(WindowLayoutTest, EveryEditorShowsItsLongestStatusLinesWhole) {
   }
 }
 
+// The longest lines the bus-control windows put on Panel1, on a three-digit
+// node: a sequence that ends on the steps that failed, and a command sent
+// although the switch to control by the line failed.
+TEST_P(WindowLayoutTest, EveryControlWindowShowsItsLongestStatusLinesWhole) {
+  PinnedFont font;
+  ScreenSize screen(GetParam());
+  RecordingNotifier notifier;
+  VelmoApp app(notifier);
+  const std::pair<const char*, QStringList> cases[] = {
+      {"TForm4",
+       {QStringLiteral("节点247：485控制模式切换未全部成功（485控制模式设置失败等3项）**"),
+        QStringLiteral("节点247：速度模式设置未全部成功（失电制动器控制失败等4项）**")}},
+      {"TForm13", {QStringLiteral("节点247：转速与转矩限制设置未全部成功（转矩限制值设置失败等2项）**")}},
+      {"TForm9", {QStringLiteral("节点247：停止运转命令已发送，但RS485控制设置失败**")}},
+      {"TForm19", {QStringLiteral("节点247：运转参数设定命令已发送，但RS485控制设置失败**")}},
+  };
+  for (const auto& [name, texts] : cases) {
+    QWidget* window = app.form(name);
+    auto* panel = window->findChild<QLabel*>(QStringLiteral("Panel1"));
+    ASSERT_NE(panel, nullptr) << name;
+    for (const QString& text : texts) {
+      SCOPED_TRACE(text.toStdString());
+      panel->setText(text);
+      const QStringList faults = faults_of_shown(window);
+      EXPECT_TRUE(faults.isEmpty()) << name << ":\n  " << faults.join(QStringLiteral("\n  ")).toStdString();
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Screens, WindowLayoutTest,
                          ::testing::Values(QSize(1920, 1080), QSize(1600, 1000), QSize(1366, 768)),
                          [](const auto& info) {

@@ -1,6 +1,7 @@
 // The home point and limit window: jog takeover, the layout's home and limit
 // registers, position display, busy flag and the restore on leaving.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -111,6 +112,22 @@ TEST_F(HomeLimitsTest, SettingsTakeOverWithTheModeRegisterSoTheJogSendsOnlyItsel
   // The drive really runs: it was put in speed mode under bus control.
   EXPECT_TRUE(testing::wait_for([&] { return rig.servo(2).position() != 0; }));
   click("Button8");
+}
+
+// The torque-limit write gets no reply: the speed write still goes out, and
+// Panel1 and both logs end on the lost step, not on the speed's success.
+TEST_F(HomeLimitsTest, ASettingsStepLostEndsOnALineThatNamesIt) {
+  select(1);
+  click("Button9");  // takes node 1 over
+  click("Button11");
+  rig.sim.clear_journal();
+  rig.sim.inject(1, testing::fault(sim::Fault::Silent, 0x1007));
+  click("Button9");
+  EXPECT_EQ(rig.writes(1), (std::vector<Frame>{write(1, 0x1007, 200), write(1, 0x1006, 100)}));
+  const QString incomplete = QStringLiteral("节点1：转速与转矩限制设置未全部成功（转矩限制值设置失败）**");
+  EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), incomplete);
+  EXPECT_EQ(memo("Memo2"), QStringLiteral("节点1：转速值设置成功！！\n") + incomplete);
+  EXPECT_EQ(memo("Memo3"), QStringLiteral("节点1：转矩限制值设置失败**\n") + incomplete);
 }
 
 TEST_F(HomeLimitsTest, HomeAndLimitRegistersFollowTheSelectedDrivesLayout) {

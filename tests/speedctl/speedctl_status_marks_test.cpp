@@ -1,6 +1,7 @@
-// The speed-controller control window (TForm19) after replies that went
-// wrong: lamps left from an old read are marked as old, and leaving over a
-// silent line says that the drive may still run.
+// The speed-controller control window (TForm19) before its first read and
+// after replies that went wrong: lamps not read or left from an old read are
+// marked as old, and leaving over a silent line says that the drive may still
+// run.
 #include <QComboBox>
 #include <QLabel>
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ namespace {
 
 using testing::fault;
 
-TEST(SpeedCtlStatusMarks, OldLampsAreMarkedAndLeavingASilentRunningDriveWarns) {
+TEST(SpeedCtlStatusMarks, UnreadAndOldLampsAreMarkedAndLeavingASilentRunningDriveWarns) {
   velmo::testing::AppOnSim t;
   t.sim.add(sim::make_speed_controller(1, 1015, 1, 1));
   t.search(1);
@@ -26,11 +27,20 @@ TEST(SpeedCtlStatusMarks, OldLampsAreMarkedAndLeavingASilentRunningDriveWarns) {
   auto lamp = [&](const char* name) { return control<StatusLamp>(w, name); };
   auto notice = [&] { return control<QLabel>(w, "LabelStale")->isVisibleTo(w); };
 
+  // Opened for the first time, nothing read yet: every lamp off, and it says so.
+  EXPECT_EQ(control<QLabel>(w, "Panel1")->text(), "节点1：状态尚未读取");
+  for (const char* name : {"Shape1", "Shape2", "Shape3", "Shape4"}) {
+    EXPECT_FALSE(lamp(name)->lit()) << name;
+    EXPECT_TRUE(lamp(name)->stale()) << name;
+  }
+  EXPECT_TRUE(notice());
+  EXPECT_EQ(control<QLabel>(w, "LabelStale")->text(), "节点1：状态尚未读取");
+
   testing::click(w, "Button3");
   ASSERT_EQ(t.st().tsq_run_state[1], 1);
   testing::click(w, "Button7");
   ASSERT_TRUE(lamp("Shape1")->lit());
-  EXPECT_FALSE(lamp("Shape1")->stale());
+  for (const char* name : {"Shape1", "Shape2", "Shape3", "Shape4"}) EXPECT_FALSE(lamp(name)->stale()) << name;
   EXPECT_FALSE(notice());
 
   t.sim.inject(1, fault(sim::Fault::BadCrc, 0x2001));
