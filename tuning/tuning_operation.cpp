@@ -2,8 +2,10 @@
 
 #include <QLineEdit>
 
+#include "common/value_marks.h"
 #include "drivelink/drive_link.h"
 #include "tuning/filter_registers.h"
+#include "tuning/tenths_text.h"
 #include "tuning/tuning_report.h"
 
 namespace velmo {
@@ -11,9 +13,13 @@ namespace velmo {
 using tuning::Outcome;
 
 namespace {
-// The fields that show the settings an operation may change.
-const char* const kShownSettings[] = {"Edit20", "Edit39", "Edit40", "Edit41", "Edit42",
-                                      "Edit9",  "Edit3",  "Edit27", "Edit26"};
+// The window's own fields an operation changes for its moves and their
+// judging: the pulse frequency and the response target.
+const char* const kOwnFields[] = {"Edit68", "Edit64"};
+// The hidden ones: the stroke, the capture's span, the analyses' thresholds.
+using Hidden = GainTuningWindow::Hidden;
+constexpr int Hidden::*kOwnHidden[] = {&Hidden::samples, &Hidden::first_sample, &Hidden::jitter_threshold,
+                                       &Hidden::resonance_threshold_db};
 }  // namespace
 
 GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKind kind)
@@ -34,7 +40,10 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
                        QStringLiteral("：开始时的增益及滤波器参数读取失败，未执行"));
     return;
   }
-  for (const char* name : kShownSettings) shown_[QString::fromLatin1(name)] = w_.edit(name)->text();
+  for (const tuning::HeldRegister& r : drive_->registers())
+    if (const auto f = tuning::held_field(r.what)) shown_[QString::fromLatin1(f->name)] = w_.edit(f->name)->text();
+  for (const char* name : kOwnFields) own_fields_[QString::fromLatin1(name)] = w_.edit(name)->text();
+  own_hidden_ = w_.hidden;
   rigidity_level_ = ts.rigidity_level;
   inertia_ratio_ = ts.inertia_ratio;
   kp_ = ts.pos_loop_gain;
@@ -42,6 +51,10 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
   ti_ = ts.integral_time;
   notch_result_ = ts.notch_result;
   w_.operation_ = this;
+}
+
+const tuning::Findings& GainTuningWindow::Operation::found() const {
+  return w_.operation_ && w_.operation_ != this ? w_.operation_->findings : findings;
 }
 
 Outcome GainTuningWindow::Operation::judge() const {
@@ -76,10 +89,13 @@ void GainTuningWindow::Operation::take_back() {
   w_.finish_user_servo_off();
   DriveLink& link = w_.ctx_.link;
   std::vector<tuning::Held> failed;
+  // What the fields showed at the start, unless a put-back below says otherwise.
+  for (const auto& [name, text] : shown_) w_.edit(name.toLatin1().constData())->setText(text);
   const auto writes = drive_->put_back();
   for (const auto& p : writes) {
     const bool ok = link.write_register(p.reg, p.value);
     drive_->put_back_result(p.reg, ok);
+    show_put_back(p, ok);
     if (!ok) failed.push_back(p.what);
   }
   tuning::TuningState& ts = *w_.tuning_;
@@ -89,14 +105,43 @@ void GainTuningWindow::Operation::take_back() {
   ts.speed_loop_gain = kv_;
   ts.integral_time = ti_;
   ts.notch_result = notch_result_;
-  for (const auto& [name, text] : shown_) w_.edit(name.toLatin1().constData())->setText(text);
   w_.pos_dwsj_min_max_set();
+  put_back_own_settings();
   if (writes.empty()) return;
   if (failed.empty()) {
     w_.report_->done_line(tuning::put_back_line(failed));
   } else {
     w_.report_->fail_line(tuning::put_back_line(failed) + QStringLiteral("!!"));
   }
+}
+
+void GainTuningWindow::Operation::show_put_back(const tuning::DriveSnapshot::PutBack& p, bool accepted) {
+  const auto f = tuning::held_field(p.what);
+  if (!f) return;
+  QLineEdit* field = w_.edit(f->name);
+  if (accepted) {
+    // The drive holds its value from the start again.
+    field->setText(f->tenths ? QString::fromStdString(tuning::tenths_text(p.value)) : QString::number(p.value));
+    mark_unconfirmed(field, false);
+    return;
+  }
+  // Neither the start value nor the operation's: it shows what the operation
+  // left, marked as the drive never confirmed it.
+  const auto left = drive_->last_written(p.what);
+  if (left) field->setText(f->tenths ? QString::fromStdString(tuning::tenths_text(*left)) : QString::number(*left));
+  mark_unconfirmed(field, true, unconfirmed_hint(w_.ctx_.link.last_outcome()));
+}
+
+void GainTuningWindow::Operation::put_back_own_settings() {
+  Hidden& h = w_.hidden;
+  tuning::TuningState& ts = *w_.tuning_;
+  const bool stroke_changed = h.test_pulses != own_hidden_.test_pulses ||
+                              w_.edit("Edit68")->text() != own_fields_[QStringLiteral("Edit68")];
+  for (const auto& [name, text] : own_fields_) w_.edit(name.toLatin1().constData())->setText(text);
+  h.test_pulses = own_hidden_.test_pulses;
+  for (int Hidden::*m : kOwnHidden) h.*m = own_hidden_.*m;
+  // The drive's test registers still hold the operation's stroke and rate.
+  if (stroke_changed) ts.move_params_changed = 1;
 }
 
 }  // namespace velmo
