@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
 #include "common/value_marks.h"
 #include "drivelink/drive_link.h"
 #include "tuning/filter_registers.h"
@@ -91,13 +93,6 @@ void GainTuningWindow::Operation::take_back() {
   std::vector<tuning::Held> failed;
   // What the fields showed at the start, unless a put-back below says otherwise.
   for (const auto& [name, text] : shown_) w_.edit(name.toLatin1().constData())->setText(text);
-  const auto writes = drive_->put_back();
-  for (const auto& p : writes) {
-    const bool ok = link.write_register(p.reg, p.value);
-    drive_->put_back_result(p.reg, ok);
-    show_put_back(p, ok);
-    if (!ok) failed.push_back(p.what);
-  }
   tuning::TuningState& ts = *w_.tuning_;
   ts.rigidity_level = rigidity_level_;
   ts.inertia_ratio = inertia_ratio_;
@@ -105,6 +100,13 @@ void GainTuningWindow::Operation::take_back() {
   ts.speed_loop_gain = kv_;
   ts.integral_time = ti_;
   ts.notch_result = notch_result_;
+  const auto writes = drive_->put_back();
+  for (const auto& p : writes) {
+    const bool ok = link.write_register(p.reg, p.value);
+    drive_->put_back_result(p.reg, ok);
+    show_put_back(p, ok);
+    if (!ok) failed.push_back(p.what);
+  }
   w_.pos_dwsj_min_max_set();
   put_back_own_settings();
   if (writes.empty()) return;
@@ -119,17 +121,29 @@ void GainTuningWindow::Operation::show_put_back(const tuning::DriveSnapshot::Put
   const auto f = tuning::held_field(p.what);
   if (!f) return;
   QLineEdit* field = w_.edit(f->name);
-  if (accepted) {
-    // The drive holds its value from the start again.
-    field->setText(f->tenths ? QString::fromStdString(tuning::tenths_text(p.value)) : QString::number(p.value));
-    mark_unconfirmed(field, false);
-    return;
-  }
-  // Neither the start value nor the operation's: it shows what the operation
+  // Taken: the drive holds its value from the start again. Not taken: neither
+  // that nor the operation's value is sure; it shows what the operation
   // left, marked as the drive never confirmed it.
-  const auto left = drive_->last_written(p.what);
-  if (left) field->setText(f->tenths ? QString::fromStdString(tuning::tenths_text(*left)) : QString::number(*left));
-  mark_unconfirmed(field, true, unconfirmed_hint(w_.ctx_.link.last_outcome()));
+  const std::optional<int32_t> shown = accepted ? std::optional(p.value) : drive_->last_written(p.what);
+  if (shown) {
+    field->setText(f->tenths ? QString::fromStdString(tuning::tenths_text(*shown)) : QString::number(*shown));
+    // What the window computes with is what it shows.
+    tuning::TuningState& ts = *w_.tuning_;
+    const auto v = static_cast<uint32_t>(std::max(*shown, 0));
+    switch (p.what) {
+      case tuning::Held::InertiaRatio: ts.inertia_ratio = v; break;
+      case tuning::Held::Rigidity: ts.rigidity_level = v; break;
+      case tuning::Held::Kp: ts.pos_loop_gain = *shown; break;
+      case tuning::Held::Kv: ts.speed_loop_gain = *shown; break;
+      case tuning::Held::Ti: ts.integral_time = *shown; break;
+      default: break;
+    }
+  }
+  if (accepted) {
+    mark_unconfirmed(field, false);
+  } else {
+    mark_unconfirmed(field, true, unconfirmed_hint(w_.ctx_.link.last_outcome()));
+  }
 }
 
 void GainTuningWindow::Operation::put_back_own_settings() {
