@@ -83,12 +83,11 @@ void GainTuningWindow::notch_group_selected(int group) {
   tuning::TuningState& ts = *tuning_;
   ts.notch_group = static_cast<uint8_t>(group);
   const tuning::FilterBank& bank = tuning::filter_layout(st.servo_subtype).notch;
-  const uint16_t first = static_cast<uint16_t>(tuning::filter_registers(bank, group).frequency);
-  if (!ctx_.link.read_registers(first, bank.read_words)) {
+  if (!ctx_.link.read_registers(tuning::filter_registers(bank, group).frequency, bank.read_words)) {
     report_->failed(QStringLiteral("陷波器参数读取失败"));
     return;
   }
-  confirmed(first, bank.read_words);
+  confirmed(tuning::filter_registers(bank, group).frequency, bank.read_words);
   report_->done(QStringLiteral("陷波器参数读取成功"));
   edit("Edit9")->setText(QString::number(ctx_.link.reply_word(0)));
   edit("Edit3")->setText(QString::number(ctx_.link.reply_word(1)));
@@ -101,12 +100,11 @@ void GainTuningWindow::suppressor_group_selected(int group) {
   tuning::TuningState& ts = *tuning_;
   ts.suppressor_group = static_cast<uint8_t>(group);
   const tuning::FilterBank& bank = tuning::filter_layout(st.servo_subtype).suppressor;
-  const uint16_t first = static_cast<uint16_t>(tuning::filter_registers(bank, group).frequency);
-  if (!ctx_.link.read_registers(first, bank.read_words)) {
+  if (!ctx_.link.read_registers(tuning::filter_registers(bank, group).frequency, bank.read_words)) {
     report_->failed(QStringLiteral("振动抑制器参数读取失败"));
     return;
   }
-  confirmed(first, bank.read_words);
+  confirmed(tuning::filter_registers(bank, group).frequency, bank.read_words);
   report_->done(QStringLiteral("振动抑制器参数读取成功"));
   edit("Edit27")->setText(tenths(ctx_.link.reply_word(0)));
   edit("Edit26")->setText(tenths(ctx_.link.reply_word(1)));

@@ -35,7 +35,8 @@ class GainTuningWindow::Operation {
   tuning::Outcome decide();
 
   void wrote(uint16_t reg, int32_t value, bool accepted);
-  // What this operation found; a nested one's findings are the outermost's.
+  // What the operation found, filled in on the outermost one; found() is the
+  // outermost's from a nested one too.
   tuning::Findings findings;
   const tuning::Findings& found() const;
   QString end_line(tuning::Outcome outcome) const { return tuning::end_line(row_, outcome, found()); }
