@@ -12,6 +12,7 @@
 #include "common/form_access.h"
 #include "common/station_change.h"
 #include "common/status_line.h"
+#include "common/value_marks.h"
 #include "drivelink/drive_link.h"
 
 namespace velmo {
@@ -21,25 +22,6 @@ QString dump_line(int reg, int32_t v) { return QString::number(reg) + QString(10
 
 const QString kWriteOk = QStringLiteral("参数修改成功");
 const QString kWriteFail = QStringLiteral("参数修改失败");
-// The looks of a marked control: a value of no known source is italic on pale
-// amber (as a status left from an old read), an unconfirmed one orange.
-const char* const kUnreadStyle = "font-style: italic; background-color: #ffecaa;";
-const char* const kUnconfirmedStyle = "background-color: #ffd27f;";
-const char* const kUnreadUnconfirmedStyle = "font-style: italic; background-color: #ffd27f;";
-
-// How an exchange failed, for the hint of a value the drive did not confirm.
-QString failure_of(const ExchangeOutcome& outcome) {
-  if (outcome.kind == ExchangeOutcome::Exception)
-    return QStringLiteral("被驱动器拒绝（异常码%1）").arg(outcome.exception_code, 2, 16, QLatin1Char('0')).toUpper();
-  return QStringLiteral("没有得到有效应答");
-}
-
-QString unconfirmed_hint(const ExchangeOutcome& write, const ExchangeOutcome& read_back) {
-  const QString w = failure_of(write), r = failure_of(read_back);
-  if (w == r) return QStringLiteral("驱动器未确认此值：写入与回读都") + w;
-  return QStringLiteral("驱动器未确认此值：写入") + w + QStringLiteral("，回读") + r;
-}
-
 // The configuration names everything the engine cannot guess.
 EditorConfig checked(EditorConfig c) {
   QStringList missing;
@@ -249,8 +231,7 @@ void ParamEditorEngine::update_look(size_t i) {
   // A hint set by the window since (ranges by model type or rating) is the one the marks decorate.
   if (!look.set || tip != look.hint) look.base_hint = tip;
   if (look.unread != !why.isEmpty() || look.unconfirmed != is_unconfirmed || !look.set) {
-    const char* style = is_unconfirmed ? (why.isEmpty() ? kUnconfirmedStyle : kUnreadUnconfirmedStyle)
-                                       : (why.isEmpty() ? "" : kUnreadStyle);
+    const char* style = value_mark_style(!why.isEmpty(), is_unconfirmed);
     if (look.set || *style) c->setStyleSheet(QString::fromLatin1(style));
     c->setProperty("unconfirmed", is_unconfirmed);
     c->setProperty("unread", !why.isEmpty());

@@ -7,8 +7,11 @@
 #include <cmath>
 
 #include "common/form_access.h"
+#include "common/value_marks.h"
 #include "link/servo_motor_table.h"
 #include "drivelink/drive_link.h"
+#include "tuning/drive_snapshot.h"
+#include "tuning/filter_registers.h"
 #include "tuning/gain_formula.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/numeric_field.h"
@@ -50,6 +53,7 @@ bool GainTuningWindow::write_drive_param() {
   const bool ok = ctx_.link.write_register(node(), st.param_reg, st.param_value);
   if (operation_) operation_->wrote(st.param_reg, st.param_value, ok);
   if (ok) {
+    confirmed(st.param_reg);
     report_->caption(QStringLiteral("参数修改成功"));
     return true;
   }
@@ -156,6 +160,7 @@ void GainTuningWindow::Button14Click() {
       report_->failed(QStringLiteral("增益参数读取失败"));
     } else {
       report_->done(QStringLiteral("增益参数读取成功"));
+      confirmed(regs.gain_block, regs.gain_block_words);
       auto word = [this](uint8_t at) { return ctx_.link.reply_word(at); };
       uint32_t ratio = word(regs.at_ratio);
       if (ratio < tuning::kInertiaRatioMin || ratio > tuning::kInertiaRatioMax) {
@@ -185,6 +190,15 @@ void GainTuningWindow::Button14Click() {
   button->setEnabled(true);
   recompute_stroke(tuning::StrokeTrigger::LeaveTrialField);
   ts.move_params_changed = 1;
+}
+
+void GainTuningWindow::confirmed(uint16_t first, uint16_t count) {
+  const tuning::TuningState& ts = *tuning_;
+  const auto held = tuning::held_registers(layout(), tuning::filter_layout(tuning_->servo_subtype), ts.notch_group,
+                                           ts.suppressor_group);
+  for (const tuning::HeldRegister& r : held)
+    if (r.reg >= first && r.reg < first + count)
+      if (const auto f = tuning::held_field(r.what)) mark_unconfirmed(edit(f->name), false);
 }
 
 void GainTuningWindow::load_settings_read(uint16_t word1, uint16_t word2) {
@@ -227,6 +241,7 @@ void GainTuningWindow::Button15Click() {
 
   const auto ratio = static_cast<uint32_t>(std::nearbyint(tuning::field_double(edit("Edit20")) * 10));
   if (!run.stopped() && ctx_.link.write_register(node(), regs.inertia_ratio, static_cast<int32_t>(ratio))) {
+    confirmed(regs.inertia_ratio);
     report_->done(QStringLiteral("惯量比修改成功"));
     ts.inertia_ratio = ratio;
     pos_dwsj_min_max_set();

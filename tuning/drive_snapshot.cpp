@@ -15,11 +15,24 @@ constexpr std::array<const char*, 15> kHeldNames = {
     "陷波深度",   "振动抑制频率", "振动抑制深度",   "极限转速限制值", "极限转矩限制值",
 };
 
+// Indexed by Held; name nullptr: no field shows it.
+constexpr std::array<HeldField, 15> kHeldFields = {{
+    {"Edit20", true}, {"Edit39", false}, {"Edit40", true}, {"Edit41", true}, {"Edit42", true},
+    {nullptr, false}, {nullptr, false}, {nullptr, false}, {"Edit9", false}, {"Edit3", false},
+    {nullptr, false}, {"Edit27", true}, {"Edit26", true}, {nullptr, false}, {nullptr, false},
+}};
+static_assert(kHeldFields.size() == kHeldNames.size());
+
 // Registers this far apart are still read in one request.
 constexpr uint16_t kMaxGap = 8;
 }  // namespace
 
 const char* held_name(Held what) { return kHeldNames[static_cast<size_t>(what)]; }
+
+std::optional<HeldField> held_field(Held what) {
+  const HeldField& f = kHeldFields[static_cast<size_t>(what)];
+  return f.name ? std::optional(f) : std::nullopt;
+}
 
 std::vector<HeldRegister> held_registers(const TuningLayout& g, const FilterLayout& filters, int notch_group,
                                          int suppressor_group) {
@@ -38,7 +51,7 @@ std::vector<HeldRegister> held_registers(const TuningLayout& g, const FilterLayo
 }
 
 DriveSnapshot::DriveSnapshot(const std::vector<HeldRegister>& registers) {
-  for (const HeldRegister& r : registers) entries_.push_back({r, std::nullopt, std::nullopt});
+  for (const HeldRegister& r : registers) entries_.push_back({r, std::nullopt, std::nullopt, std::nullopt});
 }
 
 std::vector<ReadBlock> DriveSnapshot::blocks() const {
@@ -80,6 +93,7 @@ void DriveSnapshot::wrote(uint16_t reg, int32_t value, bool accepted) {
   Entry* e = find(reg);
   if (!e) return;
   e->written = true;
+  e->sent = value;
   e->now = accepted ? std::optional(value) : std::nullopt;
 }
 
@@ -111,6 +125,17 @@ std::optional<int32_t> DriveSnapshot::now(Held what) const {
 std::optional<int32_t> DriveSnapshot::at_start(Held what) const {
   const Entry* e = find(what);
   return e ? e->start : std::nullopt;
+}
+
+std::optional<int32_t> DriveSnapshot::last_written(Held what) const {
+  const Entry* e = find(what);
+  return e ? e->sent : std::nullopt;
+}
+
+std::vector<HeldRegister> DriveSnapshot::registers() const {
+  std::vector<HeldRegister> out;
+  for (const Entry& e : entries_) out.push_back(e.r);
+  return out;
 }
 
 }  // namespace velmo::tuning

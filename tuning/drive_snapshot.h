@@ -32,6 +32,13 @@ enum class Held : uint8_t {
 // The name a log line gives the setting (UTF-8).
 const char* held_name(Held what);
 
+// The window's field that shows the setting (nullptr: none), and how.
+struct HeldField {
+  const char* name;
+  bool tenths;  // shown with one decimal
+};
+std::optional<HeldField> held_field(Held what);
+
 struct HeldRegister {
   Held what;
   uint16_t reg;
@@ -73,11 +80,14 @@ class DriveSnapshot {
   // What the drive holds now, as far as its replies tell; nullopt: unknown.
   std::optional<int32_t> now(Held what) const;
   std::optional<int32_t> at_start(Held what) const;
+  // The value the operation last sent, taken or not; nullopt: none sent.
+  std::optional<int32_t> last_written(Held what) const;
+  std::vector<HeldRegister> registers() const;
 
  private:
   struct Entry {
     HeldRegister r;
-    std::optional<int32_t> start, now;
+    std::optional<int32_t> start, now, sent;
     bool written = false;
   };
   Entry* find(uint16_t reg);

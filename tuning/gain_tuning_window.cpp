@@ -13,6 +13,7 @@
 
 #include "common/form_access.h"
 #include "common/node_lists.h"
+#include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
@@ -28,6 +29,11 @@
 namespace velmo {
 
 using tuning::StrokeTrigger;
+
+namespace {
+// Where the hidden track bars rest before any spectrum (dB).
+constexpr int kTrackbarRestDb = -60;
+}  // namespace
 
 GainTuningWindow::GainTuningWindow(AppContext& ctx, QWidget* parent)
     : VelmoWindow(ctx, "TForm3", QStringLiteral("驱动器增益调试"), QSize(1200, 800), parent) {
@@ -88,6 +94,10 @@ void GainTuningWindow::build_frame() {
     set_panel(this, line);
     if (!done) add_line(this, "Memo4", line + QStringLiteral("**"));
   });
+  // A new search lists the nodes afresh: what was found belongs to none of them.
+  connect(&ctx_.events, &LinkEvents::node_lists_cleared, this, [this] {
+    if (!sequence_running()) clear_results();
+  });
   report_ = std::make_unique<tuning::TuningReport>(tuning_->station, panel_, memo3_, memo4_);
   set_failure_log(memo4_, true);
 }
@@ -140,6 +150,9 @@ bool GainTuningWindow::request_stop() {
 }
 
 void GainTuningWindow::on_open() {
+  // Opened on another node than the one its results came from.
+  if (node() != results_node_) clear_results();
+  results_node_ = node();
   open_steps();
   // Whatever the opening read, the next move starts forward on freshly
   // written settings.
@@ -167,11 +180,12 @@ void GainTuningWindow::ComboBox2Change() {
   if (!run.ok()) return;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
-  for (const char* name : {"Edit5", "Edit6", "Edit53", "Edit54"}) edit(name)->clear();
-  hidden.peak_torque.clear();
+  // What was found on the node before is not this one's.
+  clear_results();
   const int index = nodes_->currentIndex();
   if (index < 0 || node_of(nodes_) == 0) return;
   take_drive(index);
+  results_node_ = node();
   axis_position_.reset();
 
   auto* notch = control<QRadioButton>(this, "RadioButton1");
@@ -195,6 +209,30 @@ void GainTuningWindow::ComboBox2Change() {
   edit("Edit8")->setText(QStringLiteral("3"));
   edit("Edit35")->setText(QStringLiteral("3"));
   recompute_stroke(StrokeTrigger::LeaveTrialField);
+}
+
+void GainTuningWindow::clear_results() {
+  tuning::TuningState& ts = *tuning_;
+  chart_->clear_results();
+  for (const char* name : {"Edit5", "Edit6", "Edit32", "Edit33", "Edit44", "Edit45", "Edit53", "Edit54", "Edit43",
+                           "Edit60", "Edit17", "Edit34"})
+    edit(name)->clear();
+  edit("Edit54")->setToolTip(QString());
+  hidden.peak_torque.clear();
+  show_trackbars(kTrackbarRestDb, 0);
+  ts.resonance_found = ts.endvib_found = ts.jitter_found = 0;
+  ts.resonance_freq = ts.endvib_freq_x10 = 0;
+  ts.torque_flag = ts.overshoot_flag = ts.peaks_flag = ts.response_met = 0;
+  ts.response_time = 0;
+  ts.max_position = ts.reach_level = 0;
+  ts.sample_count = 0;
+  ts.capture_block_ok = 0;
+  response_valid_ = false;
+  ratio_written_ = false;
+  // The stage lamps too: which stages ran was that node's.
+  ts.tuning_stage.fill(0);
+  timer3_->stop();
+  for (const tuning::StageLamp& row : tuning::kStageLamps) control<StatusLamp>(this, row.name)->set_lit(false);
 }
 
 void GainTuningWindow::Button7Click() {

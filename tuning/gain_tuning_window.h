@@ -207,6 +207,13 @@ class GainTuningWindow : public VelmoWindow {
   // The drive at this position of the node list becomes the one under tuning.
   void take_drive(int index);
   void load_settings_read(uint16_t word1, uint16_t word2);
+  // An accepted read or write of registers first..first + count - 1: the
+  // fields that show them lose their unconfirmed mark.
+  void confirmed(uint16_t first, uint16_t count = 1);
+  // Everything the window measured or found on its drive: curves, chart
+  // marks, lamps, result fields and found frequencies. None of it is the
+  // next node's.
+  void clear_results();
   void response_rule();
   void write_after_pause(uint8_t reg, int32_t value);
   void exit_steps();
@@ -281,6 +288,8 @@ class GainTuningWindow : public VelmoWindow {
 
   bool response_valid_ = false;
   bool ratio_written_ = false;
+  // The node whose results the window shows.
+  uint8_t results_node_ = 0;
 };
 
 }  // namespace velmo

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "tuning/gain_formula.h"
+#include "tuning/tenths_text.h"
 
 namespace velmo::tuning {
 namespace {
@@ -16,6 +17,13 @@ uint32_t rate_step(uint64_t v) {
 }
 
 }  // namespace
+
+bool ratio_at_limit(uint32_t ratio_x10) { return ratio_x10 >= kInertiaRatioMax; }
+
+QString ratio_text(uint32_t ratio_x10) {
+  const QString shown = QString::fromStdString(tenths_text(ratio_x10));
+  return ratio_at_limit(ratio_x10) ? shown + QStringLiteral("（上限）") : shown;
+}
 
 uint32_t frequency_step_base(uint32_t gear_a, uint32_t gear_b) {
   return rate_step(uint64_t{std::max(gear_b, 1U)} * 300 / std::max(gear_a, 1U));

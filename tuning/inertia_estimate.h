@@ -1,4 +1,6 @@
 #pragma once
+#include <QString>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -19,6 +21,12 @@ int32_t raise_threshold(const std::array<int32_t, kInertiaRuns>& torques);
 // The next raising step after a trial that reached `torque` below the
 // threshold: (threshold - torque) × base / 10 in tens, at least 10.
 uint32_t next_frequency_step(int32_t threshold, int32_t torque, uint32_t base);
+
+// An estimate held at the highest ratio the drive takes: the real ratio may
+// be anything above it, and the estimate is not to be trusted.
+bool ratio_at_limit(uint32_t ratio_x10);
+// The ratio as shown: "12.5", or "100.0（上限）" at the limit.
+QString ratio_text(uint32_t ratio_x10);
 
 struct RatedTorque {
   int64_t numerator = 0;  // rated torque is numerator / divisor N·m

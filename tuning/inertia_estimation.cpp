@@ -18,7 +18,6 @@
 #include "tuning/numeric_field.h"
 #include "tuning/position_response.h"
 #include "tuning/sequence_stop.h"
-#include "tuning/tenths_text.h"
 #include "tuning/tuning_chart.h"
 #include "tuning/tuning_operation.h"
 #include "tuning/tuning_registers.h"
@@ -137,10 +136,13 @@ void GainTuningWindow::Button24Click() {
         edit("Edit53")->setText(QString::number(e.system_inertia_rounded));
         ts.inertia_ratio = e.inertia_ratio;
         if (operation_) operation_->findings.inertia_ratio_x10 = e.inertia_ratio;
-        edit("Edit54")->setText(QString::fromStdString(tuning::tenths_text(ts.inertia_ratio)));
+        edit("Edit54")->setText(tuning::ratio_text(ts.inertia_ratio));
+        edit("Edit54")->setToolTip(tuning::ratio_at_limit(ts.inertia_ratio)
+                                       ? QStringLiteral("推定值达到上限，实际惯量比可能更大，结果不可信")
+                                       : QString());
         Button25Click();
         if (ratio_written_) {
-          report_->done(QStringLiteral("负载惯量推定完成"));
+          report_->done(op.end_line(tuning::Outcome::Completed));
           ts.tuning_stage[0] = 2;
           ts.rigidity_level = kEstimationRigidity;
           gain_set();
@@ -181,6 +183,7 @@ void GainTuningWindow::Button25Click() {
     return;
   }
   ratio_written_ = true;
+  confirmed(layout().inertia_ratio);
   report_->done(QStringLiteral("惯量比修改成功"));
   pos_dwsj_min_max_set();
   Button14Click();

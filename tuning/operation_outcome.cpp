@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "tuning/gain_formula.h"
+#include "tuning/inertia_estimate.h"
 #include "tuning/tenths_text.h"
 
 namespace velmo::tuning {
@@ -42,8 +44,12 @@ const OperationRow& operation_row(OperationKind kind) {
   return kOperations[0];
 }
 
-QString end_line(const OperationRow& row, Outcome outcome) {
-  return QString::fromUtf8(row.end_line[static_cast<int>(outcome)]);
+QString end_line(const OperationRow& row, Outcome outcome, const Findings& found) {
+  QString line = QString::fromUtf8(row.end_line[static_cast<int>(outcome)]);
+  if (outcome == Outcome::Completed && (row.finds & kFindsInertia) && found.inertia_ratio_x10 &&
+      ratio_at_limit(*found.inertia_ratio_x10))
+    line += QStringLiteral("，但惯量比达到上限%1，结果不可信").arg(tenths(kInertiaRatioMax));
+  return line;
 }
 
 QString outcome_line(const OperationRow& row, Outcome outcome, const Findings& found, const DriveSnapshot& drive,
@@ -55,7 +61,7 @@ QString outcome_line(const OperationRow& row, Outcome outcome, const Findings& f
     seen << (found.endvib_x10 ? QStringLiteral("末端振动频率%1Hz").arg(tenths(*found.endvib_x10))
                               : QStringLiteral("未发现末端振动"));
   if ((row.finds & kFindsInertia) && (found.inertia_ratio_x10 || found.inertia_tried))
-    seen << (found.inertia_ratio_x10 ? QStringLiteral("惯量比%1").arg(tenths(*found.inertia_ratio_x10))
+    seen << (found.inertia_ratio_x10 ? QStringLiteral("惯量比%1").arg(ratio_text(*found.inertia_ratio_x10))
                                      : QStringLiteral("未得出惯量比"));
 
   QStringList held;
@@ -70,7 +76,7 @@ QString outcome_line(const OperationRow& row, Outcome outcome, const Findings& f
                    or_unknown(drive.now(Held::Ti), in_tenths));
   held << QStringLiteral("刚性等级%1").arg(or_unknown(drive.now(Held::Rigidity), whole));
 
-  return end_line(row, outcome) + QStringLiteral("：") +
+  return end_line(row, outcome, found) + QStringLiteral("：") +
          seen.join(QStringLiteral("，")) + QStringLiteral("；驱动器现值：") + held.join(QStringLiteral("，"));
 }
 

@@ -35,7 +35,6 @@ struct OperationRow {
 };
 
 const OperationRow& operation_row(OperationKind kind);
-QString end_line(const OperationRow& row, Outcome outcome);
 
 // The last of each the operation found.
 struct Findings {
@@ -44,6 +43,10 @@ struct Findings {
   std::optional<uint32_t> inertia_ratio_x10;
   bool inertia_tried = false;
 };
+
+// "<what>完成" and the like; a completion that found an inertia ratio at its
+// upper limit says that the result is not to be trusted.
+QString end_line(const OperationRow& row, Outcome outcome, const Findings& found = {});
 
 // "<end line>：<found>；驱动器现值：<notch>，<suppressor>，<gain set 1>，<level>".
 QString outcome_line(const OperationRow& row, Outcome outcome, const Findings& found, const DriveSnapshot& drive,

@@ -258,7 +258,7 @@ void GainTuningWindow::Button33Click() {
         report_->failed(outcome == Outcome::Stopped ? QStringLiteral("自学习中断") : QStringLiteral("自学习失败"));
       } else {
         lamp("Shape4", true);
-        report_->done(QStringLiteral("自学习完成"));
+        report_->done(op.end_line(Outcome::Completed));
       }
     } catch (const std::exception& e) {
       report_->fail_line(QString::fromUtf8(e.what()) + QStringLiteral("!!"));

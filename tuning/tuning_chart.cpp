@@ -185,6 +185,13 @@ void TuningChart::clear_capture_series() {
   rescale();
 }
 
+void TuningChart::clear_results() {
+  for (QCPGraph* g : graphs_) g->data()->clear();
+  marks_.fill({});
+  for (StatusLamp* lamp : lamps_) lamp->set_lit(false);
+  rescale();
+}
+
 void TuningChart::append(Series s, std::span<const int32_t> values, int first_x) {
   QCPGraph* g = graph(s);
   int x = first_x + g->dataCount();

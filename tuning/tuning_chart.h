@@ -37,6 +37,8 @@ class TuningChart : public QWidget {
 
   void clear(Series s);
   void clear_capture_series();  // what a capture fills
+  // Every series with its marks, and every lamp off: nothing measured shown.
+  void clear_results();
   void append(Series s, std::span<const int32_t> values, int first_x = 0);
   void append(Series s, std::span<const double> values, int first_x = 0);
   // Replaces the series by points at the given x values (a spectrum in Hz);

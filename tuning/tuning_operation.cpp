@@ -2,8 +2,12 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
+#include "common/value_marks.h"
 #include "drivelink/drive_link.h"
 #include "tuning/filter_registers.h"
+#include "tuning/tenths_text.h"
 #include "tuning/tuning_report.h"
 
 namespace velmo {
@@ -11,9 +15,13 @@ namespace velmo {
 using tuning::Outcome;
 
 namespace {
-// The fields that show the settings an operation may change.
-const char* const kShownSettings[] = {"Edit20", "Edit39", "Edit40", "Edit41", "Edit42",
-                                      "Edit9",  "Edit3",  "Edit27", "Edit26"};
+// The window's own fields an operation changes for its moves and their
+// judging: the pulse frequency and the response target.
+const char* const kOwnFields[] = {"Edit68", "Edit64"};
+// The hidden ones: the stroke, the capture's span, the analyses' thresholds.
+using Hidden = GainTuningWindow::Hidden;
+constexpr int Hidden::*kOwnHidden[] = {&Hidden::samples, &Hidden::first_sample, &Hidden::jitter_threshold,
+                                       &Hidden::resonance_threshold_db};
 }  // namespace
 
 GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKind kind)
@@ -34,7 +42,10 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
                        QStringLiteral("：开始时的增益及滤波器参数读取失败，未执行"));
     return;
   }
-  for (const char* name : kShownSettings) shown_[QString::fromLatin1(name)] = w_.edit(name)->text();
+  for (const tuning::HeldRegister& r : drive_->registers())
+    if (const auto f = tuning::held_field(r.what)) shown_[QString::fromLatin1(f->name)] = w_.edit(f->name)->text();
+  for (const char* name : kOwnFields) own_fields_[QString::fromLatin1(name)] = w_.edit(name)->text();
+  own_hidden_ = w_.hidden;
   rigidity_level_ = ts.rigidity_level;
   inertia_ratio_ = ts.inertia_ratio;
   kp_ = ts.pos_loop_gain;
@@ -42,6 +53,10 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
   ti_ = ts.integral_time;
   notch_result_ = ts.notch_result;
   w_.operation_ = this;
+}
+
+const tuning::Findings& GainTuningWindow::Operation::found() const {
+  return w_.operation_ && w_.operation_ != this ? w_.operation_->findings : findings;
 }
 
 Outcome GainTuningWindow::Operation::judge() const {
@@ -76,12 +91,8 @@ void GainTuningWindow::Operation::take_back() {
   w_.finish_user_servo_off();
   DriveLink& link = w_.ctx_.link;
   std::vector<tuning::Held> failed;
-  const auto writes = drive_->put_back();
-  for (const auto& p : writes) {
-    const bool ok = link.write_register(w_.node(), p.reg, p.value);
-    drive_->put_back_result(p.reg, ok);
-    if (!ok) failed.push_back(p.what);
-  }
+  // What the fields showed at the start, unless a put-back below says otherwise.
+  for (const auto& [name, text] : shown_) w_.edit(name.toLatin1().constData())->setText(text);
   tuning::TuningState& ts = *w_.tuning_;
   ts.rigidity_level = rigidity_level_;
   ts.inertia_ratio = inertia_ratio_;
@@ -89,14 +100,62 @@ void GainTuningWindow::Operation::take_back() {
   ts.speed_loop_gain = kv_;
   ts.integral_time = ti_;
   ts.notch_result = notch_result_;
-  for (const auto& [name, text] : shown_) w_.edit(name.toLatin1().constData())->setText(text);
+  const auto writes = drive_->put_back();
+  for (const auto& p : writes) {
+    const bool ok = link.write_register(w_.node(), p.reg, p.value);
+    drive_->put_back_result(p.reg, ok);
+    show_put_back(p, ok);
+    if (!ok) failed.push_back(p.what);
+  }
   w_.pos_dwsj_min_max_set();
+  put_back_own_settings();
   if (writes.empty()) return;
   if (failed.empty()) {
     w_.report_->done_line(tuning::put_back_line(failed));
   } else {
     w_.report_->fail_line(tuning::put_back_line(failed) + QStringLiteral("!!"));
   }
+}
+
+void GainTuningWindow::Operation::show_put_back(const tuning::DriveSnapshot::PutBack& p, bool accepted) {
+  const auto f = tuning::held_field(p.what);
+  if (!f) return;
+  QLineEdit* field = w_.edit(f->name);
+  // Taken: the drive holds its value from the start again. Not taken: neither
+  // that nor the operation's value is sure; it shows what the operation
+  // left, marked as the drive never confirmed it.
+  const std::optional<int32_t> shown = accepted ? std::optional(p.value) : drive_->last_written(p.what);
+  if (shown) {
+    field->setText(f->tenths ? QString::fromStdString(tuning::tenths_text(*shown)) : QString::number(*shown));
+    // What the window computes with is what it shows.
+    tuning::TuningState& ts = *w_.tuning_;
+    const auto v = static_cast<uint32_t>(std::max(*shown, 0));
+    switch (p.what) {
+      case tuning::Held::InertiaRatio: ts.inertia_ratio = v; break;
+      case tuning::Held::Rigidity: ts.rigidity_level = v; break;
+      case tuning::Held::Kp: ts.pos_loop_gain = *shown; break;
+      case tuning::Held::Kv: ts.speed_loop_gain = *shown; break;
+      case tuning::Held::Ti: ts.integral_time = *shown; break;
+      default: break;
+    }
+  }
+  if (accepted) {
+    mark_unconfirmed(field, false);
+  } else {
+    mark_unconfirmed(field, true, unconfirmed_hint(w_.ctx_.link.last_outcome()));
+  }
+}
+
+void GainTuningWindow::Operation::put_back_own_settings() {
+  Hidden& h = w_.hidden;
+  tuning::TuningState& ts = *w_.tuning_;
+  const bool stroke_changed = h.test_pulses != own_hidden_.test_pulses ||
+                              w_.edit("Edit68")->text() != own_fields_[QStringLiteral("Edit68")];
+  for (const auto& [name, text] : own_fields_) w_.edit(name.toLatin1().constData())->setText(text);
+  h.test_pulses = own_hidden_.test_pulses;
+  for (int Hidden::*m : kOwnHidden) h.*m = own_hidden_.*m;
+  // The drive's test registers still hold the operation's stroke and rate.
+  if (stroke_changed) ts.move_params_changed = 1;
 }
 
 }  // namespace velmo

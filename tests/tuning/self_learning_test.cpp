@@ -272,6 +272,31 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
   }
 }
 
+TEST_F(SelfLearningTest, AnInertiaRatioAtItsLimitIsShownSoAndNoLineCallsItSimplyDone) {
+  // A load of 20 on a motor the window takes for one with a tenth of its
+  // rotor inertia: an estimate of about 200, above the highest ratio the
+  // drive takes.
+  sim::ServoMechanics m;
+  m.load_ratio = 20;
+  rig.servo(1).set_mechanics(m);
+  edit("Edit52")->setText(QString::number(edit("Edit52")->text().toDouble() / 10));
+  control<QComboBox>(form, "ComboBox6")->setCurrentIndex(1);  // with inertia estimation
+  start_at(10);
+  mark_logs();
+  click("Button33");
+  EXPECT_EQ(reg(43), 1000) << logs();
+  EXPECT_EQ(edit("Edit54")->text(), QStringLiteral("100.0（上限）"));
+  const QString untrusted = QStringLiteral("，但惯量比达到上限100.0，结果不可信");
+  const QStringList done = lines_since("Memo3");
+  EXPECT_TRUE(done.contains(QStringLiteral("节点1：负载惯量推定完成") + untrusted)) << logs();
+  EXPECT_TRUE(done.contains(QStringLiteral("节点1：自学习完成") + untrusted)) << logs();
+  for (const QString& line : done + lines_since("Memo4")) {
+    if (line.startsWith(QStringLiteral("节点1：负载惯量推定完成")) || line.startsWith(QStringLiteral("节点1：自学习完成"))) {
+      EXPECT_TRUE(line.contains(QStringLiteral("结果不可信"))) << line.toStdString();
+    }
+  }
+}
+
 TEST_F(SelfLearningTest, APositionSearchWhoseKpRoundsToItselfGoesToItsConfirmation) {
   // A clean lag at Kp 3.0: its response time is far above what a change of
   // Kp by one tenth could move.
