@@ -184,20 +184,42 @@ TEST_F(SelfLearningTest, AStopAtEachStageOfTheSelfLearningReportsTheStop) {
 }
 
 TEST_F(SelfLearningTest, LeavingDuringASearchStopsAndSendsNothingAfterTheRestore) {
-  sim::ServoMechanics::Script s;
-  s.resonance_rigidity = 14;
-  script(s);
-  start_at(10);
-  press_when([] { return true; }, 2, "Button1");
-  click("Button28");
-  ASSERT_TRUE(testing::wait_for([this] { return !form->isVisible(); }, 20000));
-  const auto after = writes_after_press();
-  EXPECT_EQ(starts_in(after), 0);
-  const size_t frames = rig.sim.journal().size();
-  const uint32_t at = rig.servo(1).position();
-  rig.link().delay(3000);
-  EXPECT_EQ(rig.sim.journal().size(), frames);
-  EXPECT_EQ(rig.servo(1).position(), at);
+  // 退出, then the window manager's close box: the same way out.
+  for (const bool close_box : {false, true}) {
+    SCOPED_TRACE(close_box ? "close box" : "Button1");
+    sim::ServoMechanics::Script s;
+    s.resonance_rigidity = 14;
+    script(s);
+    start_at(10);
+    if (close_box) {
+      auto* poll = new ClockTimer(form);
+      QObject::connect(poll, &ClockTimer::timeout, form, [this, poll] {
+        if (moves() < 2) return;
+        poll->stop();
+        frames_at_press = rig.writes(1).size();
+        // In the middle of the search the close box only asks it to stop.
+        EXPECT_FALSE(form->close());
+        EXPECT_TRUE(form->isVisible());
+      });
+      poll->start(1);
+    } else {
+      press_when([] { return true; }, 2, "Button1");
+    }
+    click("Button28");
+    ASSERT_TRUE(testing::wait_for([this] { return !form->isVisible(); }, 20000));
+    const auto after = writes_after_press();
+    EXPECT_EQ(starts_in(after), 0);
+    EXPECT_TRUE(servo_off_in(after));
+    EXPECT_EQ(rig.st().active_form, 1);
+    const size_t frames = rig.sim.journal().size();
+    const uint32_t at = rig.servo(1).position();
+    rig.link().delay(3000);
+    EXPECT_EQ(rig.sim.journal().size(), frames);
+    EXPECT_EQ(rig.servo(1).position(), at);
+    // Open again for the next way out.
+    rig.app.main_window().N12Click();
+    use(1);
+  }
 }
 
 TEST_F(SelfLearningTest, ClosingTheProgramMidSelfLearningStopsPutsBackAndEndsOnlyThen) {
