@@ -205,7 +205,7 @@ void BusControlWindow::forget_pending_for(uint8_t node) {
 
 void BusControlWindow::issue(uint8_t code, uint8_t node) {
   const CommandEntry* entry = find_command(code);
-  if (!entry || leaving_) return;
+  if (!entry || leaving_ || refused_while_closing(*entry)) return;
   // Station 0 would be a broadcast to every drive on the line.
   if (node < 1 || node > kMaxStation) return;
   // A stop or reset that is still waiting goes out before anything newer.
@@ -220,8 +220,13 @@ bool BusControlWindow::refused_run(const CommandEntry& entry, uint8_t node) cons
   return family_.run_only_when_idle && entry.kind == CommandKind::Run && run_state(node) != 0;
 }
 
+bool BusControlWindow::refused_while_closing(const CommandEntry& entry) const {
+  // Once the program is closing no drive is started, not even by a replay.
+  return program_closing() && entry.kind == CommandKind::Run;
+}
+
 void BusControlWindow::execute(const CommandEntry& entry, uint8_t node) {
-  if (leaving_) return;
+  if (leaving_ || refused_while_closing(entry)) return;
   ButtonHold hold(entry.button);
   if (refused_run(entry, node)) return;  // never started twice
   if (!link_idle()) {

@@ -276,6 +276,7 @@ class BusControlWindow : public VelmoWindow {
   bool exit_guard() override;
   // Opened: what the status block shows is not yet the chosen node's.
   void showEvent(QShowEvent* event) override;
+  bool exit_waits() const override { return exchange_waiting() || !pending_.empty() || leaving_; }
 
  private:
   const CommandEntry* find_command(uint8_t code) const;
@@ -287,6 +288,8 @@ class BusControlWindow : public VelmoWindow {
   void show_stale_notice();
   // A run command the family refuses for this node now.
   bool refused_run(const CommandEntry& entry, uint8_t node) const;
+  // A run command while the program closes.
+  bool refused_while_closing(const CommandEntry& entry) const;
   void execute(const CommandEntry& entry, uint8_t node);
   void publish_pending();
 

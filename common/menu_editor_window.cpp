@@ -268,6 +268,8 @@ void MenuEditorWindow::clear_records() {
 
 bool MenuEditorWindow::exit_guard() { return !engine_->busy() && ctx_.link.st.write_busy == 0; }
 
+bool MenuEditorWindow::exit_waits() const { return engine_->busy(); }
+
 void MenuEditorWindow::set_busy(bool busy) {
   node_list_->setEnabled(!busy);
   if (auto* tabs = qobject_cast<QTabWidget*>(pages_)) {

@@ -112,6 +112,8 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
 
  protected:
   bool exit_guard() override;
+  // A menu read or download runs to its end before the window is left.
+  bool exit_waits() const override;
 
   // The node of the list and its layout into the engine (the family adds its
   // variant, model type or series).

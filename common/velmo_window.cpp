@@ -73,4 +73,9 @@ void VelmoWindow::showEvent(QShowEvent* event) {
 
 void VelmoWindow::show_status(const QString& text) { set_panel(this, text); }
 
+void VelmoWindow::set_program_closing(bool closing) {
+  program_closing_ = closing;
+  on_program_closing(closing);
+}
+
 }  // namespace velmo

@@ -40,12 +40,23 @@ class VelmoWindow : public QWidget {
   // its drive (an operation, a menu read or download, a takeover or a
   // restore): a node search meanwhile would rebuild the node lists under it.
   virtual bool operation_running() const { return false; }
+  // The program is being closed (true), or stays open after all (false).
+  // While it closes, nothing the window does starts a motor; a running
+  // operation is stopped as its own stop would stop it.
+  void set_program_closing(bool closing);
+  bool program_closing() const { return program_closing_; }
+  // True while the window cannot be asked to leave yet (an exchange or a
+  // command of its own still waits) or its exit is still under way (a
+  // stopped operation unwinds, the exit steps run): the close waits.
+  virtual bool exit_waits() const { return false; }
 
  protected:
   // Refuses the exit (with the window's own message) when it returns false.
   virtual bool exit_guard() { return true; }
   // Runs after the guard passed, before the window is hidden.
   virtual void on_leave() {}
+  // The window's own part of set_program_closing.
+  virtual void on_program_closing(bool /*closing*/) {}
 
   // The log where the window tells a failure that belongs to no node (the
   // port lost); `timed`: its lines end with the time of day.
@@ -82,6 +93,7 @@ class VelmoWindow : public QWidget {
   QPointer<QPlainTextEdit> failure_log_;
   bool failure_log_timed_ = false;
   bool centred_ = false;
+  bool program_closing_ = false;
 };
 
 }  // namespace velmo

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -27,6 +28,7 @@
 #include "drivelink/node_search.h"
 #include "link/port_enumerator.h"
 #include "main/jpeg_picture.h"
+#include "main/program_close.h"
 #include "main/wheel_filter.h"
 
 namespace velmo {
@@ -72,6 +74,17 @@ MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
   // A search opens the port afresh: its lines may replace the lost-port line.
   connect(&ctx_.events, &LinkEvents::node_lists_cleared, this, [this] { release_port_lost_line(this); });
   search_.set_view(this);
+  ProgramClose::Hooks hooks;
+  hooks.status = [this](const QString& text, bool failure) {
+    show_status(text);
+    log_timed(failure ? text + QStringLiteral("**") : text);
+  };
+  hooks.message = [this](const QString& text) { ctx_.notifier.message(this, text); };
+  // Every window has been left: the close goes on where it stopped.
+  hooks.end = [this] { close(); };
+  closer_ = new ProgramClose(ctx_.link.st, std::move(hooks), this);
+  // No window opens while the others are being left.
+  connect(closer_, &ProgramClose::leaving_changed, this, [this](bool leaving) { menuBar()->setEnabled(!leaving); });
   connect(&ctx_.events, &LinkEvents::restore_written, this, [this](const QString& text, bool ok) {
     if (ok) {
       log(text);
@@ -356,10 +369,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
+void MainWindow::set_program_windows(std::vector<VelmoWindow*> windows) { closer_->set_windows(std::move(windows)); }
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // The open windows are left first; the close comes back here once they are.
+  const bool may_end = closer_->request();
   // Not in the middle of an exchange: its caller would never see the reply.
   const DriveLinkState& st = ctx_.link.st;
-  if (st.sending || st.write_busy) {
+  if (!may_end || st.sending || st.write_busy) {
     event->ignore();
     return;
   }

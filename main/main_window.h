@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 #include "common/app_context.h"
 #include "common/record_files.h"
@@ -19,6 +20,7 @@ class QPushButton;
 namespace velmo {
 
 enum class WindowCode : uint8_t;
+class ProgramClose;
 class VelmoWindow;
 class WheelFilter;
 
@@ -58,6 +60,11 @@ class MainWindow : public QMainWindow, public SearchView {
   // Replaces the save dialog (tests).
   void set_save_chooser(SaveChooser chooser) { save_chooser_ = std::move(chooser); }
 
+  // The windows a close of the program leaves first, in that order.
+  void set_program_windows(std::vector<VelmoWindow*> windows);
+  // What the close of the program is doing.
+  const ProgramClose& program_close() const { return *closer_; }
+
   // The menu entries (see main_menu.cpp).
   void N5Click();
   void N2Click();
@@ -81,7 +88,7 @@ class MainWindow : public QMainWindow, public SearchView {
   void enable(Button button, bool enabled) override;
 
  signals:
-  // The main window was closed: the program ends.
+  // The main window was closed, every other window left: the program ends.
   void closed();
 
  protected:
@@ -109,6 +116,7 @@ class MainWindow : public QMainWindow, public SearchView {
   NodeSearch& search_;
   SaveChooser save_chooser_;
   WheelFilter* wheel_filter_ = nullptr;
+  ProgramClose* closer_ = nullptr;
 };
 
 }  // namespace velmo

@@ -77,6 +77,11 @@ void VelmoApp::create_windows() {
   add(new SpeedCtlControlWindow(ctx_));
   add(new TestParameterWindow(ctx_));
   add(new TuningHelpWindow(ctx_));
+  // Closing the program leaves them in the order they were created.
+  std::vector<VelmoWindow*> others;
+  for (QWidget* w : windows_)
+    if (auto* window = qobject_cast<VelmoWindow*>(w)) others.push_back(window);
+  main_window().set_program_windows(std::move(others));
 }
 
 QWidget* VelmoApp::form(const char* name) const {

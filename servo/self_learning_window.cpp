@@ -84,6 +84,11 @@ void SelfLearningWindow::start(int function) {
   // same value in the other layout's register starts
   // a different function or changes another parameter.
   const servo::SelectedServo drive = servo::selected_servo(st, nodes_);
+  // A self-learning function moves the motor: none starts once the program closes.
+  if (program_closing()) {
+    button->setEnabled(true);
+    return;
+  }
   servo::LinkTurn turn(st, talking_);
   if (!drive.valid || !turn.held()) return fail();
 

@@ -36,6 +36,7 @@ class SelfLearningWindow : public VelmoWindow {
 
  protected:
   bool exit_guard() override;
+  bool exit_waits() const override { return talking_; }
   void on_leave() override;
   void showEvent(QShowEvent* event) override;
 

@@ -286,6 +286,12 @@ bool GainTuningWindow::exit_guard() {
   return false;
 }
 
+void GainTuningWindow::on_program_closing(bool closing) {
+  // A running operation stops now, as with 退出; the exit steps follow once
+  // it has unwound, whichever window the close is busy with meanwhile.
+  if (closing && sequence_running()) Button1Click();
+}
+
 bool GainTuningWindow::read_drive_fault() {
   tuning::TuningState& ts = *tuning_;
   if (!ctx_.link.read_registers(node(), tuning::kDriveStatus, 1)) return false;
@@ -307,6 +313,8 @@ void GainTuningWindow::exit_steps() {
   if (move_may_be_running()) stop_test_move();
   // The drive comes to rest before its status is read.
   ctx_.link.delay(2000);
+  // Nothing is left holding the axis once the window is gone.
+  if (servo_may_be_on_ || ts.servo_on_state != 0) servo_off();
   if (read_drive_fault() && ts.drive_fault_seen) {
     fault_reset();
     ctx_.link.delay(200);

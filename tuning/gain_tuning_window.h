@@ -167,6 +167,8 @@ class GainTuningWindow : public VelmoWindow {
 
  protected:
   bool exit_guard() override;
+  bool exit_waits() const override { return exit_pending_ || exiting_; }
+  void on_program_closing(bool closing) override;
 
  private:
   class Sequence;
@@ -265,6 +267,9 @@ class GainTuningWindow : public VelmoWindow {
   std::unique_ptr<tuning::StopToken> stop_;
   bool exit_pending_ = false;
   bool exiting_ = false;
+  // The servo may be on: a test move was armed (which switches it on) or
+  // SERVO_ON sent, and no SERVO_OFF accepted since.
+  bool servo_may_be_on_ = false;
   // A user's SERVO_OFF during a sequence: it ends the sequence, and goes
   // out once no exchange is waiting.
   bool user_servo_off_ = false;

@@ -130,8 +130,8 @@ void GainTuningWindow::Button10Click() {
 }
 
 GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t record) {
-  // After a stop or an exit request nothing moves the motor.
-  if (stop_requested() || exit_pending_ || exiting_) return Start::Refused;
+  // After a stop, an exit request or the program's close nothing moves the motor.
+  if (stop_requested() || exit_pending_ || exiting_ || program_closing()) return Start::Refused;
   // A lost or refused stroke write would otherwise run the stroke set before it.
   if (!move_settings_confirmed()) return Start::Unconfirmed;
   if (!axis_position_) {
@@ -143,6 +143,7 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
     axis_position_ = p;
   }
   if (stop_requested()) return Start::Refused;
+  servo_may_be_on_ = true;
   if (!ctx_.link.write_register(node(), tuning::kTestArm, 1)) return Start::Unconfirmed;
   if (stop_requested()) return Start::Refused;
   if (record) {
@@ -401,6 +402,7 @@ void GainTuningWindow::Button48Click() {
 void GainTuningWindow::Button19Click() {
   Sequence run(*this);
   if (!run.ok() || run.stopped()) return;
+  servo_may_be_on_ = true;
   const bool on = ctx_.link.write_register(node(), tuning::kServoOnOff, 1);
   // The move it was asked for does not start without it.
   confirmed_.servo_on(node(), on);
@@ -454,6 +456,7 @@ void GainTuningWindow::servo_off() {
   if (ctx_.link.write_register(node(), tuning::kServoOnOff, 0)) {
     report_->done(QStringLiteral("SERVO_OFF"));
     ts.servo_on_state = 0;
+    servo_may_be_on_ = false;
   } else {
     report_->caption(QStringLiteral("SERVO_OFF控制失败"));
     report_->fail_line(QStringLiteral("SERVO_OFF控制失败"));

@@ -4,13 +4,16 @@
 #include <QComboBox>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "common/status_lamp.h"
 #include "link/clock_timer.h"
+#include "main/main_window.h"
 #include "sim/servo_mechanics.h"
 #include "support/wait.h"
 #include "search_rig.h"
@@ -181,20 +184,110 @@ TEST_F(SelfLearningTest, AStopAtEachStageOfTheSelfLearningReportsTheStop) {
 }
 
 TEST_F(SelfLearningTest, LeavingDuringASearchStopsAndSendsNothingAfterTheRestore) {
+  // 退出, then the window manager's close box: the same way out.
+  for (const bool close_box : {false, true}) {
+    SCOPED_TRACE(close_box ? "close box" : "Button1");
+    sim::ServoMechanics::Script s;
+    s.resonance_rigidity = 14;
+    script(s);
+    start_at(10);
+    if (close_box) {
+      auto* poll = new ClockTimer(form);
+      QObject::connect(poll, &ClockTimer::timeout, form, [this, poll] {
+        if (moves() < 2) return;
+        poll->stop();
+        frames_at_press = rig.writes(1).size();
+        // In the middle of the search the close box only asks it to stop.
+        EXPECT_FALSE(form->close());
+        EXPECT_TRUE(form->isVisible());
+      });
+      poll->start(1);
+    } else {
+      press_when([] { return true; }, 2, "Button1");
+    }
+    click("Button28");
+    ASSERT_TRUE(testing::wait_for([this] { return !form->isVisible(); }, 20000));
+    const auto after = writes_after_press();
+    EXPECT_EQ(starts_in(after), 0);
+    EXPECT_TRUE(servo_off_in(after));
+    EXPECT_EQ(rig.st().active_form, 1);
+    const size_t frames = rig.sim.journal().size();
+    const uint32_t at = rig.servo(1).position();
+    rig.link().delay(3000);
+    EXPECT_EQ(rig.sim.journal().size(), frames);
+    EXPECT_EQ(rig.servo(1).position(), at);
+    // Open again for the next way out.
+    rig.app.main_window().N12Click();
+    use(1);
+  }
+}
+
+TEST_F(SelfLearningTest, ClosingTheProgramMidSelfLearningStopsPutsBackAndEndsOnlyThen) {
+  // F0-00 at position mode when the line is searched: the test mode is not its own.
+  rig.servo(1).set_reg(0x0000, 0);
+  rig.search(2);
+  use(1);
+  window->Button23Click();
+  window->Button14Click();
   sim::ServoMechanics::Script s;
   s.resonance_rigidity = 14;
   script(s);
   start_at(10);
-  press_when([] { return true; }, 2, "Button1");
-  click("Button28");
-  ASSERT_TRUE(testing::wait_for([this] { return !form->isVisible(); }, 20000));
-  const auto after = writes_after_press();
+  std::map<uint16_t, uint16_t> before;
+  for (uint16_t r : {kRigidity, kKp, kKv, kTi, kKp2, kKv2, kTi2, kNotch}) before[r] = reg(r);
+  const uint16_t mode_before = reg(0x0000);  // F0-00
+  MainWindow& main = rig.app.main_window();
+  // What the line had seen when the program ended.
+  std::optional<std::vector<testing::Frame>> at_end;
+  QObject::connect(&main, &MainWindow::closed, form, [&] { at_end = rig.writes(1); });
+  // The main window's close box, two test moves into the self-learning.
+  auto* poll = new ClockTimer(form);
+  std::map<uint16_t, uint16_t> at_close;
+  QObject::connect(poll, &ClockTimer::timeout, form, [&, poll] {
+    if (moves() < 2) return;
+    poll->stop();
+    frames_at_press = rig.writes(1).size();
+    for (const auto& [r, v] : before) at_close[r] = reg(r);
+    EXPECT_FALSE(main.close());
+  });
+  poll->start(1);
+  click("Button33");
+  ASSERT_FALSE(at_close.empty()) << logs();
+  ASSERT_TRUE(testing::wait_for([&] { return at_end.has_value(); }, 60000)) << logs();
+  EXPECT_FALSE(form->isVisible());
+  const std::vector<testing::Frame> after(at_end->begin() + static_cast<long>(frames_at_press), at_end->end());
+  auto index_of = [&after](const testing::Frame& f) {
+    return std::find(after.begin(), after.end(), f) - after.begin();
+  };
+  const long end = static_cast<long>(after.size());
+  // The move stopped, the servo off, then the settings back; nothing started.
   EXPECT_EQ(starts_in(after), 0);
-  const size_t frames = rig.sim.journal().size();
-  const uint32_t at = rig.servo(1).position();
-  rig.link().delay(3000);
-  EXPECT_EQ(rig.sim.journal().size(), frames);
-  EXPECT_EQ(rig.servo(1).position(), at);
+  const long stop = index_of(testing::write(1, 0x8000, 0));
+  const long off = index_of(testing::write(1, 0x1020, 0));
+  EXPECT_LT(stop, end) << logs();
+  EXPECT_LT(off, end) << logs();
+  bool changed = false;
+  for (const auto& [r, v] : before) {
+    EXPECT_EQ(reg(r), v) << r;
+    if (at_close[r] == v) continue;
+    changed = true;
+    EXPECT_LT(index_of(testing::write(1, r, v)), end) << r;
+  }
+  EXPECT_TRUE(changed) << "the self-learning had changed no gain before the close";
+  // F0-00 left test mode for its start value.
+  EXPECT_EQ(mode_before, 0);
+  EXPECT_TRUE(std::count(at_end->begin(), at_end->end(), testing::write(1, 0x0000, 1)));
+  EXPECT_EQ(reg(0x0000), mode_before);
+  long last_mode = -1;
+  for (long i = 0; i < end; ++i)
+    if (after[static_cast<size_t>(i)].start == 0x0000) last_mode = i;
+  ASSERT_GE(last_mode, 0);
+  EXPECT_EQ(after[static_cast<size_t>(last_mode)], testing::write(1, 0x0000, mode_before));
+  EXPECT_LT(off, last_mode);
+  // Nothing more went out once the program had ended.
+  const size_t frames = rig.writes(1).size();
+  testing::pass_time(3000);
+  EXPECT_EQ(rig.writes(1).size(), frames);
 }
 
 TEST_F(SelfLearningTest, FrequencySearchesSetTheirFilterAndReturnToLevelTen) {

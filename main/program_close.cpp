@@ -1,0 +1,138 @@
+#include "main/program_close.h"
+
+#include <QStringList>
+
+#include "common/velmo_window.h"
+#include "drivelink/drive_link_state.h"
+#include "link/clock_timer.h"
+
+namespace velmo {
+
+namespace {
+// How often the close looks whether the window it waits for is done.
+constexpr int kLookMs = 10;
+
+QString window_names(const std::vector<QPointer<VelmoWindow>>& windows) {
+  QStringList names;
+  for (const QPointer<VelmoWindow>& w : windows)
+    if (w) names << QStringLiteral("“%1”").arg(w->windowTitle());
+  return names.join(QStringLiteral("、"));
+}
+}  // namespace
+
+ProgramClose::ProgramClose(const DriveLinkState& st, Hooks hooks, QObject* parent)
+    : QObject(parent), st_(st), hooks_(std::move(hooks)), timer_(new ClockTimer(this)) {
+  timer_->setInterval(kLookMs);
+  connect(timer_, &ClockTimer::timeout, this, [this] { step(); });
+}
+
+void ProgramClose::set_windows(std::vector<VelmoWindow*> windows) {
+  windows_.assign(windows.begin(), windows.end());
+}
+
+QStringList ProgramClose::held_windows() const {
+  QStringList names;
+  for (const QPointer<VelmoWindow>& w : held_)
+    if (w) names << w->objectName();
+  return names;
+}
+
+bool ProgramClose::link_idle() const { return st_.sending == 0 && st_.read_busy == 0 && st_.write_busy == 0; }
+
+bool ProgramClose::request() {
+  switch (phase_) {
+    case Phase::Ending:
+      return true;
+    case Phase::Leaving:
+      hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false);
+      return false;
+    case Phase::Held: {
+      std::vector<QPointer<VelmoWindow>> still;
+      for (const QPointer<VelmoWindow>& w : held_)
+        if (w && w->isVisible()) still.push_back(w);
+      if (!still.empty()) {
+        // Asked twice: the engineer knows, and is told once more.
+        set_phase(Phase::Ending);
+        hooks_.message(QStringLiteral("%1仍控制着驱动器，驱动器可能仍在运行！！程序将退出").arg(window_names(still)));
+        return true;
+      }
+      // The engineer has left them meanwhile: an ordinary close.
+      break;
+    }
+    case Phase::Open:
+      break;
+  }
+  to_leave_.clear();
+  asked_.clear();
+  held_.clear();
+  next_ = 0;
+  for (const QPointer<VelmoWindow>& w : windows_)
+    if (w && w->isVisible()) to_leave_.push_back(w);
+  if (to_leave_.empty()) return true;
+  set_phase(Phase::Leaving);
+  for (const QPointer<VelmoWindow>& w : to_leave_) {
+    w->set_program_closing(true);
+    // A window whose exit began there (a running operation was stopped) is
+    // not asked again: its exit steps follow on their own.
+    asked_.push_back(w->exit_waits());
+  }
+  hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false);
+  timer_->start();
+  return false;
+}
+
+void ProgramClose::set_phase(Phase phase) {
+  const bool was_leaving = leaving();
+  phase_ = phase;
+  if (leaving() != was_leaving) emit leaving_changed(leaving());
+}
+
+void ProgramClose::step() {
+  // A window's exit waits for the line inside this very step.
+  if (stepping_) return;
+  stepping_ = true;
+  while (next_ < to_leave_.size()) {
+    VelmoWindow* w = to_leave_[next_];
+    if (!w) {
+      ++next_;
+      continue;
+    }
+    // Its exit cannot start yet or is still under way, or another exchange
+    // holds the line: look again later.
+    if (w->exit_waits() || !link_idle()) break;
+    if (asked_[next_]) {
+      if (w->isVisible()) held_.push_back(w);
+      ++next_;
+      continue;
+    }
+    if (!w->isVisible()) {
+      ++next_;
+      continue;
+    }
+    asked_[next_] = true;
+    // The close box: the window's own exit path, with its own messages.
+    w->close();
+  }
+  stepping_ = false;
+  if (next_ >= to_leave_.size() && phase_ == Phase::Leaving) finish();
+}
+
+void ProgramClose::finish() {
+  timer_->stop();
+  if (held_.empty()) {
+    set_phase(Phase::Ending);
+    hooks_.end();
+    return;
+  }
+  set_phase(Phase::Held);
+  // The program stays: the windows work as before.
+  for (const QPointer<VelmoWindow>& w : to_leave_)
+    if (w) w->set_program_closing(false);
+  const QString names = window_names(held_);
+  hooks_.status(QStringLiteral("程序未关闭：%1仍控制着驱动器").arg(names), true);
+  hooks_.message(QStringLiteral("%1未能退出，仍控制着驱动器，程序未关闭。\n"
+                                "请在该窗口处理后退出；再次关闭程序将直接退出，驱动器可能仍在运行！！")
+                     .arg(names));
+}
+
+}  // namespace velmo

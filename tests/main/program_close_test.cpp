@@ -1,0 +1,138 @@
+// Closing windows and the program on the simulated line: each window's close
+// box takes its own exit path, and the program ends only once every window
+// has been left (starting no drive meanwhile), or on a second close after a
+// warning.
+#include <QLabel>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "common/run_control_window.h"
+#include "main/program_close.h"
+#include "support/app_on_sim.h"
+
+namespace velmo {
+namespace {
+
+using testing::Frame;
+using testing::write;
+
+// Servos 1 and 2, an inverter at 3 and a speed controller at 4, connected.
+struct LineOfEveryFamily : ::testing::Test {
+  void SetUp() override {
+    t.sim.add(sim::make_servo(1, 6101, 101));
+    t.sim.add(sim::make_servo(2, 6001, 102));
+    t.sim.add(sim::make_inverter(3, 4015));
+    t.sim.add(sim::make_speed_controller(4, 1015, 1, 1));
+    t.search(4);
+    ASSERT_EQ(t.st().connected, 1u);
+    t.sim.clear_journal();
+  }
+  MainWindow& main() { return t.app.main_window(); }
+  // Whether `want` went out to its station in this order (other frames between).
+  bool sent_in_order(const std::vector<Frame>& want, int station) {
+    const std::vector<Frame> sent = t.writes(static_cast<uint8_t>(station));
+    return std::search(sent.begin(), sent.end(), want.begin(), want.end()) != sent.end();
+  }
+  testing::AppOnSim t;
+};
+
+TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
+  DriveLinkState& st = t.st();
+  std::vector<Frame> inverter_restore;
+  for (int reg : {4, 5, 8, 9}) inverter_restore.push_back(write(3, reg, t.sim.station(3)->reg(reg)));
+  struct Case {
+    const char* form;
+    std::function<void()> open;
+    std::function<void()> take_over;  // what leaving must put back
+    int station;                      // 0: nothing to put back
+    std::vector<Frame> restore;
+  };
+  const Case cases[] = {
+      {"TForm3", [&] { main().N12Click(); }, [&] { st.servo_restore_flags[1] = 1; }, 1, t.restore_writes(1)},
+      {"TForm4", [&] { main().N6Click(); }, [&] { st.servo_restore_flags[1] = 1; }, 1, t.restore_writes(1)},
+      {"TForm13", [&] { main().N2Click(); }, [&] { st.servo_restore_flags[1] = 1; }, 1, t.restore_writes(1)},
+      {"TForm9", [&] { main().N8Click(); }, [&] { st.bpq_restore_flags[0] = 1; }, 3, inverter_restore},
+      {"TForm19", [&] { main().RS4851Click(); }, [&] { st.tsq_restore_flags[0] = 1; }, 4, {write(4, 2, 1)}},
+      {"TForm8", [&] { main().N11Click(); }, [] {}, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.form);
+    QWidget* w = t.form(c.form);
+    c.open();
+    ASSERT_TRUE(w->isVisible());
+    ASSERT_TRUE(testing::wait_for([&] { return st.sending == 0 && st.write_busy == 0 && st.read_busy == 0; }));
+    c.take_over();
+    t.sim.clear_journal();
+    w->close();
+    ASSERT_TRUE(testing::wait_for([&] { return !w->isVisible(); }, 10000));
+    EXPECT_EQ(st.active_form, 1);
+    EXPECT_FALSE(main().isMinimized());
+    if (c.station != 0) {
+      EXPECT_TRUE(sent_in_order(c.restore, c.station));
+      EXPECT_EQ(st.servo_restore_flags[1] + st.bpq_restore_flags[0] + st.tsq_restore_flags[0], 0);
+    } else {
+      EXPECT_TRUE(t.sim.requests().empty());
+    }
+  }
+  EXPECT_TRUE(t.notifier.messages.isEmpty()) << t.notifier.messages.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(LineOfEveryFamily, ARefusedRestoreKeepsTheProgramOpenUntilASecondCloseWarnsAndEnds) {
+  QSignalSpy closed(&main(), &MainWindow::closed);
+  DriveLinkState& st = t.st();
+  main().show();
+  main().N6Click();
+  main().N8Click();
+  QWidget* servo = t.form("TForm4");
+  QWidget* inverter = t.form("TForm9");
+  ASSERT_TRUE(servo->isVisible() && inverter->isVisible());
+  ASSERT_TRUE(testing::wait_for([&] { return st.sending == 0 && st.write_busy == 0 && st.read_busy == 0; }));
+  st.servo_restore_flags[1] = 1;
+  st.bpq_restore_flags[0] = 1;
+  std::vector<Frame> inverter_restore;
+  for (int reg : {4, 5, 8, 9}) inverter_restore.push_back(write(3, reg, t.sim.station(3)->reg(reg)));
+  // Servo 1 refuses every write of F0-00 back.
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000, -1));
+  t.sim.clear_journal();
+
+  // Another exchange holds the line: the exits wait for it.
+  st.write_busy = 1;
+  EXPECT_FALSE(main().close());
+  st.write_busy = 0;
+  // A forward clicked meanwhile in a window not yet left starts nothing.
+  qobject_cast<BusControlWindow*>(inverter)->issue(RunControlWindow::kForward, 3);
+  ASSERT_TRUE(testing::wait_for([&] { return !main().program_close().leaving(); }, 20000));
+  // The servo window stays with its own message; the inverter window, next
+  // in turn, was left and its drive restored.
+  EXPECT_TRUE(servo->isVisible());
+  EXPECT_EQ(control<QLabel>(servo, "Panel1")->text(), QStringLiteral("恢复相关参数失败！！"));
+  EXPECT_FALSE(inverter->isVisible());
+  EXPECT_EQ(t.writes(3), inverter_restore);
+  EXPECT_EQ(st.bpq_restore_flags[0], 0);
+  EXPECT_EQ(st.servo_restore_flags[1], 1);
+  EXPECT_EQ(closed.count(), 0);
+  EXPECT_TRUE(main().isVisible());
+  EXPECT_EQ(main().program_close().held_windows(), QStringList{QStringLiteral("TForm4")});
+  const QString held = QStringLiteral("程序未关闭：“驱动器 RS-485通讯控制”仍控制着驱动器");
+  EXPECT_EQ(control<QLabel>(&main(), "Panel1")->text(), held);
+  ASSERT_GE(t.notifier.messages.size(), 2);
+  EXPECT_EQ(t.notifier.messages[t.notifier.messages.size() - 2], QStringLiteral("请确保驱动器无故障！！"));
+  EXPECT_TRUE(t.notifier.messages.last().startsWith(QStringLiteral("“驱动器 RS-485通讯控制”未能退出")));
+  // The window works as before.
+  EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->program_closing());
+
+  // The second close warns and ends the program at once, sending nothing.
+  t.notifier.messages.clear();
+  t.sim.clear_journal();
+  EXPECT_TRUE(main().close());
+  EXPECT_EQ(closed.count(), 1);
+  EXPECT_EQ(t.notifier.messages,
+            QStringList{QStringLiteral("“驱动器 RS-485通讯控制”仍控制着驱动器，驱动器可能仍在运行！！程序将退出")});
+  EXPECT_TRUE(t.sim.requests().empty());
+}
+
+}  // namespace
+}  // namespace velmo
