@@ -110,11 +110,14 @@ class ParamEditorEngine : public QObject {
   Q_OBJECT
  public:
   static constexpr int kImageSize = 201;
-  // Where a register's value came from; the drive's values carry its node.
+  // Where a register's value came from; the drive's values carry its node,
+  // and every value when it came, so a later failed read can tell what it did
+  // not confirm.
   struct Source {
     bool set = false;
     ValueSource from = ValueSource::Drive;
     int node = 0;
+    uint64_t stamp = 0;
     bool operator==(const Source&) const = default;
   };
 
@@ -152,8 +155,14 @@ class ParamEditorEngine : public QObject {
   // Whether the value came from the selected drive, a menu file or the
   // engineer; anything else is shown marked.
   bool from_selected(int reg) const;
+  // Whether the value came from its drive before that drive's last menu read,
+  // which failed: nothing has confirmed it since.
+  bool stale(int reg) const;
   // Whether a row's control is marked as showing a value of no known source.
   bool marked(const ParamRow& row) const;
+  // Whether a row's control shows a value its clamp would change (as the
+  // drive or a file gave it, never clamped but marked).
+  bool out_of_range(const ParamRow& row) const;
   // The registers a download would send that are not known, in sending order.
   std::vector<int> unknown_download_registers() const;
   QWidget* control_of(const ParamRow& row) const;
@@ -211,6 +220,8 @@ class ParamEditorEngine : public QObject {
   bool read_group(int group);
   bool write_group(int group, bool download);
   bool write_single(int reg, int32_t wire);
+  // The first register a download could not write (-1: none so far).
+  int first_unwritten() const { return first_unwritten_; }
   // A single write of a row's registers from the user; a refused write reads
   // the row back so the field shows what the drive holds.
   // What a pick changed besides its own row, as it was before the pick.
@@ -267,6 +278,11 @@ class ParamEditorEngine : public QObject {
   bool take_line();
   void release_line();
   void take_row(const ParamRow& row);
+  // Whether an edit box shows the text of what the image holds.
+  bool shows_image(const ParamRow& row) const;
+  // Stages the row's image values as they are for a single write.
+  void stage_image(const ParamRow& row);
+  void note_unwritten(int reg);
   bool clamp_station(const ParamRow& row, QString* text);
   void set_flag(uint8_t DriveLinkState::*flag, uint8_t v);
   int32_t download_value(const ParamRow& row, int32_t v) const;
@@ -275,6 +291,8 @@ class ParamEditorEngine : public QObject {
   // The node whose earlier values some shown row still holds (0: none).
   int other_node_shown() const;
   QString unread_reason(const ParamRow& row) const;
+  QString stale_reason(const ParamRow& row) const;
+  QString range_reason(const ParamRow& row);
   void update_look(size_t i);
   struct Shown {
     int index = -1;
@@ -311,6 +329,9 @@ class ParamEditorEngine : public QObject {
   std::vector<ListItems> items_;  // current items per row (the bus-type variant swaps some)
   std::vector<int32_t> image_;
   std::vector<Source> sources_;   // per register: where its value came from
+  uint64_t stamp_ = 0;            // counts the values taken and the menu reads begun
+  std::map<int, uint64_t> failed_read_;  // node → when its last menu read, a failed one, began
+  int first_unwritten_ = -1;
   int node_ = 1;
   int layout_ = 0;
   bool busy_ = false;
@@ -321,8 +342,9 @@ class ParamEditorEngine : public QObject {
   // What each control's marks look like now, and the hint they decorate.
   struct Look {
     bool unread = false;
-    bool unconfirmed = false;
-    QString why;
+    bool unconfirmed = false;  // a write's or a failed read's
+    bool out_of_range = false;
+    QString why;    // every reason, one a line
     QString base_hint;
     QString hint;  // the tooltip as last set
     bool set = false;
