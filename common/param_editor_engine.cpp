@@ -232,16 +232,27 @@ QString ParamEditorEngine::stale_reason(const ParamRow& row) const {
   return {};
 }
 
-QString ParamEditorEngine::range_reason(const ParamRow& row) {
+QString ParamEditorEngine::range_reason(size_t i) {
+  const ParamRow& row = table_.rows[i];
   if (row.kind != RowKind::Number || row.has(kStation) || !row_active(row) || !shows_image(row)) return {};
+  const auto* edit = qobject_cast<QLineEdit*>(control_of(row));
+  const ParamRange range = range_of(row);
+  Look& look = looks_[i];
+  // Checked once per text and range: the marks are brought up to date often.
+  if (look.range_text == edit->text() && look.range.min == range.min && look.range.max == range.max &&
+      look.range.empty == range.empty)
+    return look.range_note;
   std::vector<int32_t> held;
   for (int k = 0; k < row.reg_count(); ++k) held.push_back(image_[static_cast<size_t>(row.reg + k)]);
-  const auto* edit = qobject_cast<QLineEdit*>(control_of(row));
   // Out of range is what the field's own clamp would change.
-  if (encode_text(row, clamp_of(row, edit->text())) == held) return {};
-  const ParamRange range = range_of(row);
-  return QStringLiteral("此值超出范围%1~%2，原样保留；输入的值按此范围限定")
-      .arg(format_number(range.min, row.codec.decimals), format_number(range.max, row.codec.decimals));
+  QString note;
+  if (encode_text(row, clamp_of(row, edit->text())) != held)
+    note = QStringLiteral("此值超出范围%1~%2，原样保留；输入的值按此范围限定")
+               .arg(format_number(range.min, row.codec.decimals), format_number(range.max, row.codec.decimals));
+  look.range_text = edit->text();
+  look.range = range;
+  look.range_note = note;
+  return note;
 }
 
 bool ParamEditorEngine::marked(const ParamRow& row) const {
@@ -277,7 +288,7 @@ void ParamEditorEngine::update_look(size_t i) {
   const bool visible = form_->isVisible();
   const QString unread = visible ? unread_reason(row) : QString();
   const QString stale = visible ? stale_reason(row) : QString();
-  const QString outside = visible ? range_reason(row) : QString();
+  const QString outside = visible ? range_reason(i) : QString();
   const auto unconfirmed = unconfirmed_.find(i);
   const bool written_unconfirmed = unconfirmed != unconfirmed_.end();
   const bool is_unconfirmed = written_unconfirmed || !stale.isEmpty();
@@ -312,7 +323,12 @@ void ParamEditorEngine::update_look(size_t i) {
   if (!why.isEmpty()) hint += (hint.isEmpty() ? QString() : QStringLiteral("\n")) + why;
   c->setToolTip(hint);
   if (companion) companion->setToolTip(written_unconfirmed ? head + (why.isEmpty() ? QString() : QStringLiteral("\n") + why) : why);
-  look = {!unread.isEmpty(), is_unconfirmed, !outside.isEmpty(), why, look.base_hint, hint, true};
+  look.unread = !unread.isEmpty();
+  look.unconfirmed = is_unconfirmed;
+  look.out_of_range = !outside.isEmpty();
+  look.why = why;
+  look.hint = hint;
+  look.set = true;
 }
 
 std::vector<int> ParamEditorEngine::groups_in_layout() const {

@@ -292,7 +292,8 @@ class ParamEditorEngine : public QObject {
   int other_node_shown() const;
   QString unread_reason(const ParamRow& row) const;
   QString stale_reason(const ParamRow& row) const;
-  QString range_reason(const ParamRow& row);
+  // The note of a row (index i) whose field shows a value out of its range.
+  QString range_reason(size_t i);
   void update_look(size_t i);
   struct Shown {
     int index = -1;
@@ -348,6 +349,10 @@ class ParamEditorEngine : public QObject {
     QString base_hint;
     QString hint;  // the tooltip as last set
     bool set = false;
+    // The last range check: the text and range it was made on, and its note.
+    QString range_text;
+    ParamRange range;
+    QString range_note;
   };
   std::vector<Look> looks_;
   bool chosen_rows_ = false;      // some rows are shown by another register's value
