@@ -83,8 +83,8 @@ struct EditorConfig {
   bool summary_panel_timed = false;      // the menu read's and download's result on Panel1 carries the time
   QString single_fail_suffix;            // appended to the failure log line of a single write
   bool download_stops_on_failure = true;
-  // A group write first takes the controls into the image (clamped); false:
-  // the image alone is sent, as the exit handlers and picks keep it.
+  // A group write first takes the controls into the image (see take_group);
+  // false: the image alone is sent, as the exit handlers and picks keep it.
   bool group_write_takes_controls = true;
   int line_wait_ms = 5000;               // how long a single write waits for a busy line
   // A download refuses to send anything while a register it would send holds
@@ -184,8 +184,9 @@ class ParamEditorEngine : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void show_row(const ParamRow& row, ValueSource source);
   void show_group(int group, ValueSource source);
-  // Controls of a group into the image (number fields clamped first).
-  // False when a station number was refused.
+  // Controls of a group into the image: a field showing what the image holds
+  // leaves it as it is, another text is clamped first. False when a station
+  // number was refused.
   bool take_group(int group);
 
   // ---- The line ----
@@ -252,8 +253,8 @@ class ParamEditorEngine : public QObject {
 
   // ---- User actions on the controls ----
   void enter(const ParamRow& row);          // Enter in an edit box
-  // Edit box left: clamp, image, stage. Only an edited text is the engineer's
-  // entry; focus alone leaves the value's source as it was.
+  // Edit box left: an edited text is the engineer's entry (clamped, into the
+  // image, staged); focus alone changes nothing and stages what is shown.
   bool leave(const ParamRow& row, bool edited = true);
   void pick(const ParamRow& row, int index);  // list item picked
 
