@@ -1027,7 +1027,12 @@ void ParamEditorEngine::show_menu_read_so_far() {
     for (int g : groups)
       for (const ParamRow* row : group_rows(table_, g, layout_)) show_row(*row, ValueSource::Drive);
     if (chosen_rows_ && !groups.empty()) apply_layout();
-    if (!groups.empty()) refresh_marks();
+    // The marks of the rows just shown; the others (ranges that follow these
+    // values among them) when the read ends.
+    if (form_->isVisible())
+      for (int g : groups)
+        for (const ParamRow* row : group_rows(table_, g, layout_))
+          update_look(static_cast<size_t>(row - table_.rows.data()));
   } catch (const std::exception&) {
     // Runs from the event loop while a request is out: the read says it failed.
     read.show_failed = true;
