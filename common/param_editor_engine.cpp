@@ -95,7 +95,7 @@ void ParamEditorEngine::select(int node, int layout) {
   for (const ParamRow& row : table_.rows) {
     if (!row.has(kStation) || !row.in_layout(layout_) || row.reg < 0) continue;
     image_[static_cast<size_t>(row.reg)] = node;
-    sources_[static_cast<size_t>(row.reg)] = {true, ValueSource::Drive, node};
+    sources_[static_cast<size_t>(row.reg)] = {true, ValueSource::Drive, node, ++stamp_};
     if (control_of(row)) put_row(row);
   }
   if (node != from) {
@@ -168,7 +168,18 @@ void ParamEditorEngine::set_unconfirmed(const ParamRow& row, bool on, const QStr
 bool ParamEditorEngine::known(int reg) const {
   if (reg < 0 || reg >= kImageSize) return false;
   const Source& s = sources_[static_cast<size_t>(reg)];
-  return s.set && (config_.keep_values_across_nodes || s.node == 0 || s.node == node_);
+  return s.set && (config_.keep_values_across_nodes || s.node == 0 || s.node == node_) && !stale(reg);
+}
+
+bool ParamEditorEngine::stale(int reg) const {
+  if (reg < 0 || reg >= kImageSize) return false;
+  const Source& s = sources_[static_cast<size_t>(reg)];
+  if (!s.set || s.node == 0) return false;
+  const auto failed = failed_read_.find(s.node);
+  if (failed == failed_read_.end() || s.stamp > failed->second) return false;
+  // The station number is the node's address, whatever a read gave.
+  const ParamRow* row = active_row(reg);
+  return !(row && row->has(kStation));
 }
 
 bool ParamEditorEngine::from_selected(int reg) const {
@@ -181,7 +192,7 @@ void ParamEditorEngine::set_source(int reg, ValueSource source) {
   if (reg < 0 || reg >= kImageSize) return;
   // The drive's values belong to its node; a file's and an entry's to none.
   const bool drive = source == ValueSource::Drive || source == ValueSource::Written || source == ValueSource::Downloaded;
-  sources_[static_cast<size_t>(reg)] = {true, source, drive ? node_ : 0};
+  sources_[static_cast<size_t>(reg)] = {true, source, drive ? node_ : 0, ++stamp_};
 }
 
 QString ParamEditorEngine::unread_reason(const ParamRow& row) const {
@@ -196,9 +207,44 @@ QString ParamEditorEngine::unread_reason(const ParamRow& row) const {
   return {};
 }
 
+QString ParamEditorEngine::stale_reason(const ParamRow& row) const {
+  if (!control_of(row) || row.reg < 0 || !row_active(row)) return {};
+  for (int k = 0; k < row.reg_count(); ++k)
+    if (stale(row.reg + k)) return QStringLiteral("此值来自更早的读取，最近一次读取菜单失败，未经确认");
+  return {};
+}
+
+QString ParamEditorEngine::range_reason(size_t i) {
+  const ParamRow& row = table_.rows[i];
+  if (row.kind != RowKind::Number || row.has(kStation) || !row_active(row) || !shows_image(row)) return {};
+  const auto* edit = qobject_cast<QLineEdit*>(control_of(row));
+  const ParamRange range = range_of(row);
+  Look& look = looks_[i];
+  // Checked once per text and range: the marks are brought up to date often.
+  if (look.range_text == edit->text() && look.range.min == range.min && look.range.max == range.max &&
+      look.range.empty == range.empty)
+    return look.range_note;
+  std::vector<int32_t> held;
+  for (int k = 0; k < row.reg_count(); ++k) held.push_back(image_[static_cast<size_t>(row.reg + k)]);
+  // Out of range is what the field's own clamp would change.
+  QString note;
+  if (encode_text(row, clamp_of(row, edit->text())) != held)
+    note = QStringLiteral("此值超出范围%1~%2，原样保留；输入的值按此范围限定")
+               .arg(format_number(range.min, row.codec.decimals), format_number(range.max, row.codec.decimals));
+  look.range_text = edit->text();
+  look.range = range;
+  look.range_note = note;
+  return note;
+}
+
 bool ParamEditorEngine::marked(const ParamRow& row) const {
   const auto i = static_cast<size_t>(&row - table_.rows.data());
   return i < looks_.size() && looks_[i].unread;
+}
+
+bool ParamEditorEngine::out_of_range(const ParamRow& row) const {
+  const auto i = static_cast<size_t>(&row - table_.rows.data());
+  return i < looks_.size() && looks_[i].out_of_range;
 }
 
 int ParamEditorEngine::other_node_shown() const {
@@ -221,25 +267,49 @@ void ParamEditorEngine::update_look(size_t i) {
   if (!c) return;
   const ParamRow& row = table_.rows[i];
   Look& look = looks_[i];
-  const QString why = form_->isVisible() ? unread_reason(row) : QString();
+  const bool visible = form_->isVisible();
+  const QString unread = visible ? unread_reason(row) : QString();
+  const QString stale = visible ? stale_reason(row) : QString();
+  const QString outside = visible ? range_reason(i) : QString();
   const auto unconfirmed = unconfirmed_.find(i);
-  const bool is_unconfirmed = unconfirmed != unconfirmed_.end();
+  const bool written_unconfirmed = unconfirmed != unconfirmed_.end();
+  const bool is_unconfirmed = written_unconfirmed || !stale.isEmpty();
+  QStringList reasons;
+  for (const QString& r : {stale, outside, unread})
+    if (!r.isEmpty()) reasons << r;
+  const QString why = reasons.join(QLatin1Char('\n'));
   const QString tip = c->toolTip();
-  if (look.set && look.unread == !why.isEmpty() && look.unconfirmed == is_unconfirmed && look.why == why &&
-      tip == look.hint && (!is_unconfirmed || tip.startsWith(unconfirmed->second)))
+  const QString head = written_unconfirmed ? unconfirmed->second : QString();
+  if (look.set && look.unread == !unread.isEmpty() && look.unconfirmed == is_unconfirmed &&
+      look.out_of_range == !outside.isEmpty() && look.why == why && tip == look.hint &&
+      (!written_unconfirmed || tip.startsWith(head)))
     return;
   // A hint set by the window since (ranges by model type or rating) is the one the marks decorate.
   if (!look.set || tip != look.hint) look.base_hint = tip;
-  if (look.unread != !why.isEmpty() || look.unconfirmed != is_unconfirmed || !look.set) {
-    const char* style = value_mark_style(!why.isEmpty(), is_unconfirmed);
-    if (look.set || *style) c->setStyleSheet(QString::fromLatin1(style));
-    c->setProperty("unconfirmed", is_unconfirmed);
-    c->setProperty("unread", !why.isEmpty());
+  // A value nobody confirmed and one outside its range look alike: both are
+  // shown as they are and want a look before they are sent.
+  const bool warm = is_unconfirmed || !outside.isEmpty();
+  const char* style = value_mark_style(!unread.isEmpty(), warm);
+  QWidget* companion = row.companion ? form_->findChild<QWidget*>(QString::fromLatin1(row.companion)) : nullptr;
+  const bool look_changed = !look.set || look.unread != !unread.isEmpty() || look.unconfirmed != is_unconfirmed ||
+                            look.out_of_range != !outside.isEmpty();
+  for (QWidget* w : {c, companion}) {
+    if (!w || !look_changed) continue;
+    if (look.set || *style) w->setStyleSheet(QString::fromLatin1(style));
+    w->setProperty("unconfirmed", is_unconfirmed);
+    w->setProperty("unread", !unread.isEmpty());
+    w->setProperty("out_of_range", !outside.isEmpty());
   }
-  QString hint = is_unconfirmed ? unconfirmed->second : look.base_hint;
+  QString hint = written_unconfirmed ? head : look.base_hint;
   if (!why.isEmpty()) hint += (hint.isEmpty() ? QString() : QStringLiteral("\n")) + why;
   c->setToolTip(hint);
-  look = {!why.isEmpty(), is_unconfirmed, why, look.base_hint, hint, true};
+  if (companion) companion->setToolTip(written_unconfirmed ? head + (why.isEmpty() ? QString() : QStringLiteral("\n") + why) : why);
+  look.unread = !unread.isEmpty();
+  look.unconfirmed = is_unconfirmed;
+  look.out_of_range = !outside.isEmpty();
+  look.why = why;
+  look.hint = hint;
+  look.set = true;
 }
 
 std::vector<int> ParamEditorEngine::groups_in_layout() const {
@@ -321,6 +391,21 @@ bool ParamEditorEngine::clamp_station(const ParamRow& row, QString* text) {
   return true;
 }
 
+bool ParamEditorEngine::shows_image(const ParamRow& row) const {
+  const auto* edit = qobject_cast<const QLineEdit*>(control_of(row));
+  if (!edit || row.kind != RowKind::Number || row.reg < 0 || row.reg + row.reg_count() > kImageSize) return false;
+  const auto r = static_cast<size_t>(row.reg);
+  return edit->text() == number_text(row, image_[r], row.codec.split ? image_[r + 1] : 0);
+}
+
+void ParamEditorEngine::stage_image(const ParamRow& row) {
+  std::vector<int32_t> values;
+  for (int k = 0; k < row.reg_count(); ++k) values.push_back(image_[static_cast<size_t>(row.reg + k)]);
+  staged_ = {row.reg, values};
+  st_.param_reg = static_cast<uint8_t>(row.reg);
+  st_.param_value = values.front();
+}
+
 void ParamEditorEngine::take_row(const ParamRow& row) {
   QWidget* c = control_of(row);
   if (!c || row.reg < 0 || row.kind == RowKind::Display) return;
@@ -334,6 +419,9 @@ void ParamEditorEngine::take_row(const ParamRow& row) {
   }
   auto* edit = qobject_cast<QLineEdit*>(c);
   if (!edit) return;
+  // What the image holds goes back as it came, in range or not; only another
+  // text is taken, through the clamp.
+  if (shows_image(row)) return;
   const QString text = clamp_of(row, edit->text());
   edit->setText(text);
   const auto values = encode_text(row, text);
@@ -376,6 +464,14 @@ bool ParamEditorEngine::leave(const ParamRow& row, bool edited) {
   // this editor's exchange runs would put the old text over a value the
   // exchange has just taken.
   if (busy_ && !edited) return false;
+  if (!edited) {
+    // Focus alone is no entry: the text, the image and the value's source
+    // stay as they are, a value outside the range too. What the field shows
+    // is staged as it is.
+    if (!shows_image(row)) return false;
+    stage_image(row);
+    return true;
+  }
   QString text = edit->text();
   if (row.has(kStation)) {
     if (!clamp_station(row, &text)) {
@@ -392,13 +488,7 @@ bool ParamEditorEngine::leave(const ParamRow& row, bool edited) {
   }
   edit->setText(text);
   const auto values = encode_text(row, text);
-  for (size_t k = 0; k < values.size(); ++k) {
-    const int reg = row.reg + static_cast<int>(k);
-    if (edited)
-      take_value(reg, values[k], ValueSource::Entered);
-    else if (reg < kImageSize)
-      image_[static_cast<size_t>(reg)] = values[k];
-  }
+  for (size_t k = 0; k < values.size(); ++k) take_value(row.reg + static_cast<int>(k), values[k], ValueSource::Entered);
   refresh_marks();
   staged_ = {row.reg, values};
   st_.param_reg = static_cast<uint8_t>(row.reg);
@@ -408,7 +498,10 @@ bool ParamEditorEngine::leave(const ParamRow& row, bool edited) {
 
 void ParamEditorEngine::enter(const ParamRow& row) {
   auto* edit = qobject_cast<ParamEdit*>(control_of(row));
-  const bool ok = leave(row);
+  // Enter sends what the field shows: a typed text (or one the image never
+  // held) through the clamp, an untouched value as it came.
+  const bool typed = !edit || edit->isModified() || !shows_image(row);
+  const bool ok = leave(row, typed);
   // Taken before the focus moves: leaving the next field stages its own value.
   const Staged staged = staged_;
   if (edit) edit->focus_next();
@@ -686,11 +779,18 @@ void ParamEditorEngine::move_station(int to) {
   renumber_node(st_, forms_, *config_.family, from, to);
   // What was read from the drive stays its own at the new address; nothing
   // left from another drive once there is.
-  if (to != from)
+  if (to != from) {
     for (Source& s : sources_) {
       if (s.node == to) s = {};
       if (s.node == from) s.node = to;
     }
+    failed_read_.erase(to);
+    if (const auto failed = failed_read_.find(from); failed != failed_read_.end()) {
+      const uint64_t begun = failed->second;
+      failed_read_.erase(failed);
+      failed_read_[to] = begun;
+    }
+  }
   node_ = to;
   hooks_.station_changed(from, to);
   emit node_moved(from, to);
@@ -752,6 +852,8 @@ bool ParamEditorEngine::write_confirmed(const ParamRow& row, const std::vector<i
 bool ParamEditorEngine::write_group(int group, bool download) {
   const GroupDef& def = table_.groups[static_cast<size_t>(group)];
   if (config_.group_write_takes_controls && !take_group(group)) {
+    for (const ParamRow* row : group_rows(table_, group, layout_))
+      if (row->has(kStation)) note_unwritten(row->reg);
     log_failure(def.write_fail);
     set_flag(config_.write_error, 1);
     return false;
@@ -784,20 +886,28 @@ bool ParamEditorEngine::write_group(int group, bool download) {
     } else {
       // One line per failed block where the blocks have their own texts, else one per group.
       if (ok || def.block_fail_texts) log_failure(block.fail_text);
+      note_unwritten(block.start);
       ok = false;
     }
   }
   if (!ok) set_flag(config_.write_error, 1);
   if (download)
     for (const ParamRow* row : download_singles(table_, group, layout_))
-      for (int k = 0; k < row->reg_count(); ++k) write_single(row->reg + k, image_[static_cast<size_t>(row->reg + k)]);
+      for (int k = 0; k < row->reg_count(); ++k)
+        if (!write_single(row->reg + k, image_[static_cast<size_t>(row->reg + k)])) note_unwritten(row->reg + k);
   return ok;
+}
+
+void ParamEditorEngine::note_unwritten(int reg) {
+  if (first_unwritten_ < 0) first_unwritten_ = reg;
 }
 
 bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
   set_flag(config_.read_error, 0);
   Hold hold(*this);
   if (!hold) return false;
+  // What this read does not take stays from an earlier one: unconfirmed if it fails.
+  const uint64_t begun = ++stamp_;
   bool ok = true;
   try {
     status(QStringLiteral("开始读取菜单"));
@@ -818,6 +928,10 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
     ok = false;
   }
   menu_read_.reset();
+  if (ok)
+    failed_read_.erase(node_);
+  else
+    failed_read_[node_] = begun;
   refresh_marks();
   const QString result = ok ? QStringLiteral("菜单读取成功") : QStringLiteral("菜单读取失败");
   // Values left from the node shown before are named, not only marked.
@@ -830,6 +944,7 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
 
 bool ParamEditorEngine::download() {
   set_flag(config_.write_error, 0);
+  first_unwritten_ = -1;
   Hold hold(*this);
   if (!hold) return false;
   if (config_.download_needs_known_values && refuse_unknown_download()) return false;
@@ -846,7 +961,19 @@ bool ParamEditorEngine::download() {
   } catch (const std::exception&) {
     ok = false;
   }
-  const QString result = ok ? QStringLiteral("菜单下载成功") : QStringLiteral("菜单下载失败");
+  // Any write refused or unanswered, a single one too, fails the download,
+  // and its line names where the drive stopped taking the menu.
+  if (first_unwritten_ >= 0) ok = false;
+  QString result = ok ? QStringLiteral("菜单下载成功") : QStringLiteral("菜单下载失败");
+  if (!ok) {
+    set_flag(config_.write_error, 1);
+    if (first_unwritten_ >= 0) {
+      const ParamRow* row = active_row(first_unwritten_);
+      result += QStringLiteral("：首个未写入的是寄存器%1").arg(first_unwritten_);
+      if (row) result += QStringLiteral("（%1）").arg(row->code);
+    }
+    result += QStringLiteral("**");
+  }
   config_.summary_panel_timed ? set_panel_text(panel(), timed_line(node_line(node_, result))) : status(result);
   ok ? log_success(result) : log_failure(result);
   return ok;
@@ -877,7 +1004,12 @@ void ParamEditorEngine::show_menu_read_so_far() {
     for (int g : groups)
       for (const ParamRow* row : group_rows(table_, g, layout_)) show_row(*row, ValueSource::Drive);
     if (chosen_rows_ && !groups.empty()) apply_layout();
-    if (!groups.empty()) refresh_marks();
+    // The marks of the rows just shown; the others (ranges that follow these
+    // values among them) when the read ends.
+    if (form_->isVisible())
+      for (int g : groups)
+        for (const ParamRow* row : group_rows(table_, g, layout_))
+          update_look(static_cast<size_t>(row - table_.rows.data()));
   } catch (const std::exception&) {
     // Runs from the event loop while a request is out: the read says it failed.
     read.show_failed = true;

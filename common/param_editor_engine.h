@@ -83,8 +83,8 @@ struct EditorConfig {
   bool summary_panel_timed = false;      // the menu read's and download's result on Panel1 carries the time
   QString single_fail_suffix;            // appended to the failure log line of a single write
   bool download_stops_on_failure = true;
-  // A group write first takes the controls into the image (clamped); false:
-  // the image alone is sent, as the exit handlers and picks keep it.
+  // A group write first takes the controls into the image (see take_group);
+  // false: the image alone is sent, as the exit handlers and picks keep it.
   bool group_write_takes_controls = true;
   int line_wait_ms = 5000;               // how long a single write waits for a busy line
   // A download refuses to send anything while a register it would send holds
@@ -110,11 +110,14 @@ class ParamEditorEngine : public QObject {
   Q_OBJECT
  public:
   static constexpr int kImageSize = 201;
-  // Where a register's value came from; the drive's values carry its node.
+  // Where a register's value came from; the drive's values carry its node,
+  // and every value when it came, so a later failed read can tell what it did
+  // not confirm.
   struct Source {
     bool set = false;
     ValueSource from = ValueSource::Drive;
     int node = 0;
+    uint64_t stamp = 0;
     bool operator==(const Source&) const = default;
   };
 
@@ -154,8 +157,14 @@ class ParamEditorEngine : public QObject {
   // Whether the value came from the selected drive, a menu file or the
   // engineer; anything else is shown marked.
   bool from_selected(int reg) const;
+  // Whether the value came from its drive before that drive's last menu read,
+  // which failed: nothing has confirmed it since.
+  bool stale(int reg) const;
   // Whether a row's control is marked as showing a value of no known source.
   bool marked(const ParamRow& row) const;
+  // Whether a row's control shows a value its clamp would change (as the
+  // drive or a file gave it, never clamped but marked).
+  bool out_of_range(const ParamRow& row) const;
   // The registers a download would send that are not known, in sending order.
   std::vector<int> unknown_download_registers() const;
   QWidget* control_of(const ParamRow& row) const;
@@ -177,8 +186,9 @@ class ParamEditorEngine : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void show_row(const ParamRow& row, ValueSource source);
   void show_group(int group, ValueSource source);
-  // Controls of a group into the image (number fields clamped first).
-  // False when a station number was refused.
+  // Controls of a group into the image: a field showing what the image holds
+  // leaves it as it is, another text is clamped first. False when a station
+  // number was refused.
   bool take_group(int group);
 
   // ---- The line ----
@@ -213,6 +223,8 @@ class ParamEditorEngine : public QObject {
   bool read_group(int group);
   bool write_group(int group, bool download);
   bool write_single(int reg, int32_t wire);
+  // The first register a download could not write (-1: none so far).
+  int first_unwritten() const { return first_unwritten_; }
   // A single write of a row's registers from the user; a refused write reads
   // the row back so the field shows what the drive holds.
   // What a pick changed besides its own row, as it was before the pick.
@@ -243,8 +255,8 @@ class ParamEditorEngine : public QObject {
 
   // ---- User actions on the controls ----
   void enter(const ParamRow& row);          // Enter in an edit box
-  // Edit box left: clamp, image, stage. Only an edited text is the engineer's
-  // entry; focus alone leaves the value's source as it was.
+  // Edit box left: an edited text is the engineer's entry (clamped, into the
+  // image, staged); focus alone changes nothing and stages what is shown.
   bool leave(const ParamRow& row, bool edited = true);
   void pick(const ParamRow& row, int index);  // list item picked
 
@@ -269,6 +281,11 @@ class ParamEditorEngine : public QObject {
   bool take_line();
   void release_line();
   void take_row(const ParamRow& row);
+  // Whether an edit box shows the text of what the image holds.
+  bool shows_image(const ParamRow& row) const;
+  // Stages the row's image values as they are for a single write.
+  void stage_image(const ParamRow& row);
+  void note_unwritten(int reg);
   bool clamp_station(const ParamRow& row, QString* text);
   void set_flag(uint8_t DriveLinkState::*flag, uint8_t v);
   int32_t download_value(const ParamRow& row, int32_t v) const;
@@ -277,6 +294,9 @@ class ParamEditorEngine : public QObject {
   // The node whose earlier values some shown row still holds (0: none).
   int other_node_shown() const;
   QString unread_reason(const ParamRow& row) const;
+  QString stale_reason(const ParamRow& row) const;
+  // The note of a row (index i) whose field shows a value out of its range.
+  QString range_reason(size_t i);
   void update_look(size_t i);
   struct Shown {
     int index = -1;
@@ -313,6 +333,9 @@ class ParamEditorEngine : public QObject {
   std::vector<ListItems> items_;  // current items per row (the bus-type variant swaps some)
   std::vector<int32_t> image_;
   std::vector<Source> sources_;   // per register: where its value came from
+  uint64_t stamp_ = 0;            // counts the values taken and the menu reads begun
+  std::map<int, uint64_t> failed_read_;  // node → when its last menu read, a failed one, began
+  int first_unwritten_ = -1;
   int node_ = 1;
   int layout_ = 0;
   bool busy_ = false;
@@ -323,11 +346,16 @@ class ParamEditorEngine : public QObject {
   // What each control's marks look like now, and the hint they decorate.
   struct Look {
     bool unread = false;
-    bool unconfirmed = false;
-    QString why;
+    bool unconfirmed = false;  // a write's or a failed read's
+    bool out_of_range = false;
+    QString why;    // every reason, one a line
     QString base_hint;
     QString hint;  // the tooltip as last set
     bool set = false;
+    // The last range check: the text and range it was made on, and its note.
+    QString range_text;
+    ParamRange range;
+    QString range_note;
   };
   std::vector<Look> looks_;
   bool chosen_rows_ = false;      // some rows are shown by another register's value

@@ -118,6 +118,9 @@ struct ParamRow {
   ClampRule clamp_rule;     // empty: the editor's clamp
   ShownWhen shown_when;
   const char* mirror = nullptr;  // a second control showing the same value (same item, same text)
+  // A control of the window showing something made of the value (a rating
+  // from a version word): it carries the row's marks.
+  const char* companion = nullptr;
   int role = 0;             // what the family's own hooks know the row as; the engine never reads it
   uint32_t alone_layouts = 0;  // layouts in which a group write sends it alone, as with kWriteAlone
   uint32_t greyed_layouts = 0; // layouts that lack the parameter but show its control, greyed
@@ -140,6 +143,11 @@ struct ParamRow {
   ParamRow with_role(int family_role) const {
     ParamRow r = *this;
     r.role = family_role;
+    return r;
+  }
+  ParamRow marked_with(const char* control) const {
+    ParamRow r = *this;
+    r.companion = control;
     return r;
   }
   ParamRow with_range(RangeRule rule) const {

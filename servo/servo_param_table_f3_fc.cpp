@@ -145,7 +145,9 @@ void add_servo_rows_f3_fc(ParamTable& t) {
       .add(list_row("FB-00", "恢复出厂设置", "ComboBox44", 170, numbered_items({"1、不恢复", "2、恢复出厂设置"}),
                     "1、不恢复")
                .with(kWriteAlone | kDownloadSafe))
-      .add(display_row("FB-01", "程序版本", "Edit68", 171, DisplayFormat::Version).with_role(kServoProgramVersion))
+      .add(display_row("FB-01", "程序版本", "Edit68", 171, DisplayFormat::Version)
+                .with_role(kServoProgramVersion)
+                .marked_with("Edit75"))
       .add(display_row("FB-02", "菜单版本", "Edit69", 172, DisplayFormat::Version));
 
   TableSection(t, kSFC, kServoBoth)

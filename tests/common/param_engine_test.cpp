@@ -2,6 +2,7 @@
 // group blocks and the station rule, checked on the servo table's rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <tuple>
 
@@ -10,6 +11,7 @@
 #include "common/param_editor_engine.h"
 #include "drivelink/drive_link.h"
 #include "common/station_change.h"
+#include "common/window_parts.h"
 #include "servo/servo_param_table.h"
 
 namespace velmo {
@@ -181,6 +183,43 @@ TEST(ParamEngine, AnEditorConfigurationNamesWhatTheEngineCannotGuess) {
   } catch (const std::logic_error& e) {
     EXPECT_STREQ(e.what(), "editor configuration lacks family, failure_memo, dump_memo, station_refresh");
   }
+}
+
+// A menu read that fails leaves what the drive gave before unconfirmed: the
+// download counts it unknown (the node's own address excepted) until a read
+// succeeds, also after the node moved to another address. An entry made
+// since is the engineer's. No line: every exchange fails.
+TEST(ParamEngine, AFailedReadLeavesTheEarlierValuesUnknownToTheDownload) {
+  DriveLink link;
+  QWidget form;
+  make_panel(&form, QRect());
+  for (const char* memo : {"Memo2", "Memo3", "Memo4"}) make_memo(&form, memo, QRect());
+  ParamEditorHooks hooks;
+  EditorConfig config;
+  config.family = NodeListGroup::Servo;
+  config.success_memo = "Memo2";
+  config.failure_memo = "Memo3";
+  config.dump_memo = "Memo4";
+  config.station_refresh = StationRefresh::WhenChanged;
+  ParamEditorEngine engine(link, &form, servo_param_table(), hooks, config, {});
+  engine.select(1, kServoLayout1);
+  const std::vector<int> all = engine.unknown_download_registers();
+  ASSERT_GT(all.size(), 100u);
+  EXPECT_EQ(std::count(all.begin(), all.end(), 160), 0);  // the station is the node's address
+  for (int reg : all) engine.take_value(reg, 1, ValueSource::Drive);
+  EXPECT_TRUE(engine.unknown_download_registers().empty());
+
+  ASSERT_FALSE(engine.read_menu({}));
+  EXPECT_EQ(engine.unknown_download_registers(), all);
+  EXPECT_TRUE(engine.stale(2));
+  EXPECT_FALSE(engine.stale(160));
+  engine.take_value(2, 1234, ValueSource::Entered);
+  std::vector<int> left = all;
+  left.erase(std::find(left.begin(), left.end(), 2));
+  EXPECT_EQ(engine.unknown_download_registers(), left);
+  engine.move_station(5);
+  EXPECT_EQ(engine.unknown_download_registers(), left);
+  EXPECT_TRUE(engine.stale(3));
 }
 
 TEST(StationChange, LowestFreeAddressAtOrAboveTheTypedOne) {

@@ -94,8 +94,8 @@ TEST_P(WindowLayoutTest, EveryWindowShowsEverythingItHolds) {
 
 // The longest lines each menu editor puts on Panel1, made by the editors
 // themselves on a three-digit node: the download refused for values nobody
-// read, the note that the values shown are another node's, and a failed read
-// that leaves them.
+// read, the note that the values shown are another node's, a failed read
+// that leaves them, and a failed download naming its first unwritten register.
 TEST_P(WindowLayoutTest, EveryEditorShowsItsLongestStatusLinesWhole) {
   PinnedFont font;
   ScreenSize screen(GetParam());
@@ -122,6 +122,10 @@ TEST_P(WindowLayoutTest, EveryEditorShowsItsLongestStatusLinesWhole) {
     texts << panel->text();
     ASSERT_FALSE(engine.read_menu({}));
     texts << panel->text();
+    // Everything known, the download meets no drive: it names where it stopped.
+    for (int reg : engine.unknown_download_registers()) engine.take_value(reg, 1, ValueSource::File);
+    ASSERT_FALSE(engine.download());
+    texts << panel->text();
     for (const QString& text : texts) {
       SCOPED_TRACE(text.toStdString());
       EXPECT_TRUE(text.startsWith(QStringLiteral("节点247：")));
@@ -132,6 +136,7 @@ TEST_P(WindowLayoutTest, EveryEditorShowsItsLongestStatusLinesWhole) {
     EXPECT_TRUE(texts[0].contains(QStringLiteral("菜单下载未执行")));
     EXPECT_TRUE(texts[1].contains(QStringLiteral("节点246")));
     EXPECT_TRUE(texts[2].contains(QStringLiteral("节点246")));
+    EXPECT_TRUE(texts[3].contains(QStringLiteral("首个未写入的是寄存器"))) << texts[3].toStdString();
   }
 }
 

@@ -3,7 +3,10 @@
 // Enter, or pick a list item.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTest>
+
+#include "support/wait.h"
 
 namespace velmo::testing {
 
@@ -13,6 +16,20 @@ inline void type_and_enter(QLineEdit* edit, const QString& keys) {
   QTest::keyClick(edit, Qt::Key_Backspace);
   QTest::keyClicks(edit, keys);
   QTest::keyClick(edit, Qt::Key_Return);
+}
+
+// Clicks into a field and out again (Tab) without typing, its tab sheet in view.
+inline bool click_in_and_out(QLineEdit* edit) {
+  QWidget* window = edit->window();
+  window->activateWindow();
+  if (!QTest::qWaitForWindowActive(window)) return false;
+  for (QTabWidget* tabs : window->findChildren<QTabWidget*>())
+    for (int i = 0; i < tabs->count(); ++i)
+      if (tabs->widget(i)->isAncestorOf(edit)) tabs->setCurrentIndex(i);
+  edit->setFocus(Qt::MouseFocusReason);
+  if (!wait_for([&] { return edit->hasFocus(); })) return false;
+  QTest::keyClick(edit, Qt::Key_Tab);
+  return !edit->hasFocus();
 }
 
 inline void pick_item(QComboBox* box, int index) {
