@@ -332,6 +332,7 @@ bool BusControlWindow::exit_guard() {
   QStringList may_run;
   if (!exit_texts_.may_still_run.isEmpty())
     for (uint8_t node : silent_running_) may_run << node_line(node, exit_texts_.may_still_run);
+  set_holds_drive(!may_run.isEmpty() || (outcome.needed && !outcome.ok));
   if (!outcome.needed || outcome.ok) {
     if (outcome.needed && !exit_texts_.restored.isEmpty()) set_panel(this, exit_texts_.restored);
     if (!may_run.isEmpty()) {

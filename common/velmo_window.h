@@ -49,10 +49,14 @@ class VelmoWindow : public QWidget {
   // command of its own still waits) or its exit is still under way (a
   // stopped operation unwinds, the exit steps run): the close waits.
   virtual bool exit_waits() const { return false; }
+  // The window was left last time without getting its drive back to where
+  // it was: a restore or SERVO_OFF went unanswered, or a drive may still run.
+  bool holds_drive() const { return holds_drive_; }
 
  protected:
   // Refuses the exit (with the window's own message) when it returns false.
   virtual bool exit_guard() { return true; }
+  void set_holds_drive(bool holds) { holds_drive_ = holds; }
   // Runs after the guard passed, before the window is hidden.
   virtual void on_leave() {}
   // The window's own part of set_program_closing.
@@ -94,6 +98,7 @@ class VelmoWindow : public QWidget {
   bool failure_log_timed_ = false;
   bool centred_ = false;
   bool program_closing_ = false;
+  bool holds_drive_ = false;
 };
 
 }  // namespace velmo

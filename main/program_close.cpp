@@ -49,7 +49,7 @@ bool ProgramClose::request() {
     case Phase::Held: {
       std::vector<QPointer<VelmoWindow>> still;
       for (const QPointer<VelmoWindow>& w : held_)
-        if (w && w->isVisible()) still.push_back(w);
+        if (w && (w->isVisible() || w->holds_drive())) still.push_back(w);
       if (!still.empty()) {
         // Asked twice: the engineer knows, and is told once more.
         set_phase(Phase::Ending);
@@ -66,10 +66,17 @@ bool ProgramClose::request() {
   asked_.clear();
   held_.clear();
   next_ = 0;
-  for (const QPointer<VelmoWindow>& w : windows_)
+  for (const QPointer<VelmoWindow>& w : windows_) {
     if (w && w->isVisible()) to_leave_.push_back(w);
-  if (to_leave_.empty()) return true;
+    // Left earlier without its drive back: the engineer hears of it once more.
+    else if (w && w->holds_drive()) held_.push_back(w);
+  }
+  if (to_leave_.empty() && held_.empty()) return true;
   set_phase(Phase::Leaving);
+  if (to_leave_.empty()) {
+    finish();
+    return false;
+  }
   for (const QPointer<VelmoWindow>& w : to_leave_) {
     w->set_program_closing(true);
     // A window whose exit began there (a running operation was stopped) is
@@ -101,7 +108,8 @@ void ProgramClose::step() {
     // holds the line: look again later.
     if (w->exit_waits() || !link_idle()) break;
     if (asked_[next_]) {
-      if (w->isVisible()) held_.push_back(w);
+      // Left with its drive not back where it was counts as not left.
+      if (w->isVisible() || w->holds_drive()) held_.push_back(w);
       ++next_;
       continue;
     }
@@ -130,7 +138,7 @@ void ProgramClose::finish() {
     if (w) w->set_program_closing(false);
   const QString names = window_names(held_);
   hooks_.status(QStringLiteral("程序未关闭：%1仍控制着驱动器").arg(names), true);
-  hooks_.message(QStringLiteral("%1未能退出，仍控制着驱动器，程序未关闭。\n"
+  hooks_.message(QStringLiteral("%1仍控制着驱动器（参数未能恢复或驱动器可能仍在运行），程序未关闭。\n"
                                 "请在该窗口处理后退出；再次关闭程序将直接退出，驱动器可能仍在运行！！")
                      .arg(names));
 }

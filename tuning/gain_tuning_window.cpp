@@ -324,6 +324,7 @@ void GainTuningWindow::exit_steps() {
   // A SERVO_OFF pressed during these steps and still waiting goes out now.
   finish_user_servo_off();
   confirmed_.forget();
+  set_holds_drive(!restored.ok || servo_may_be_on_);
   if (!restored.ok) {
     report_->failed(QStringLiteral("恢复参数失败"));
     if (!restored.line_dead) {

@@ -120,7 +120,7 @@ TEST_F(LineOfEveryFamily, ARefusedRestoreKeepsTheProgramOpenUntilASecondCloseWar
   EXPECT_EQ(control<QLabel>(&main(), "Panel1")->text(), held);
   ASSERT_GE(t.notifier.messages.size(), 2);
   EXPECT_EQ(t.notifier.messages[t.notifier.messages.size() - 2], QStringLiteral("请确保驱动器无故障！！"));
-  EXPECT_TRUE(t.notifier.messages.last().startsWith(QStringLiteral("“驱动器 RS-485通讯控制”未能退出")));
+  EXPECT_TRUE(t.notifier.messages.last().startsWith(QStringLiteral("“驱动器 RS-485通讯控制”仍控制着驱动器（")));
   // The window works as before.
   EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->program_closing());
 
@@ -132,6 +132,36 @@ TEST_F(LineOfEveryFamily, ARefusedRestoreKeepsTheProgramOpenUntilASecondCloseWar
   EXPECT_EQ(t.notifier.messages,
             QStringList{QStringLiteral("“驱动器 RS-485通讯控制”仍控制着驱动器，驱动器可能仍在运行！！程序将退出")});
   EXPECT_TRUE(t.sim.requests().empty());
+}
+
+TEST_F(LineOfEveryFamily, AnUnansweredRestoreLetsTheWindowGoButKeepsTheProgramOpenOnce) {
+  QSignalSpy closed(&main(), &MainWindow::closed);
+  DriveLinkState& st = t.st();
+  main().show();
+  main().RS4851Click();
+  QWidget* speed = t.form("TForm19");
+  ASSERT_TRUE(testing::wait_for([&] { return st.sending == 0 && st.write_busy == 0 && st.read_busy == 0; }));
+  st.tsq_restore_flags[0] = 1;
+  // The speed controller no longer answers a write of F-02.
+  t.sim.inject(4, testing::fault(sim::Fault::Silent, 2, -1));
+
+  EXPECT_FALSE(main().close());
+  ASSERT_TRUE(testing::wait_for([&] { return !main().program_close().leaving(); }, 20000));
+  // The window lets the engineer go, as an unanswered restore does, but the
+  // program does not end behind a drive still under bus control.
+  EXPECT_FALSE(speed->isVisible());
+  EXPECT_EQ(st.tsq_restore_flags[0], 1);
+  EXPECT_EQ(closed.count(), 0);
+  EXPECT_EQ(main().program_close().held_windows(), QStringList{QStringLiteral("TForm19")});
+  EXPECT_EQ(control<QLabel>(&main(), "Panel1")->text(), QStringLiteral("程序未关闭：“调速器 RS-485通讯控制”仍控制着驱动器"))
+      << control<QLabel>(&main(), "Panel1")->text().toStdString();
+
+  // Closing again ends it, with the warning.
+  t.notifier.messages.clear();
+  EXPECT_TRUE(main().close());
+  EXPECT_EQ(closed.count(), 1);
+  ASSERT_EQ(t.notifier.messages.size(), 1);
+  EXPECT_TRUE(t.notifier.messages[0].endsWith(QStringLiteral("仍控制着驱动器，驱动器可能仍在运行！！程序将退出")));
 }
 
 }  // namespace
