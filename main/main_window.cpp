@@ -75,9 +75,10 @@ MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
   connect(&ctx_.events, &LinkEvents::node_lists_cleared, this, [this] { release_port_lost_line(this); });
   search_.set_view(this);
   ProgramClose::Hooks hooks;
-  hooks.status = [this](const QString& text, bool failure) {
-    show_status(text);
-    log_timed(failure ? text + QStringLiteral("**") : text);
+  hooks.status = [this](const QString& panel, bool failure, const QString& detail) {
+    show_status(panel);
+    const QString line = detail.isEmpty() ? panel : detail;
+    log_timed(failure ? line + QStringLiteral("**") : line);
   };
   hooks.message = [this](const QString& text) { ctx_.notifier.message(this, text); };
   // Every window has been left: the close goes on where it stopped.
@@ -294,8 +295,9 @@ bool MainWindow::refused_for_operation() {
   for (QWidget* w : QApplication::topLevelWidgets()) {
     const auto* window = qobject_cast<const VelmoWindow*>(w);
     if (!window || !window->operation_running()) continue;
+    // Panel1 is narrow: the log and the message name the window.
     const QString text = QStringLiteral("“%1”正在运行，请先结束其操作再搜索节点！！").arg(window->windowTitle());
-    show_status(text);
+    show_status(QStringLiteral("另一窗口正在运行，未搜索节点！！"));
     log_timed(text);
     ctx_.notifier.message(this, text);
     return true;

@@ -44,7 +44,7 @@ bool ProgramClose::request() {
     case Phase::Ending:
       return true;
     case Phase::Leaving:
-      hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false);
+      hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false, {});
       return false;
     case Phase::Held: {
       std::vector<QPointer<VelmoWindow>> still;
@@ -83,7 +83,7 @@ bool ProgramClose::request() {
     // not asked again: its exit steps follow on their own.
     asked_.push_back(w->exit_waits());
   }
-  hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false);
+  hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false, {});
   timer_->start();
   return false;
 }
@@ -137,7 +137,8 @@ void ProgramClose::finish() {
   for (const QPointer<VelmoWindow>& w : to_leave_)
     if (w) w->set_program_closing(false);
   const QString names = window_names(held_);
-  hooks_.status(QStringLiteral("程序未关闭：%1仍控制着驱动器").arg(names), true);
+  hooks_.status(QStringLiteral("程序未关闭：有窗口仍控制着驱动器"), true,
+                QStringLiteral("程序未关闭：%1仍控制着驱动器").arg(names));
   hooks_.message(QStringLiteral("%1仍控制着驱动器（参数未能恢复或驱动器可能仍在运行），程序未关闭。\n"
                                 "请在该窗口处理后退出；再次关闭程序将直接退出，驱动器可能仍在运行！！")
                      .arg(names));

@@ -23,8 +23,10 @@ class ProgramClose : public QObject {
   Q_OBJECT
  public:
   struct Hooks {
-    // The main window's Panel1 and process log; `failure`: the line ends with "**".
-    std::function<void(const QString&, bool failure)> status;
+    // The main window's Panel1 and process log; `failure`: the log line ends
+    // with "**". `detail`, when given, is the log's line instead (Panel1 is
+    // narrow).
+    std::function<void(const QString& panel, bool failure, const QString& detail)> status;
     std::function<void(const QString&)> message;  // a message box
     std::function<void()> end;                    // every window was left: close the main window again
   };

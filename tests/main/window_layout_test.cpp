@@ -18,6 +18,7 @@
 #include "drivelink/drive_link.h"
 #include "common/menu_editor_window.h"
 #include "inverter/inverter_menu_editor.h"
+#include "main/main_window.h"
 #include "main/velmo_app.h"
 #include "support/layout_check.h"
 
@@ -166,6 +167,25 @@ TEST_P(WindowLayoutTest, EveryControlWindowShowsItsLongestStatusLinesWhole) {
       const QStringList faults = faults_of_shown(window);
       EXPECT_TRUE(faults.isEmpty()) << name << ":\n  " << faults.join(QStringLiteral("\n  ")).toStdString();
     }
+  }
+}
+
+// The main window's longest lines: a search refused while another window
+// runs, and a close under way or held by a window.
+TEST_P(WindowLayoutTest, TheMainWindowShowsItsLongestStatusLinesWhole) {
+  PinnedFont font;
+  ScreenSize screen(GetParam());
+  RecordingNotifier notifier;
+  VelmoApp app(notifier);
+  QWidget* window = &app.main_window();
+  auto* panel = window->findChild<QLabel*>(QStringLiteral("Panel1"));
+  ASSERT_NE(panel, nullptr);
+  for (const QString& text : {QStringLiteral("另一窗口正在运行，未搜索节点！！"), QStringLiteral("正在退出各窗口并恢复驱动器参数"),
+                              QStringLiteral("程序未关闭：有窗口仍控制着驱动器")}) {
+    SCOPED_TRACE(text.toStdString());
+    panel->setText(text);
+    const QStringList faults = faults_of_shown(window);
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n  ")).toStdString();
   }
 }
 
