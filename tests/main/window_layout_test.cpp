@@ -189,6 +189,25 @@ TEST_P(WindowLayoutTest, TheMainWindowShowsItsLongestStatusLinesWhole) {
   }
 }
 
+// The gain-tuning window's longest Panel1 lines: an estimate at its limit
+// and an operation that could not read what it would put back.
+TEST_P(WindowLayoutTest, TheGainTuningWindowShowsItsLongestStatusLinesWhole) {
+  PinnedFont font;
+  ScreenSize screen(GetParam());
+  RecordingNotifier notifier;
+  VelmoApp app(notifier);
+  QWidget* window = app.form("TForm3");
+  auto* panel = window->findChild<QLabel*>(QStringLiteral("Panel1"));
+  ASSERT_NE(panel, nullptr);
+  for (const QString& text : {QStringLiteral("节点247：负载惯量推定完成，但惯量比达到上限100.0，结果不可信"),
+                              QStringLiteral("节点247：机械共振频率搜索失败：开始时的增益及滤波器参数读取失败，未执行")}) {
+    SCOPED_TRACE(text.toStdString());
+    panel->setText(text);
+    const QStringList faults = faults_of_shown(window);
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(QStringLiteral("\n  ")).toStdString();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Screens, WindowLayoutTest,
                          ::testing::Values(QSize(1920, 1080), QSize(1600, 1000), QSize(1366, 768)),
                          [](const auto& info) {
