@@ -65,7 +65,10 @@ void GainTuningWindow::show_setting(tuning::Held what, int32_t value) {
   tuning::TuningState& ts = *tuning_;
   const auto v = static_cast<uint32_t>(std::max(value, 0));
   switch (what) {
-    case tuning::Held::InertiaRatio: ts.inertia_ratio = v; break;
+    case tuning::Held::InertiaRatio:
+      ts.inertia_ratio = v;
+      pos_dwsj_min_max_set();
+      break;
     case tuning::Held::Rigidity: ts.rigidity_level = v; break;
     case tuning::Held::Kp: ts.pos_loop_gain = value; break;
     case tuning::Held::Kv: ts.speed_loop_gain = value; break;
@@ -112,7 +115,6 @@ void GainTuningWindow::read_back_refused(uint16_t reg) {
   }
   show_setting(held->what, ctx_.link.reply_word(0));
   confirmed(reg);
-  if (held->what == tuning::Held::InertiaRatio) pos_dwsj_min_max_set();
   report_->fail_line(QStringLiteral("驱动器中的%1仍为%2!!").arg(QString::fromUtf8(tuning::held_name(held->what)), field->text()));
 }
 
