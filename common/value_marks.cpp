@@ -1,5 +1,6 @@
 #include "common/value_marks.h"
 
+#include <QStringList>
 #include <QVariant>
 #include <QWidget>
 
@@ -35,25 +36,50 @@ QString unconfirmed_hint(const ExchangeOutcome& write) {
   return QStringLiteral("驱动器未确认此值：写入") + failure_of(write);
 }
 
-void mark_unconfirmed(QWidget* control, bool on, const QString& why) {
+namespace {
+constexpr char kUnreadProperty[] = "unread";
+constexpr char kUnconfirmedWhy[] = "velmo_unconfirmed_why";
+constexpr char kUnreadWhy[] = "velmo_unread_why";
+constexpr char kShownTipProperty[] = "velmo_marked_tooltip";
+
+// Sets one of the two marks; the tooltip lists the reasons above the
+// control's own tip, which comes back when no mark is left.
+void set_mark(QWidget* control, const char* flag, const char* why_property, bool on, const QString& why) {
   if (!control) return;
-  const bool was = is_marked_unconfirmed(control);
-  if (!was && !on) return;
-  if (!was) control->setProperty(kOwnTipProperty, control->toolTip());
-  const QString own = control->property(kOwnTipProperty).toString();
-  if (on) {
-    // The field's own hint (its range) stays under the reason.
-    control->setToolTip(own.isEmpty() ? why : why + QStringLiteral("\n") + own);
-  } else {
-    control->setToolTip(own);
+  const bool marked = is_marked_unconfirmed(control) || is_marked_unread(control);
+  if (!marked && !on) return;
+  // A tip the window set since the marks went on is its own one now.
+  if (!marked || control->toolTip() != control->property(kShownTipProperty).toString())
+    control->setProperty(kOwnTipProperty, control->toolTip());
+  const bool was = control->property(flag).toBool();
+  control->setProperty(flag, on);
+  control->setProperty(why_property, on ? why : QString());
+  QStringList lines;
+  for (const char* p : {kUnconfirmedWhy, kUnreadWhy}) {
+    const QString r = control->property(p).toString();
+    if (!r.isEmpty()) lines << r;
   }
-  if (was == on) return;
-  control->setStyleSheet(QString::fromLatin1(value_mark_style(false, on)));
-  control->setProperty(kUnconfirmedProperty, on);
+  const QString own = control->property(kOwnTipProperty).toString();
+  if (!own.isEmpty()) lines << own;
+  const QString tip = lines.join(QLatin1Char('\n'));
+  control->setToolTip(tip);
+  control->setProperty(kShownTipProperty, tip);
+  if (was != on)
+    control->setStyleSheet(
+        QString::fromLatin1(value_mark_style(is_marked_unread(control), is_marked_unconfirmed(control))));
+}
+}  // namespace
+
+void mark_unconfirmed(QWidget* control, bool on, const QString& why) {
+  set_mark(control, kUnconfirmedProperty, kUnconfirmedWhy, on, why);
 }
 
 bool is_marked_unconfirmed(const QWidget* control) {
   return control && control->property(kUnconfirmedProperty).toBool();
 }
+
+void mark_unread(QWidget* control, bool on, const QString& why) { set_mark(control, kUnreadProperty, kUnreadWhy, on, why); }
+
+bool is_marked_unread(const QWidget* control) { return control && control->property(kUnreadProperty).toBool(); }
 
 }  // namespace velmo

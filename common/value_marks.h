@@ -24,4 +24,9 @@ QString unconfirmed_hint(const ExchangeOutcome& write);
 void mark_unconfirmed(QWidget* control, bool on, const QString& why = {});
 bool is_marked_unconfirmed(const QWidget* control);
 
+// The same for a value not read from the selected drive (a value left from
+// another node, or none read yet); both marks may stand together.
+void mark_unread(QWidget* control, bool on, const QString& why = {});
+bool is_marked_unread(const QWidget* control);
+
 }  // namespace velmo

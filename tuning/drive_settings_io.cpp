@@ -62,6 +62,8 @@ bool GainTuningWindow::write_drive_param() {
     st.comm_error = 1;
     st.tune_error = 1;
   }
+  // An operation puts back and shows what it changed itself.
+  if (!operation_) read_back_refused(st.param_reg);
   return false;
 }
 
@@ -82,6 +84,7 @@ void GainTuningWindow::Button23Click() {
     return;
   }
   report_->done(QStringLiteral("电机参数读取成功"));
+  settings_read(SettingsRead::Motor);
   const uint16_t code = ctx_.link.reply_word(0);
   edit("Edit56")->setText(QStringLiteral("%1.%2").arg(code / 100).arg(code % 100));
   const servo_motors::Identity id = servo_motors::identify(code);
@@ -140,6 +143,7 @@ void GainTuningWindow::Button14Click() {
       report_->failed(QStringLiteral("齿轮比读数%1/%2无效，未采用").arg(a).arg(b));
     } else {
       report_->done(QStringLiteral("齿轮比读取成功"));
+      settings_read(SettingsRead::Gear);
       ts.gear_a = a;
       ts.gear_b = b;
       edit("Edit28")->setText(QString::number(a));
@@ -147,6 +151,8 @@ void GainTuningWindow::Button14Click() {
     }
   }
 
+  // A layout without load settings leaves them the engineer's choice.
+  if (regs.load_class == 0) settings_read(SettingsRead::LoadSettings);
   if (regs.load_class != 0 && !run.stopped()) {
     if (!ctx_.link.read_registers(node(), regs.load_class, 2)) {
       report_->failed(QStringLiteral("参数读取失败"));
@@ -160,7 +166,7 @@ void GainTuningWindow::Button14Click() {
       report_->failed(QStringLiteral("增益参数读取失败"));
     } else {
       report_->done(QStringLiteral("增益参数读取成功"));
-      confirmed(regs.gain_block, regs.gain_block_words);
+      settings_read(SettingsRead::Gains);
       auto word = [this](uint8_t at) { return ctx_.link.reply_word(at); };
       uint32_t ratio = word(regs.at_ratio);
       if (ratio < tuning::kInertiaRatioMin || ratio > tuning::kInertiaRatioMax) {
@@ -175,6 +181,11 @@ void GainTuningWindow::Button14Click() {
       ts.inertia_ratio = ratio;
       pos_dwsj_min_max_set();
       set_tenths("Edit20", ratio);
+      if (ratio != word(regs.at_ratio))
+        mark_unconfirmed(edit("Edit20"), true,
+                         QStringLiteral("驱动器中的惯量比为%1，超出1.0~100.0，按%2计算")
+                             .arg(QString::fromStdString(tuning::tenths_text(word(regs.at_ratio))),
+                                  QString::fromStdString(tuning::tenths_text(ratio))));
       edit("Edit39")->setText(QString::number(word(regs.at_rigidity)));
       ts.pos_loop_gain = word(regs.at_kp);
       ts.speed_loop_gain = word(regs.at_kv);
@@ -192,15 +203,6 @@ void GainTuningWindow::Button14Click() {
   ts.move_params_changed = 1;
 }
 
-void GainTuningWindow::confirmed(uint16_t first, uint16_t count) {
-  const tuning::TuningState& ts = *tuning_;
-  const auto held = tuning::held_registers(layout(), tuning::filter_layout(tuning_->servo_subtype), ts.notch_group,
-                                           ts.suppressor_group);
-  for (const tuning::HeldRegister& r : held)
-    if (r.reg >= first && r.reg < first + count)
-      if (const auto f = tuning::held_field(r.what)) mark_unconfirmed(edit(f->name), false);
-}
-
 void GainTuningWindow::load_settings_read(uint16_t word1, uint16_t word2) {
   tuning::TuningState& ts = *tuning_;
   const int load = (word1 & 0xFF) - 1;
@@ -210,6 +212,7 @@ void GainTuningWindow::load_settings_read(uint16_t word1, uint16_t word2) {
     report_->failed(QStringLiteral("负载设置读数%1/%2超出范围，未采用").arg(word1 & 0xFF).arg(word2 & 0xFF));
     return;
   }
+  settings_read(SettingsRead::LoadSettings);
   auto* load_box = control<QComboBox>(this, "ComboBox4");
   load_box->setCurrentIndex(load);
   control<QComboBox>(this, "ComboBox5")->setCurrentIndex(response);
@@ -233,18 +236,25 @@ void GainTuningWindow::Button15Click() {
                                       static_cast<int32_t>(b / 10000), static_cast<int32_t>(b % 10000)};
   if (ctx_.link.write_registers(node(), regs.gear_block, words)) {
     report_->done(QStringLiteral("齿轮比修改成功"));
+    settings_read(SettingsRead::Gear);
     ts.gear_a = a;
     ts.gear_b = b;
   } else {
     report_->failed(QStringLiteral("齿轮比修改失败"));
+    read_back_gear();
   }
 
   const auto ratio = static_cast<uint32_t>(std::nearbyint(tuning::field_double(edit("Edit20")) * 10));
-  if (!run.stopped() && ctx_.link.write_register(node(), regs.inertia_ratio, static_cast<int32_t>(ratio))) {
-    confirmed(regs.inertia_ratio);
-    report_->done(QStringLiteral("惯量比修改成功"));
-    ts.inertia_ratio = ratio;
-    pos_dwsj_min_max_set();
+  if (!run.stopped()) {
+    if (ctx_.link.write_register(node(), regs.inertia_ratio, static_cast<int32_t>(ratio))) {
+      confirmed(regs.inertia_ratio);
+      report_->done(QStringLiteral("惯量比修改成功"));
+      ts.inertia_ratio = ratio;
+      pos_dwsj_min_max_set();
+    } else {
+      report_->failed(QStringLiteral("惯量比修改失败"));
+      read_back_refused(regs.inertia_ratio);
+    }
   } else {
     report_->failed(QStringLiteral("惯量比修改失败"));
   }
@@ -252,6 +262,26 @@ void GainTuningWindow::Button15Click() {
   button->setEnabled(true);
   recompute_stroke(tuning::StrokeTrigger::LeaveTrialField);
   ts.move_params_changed = 1;
+}
+
+void GainTuningWindow::read_back_gear() {
+  const ExchangeOutcome write = ctx_.link.last_outcome();
+  const bool read = ctx_.link.read_registers(node(), layout().gear_block, 4);
+  const uint32_t a = read ? gear_term(ctx_.link.reply_word(0), ctx_.link.reply_word(1)) : 0;
+  const uint32_t b = read ? gear_term(ctx_.link.reply_word(2), ctx_.link.reply_word(3)) : 0;
+  if (a != 0 && b != 0) {
+    tuning::TuningState& ts = *tuning_;
+    ts.gear_a = a;
+    ts.gear_b = b;
+    edit("Edit28")->setText(QString::number(a));
+    edit("Edit29")->setText(QString::number(b));
+    settings_read(SettingsRead::Gear);
+    report_->fail_line(QStringLiteral("驱动器中的齿轮比仍为%1/%2!!").arg(a).arg(b));
+    return;
+  }
+  // The typed ratio stays, as one the drive never confirmed.
+  const QString why = read ? unconfirmed_hint(write) : unconfirmed_hint(write, ctx_.link.last_outcome());
+  for (const char* name : {"Edit28", "Edit29"}) mark_unconfirmed(edit(name), true, why);
 }
 
 void GainTuningWindow::pos_dwsj_min_max_set() {

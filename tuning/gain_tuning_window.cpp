@@ -150,9 +150,14 @@ bool GainTuningWindow::request_stop() {
 }
 
 void GainTuningWindow::on_open() {
-  // Opened on another node than the one its results came from.
-  if (node() != results_node_) clear_results();
-  results_node_ = node();
+  // Opened on another node than the one its results and settings came from
+  // (the node list's choice: the station is taken in the opening steps).
+  const auto chosen = static_cast<uint8_t>(node_of(nodes_));
+  if (chosen != results_node_) {
+    clear_results();
+    mark_settings_unread(chosen);
+  }
+  results_node_ = chosen;
   open_steps();
   // Whatever the opening read, the next move starts forward on freshly
   // written settings.
@@ -185,6 +190,8 @@ void GainTuningWindow::ComboBox2Change() {
   const int index = nodes_->currentIndex();
   if (index < 0 || node_of(nodes_) == 0) return;
   take_drive(index);
+  // What the fields show is the last node's until this one's reads fill them.
+  mark_settings_unread(node());
   results_node_ = node();
   axis_position_.reset();
 

@@ -8,6 +8,7 @@
 
 #include "common/velmo_window.h"
 #include "link/clock_timer.h"
+#include "tuning/drive_snapshot.h"
 #include "tuning/move_settings.h"
 #include "tuning/sequence_stop.h"
 #include "tuning/stroke_rule.h"
@@ -61,6 +62,9 @@ class GainTuningWindow : public VelmoWindow {
     int motor_table_index = 0;       // ComboBox11
     int trackbar10 = -60, trackbar11 = -60;
   } hidden;
+
+  // The reads of the drive's settings, each by the fields it fills.
+  enum class SettingsRead { Motor, Gear, LoadSettings, Gains, Notch, Suppressor };
 
   // ---- Frame ----
   void ComboBox2Change();   // node change
@@ -210,8 +214,22 @@ class GainTuningWindow : public VelmoWindow {
   void take_drive(int index);
   void load_settings_read(uint16_t word1, uint16_t word2);
   // An accepted read or write of registers first..first + count - 1: the
-  // fields that show them lose their unconfirmed mark.
+  // fields that show them lose their unread and unconfirmed marks.
   void confirmed(uint16_t first, uint16_t count = 1);
+  // Every field that shows a setting of the drive is marked as not read
+  // from `from_node` yet.
+  void mark_settings_unread(uint8_t from_node);
+  // An accepted read filled the fields of `read`.
+  void settings_read(SettingsRead read);
+  // A held setting in its field and in what the window computes with.
+  void show_setting(tuning::Held what, int32_t value);
+  // The held setting at this register that a field shows.
+  std::optional<tuning::HeldRegister> held_at(uint16_t reg) const;
+  // A single write of reg the drive did not take: the field shows what a
+  // read-back finds, or keeps the typed value marked unconfirmed.
+  void read_back_refused(uint16_t reg);
+  // The same for the gear ratio block.
+  void read_back_gear();
   // Everything the window measured or found on its drive: curves, chart
   // marks, lamps, result fields and found frequencies. None of it is the
   // next node's.

@@ -87,7 +87,7 @@ void GainTuningWindow::notch_group_selected(int group) {
     report_->failed(QStringLiteral("陷波器参数读取失败"));
     return;
   }
-  confirmed(tuning::filter_registers(bank, group).frequency, bank.read_words);
+  settings_read(SettingsRead::Notch);
   report_->done(QStringLiteral("陷波器参数读取成功"));
   edit("Edit9")->setText(QString::number(ctx_.link.reply_word(0)));
   edit("Edit3")->setText(QString::number(ctx_.link.reply_word(1)));
@@ -104,7 +104,7 @@ void GainTuningWindow::suppressor_group_selected(int group) {
     report_->failed(QStringLiteral("振动抑制器参数读取失败"));
     return;
   }
-  confirmed(tuning::filter_registers(bank, group).frequency, bank.read_words);
+  settings_read(SettingsRead::Suppressor);
   report_->done(QStringLiteral("振动抑制器参数读取成功"));
   edit("Edit27")->setText(tenths(ctx_.link.reply_word(0)));
   edit("Edit26")->setText(tenths(ctx_.link.reply_word(1)));

@@ -43,7 +43,14 @@ GainTuningWindow::Operation::Operation(GainTuningWindow& w, tuning::OperationKin
     return;
   }
   for (const tuning::HeldRegister& r : drive_->registers())
-    if (const auto f = tuning::held_field(r.what)) shown_[QString::fromLatin1(f->name)] = w_.edit(f->name)->text();
+    if (const auto f = tuning::held_field(r.what)) {
+      // The start read is this node's: a field still showing another's takes it.
+      if (is_marked_unread(w_.edit(f->name))) {
+        w_.show_setting(r.what, *drive_->at_start(r.what));
+        w_.confirmed(r.reg);
+      }
+      shown_[QString::fromLatin1(f->name)] = w_.edit(f->name)->text();
+    }
   for (const char* name : kOwnFields) own_fields_[QString::fromLatin1(name)] = w_.edit(name)->text();
   own_hidden_ = w_.hidden;
   rigidity_level_ = ts.rigidity_level;
@@ -125,20 +132,7 @@ void GainTuningWindow::Operation::show_put_back(const tuning::DriveSnapshot::Put
   // that nor the operation's value is sure; it shows what the operation
   // left, marked as the drive never confirmed it.
   const std::optional<int32_t> shown = accepted ? std::optional(p.value) : drive_->last_written(p.what);
-  if (shown) {
-    field->setText(f->tenths ? QString::fromStdString(tuning::tenths_text(*shown)) : QString::number(*shown));
-    // What the window computes with is what it shows.
-    tuning::TuningState& ts = *w_.tuning_;
-    const auto v = static_cast<uint32_t>(std::max(*shown, 0));
-    switch (p.what) {
-      case tuning::Held::InertiaRatio: ts.inertia_ratio = v; break;
-      case tuning::Held::Rigidity: ts.rigidity_level = v; break;
-      case tuning::Held::Kp: ts.pos_loop_gain = *shown; break;
-      case tuning::Held::Kv: ts.speed_loop_gain = *shown; break;
-      case tuning::Held::Ti: ts.integral_time = *shown; break;
-      default: break;
-    }
-  }
+  if (shown) w_.show_setting(p.what, *shown);
   if (accepted) {
     mark_unconfirmed(field, false);
   } else {

@@ -89,9 +89,14 @@ TEST_F(FilterTest, SuppressorSetResetAndARefusedWrite) {
   rig.sim.clear_journal();
   click("Button16");
   EXPECT_EQ(rig.writes(2), std::vector<testing::Frame>{write(2, 92, 125)});
+  // Read back, it shows what the drive kept.
+  EXPECT_EQ(rig.reads(2), std::vector<testing::Frame>{testing::read(2, 92, 1)});
   EXPECT_EQ(edit("Edit27")->text(), QStringLiteral("33.3"));
   EXPECT_EQ(tstate().endvib_found, 1);
-  EXPECT_EQ(last("Memo4"), QStringLiteral("节点2：参数修改失败!!"));
+  const QStringList fails = testing::memo_lines(form, "Memo4");
+  ASSERT_GE(fails.size(), 2);
+  EXPECT_EQ(fails[fails.size() - 2].section(QStringLiteral("  "), 0, 0), QStringLiteral("节点2：参数修改失败!!"));
+  EXPECT_EQ(last("Memo4"), QStringLiteral("节点2：驱动器中的振动抑制频率仍为33.3!!"));
 
   rig.sim.clear_journal();
   click("Button16");
