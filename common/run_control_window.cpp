@@ -42,7 +42,8 @@ constexpr RunControlWindow::RunRow kRunRows[] = {
 // The command went out and the drive took it, but the switch to bus control
 // before it failed (at `step`): the drive may not obey the line.
 QString unconfirmed_control(const QString& command, const QString& step) {
-  return command + QStringLiteral("命令已发送，但RS485控制设置失败（") + step + QStringLiteral("）**");
+  const QString named = step.isEmpty() ? QString() : QStringLiteral("（") + step + QStringLiteral("）");
+  return command + QStringLiteral("命令已发送，但RS485控制设置失败") + named + QStringLiteral("**");
 }
 
 constexpr const char* kLampNames[] = {"Shape1", "Shape2", "Shape3", "Shape4"};

@@ -15,6 +15,7 @@ const QString kSwitchIncomplete = QStringLiteral("RS485控制设置未全部成�
 
 // A failure line that names the step: "相关参数设置失败（寄存器8）".
 QString naming(const QString& failed, const QString& step) { return failed + QStringLiteral("（") + step + QStringLiteral("）"); }
+QString register_step(uint16_t reg) { return QStringLiteral("寄存器%1").arg(reg); }
 
 // The three writes that put a servo back into a defined state before its own
 // settings are restored, with what the gain-tuning window says about each.
@@ -40,7 +41,7 @@ bool BatchWrites::write(uint8_t station, uint16_t reg, int32_t value) {
   const bool ok = link_.write_register(station, reg, value);
   if (!ok && !failure_) {
     failure_ = link_.last_outcome();
-    failed_step_ = QStringLiteral("寄存器%1").arg(reg);
+    failed_step_ = register_step(reg);
   }
   return ok;
 }
@@ -75,7 +76,7 @@ void BatchWrites::switch_selected_to_bus(DeviceFamily family, int count, const B
   bool ran_on = false;
   for (const RegisterWrite& w : writes) {
     const bool ok = write(nodes[i], w.reg, w.value);
-    events_.bus_switch_written(family, ok ? kSetOk : naming(kSetFailed, QStringLiteral("寄存器%1").arg(w.reg)), ok);
+    events_.bus_switch_written(family, ok ? kSetOk : naming(kSetFailed, register_step(w.reg)), ok);
     if (!ok) st.batch_go = 0;
     else if (st.batch_go != 1) ran_on = true;
   }
@@ -133,7 +134,7 @@ void BatchWrites::parameter_save() {
       if (write(a, reg, st.servo_saved_params[a][k])) {
         events_.restore_written(kRestored, true);
       } else {
-        events_.restore_written(naming(kRestoreFailed, QStringLiteral("寄存器%1").arg(reg)), false);
+        events_.restore_written(naming(kRestoreFailed, register_step(reg)), false);
         st.batch_go = 0;
         return;
       }
