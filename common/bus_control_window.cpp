@@ -406,6 +406,7 @@ BusControlWindow::StepSequence::StepSequence(BusControlWindow& window, uint8_t n
 
 bool BusControlWindow::StepSequence::step(bool ok, const QString& done, const QString& failed) {
   if (ok) {
+    if (done.isEmpty()) return true;
     // After a failed step Panel1 keeps that failure.
     if (failures_ == 0)
       window_.report_ok(node_, done);
@@ -423,10 +424,12 @@ void BusControlWindow::StepSequence::finish() {
   QString step = first_failed_;
   if (step.endsWith(QStringLiteral("**"))) step.chop(2);
   if (failures_ > 1) step += QStringLiteral("等%1项").arg(failures_);
-  const QString line = node_line(node_, name_ + QStringLiteral("未全部成功（") + step + QStringLiteral("）**"));
+  // A halted sequence did nothing of what it was for: a failure alone.
+  const QString outcome = halted_ ? QStringLiteral("失败（") : QStringLiteral("未全部成功（");
+  const QString line = node_line(node_, name_ + outcome + step + QStringLiteral("）**"));
   set_panel(&window_, line);
-  append_line(window_.ok_log_, line);
-  if (window_.fail_log_ != window_.ok_log_) append_line(window_.fail_log_, line);
+  if (!halted_) append_line(window_.ok_log_, line);
+  if (halted_ || window_.fail_log_ != window_.ok_log_) append_line(window_.fail_log_, line);
 }
 
 bool BusControlWindow::write_command(uint8_t node, uint16_t reg, uint16_t value) {

@@ -217,16 +217,20 @@ class BusControlWindow : public VelmoWindow {
   // One function-06 write to `node` through command_send; true when accepted.
   bool write_command(uint8_t node, uint16_t reg, uint16_t value);
 
-  // A sequence of writes to one node whose later steps run after a failed
-  // one. Each step has its own line; Panel1 and both logs end on a line that
-  // names the first failed step, so that the success of a later step never
-  // reads as the sequence's.
+  // A sequence of writes to one node, whose later steps run after a failed
+  // one unless it is halted. Each step has its own line; Panel1 and the logs
+  // end on a line that names the first failed step, so that the success of a
+  // later step never reads as the sequence's.
   class StepSequence {
    public:
     // `name`: what the sequence sets ("转矩模式设置").
     StepSequence(BusControlWindow& window, uint8_t node, QString name);
-    // The step's own line; true when it worked.
+    // The step's own line; true when it worked. An empty `done` keeps a
+    // step that worked out of the logs (a takeover before the command).
     bool step(bool ok, const QString& done, const QString& failed);
+    // A failed step ends the sequence here: its remaining steps are not run,
+    // and the closing line says the sequence failed.
+    void halt() { halted_ = true; }
     // The closing line, where a step failed.
     void finish();
 
@@ -236,6 +240,7 @@ class BusControlWindow : public VelmoWindow {
     QString name_;
     QString first_failed_;
     int failures_ = 0;
+    bool halted_ = false;
   };
 
   // The command under way left the node's run state unknown: once the

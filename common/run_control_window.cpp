@@ -40,9 +40,10 @@ constexpr RunControlWindow::RunRow kRunRows[] = {
 };
 
 // The command went out and the drive took it, but the switch to bus control
-// before it failed: the drive may not obey the line.
-QString unconfirmed_control(const QString& command) {
-  return command + QStringLiteral("命令已发送，但RS485控制设置失败**");
+// before it failed (at `step`): the drive may not obey the line.
+QString unconfirmed_control(const QString& command, const QString& step) {
+  const QString named = step.isEmpty() ? QString() : QStringLiteral("（") + step + QStringLiteral("）");
+  return command + QStringLiteral("命令已发送，但RS485控制设置失败") + named + QStringLiteral("**");
 }
 
 constexpr const char* kLampNames[] = {"Shape1", "Shape2", "Shape3", "Shape4"};
@@ -140,7 +141,10 @@ bool RunControlWindow::take_over(uint8_t node) {
   if (i < 0 || (st().*setup_.bus_ok)[i] != 0) return true;
   (st().*setup_.restore_flags)[i] = 1;
   switch_to_bus(i, setup_.take_over);
-  if (st().batch_go != 1) return false;
+  if (st().batch_go != 1) {
+    takeover_failed_ = ctx_.batch.failed_step();
+    return false;
+  }
   (st().*setup_.bus_ok)[i] = 1;
   return true;
 }
@@ -157,7 +161,7 @@ void RunControlWindow::run_command(const RunRow& row, uint8_t node) {
       report_ok(node, QString::fromUtf8(row.ok));
     } else {
       append_ok_line(node, QString::fromUtf8(row.ok));
-      report_failure(node, unconfirmed_control(QString::fromUtf8(row.name)));
+      report_failure(node, unconfirmed_control(QString::fromUtf8(row.name), takeover_failed_));
       command_failed_ = true;  // the read after it keeps this line on Panel1
     }
   } else {
@@ -175,7 +179,7 @@ void RunControlWindow::settings_command(uint8_t node) {
   // Where every write went through, the line says that the drive may still
   // take its settings from elsewhere; a failed write's line stays.
   if (!taken_over && !command_failed_) {
-    report_failure(node, unconfirmed_control(settings_name_));
+    report_failure(node, unconfirmed_control(settings_name_, takeover_failed_));
     command_failed_ = true;
   }
 }

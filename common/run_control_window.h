@@ -131,6 +131,7 @@ class RunControlWindow : public BusControlWindow {
   QWidget* last_log_ = nullptr;
   QString settings_name_;        // Button2's text
   bool command_failed_ = false;  // Panel1 holds a command's failure
+  QString takeover_failed_;      // the first write of the last takeover not accepted
   bool block_failed_ = false;    // Panel1 holds the status block's failure
   bool read_by_user_ = true;
   StatusLamp* lamps_[4] = {};

@@ -11,6 +11,11 @@ const QString kRestored = QStringLiteral("相关参数恢复成功！！");
 const QString kRestoreFailed = QStringLiteral("相关参数恢复失败");
 const QString kSetOk = QStringLiteral("相关参数设置成功！！");
 const QString kSetFailed = QStringLiteral("相关参数设置失败");
+const QString kSwitchIncomplete = QStringLiteral("RS485控制设置未全部成功");
+
+// A failure line that names the step: "相关参数设置失败（寄存器8）".
+QString naming(const QString& failed, const QString& step) { return failed + QStringLiteral("（") + step + QStringLiteral("）"); }
+QString register_step(uint16_t reg) { return QStringLiteral("寄存器%1").arg(reg); }
 
 // The three writes that put a servo back into a defined state before its own
 // settings are restored, with what the gain-tuning window says about each.
@@ -34,8 +39,17 @@ const ExchangeOutcome& BatchWrites::last_outcome() const { return failure_ ? *fa
 
 bool BatchWrites::write(uint8_t station, uint16_t reg, int32_t value) {
   const bool ok = link_.write_register(station, reg, value);
-  if (!ok && !failure_) failure_ = link_.last_outcome();
+  if (!ok && !failure_) {
+    failure_ = link_.last_outcome();
+    failed_step_ = register_step(reg);
+  }
   return ok;
+}
+
+void BatchWrites::start() {
+  link_.st.batch_go = 1;
+  failure_.reset();
+  failed_step_.clear();
 }
 
 void BatchWrites::set_selection(DeviceFamily family, std::function<int()> selected) {
@@ -51,32 +65,34 @@ int BatchWrites::selected_position(DeviceFamily family) const {
 void BatchWrites::switch_selected_to_bus(DeviceFamily family, int count, const ByPos<uint8_t>& nodes,
                                          const std::vector<RegisterWrite>& writes) {
   DriveLinkState& st = link_.st;
-  st.batch_go = 1;
-  failure_.reset();
+  start();
   const int i = selected_position(family);
   if (i < 0 || i >= count) {
     st.batch_go = 0;
     return;
   }
-  // Every write is sent, even after one failed.
+  // Every write is sent, even after one failed; where a later one worked,
+  // the last line names the first that failed.
+  bool ran_on = false;
   for (const RegisterWrite& w : writes) {
     const bool ok = write(nodes[i], w.reg, w.value);
-    events_.bus_switch_written(family, ok ? kSetOk : kSetFailed, ok);
+    events_.bus_switch_written(family, ok ? kSetOk : naming(kSetFailed, register_step(w.reg)), ok);
     if (!ok) st.batch_go = 0;
+    else if (st.batch_go != 1) ran_on = true;
   }
+  if (ran_on) events_.bus_switch_written(family, naming(kSwitchIncomplete, failed_step_), false);
 }
 
 void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<uint8_t>& restore_flags,
                                   ByPos<uint8_t>& bus_flags,
                                   const std::function<std::vector<RegisterWrite>(uint8_t station)>& settings) {
   DriveLinkState& st = link_.st;
-  st.batch_go = 1;
-  failure_.reset();
+  start();
   for (int i = 0; i < count; ++i) {
     if (restore_flags[i] != 1) continue;
     for (const RegisterWrite& w : settings(nodes[i])) {
       if (!write(nodes[i], w.reg, w.value)) {
-        events_.restore_written(kRestoreFailed, false);
+        events_.restore_written(naming(kRestoreFailed, failed_step_), false);
         st.batch_go = 0;
         return;
       }
@@ -90,8 +106,7 @@ void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<
 
 void BatchWrites::parameter_save() {
   DriveLinkState& st = link_.st;
-  st.batch_go = 1;
-  failure_.reset();
+  start();
   for (int i = 0; i < st.servo_count; ++i) {
     const uint8_t a = st.servo_nodes[i];
     if (st.servo_restore_flags[a] != 1) continue;
@@ -101,8 +116,12 @@ void BatchWrites::parameter_save() {
     // the restore is not whole: it fails. The gain-tuning window's report
     // counts any function-06 reply as done, echo or not, the looser rule
     // these writes have always had.
+    QString mode_failed;
     for (const ModeWrite& m : kServoModeWrites) {
-      if (!write(a, m.reg, m.value)) st.batch_go = 0;
+      if (!write(a, m.reg, m.value)) {
+        st.batch_go = 0;
+        if (mode_failed.isEmpty()) mode_failed = QString::fromUtf8(m.failed);
+      }
       const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
       events_.servo_mode_written(a, QString::fromUtf8(done ? m.done : m.failed), done);
     }
@@ -111,14 +130,19 @@ void BatchWrites::parameter_save() {
     const int size = st.servo_list_size(subtype);
     if (subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
     for (int k = 0; k < size; ++k) {
-      if (write(a, static_cast<uint16_t>(st.servo_param_regs[first + k]), st.servo_saved_params[a][k])) {
+      const auto reg = static_cast<uint16_t>(st.servo_param_regs[first + k]);
+      if (write(a, reg, st.servo_saved_params[a][k])) {
         events_.restore_written(kRestored, true);
       } else {
-        events_.restore_written(kRestoreFailed, false);
+        events_.restore_written(naming(kRestoreFailed, register_step(reg)), false);
         st.batch_go = 0;
         return;
       }
     }
+    // The settings went back after a failed mode write: the last line says
+    // the restore failed, and at which step.
+    if (!mode_failed.isEmpty())
+      events_.restore_written(naming(kRestoreFailed, mode_failed), false);
   }
 }
 

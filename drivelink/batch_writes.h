@@ -1,4 +1,6 @@
 #pragma once
+#include <QString>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -29,6 +31,9 @@ class BatchWrites {
   // Why the last operation's first failed write failed; otherwise how the
   // link's last exchange ended.
   const ExchangeOutcome& last_outcome() const;
+  // The first write of the last operation that was not accepted ("寄存器5",
+  // or the servo mode step); empty when every write was.
+  const QString& failed_step() const { return failed_step_; }
 
  private:
   struct RegisterWrite {
@@ -45,12 +50,15 @@ class BatchWrites {
                               const std::vector<RegisterWrite>& writes);
   int selected_position(DeviceFamily family) const;
 
+  // Starts an operation: nothing failed yet.
+  void start();
   // One write of an operation; a failure is kept for last_outcome().
   bool write(uint8_t station, uint16_t reg, int32_t value);
 
   DriveLink& link_;
   LinkEvents& events_;
   std::optional<ExchangeOutcome> failure_;
+  QString failed_step_;
   std::function<int()> selected_inverter_;
   std::function<int()> selected_speed_controller_;
 };

@@ -45,16 +45,17 @@ struct JogRow {
   QRect geometry;
   const char* done;
   const char* failed;
+  const char* name;  // the command with its takeover, as a failure line names it
   uint8_t run_state;
   CommandKind kind;
 };
 const JogRow kJogRows[] = {
     {HomeLimitsWindow::kForward, JogCommand::Forward, "Button6", "正转", {15, 75, 160, 36}, "电机正转！！",
-     "电机正转控制失败**", 1, CommandKind::Run},
+     "电机正转控制失败**", "电机正转控制", 1, CommandKind::Run},
     {HomeLimitsWindow::kReverse, JogCommand::Reverse, "Button7", "反转", {195, 75, 160, 36}, "电机反转！！",
-     "电机反转控制失败**", 1, CommandKind::Run},
+     "电机反转控制失败**", "电机反转控制", 1, CommandKind::Run},
     {HomeLimitsWindow::kStop, JogCommand::Stop, "Button8", "停止", {375, 75, 165, 36}, "电机停止！！",
-     "电机停止控制失败**", 0, CommandKind::Safety},
+     "电机停止控制失败**", "电机停止控制", 0, CommandKind::Safety},
 };
 const JogRow& jog_row(JogCommand c) {
   for (const JogRow& r : kJogRows)
@@ -251,17 +252,26 @@ void HomeLimitsWindow::clamp_edit(QLineEdit* edit, int low, int high) {
 
 void HomeLimitsWindow::hold_after_command() { link().delay(kHoldMs); }
 
-bool HomeLimitsWindow::take_over(const SelectedServo& drive) {
+bool HomeLimitsWindow::take_over(const SelectedServo& drive, StepSequence& steps) {
   DriveLinkState& s = st();
   const uint8_t a = drive.address;
   if (s.servo_jog_mode[a] == 1) return true;
-  // Bus control first; a drive that refused it gets no mode write. Once its
-  // control source may have changed the drive is marked for the restore. The
-  // speed mode is part of every takeover, whichever button makes it, so the
-  // jog that follows runs in speed mode.
-  if (!write_command(a, bus::kControlSource, bus::kBusControl)) return false;
+  // Bus control first; a drive that refused it gets no mode write, and the
+  // command that wanted the takeover is not sent: the sequence ends on a line
+  // naming the step. Once its control source may have changed the drive is
+  // marked for the restore. The speed mode is part of every takeover,
+  // whichever button makes it, so the jog that follows runs in speed mode.
+  // Steps that worked stay out of the logs; the command's line follows.
+  if (!steps.step(write_command(a, bus::kControlSource, bus::kBusControl), {},
+                  QStringLiteral("485控制模式设置失败**"))) {
+    steps.halt();
+    return false;
+  }
   s.servo_restore_flags[a] = 1;
-  if (!write_command(a, bus::kMode, bus::kSpeedMode)) return false;
+  if (!steps.step(write_command(a, bus::kMode, bus::kSpeedMode), {}, QStringLiteral("485控制速度模式设置失败**"))) {
+    steps.halt();
+    return false;
+  }
   s.servo_jog_mode[a] = 1;
   return true;
 }
@@ -273,7 +283,8 @@ void HomeLimitsWindow::jog(JogCommand command, uint8_t node) {
   const SelectedServo drive = servo::servo_by_address(st(), node);
   if (!drive.valid) return report_failure(node, QString::fromUtf8(row.failed));
   Claim claim = claim_write();
-  if (!take_over(drive)) return report_failure(drive.address, QString::fromUtf8(row.failed));
+  StepSequence steps(*this, drive.address, QString::fromUtf8(row.name));
+  if (!take_over(drive, steps)) return steps.finish();
   if (write_command(drive.address, bus::kCommand, static_cast<uint16_t>(command))) {
     run_state(drive.address) = row.run_state;
     report_ok(drive.address, QString::fromUtf8(row.done));
@@ -299,13 +310,13 @@ void HomeLimitsWindow::send_settings(uint8_t node) {
   const SelectedServo drive = servo::servo_by_address(st(), node);
   if (!drive.valid) return report_failure(node, failed);
   Claim claim = claim_write();
-  if (!take_over(drive)) return report_failure(drive.address, failed);
+  StepSequence steps(*this, drive.address, QStringLiteral("转速与转矩限制设置"));
+  if (!take_over(drive, steps)) return steps.finish();
 
   // The fields are clamped again here: their exit handlers may not have run.
   clamp_edit(torque_limit_, kTorqueMin, kTorqueMax);
   clamp_edit(speed_, kSpeedMin, kSpeedMax);
   // A failed write does not stop the other.
-  StepSequence steps(*this, drive.address, QStringLiteral("转速与转矩限制设置"));
   steps.step(write_command(drive.address, bus::kTorqueLimit, static_cast<uint16_t>(torque_limit_->text().toInt())),
              QStringLiteral("设置转矩限制值！！"), QStringLiteral("转矩限制值设置失败**"));
   steps.step(write_command(drive.address, bus::kSpeed, static_cast<uint16_t>(speed_->text().toInt())),

@@ -70,7 +70,7 @@ class HomeLimitsWindow : public BusControlWindow {
   void clear_points(uint8_t node);
   void read_positions(uint8_t node);
   // Bus control and speed mode for the drive, once per takeover.
-  bool take_over(const servo::SelectedServo& drive);
+  bool take_over(const servo::SelectedServo& drive, StepSequence& steps);
   // The wait a button stays disabled after its command.
   void hold_after_command();
 

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include <cmath>
+#include <tuple>
 
 #include "common/form_access.h"
 #include "common/value_marks.h"
@@ -234,7 +235,8 @@ void GainTuningWindow::Button15Click() {
   const auto b = static_cast<uint32_t>(tuning::field_int(edit("Edit29")));
   const std::vector<int32_t> words = {static_cast<int32_t>(a / 10000), static_cast<int32_t>(a % 10000),
                                       static_cast<int32_t>(b / 10000), static_cast<int32_t>(b % 10000)};
-  if (ctx_.link.write_registers(node(), regs.gear_block, words)) {
+  const bool gear_written = ctx_.link.write_registers(node(), regs.gear_block, words);
+  if (gear_written) {
     report_->done(QStringLiteral("齿轮比修改成功"));
     settings_read(SettingsRead::Gear);
     ts.gear_a = a;
@@ -248,7 +250,11 @@ void GainTuningWindow::Button15Click() {
   if (!run.stopped()) {
     if (ctx_.link.write_register(node(), regs.inertia_ratio, static_cast<int32_t>(ratio))) {
       confirmed(regs.inertia_ratio);
-      report_->done(QStringLiteral("惯量比修改成功"));
+      // After a lost gear write Panel1 keeps that failure.
+      if (gear_written)
+        report_->done(QStringLiteral("惯量比修改成功"));
+      else
+        report_->done_line(QStringLiteral("惯量比修改成功"));
       ts.inertia_ratio = ratio;
       pos_dwsj_min_max_set();
     } else {
@@ -347,12 +353,19 @@ void GainTuningWindow::gain_set() {
   set_tenths("Edit41", ts.speed_loop_gain);
   set_tenths("Edit42", ts.integral_time);
   const tuning::TuningLayout& regs = layout();
-  for (auto [reg, value] : {std::pair{regs.ti, ts.integral_time}, std::pair{regs.kv, ts.speed_loop_gain},
-                            std::pair{regs.kp, ts.pos_loop_gain}}) {
+  // A lost write does not stop the others, but Panel1 and the failure log
+  // end on the first one: a later write's success is not the three's.
+  const char* first_failed = nullptr;
+  for (auto [reg, value, name] : {std::tuple{regs.ti, ts.integral_time, "积分时间"},
+                                  std::tuple{regs.kv, ts.speed_loop_gain, "速度环增益"},
+                                  std::tuple{regs.kp, ts.pos_loop_gain, "位置环增益"}}) {
+    if (stop_requested()) return;
     st.param_reg = static_cast<uint8_t>(reg);
     st.param_value = value;
-    write_drive_param();
+    if (!write_drive_param() && !first_failed) first_failed = name;
   }
+  if (first_failed)
+    report_->failed(QStringLiteral("增益设置未全部成功（%1修改失败）").arg(QString::fromUtf8(first_failed)));
 }
 
 void GainTuningWindow::Button21Click() {

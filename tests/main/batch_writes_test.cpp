@@ -74,7 +74,8 @@ TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
 
 // The list still goes back after a garbled mode reply, but the restore is
 // not reported whole: it failed, and why is the garbled write's outcome,
-// not the last (accepted) one's.
+// not the last (accepted) one's. The main window's last line names the step,
+// not the list's success after it.
 TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheListButFails) {
   t.sim.add(sim::make_servo(1, 6101, 102));
   t.search(1);
@@ -85,6 +86,7 @@ TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheListButFails) {
   EXPECT_EQ(writes_to(t.sim, 1).size(), 3u + 18u);
   EXPECT_EQ(t.st().batch_go, 0);
   EXPECT_EQ(batch().last_outcome().kind, ExchangeOutcome::BadCrc);
+  EXPECT_EQ(t.ctl<QLabel>("TForm1", "Panel1")->text(), "相关参数恢复失败（停止运转控制失败）");
 
   // A restore that worked says so, with no failure left from the one before.
   t.sim.clear_faults();
@@ -112,7 +114,7 @@ TEST_F(BatchFixture, InverterRestoreStopsAtTheFirstFailure) {
   // Neither drive got all four settings back: both stay flagged.
   EXPECT_EQ(t.st().bpq_restore_flags[0], 1);
   EXPECT_EQ(t.st().bpq_restore_flags[1], 1);
-  EXPECT_EQ(t.ctl<QLabel>("TForm1", "Panel1")->text(), "相关参数恢复失败");
+  EXPECT_EQ(t.ctl<QLabel>("TForm1", "Panel1")->text(), "相关参数恢复失败（寄存器5）");
 
   // The next attempt restores both.
   t.sim.clear_journal();
@@ -134,7 +136,10 @@ TEST_F(BatchFixture, SwitchToBusControlFailureIsShownInTheAskingWindow) {
   // All four writes are always sent.
   EXPECT_EQ(writes_to(t.sim, 1), (std::vector<Frame>{write(1, 4, 4), write(1, 5, 4), write(1, 8, 8), write(1, 9, 8)}));
   EXPECT_EQ(t.st().batch_go, 0);
-  EXPECT_TRUE(shown_text(t.ctl<QPlainTextEdit>("TForm9", "Memo3")).contains("相关参数设置失败**"));
+  // The write after the lost one worked: the last line still names the lost one.
+  EXPECT_TRUE(shown_text(t.ctl<QPlainTextEdit>("TForm9", "Memo3"))
+                  .endsWith("相关参数设置失败（寄存器8）**\nRS485控制设置未全部成功（寄存器8）**"));
+  EXPECT_EQ(t.ctl<QLabel>("TForm9", "Panel1")->text(), "RS485控制设置未全部成功（寄存器8）");
 
   batch().tsq_rs485_set();
   EXPECT_EQ(writes_to(t.sim, 2), std::vector<Frame>{write(2, 2, 2)});

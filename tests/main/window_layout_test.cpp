@@ -142,8 +142,9 @@ TEST_P(WindowLayoutTest, EveryEditorShowsItsLongestStatusLinesWhole) {
 }
 
 // The longest lines the bus-control windows put on Panel1, on a three-digit
-// node: a sequence that ends on the steps that failed, and a command sent
-// although the switch to control by the line failed.
+// node: a sequence that ends on the steps that failed, one a failed takeover
+// ended, and a command sent although the switch to control by the line
+// failed at a register.
 TEST_P(WindowLayoutTest, EveryControlWindowShowsItsLongestStatusLinesWhole) {
   PinnedFont font;
   ScreenSize screen(GetParam());
@@ -153,9 +154,11 @@ TEST_P(WindowLayoutTest, EveryControlWindowShowsItsLongestStatusLinesWhole) {
       {"TForm4",
        {QStringLiteral("节点247：485控制模式切换未全部成功（485控制模式设置失败等3项）**"),
         QStringLiteral("节点247：速度模式设置未全部成功（失电制动器控制失败等4项）**")}},
-      {"TForm13", {QStringLiteral("节点247：转速与转矩限制设置未全部成功（转矩限制值设置失败等2项）**")}},
-      {"TForm9", {QStringLiteral("节点247：停止运转命令已发送，但RS485控制设置失败**")}},
-      {"TForm19", {QStringLiteral("节点247：运转参数设定命令已发送，但RS485控制设置失败**")}},
+      {"TForm13",
+       {QStringLiteral("节点247：转速与转矩限制设置未全部成功（转矩限制值设置失败等2项）**"),
+        QStringLiteral("节点247：转速与转矩限制设置失败（485控制速度模式设置失败）**")}},
+      {"TForm9", {QStringLiteral("节点247：停止运转命令已发送，但RS485控制设置失败（寄存器9）**")}},
+      {"TForm19", {QStringLiteral("节点247：运转参数设定命令已发送，但RS485控制设置失败（寄存器2）**")}},
   };
   for (const auto& [name, texts] : cases) {
     QWidget* window = app.form(name);

@@ -83,12 +83,15 @@ TEST_F(HomeLimitsTest, FirstForwardTakesOverThenOnlyJogsAndAFailedTakeoverIsRetr
   EXPECT_TRUE(memo("Memo3").isEmpty());
   EXPECT_TRUE(rig.writes(2).empty());
 
-  // A failed takeover sends no jog and says so; the next jog tries again.
+  // A failed takeover sends no jog and names the step that failed; the next
+  // jog tries again.
   select(2);
   rig.sim.inject(2, testing::fault(sim::Fault::Exception, 0x0000));
   click("Button6");
   EXPECT_EQ(rig.writes(2), std::vector<Frame>{write(2, 0x0000, 9)});
-  EXPECT_EQ(memo("Memo3"), QStringLiteral("节点2：电机正转控制失败**"));
+  EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点2：电机正转控制失败（485控制模式设置失败）**"));
+  EXPECT_EQ(memo("Memo3"),
+            QStringLiteral("节点2：485控制模式设置失败**\n节点2：电机正转控制失败（485控制模式设置失败）**"));
   EXPECT_EQ(rig.st().servo_jog_mode[2], 0);
   EXPECT_EQ(rig.st().servo_run_state[2], 0);
   rig.sim.clear_journal();
@@ -128,6 +131,23 @@ TEST_F(HomeLimitsTest, ASettingsStepLostEndsOnALineThatNamesIt) {
   EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), incomplete);
   EXPECT_EQ(memo("Memo2"), QStringLiteral("节点1：转速值设置成功！！\n") + incomplete);
   EXPECT_EQ(memo("Memo3"), QStringLiteral("节点1：转矩限制值设置失败**\n") + incomplete);
+}
+
+// The speed-mode write of the takeover is lost: neither setting goes out,
+// and Panel1 and the failure log end on the lost step, not on the speed's
+// failure; nothing of it reads as a success.
+TEST_F(HomeLimitsTest, ATakeoverStepLostEndsTheSettingsOnALineThatNamesIt) {
+  select(1);
+  rig.sim.inject(1, testing::fault(sim::Fault::Silent, 0x1003, -1));
+  click("Button9");
+  EXPECT_EQ(rig.writes(1), (std::vector<Frame>{write(1, 0x0000, 9), write(1, 0x1003, 1)}));
+  const QString failed = QStringLiteral("节点1：转速与转矩限制设置失败（485控制速度模式设置失败）**");
+  EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), failed);
+  EXPECT_EQ(memo("Memo3"), QStringLiteral("节点1：485控制速度模式设置失败**\n") + failed);
+  EXPECT_TRUE(memo("Memo2").isEmpty());
+  // Bus control may have been taken: the drive is restored on leaving.
+  EXPECT_EQ(rig.st().servo_restore_flags[1], 1);
+  EXPECT_EQ(rig.st().servo_jog_mode[1], 0);
 }
 
 TEST_F(HomeLimitsTest, HomeAndLimitRegistersFollowTheSelectedDrivesLayout) {

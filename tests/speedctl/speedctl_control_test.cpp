@@ -91,7 +91,7 @@ TEST_F(SpeedCtlControlTest, AFailedTakeoverStillSendsTheSettingsAndSaysSo) {
   t.sim.inject(1, testing::fault(sim::Fault::Exception, 2));
   click("Button2");
   EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(1, 2, 2), write(1, 0x1001, 1000)}));
-  const QString unconfirmed = QStringLiteral("节点1：运转参数设定命令已发送，但RS485控制设置失败**");
+  const QString unconfirmed = QStringLiteral("节点1：运转参数设定命令已发送，但RS485控制设置失败（寄存器2）**");
   EXPECT_EQ(ctl<QLabel>("Panel1")->text(), unconfirmed);
   EXPECT_EQ(log().mid(log().size() - 2), (QStringList{QStringLiteral("节点1：转速设定成功！！"), unconfirmed}));
 

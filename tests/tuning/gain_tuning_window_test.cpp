@@ -130,6 +130,34 @@ TEST_F(GainTuningTest, GainFormulaAndManualEntryWriteTheLayoutsRegisters) {
   EXPECT_EQ(rig.writes(1), (std::vector<Frame>{write(1, 47, 117), write(1, 46, 1400), write(1, 45, 88)}));
 }
 
+// Settings written as a group go on after a lost write, but Panel1 and the
+// failure log end on the lost one, never on a later write's success.
+TEST_F(GainTuningTest, AGroupOfSettingsWithALostWriteEndsOnTheLostStep) {
+  use(2);
+  rig.servo(2).set_reg(52, 10);
+  window->Button14Click();
+
+  // The gear block is refused; the ratio still goes out and is logged.
+  rig.sim.inject(2, testing::fault(sim::Fault::Exception, 29, -1));
+  rig.sim.clear_journal();
+  edit("Edit20")->setText(QStringLiteral("2.5"));
+  window->Button15Click();
+  EXPECT_EQ(rig.writes(2).back(), write(2, 52, 25));
+  EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点2：齿轮比修改失败"));
+  EXPECT_EQ(last("Memo3"), QStringLiteral("节点2：惯量比修改成功"));
+  EXPECT_EQ(last("Memo4"), QStringLiteral("节点2：齿轮比修改失败!!"));
+
+  // The integral time of the three gains gets no reply; the other two go out.
+  rig.sim.clear_faults();
+  rig.sim.inject(2, testing::fault(sim::Fault::Silent, 57, -1));
+  rig.sim.clear_journal();
+  QTest::mouseClick(control<QPushButton>(form, "Button21"), Qt::LeftButton);
+  EXPECT_EQ(rig.writes(2).size(), 3u);
+  const QString lost = QStringLiteral("节点2：增益设置未全部成功（积分时间修改失败）");
+  EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), lost);
+  EXPECT_EQ(last("Memo4"), lost + QStringLiteral("!!"));
+}
+
 TEST_F(GainTuningTest, LeavingResetsAFaultBeforeTheRestore) {
   use(1);
   rig.st().servo_restore_flags[1] = 1;
