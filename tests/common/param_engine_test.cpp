@@ -185,22 +185,17 @@ TEST(ParamEngine, AnEditorConfigurationNamesWhatTheEngineCannotGuess) {
   }
 }
 
-// A menu read that fails leaves what the drive gave before unconfirmed: the
-// download counts it unknown (the node's own address excepted) until a read
-// succeeds, also after the node moved to another address. An entry made
-// since is the engineer's. No line: every exchange fails.
+// After a failed menu read the download counts what the drive gave before as
+// unknown (not the node's address, nor a later entry), also after a station
+// move. No line: every exchange fails.
 TEST(ParamEngine, AFailedReadLeavesTheEarlierValuesUnknownToTheDownload) {
   DriveLink link;
   QWidget form;
   make_panel(&form, QRect());
   for (const char* memo : {"Memo2", "Memo3", "Memo4"}) make_memo(&form, memo, QRect());
   ParamEditorHooks hooks;
-  EditorConfig config;
-  config.family = NodeListGroup::Servo;
-  config.success_memo = "Memo2";
-  config.failure_memo = "Memo3";
-  config.dump_memo = "Memo4";
-  config.station_refresh = StationRefresh::WhenChanged;
+  const EditorConfig config{.family = NodeListGroup::Servo, .success_memo = "Memo2", .failure_memo = "Memo3",
+                            .dump_memo = "Memo4", .station_refresh = StationRefresh::WhenChanged};
   ParamEditorEngine engine(link, &form, servo_param_table(), hooks, config, {});
   engine.select(1, kServoLayout1);
   const std::vector<int> all = engine.unknown_download_registers();

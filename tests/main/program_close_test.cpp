@@ -85,21 +85,24 @@ TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
   EXPECT_TRUE(t.notifier.messages.isEmpty()) << t.notifier.messages.join(QLatin1Char('\n')).toStdString();
 }
 
-TEST_F(LineOfEveryFamily, ARefusedRestoreKeepsTheProgramOpenUntilASecondCloseWarnsAndEnds) {
+// Servo 1 refuses the restore: its window stays. The speed controller leaves
+// it unanswered: its window lets the engineer go, but the program does not
+// end behind a drive that may still be under bus control.
+TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASecondCloseWarnsAndEnds) {
   QSignalSpy closed(&main(), &MainWindow::closed);
   DriveLinkState& st = t.st();
   main().show();
   main().N6Click();
   main().N8Click();
+  main().RS4851Click();
   QWidget* servo = t.form("TForm4");
   QWidget* inverter = t.form("TForm9");
-  ASSERT_TRUE(servo->isVisible() && inverter->isVisible());
+  QWidget* speed = t.form("TForm19");
   ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
-  st.servo_restore_flags[1] = 1;
-  st.bpq_restore_flags[0] = 1;
+  st.servo_restore_flags[1] = st.bpq_restore_flags[0] = st.tsq_restore_flags[0] = 1;
   const std::vector<Frame> inverter_restore = this->inverter_restore();
-  // Servo 1 refuses every write of F0-00 back.
-  t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000, -1));
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000, -1));  // F0-00
+  t.sim.inject(4, testing::fault(sim::Fault::Silent, 2, -1));         // F-02
   t.sim.clear_journal();
 
   // Another exchange holds the line: the exits wait for it.
@@ -109,16 +112,18 @@ TEST_F(LineOfEveryFamily, ARefusedRestoreKeepsTheProgramOpenUntilASecondCloseWar
   // A forward clicked meanwhile in a window not yet left starts nothing.
   qobject_cast<BusControlWindow*>(inverter)->issue(RunControlWindow::kForward, 3);
   ASSERT_TRUE(testing::wait_for([&] { return !main().program_close().leaving(); }, 20000));
-  // The servo window stays with its own message; the inverter window, next
-  // in turn, was left and its drive restored.
   EXPECT_TRUE(servo->isVisible());
   EXPECT_EQ(control<QLabel>(servo, "Panel1")->text(), QStringLiteral("恢复相关参数失败！！"));
   EXPECT_FALSE(inverter->isVisible());
   EXPECT_EQ(t.writes(3), inverter_restore);
+  EXPECT_FALSE(speed->isVisible());
+  EXPECT_EQ(st.tsq_restore_flags[0], 1);
   EXPECT_EQ(closed.count(), 0);
   EXPECT_EQ(control<QLabel>(&main(), "Panel1")->text(), QStringLiteral("程序未关闭：有窗口仍控制着驱动器"));
+  const QString held = QStringLiteral("“驱动器 RS-485通讯控制”、“调速器 RS-485通讯控制”");
+  EXPECT_TRUE(testing::memo_lines(&main(), "Memo2").last().startsWith(QStringLiteral("程序未关闭：") + held + "仍控制着驱动器**"));
   ASSERT_FALSE(t.notifier.messages.isEmpty());
-  EXPECT_TRUE(t.notifier.messages.last().startsWith(QStringLiteral("“驱动器 RS-485通讯控制”仍控制着驱动器（")));
+  EXPECT_TRUE(t.notifier.messages.last().startsWith(held + QStringLiteral("仍控制着驱动器（")));
   // The window works as before.
   EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->program_closing());
 
@@ -127,38 +132,8 @@ TEST_F(LineOfEveryFamily, ARefusedRestoreKeepsTheProgramOpenUntilASecondCloseWar
   t.sim.clear_journal();
   EXPECT_TRUE(main().close());
   EXPECT_EQ(closed.count(), 1);
-  EXPECT_EQ(t.notifier.messages,
-            QStringList{QStringLiteral("“驱动器 RS-485通讯控制”仍控制着驱动器，驱动器可能仍在运行！！程序将退出")});
+  EXPECT_EQ(t.notifier.messages, QStringList{held + QStringLiteral("仍控制着驱动器，驱动器可能仍在运行！！程序将退出")});
   EXPECT_TRUE(t.sim.requests().empty());
-}
-
-TEST_F(LineOfEveryFamily, AnUnansweredRestoreLetsTheWindowGoButKeepsTheProgramOpenOnce) {
-  QSignalSpy closed(&main(), &MainWindow::closed);
-  DriveLinkState& st = t.st();
-  main().show();
-  main().RS4851Click();
-  QWidget* speed = t.form("TForm19");
-  ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
-  st.tsq_restore_flags[0] = 1;
-  // The speed controller no longer answers a write of F-02.
-  t.sim.inject(4, testing::fault(sim::Fault::Silent, 2, -1));
-
-  EXPECT_FALSE(main().close());
-  ASSERT_TRUE(testing::wait_for([&] { return !main().program_close().leaving(); }, 20000));
-  // The window lets the engineer go, as an unanswered restore does, but the
-  // program does not end behind a drive still under bus control.
-  EXPECT_FALSE(speed->isVisible());
-  EXPECT_EQ(st.tsq_restore_flags[0], 1);
-  EXPECT_EQ(closed.count(), 0);
-  EXPECT_TRUE(testing::memo_lines(&main(), "Memo2").last().startsWith(
-      QStringLiteral("程序未关闭：“调速器 RS-485通讯控制”仍控制着驱动器**")));
-
-  // Closing again ends it, with the warning.
-  t.notifier.messages.clear();
-  EXPECT_TRUE(main().close());
-  EXPECT_EQ(closed.count(), 1);
-  ASSERT_EQ(t.notifier.messages.size(), 1);
-  EXPECT_TRUE(t.notifier.messages[0].endsWith(QStringLiteral("仍控制着驱动器，驱动器可能仍在运行！！程序将退出")));
 }
 
 }  // namespace
