@@ -3,7 +3,6 @@
 // whatever the other window selects or polls meanwhile.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 
 #include <set>
 
@@ -31,22 +30,20 @@ class StationInterleaveTest : public ::testing::Test {
     QTest::mouseClick(control<QAbstractButton>(t.form(form), button), Qt::LeftButton);
   }
   void poll_continuously(const char* form) { t.ctl<QCheckBox>(form, "CheckBox1")->setChecked(true); }
-  // The stations addressed and written to, and how often the line changed
-  // from one station to another: two windows in turns change it more than twice.
-  struct Seen {
-    std::set<int> addressed, written;
-    int changes = 0;
-  };
-  Seen seen() const {
-    Seen s;
-    int last = -1;
+  // Only `addressed` on the line, only `written` written to, and the station
+  // changed more than twice: the two windows took turns.
+  void expect_turns(const std::set<int>& addressed, const std::set<int>& written) const {
+    std::set<int> seen, wrote;
+    int changes = 0, last = -1;
     for (const Frame& f : testing::frames_of(t.sim)) {
-      s.addressed.insert(f.station);
-      if (f.function != 3) s.written.insert(f.station);
-      s.changes += last >= 0 && f.station != last;
+      seen.insert(f.station);
+      if (f.function != 3) wrote.insert(f.station);
+      changes += last >= 0 && f.station != last;
       last = f.station;
     }
-    return s;
+    EXPECT_EQ(seen, addressed);
+    EXPECT_EQ(wrote, written);
+    EXPECT_GT(changes, 2);
   }
 
   testing::AppOnSim t;
@@ -65,10 +62,7 @@ TEST_F(StationInterleaveTest, TheInverterWindowPollsNodeThreeWhileTheServoWindow
   click("TForm4", "Button8");
   testing::pass_time(3000);
 
-  const Seen s = seen();
-  EXPECT_EQ(s.addressed, (std::set<int>{1, 3}));
-  EXPECT_EQ(s.written, std::set<int>{1});
-  EXPECT_GT(s.changes, 2);
+  expect_turns({1, 3}, {1});
   EXPECT_EQ(t.st().servo_run_state[1], 0);
 }
 
@@ -86,10 +80,7 @@ TEST_F(StationInterleaveTest, TheSpeedControllerStartsNodeFourWhileTheInverterEd
   testing::pass_time(2500);
 
   EXPECT_EQ(t.writes(3), std::vector<Frame>{testing::write(3, 15, 50)});
-  const Seen s = seen();
-  EXPECT_EQ(s.addressed, (std::set<int>{3, 4}));
-  EXPECT_EQ(s.written, (std::set<int>{3, 4}));
-  EXPECT_GT(s.changes, 2);
+  expect_turns({3, 4}, {3, 4});
   EXPECT_EQ(t.st().tsq_run_state[4], 0);
 }
 

@@ -577,10 +577,10 @@ TEST_F(ServoMenuEditorTest, DownloadFailures) {
 
 // ------------------------------------------------------------ values as they came
 
-// What the drive holds goes back unchanged, out of a field's range or not;
-// such a field shows the value and is marked with the range. Only typing
-// clamps (the single-write test above: 5000 typed goes out as 4500).
-TEST_F(ServoMenuEditorTest, ValuesOutOfTheFieldsRangeAreShownMarkedAndDownloadedAsTheyCame) {
+// What the drive holds goes back unchanged, out of a field's range or not,
+// shown and marked with the range; only typing clamps (5000 typed: 4500 above).
+// What a failed read left is marked and not downloaded until read again.
+TEST_F(ServoMenuEditorTest, ValuesGoBackAsTheyCameAndThoseALostReadLeftAreNotDownloaded) {
   servo(1).set_reg(2, 5000);  // F0-02: 100~4500
   for (uint16_t r : {45, 46, 47, 71}) servo(1).set_reg(r, 0);  // below 0.1 and 50
   open(1);
@@ -588,27 +588,49 @@ TEST_F(ServoMenuEditorTest, ValuesOutOfTheFieldsRangeAreShownMarkedAndDownloaded
   for (const char* name : {"Edit1", "Edit14", "Edit15", "Edit16", "Edit32"})
     EXPECT_TRUE(ctl<QWidget>(name)->property("out_of_range").toBool()) << name;
   EXPECT_TRUE(ctl<QWidget>("Edit1")->toolTip().contains(QStringLiteral("100~4500")));
-  // Clicking in and out is no entry.
-  ASSERT_TRUE(testing::click_in_and_out(ctl<QLineEdit>("Edit1")));
+  ASSERT_TRUE(testing::click_in_and_out(ctl<QLineEdit>("Edit1")));  // no entry
   EXPECT_EQ(text("Edit1"), "5000");
-
   t.sim.clear_journal();
   w->Button5Click();
   settle();
   EXPECT_EQ(frames(), download_frames(1, kServoLayout1));  // every register as the drive holds it
   EXPECT_EQ(frames().front().values.at(2), 5000);
-
-  // The F0 block refused: the field still shows what the drive holds, marked.
+  // The F0 block refused: the field still shows what the drive holds.
   t.st().comm_timeout_ms = 250;
   t.sim.inject(1, {sim::Fault::Exception, 0, 4, 3, 2, 1, uint16_t{2}, uint8_t{16}});
   w->Button5Click();
   settle();
   EXPECT_EQ(panel(), QStringLiteral("节点1：菜单下载失败：首个未写入的是寄存器0（F0-00）**"));
   EXPECT_EQ(text("Edit1"), "5000");
+
+  // Reopened on a drive that restarted and stays silent.
+  t.sim.clear_faults();
+  w->Button1Click();
+  servo(1).set_reg(2, 1234);
+  t.sim.inject(1, {sim::Fault::Silent, 0, 4, 3, 2, -1, std::nullopt, std::nullopt});
+  open(1);
+  t.sim.clear_faults();
+  auto* speed = ctl<QWidget>("Edit1");
+  EXPECT_EQ(text("Edit1"), "5000");
+  EXPECT_TRUE(speed->property("unconfirmed").toBool());
+  EXPECT_TRUE(speed->toolTip().contains(QStringLiteral("最近一次读取菜单失败"))) << speed->toolTip().toStdString();
+  EXPECT_FALSE(ctl<QWidget>("Edit66")->property("unconfirmed").toBool());  // the node's own address
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_TRUE(frames().empty());
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点1：菜单下载未执行：F0-0"))) << panel().toStdString();
+  // A read that stops at F1 confirms F0 only.
+  t.sim.inject(1, {sim::Fault::Silent, 0, 4, 3, 2, 1, uint16_t{20}, uint8_t{3}});
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(text("Edit1"), "1234");
+  EXPECT_FALSE(speed->property("unconfirmed").toBool());
+  EXPECT_TRUE(ctl<QWidget>("Edit14")->property("unconfirmed").toBool());  // F2-05
 }
 
-// After a node change to a silent drive nothing of the node shown before
-// looks current: the power text beside the node list is marked with the rest.
+// After a node change to a silent drive the power text beside the node list
+// is marked with the fields it comes from.
 TEST_F(ServoMenuEditorTest, TheDrivesPowerIsMarkedWithTheFieldsItComesFrom) {
   open(1);  // program version 6101: 200W
   auto* power = ctl<QLineEdit>("Edit75");
@@ -623,40 +645,6 @@ TEST_F(ServoMenuEditorTest, TheDrivesPowerIsMarkedWithTheFieldsItComesFrom) {
   settle();
   EXPECT_EQ(power->text(), "100W");  // 8005
   EXPECT_TRUE(power->styleSheet().isEmpty());
-}
-
-// Reopened on a drive that restarted and then stays silent: what the window
-// read before is not shown as current, and the download does not send it.
-TEST_F(ServoMenuEditorTest, ValuesNotConfirmedByTheLastReadAreMarkedAndNotDownloaded) {
-  open(1);
-  ASSERT_EQ(text("Edit1"), "4500");
-  w->Button1Click();
-  servo(1).set_reg(2, 1234);
-  t.st().comm_timeout_ms = 250;
-  t.sim.inject(1, {sim::Fault::Silent, 0, 4, 3, 2, -1, std::nullopt, std::nullopt});
-  open(1);
-  t.sim.clear_faults();
-  auto* speed = ctl<QWidget>("Edit1");
-  EXPECT_EQ(text("Edit1"), "4500");
-  EXPECT_TRUE(speed->property("unconfirmed").toBool());
-  EXPECT_TRUE(speed->toolTip().contains(QStringLiteral("最近一次读取菜单失败"))) << speed->toolTip().toStdString();
-  EXPECT_FALSE(ctl<QWidget>("Edit66")->property("unconfirmed").toBool());  // the node's own address
-  t.sim.clear_journal();
-  w->Button5Click();
-  settle();
-  EXPECT_TRUE(frames().empty());
-  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点1：菜单下载未执行：F0-0"))) << panel().toStdString();
-  // A read that stops at F1 confirms F0 only.
-  t.sim.inject(1, {sim::Fault::Silent, 0, 4, 3, 2, 1, uint16_t{20}, uint8_t{3}});
-  w->Button2Click();
-  settle();
-  t.sim.clear_faults();
-  EXPECT_EQ(text("Edit1"), "1234");
-  EXPECT_FALSE(speed->property("unconfirmed").toBool());
-  EXPECT_TRUE(ctl<QWidget>("Edit14")->property("unconfirmed").toBool());  // F2-05
-  w->Button2Click();
-  settle();
-  EXPECT_FALSE(ctl<QWidget>("Edit14")->property("unconfirmed").toBool());
 }
 
 // ------------------------------------------------------------ station number
