@@ -118,14 +118,9 @@ TEST_F(OperationPutBackTest, APutBackLostWithTheLineShowsWhatItLeftMarkedUntilTh
   std::map<std::string, QString> at_start;
   for (const char* name : {"Edit39", "Edit40", "Edit41", "Edit42", "Edit9", "Edit3"}) at_start[name] = edit(name)->text();
   tuning::TuningState& ts = tstate();
-  auto* poll = new ClockTimer(form);
-  QObject::connect(poll, &ClockTimer::timeout, form, [&, this, poll] {
-    if (ts.notch_result != tuning::kNotchSet) return;
-    poll->stop();
-    rig.sim.inject(1, testing::fault(sim::Fault::Silent, std::nullopt, -1));
-  });
   mark_logs();
-  poll->start(1);
+  act_when([&] { return ts.notch_result == tuning::kNotchSet; }, 0,
+           [this] { rig.sim.inject(1, testing::fault(sim::Fault::Silent, std::nullopt, -1)); });
   click("Button49");
   ASSERT_TRUE(lines_since("Memo4").join(QString()).contains(QStringLiteral("驱动器增益未知"))) << logs();
   rig.sim.clear_faults();
@@ -162,17 +157,17 @@ TEST_F(OperationPutBackTest, AStoppedEstimationLeavesTheTrialSettingsAsTheEngine
   const uint32_t pulses = window->hidden.test_pulses;
   const QString target = edit("Edit64")->text();
   QString raised;
-  auto* poll = new ClockTimer(form);
-  QObject::connect(poll, &ClockTimer::timeout, form, [&, this, poll] {
-    // Once the raised runs have begun.
-    int recorded = 0;
-    for (const testing::Frame& f : rig.writes(1)) recorded += f.start == 0x8003;
-    if (recorded < 5) return;
-    poll->stop();
-    raised = edit("Edit68")->text();
-    click("Button38");
-  });
-  poll->start(1);
+  // Stopped once the raised runs have begun.
+  act_when(
+      [this] {
+        int recorded = 0;
+        for (const testing::Frame& f : rig.writes(1)) recorded += f.start == 0x8003;
+        return recorded >= 5;
+      },
+      0, [&] {
+        raised = edit("Edit68")->text();
+        click("Button38");
+      });
   click("Button24");
   ASSERT_GT(raised.toInt(), 100) << logs();
   EXPECT_EQ(edit("Edit68")->text(), QStringLiteral("100"));

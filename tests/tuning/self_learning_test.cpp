@@ -191,20 +191,12 @@ TEST_F(SelfLearningTest, LeavingDuringASearchStopsAndSendsNothingAfterTheRestore
     s.resonance_rigidity = 14;
     script(s);
     start_at(10);
-    if (close_box) {
-      auto* poll = new ClockTimer(form);
-      QObject::connect(poll, &ClockTimer::timeout, form, [this, poll] {
-        if (moves() < 2) return;
-        poll->stop();
-        frames_at_press = rig.writes(1).size();
-        // In the middle of the search the close box only asks it to stop.
-        EXPECT_FALSE(form->close());
-        EXPECT_TRUE(form->isVisible());
-      });
-      poll->start(1);
-    } else {
-      press_when([] { return true; }, 2, "Button1");
-    }
+    // In the middle of the search the close box only asks it to stop.
+    act_when(nullptr, 2, [this, close_box] {
+      if (!close_box) return click("Button1");
+      EXPECT_FALSE(form->close());
+      EXPECT_TRUE(form->isVisible());
+    });
     click("Button28");
     ASSERT_TRUE(testing::wait_for([this] { return !form->isVisible(); }, 20000));
     const auto after = writes_after_press();
@@ -239,16 +231,11 @@ TEST_F(SelfLearningTest, ClosingTheProgramMidSelfLearningStopsPutsBackAndEndsOnl
   std::optional<std::vector<testing::Frame>> at_end;
   QObject::connect(&main, &MainWindow::closed, form, [&] { at_end = rig.writes(1); });
   // The main window's close box, two test moves into the self-learning.
-  auto* poll = new ClockTimer(form);
   std::map<uint16_t, uint16_t> at_close;
-  QObject::connect(poll, &ClockTimer::timeout, form, [&, poll] {
-    if (moves() < 2) return;
-    poll->stop();
-    frames_at_press = rig.writes(1).size();
+  act_when(nullptr, 2, [&] {
     for (const auto& [r, v] : before) at_close[r] = reg(r);
     EXPECT_FALSE(main.close());
   });
-  poll->start(1);
   click("Button33");
   ASSERT_FALSE(at_close.empty()) << logs();
   ASSERT_TRUE(testing::wait_for([&] { return at_end.has_value(); }, 60000)) << logs();
