@@ -2,8 +2,15 @@
 // reads the drive leaves unanswered they are marked as not read from the new
 // node until a read of it fills them; a single write the drive refuses is
 // read back, and a field whose read-back fails too is marked unconfirmed.
+// What was found on one node (curves, marks, lamps, results) is not shown for
+// another: a node change or a new search clears it.
+#include <QComboBox>
+
+#include <qcustomplot.h>
+
 #include "common/value_marks.h"
-#include "tuning_rig.h"
+#include "search_rig.h"
+#include "tuning/tuning_chart.h"
 
 namespace velmo {
 namespace {
@@ -99,6 +106,64 @@ TEST_F(SettingsMarksTest, ARefusedWriteShowsWhatTheDriveHoldsOrStaysMarkedWhenTh
   window->Button14Click();
   EXPECT_EQ(edit("Edit20")->text(), QStringLiteral("3.0"));
   EXPECT_FALSE(unconfirmed("Edit20"));
+}
+
+class NodeChangeResultsTest : public SearchRigTest {
+ protected:
+  // A resonance at 450 Hz with jitter on servo 1, detected.
+  void detect_on_servo_1() {
+    sim::ServoMechanics::Script s;
+    s.resonance_rigidity = 1;
+    s.resonance_hz = 450;
+    s.jitter_kv = 1;
+    script(s);
+    start_at(10);
+    window->Button13Click();
+    ASSERT_TRUE(chart()->lamp(tuning::TuningChart::LampJitter)) << logs();
+    ASSERT_EQ(found_marks(), 1);
+  }
+  tuning::TuningChart* chart() { return window->chart(); }
+  // Visible "检测到 … Hz" marks on the chart.
+  int found_marks() {
+    int n = 0;
+    QCustomPlot* plot = chart()->plot();
+    for (int i = 0; i < plot->itemCount(); ++i)
+      if (auto* t = qobject_cast<QCPItemText*>(plot->item(i)))
+        n += t->visible() && t->text().startsWith(QStringLiteral("检测到"));
+    return n;
+  }
+  void expect_nothing_found(const char* when) {
+    SCOPED_TRACE(when);
+    for (int l = 0; l <= tuning::TuningChart::LampResponse; ++l)
+      EXPECT_FALSE(chart()->lamp(static_cast<tuning::TuningChart::Lamp>(l))) << l;
+    for (int s = tuning::TuningChart::Position; s <= tuning::TuningChart::EndVibration; ++s)
+      EXPECT_EQ(chart()->point_count(static_cast<tuning::TuningChart::Series>(s)), 0) << s;
+    EXPECT_EQ(found_marks(), 0);
+    for (const char* name : {"Edit5", "Edit6", "Edit32", "Edit33", "Edit44", "Edit45", "Edit53", "Edit54"})
+      EXPECT_TRUE(edit(name)->text().isEmpty()) << name;
+    // Node 1's frequency never reaches this node's notch.
+    rig.sim.clear_journal();
+    window->Button8Click();
+    EXPECT_TRUE(testing::writes_of(rig.sim).empty());
+  }
+};
+
+TEST_F(NodeChangeResultsTest, ANodeChangeAndANewSearchClearWhatWasFound) {
+  detect_on_servo_1();
+  window->hidden.peak_torque = QStringLiteral("120");
+  edit("Edit53")->setText(QStringLiteral("900"));
+  edit("Edit54")->setText(QStringLiteral("5.0"));
+  testing::select_node(control<QComboBox>(form, "ComboBox2"), 2);
+  ASSERT_EQ(tstate().station, 2);
+  expect_nothing_found("node change");
+  EXPECT_TRUE(window->hidden.peak_torque.isEmpty());
+
+  testing::select_node(control<QComboBox>(form, "ComboBox2"), 1);
+  detect_on_servo_1();
+  rig.search(2);
+  ASSERT_EQ(rig.st().servo_count, 2u);
+  use(1);
+  expect_nothing_found("search");
 }
 
 }  // namespace
