@@ -706,9 +706,7 @@ TEST_F(InverterMenuEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWher
   EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 60, 200)}));
   EXPECT_FALSE(jog->property("out_of_range").toBool());
 
-  sim::Fault mute = testing::fault(sim::Fault::Silent, 84);
-  mute.function = 6;
-  t.sim.inject(1, mute);
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 84, 1, 6));
   t.sim.clear_journal();
   w->Button5Click();
   settle();

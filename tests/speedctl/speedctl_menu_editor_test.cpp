@@ -303,9 +303,7 @@ TEST_F(SpeedCtlEditorTest, ARefusedSeriesPickPutsTheStopListItPreselectedBack) {
 
 TEST_F(SpeedCtlEditorTest, AFailedFirstReadLeavesNothingToDownload) {
   line({3});
-  sim::Fault muted = testing::fault(sim::Fault::Silent, std::nullopt, -1);
-  muted.function = 3;
-  t.sim.inject(3, muted);
+  t.sim.inject(3, testing::fault(sim::Fault::Silent, std::nullopt, -1, 3));
   open(3);
   EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点3：菜单读取失败")));
   auto* torque = ctl<QWidget>("Edit1");
@@ -400,9 +398,7 @@ TEST_F(SpeedCtlEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWhereItS
   type_and_enter("Edit1", QStringLiteral("120"));
   EXPECT_EQ(frames().back(), write(3, 3, 100));
 
-  sim::Fault mute = testing::fault(sim::Fault::Silent, 20);
-  mute.function = 16;
-  t.sim.inject(3, mute);
+  t.sim.inject(3, testing::fault(sim::Fault::Silent, 20, 1, 16));
   t.sim.clear_journal();
   w->download_menu();
   settle();
@@ -412,9 +408,7 @@ TEST_F(SpeedCtlEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWhereItS
   EXPECT_TRUE(lines("Memo3").last().startsWith(line));
   t.sim.clear_faults();
 
-  sim::Fault muted = testing::fault(sim::Fault::Silent, std::nullopt, -1);
-  muted.function = 3;
-  t.sim.inject(3, muted);
+  t.sim.inject(3, testing::fault(sim::Fault::Silent, std::nullopt, -1, 3));
   w->read_menu();
   settle();
   t.sim.clear_faults();

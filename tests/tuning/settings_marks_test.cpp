@@ -16,9 +16,8 @@ namespace velmo {
 namespace {
 
 // Every field that shows a setting read from the drive.
-const char* const kSettings[] = {"Edit56", "Edit52", "Edit51", "Edit28",    "Edit29",    "Edit20",
-                                 "Edit39", "Edit40", "Edit41", "Edit42",    "Edit9",     "Edit3",
-                                 "Edit27", "Edit26", "ComboBox4", "ComboBox5"};
+const char* const kSettings[] = {"Edit56", "Edit52", "Edit51", "Edit28", "Edit29", "Edit20", "Edit39", "Edit40",
+                                 "Edit41", "Edit42", "Edit9",  "Edit3",  "Edit27", "Edit26", "ComboBox4", "ComboBox5"};
 
 class SettingsMarksTest : public GainTuningTest {
  protected:
@@ -39,7 +38,6 @@ TEST_F(SettingsMarksTest, ANodeChangeWithTheDriveSilentMarksEveryReadSettingUnti
   ASSERT_NE(kp_1, QStringLiteral("33.3"));
   rig.sim.inject(2, testing::fault(sim::Fault::Silent, std::nullopt, -1));
   testing::select_node(control<QComboBox>(form, "ComboBox2"), 2);
-  ASSERT_EQ(tstate().station, 2);
   ASSERT_FALSE(rig.reads(2).empty());
   for (const char* name : kSettings) {
     SCOPED_TRACE(name);
@@ -73,12 +71,8 @@ TEST_F(SettingsMarksTest, ARefusedWriteShowsWhatTheDriveHoldsOrStaysMarkedWhenTh
   rig.servo(1).set_reg(45, 456);
   rig.servo(1).set_reg(43, 30);
   window->Button14Click();
-  ASSERT_EQ(edit("Edit40")->text(), QStringLiteral("45.6"));
-
   // Refused, read back: the field shows what the drive kept.
-  sim::Fault refuse = testing::fault(sim::Fault::Exception, 45);
-  refuse.function = 6;
-  rig.sim.inject(1, refuse);
+  rig.sim.inject(1, testing::fault(sim::Fault::Exception, 45, 1, 6));
   rig.sim.clear_journal();
   enter("Edit40", "12.3");
   EXPECT_EQ(rig.writes(1), std::vector<testing::Frame>{testing::write(1, 45, 123)});
@@ -88,12 +82,8 @@ TEST_F(SettingsMarksTest, ARefusedWriteShowsWhatTheDriveHoldsOrStaysMarkedWhenTh
   EXPECT_FALSE(unconfirmed("Edit40"));
 
   // Refused and the read-back unanswered: the typed ratio stays, marked.
-  sim::Fault refuse_ratio = testing::fault(sim::Fault::Exception, 43);
-  refuse_ratio.function = 6;
-  sim::Fault silent = testing::fault(sim::Fault::Silent, 43);
-  silent.function = 3;
-  rig.sim.inject(1, refuse_ratio);
-  rig.sim.inject(1, silent);
+  rig.sim.inject(1, testing::fault(sim::Fault::Exception, 43, 1, 6));
+  rig.sim.inject(1, testing::fault(sim::Fault::Silent, 43, 1, 3));
   edit("Edit20")->setText(QStringLiteral("7.5"));
   window->Button15Click();
   EXPECT_EQ(edit("Edit20")->text(), QStringLiteral("7.5"));
@@ -154,14 +144,12 @@ TEST_F(NodeChangeResultsTest, ANodeChangeAndANewSearchClearWhatWasFound) {
   edit("Edit53")->setText(QStringLiteral("900"));
   edit("Edit54")->setText(QStringLiteral("5.0"));
   testing::select_node(control<QComboBox>(form, "ComboBox2"), 2);
-  ASSERT_EQ(tstate().station, 2);
   expect_nothing_found("node change");
   EXPECT_TRUE(window->hidden.peak_torque.isEmpty());
 
   testing::select_node(control<QComboBox>(form, "ComboBox2"), 1);
   detect_on_servo_1();
   rig.search(2);
-  ASSERT_EQ(rig.st().servo_count, 2u);
   use(1);
   expect_nothing_found("search");
 }
