@@ -56,27 +56,18 @@ namespace {
 // A simulator on the default line under NAME, started; its printed pty and link.
 struct RunningSim {
   QProcess process;
-  std::string pty;
-  std::string link;
-
+  std::string pty, link;
+  // Ended as a user would end it, so that a failed test leaves no link behind.
   ~RunningSim() {
-    // Ended as a user would end it, so that a failed test leaves no link behind.
-    if (process.state() != QProcess::NotRunning) {
-      process.terminate();
-      process.waitForFinished(30000);
-    }
+    if (process.state() != QProcess::NotRunning) process.terminate();
+    process.waitForFinished(30000);
   }
-
   void start(const QString& name) {
     process.start(QStringLiteral(VELMO_DRIVE_SIM), {"--name", name});
-    ASSERT_TRUE(process.waitForStarted(30000));
     // The pty and the link come in one write, but may be read in two.
     while (link.empty()) {
-      if (process.canReadLine()) {
-        (pty.empty() ? pty : link) = QString::fromLocal8Bit(process.readLine()).trimmed().toStdString();
-        continue;
-      }
-      ASSERT_TRUE(process.waitForReadyRead(30000)) << process.readAllStandardError().toStdString();
+      ASSERT_TRUE(process.canReadLine() || process.waitForReadyRead(30000)) << process.readAllStandardError().toStdString();
+      if (process.canReadLine()) (pty.empty() ? pty : link) = process.readLine().trimmed().toStdString();
     }
   }
 };
@@ -102,10 +93,7 @@ TEST(DriveSimFlags, ANameIsOneRunningLine) {
   const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
   EXPECT_TRUE(refusal.contains(name + " is in use")) << refusal.toStdString();
   EXPECT_TRUE(refusal.contains(QString::number(first.process.processId()))) << refusal.toStdString();
-  {
-    velmo::testing::ModbusMaster m{first.link};
-    EXPECT_EQ(m.read(1, 0x00AB), 6101);
-  }
+  EXPECT_EQ(velmo::testing::ModbusMaster{first.link}.read(1, 0x00AB), 6101);
   first.process.terminate();
   ASSERT_TRUE(first.process.waitForFinished(30000));
   EXPECT_TRUE(link_target(first.link).empty());
@@ -120,6 +108,5 @@ TEST(DriveSimFlags, ANameIsOneRunningLine) {
   RunningSim next;
   ASSERT_NO_FATAL_FAILURE(next.start(name));
   EXPECT_EQ(next.link, killed.link);
-  velmo::testing::ModbusMaster m{next.link};
-  EXPECT_EQ(m.read(2, 0x00AB), 8005);
+  EXPECT_EQ(velmo::testing::ModbusMaster{next.link}.read(2, 0x00AB), 8005);
 }
