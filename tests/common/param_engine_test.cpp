@@ -203,7 +203,6 @@ TEST(ParamEngine, AFailedReadLeavesTheEarlierValuesUnknownToTheDownload) {
   EXPECT_EQ(std::count(all.begin(), all.end(), 160), 0);  // the station is the node's address
   for (int reg : all) engine.take_value(reg, 1, ValueSource::Drive);
   EXPECT_TRUE(engine.unknown_download_registers().empty());
-
   ASSERT_FALSE(engine.read_menu({}));
   EXPECT_EQ(engine.unknown_download_registers(), all);
   EXPECT_TRUE(engine.stale(2));

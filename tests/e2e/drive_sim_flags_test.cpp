@@ -84,7 +84,6 @@ TEST(DriveSimFlags, ANameIsOneRunningLine) {
   RunningSim first;
   ASSERT_NO_FATAL_FAILURE(first.start(name));
   ASSERT_EQ(link_target(first.link), first.pty);
-
   // A second simulator under the name is refused and leaves the first's line alone.
   QProcess second;
   second.start(QStringLiteral(VELMO_DRIVE_SIM), {"--name", name});
@@ -97,7 +96,6 @@ TEST(DriveSimFlags, ANameIsOneRunningLine) {
   first.process.terminate();
   ASSERT_TRUE(first.process.waitForFinished(30000));
   EXPECT_TRUE(link_target(first.link).empty());
-
   // One killed outright leaves its link behind; its pty is gone, and the next
   // simulator under the name takes the name.
   RunningSim killed;

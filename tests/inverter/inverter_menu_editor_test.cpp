@@ -705,7 +705,6 @@ TEST_F(InverterMenuEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWher
   EXPECT_EQ(jog->text(), "20.0");
   EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 60, 200)}));
   EXPECT_FALSE(jog->property("out_of_range").toBool());
-
   t.sim.inject(1, testing::fault(sim::Fault::Silent, 84, 1, 6));
   t.sim.clear_journal();
   w->Button5Click();
@@ -715,7 +714,6 @@ TEST_F(InverterMenuEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWher
   EXPECT_TRUE(lines("Memo2").last().startsWith(line + QStringLiteral("  ")));
   EXPECT_EQ(frames().back(), testing::write(1, 84, drive(1).reg(84)));
   t.sim.clear_faults();
-
   auto* max_frequency = ctl<QWidget>("Edit3");
   t.sim.inject(1, testing::fault(sim::Fault::Exception, std::nullopt, -1));
   w->Button2Click();

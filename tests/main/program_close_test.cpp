@@ -1,7 +1,5 @@
-// Closing windows and the program on the simulated line: each window's close
-// box takes its own exit path, and the program ends only once every window
-// has been left (starting no drive meanwhile), or on a second close after a
-// warning.
+// Each window's close box takes its own exit path; the program ends once every
+// window has been left (starting no drive meanwhile), or on a second close.
 #include <QLabel>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -39,8 +37,8 @@ struct LineOfEveryFamily : ::testing::Test {
     return out;
   }
   // Whether `want` went out to its station in this order (other frames between).
-  bool sent_in_order(const std::vector<Frame>& want, int station) {
-    const std::vector<Frame> sent = t.writes(static_cast<uint8_t>(station));
+  bool sent_in_order(const std::vector<Frame>& want) {
+    const std::vector<Frame> sent = t.writes(want.front().station);
     return std::search(sent.begin(), sent.end(), want.begin(), want.end()) != sent.end();
   }
   testing::AppOnSim t;
@@ -52,16 +50,15 @@ TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
     const char* form;
     std::function<void()> open;
     uint8_t* taken_over;  // what leaving must put back; null: nothing
-    int station;
     std::vector<Frame> restore;
   };
   const Case cases[] = {
-      {"TForm3", [&] { main().N12Click(); }, &st.servo_restore_flags[1], 1, t.restore_writes(1)},
-      {"TForm4", [&] { main().N6Click(); }, &st.servo_restore_flags[1], 1, t.restore_writes(1)},
-      {"TForm13", [&] { main().N2Click(); }, &st.servo_restore_flags[1], 1, t.restore_writes(1)},
-      {"TForm9", [&] { main().N8Click(); }, &st.bpq_restore_flags[0], 3, inverter_restore()},
-      {"TForm19", [&] { main().RS4851Click(); }, &st.tsq_restore_flags[0], 4, {write(4, 2, 1)}},
-      {"TForm8", [&] { main().N11Click(); }, nullptr, 0, {}},
+      {"TForm3", [&] { main().N12Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
+      {"TForm4", [&] { main().N6Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
+      {"TForm13", [&] { main().N2Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
+      {"TForm9", [&] { main().N8Click(); }, &st.bpq_restore_flags[0], inverter_restore()},
+      {"TForm19", [&] { main().RS4851Click(); }, &st.tsq_restore_flags[0], {write(4, 2, 1)}},
+      {"TForm8", [&] { main().N11Click(); }, nullptr, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.form);
@@ -76,7 +73,7 @@ TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
     EXPECT_EQ(st.active_form, 1);
     EXPECT_FALSE(main().isMinimized());
     if (c.taken_over) {
-      EXPECT_TRUE(sent_in_order(c.restore, c.station));
+      EXPECT_TRUE(sent_in_order(c.restore));
       EXPECT_EQ(*c.taken_over, 0);
     } else {
       EXPECT_TRUE(t.sim.requests().empty());
@@ -95,16 +92,13 @@ TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASe
   main().N6Click();
   main().N8Click();
   main().RS4851Click();
-  QWidget* servo = t.form("TForm4");
-  QWidget* inverter = t.form("TForm9");
-  QWidget* speed = t.form("TForm19");
+  QWidget *servo = t.form("TForm4"), *inverter = t.form("TForm9"), *speed = t.form("TForm19");
   ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
   st.servo_restore_flags[1] = st.bpq_restore_flags[0] = st.tsq_restore_flags[0] = 1;
   const std::vector<Frame> inverter_restore = this->inverter_restore();
   t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000, -1));  // F0-00
   t.sim.inject(4, testing::fault(sim::Fault::Silent, 2, -1));         // F-02
   t.sim.clear_journal();
-
   // Another exchange holds the line: the exits wait for it.
   st.write_busy = 1;
   EXPECT_FALSE(main().close());
@@ -122,11 +116,8 @@ TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASe
   EXPECT_EQ(control<QLabel>(&main(), "Panel1")->text(), QStringLiteral("程序未关闭：有窗口仍控制着驱动器"));
   const QString held = QStringLiteral("“驱动器 RS-485通讯控制”、“调速器 RS-485通讯控制”");
   EXPECT_TRUE(testing::memo_lines(&main(), "Memo2").last().startsWith(QStringLiteral("程序未关闭：") + held + "仍控制着驱动器**"));
-  ASSERT_FALSE(t.notifier.messages.isEmpty());
   EXPECT_TRUE(t.notifier.messages.last().startsWith(held + QStringLiteral("仍控制着驱动器（")));
-  // The window works as before.
-  EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->program_closing());
-
+  EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->program_closing());  // the window works as before
   // The second close warns and ends the program at once, sending nothing.
   t.notifier.messages.clear();
   t.sim.clear_journal();

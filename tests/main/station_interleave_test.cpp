@@ -61,7 +61,6 @@ TEST_F(StationInterleaveTest, TheInverterWindowPollsNodeThreeWhileTheServoWindow
   testing::pass_time(5000);
   click("TForm4", "Button8");
   testing::pass_time(3000);
-
   expect_turns({1, 3}, {1});
   EXPECT_EQ(t.st().servo_run_state[1], 0);
 }
@@ -78,7 +77,6 @@ TEST_F(StationInterleaveTest, TheSpeedControllerStartsNodeFourWhileTheInverterEd
   testing::pass_time(2500);
   click("TForm19", "Button5");  // stop
   testing::pass_time(2500);
-
   EXPECT_EQ(t.writes(3), std::vector<Frame>{testing::write(3, 15, 50)});
   expect_turns({3, 4}, {3, 4});
   EXPECT_EQ(t.st().tsq_run_state[4], 0);

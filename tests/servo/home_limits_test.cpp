@@ -130,7 +130,6 @@ TEST_F(HomeLimitsTest, ASettingsOrTakeoverStepLostEndsOnALineThatNamesIt) {
   EXPECT_EQ(memo("Memo3"), QStringLiteral("节点1：485控制速度模式设置失败**\n") + failed);
   EXPECT_TRUE(memo("Memo2").isEmpty());
   EXPECT_EQ(rig.st().servo_restore_flags[1], 1);
-
   rig.sim.clear_faults();
   click("Button9");  // takes node 1 over
   click("Button11");

@@ -482,7 +482,6 @@ TEST_F(ServoStatusMarksTest, ALineGoneWhilePollingLooksStaleWarnsOnExitAndSaysTh
   settle();
   EXPECT_EQ(lines("Memo3").last(), QStringLiteral("节点1：伺服故障信息读取失败**"));
   EXPECT_TRUE(panel().startsWith(QStringLiteral("串口已断开："))) << panel().toStdString();
-
   t.notifier.messages.clear();
   click("Button1");
   settle();

@@ -602,7 +602,6 @@ TEST_F(ServoMenuEditorTest, ValuesGoBackAsTheyCameAndThoseALostReadLeftAreNotDow
   settle();
   EXPECT_EQ(panel(), QStringLiteral("节点1：菜单下载失败：首个未写入的是寄存器0（F0-00）**"));
   EXPECT_EQ(text("Edit1"), "5000");
-
   // Reopened on a drive that restarted and stays silent.
   t.sim.clear_faults();
   w->Button1Click();

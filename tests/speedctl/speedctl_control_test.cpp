@@ -94,7 +94,6 @@ TEST_F(SpeedCtlControlTest, AFailedTakeoverStillSendsTheSettingsAndSaysSo) {
   const QString unconfirmed = QStringLiteral("节点1：运转参数设定命令已发送，但RS485控制设置失败（寄存器2）**");
   EXPECT_EQ(ctl<QLabel>("Panel1")->text(), unconfirmed);
   EXPECT_EQ(log().mid(log().size() - 2), (QStringList{QStringLiteral("节点1：转速设定成功！！"), unconfirmed}));
-
   t.sim.clear_journal();
   click("Button3");
   EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(1, 2, 2), write(1, 0x1000, 1)}));

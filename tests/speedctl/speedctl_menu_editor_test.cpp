@@ -397,7 +397,6 @@ TEST_F(SpeedCtlEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWhereItS
   EXPECT_EQ(torque->text(), QStringLiteral("120"));
   type_and_enter("Edit1", QStringLiteral("120"));
   EXPECT_EQ(frames().back(), write(3, 3, 100));
-
   t.sim.inject(3, testing::fault(sim::Fault::Silent, 20, 1, 16));
   t.sim.clear_journal();
   w->download_menu();
@@ -407,7 +406,6 @@ TEST_F(SpeedCtlEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWhereItS
   EXPECT_TRUE(panel().startsWith(line)) << panel().toStdString();
   EXPECT_TRUE(lines("Memo3").last().startsWith(line));
   t.sim.clear_faults();
-
   t.sim.inject(3, testing::fault(sim::Fault::Silent, std::nullopt, -1, 3));
   w->read_menu();
   settle();

@@ -46,7 +46,6 @@ TEST_F(SettingsMarksTest, ANodeChangeWithTheDriveSilentMarksEveryReadSettingUnti
     EXPECT_TRUE(w(name)->toolTip().contains(QStringLiteral("尚未从节点2读取"))) << w(name)->toolTip().toStdString();
   }
   EXPECT_EQ(edit("Edit40")->text(), kp_1);
-
   // An accepted read takes the mark off the fields it filled, and only those.
   rig.sim.clear_faults();
   window->Button14Click();
@@ -80,7 +79,6 @@ TEST_F(SettingsMarksTest, ARefusedWriteShowsWhatTheDriveHoldsOrStaysMarkedWhenTh
   EXPECT_EQ(rig.reads(1).back().start, 45);
   EXPECT_EQ(edit("Edit40")->text(), QStringLiteral("45.6"));
   EXPECT_FALSE(unconfirmed("Edit40"));
-
   // Refused and the read-back unanswered: the typed ratio stays, marked.
   rig.sim.inject(1, testing::fault(sim::Fault::Exception, 43, 1, 6));
   rig.sim.inject(1, testing::fault(sim::Fault::Silent, 43, 1, 3));
@@ -146,7 +144,6 @@ TEST_F(NodeChangeResultsTest, ANodeChangeAndANewSearchClearWhatWasFound) {
   testing::select_node(control<QComboBox>(form, "ComboBox2"), 2);
   expect_nothing_found("node change");
   EXPECT_TRUE(window->hidden.peak_torque.isEmpty());
-
   testing::select_node(control<QComboBox>(form, "ComboBox2"), 1);
   detect_on_servo_1();
   rig.search(2);

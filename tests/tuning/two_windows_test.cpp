@@ -28,7 +28,6 @@ TEST_F(GainTuningTest, AnOperationOnServoTwoStaysThereWhileTheEditorReadsServoOn
   const uint16_t rigidity = rig.servo(2).reg(kRigidity2), kv = rig.servo(2).reg(kKv2);
   rig.sim.clear_journal();
   rig.notifier.messages.clear();
-
   auto moves = [this] {
     int n = 0;
     for (const testing::Frame& f : rig.writes(2)) n += f.start == 0x8000 && f.values[0] != 0;
@@ -48,7 +47,6 @@ TEST_F(GainTuningTest, AnOperationOnServoTwoStaysThereWhileTheEditorReadsServoOn
   });
   poll->start(1);
   QTest::mouseClick(control<QPushButton>(form, "Button47"), Qt::LeftButton);
-
   ASSERT_GE(moves_at_open, 2);
   EXPECT_GT(moves(), moves_at_open);
   // Servo 1: the editor's menu read, nothing written.
