@@ -185,9 +185,7 @@ TEST(ParamEngine, AnEditorConfigurationNamesWhatTheEngineCannotGuess) {
   }
 }
 
-// After a failed menu read the download counts what the drive gave before as
-// unknown (not the node's address, nor a later entry), also after a station
-// move. No line: every exchange fails.
+// Not the node's address, nor a later entry; also after a station move. No line.
 TEST(ParamEngine, AFailedReadLeavesTheEarlierValuesUnknownToTheDownload) {
   DriveLink link;
   QWidget form;

@@ -96,8 +96,7 @@ TEST(DriveSimFlags, ANameIsOneRunningLine) {
   first.process.terminate();
   ASSERT_TRUE(first.process.waitForFinished(30000));
   EXPECT_TRUE(link_target(first.link).empty());
-  // One killed outright leaves its link behind; its pty is gone, and the next
-  // simulator under the name takes the name.
+  // One killed outright leaves its link behind; the next one takes the name.
   RunningSim killed;
   ASSERT_NO_FATAL_FAILURE(killed.start(name));
   killed.process.kill();

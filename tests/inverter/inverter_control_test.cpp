@@ -68,8 +68,7 @@ TEST_F(InverterControlTest, RunAndStopTakeTheDriveOverOnceAndStopByItsVersion) {
   }
 }
 
-// The command goes out after a failed takeover, but the line says that the
-// control by the line was not confirmed, also through the poll after it.
+// The line says control by the line is unconfirmed, also through the poll after it.
 TEST_F(InverterControlTest, AFailedTakeoverStillSendsTheCommandSaysSoAndIsTriedAgainNextTime) {
   t.sim.inject(1, testing::fault(sim::Fault::Exception, 5));
   click("Button3");

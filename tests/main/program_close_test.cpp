@@ -82,9 +82,7 @@ TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
   EXPECT_TRUE(t.notifier.messages.isEmpty()) << t.notifier.messages.join(QLatin1Char('\n')).toStdString();
 }
 
-// Servo 1 refuses the restore: its window stays. The speed controller leaves
-// it unanswered: its window lets the engineer go, but the program does not
-// end behind a drive that may still be under bus control.
+// Refused (servo 1), the window stays; unanswered (speed controller 4), it goes.
 TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASecondCloseWarnsAndEnds) {
   QSignalSpy closed(&main(), &MainWindow::closed);
   DriveLinkState& st = t.st();

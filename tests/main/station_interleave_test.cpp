@@ -1,6 +1,5 @@
-// Two windows open on two nodes of one line, each one's exchanges interleaved
-// with the other's: every frame goes to the station its own window chose,
-// whatever the other window selects or polls meanwhile.
+// Two windows on two nodes of one line, their exchanges interleaved: every frame
+// goes to the station its own window chose.
 #include <QCheckBox>
 #include <QComboBox>
 
@@ -70,8 +69,7 @@ TEST_F(StationInterleaveTest, TheSpeedControllerStartsNodeFourWhileTheInverterEd
   poll_continuously("TForm19");
   t.app.main_window().N7Click();  // reads the whole menu of node 3
   testing::pass_time(2500);
-  // Forward on node 4 while the editor's Enter write waits its 100 ms: it
-  // waits for the line and goes out after the write, to its own node.
+  // Forward on node 4 while the editor's Enter write waits its 100 ms.
   ClockTimer::singleShot(50, t.form("TForm19"), [this] { click("TForm19", "Button3"); });
   testing::type_and_enter(t.ctl<QLineEdit>("TForm10", "Edit12"), QStringLiteral("0.5"));
   testing::pass_time(2500);

@@ -140,10 +140,7 @@ TEST_P(WindowLayoutTest, EveryEditorShowsItsLongestStatusLinesWhole) {
   }
 }
 
-// The longest lines the other windows put on Panel1, on a three-digit node:
-// sequences that end on the steps that failed, commands sent although the
-// takeover failed at a register, a refused search, a held close, an estimate
-// at its limit and an operation that could not read what it would put back.
+// The longest lines the other windows put on Panel1, on a three-digit node.
 TEST_P(WindowLayoutTest, EveryOtherWindowShowsItsLongestStatusLinesWhole) {
   PinnedFont font;
   ScreenSize screen(GetParam());

@@ -117,9 +117,8 @@ TEST_F(HomeLimitsTest, SettingsTakeOverWithTheModeRegisterSoTheJogSendsOnlyItsel
   click("Button8");
 }
 
-// A lost write ends the settings on a line that names it, never on a success:
-// the torque limit lost, the speed write still goes out; the takeover's
-// speed-mode write lost, neither goes out and the drive is restored on leaving.
+// The takeover's mode write lost: nothing more goes out, the drive is restored on
+// leaving. The torque limit lost: the speed still goes out.
 TEST_F(HomeLimitsTest, ASettingsOrTakeoverStepLostEndsOnALineThatNamesIt) {
   select(1);
   rig.sim.inject(1, testing::fault(sim::Fault::Silent, 0x1003, -1));

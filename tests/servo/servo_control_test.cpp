@@ -433,8 +433,6 @@ TEST_F(ServoStatusMarksTest, ANodeChangeShowsTheStatusAsNotYetReadForTheNewNode)
   EXPECT_FALSE(stale("Edit6"));
 }
 
-// Opened again with its first read refused: what is shown is from before, so
-// it looks stale and says the node is not yet read, until an accepted read.
 TEST_F(ServoStatusMarksTest, OpenedAgainWithTheFirstReadRefusedShowsTheStatusAsNotYetRead) {
   ASSERT_FALSE(stale("Edit6"));  // the read on the first opening
   click("Button1");
@@ -460,7 +458,6 @@ TEST_F(ServoStatusMarksTest, ALineGoneWhilePollingLooksStaleWarnsOnExitAndSaysTh
   during_next_request([&] { t.sim.hang_up(); });
   ctl<QCheckBox>("CheckBox1")->setChecked(true);
 
-  // The poll gets nothing and ends the continuous reading.
   ASSERT_TRUE(wait_for([&] { return !ctl<QCheckBox>("CheckBox1")->isChecked(); }));
   settle();
   EXPECT_FALSE(t.link().Comm1.isOpen());
@@ -708,8 +705,7 @@ TEST_F(ServoControlTest, FieldsTakeDigitsAndClampWhenLeftAndWhenSent) {
   EXPECT_EQ(panel(), incomplete);
 }
 
-// A settings write that gets no reply: the rest still goes out, but Panel1 and
-// the logs end on the lost step; once every step works, on the last success.
+// The rest goes out; once every step works, the last success line again.
 TEST_F(ServoControlTest, ASettingsSequenceWithALostStepEndsOnThatStep) {
   enter_mode("RadioButton3", 2, ServoControlWindow::kModeTorque);
   t.sim.inject(2, fault(sim::Fault::Silent, 0x1008));

@@ -83,9 +83,6 @@ TEST_F(SpeedCtlControlTest, ForwardAfterTheTakeoverRunsAndTheLampsShowIt) {
   EXPECT_EQ(testing::writes_of(t.sim).back(), write(1, 0x1000, 2));  // a reversal while running is the drive's business
 }
 
-// A settings command after a refused takeover is still sent, and the line
-// says that the control by the line was not confirmed; a takeover that
-// works on the next command gives the plain success line.
 TEST_F(SpeedCtlControlTest, AFailedTakeoverStillSendsTheSettingsAndSaysSo) {
   select(1);
   t.sim.inject(1, testing::fault(sim::Fault::Exception, 2));

@@ -1,6 +1,6 @@
 // The speed-controller control window (TForm19) before its first read and after
-// replies that went wrong: lamps not read or left from an old read are marked as
-// old, and leaving over a silent line says that the drive may still run.
+// replies that went wrong: lamps not read or old are marked; leaving over a
+// silent line says that the drive may still run.
 #include <QComboBox>
 #include <QLabel>
 #include <gtest/gtest.h>

@@ -130,8 +130,6 @@ TEST_F(GainTuningTest, GainFormulaAndManualEntryWriteTheLayoutsRegisters) {
   EXPECT_EQ(rig.writes(1), (std::vector<Frame>{write(1, 47, 117), write(1, 46, 1400), write(1, 45, 88)}));
 }
 
-// Settings written as a group go on after a lost write, but Panel1 and the
-// failure log end on the lost one, never on a later write's success.
 TEST_F(GainTuningTest, AGroupOfSettingsWithALostWriteEndsOnTheLostStep) {
   use(2);
   rig.servo(2).set_reg(52, 10);

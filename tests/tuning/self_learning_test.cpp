@@ -241,9 +241,7 @@ TEST_F(SelfLearningTest, ClosingTheProgramMidSelfLearningStopsPutsBackAndEndsOnl
   ASSERT_TRUE(testing::wait_for([&] { return at_end.has_value(); }, 60000)) << logs();
   EXPECT_FALSE(form->isVisible());
   const std::vector<testing::Frame> after(at_end->begin() + static_cast<long>(frames_at_press), at_end->end());
-  auto index_of = [&after](const testing::Frame& f) {
-    return std::find(after.begin(), after.end(), f) - after.begin();
-  };
+  auto index_of = [&after](const testing::Frame& f) { return std::find(after.begin(), after.end(), f) - after.begin(); };
   const long end = static_cast<long>(after.size());
   // The move stopped, the servo off, then the settings back; nothing started.
   EXPECT_EQ(starts_in(after), 0);
@@ -346,9 +344,7 @@ TEST_F(SelfLearningTest, SelfLearningOnThePhysicalPlantEndsWithVerifiedGains) {
 }
 
 TEST_F(SelfLearningTest, AnInertiaRatioAtItsLimitIsShownSoAndNoLineCallsItSimplyDone) {
-  // A load of 20 on a motor the window takes for one with a tenth of its
-  // rotor inertia: an estimate of about 200, above the highest ratio the
-  // drive takes.
+  // Load 20 on a motor taken for one of a tenth its inertia: an estimate of 200.
   sim::ServoMechanics m;
   m.load_ratio = 20;
   rig.servo(1).set_mechanics(m);

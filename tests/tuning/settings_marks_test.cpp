@@ -1,9 +1,5 @@
-// The settings fields tell whose values they show: after a node change whose
-// reads the drive leaves unanswered they are marked as not read from the new
-// node until a read of it fills them; a single write the drive refuses is
-// read back, and a field whose read-back fails too is marked unconfirmed.
-// What was found on one node (curves, marks, lamps, results) is not shown for
-// another: a node change or a new search clears it.
+// The settings fields tell whose values they show; what was found on one node
+// is not shown for another.
 #include <QComboBox>
 
 #include <qcustomplot.h>
@@ -31,8 +27,7 @@ TEST_F(SettingsMarksTest, ANodeChangeWithTheDriveSilentMarksEveryReadSettingUnti
   // The opening read servo 1 (layout 1): nothing marked.
   for (const char* name : kSettings) ASSERT_FALSE(unread(name)) << name;
   const QString kp_1 = edit("Edit40")->text();
-  // Servo 2 (layout 2) holds its own values: Kp 55, gear 29..32, notch 80.
-  // Load class and response at 50, 51: middle, low.
+  // Servo 2 (layout 2): Kp 55, gear 29..32, load class and response 50, 51, notch 80.
   const std::pair<int, int> held[] = {{55, 333}, {29, 0}, {30, 7}, {31, 0}, {32, 1}, {50, 2}, {51, 1}, {80, 777}};
   for (auto [reg, value] : held) rig.servo(2).set_reg(reg, value);
   ASSERT_NE(kp_1, QStringLiteral("33.3"));

@@ -1,6 +1,5 @@
-// Gain tuning runs an operation on servo 2 (layout 2) while the engineer opens
-// the servo editor on servo 1 (layout 1) and presses 搜索节点: the moves and
-// the put-back stay on servo 2, servo 1 is only read, the search is refused.
+// Gain tuning runs an operation on servo 2 (layout 2) while the servo editor
+// opens on servo 1 (layout 1) and 搜索节点 is pressed.
 #include "link/clock_timer.h"
 #include "sim/servo_mechanics.h"
 #include "support/wait.h"
