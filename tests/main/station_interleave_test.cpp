@@ -28,7 +28,6 @@ class StationInterleaveTest : public ::testing::Test {
   void click(const char* form, const char* button) {
     QTest::mouseClick(control<QAbstractButton>(t.form(form), button), Qt::LeftButton);
   }
-  void poll_continuously(const char* form) { t.ctl<QCheckBox>(form, "CheckBox1")->setChecked(true); }
   // Only `addressed` on the line, only `written` written to, and the station
   // changed more than twice: the two windows took turns.
   void expect_turns(const std::set<int>& addressed, const std::set<int>& written) const {
@@ -50,7 +49,7 @@ class StationInterleaveTest : public ::testing::Test {
 
 TEST_F(StationInterleaveTest, TheInverterWindowPollsNodeThreeWhileTheServoWindowRunsNodeOne) {
   t.app.main_window().N8Click();
-  poll_continuously("TForm9");
+  t.ctl<QCheckBox>("TForm9", "CheckBox1")->setChecked(true);  // polls continuously
   t.app.main_window().N6Click();
   ASSERT_EQ(t.ctl<QComboBox>("TForm4", "ComboBox4")->currentText(), "1");
   click("TForm4", "RadioButton2");
@@ -66,7 +65,7 @@ TEST_F(StationInterleaveTest, TheInverterWindowPollsNodeThreeWhileTheServoWindow
 
 TEST_F(StationInterleaveTest, TheSpeedControllerStartsNodeFourWhileTheInverterEditorWritesNodeThree) {
   t.app.main_window().RS4851Click();
-  poll_continuously("TForm19");
+  t.ctl<QCheckBox>("TForm19", "CheckBox1")->setChecked(true);
   t.app.main_window().N7Click();  // reads the whole menu of node 3
   testing::pass_time(2500);
   // Forward on node 4 while the editor's Enter write waits its 100 ms.

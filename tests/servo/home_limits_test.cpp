@@ -83,8 +83,7 @@ TEST_F(HomeLimitsTest, FirstForwardTakesOverThenOnlyJogsAndAFailedTakeoverIsRetr
   EXPECT_TRUE(memo("Memo3").isEmpty());
   EXPECT_TRUE(rig.writes(2).empty());
 
-  // A failed takeover sends no jog and names the step that failed; the next
-  // jog tries again.
+  // A failed takeover sends no jog and names the failed step; the next jog tries again.
   select(2);
   rig.sim.inject(2, testing::fault(sim::Fault::Exception, 0x0000));
   click("Button6");

@@ -187,9 +187,7 @@ TEST_F(SelfLearningTest, LeavingDuringASearchStopsAndSendsNothingAfterTheRestore
   // 退出, then the window manager's close box: the same way out.
   for (const bool close_box : {false, true}) {
     SCOPED_TRACE(close_box ? "close box" : "Button1");
-    sim::ServoMechanics::Script s;
-    s.resonance_rigidity = 14;
-    script(s);
+    script({.resonance_rigidity = 14});
     start_at(10);
     // In the middle of the search the close box only asks it to stop.
     act_when(nullptr, 2, [this, close_box] {
@@ -220,9 +218,7 @@ TEST_F(SelfLearningTest, ClosingTheProgramMidSelfLearningStopsPutsBackAndEndsOnl
   use(1);
   window->Button23Click();
   window->Button14Click();
-  sim::ServoMechanics::Script s;
-  s.resonance_rigidity = 14;
-  script(s);
+  script({.resonance_rigidity = 14});
   start_at(10);
   std::map<uint16_t, uint16_t> before;
   for (uint16_t r : {kRigidity, kKp, kKv, kTi, kKp2, kKv2, kTi2, kNotch}) before[r] = reg(r);

@@ -95,11 +95,7 @@ class NodeChangeResultsTest : public SearchRigTest {
  protected:
   // A resonance at 450 Hz with jitter on servo 1, detected.
   void detect_on_servo_1() {
-    sim::ServoMechanics::Script s;
-    s.resonance_rigidity = 1;
-    s.resonance_hz = 450;
-    s.jitter_kv = 1;
-    script(s);
+    script({.resonance_rigidity = 1, .resonance_hz = 450, .jitter_kv = 1});
     start_at(10);
     window->Button13Click();
     ASSERT_TRUE(chart()->lamp(tuning::TuningChart::LampJitter)) << logs();

@@ -1,5 +1,7 @@
 // Gain tuning runs an operation on servo 2 (layout 2) while the servo editor
 // opens on servo 1 (layout 1) and 搜索节点 is pressed.
+#include <algorithm>
+
 #include "link/clock_timer.h"
 #include "sim/servo_mechanics.h"
 #include "support/wait.h"
@@ -18,9 +20,7 @@ TEST_F(GainTuningTest, AnOperationOnServoTwoStaysThereWhileTheEditorReadsServoOn
   window->Button23Click();
   window->Button14Click();
   sim::ServoMechanics m;
-  m.script.on = true;
-  m.script.resonance_rigidity = 9;
-  m.script.resonance_hz = 450;
+  m.script = {.on = true, .resonance_rigidity = 9, .resonance_hz = 450};
   rig.servo(2).set_mechanics(m);
   tstate().rigidity_level = 6;
   window->gain_set();
@@ -28,9 +28,7 @@ TEST_F(GainTuningTest, AnOperationOnServoTwoStaysThereWhileTheEditorReadsServoOn
   rig.sim.clear_journal();
   rig.notifier.messages.clear();
   auto moves = [this] {
-    int n = 0;
-    for (const testing::Frame& f : rig.writes(2)) n += f.start == 0x8000 && f.values[0] != 0;
-    return n;
+    return std::ranges::count_if(rig.writes(2), [](const testing::Frame& f) { return f.start == 0x8000 && f.values[0] != 0; });
   };
   int moves_at_open = -1;
   auto* poll = new ClockTimer(form);
