@@ -203,15 +203,12 @@ TEST(ParamEngine, AFailedReadLeavesTheEarlierValuesUnknownToTheDownload) {
   EXPECT_TRUE(engine.unknown_download_registers().empty());
   ASSERT_FALSE(engine.read_menu({}));
   EXPECT_EQ(engine.unknown_download_registers(), all);
-  EXPECT_TRUE(engine.stale(2));
-  EXPECT_FALSE(engine.stale(160));
   engine.take_value(2, 1234, ValueSource::Entered);
   std::vector<int> left = all;
   left.erase(std::find(left.begin(), left.end(), 2));
   EXPECT_EQ(engine.unknown_download_registers(), left);
   engine.move_station(5);
   EXPECT_EQ(engine.unknown_download_registers(), left);
-  EXPECT_TRUE(engine.stale(3));
 }
 
 TEST(StationChange, LowestFreeAddressAtOrAboveTheTypedOne) {

@@ -1,6 +1,5 @@
-// velmo-drive-sim's own flags: a paced line answers no sooner than the wire
-// time of request and reply, and the journal file lists both with times; a
-// name belongs to one running simulator.
+// velmo-drive-sim's own flags: a paced line answers no sooner than the wire time of
+// request and reply, the journal file lists both with times; a name is one simulator's.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
