@@ -1,7 +1,6 @@
 // Two windows on two nodes of one line, their exchanges interleaved: every frame
 // goes to the station its own window chose.
 #include <QCheckBox>
-#include <QComboBox>
 
 #include <set>
 
@@ -51,7 +50,6 @@ TEST_F(StationInterleaveTest, TheInverterWindowPollsNodeThreeWhileTheServoWindow
   t.app.main_window().N8Click();
   t.ctl<QCheckBox>("TForm9", "CheckBox1")->setChecked(true);  // polls continuously
   t.app.main_window().N6Click();
-  ASSERT_EQ(t.ctl<QComboBox>("TForm4", "ComboBox4")->currentText(), "1");
   click("TForm4", "RadioButton2");
   testing::pass_time(3000);
   click("TForm4", "Button9");
@@ -60,7 +58,6 @@ TEST_F(StationInterleaveTest, TheInverterWindowPollsNodeThreeWhileTheServoWindow
   click("TForm4", "Button8");
   testing::pass_time(3000);
   expect_turns({1, 3}, {1});
-  EXPECT_EQ(t.st().servo_run_state[1], 0);
 }
 
 TEST_F(StationInterleaveTest, TheSpeedControllerStartsNodeFourWhileTheInverterEditorWritesNodeThree) {
@@ -76,7 +73,6 @@ TEST_F(StationInterleaveTest, TheSpeedControllerStartsNodeFourWhileTheInverterEd
   testing::pass_time(2500);
   EXPECT_EQ(t.writes(3), std::vector<Frame>{testing::write(3, 15, 50)});
   expect_turns({3, 4}, {3, 4});
-  EXPECT_EQ(t.st().tsq_run_state[4], 0);
 }
 
 }  // namespace

@@ -26,7 +26,6 @@ TEST(SpeedCtlStatusMarks, UnreadAndOldLampsAreMarkedAndLeavingASilentRunningDriv
   auto lamp = [&](const char* name) { return control<StatusLamp>(w, name); };
   auto notice = [&] { return control<QLabel>(w, "LabelStale")->isVisibleTo(w); };
 
-  // Opened for the first time, nothing read yet: every lamp off, and it says so.
   EXPECT_EQ(control<QLabel>(w, "Panel1")->text(), "节点1：状态尚未读取");
   for (const char* name : {"Shape1", "Shape2", "Shape3", "Shape4"}) EXPECT_TRUE(!lamp(name)->lit() && lamp(name)->stale()) << name;
   EXPECT_TRUE(notice());

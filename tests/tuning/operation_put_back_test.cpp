@@ -149,7 +149,6 @@ TEST_F(OperationPutBackTest, AStoppedEstimationLeavesTheTrialSettingsAsTheEngine
   stroke(3, 100);
   const QString target = edit("Edit64")->text();
   QString raised;
-  // Stopped once the raised runs have begun.
   act_when([this] { return std::ranges::count(rig.writes(1), 0x8003, &testing::Frame::start) >= 5; }, 0, [&] {
     raised = edit("Edit68")->text();
     click("Button38");

@@ -10,8 +10,7 @@
 namespace velmo {
 namespace {
 
-// Layout 2: rigidity 53, Kp/Kv/Ti 55..57.
-constexpr uint16_t kRigidity2 = 53, kKv2 = 56;
+constexpr uint16_t kRigidity2 = 53, kKv2 = 56;  // layout 2
 
 TEST_F(GainTuningTest, AnOperationOnServoTwoStaysThereWhileTheEditorReadsServoOneAndASearchIsRefused) {
   use(2);
@@ -46,13 +45,10 @@ TEST_F(GainTuningTest, AnOperationOnServoTwoStaysThereWhileTheEditorReadsServoOn
   QTest::mouseClick(control<QPushButton>(form, "Button47"), Qt::LeftButton);
   ASSERT_GE(moves_at_open, 2);
   EXPECT_GT(moves(), moves_at_open);
-  // Servo 1: the editor's menu read, nothing written.
   EXPECT_TRUE(rig.writes(1).empty());
   EXPECT_FALSE(rig.reads(1).empty());
-  // The search was refused, naming the window that runs.
   ASSERT_EQ(rig.notifier.messages.size(), 1);
   EXPECT_TRUE(rig.notifier.messages[0].contains(QStringLiteral("驱动器增益调试"))) << rig.notifier.messages[0].toStdString();
-  // Servo 2 has its start gains back, in its own layout.
   EXPECT_EQ(rig.servo(2).reg(kRigidity2), rigidity);
   EXPECT_EQ(rig.servo(2).reg(kKv2), kv);
   EXPECT_EQ(testing::memo_lines(form, "Memo3").filter(QStringLiteral("节点2：已将增益、刚性等级、陷波器、振动抑制器和限制值恢复为开始时的值")).size(), 1);
