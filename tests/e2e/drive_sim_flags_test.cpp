@@ -71,10 +71,7 @@ struct RunningSim {
   }
 };
 
-std::string link_target(const std::string& link) {
-  std::error_code error;
-  return std::filesystem::read_symlink(link, error).string();
-}
+std::string link_target(const std::string& link) { std::error_code e; return std::filesystem::read_symlink(link, e).string(); }
 
 }  // namespace
 

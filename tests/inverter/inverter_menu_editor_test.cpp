@@ -149,8 +149,7 @@ TEST_F(InverterMenuEditorTest, ReadsTheDocumentedBlocksOfEachModelTypeAndShapesT
   // Rating of power code 45: 750 W, 380 V class; the drive's F5-00 = 1 picks 0.37 kW.
   EXPECT_EQ(text("Edit82"), "750W");
   EXPECT_EQ(shown("ComboBox23"), "0.37");
-  // The drive's 1.4 A is outside what 0.37 kW takes: shown as it is, marked.
-  EXPECT_EQ(text("Edit24"), "1.4");
+  EXPECT_EQ(text("Edit24"), "1.4");  // outside what 0.37 kW takes: shown as it is, marked
   EXPECT_TRUE(ctl<QWidget>("Edit24")->toolTip().startsWith(QStringLiteral("1.0~1.2A\n此值超出范围1.0~1.2")));
   EXPECT_TRUE(ctl<QWidget>("Edit24")->property("out_of_range").toBool());
   EXPECT_EQ(t.st().bpq_voltage_class, 1);

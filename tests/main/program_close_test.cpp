@@ -93,7 +93,6 @@ TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASe
   QWidget *servo = t.form("TForm4"), *inverter = t.form("TForm9"), *speed = t.form("TForm19");
   ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
   st.servo_restore_flags[1] = st.bpq_restore_flags[0] = st.tsq_restore_flags[0] = 1;
-  const std::vector<Frame> inverter_restore = this->inverter_restore();
   t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000, -1));  // F0-00
   t.sim.inject(4, testing::fault(sim::Fault::Silent, 2, -1));         // F-02
   t.sim.clear_journal();
@@ -107,7 +106,7 @@ TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASe
   EXPECT_TRUE(servo->isVisible());
   EXPECT_EQ(control<QLabel>(servo, "Panel1")->text(), QStringLiteral("恢复相关参数失败！！"));
   EXPECT_FALSE(inverter->isVisible());
-  EXPECT_EQ(t.writes(3), inverter_restore);
+  EXPECT_EQ(t.writes(3), inverter_restore());
   EXPECT_FALSE(speed->isVisible());
   EXPECT_EQ(closed.count(), 0);
   EXPECT_EQ(control<QLabel>(&main(), "Panel1")->text(), QStringLiteral("程序未关闭：有窗口仍控制着驱动器"));

@@ -24,11 +24,8 @@ class StationInterleaveTest : public ::testing::Test {
     ASSERT_EQ(t.st().connected, 1u);
     t.sim.clear_journal();
   }
-  void click(const char* form, const char* button) {
-    QTest::mouseClick(control<QAbstractButton>(t.form(form), button), Qt::LeftButton);
-  }
-  // Only `addressed` on the line, only `written` written to, and the station
-  // changed more than twice: the two windows took turns.
+  void click(const char* form, const char* button) { QTest::mouseClick(control<QAbstractButton>(t.form(form), button), Qt::LeftButton); }
+  // Only these stations addressed and written to, taking turns (more than two changes).
   void expect_turns(const std::set<int>& addressed, const std::set<int>& written) const {
     std::set<int> seen, wrote;
     int changes = 0, last = -1;

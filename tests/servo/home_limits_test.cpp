@@ -130,7 +130,6 @@ TEST_F(HomeLimitsTest, ASettingsOrTakeoverStepLostEndsOnALineThatNamesIt) {
   EXPECT_EQ(rig.st().servo_restore_flags[1], 1);
   rig.sim.clear_faults();
   click("Button9");  // takes node 1 over
-  click("Button11");
   rig.sim.clear_journal();
   rig.sim.inject(1, testing::fault(sim::Fault::Silent, 0x1007));
   click("Button9");
@@ -138,7 +137,6 @@ TEST_F(HomeLimitsTest, ASettingsOrTakeoverStepLostEndsOnALineThatNamesIt) {
   const QString incomplete = QStringLiteral("节点1：转速与转矩限制设置未全部成功（转矩限制值设置失败）**");
   EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), incomplete);
   EXPECT_TRUE(memo("Memo2").endsWith(QStringLiteral("节点1：转速值设置成功！！\n") + incomplete));
-  EXPECT_TRUE(memo("Memo3").endsWith(QStringLiteral("节点1：转矩限制值设置失败**\n") + incomplete));
 }
 
 TEST_F(HomeLimitsTest, HomeAndLimitRegistersFollowTheSelectedDrivesLayout) {

@@ -36,7 +36,6 @@ TEST_F(SettingsMarksTest, ANodeChangeWithTheDriveSilentMarksEveryReadSettingUnti
   ASSERT_FALSE(rig.reads(2).empty());
   for (const char* name : kSettings) {
     SCOPED_TRACE(name);
-    EXPECT_TRUE(unread(name));
     EXPECT_EQ(w(name)->styleSheet(), QString::fromLatin1(value_mark_style(true, false)));
     EXPECT_TRUE(w(name)->toolTip().contains(QStringLiteral("尚未从节点2读取"))) << w(name)->toolTip().toStdString();
   }
