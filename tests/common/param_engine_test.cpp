@@ -193,7 +193,7 @@ TEST(ParamEngine, AFailedReadLeavesTheEarlierValuesUnknownToTheDownload) {
   for (const char* memo : {"Memo2", "Memo3", "Memo4"}) make_memo(&form, memo, QRect());
   ParamEditorHooks hooks;
   const EditorConfig config{.family = NodeListGroup::Servo, .success_memo = "Memo2", .failure_memo = "Memo3",
-                            .dump_memo = "Memo4", .station_refresh = StationRefresh::WhenChanged};
+                            .dump_memo = "Memo4", .station_refresh = StationRefresh::WhenChanged, .single_fail_suffix = {}};
   ParamEditorEngine engine(link, &form, servo_param_table(), hooks, config, {});
   engine.select(1, kServoLayout1);
   const std::vector<int> all = engine.unknown_download_registers();
