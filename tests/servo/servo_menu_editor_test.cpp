@@ -565,6 +565,7 @@ TEST_F(ServoMenuEditorTest, DownloadFailures) {
     settle();
     EXPECT_TRUE(logged("Memo3", QString::fromUtf8(c.line)));
     EXPECT_EQ(panel(), QString::fromUtf8(c.result));
+    EXPECT_TRUE(logged("Memo3", QString::fromUtf8(c.result) + QStringLiteral("  ")));
     if (c.frames) {
       EXPECT_EQ(frames().size(), c.frames);
     } else {
