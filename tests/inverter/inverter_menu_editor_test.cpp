@@ -15,6 +15,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "documented_menu.h"
 #include "inverter/inverter_menu_editor.h"
 #include "main/main_window.h"
@@ -147,8 +149,7 @@ TEST_F(InverterMenuEditorTest, ReadsTheDocumentedBlocksOfEachModelTypeAndShapesT
   // Rating of power code 45: 750 W, 380 V class; the drive's F5-00 = 1 picks 0.37 kW.
   EXPECT_EQ(text("Edit82"), "750W");
   EXPECT_EQ(shown("ComboBox23"), "0.37");
-  // The drive's 1.4 A is outside what 0.37 kW takes: shown as it is, marked.
-  EXPECT_EQ(text("Edit24"), "1.4");
+  EXPECT_EQ(text("Edit24"), "1.4");  // outside what 0.37 kW takes: shown as it is, marked
   EXPECT_TRUE(ctl<QWidget>("Edit24")->toolTip().startsWith(QStringLiteral("1.0~1.2A\n此值超出范围1.0~1.2")));
   EXPECT_TRUE(ctl<QWidget>("Edit24")->property("out_of_range").toBool());
   EXPECT_EQ(t.st().bpq_voltage_class, 1);
@@ -675,60 +676,39 @@ TEST_F(InverterMenuEditorTest, FieldsOfBlocksNotReadAreMarkedUntilRead) {
 
 // ------------------------------------------------------------ values as they came
 
-// The drive's 50.0 Hz jog frequency (field 2.0~20.0 Hz) is shown and sent as
-// it is; a click in and out changes nothing, a typed value is clamped.
-TEST_F(InverterMenuEditorTest, AValueOutsideItsFieldsRangeGoesBackAsItCame) {
+// The drive's 50.0 Hz jog (field 2.0~20.0 Hz) is shown and sent as it is; typed, clamped.
+TEST_F(InverterMenuEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWhereItStopped) {
   drive(1).set_reg(60, 500);
-  open(1);
+  open(1);  // type 0: F5 goes as (80, 3) and register 84 alone
   auto* jog = ctl<QLineEdit>("Edit10");
   EXPECT_EQ(jog->text(), "50.0");
   EXPECT_TRUE(jog->property("out_of_range").toBool());
   EXPECT_TRUE(jog->toolTip().contains(QStringLiteral("2.0~20.0"))) << jog->toolTip().toStdString();
   ASSERT_TRUE(testing::click_in_and_out(jog));
   EXPECT_EQ(jog->text(), "50.0");
-  EXPECT_EQ(w->bpq_param()[60], 500);
-  EXPECT_TRUE(jog->property("out_of_range").toBool());
   t.sim.clear_journal();
   w->Button5Click();
   settle();
-  bool sent = false;
-  for (const Frame& f : frames())
-    if (f.start == 60) {
-      sent = true;
-      EXPECT_EQ(f.values.front(), 500);
-    }
-  EXPECT_TRUE(sent);
+  const auto sent = frames();
+  const auto jog_sent = std::find_if(sent.begin(), sent.end(), [](const Frame& f) { return f.start == 60; });
+  ASSERT_NE(jog_sent, sent.end());
+  EXPECT_EQ(jog_sent->values.front(), 500);
   // This drive takes 20.0 Hz at most by a write: it refuses its own value back.
   EXPECT_EQ(panel(), QStringLiteral("节点1：菜单下载失败：首个未写入的是寄存器60（F4-00）**"));
-  EXPECT_EQ(jog->text(), "50.0");
   t.sim.clear_journal();
   type_and_enter("Edit10", "50");
   EXPECT_EQ(jog->text(), "20.0");
   EXPECT_EQ(frames(), (std::vector<Frame>{testing::write(1, 60, 200)}));
   EXPECT_FALSE(jog->property("out_of_range").toBool());
-}
-
-TEST_F(InverterMenuEditorTest, ADownloadWithAnUnansweredWriteEndsOnALineNamingIt) {
-  open(1);  // type 0: F5 goes as (80, 3) and register 84 alone
-  sim::Fault mute = testing::fault(sim::Fault::Silent, 84);
-  mute.function = 6;
-  t.sim.inject(1, mute);
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 84, 1, 6));
   t.sim.clear_journal();
   w->Button5Click();
   settle();
   const QString line = QStringLiteral("节点1：菜单下载失败：首个未写入的是寄存器84（F5-04）**");
   EXPECT_EQ(panel(), line);
-  EXPECT_TRUE(lines("Memo2").last().startsWith(line + QStringLiteral("  ")));
-  for (const QString& l : lines("Memo1")) EXPECT_FALSE(l.contains(QStringLiteral("菜单下载成功")));
-  ASSERT_FALSE(frames().empty());
-  EXPECT_EQ(frames().back(), testing::write(1, 84, drive(1).reg(84)));  // the download stops there
-  EXPECT_EQ(t.st().bpq_menu_write_error, 1);
-}
-
-TEST_F(InverterMenuEditorTest, ValuesNotConfirmedByTheLastReadAreMarkedAndNotDownloaded) {
-  open(1);
+  EXPECT_EQ(frames().back(), testing::write(1, 84, drive(1).reg(84)));
+  t.sim.clear_faults();
   auto* max_frequency = ctl<QWidget>("Edit3");
-  ASSERT_FALSE(max_frequency->property("unconfirmed").toBool());
   t.sim.inject(1, testing::fault(sim::Fault::Exception, std::nullopt, -1));
   w->Button2Click();
   settle();

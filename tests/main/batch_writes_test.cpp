@@ -74,8 +74,7 @@ TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
 
 // The list still goes back after a garbled mode reply, but the restore is
 // not reported whole: it failed, and why is the garbled write's outcome,
-// not the last (accepted) one's. The main window's last line names the step,
-// not the list's success after it.
+// not the last (accepted) one's; so does the main window's last line.
 TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheListButFails) {
   t.sim.add(sim::make_servo(1, 6101, 102));
   t.search(1);

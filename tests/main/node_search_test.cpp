@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "common/menu_editor_window.h"
-
 #include "link/modbus_frame.h"
 #include "main/main_window.h"
 #include "support/app_on_sim.h"
@@ -223,14 +222,11 @@ TEST(NodeSearch, AnUnpluggedLineIsToldInEveryOpenWindow) {
     EXPECT_EQ(t.ctl<QLabel>(form, "Panel1")->text(), lost) << form;
   EXPECT_TRUE(shown_text(t.ctl<QPlainTextEdit>("TForm10", "Memo2")).contains(lost + QStringLiteral("**")));
   EXPECT_EQ(t.ctl<QLabel>("TForm9", "Panel1")->text(), hidden_panel);
-
   // An exchange that fails on the lost port does not replace the line.
-  auto* editor = qobject_cast<MenuEditorWindow*>(t.form("TForm10"));
-  ASSERT_NE(editor, nullptr);
+  auto* editor = static_cast<MenuEditorWindow*>(t.form("TForm10"));
   EXPECT_FALSE(editor->engine().read_menu({}));
   EXPECT_EQ(t.ctl<QLabel>("TForm10", "Panel1")->text(), lost);
-  // A new search opens the port afresh: from then on the lines are the
-  // search's and the windows' own again.
+  // A new search opens the port afresh: the lines are the windows' own again.
   t.search(3);
   EXPECT_NE(t.ctl<QLabel>("TForm1", "Panel1")->text(), lost);
   EXPECT_FALSE(editor->engine().read_menu({}));

@@ -1,7 +1,5 @@
-// Closing windows and the program on the simulated line: each window's close
-// box takes its own exit path, and the program ends only once every window
-// has been left (starting no drive meanwhile), or on a second close after a
-// warning.
+// Each window's close box takes its own exit path; the program ends once every
+// window has been left (starting no drive meanwhile), or on a second close.
 #include <QLabel>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -31,9 +29,16 @@ struct LineOfEveryFamily : ::testing::Test {
     t.sim.clear_journal();
   }
   MainWindow& main() { return t.app.main_window(); }
+  bool line_quiet() { return t.st().sending == 0 && t.st().write_busy == 0 && t.st().read_busy == 0; }
+  // The inverter's four bus-control registers back as they were at the search.
+  std::vector<Frame> inverter_restore() {
+    std::vector<Frame> out;
+    for (int reg : {4, 5, 8, 9}) out.push_back(write(3, reg, t.sim.station(3)->reg(reg)));
+    return out;
+  }
   // Whether `want` went out to its station in this order (other frames between).
-  bool sent_in_order(const std::vector<Frame>& want, int station) {
-    const std::vector<Frame> sent = t.writes(static_cast<uint8_t>(station));
+  bool sent_in_order(const std::vector<Frame>& want) {
+    const std::vector<Frame> sent = t.writes(want.front().station);
     return std::search(sent.begin(), sent.end(), want.begin(), want.end()) != sent.end();
   }
   testing::AppOnSim t;
@@ -41,38 +46,35 @@ struct LineOfEveryFamily : ::testing::Test {
 
 TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
   DriveLinkState& st = t.st();
-  std::vector<Frame> inverter_restore;
-  for (int reg : {4, 5, 8, 9}) inverter_restore.push_back(write(3, reg, t.sim.station(3)->reg(reg)));
   struct Case {
     const char* form;
     std::function<void()> open;
-    std::function<void()> take_over;  // what leaving must put back
-    int station;                      // 0: nothing to put back
+    uint8_t* taken_over;  // what leaving must put back; null: nothing
     std::vector<Frame> restore;
   };
   const Case cases[] = {
-      {"TForm3", [&] { main().N12Click(); }, [&] { st.servo_restore_flags[1] = 1; }, 1, t.restore_writes(1)},
-      {"TForm4", [&] { main().N6Click(); }, [&] { st.servo_restore_flags[1] = 1; }, 1, t.restore_writes(1)},
-      {"TForm13", [&] { main().N2Click(); }, [&] { st.servo_restore_flags[1] = 1; }, 1, t.restore_writes(1)},
-      {"TForm9", [&] { main().N8Click(); }, [&] { st.bpq_restore_flags[0] = 1; }, 3, inverter_restore},
-      {"TForm19", [&] { main().RS4851Click(); }, [&] { st.tsq_restore_flags[0] = 1; }, 4, {write(4, 2, 1)}},
-      {"TForm8", [&] { main().N11Click(); }, [] {}, 0, {}},
+      {"TForm3", [&] { main().N12Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
+      {"TForm4", [&] { main().N6Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
+      {"TForm13", [&] { main().N2Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
+      {"TForm9", [&] { main().N8Click(); }, &st.bpq_restore_flags[0], inverter_restore()},
+      {"TForm19", [&] { main().RS4851Click(); }, &st.tsq_restore_flags[0], {write(4, 2, 1)}},
+      {"TForm8", [&] { main().N11Click(); }, nullptr, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.form);
     QWidget* w = t.form(c.form);
     c.open();
     ASSERT_TRUE(w->isVisible());
-    ASSERT_TRUE(testing::wait_for([&] { return st.sending == 0 && st.write_busy == 0 && st.read_busy == 0; }));
-    c.take_over();
+    ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
+    if (c.taken_over) *c.taken_over = 1;
     t.sim.clear_journal();
     w->close();
     ASSERT_TRUE(testing::wait_for([&] { return !w->isVisible(); }, 10000));
     EXPECT_EQ(st.active_form, 1);
     EXPECT_FALSE(main().isMinimized());
-    if (c.station != 0) {
-      EXPECT_TRUE(sent_in_order(c.restore, c.station));
-      EXPECT_EQ(st.servo_restore_flags[1] + st.bpq_restore_flags[0] + st.tsq_restore_flags[0], 0);
+    if (c.taken_over) {
+      EXPECT_TRUE(sent_in_order(c.restore));
+      EXPECT_EQ(*c.taken_over, 0);
     } else {
       EXPECT_TRUE(t.sim.requests().empty());
     }
@@ -80,24 +82,20 @@ TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
   EXPECT_TRUE(t.notifier.messages.isEmpty()) << t.notifier.messages.join(QLatin1Char('\n')).toStdString();
 }
 
-TEST_F(LineOfEveryFamily, ARefusedRestoreKeepsTheProgramOpenUntilASecondCloseWarnsAndEnds) {
+// Refused (servo 1), the window stays; unanswered (speed controller 4), it goes.
+TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASecondCloseWarnsAndEnds) {
   QSignalSpy closed(&main(), &MainWindow::closed);
   DriveLinkState& st = t.st();
   main().show();
   main().N6Click();
   main().N8Click();
-  QWidget* servo = t.form("TForm4");
-  QWidget* inverter = t.form("TForm9");
-  ASSERT_TRUE(servo->isVisible() && inverter->isVisible());
-  ASSERT_TRUE(testing::wait_for([&] { return st.sending == 0 && st.write_busy == 0 && st.read_busy == 0; }));
-  st.servo_restore_flags[1] = 1;
-  st.bpq_restore_flags[0] = 1;
-  std::vector<Frame> inverter_restore;
-  for (int reg : {4, 5, 8, 9}) inverter_restore.push_back(write(3, reg, t.sim.station(3)->reg(reg)));
-  // Servo 1 refuses every write of F0-00 back.
-  t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000, -1));
+  main().RS4851Click();
+  QWidget *servo = t.form("TForm4"), *inverter = t.form("TForm9"), *speed = t.form("TForm19");
+  ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
+  st.servo_restore_flags[1] = st.bpq_restore_flags[0] = st.tsq_restore_flags[0] = 1;
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000, -1));  // F0-00
+  t.sim.inject(4, testing::fault(sim::Fault::Silent, 2, -1));         // F-02
   t.sim.clear_journal();
-
   // Another exchange holds the line: the exits wait for it.
   st.write_busy = 1;
   EXPECT_FALSE(main().close());
@@ -105,64 +103,23 @@ TEST_F(LineOfEveryFamily, ARefusedRestoreKeepsTheProgramOpenUntilASecondCloseWar
   // A forward clicked meanwhile in a window not yet left starts nothing.
   qobject_cast<BusControlWindow*>(inverter)->issue(RunControlWindow::kForward, 3);
   ASSERT_TRUE(testing::wait_for([&] { return !main().program_close().leaving(); }, 20000));
-  // The servo window stays with its own message; the inverter window, next
-  // in turn, was left and its drive restored.
   EXPECT_TRUE(servo->isVisible());
   EXPECT_EQ(control<QLabel>(servo, "Panel1")->text(), QStringLiteral("恢复相关参数失败！！"));
   EXPECT_FALSE(inverter->isVisible());
-  EXPECT_EQ(t.writes(3), inverter_restore);
-  EXPECT_EQ(st.bpq_restore_flags[0], 0);
-  EXPECT_EQ(st.servo_restore_flags[1], 1);
+  EXPECT_EQ(t.writes(3), inverter_restore());
+  EXPECT_FALSE(speed->isVisible());
   EXPECT_EQ(closed.count(), 0);
-  EXPECT_TRUE(main().isVisible());
-  EXPECT_EQ(main().program_close().held_windows(), QStringList{QStringLiteral("TForm4")});
   EXPECT_EQ(control<QLabel>(&main(), "Panel1")->text(), QStringLiteral("程序未关闭：有窗口仍控制着驱动器"));
-  EXPECT_TRUE(testing::memo_lines(&main(), "Memo2").last().startsWith(
-      QStringLiteral("程序未关闭：“驱动器 RS-485通讯控制”仍控制着驱动器**")));
-  ASSERT_GE(t.notifier.messages.size(), 2);
-  EXPECT_EQ(t.notifier.messages[t.notifier.messages.size() - 2], QStringLiteral("请确保驱动器无故障！！"));
-  EXPECT_TRUE(t.notifier.messages.last().startsWith(QStringLiteral("“驱动器 RS-485通讯控制”仍控制着驱动器（")));
-  // The window works as before.
-  EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->program_closing());
-
-  // The second close warns and ends the program at once, sending nothing.
+  const QString held = QStringLiteral("“驱动器 RS-485通讯控制”、“调速器 RS-485通讯控制”");
+  EXPECT_TRUE(testing::memo_lines(&main(), "Memo2").last().startsWith(QStringLiteral("程序未关闭：") + held + "仍控制着驱动器**"));
+  EXPECT_TRUE(t.notifier.messages.last().startsWith(held + QStringLiteral("仍控制着驱动器（")));
+  EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->program_closing());  // the window works as before
   t.notifier.messages.clear();
   t.sim.clear_journal();
   EXPECT_TRUE(main().close());
   EXPECT_EQ(closed.count(), 1);
-  EXPECT_EQ(t.notifier.messages,
-            QStringList{QStringLiteral("“驱动器 RS-485通讯控制”仍控制着驱动器，驱动器可能仍在运行！！程序将退出")});
+  EXPECT_EQ(t.notifier.messages, QStringList{held + QStringLiteral("仍控制着驱动器，驱动器可能仍在运行！！程序将退出")});
   EXPECT_TRUE(t.sim.requests().empty());
-}
-
-TEST_F(LineOfEveryFamily, AnUnansweredRestoreLetsTheWindowGoButKeepsTheProgramOpenOnce) {
-  QSignalSpy closed(&main(), &MainWindow::closed);
-  DriveLinkState& st = t.st();
-  main().show();
-  main().RS4851Click();
-  QWidget* speed = t.form("TForm19");
-  ASSERT_TRUE(testing::wait_for([&] { return st.sending == 0 && st.write_busy == 0 && st.read_busy == 0; }));
-  st.tsq_restore_flags[0] = 1;
-  // The speed controller no longer answers a write of F-02.
-  t.sim.inject(4, testing::fault(sim::Fault::Silent, 2, -1));
-
-  EXPECT_FALSE(main().close());
-  ASSERT_TRUE(testing::wait_for([&] { return !main().program_close().leaving(); }, 20000));
-  // The window lets the engineer go, as an unanswered restore does, but the
-  // program does not end behind a drive still under bus control.
-  EXPECT_FALSE(speed->isVisible());
-  EXPECT_EQ(st.tsq_restore_flags[0], 1);
-  EXPECT_EQ(closed.count(), 0);
-  EXPECT_EQ(main().program_close().held_windows(), QStringList{QStringLiteral("TForm19")});
-  EXPECT_TRUE(testing::memo_lines(&main(), "Memo2").last().startsWith(
-      QStringLiteral("程序未关闭：“调速器 RS-485通讯控制”仍控制着驱动器**")));
-
-  // Closing again ends it, with the warning.
-  t.notifier.messages.clear();
-  EXPECT_TRUE(main().close());
-  EXPECT_EQ(closed.count(), 1);
-  ASSERT_EQ(t.notifier.messages.size(), 1);
-  EXPECT_TRUE(t.notifier.messages[0].endsWith(QStringLiteral("仍控制着驱动器，驱动器可能仍在运行！！程序将退出")));
 }
 
 }  // namespace

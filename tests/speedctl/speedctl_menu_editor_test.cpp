@@ -303,9 +303,7 @@ TEST_F(SpeedCtlEditorTest, ARefusedSeriesPickPutsTheStopListItPreselectedBack) {
 
 TEST_F(SpeedCtlEditorTest, AFailedFirstReadLeavesNothingToDownload) {
   line({3});
-  sim::Fault muted = testing::fault(sim::Fault::Silent, std::nullopt, -1);
-  muted.function = 3;
-  t.sim.inject(3, muted);
+  t.sim.inject(3, testing::fault(sim::Fault::Silent, std::nullopt, -1, 3));
   open(3);
   EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点3：菜单读取失败")));
   auto* torque = ctl<QWidget>("Edit1");
@@ -376,13 +374,13 @@ TEST_F(SpeedCtlEditorTest, TheControlModePickedIsWhatLeavingBusControlRestores) 
   EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(3, 2, 2)}));
 }
 
-// F-03 = 120 % from the drive (field 50~100): shown and sent as it is. This
-// drive refuses it back, and the download says where it stopped.
-TEST_F(SpeedCtlEditorTest, AValueOutsideItsFieldsRangeGoesBackAsItCame) {
+// F-03 = 120 % from the drive (field 50~100), shown and sent as it is; typed, clamped.
+TEST_F(SpeedCtlEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWhereItStopped) {
   line({3});
   sim_reg(3, 3) = 120;
   open(3);
   auto* torque = ctl<QLineEdit>("Edit1");
+  auto panel = [this] { return ctl<QLabel>("Panel1")->text(); };
   EXPECT_EQ(torque->text(), QStringLiteral("120"));
   EXPECT_TRUE(torque->property("out_of_range").toBool());
   EXPECT_TRUE(torque->toolTip().contains(QStringLiteral("50~100"))) << torque->toolTip().toStdString();
@@ -391,41 +389,19 @@ TEST_F(SpeedCtlEditorTest, AValueOutsideItsFieldsRangeGoesBackAsItCame) {
   w->download_menu();
   settle();
   ASSERT_EQ(frames().size(), 3u);
-  EXPECT_EQ(frames().front().start, 1);
   EXPECT_EQ(frames().front().values.at(2), 120);
-  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点3：菜单下载失败：首个未写入的是寄存器1（F-01）**  ")))
-      << ctl<QLabel>("Panel1")->text().toStdString();
-  EXPECT_EQ(torque->text(), QStringLiteral("120"));
-  EXPECT_TRUE(torque->property("out_of_range").toBool());
-  // Typed, it is clamped.
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点3：菜单下载失败：首个未写入的是寄存器1（F-01）**  "))) << panel().toStdString();
   type_and_enter("Edit1", QStringLiteral("120"));
-  EXPECT_EQ(torque->text(), QStringLiteral("100"));
   EXPECT_EQ(frames().back(), write(3, 3, 100));
-}
-
-TEST_F(SpeedCtlEditorTest, ADownloadWithAnUnansweredWriteEndsOnALineNamingIt) {
-  line({3});
-  open(3);
-  sim::Fault mute = testing::fault(sim::Fault::Silent, 20);
-  mute.function = 16;
-  t.sim.inject(3, mute);
+  t.sim.inject(3, testing::fault(sim::Fault::Silent, 20, 1, 16));
+  t.sim.clear_journal();
   w->download_menu();
   settle();
   EXPECT_EQ(frames().size(), 3u);  // every request goes
-  const QString line = QStringLiteral("节点3：菜单下载失败：首个未写入的是寄存器20（F-20）**  ");
-  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(line)) << ctl<QLabel>("Panel1")->text().toStdString();
-  EXPECT_TRUE(lines("Memo3").last().startsWith(line));
-  for (const QString& l : lines("Memo2")) EXPECT_FALSE(l.contains(QStringLiteral("菜单下载成功")));
-}
-
-TEST_F(SpeedCtlEditorTest, ValuesNotConfirmedByTheLastReadAreMarkedAndNotDownloaded) {
-  line({3});
-  open(3);
-  auto* torque = ctl<QWidget>("Edit1");
-  ASSERT_FALSE(torque->property("unconfirmed").toBool());
-  sim::Fault muted = testing::fault(sim::Fault::Silent, std::nullopt, -1);
-  muted.function = 3;
-  t.sim.inject(3, muted);
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点3：菜单下载失败：首个未写入的是寄存器20（F-20）**  ")))
+      << panel().toStdString();
+  t.sim.clear_faults();
+  t.sim.inject(3, testing::fault(sim::Fault::Silent, std::nullopt, -1, 3));
   w->read_menu();
   settle();
   t.sim.clear_faults();
@@ -434,8 +410,7 @@ TEST_F(SpeedCtlEditorTest, ValuesNotConfirmedByTheLastReadAreMarkedAndNotDownloa
   w->download_menu();
   settle();
   EXPECT_TRUE(frames().empty());
-  EXPECT_TRUE(ctl<QLabel>("Panel1")->text().startsWith(QStringLiteral("节点3：菜单下载未执行：F-01")))
-      << ctl<QLabel>("Panel1")->text().toStdString();
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点3：菜单下载未执行：F-01"))) << panel().toStdString();
   w->read_menu();
   settle();
   EXPECT_FALSE(torque->property("unconfirmed").toBool());

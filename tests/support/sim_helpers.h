@@ -87,11 +87,13 @@ inline QString file_text(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<missing>");
 }
 
-inline sim::Fault fault(sim::Fault::Kind kind, std::optional<uint16_t> reg = std::nullopt, int times = 1) {
+inline sim::Fault fault(sim::Fault::Kind kind, std::optional<uint16_t> reg = std::nullopt, int times = 1,
+                        std::optional<uint8_t> function = std::nullopt) {
   sim::Fault f;
   f.kind = kind;
   f.reg = reg;
   f.times = times;
+  f.function = function;
   return f;
 }
 

@@ -89,7 +89,6 @@ TEST_F(FilterTest, SuppressorSetResetAndARefusedWrite) {
   rig.sim.clear_journal();
   click("Button16");
   EXPECT_EQ(rig.writes(2), std::vector<testing::Frame>{write(2, 92, 125)});
-  // Read back, it shows what the drive kept.
   EXPECT_EQ(rig.reads(2), std::vector<testing::Frame>{testing::read(2, 92, 1)});
   EXPECT_EQ(edit("Edit27")->text(), QStringLiteral("33.3"));
   EXPECT_EQ(tstate().endvib_found, 1);

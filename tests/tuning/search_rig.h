@@ -52,12 +52,15 @@ class SearchRigTest : public GainTuningTest {
     for (const testing::Frame& f : rig.writes(1)) n += f.start == 0x8000 && f.values[0] != 0;
     return n;
   }
-  // Presses `button` once `ready` holds and the wire shows `n` more move
-  // starts; without `ready`, `n` starts since the journal was cleared.
+  // Presses `button` (or does `act`) once `ready` holds and the wire shows `n`
+  // more move starts; without `ready`, `n` starts since the journal was cleared.
   void press_when(std::function<bool()> ready, int n, const char* button) {
+    act_when(std::move(ready), n, [this, button] { click(button); });
+  }
+  void act_when(std::function<bool()> ready, int n, std::function<void()> act) {
     auto* poll = new ClockTimer(form);
     auto base = std::make_shared<int>(-1);
-    QObject::connect(poll, &ClockTimer::timeout, form, [this, ready, n, poll, button, base] {
+    QObject::connect(poll, &ClockTimer::timeout, form, [this, ready, n, poll, act, base] {
       if (*base < 0) {
         if (ready && !ready()) return;
         *base = ready ? moves() : 0;
@@ -67,7 +70,7 @@ class SearchRigTest : public GainTuningTest {
       poll->deleteLater();
       moves_at_press = moves();
       frames_at_press = rig.writes(1).size();
-      click(button);
+      act();
     });
     poll->start(1);
   }
