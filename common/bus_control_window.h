@@ -98,7 +98,6 @@ class BusControlWindow : public VelmoWindow {
   const PendingCommands& pending() const { return pending_; }
   // True while an exchange of this window is under way.
   bool exchange_waiting() const { return own_exchanges_ > 0; }
-  bool operation_running() const override { return exchange_waiting() || leaving_; }
   // No exchange of anyone waits and no busy flag is held.
   bool link_idle() const;
 

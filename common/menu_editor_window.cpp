@@ -135,8 +135,6 @@ void MenuEditorWindow::report(bool ok, const QString& message) {
   ok ? engine_->log_success(message) : engine_->log_failure(message);
 }
 
-bool MenuEditorWindow::operation_running() const { return engine_->busy(); }
-
 // ---- Node and layout ----
 
 void MenuEditorWindow::take_node() {

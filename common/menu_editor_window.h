@@ -94,7 +94,6 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
   void on_open() override;
 
   ParamEditorEngine& engine() { return *engine_; }
-  bool operation_running() const override;
   const MenuEditorFrame& frame() const { return frame_; }
   void set_file_chooser(std::unique_ptr<FileChooser> chooser) { chooser_ = std::move(chooser); }
   const std::vector<uint8_t>& group_select() const { return group_select_; }

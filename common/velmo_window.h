@@ -36,10 +36,6 @@ class VelmoWindow : public QWidget {
   // Shows a status line in the window's Panel1.
   void show_status(const QString& text);
 
-  // True while the window is in the middle of a sequence of exchanges with
-  // its drive (an operation, a menu read or download, a takeover or a
-  // restore): a node search meanwhile would rebuild the node lists under it.
-  virtual bool operation_running() const { return false; }
   // The program is being closed (true), or stays open after all (false).
   // While it closes, nothing the window does starts a motor; a running
   // operation is stopped as its own stop would stop it.
@@ -49,6 +45,11 @@ class VelmoWindow : public QWidget {
   // command of its own still waits) or its exit is still under way (a
   // stopped operation unwinds, the exit steps run): the close waits.
   virtual bool exit_waits() const { return false; }
+  // True while the window is in the middle of a sequence of exchanges with
+  // its drive (an operation, a menu read or download, a takeover or a
+  // restore): a node search meanwhile would rebuild the node lists under it.
+  // Most windows run one exactly while their exit has to wait.
+  virtual bool operation_running() const { return exit_waits(); }
   // The window was left last time without getting its drive back to where
   // it was: a restore or SERVO_OFF went unanswered, or a drive may still run.
   bool holds_drive() const { return holds_drive_; }

@@ -32,7 +32,6 @@ class SelfLearningWindow : public VelmoWindow {
   // The register and station the poll reads: those of the last accepted start.
   uint8_t selflearn_reg() const { return selflearn_reg_; }
   uint8_t selflearn_node() const { return selflearn_node_; }
-  bool operation_running() const override { return talking_; }
 
  protected:
   bool exit_guard() override;

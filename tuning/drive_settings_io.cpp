@@ -112,7 +112,6 @@ bool GainTuningWindow::read_position(uint32_t& position) {
 void GainTuningWindow::Button6Click() {
   Sequence run(*this);
   if (!run.ok()) return;
-  const DriveLinkState& st = ctx_.link.st;
   uint32_t p = 0;
   if (!read_position(p)) {
     report_->failed(QStringLiteral("位置信息读取失败"));

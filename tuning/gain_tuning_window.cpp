@@ -183,7 +183,6 @@ void GainTuningWindow::open_steps() {
 void GainTuningWindow::ComboBox2Change() {
   Sequence run(*this);
   if (!run.ok()) return;
-  DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   // What was found on the node before is not this one's.
   clear_results();

@@ -161,7 +161,7 @@ class GainTuningWindow : public VelmoWindow {
   // A running sequence is stopped at its next check; false when none runs.
   bool request_stop();
   bool sequence_running() const { return depth_ > 0; }
-  bool operation_running() const override { return sequence_running() || exiting_; }
+  bool operation_running() const override { return sequence_running() || exit_waits(); }
   bool stop_requested() const;
 
   void on_open() override;

@@ -79,7 +79,6 @@ void GainTuningWindow::wire_filter_fields(QWidget* page) {
 void GainTuningWindow::notch_group_selected(int group) {
   Sequence run(*this);
   if (!run.ok()) return;
-  DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   ts.notch_group = static_cast<uint8_t>(group);
   const tuning::FilterBank& bank = tuning::filter_layout(tuning_->servo_subtype).notch;
@@ -96,7 +95,6 @@ void GainTuningWindow::notch_group_selected(int group) {
 void GainTuningWindow::suppressor_group_selected(int group) {
   Sequence run(*this);
   if (!run.ok()) return;
-  DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   ts.suppressor_group = static_cast<uint8_t>(group);
   const tuning::FilterBank& bank = tuning::filter_layout(tuning_->servo_subtype).suppressor;
@@ -131,7 +129,6 @@ static bool write_group(GainTuningWindow& w, DriveLink& link, std::initializer_l
 
 void GainTuningWindow::Button8Click() {
   Sequence run(*this);
-  DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   if (!run.ok() || ts.resonance_found != 1) return;
   const tuning::FilterRegisters r =
@@ -150,7 +147,6 @@ void GainTuningWindow::Button8Click() {
 void GainTuningWindow::Button9Click() {
   Sequence run(*this);
   if (!run.ok()) return;
-  DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   const tuning::FilterRegisters r =
       tuning::filter_registers(tuning::filter_layout(tuning_->servo_subtype).notch, tuning_->notch_group);
@@ -162,7 +158,6 @@ void GainTuningWindow::Button9Click() {
 
 void GainTuningWindow::Button16Click() {
   Sequence run(*this);
-  DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   if (!run.ok() || ts.endvib_found != 1) return;
   chart_->set_lamp(tuning::TuningChart::LampEndVibration, false);
@@ -182,7 +177,6 @@ void GainTuningWindow::Button16Click() {
 void GainTuningWindow::Button12Click() {
   Sequence run(*this);
   if (!run.ok()) return;
-  DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   const tuning::FilterRegisters r =
       tuning::filter_registers(tuning::filter_layout(tuning_->servo_subtype).suppressor, ts.suppressor_group);

@@ -25,7 +25,6 @@ uint8_t other_direction(uint32_t dir) { return dir == 1 ? 2 : 1; }
 }  // namespace
 
 tuning::StrokeInput GainTuningWindow::stroke_input(StrokeDivisor divisor) const {
-  const DriveLinkState& st = ctx_.link.st;
   const tuning::TuningState& ts = *tuning_;
   return {static_cast<uint32_t>(std::max(tuning::field_int(edit("Edit8")), 0)),
           static_cast<uint32_t>(std::max(tuning::field_int(edit(divisor == StrokeDivisor::Trial ? "Edit67" : "Edit66")), 0)),
@@ -158,7 +157,6 @@ GainTuningWindow::Start GainTuningWindow::start_move(uint8_t dir, uint16_t recor
   if (!ctx_.link.write_register(node(), tuning::kMoveStart, dir)) return Start::NotAccepted;
   // Forward counts up; the drive's counts are the command pulses through the
   // gear and the encoder scale.
-  const DriveLinkState& st = ctx_.link.st;
   const tuning::TuningState& ts = *tuning_;
   const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b) /
                                            std::max<uint32_t>(tuning_->servo_resolution_scale, 1));
@@ -186,7 +184,6 @@ bool GainTuningWindow::settle_unaccepted_start() {
   uint32_t p = 0;
   if (!before || !read_position(p)) return false;
   axis_position_ = p;
-  const DriveLinkState& st = ctx_.link.st;
   const tuning::TuningState& ts = *tuning_;
   const auto counts = static_cast<int64_t>(tuning::stroke_counts(hidden.test_pulses, ts.gear_a, ts.gear_b) /
                                            std::max<uint32_t>(tuning_->servo_resolution_scale, 1));
