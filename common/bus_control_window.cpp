@@ -14,6 +14,7 @@
 #include "common/notifier.h"
 #include "common/status_lamp.h"
 #include "common/status_line.h"
+#include "common/window_holds.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
 #include "drivelink/drive_link.h"
@@ -63,9 +64,31 @@ namespace {
 
 const QString kReadFailedNotice = QStringLiteral("状态读取失败：显示的是上次读取的状态，不是当前状态");
 
-QString unread_notice(uint8_t node) { return node_line(node, QStringLiteral("状态尚未读取")); }
+// A run command's state: running, or unknown after a command without an
+// accepted reply.
+bool may_run(uint8_t state) { return state == 1 || state == BusControlWindow::kRunUnknown; }
 
 }  // namespace
+
+QString BusControlWindow::unread_notice(uint8_t node) const { return node_line(node, unread_message()); }
+
+class BusControlWindow::WorkingOn {
+ public:
+  WorkingOn(BusControlWindow& w, uint8_t node) : w_(w), before_(w.working_on_) {
+    w_.working_on_ = node;
+    ++w_.in_command_;
+  }
+  ~WorkingOn() {
+    w_.working_on_ = before_;
+    --w_.in_command_;
+  }
+  WorkingOn(const WorkingOn&) = delete;
+  WorkingOn& operator=(const WorkingOn&) = delete;
+
+ private:
+  BusControlWindow& w_;
+  uint8_t before_;
+};
 
 void BusControlWindow::make_stale_notice(QWidget* box, const QRect& geometry) {
   // The longest notice first, so the layout is fitted to it.
@@ -82,7 +105,10 @@ void BusControlWindow::add_status_view(const std::vector<QWidget*>& block, const
 }
 
 void BusControlWindow::mark_shown(const std::vector<QWidget*>& shown, bool current) const {
-  const QString why = unread_node_ != 0 ? unread_notice(unread_node_) : QString();
+  mark_shown(shown, current, unread_node_ != 0 ? unread_notice(unread_node_) : QString());
+}
+
+void BusControlWindow::mark_shown(const std::vector<QWidget*>& shown, bool current, const QString& why) const {
   for (QWidget* w : shown) {
     if (auto* lamp = qobject_cast<StatusLamp*>(w))
       lamp->set_stale(!current, why);
@@ -100,7 +126,57 @@ void BusControlWindow::show_stale_notice() {
 void BusControlWindow::node_chosen() {
   const uint8_t node = selected_node();
   if (node == 0 || node == chosen_node_) return;
+  if (chosen_node_ != 0 && started_may_run(chosen_node_)) {
+    // Its stop must keep reaching the drive it started: the list stays.
+    const uint8_t running = chosen_node_;
+    show_station(node_list_, running);
+    const QString text = node_line(running, QStringLiteral("电机可能仍在运转，请先停止节点%1的电机！！").arg(running));
+    set_panel(this, text);
+    ctx_.notifier.message(this, text);
+    return;
+  }
   show_unread(node);
+}
+
+bool BusControlWindow::started_may_run(uint8_t node) const {
+  const bool started = std::find(started_.begin(), started_.end(), node) != started_.end();
+  return (started && may_run(run_state(node))) || pending_.waits_for(node, CommandKind::Run);
+}
+
+bool BusControlWindow::holds(uint8_t station) const {
+  return station != 0 && (working_on_ == station || pending_.waits_for(station) || started_may_run(station) ||
+                          under_own_control(station));
+}
+
+uint8_t BusControlWindow::drive_may_run() const {
+  for (uint8_t node : started_)
+    if (started_may_run(node)) return node;
+  if (const auto next = pending_.next(); next && next->kind == CommandKind::Run) return next->node;
+  return 0;
+}
+
+void BusControlWindow::station_gone(uint8_t station) {
+  const QString text = station_gone_text(station);
+  chosen_node_ = 0;
+  unread_node_ = 0;
+  block_old_ = true;
+  mark_shown(block_view_, false, text);
+  mark_shown(fault_view_, false, text);
+  if (stale_notice_) {
+    stale_notice_->setText(text);
+    stale_notice_->show();
+  }
+  VelmoWindow::station_gone(station);
+}
+
+void BusControlWindow::station_moved(uint8_t from, uint8_t to) {
+  auto follow = [from, to](uint8_t& node) {
+    if (node == from) node = to;
+  };
+  for (uint8_t* node : {&chosen_node_, &unread_node_, &unsettled_, &working_on_}) follow(*node);
+  for (uint8_t& node : started_) follow(node);
+  for (uint8_t& node : silent_running_) follow(node);
+  pending_.renumber(from, to);
 }
 
 void BusControlWindow::showEvent(QShowEvent* event) {
@@ -233,7 +309,16 @@ void BusControlWindow::execute(const CommandEntry& entry, uint8_t node) {
     defer({entry.code, node, entry.kind});
     return;
   }
-  entry.run(node);
+  {
+    WorkingOn working(*this, node);
+    entry.run(node);
+  }
+  // A drive the command started, or left unknown, is this window's until it
+  // is seen to stop.
+  if (may_run(run_state(node))) {
+    std::erase_if(started_, [this](uint8_t n) { return !may_run(run_state(n)); });
+    if (std::find(started_.begin(), started_.end(), node) == started_.end()) started_.push_back(node);
+  }
   settle_unknown();
 }
 
@@ -401,8 +486,8 @@ BusControlWindow::RestoreOutcome BusControlWindow::restore_flagged(bool any_flag
   return outcome;
 }
 
-BusControlWindow::StepSequence::StepSequence(BusControlWindow& window, uint8_t node, QString name)
-    : window_(window), node_(node), name_(std::move(name)) {}
+BusControlWindow::StepSequence::StepSequence(BusControlWindow& window, uint8_t node, QString name, QString halted_head)
+    : window_(window), node_(node), name_(std::move(name)), halted_head_(std::move(halted_head)) {}
 
 bool BusControlWindow::StepSequence::step(bool ok, const QString& done, const QString& failed) {
   if (ok) {
@@ -425,11 +510,13 @@ void BusControlWindow::StepSequence::finish() {
   if (step.endsWith(QStringLiteral("**"))) step.chop(2);
   if (failures_ > 1) step += QStringLiteral("等%1项").arg(failures_);
   // A halted sequence did nothing of what it was for: a failure alone.
-  const QString outcome = halted_ ? QStringLiteral("失败（") : QStringLiteral("未全部成功（");
-  const QString line = node_line(node_, name_ + outcome + step + QStringLiteral("）**"));
+  const QString head = !halted_                 ? name_ + QStringLiteral("未全部成功")
+                       : halted_head_.isEmpty() ? name_ + QStringLiteral("失败")
+                                                : halted_head_;
+  const QString line = node_line(node_, head + QStringLiteral("（") + step + QStringLiteral("）**"));
   set_panel(&window_, line);
-  if (!halted_) append_line(window_.ok_log_, line);
-  if (halted_ || window_.fail_log_ != window_.ok_log_) append_line(window_.fail_log_, line);
+  // A failure line: the success log keeps the steps that worked, no more.
+  append_line(window_.fail_log_, line);
 }
 
 bool BusControlWindow::write_command(uint8_t node, uint16_t reg, uint16_t value) {

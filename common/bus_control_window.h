@@ -101,6 +101,12 @@ class BusControlWindow : public VelmoWindow {
   // No exchange of anyone waits and no busy flag is held.
   bool link_idle() const;
 
+  // ---- The drives the window holds ----
+  bool holds(uint8_t station) const override;
+  uint8_t drive_may_run() const override;
+  void station_gone(uint8_t station) override;
+  void station_moved(uint8_t from, uint8_t to) override;
+
  protected:
   struct CommandEntry {
     uint8_t code;
@@ -222,8 +228,10 @@ class BusControlWindow : public VelmoWindow {
   // later step never reads as the sequence's.
   class StepSequence {
    public:
-    // `name`: what the sequence sets ("转矩模式设置").
-    StepSequence(BusControlWindow& window, uint8_t node, QString name);
+    // `name`: what the sequence sets ("转矩模式设置"); `halted_head`: the
+    // head of the closing line of a halted sequence (by default the name
+    // followed by "失败").
+    StepSequence(BusControlWindow& window, uint8_t node, QString name, QString halted_head = {});
     // The step's own line; true when it worked. An empty `done` keeps a
     // step that worked out of the logs (a takeover before the command).
     bool step(bool ok, const QString& done, const QString& failed);
@@ -237,6 +245,7 @@ class BusControlWindow : public VelmoWindow {
     BusControlWindow& window_;
     uint8_t node_;
     QString name_;
+    QString halted_head_;
     QString first_failed_;
     int failures_ = 0;
     bool halted_ = false;
@@ -276,11 +285,17 @@ class BusControlWindow : public VelmoWindow {
   virtual void restore_failed_stay() {}  // what stays usable after a failed restore
   virtual void exit_refused() {}          // after the running message
   virtual void settle(uint8_t /*node*/) {}  // a status read after a command left the run state unknown
+  // The window took the drive under its own bus control (a restore of its
+  // own is due, or its mode or takeover is in force).
+  virtual bool under_own_control(uint8_t /*station*/) const { return false; }
+  // What Panel1 and the stale notice say of a node whose status the window
+  // has not read since it was chosen.
+  virtual QString unread_message() const { return QStringLiteral("状态尚未读取"); }
 
   bool exit_guard() override;
   // Opened: what the status block shows is not yet the chosen node's.
   void showEvent(QShowEvent* event) override;
-  bool exit_waits() const override { return exchange_waiting() || !pending_.empty() || leaving_; }
+  bool exit_waits() const override { return exchange_waiting() || in_command_ > 0 || !pending_.empty() || leaving_; }
 
  private:
   const CommandEntry* find_command(uint8_t code) const;
@@ -288,8 +303,15 @@ class BusControlWindow : public VelmoWindow {
   void node_chosen();
   // What is shown is not yet the status of `node`, chosen now.
   void show_unread(uint8_t node);
+  void mark_shown(const std::vector<QWidget*>& shown, bool current, const QString& why) const;
   void mark_shown(const std::vector<QWidget*>& shown, bool current) const;
   void show_stale_notice();
+  QString unread_notice(uint8_t node) const;
+  // A drive this window started (or is about to start, its run command
+  // waiting) that may still be running: the window's list stays on it.
+  bool started_may_run(uint8_t node) const;
+  // The command under way works on this node; the window holds it meanwhile.
+  class WorkingOn;
   // A run command the family refuses for this node now.
   bool refused_run(const CommandEntry& entry, uint8_t node) const;
   // A run command while the program closes.
@@ -314,6 +336,10 @@ class BusControlWindow : public VelmoWindow {
   bool leaving_ = false;
   // Nodes last known running (or unknown) whose line then gave no byte.
   std::vector<uint8_t> silent_running_;
+  // Nodes a command of this window left running or unknown.
+  std::vector<uint8_t> started_;
+  uint8_t working_on_ = 0;
+  int in_command_ = 0;
   QComboBox* node_list_ = nullptr;
   QLabel* stale_notice_ = nullptr;
   std::vector<QWidget*> block_view_;

@@ -17,8 +17,11 @@
 #include "common/param_blocks.h"
 #include "common/record_files.h"
 #include "common/status_line.h"
+#include "common/window_holds.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
+#include "drivelink/link_events.h"
+#include "common/notifier.h"
 
 namespace velmo {
 
@@ -30,7 +33,11 @@ MenuEditorWindow::MenuEditorWindow(AppContext& ctx, const char* object_name, con
       chooser_(std::make_unique<DialogFileChooser>()),
       group_select_(frame_.group_checks.size(), 0) {
   engine_ = std::make_unique<ParamEditorEngine>(ctx.link, this, table, static_cast<ParamEditorHooks&>(*this),
-                                                std::move(config), ctx.forms);
+                                                std::move(config));
+  // The other windows and every node list follow a drive this editor renumbered.
+  connect(engine_.get(), &ParamEditorEngine::node_moved, this, [this](int from, int to) {
+    if (const auto family = engine_->config().family) emit ctx_.events.station_moved(device_family(*family), from, to);
+  });
   build_frame();
   set_failure_log(memo(engine_->config().failure_memo), true);
 }
@@ -39,8 +46,7 @@ void MenuEditorWindow::build_frame() {
   make_label(this, frame_.node_label, frame_.node_caption,
              QRect(10, frame_.node_list_at.y() + 2, frame_.node_list_at.x() - 10, 28));
   node_list_ = make_combo(this, frame_.node_list, frame_.node_list_at);
-  // The family's editor: it keeps its node when a station change rebuilds the lists.
-  if (const auto family = engine_->config().family) mark_node_list(node_list_, *family, true);
+  if (const auto family = engine_->config().family) mark_node_list(node_list_, *family);
   connect(node_list_, &QComboBox::activated, this, [this] { node_chosen(); });
   make_panel(this, frame_.panel_at);
 
@@ -262,6 +268,22 @@ void MenuEditorWindow::save_records() {
 
 void MenuEditorWindow::clear_records() {
   for (const char* name : frame_.cleared_memos) clear_log(memo(name));
+}
+
+bool MenuEditorWindow::station_change_refused() {
+  const int node = engine_->node();
+  const VelmoWindow* holder = holder_of(ctx_.forms, static_cast<uint8_t>(node), this);
+  if (!holder) return false;
+  const QString text = QStringLiteral("“%1”正在控制此驱动器，不能修改站号！！").arg(holder->windowTitle());
+  engine_->status(text);
+  engine_->log_failure(text);
+  ctx_.notifier.message(this, node_line(node, text));
+  return true;
+}
+
+void MenuEditorWindow::station_gone(uint8_t station) {
+  engine_->forget_node();
+  VelmoWindow::station_gone(station);
 }
 
 bool MenuEditorWindow::exit_guard() { return !engine_->busy() && ctx_.link.st.write_busy == 0; }

@@ -131,6 +131,12 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
 
   // ParamEditorHooks: the frame is locked while an exchange runs.
   void set_busy(bool busy) override;
+  // ParamEditorHooks: a drive another window holds keeps its station number.
+  bool station_change_refused() override;
+  // The node edited left the line: nothing is sent until one is chosen.
+  void station_gone(uint8_t station) override;
+  // The drive being read or written is this editor's meanwhile.
+  bool holds(uint8_t station) const override { return engine_->busy() && station == engine_->station(); }
 
   QComboBox* node_list() const { return node_list_; }
   QWidget* pages() const { return pages_; }

@@ -1,25 +1,12 @@
 #include "common/node_lists.h"
 
-#include <QApplication>
-
-#include <algorithm>
+#include "common/velmo_window.h"
+#include "common/window_parts.h"
 
 namespace velmo {
 
 namespace {
-
 const char* const kGroupProperty = "velmoNodeListGroup";
-const char* const kEditorProperty = "velmoNodeListEditor";
-
-// Refills a list; the selected position is kept where asked, else item 0.
-void fill(QComboBox* box, const std::vector<int>& stations, bool keep_position) {
-  const int keep = box->currentIndex();
-  const QSignalBlocker quiet(box);
-  box->clear();
-  for (int s : stations) box->addItem(QString::number(s));
-  if (!stations.empty()) box->setCurrentIndex(keep_position && keep >= 0 && keep < box->count() ? keep : 0);
-}
-
 }  // namespace
 
 NodeListGroup node_list_group(DeviceFamily family) {
@@ -31,10 +18,17 @@ NodeListGroup node_list_group(DeviceFamily family) {
   return NodeListGroup::All;
 }
 
-void mark_node_list(QComboBox* box, NodeListGroup group, bool editor) {
-  box->setProperty(kGroupProperty, static_cast<int>(group));
-  box->setProperty(kEditorProperty, editor);
+DeviceFamily device_family(NodeListGroup group) {
+  switch (group) {
+    case NodeListGroup::Inverter: return DeviceFamily::Inverter;
+    case NodeListGroup::SpeedController: return DeviceFamily::SpeedController;
+    case NodeListGroup::Servo:
+    case NodeListGroup::All: break;
+  }
+  return DeviceFamily::Servo;
 }
+
+void mark_node_list(QComboBox* box, NodeListGroup group) { box->setProperty(kGroupProperty, static_cast<int>(group)); }
 
 QComboBox* node_list_of(const QWidget* window) {
   if (!window) return nullptr;
@@ -43,13 +37,20 @@ QComboBox* node_list_of(const QWidget* window) {
   return nullptr;
 }
 
+bool show_station(QComboBox* box, int station) {
+  const int index = box->findText(QString::number(station));
+  if (index < 0) return false;
+  const QSignalBlocker quiet(box);
+  box->setCurrentIndex(index);
+  return true;
+}
+
 NodeListSet::NodeListSet(const std::vector<QWidget*>& windows) {
   for (QWidget* window : windows) {
     if (!window) continue;
     for (QComboBox* box : window->findChildren<QComboBox*>()) {
       const QVariant group = box->property(kGroupProperty);
-      if (group.isValid())
-        held_.push_back({box, static_cast<NodeListGroup>(group.toInt()), box->property(kEditorProperty).toBool()});
+      if (group.isValid()) held_.push_back({box, static_cast<NodeListGroup>(group.toInt())});
     }
   }
 }
@@ -61,57 +62,79 @@ std::vector<QComboBox*> NodeListSet::lists(NodeListGroup group) const {
   return boxes;
 }
 
-void NodeListSet::clear() const {
-  for (const Held& h : held_) {
+void NodeListSet::clear() {
+  for (Held& h : held_) {
     if (!h.box) continue;
+    h.kept = h.group == NodeListGroup::All ? 0 : node_of(h.box);
     const QSignalBlocker quiet(h.box.data());
     h.box->clear();
     h.box->setEditText(QString());
   }
 }
 
-void NodeListSet::add(NodeListGroup group, int station) const {
-  for (QComboBox* box : lists(group)) {
-    const QSignalBlocker quiet(box);
-    box->addItem(QString::number(station));
-    box->setCurrentIndex(0);
+void NodeListSet::add(NodeListGroup group, int station) {
+  for (Held& h : held_) {
+    if (!h.box || h.group != group) continue;
+    const QSignalBlocker quiet(h.box.data());
+    // An emptied list selects the first item added: a list that had a
+    // station shows nothing but that one meanwhile.
+    h.box->addItem(QString::number(station));
+    if (station == h.kept)
+      h.box->setCurrentIndex(h.box->count() - 1);
+    else if (h.kept != 0 && h.box->count() == 1)
+      h.box->setCurrentIndex(-1);
   }
 }
 
-void NodeListSet::rebuild(const DriveLinkState& st, NodeListGroup family) const {
+void NodeListSet::reselect(Held& h) {
+  if (!h.box) return;
+  const int kept = h.kept;
+  h.kept = 0;
+  if (kept != 0 && show_station(h.box, kept)) return;
+  auto* window = qobject_cast<VelmoWindow*>(h.box->window());
+  const QSignalBlocker quiet(h.box.data());
+  if (kept != 0 && window && window->isVisible()) {
+    // The drive the window talks to is gone: nothing is chosen for it.
+    h.box->setCurrentIndex(-1);
+    window->station_gone(static_cast<uint8_t>(kept));
+    return;
+  }
+  h.box->setCurrentIndex(h.box->count() > 0 ? 0 : -1);
+}
+
+void NodeListSet::settle() {
+  for (Held& h : held_)
+    if (h.box && h.group != NodeListGroup::All) reselect(h);
+}
+
+void NodeListSet::rebuild(const DriveLinkState& st, NodeListGroup family, int from, int to) {
   auto stations = [](const auto& nodes, int count) { return std::vector<int>(nodes.begin(), nodes.begin() + count); };
   const std::vector<int> servos = stations(st.servo_nodes, st.servo_count);
   const std::vector<int> inverters = stations(st.bpq_nodes, st.bpq_count);
   const std::vector<int> speed_controllers = stations(st.tsq_nodes, st.tsq_count);
-  const std::vector<int>* family_nodes = family == NodeListGroup::Servo      ? &servos
-                                         : family == NodeListGroup::Inverter ? &inverters
-                                                                             : &speed_controllers;
-  // The editor that renumbered the node stays on it; the other windows of
-  // the family start again from the first node.
-  if (family != NodeListGroup::All)
-    for (const Held& h : held_)
-      if (h.box && h.group == family) fill(h.box, *family_nodes, h.editor);
-
-  // The main window lists every node, family by family.
+  auto refill = [](QComboBox* box, const std::vector<int>& nodes) {
+    const QSignalBlocker quiet(box);
+    box->clear();
+    for (int s : nodes) box->addItem(QString::number(s));
+  };
+  for (Held& h : held_) {
+    if (!h.box || h.group != family || family == NodeListGroup::All) continue;
+    const int shown = node_of(h.box);
+    h.kept = shown == from ? to : shown;
+    refill(h.box, family == NodeListGroup::Servo      ? servos
+                  : family == NodeListGroup::Inverter ? inverters
+                                                      : speed_controllers);
+    reselect(h);
+  }
+  // The main window lists every node, family by family, from the first.
   std::vector<int> all = servos;
   all.insert(all.end(), inverters.begin(), inverters.end());
   all.insert(all.end(), speed_controllers.begin(), speed_controllers.end());
-  for (QComboBox* box : lists(NodeListGroup::All)) fill(box, all, false);
-}
-
-NodeListSet find_node_lists(const FormLookup& forms) {
-  std::vector<QWidget*> windows;
-  if (forms) {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-      const QByteArray name = window->objectName().toLatin1();
-      if (!name.isEmpty() && forms(name.constData()) == window) windows.push_back(window);
-    }
+  for (QComboBox* box : lists(NodeListGroup::All)) {
+    refill(box, all);
+    const QSignalBlocker quiet(box);
+    box->setCurrentIndex(all.empty() ? -1 : 0);
   }
-  return NodeListSet(windows);
-}
-
-void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeListGroup family) {
-  find_node_lists(forms).rebuild(st, family);
 }
 
 }  // namespace velmo

@@ -11,19 +11,33 @@ namespace velmo {
 
 enum class NodeListGroup { All, Servo, Inverter, SpeedController };
 
-// The node list that shows a family's nodes.
+// The node list that shows a family's nodes, and the family a list shows
+// (the servos' for the list of every node).
 NodeListGroup node_list_group(DeviceFamily family);
+DeviceFamily device_family(NodeListGroup group);
 
 // Each window marks its node combo box with the group it lists: every node
-// in the main window, each family in the windows of that family. `editor`:
-// the family's menu editor, the one that renumbers nodes.
-void mark_node_list(QComboBox* box, NodeListGroup group, bool editor = false);
+// in the main window, each family in the windows of that family.
+void mark_node_list(QComboBox* box, NodeListGroup group);
 
 // The node list a window marked (nullptr if it has none).
 QComboBox* node_list_of(const QWidget* window);
 
+// Selects `station` in a node list without telling its window (false when
+// the list does not hold it).
+bool show_station(QComboBox* box, int station);
+
 // The marked node lists of a set of windows, found once and then held, so
 // that a station found costs the same however many there are.
+//
+// A window's list always names the drive the window talks to: when the
+// lists are rebuilt (a search, a station change), each family list stays on
+// the station it showed and follows a renumbered drive to its new address.
+// Where that station is no longer listed, an open window's list shows no
+// node and the window is told (VelmoWindow::station_gone); a hidden one's
+// shows its first node, which the window takes when it is opened. The main
+// window's list of every node shows the first one found: the connect step
+// checks the line with it.
 class NodeListSet {
  public:
   NodeListSet() = default;
@@ -32,29 +46,25 @@ class NodeListSet {
 
   // The lists of a group, in window order.
   std::vector<QComboBox*> lists(NodeListGroup group) const;
-  // Empties the items and text of every list.
-  void clear() const;
-  // Appends a station to the lists of a group, keeping item 0 selected.
-  void add(NodeListGroup group, int station) const;
-  // Rebuilds the lists of one family and the main window's list from the
-  // node registry after a station change: the family's editor keeps its
-  // selected position, every other list selects its first node.
-  void rebuild(const DriveLinkState& st, NodeListGroup family) const;
+  // A search begins: every list remembers its station and is emptied.
+  void clear();
+  // A station answered the search: it joins the lists of a group.
+  void add(NodeListGroup group, int station);
+  // The search has ended: lists whose station did not answer are settled.
+  void settle();
+  // After a station change (`from` now answers at `to`): the lists of one
+  // family and the main window's are rebuilt from the node registry.
+  void rebuild(const DriveLinkState& st, NodeListGroup family, int from, int to);
 
  private:
   struct Held {
     QPointer<QComboBox> box;
     NodeListGroup group;
-    bool editor;
+    int kept = 0;  // the station the list showed before it was emptied
   };
+  // Selects what a refilled list shows, by the rule above.
+  static void reselect(Held& h);
   std::vector<Held> held_;
 };
-
-// The node lists of the windows `forms` knows (a top-level window counts
-// when `forms` finds it under its name); searched for on every call.
-NodeListSet find_node_lists(const FormLookup& forms);
-
-// Rebuilds, after a station change, the lists of the windows `forms` knows.
-void rebuild_node_lists(const FormLookup& forms, const DriveLinkState& st, NodeListGroup family);
 
 }  // namespace velmo

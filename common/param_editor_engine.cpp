@@ -37,7 +37,7 @@ EditorConfig checked(EditorConfig c) {
 }  // namespace
 
 ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const ParamTable& table, ParamEditorHooks& hooks,
-                                     EditorConfig config, FormLookup forms)
+                                     EditorConfig config)
     : QObject(form),
       link_(link),
       st_(link.st),
@@ -45,7 +45,6 @@ ParamEditorEngine::ParamEditorEngine(DriveLink& link, QWidget* form, const Param
       table_(table),
       hooks_(hooks),
       config_(checked(std::move(config))),
-      forms_(std::move(forms)),
       image_(kImageSize, 0),
       sources_(kImageSize) {
   for (const auto& row : table_.rows) {
@@ -384,9 +383,15 @@ void ParamEditorEngine::show_group(int group, ValueSource source) {
 }
 
 bool ParamEditorEngine::clamp_station(const ParamRow& row, QString* text) {
+  station_refused_ = false;
   const QString clamped = clamp_text(row, *text, row_range(row));
   const auto station = free_station(st_, clamped.toInt(), node_);
   if (!station) return false;
+  // Another window's drive keeps its number (the window has said why).
+  if (*station != node_ && hooks_.station_change_refused()) {
+    station_refused_ = true;
+    return false;
+  }
   *text = QString::number(*station);
   return true;
 }
@@ -475,12 +480,15 @@ bool ParamEditorEngine::leave(const ParamRow& row, bool edited) {
   QString text = edit->text();
   if (row.has(kStation)) {
     if (!clamp_station(row, &text)) {
-      // Every address up to 247 is taken: the node keeps its number.
+      // Every address up to 247 is taken, or another window holds the
+      // drive: the node keeps its number.
       edit->setText(QString::number(node_));
       take_value(row.reg, node_, ValueSource::Drive);
       staged_ = {};
-      status(kWriteFail);
-      log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
+      if (!station_refused_) {
+        status(kWriteFail);
+        log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
+      }
       return false;
     }
   } else {
@@ -610,6 +618,10 @@ bool ParamEditorEngine::line_free() const { return !busy_ && st_.write_busy == 0
 
 bool ParamEditorEngine::take_line() {
   if (!line_free()) return false;
+  if (node_ == 0) {
+    set_panel_text(panel(), QStringLiteral("未选择节点，请先在节点列表中选择节点！！"));
+    return false;
+  }
   busy_ = true;
   st_.write_busy = 1;
   focus_before_ = QApplication::focusWidget();
@@ -776,7 +788,7 @@ void ParamEditorEngine::after_accepted(const std::vector<int>& regs, ValueSource
 
 void ParamEditorEngine::move_station(int to) {
   const int from = node_;
-  renumber_node(st_, forms_, *config_.family, from, to);
+  renumber_node(st_, *config_.family, from, to);
   // What was read from the drive stays its own at the new address; nothing
   // left from another drive once there is.
   if (to != from) {

@@ -57,6 +57,9 @@ class ParamEditorHooks {
   virtual void set_busy(bool /*busy*/) {}
   // The drive took a new station number; records and node lists have moved.
   virtual void station_changed(int /*from*/, int /*to*/) {}
+  // A new station number for the node edited is about to be taken: true
+  // (after saying why) when it may not be, another window holding the drive.
+  virtual bool station_change_refused() { return false; }
 };
 
 // When an accepted write of the station number rebuilds the node lists.
@@ -122,7 +125,7 @@ class ParamEditorEngine : public QObject {
   };
 
   ParamEditorEngine(DriveLink& link, QWidget* form, const ParamTable& table, ParamEditorHooks& hooks,
-                    EditorConfig config, FormLookup forms);
+                    EditorConfig config);
 
   void build_controls(QWidget* area);
   const BuiltControls& controls() const { return built_; }
@@ -248,6 +251,9 @@ class ParamEditorEngine : public QObject {
   bool write_confirmed(const ParamRow& row, const std::vector<int32_t>& values, const PickEffects* effects = nullptr);
   // The node now answers at `to`: records and node lists follow it.
   void move_station(int to);
+  // The node list names no node (the node edited left the line): nothing
+  // is sent until one is selected.
+  void forget_node() { node_ = 0; }
 
   // ---- Menu-level sequences (take the line themselves) ----
   bool read_menu(const QStringList& dump_header);
@@ -328,7 +334,6 @@ class ParamEditorEngine : public QObject {
   const ParamTable& table_;
   ParamEditorHooks& hooks_;
   EditorConfig config_;
-  FormLookup forms_;
   BuiltControls built_;
   std::vector<ListItems> items_;  // current items per row (the bus-type variant swaps some)
   std::vector<int32_t> image_;
@@ -337,6 +342,7 @@ class ParamEditorEngine : public QObject {
   std::map<int, uint64_t> failed_read_;  // node → when its last menu read, a failed one, began
   int first_unwritten_ = -1;
   int node_ = 1;
+  bool station_refused_ = false;  // the last station number taken was refused by another window's hold
   int layout_ = 0;
   bool busy_ = false;
   bool last_read_ok_ = false;

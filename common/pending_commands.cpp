@@ -40,4 +40,15 @@ void PendingCommands::drop_other_for(uint8_t node) {
   if (other_ && other_->node == node) other_.reset();
 }
 
+bool PendingCommands::waits_for(uint8_t node, std::optional<CommandKind> kind) const {
+  auto matches = [&](const PendingCommand& c) { return c.node == node && (!kind || c.kind == *kind); };
+  return std::any_of(safety_.begin(), safety_.end(), matches) || (other_ && matches(*other_));
+}
+
+void PendingCommands::renumber(uint8_t from, uint8_t to) {
+  for (PendingCommand& c : safety_)
+    if (c.node == from) c.node = to;
+  if (other_ && other_->node == from) other_->node = to;
+}
+
 }  // namespace velmo

@@ -41,6 +41,10 @@ class PendingCommands {
   void drop_other();
   // The same, only when it was given for this node.
   void drop_other_for(uint8_t node);
+  // Whether a command waits for this node (of this kind, when given).
+  bool waits_for(uint8_t node, std::optional<CommandKind> kind = std::nullopt) const;
+  // The node now answers at another station: what waits for it goes there.
+  void renumber(uint8_t from, uint8_t to);
 
  private:
   std::deque<PendingCommand> safety_;

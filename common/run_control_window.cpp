@@ -282,6 +282,11 @@ BusControlWindow::RestoreOutcome RunControlWindow::restore_drives() {
   return restore_flagged(flagged, [&batch, restore] { (batch.*restore)(); });
 }
 
+bool RunControlWindow::under_own_control(uint8_t station) const {
+  const int i = position_of(station);
+  return i >= 0 && (st().*setup_.restore_flags)[i] != 0;
+}
+
 void RunControlWindow::restore_failed_stay() {
   exit_button_->setEnabled(true);
   // Reading on again, so the user sees the fault to reset.

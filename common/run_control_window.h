@@ -109,6 +109,7 @@ class RunControlWindow : public BusControlWindow {
   void exit_refused() override;
   void on_leave() override;
   void settle(uint8_t node) override { status_read(node, false); }
+  bool under_own_control(uint8_t station) const override;
 
  public:
   struct RunRow;

@@ -44,7 +44,7 @@ void move_station_records(DriveLinkState& st, int from, int to) {
   move(st.tsq_run_state, from, to);
 }
 
-void renumber_node(DriveLinkState& st, const FormLookup& forms, NodeListGroup family, int from, int to) {
+void renumber_node(DriveLinkState& st, NodeListGroup family, int from, int to) {
   move_station_records(st, from, to);
   auto replace = [&](auto& nodes, int count) {
     std::replace(nodes.begin(), nodes.begin() + count, static_cast<uint8_t>(from), static_cast<uint8_t>(to));
@@ -55,7 +55,6 @@ void renumber_node(DriveLinkState& st, const FormLookup& forms, NodeListGroup fa
     case NodeListGroup::SpeedController: replace(st.tsq_nodes, st.tsq_count); break;
     case NodeListGroup::All: break;
   }
-  if (forms) rebuild_node_lists(forms, st, family);
 }
 
 }  // namespace velmo

@@ -16,9 +16,9 @@ std::optional<int> free_station(const DriveLinkState& st, int typed, int own);
 // run flags, family registers) from one address to another and clears the old.
 void move_station_records(DriveLinkState& st, int from, int to);
 
-// The drive accepted its new station: its records move, its entry in the
-// family's node list changes, and every node list of the family and of the
-// main window is rebuilt.
-void renumber_node(DriveLinkState& st, const FormLookup& forms, NodeListGroup family, int from, int to);
+// The drive accepted its new station: its records move and its entry in the
+// family's node list changes. The lists of the windows follow it through
+// LinkEvents::station_moved, which the caller emits.
+void renumber_node(DriveLinkState& st, NodeListGroup family, int from, int to);
 
 }  // namespace velmo

@@ -7,6 +7,7 @@
 #include "common/center_on_screen.h"
 #include "common/form_access.h"
 #include "common/status_line.h"
+#include "common/window_holds.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
@@ -24,6 +25,8 @@ VelmoWindow::VelmoWindow(AppContext& ctx, const char* object_name, const QString
   });
   // A search opens the port afresh: its lines may replace the lost-port line.
   connect(&ctx.events, &LinkEvents::node_lists_cleared, this, [this] { release_port_lost_line(this); });
+  connect(&ctx.events, &LinkEvents::station_moved, this,
+          [this](DeviceFamily, int from, int to) { station_moved(static_cast<uint8_t>(from), static_cast<uint8_t>(to)); });
 }
 
 void VelmoWindow::set_failure_log(QPlainTextEdit* log, bool timed) {
@@ -72,6 +75,13 @@ void VelmoWindow::showEvent(QShowEvent* event) {
 }
 
 void VelmoWindow::show_status(const QString& text) { set_panel(this, text); }
+
+std::optional<uint8_t> VelmoWindow::held_elsewhere(uint8_t station) const {
+  if (const VelmoWindow* other = holder_of(ctx_.forms, station, this)) return other->restore_code();
+  return std::nullopt;
+}
+
+void VelmoWindow::station_gone(uint8_t station) { set_panel(this, station_gone_text(station)); }
 
 void VelmoWindow::set_program_closing(bool closing) {
   program_closing_ = closing;

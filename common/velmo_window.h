@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
 #include <unordered_map>
 
 #include "common/app_context.h"
@@ -45,6 +46,10 @@ class VelmoWindow : public QWidget {
   // command of its own still waits) or its exit is still under way (a
   // stopped operation unwinds, the exit steps run): the close waits.
   virtual bool exit_waits() const { return false; }
+  // True once the window's exit has begun on its own (a running operation
+  // was asked to stop and its exit steps follow when it has unwound): the
+  // close waits for it instead of asking again.
+  virtual bool exit_started() const { return false; }
   // True while the window is in the middle of a sequence of exchanges with
   // its drive (an operation, a menu read or download, a takeover or a
   // restore): a node search meanwhile would rebuild the node lists under it.
@@ -53,6 +58,30 @@ class VelmoWindow : public QWidget {
   // The window was left last time without getting its drive back to where
   // it was: a restore or SERVO_OFF went unanswered, or a drive may still run.
   bool holds_drive() const { return holds_drive_; }
+
+  // ---- The drives the window holds ----
+  // True while the drive at `station` belongs to this window: an exchange
+  // or operation of its own works on it, it started it and has not seen it
+  // stop, or it took it under its own bus control. A search, a renumbering
+  // and another window's restore leave such a drive to this window.
+  virtual bool holds(uint8_t /*station*/) const { return false; }
+  // A drive this window started that may still be running (0: none): a
+  // search would take the line from under the stop for up to a minute.
+  virtual uint8_t drive_may_run() const { return 0; }
+  // What a servo's restore flag holds when this window took the drive over:
+  // its window code (0: the window takes no servo over).
+  virtual uint8_t restore_code() const { return 0; }
+  // The restore code of another open window that holds `station`: 0 when
+  // it holds it but restores no servo, nullopt when no other window does.
+  std::optional<uint8_t> held_elsewhere(uint8_t station) const;
+
+  // The station this window talks to did not answer the new search: its
+  // node list shows no node, and the window sends nothing until the
+  // engineer picks one. By default Panel1 says so.
+  virtual void station_gone(uint8_t station);
+  // The drive at `from` answers at `to` now (its family's editor
+  // renumbered it): what the window keeps of it follows.
+  virtual void station_moved(uint8_t /*from*/, uint8_t /*to*/) {}
 
  protected:
   // Refuses the exit (with the window's own message) when it returns false.

@@ -1,5 +1,7 @@
 #include "drivelink/batch_writes.h"
 
+#include <algorithm>
+
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
 
@@ -104,46 +106,48 @@ void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<
   }
 }
 
-void BatchWrites::parameter_save() {
+void BatchWrites::parameter_save(uint8_t station) {
   DriveLinkState& st = link_.st;
   start();
-  for (int i = 0; i < st.servo_count; ++i) {
-    const uint8_t a = st.servo_nodes[i];
-    if (st.servo_restore_flags[a] != 1) continue;
-    const uint32_t subtype = st.servo_subtype_list[i];
-
-    // A failed mode write does not stop the settings from going back, but
-    // the restore is not whole: it fails. The gain-tuning window's report
-    // counts any function-06 reply as done, echo or not, the looser rule
-    // these writes have always had.
-    QString mode_failed;
-    for (const ModeWrite& m : kServoModeWrites) {
-      if (!write(a, m.reg, m.value)) {
-        st.batch_go = 0;
-        if (mode_failed.isEmpty()) mode_failed = QString::fromUtf8(m.failed);
-      }
-      const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
-      events_.servo_mode_written(a, QString::fromUtf8(done ? m.done : m.failed), done);
-    }
-
-    const int first = st.servo_list_first(subtype);
-    const int size = st.servo_list_size(subtype);
-    if (subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
-    for (int k = 0; k < size; ++k) {
-      const auto reg = static_cast<uint16_t>(st.servo_param_regs[first + k]);
-      if (write(a, reg, st.servo_saved_params[a][k])) {
-        events_.restore_written(kRestored, true);
-      } else {
-        events_.restore_written(naming(kRestoreFailed, register_step(reg)), false);
-        st.batch_go = 0;
-        return;
-      }
-    }
-    // The settings went back after a failed mode write: the last line says
-    // the restore failed, and at which step.
-    if (!mode_failed.isEmpty())
-      events_.restore_written(naming(kRestoreFailed, mode_failed), false);
+  const auto end = st.servo_nodes.begin() + st.servo_count;
+  const auto at = std::find(st.servo_nodes.begin(), end, station);
+  if (at == end) {
+    st.batch_go = 0;
+    return;
   }
+  const uint8_t a = station;
+  const uint32_t subtype = st.servo_subtype_list[static_cast<size_t>(at - st.servo_nodes.begin())];
+
+  // A failed mode write does not stop the settings from going back, but
+  // the restore is not whole: it fails. The gain-tuning window's report
+  // counts any function-06 reply as done, echo or not, the looser rule
+  // these writes have always had.
+  QString mode_failed;
+  for (const ModeWrite& m : kServoModeWrites) {
+    if (!write(a, m.reg, m.value)) {
+      st.batch_go = 0;
+      if (mode_failed.isEmpty()) mode_failed = QString::fromUtf8(m.failed);
+    }
+    const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
+    events_.servo_mode_written(a, QString::fromUtf8(done ? m.done : m.failed), done);
+  }
+
+  const int first = st.servo_list_first(subtype);
+  const int size = st.servo_list_size(subtype);
+  if (subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
+  for (int k = 0; k < size; ++k) {
+    const auto reg = static_cast<uint16_t>(st.servo_param_regs[first + k]);
+    if (write(a, reg, st.servo_saved_params[a][k])) {
+      events_.restore_written(kRestored, true);
+    } else {
+      events_.restore_written(naming(kRestoreFailed, register_step(reg)), false);
+      st.batch_go = 0;
+      return;
+    }
+  }
+  // The settings went back after a failed mode write: the last line says
+  // the restore failed, and at which step.
+  if (!mode_failed.isEmpty()) events_.restore_written(naming(kRestoreFailed, mode_failed), false);
 }
 
 void BatchWrites::bpq_parameter_save() {

@@ -23,7 +23,9 @@ class BatchWrites {
   // The list position of the node a family's control window has selected
   // (-1: none); given by that window.
   void set_selection(DeviceFamily family, std::function<int()> selected);
-  void parameter_save();      // servo restore
+  // Servo restore of one drive: its own settings back. Each window restores
+  // the drives it took over, one at a time.
+  void parameter_save(uint8_t station);
   void bpq_rs485_set();       // inverter to bus control
   void bpq_parameter_save();  // inverter restore
   void tsq_rs485_set();       // speed controller to bus control

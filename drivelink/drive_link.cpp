@@ -35,6 +35,49 @@ QString outcome_text(const ExchangeOutcome& outcome) {
 
 int64_t tick_ms() { return clock_ms(); }
 
+struct DriveLink::CallerFlags {
+  uint8_t verify_replies, cmd_fail, comm_error, tune_error, batch_go;
+  uint8_t param_reg;
+  int32_t param_value;
+  uint32_t cmd_reg, cmd_value, block_start, block_count;
+  std::array<uint8_t, 202> tx_buf;
+  uint8_t tx_len;
+};
+
+class DriveLink::CallerScope {
+ public:
+  explicit CallerScope(DriveLinkState& st)
+      : st_(st),
+        saved_{st.verify_replies, st.cmd_fail, st.comm_error, st.tune_error, st.batch_go, st.param_reg,
+               st.param_value, st.cmd_reg, st.cmd_value, st.block_start, st.block_count, st.tx_buf, st.tx_len} {
+    st_.verify_replies = 0;
+    st_.cmd_fail = 0;
+    st_.comm_error = 0;
+    st_.tune_error = 0;
+  }
+  ~CallerScope() {
+    st_.verify_replies = saved_.verify_replies;
+    st_.cmd_fail = saved_.cmd_fail;
+    st_.comm_error = saved_.comm_error;
+    st_.tune_error = saved_.tune_error;
+    st_.batch_go = saved_.batch_go;
+    st_.param_reg = saved_.param_reg;
+    st_.param_value = saved_.param_value;
+    st_.cmd_reg = saved_.cmd_reg;
+    st_.cmd_value = saved_.cmd_value;
+    st_.block_start = saved_.block_start;
+    st_.block_count = saved_.block_count;
+    st_.tx_buf = saved_.tx_buf;
+    st_.tx_len = saved_.tx_len;
+  }
+  CallerScope(const CallerScope&) = delete;
+  CallerScope& operator=(const CallerScope&) = delete;
+
+ private:
+  DriveLinkState& st_;
+  CallerFlags saved_;
+};
+
 DriveLink::DriveLink(QObject* parent) : QObject(parent) {
   // The main port: 38400 8E1, no flow control, 20 ms of silence ends a chunk.
   Comm1.CommName = QStringLiteral("COM3");
@@ -130,9 +173,8 @@ void DriveLink::wait_for_late_replies(uint8_t station, int bytes_per_register) {
     if (guard_end == 0) return;
     // The late reply ends the wait as a stray; then the line is ours again.
     // The request is under way while it waits: the line counts as busy, and
-    // whatever runs meanwhile leaves the request as it is.
-    const auto tx_buf = st.tx_buf;
-    const uint8_t tx_len = st.tx_len;
+    // whatever runs meanwhile leaves the request as it is (the wait and the
+    // idle step keep it).
     guarding_ = true;
     st.sending = 1;
     const int ms = static_cast<int>((guard_end - monotonic_ns() + 999'999) / 1'000'000);
@@ -140,8 +182,6 @@ void DriveLink::wait_for_late_replies(uint8_t station, int bytes_per_register) {
     st.sending = 0;
     guarding_ = false;
     if (idle_step_) run_idle_step();
-    st.tx_buf = tx_buf;
-    st.tx_len = tx_len;
   }
 }
 
@@ -223,14 +263,12 @@ void DriveLink::when_idle(std::function<void()> step) {
 }
 
 void DriveLink::run_idle_step() {
-  // The request this call was about to send stays as its caller built it.
-  const auto tx_buf = st.tx_buf;
-  const uint8_t tx_len = st.tx_len;
+  // The step is another caller's: the request this call was about to send
+  // and its flags stay as its caller left them.
+  const CallerScope caller(st);
   const std::function<void()> step = std::move(idle_step_);
   idle_step_ = nullptr;
   step();
-  st.tx_buf = tx_buf;
-  st.tx_len = tx_len;
 }
 
 void DriveLink::request_abort() {
@@ -243,6 +281,8 @@ void DriveLink::wake_waiter() {
 }
 
 void DriveLink::wait_until(int ms, const std::function<bool()>& done) {
+  // Whatever runs inside this wait is another caller's.
+  const CallerScope caller(st);
   if (VirtualClock* timeline = virtual_clock()) {
     // Tests: the wait is a sleep on the timeline, which moves once the line is quiet.
     const int64_t deadline = timeline->now_ns() + std::max<int64_t>(ms, 0) * 1'000'000;

@@ -35,6 +35,11 @@ struct ExchangeOutcome {
   uint8_t exception_code = 0;  // Exception only
 
   bool ok() const { return kind == Accepted; }
+  // The request went out and the drive did not refuse it: reply or not, it
+  // may have acted on it.
+  bool may_have_acted() const {
+    return kind != Exception && kind != Refused && kind != InvalidStation && kind != BadRequest;
+  }
   bool operator==(const ExchangeOutcome&) const = default;
 };
 
@@ -127,6 +132,15 @@ class DriveLink : public QObject {
   void wait_for_late_replies(uint8_t station, int bytes_per_register);
   void wake_waiter();  // a wait in progress checks its condition again at once
   void run_idle_step();
+
+  // What one caller's exchanges leave for that caller alone to test: the
+  // verify switch, the failure flags, the batch result and the request's
+  // operands. Another window's handler that runs inside a caller's wait
+  // (a timer, a click, an idle step) starts from clean flags, and the
+  // waiting caller gets its own back untouched: one window's failure never
+  // ends another's sequence.
+  struct CallerFlags;
+  class CallerScope;
 
   std::map<uint8_t, LineSink> traffic_logs_;
   int64_t delay_asked_ms_ = 0;

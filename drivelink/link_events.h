@@ -20,6 +20,11 @@ class LinkEvents : public QObject {
   // A node answered the search: it joins the list of every node and the
   // lists of its family.
   void node_found(velmo::DeviceFamily family, int station);
+  // The search has ended, whatever it found: the lists hold what answered.
+  void node_search_ended();
+  // A family's menu editor gave a drive another station number: its records
+  // have moved, and the lists and windows follow it to the new address.
+  void station_moved(velmo::DeviceFamily family, int from, int to);
   // The character time (ms) the editors show, taken from the baud rate.
   void char_time_changed(uint32_t ms);
 

@@ -78,6 +78,14 @@ void NodeSearch::Button4Click() {
 
   st.active_form = 1;
   if (st.write_busy == 0) {
+    // However the search ends, the lists are complete when it has.
+    struct Ended {
+      LinkEvents& events;
+      bool cleared = false;
+      ~Ended() {
+        if (cleared) events.node_search_ended();
+      }
+    } ended{events_};
     st.write_busy = 1;
     view.enable(Button::Search, false);
     view.enable(Button::PortList, false);
@@ -90,6 +98,7 @@ void NodeSearch::Button4Click() {
 
       const FlagsByStation flags = remember_flags(st);
       events_.node_lists_cleared();
+      ended.cleared = true;
       st.connected = 0;
 
       SerialPort& port = link_.Comm1;

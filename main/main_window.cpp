@@ -21,6 +21,7 @@
 #include "common/record_files.h"
 #include "common/status_line.h"
 #include "common/velmo_window.h"
+#include "common/window_holds.h"
 #include "common/window_parts.h"
 #include "common/window_sizing.h"
 #include "drivelink/drive_link.h"
@@ -292,11 +293,20 @@ void MainWindow::Button1Click() {
 }
 
 bool MainWindow::refused_for_operation() {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    const auto* window = qobject_cast<const VelmoWindow*>(w);
-    if (!window || !window->operation_running()) continue;
+  // The search takes the line for up to a minute: no stop could reach a
+  // running drive meanwhile, and the lists it rebuilds name the drives.
+  for (const VelmoWindow* window : program_windows(ctx_.forms)) {
+    QString text;
+    if (window->operation_running()) {
+      text = QStringLiteral("“%1”正在运行，请先结束其操作再搜索节点！！").arg(window->windowTitle());
+    } else if (const uint8_t running = window->drive_may_run()) {
+      text = QStringLiteral("“%1”启动的节点%2可能仍在运转，请先停止电机再搜索节点！！")
+                 .arg(window->windowTitle())
+                 .arg(running);
+    } else {
+      continue;
+    }
     // Panel1 is narrow: the log and the message name the window.
-    const QString text = QStringLiteral("“%1”正在运行，请先结束其操作再搜索节点！！").arg(window->windowTitle());
     show_status(QStringLiteral("另一窗口正在运行，未搜索节点！！"));
     log_timed(text);
     ctx_.notifier.message(this, text);
@@ -310,6 +320,8 @@ void MainWindow::Button3Click() {
   button->setEnabled(false);
   control<QComboBox>(this, "ComboBox1")->clear();
   GetComListFromReg();
+  // The lost port's line has been read: the new list replaces it.
+  release_port_lost_line(this);
   set_panel(this, QStringLiteral("串口搜索完成！！"));
   ctx_.link.delay(1000);
   button->setEnabled(true);

@@ -55,6 +55,11 @@ void VelmoApp::connect_node_lists() {
     node_lists_.add(NodeListGroup::All, station);
     node_lists_.add(node_list_group(family), station);
   });
+  QObject::connect(&events_, &LinkEvents::node_search_ended, [this] { node_lists_.settle(); });
+  // After the windows have followed the drive (they connected first).
+  QObject::connect(&events_, &LinkEvents::station_moved, [this](DeviceFamily family, int from, int to) {
+    node_lists_.rebuild(link_.st, node_list_group(family), from, to);
+  });
 }
 
 void VelmoApp::create_windows() {

@@ -134,6 +134,7 @@ HomeLimitsWindow::HomeLimitsWindow(AppContext& ctx, QWidget* parent)
   make_label(this, "LabelNode", QStringLiteral("伺服节点："), QRect(20, 18, 80, 28));
   nodes_ = make_combo(this, "ComboBox4", QRect(100, 15, 120, 30));
   mark_node_list(nodes_, NodeListGroup::Servo);
+  watch_node_list(nodes_);
   connect(make_button(this, "Button1", QStringLiteral("退出"), QRect(470, 13, 110, 34)), &QPushButton::clicked, this,
           [this] { Button1Click(); });
   make_panel(this, QRect(20, 55, 560, 30));
@@ -158,6 +159,8 @@ HomeLimitsWindow::HomeLimitsWindow(AppContext& ctx, QWidget* parent)
     (new QLabel(QStringLiteral("+"), positions))->setGeometry(245, y, 15, 28);
     position_boxes_[2 * r + 1] = make_edit(positions, row.counts, QRect(265, y, 110, 28));
   }
+  // The positions shown belong to the node last read: another node's look stale.
+  add_status_view(std::vector<QWidget*>(std::begin(position_boxes_), std::end(position_boxes_)));
   for (QLineEdit* box : position_boxes_) {
     box->setReadOnly(true);
     box->installEventFilter(digits);
@@ -262,18 +265,23 @@ bool HomeLimitsWindow::take_over(const SelectedServo& drive, StepSequence& steps
   // marked for the restore. The speed mode is part of every takeover,
   // whichever button makes it, so the jog that follows runs in speed mode.
   // Steps that worked stay out of the logs; the command's line follows.
-  if (!steps.step(write_command(a, bus::kControlSource, bus::kBusControl), {},
-                  QStringLiteral("485控制模式设置失败**"))) {
+  // A write that may have reached the drive (answered or not, but not
+  // refused) makes its restore due.
+  auto setting = [&](uint16_t reg, uint16_t value, const QString& failed) {
+    const bool ok = write_command(a, reg, value);
+    if (ok || link().last_outcome().may_have_acted()) servo::flag_for_restore(s, a, restore_code());
+    if (steps.step(ok, {}, failed)) return true;
     steps.halt();
     return false;
-  }
-  s.servo_restore_flags[a] = 1;
-  if (!steps.step(write_command(a, bus::kMode, bus::kSpeedMode), {}, QStringLiteral("485控制速度模式设置失败**"))) {
-    steps.halt();
-    return false;
-  }
+  };
+  if (!setting(bus::kControlSource, bus::kBusControl, QStringLiteral("485控制模式设置失败**"))) return false;
+  if (!setting(bus::kMode, bus::kSpeedMode, QStringLiteral("485控制速度模式设置失败**"))) return false;
   s.servo_jog_mode[a] = 1;
   return true;
+}
+
+bool HomeLimitsWindow::under_own_control(uint8_t station) const {
+  return st().servo_restore_flags[station] == restore_code() || st().servo_jog_mode[station] == 1;
 }
 
 // ---- Commands (run with the link free, for the node they were given for) ----
@@ -310,7 +318,7 @@ void HomeLimitsWindow::send_settings(uint8_t node) {
   const SelectedServo drive = servo::servo_by_address(st(), node);
   if (!drive.valid) return report_failure(node, failed);
   Claim claim = claim_write();
-  StepSequence steps(*this, drive.address, QStringLiteral("转速与转矩限制设置"));
+  StepSequence steps(*this, drive.address, QStringLiteral("转速与转矩限制设置"), QStringLiteral("转速值设置失败"));
   if (!take_over(drive, steps)) return steps.finish();
 
   // The fields are clamped again here: their exit handlers may not have run.
@@ -358,6 +366,7 @@ void HomeLimitsWindow::read_positions(uint8_t node) {
   DriveLinkState& s = st();
   if (!link().read_registers(drive.address, regs::kPositions, 2 * regs::kPositionCount)) {
     report_read_failure(drive.address, failed);
+    status_block_read(drive.address, false);
     return;
   }
   const auto values = servo::positions_from_reply<regs::kPositionCount>(s.rx_buf.data());
@@ -367,6 +376,7 @@ void HomeLimitsWindow::read_positions(uint8_t node) {
     position_boxes_[2 * k]->setText(QString::number(shown.revolutions));
     position_boxes_[2 * k + 1]->setText(QString::number(shown.counts));
   }
+  status_block_read(drive.address, true);
   set_panel(this, node_line(drive.address, QStringLiteral("位置信息读取成功！！")));
   append_line(ok_log(), node_line(drive.address, QStringLiteral("位置信息读取成功")));
 }
@@ -405,7 +415,8 @@ void HomeLimitsWindow::enter_leaving() {
 }
 
 BusControlWindow::RestoreOutcome HomeLimitsWindow::restore_drives() {
-  const RestoreOutcome outcome = servo::restore_flagged_servos(st(), ctx_.batch);
+  const RestoreOutcome outcome =
+      servo::restore_own_servos(st(), ctx_.batch, restore_code(), [this](uint8_t a) { return held_elsewhere(a); });
   // The next jog takes every drive over again, restored or not.
   DriveLinkState& s = st();
   for (int i = 0; i < s.servo_count; ++i) s.servo_jog_mode[s.servo_nodes[i]] = 0;

@@ -61,6 +61,10 @@ class HomeLimitsWindow : public BusControlWindow {
   void on_leave() override;
   // A jog left the run state unknown: the drive's status word says.
   void settle(uint8_t node) override;
+  bool under_own_control(uint8_t station) const override;
+  uint8_t restore_code() const override { return static_cast<uint8_t>(WindowCode::HomeAndLimits); }
+  // The positions are what this window shows of a node.
+  QString unread_message() const override { return QStringLiteral("位置信息尚未读取"); }
 
  private:
   void register_commands();

@@ -120,6 +120,8 @@ void SelfLearningWindow::Timer1Timer() {
   enable_start_buttons();
 }
 
+uint8_t SelfLearningWindow::learning_node() const { return poll_timer_->isActive() ? selflearn_node_ : 0; }
+
 void SelfLearningWindow::Button4Click() { leave(); }
 
 bool SelfLearningWindow::exit_guard() {

@@ -33,6 +33,14 @@ class SelfLearningWindow : public VelmoWindow {
   uint8_t selflearn_reg() const { return selflearn_reg_; }
   uint8_t selflearn_node() const { return selflearn_node_; }
 
+  // The drive whose self-learning function runs (it moves the motor) is
+  // this window's until the drive reports it done.
+  bool holds(uint8_t station) const override { return station != 0 && station == learning_node(); }
+  uint8_t drive_may_run() const override { return learning_node(); }
+  void station_moved(uint8_t from, uint8_t to) override {
+    if (selflearn_node_ == from) selflearn_node_ = to;
+  }
+
  protected:
   bool exit_guard() override;
   bool exit_waits() const override { return talking_; }
@@ -42,6 +50,8 @@ class SelfLearningWindow : public VelmoWindow {
  private:
   void start(int function);
   void enable_start_buttons();
+  // The node a started function still runs on (0: none).
+  uint8_t learning_node() const;
 
   QComboBox* nodes_ = nullptr;
   QLabel* panel_ = nullptr;

@@ -21,37 +21,44 @@ void settle_run_state(DriveLinkState& st, uint8_t node, uint16_t status_word) {
   uint8_t& state = st.servo_run_state[node];
   state = state == BusControlWindow::kRunUnknown
               ? servo_status::run_state_after(status_word, true, 0)
-              : servo_status::run_state_after(status_word, st.servo_restore_flags[node] == 1, state);
+              : servo_status::run_state_after(status_word, st.servo_restore_flags[node] != 0, state);
 }
 
-BusControlWindow::RestoreOutcome restore_flagged_servos(DriveLinkState& st, BatchWrites& batch) {
-  std::vector<uint8_t> flagged;
-  st.servo_restore_pending = 0;
+void flag_for_restore(DriveLinkState& st, uint8_t station, uint8_t owner) {
+  if (st.servo_restore_flags[station] == 0) st.servo_restore_flags[station] = owner;
+}
+
+BusControlWindow::RestoreOutcome restore_own_servos(DriveLinkState& st, BatchWrites& batch, uint8_t owner,
+                                                    const HeldElsewhere& held_elsewhere) {
+  std::vector<uint8_t> own;
   for (int i = 0; i < st.servo_count; ++i) {
     const uint8_t a = st.servo_nodes[i];
-    st.servo_rs485_mode[a] = 0;
-    if (st.servo_restore_flags[a] == 1) {
-      st.servo_restore_pending = 1;
-      flagged.push_back(a);
+    if (st.servo_restore_flags[a] != owner) continue;
+    const std::optional<uint8_t> holder = held_elsewhere ? held_elsewhere(a) : std::nullopt;
+    if (!holder) {
+      own.push_back(a);
+    } else if (*holder != 0) {
+      // Another window works on it or has it under its bus control: its
+      // settings go back when that window is left.
+      st.servo_restore_flags[a] = *holder;
     }
   }
+  st.servo_restore_pending = own.empty() ? 0 : 1;
   BusControlWindow::RestoreOutcome outcome;
-  outcome.needed = st.servo_restore_pending != 0;
-  for (size_t k = 0; k < flagged.size(); ++k) {
-    // parameter_save writes back every flagged drive: the later ones are
-    // hidden from it for this round.
-    for (size_t j = k + 1; j < flagged.size(); ++j) st.servo_restore_flags[flagged[j]] = 0;
-    batch.parameter_save();
-    const bool restored = st.batch_go == 1;
-    for (size_t j = k + 1; j < flagged.size(); ++j) st.servo_restore_flags[flagged[j]] = 1;
-    if (!restored) {
+  outcome.needed = !own.empty();
+  for (uint8_t a : own) {
+    batch.parameter_save(a);
+    if (st.batch_go != 1) {
       outcome.ok = false;
       // Only the drive's own refusal keeps the user in; a silent or garbled
       // line lets them leave, told that the restore failed.
       outcome.line_dead = batch.last_outcome().kind != ExchangeOutcome::Exception;
       break;
     }
-    st.servo_restore_flags[flagged[k]] = 0;
+    // Back under its own settings: no window's bus mode holds for it.
+    st.servo_restore_flags[a] = 0;
+    st.servo_rs485_mode[a] = 0;
+    st.servo_jog_mode[a] = 0;
   }
   // Flags of drives already written back must not come back.
   if (outcome.ok) st.servo_restore_pending = 0;

@@ -447,20 +447,27 @@ void ServoControlWindow::mode_entry(uint8_t code, uint8_t node) {
 
   Claim claim = claim_write();
   StepSequence steps(*this, node, QStringLiteral("485控制模式切换"));
-  steps.step(write_command(node, regs::kControlSource, regs::kBusControl), QStringLiteral("设置为485控制模式！！"),
-             QStringLiteral("485控制模式设置失败**"));
+  // A setting write that may have reached the drive (answered or not, but
+  // not refused) makes its restore due when the window is left.
+  auto setting = [&](uint16_t reg, uint16_t value, const QString& done, const QString& failed) {
+    const bool ok = write_command(node, reg, value);
+    if (ok || link().last_outcome().may_have_acted()) servo::flag_for_restore(st(), node, restore_code());
+    return steps.step(ok, done, failed);
+  };
+  setting(regs::kControlSource, regs::kBusControl, QStringLiteral("设置为485控制模式！！"),
+          QStringLiteral("485控制模式设置失败**"));
   steps.step(write_command(node, regs::kCommand, 0), QStringLiteral("停止运转！！"), QStringLiteral("停止运转控制失败**"));
   link().delay(200);
-  // Only the control-mode write decides.
-  if (steps.step(write_command(node, regs::kMode, row.control_value), utf8(row.ok), utf8(row.failed))) {
+  // Only the control-mode write decides: where it failed, its own line is
+  // the last word; where it worked, an earlier failed step is named.
+  if (setting(regs::kMode, row.control_value, utf8(row.ok), utf8(row.failed))) {
     st().servo_rs485_mode[node] = row.mode;
-    st().servo_restore_flags[node] = 1;
     group3_->setEnabled(false);
     if (node == selected_node()) mirror();
+    steps.finish();
   } else {
     if (node == selected_node()) set_radio(row.mode == kModeSpeed ? speed_radio_ : torque_radio_, false);
   }
-  steps.finish();
 }
 
 void ServoControlWindow::status_read(uint8_t node) {
@@ -559,8 +566,17 @@ void ServoControlWindow::enter_leaving() {
   for (QGroupBox* box : {group1_, group2_, group3_, group4_, group5_}) box->setEnabled(false);
 }
 
+bool ServoControlWindow::under_own_control(uint8_t station) const {
+  return st().servo_restore_flags[station] == restore_code() || st().servo_rs485_mode[station] != kModeNone;
+}
+
 BusControlWindow::RestoreOutcome ServoControlWindow::restore_drives() {
-  return servo::restore_flagged_servos(st(), ctx_.batch);
+  const RestoreOutcome outcome =
+      servo::restore_own_servos(st(), ctx_.batch, restore_code(), [this](uint8_t a) { return held_elsewhere(a); });
+  // The window's bus modes end with it, on every drive.
+  DriveLinkState& s = st();
+  for (int i = 0; i < s.servo_count; ++i) s.servo_rs485_mode[s.servo_nodes[i]] = kModeNone;
+  return outcome;
 }
 
 void ServoControlWindow::restore_failed_stay() {

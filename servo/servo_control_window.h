@@ -69,6 +69,8 @@ class ServoControlWindow : public BusControlWindow {
   void restore_failed_stay() override;
   void on_leave() override;
   void settle(uint8_t node) override { status_read(node); }
+  bool under_own_control(uint8_t station) const override;
+  uint8_t restore_code() const override { return static_cast<uint8_t>(WindowCode::ServoControl); }
 
  private:
   void build();

@@ -66,7 +66,12 @@ void GainTuningWindow::build_frame() {
   nodes_ = make_combo(this, "ComboBox2", QRect(60, 30, 90, 30));
   mark_node_list(nodes_, NodeListGroup::Servo);
   connect(nodes_, &QComboBox::activated, this, [this](int) {
-    if (!sequence_running()) ComboBox2Change();
+    if (!sequence_running() && !exiting_) {
+      ComboBox2Change();
+    } else if (node() != 0) {
+      // The operation goes on with its drive: the list keeps naming it.
+      show_station(nodes_, node());
+    }
   });
   panel_ = make_panel(this, QRect(160, 30, 560, 30));
   on_click(make_button(this, "Button7", QStringLiteral("故障复位"), QRect(730, 28, 100, 34)), &GainTuningWindow::Button7Click);
@@ -107,6 +112,11 @@ void GainTuningWindow::on_click(QPushButton* button, void (GainTuningWindow::*op
     // One operation at a time: what the user starts while another runs
     // would interleave its exchanges with the running one's.
     if (sequence_running() || exiting_) return;
+    // The list names no drive (its station left the line): nothing is sent.
+    if (node() == 0) {
+      report_->caption(QStringLiteral("未选择节点，请先选择节点!!"));
+      return;
+    }
     // A start by the user: what an earlier operation failed on must not
     // quietly end this one.
     ctx_.link.st.comm_error = 0;
@@ -122,6 +132,25 @@ tuning::NumericField* GainTuningWindow::field(const char* name) const {
 }
 
 uint8_t GainTuningWindow::node() const { return tuning_->station; }
+
+bool GainTuningWindow::holds(uint8_t station) const {
+  if (station == 0) return false;
+  if (station == node() && (sequence_running() || exit_pending_ || exiting_)) return true;
+  return ctx_.link.st.servo_restore_flags[station] == restore_code();
+}
+
+void GainTuningWindow::station_gone(uint8_t station) {
+  // No drive until the engineer picks one; what was found was that one's.
+  if (station == tuning_->station) tuning_->station = 0;
+  results_node_ = 0;
+  VelmoWindow::station_gone(station);
+}
+
+void GainTuningWindow::station_moved(uint8_t from, uint8_t to) {
+  // The same drive at its new address: the window goes on with it.
+  if (tuning_->station == from) tuning_->station = to;
+  if (results_node_ == from) results_node_ = to;
+}
 
 void GainTuningWindow::take_drive(int index) {
   const DriveLinkState& st = ctx_.link.st;
@@ -312,25 +341,28 @@ void GainTuningWindow::exit_steps() {
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
   report_->caption(QStringLiteral("退出485模式并恢复相关参数"));
-  st.write_busy = 0;
   st.abort_wait = 0;
   // A long stroke may outlast the sequence it belonged to: the axis is
   // stopped before the window is left.
   if (move_may_be_running()) stop_test_move();
   // The drive comes to rest before its status is read.
   ctx_.link.delay(2000);
-  // Nothing is left holding the axis once the window is gone.
-  if (servo_may_be_on_ || ts.servo_on_state != 0) servo_off();
+  // Nothing is left holding the axis once the window is gone, but a
+  // vertical load: switched off, it would drop.
+  const bool keeps_holding = hidden.vertical_load || ts.hold_servo_on != 0;
+  if (!keeps_holding && (servo_may_be_on_ || ts.servo_on_state != 0)) servo_off();
   if (read_drive_fault() && ts.drive_fault_seen) {
     fault_reset();
     ctx_.link.delay(200);
   }
-  // Only drives whose settings went back lose their restore flag.
-  const auto restored = servo::restore_flagged_servos(st, ctx_.batch);
+  // Only the drives this window took over, and only those whose settings
+  // went back, lose their restore flag.
+  const auto restored = servo::restore_own_servos(st, ctx_.batch, restore_code(),
+                                                  [this](uint8_t a) { return held_elsewhere(a); });
   // A SERVO_OFF pressed during these steps and still waiting goes out now.
   finish_user_servo_off();
   confirmed_.forget();
-  set_holds_drive(!restored.ok || servo_may_be_on_);
+  set_holds_drive(!restored.ok || (servo_may_be_on_ && !keeps_holding));
   if (!restored.ok) {
     report_->failed(QStringLiteral("恢复参数失败"));
     if (!restored.line_dead) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "common/velmo_window.h"
+#include "drivelink/drive_link_state.h"
 #include "link/clock_timer.h"
 #include "tuning/drive_snapshot.h"
 #include "tuning/move_settings.h"
@@ -164,6 +165,14 @@ class GainTuningWindow : public VelmoWindow {
   bool operation_running() const override { return sequence_running() || exit_waits(); }
   bool stop_requested() const;
 
+  // The drive under tuning belongs to this window while an operation or
+  // the exit works on it, and from its first test settings until the exit
+  // has put it back.
+  bool holds(uint8_t station) const override;
+  uint8_t restore_code() const override { return static_cast<uint8_t>(WindowCode::GainTuning); }
+  void station_gone(uint8_t station) override;
+  void station_moved(uint8_t from, uint8_t to) override;
+
   void on_open() override;
   tuning::TuningChart* chart() const { return chart_; }
   // What this window measured and set; its searches and analyses share it.
@@ -172,6 +181,7 @@ class GainTuningWindow : public VelmoWindow {
  protected:
   bool exit_guard() override;
   bool exit_waits() const override { return exit_pending_ || exiting_; }
+  bool exit_started() const override { return exit_pending_ || exiting_; }
   void on_program_closing(bool closing) override;
 
  private:

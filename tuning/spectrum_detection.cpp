@@ -10,6 +10,7 @@
 
 #include "common/form_access.h"
 #include "drivelink/drive_link.h"
+#include "servo/servo_bus_release.h"
 #include "tuning/failure_scope.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/jitter_count.h"
@@ -131,7 +132,7 @@ void GainTuningWindow::Button13Click() {
   }
   ts.endvib_mode = 0;
   for (const char* name : {"Edit5", "Edit44", "Edit32"}) edit(name)->clear();
-  st.servo_restore_flags[node()] = 1;
+  servo::flag_for_restore(st, node(), restore_code());
   chart_->clear_capture_series();
   chart_->clear(TuningChart::Resonance);
   chart_->show_curve(TuningChart::Resonance);
@@ -188,7 +189,7 @@ void GainTuningWindow::Button17Click() {
   tuning::FailureScope failures(st.comm_error);
   const tuning::SpectrumModeRow& row = tuning::spectrum_mode(SpectrumMode::EndVibration);
   edit("Edit45")->clear();
-  st.servo_restore_flags[node()] = 1;
+  servo::flag_for_restore(st, node(), restore_code());
   chart_->clear_capture_series();
   chart_->clear(TuningChart::EndVibration);
   chart_->show_curve(TuningChart::EndVibration);

@@ -7,6 +7,7 @@
 
 #include "common/form_access.h"
 #include "drivelink/drive_link.h"
+#include "servo/servo_bus_release.h"
 #include "link/clock.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/numeric_field.h"
@@ -79,7 +80,7 @@ bool GainTuningWindow::write_test_settings() {
     report_->failed(QStringLiteral("行程脉冲数超出范围"));
     return false;
   }
-  st.servo_restore_flags[node()] = 1;
+  servo::flag_for_restore(st, node(), restore_code());
   report_->caption(QStringLiteral("位置响应测试相关参数设置"));
   const uint8_t station = node();
   const auto stroke = static_cast<int32_t>(hidden.test_pulses / 1000);

@@ -101,7 +101,7 @@ const ControlTarget kControlTargets[] = {
      [](AppOnSim&) {},  // the mode entry on opening took it over
      "Button6", "Button7", "Button8", "Button14", sr::kCommand, sr::kCmdForward, sr::kCmdStop,
      sr::kStatusWord, true, &DriveLinkState::servo_run_state, servo_running,
-     [](AppOnSim& t) { return t.st().servo_restore_flags[1]; }, servo_list_reg,
+     [](AppOnSim& t) { return uint8_t{t.st().servo_restore_flags[1] != 0}; }, servo_list_reg,
      "退出前，请确保电机停止且驱动器无故障！！", "请确保驱动器无故障！！"},
     {"InverterControl", "TForm9", connect_inverter, [](AppOnSim& t) { t.app.main_window().N8Click(); },
      [](AppOnSim& t) {
@@ -115,7 +115,7 @@ const ControlTarget kControlTargets[] = {
     {"HomeAndLimits", "TForm13", connect_servo, [](AppOnSim& t) { t.app.main_window().N2Click(); },
      [](AppOnSim& t) { testing::click(t.form("TForm13"), "Button9"); }, "Button6", "Button7", "Button8", nullptr,
      sr::kCommand, sr::kCmdForward, sr::kCmdStop, sr::kStatusWord, false, &DriveLinkState::servo_run_state,
-     servo_running, [](AppOnSim& t) { return t.st().servo_restore_flags[1]; }, servo_list_reg,
+     servo_running, [](AppOnSim& t) { return uint8_t{t.st().servo_restore_flags[1] != 0}; }, servo_list_reg,
      "退出操作前，请先停止运转电机！！", nullptr},
 };
 

@@ -178,7 +178,7 @@ TEST(ParamEngine, AnEditorConfigurationNamesWhatTheEngineCannotGuess) {
   EditorConfig config;
   config.success_memo = "Memo2";
   try {
-    ParamEditorEngine engine(link, &form, servo_param_table(), hooks, config, {});
+    ParamEditorEngine engine(link, &form, servo_param_table(), hooks, config);
     FAIL() << "a configuration without family, memos and station rule was taken";
   } catch (const std::logic_error& e) {
     EXPECT_STREQ(e.what(), "editor configuration lacks family, failure_memo, dump_memo, station_refresh");
@@ -194,7 +194,7 @@ TEST(ParamEngine, AFailedReadLeavesTheEarlierValuesUnknownToTheDownload) {
   ParamEditorHooks hooks;
   const EditorConfig config{.family = NodeListGroup::Servo, .success_memo = "Memo2", .failure_memo = "Memo3",
                             .dump_memo = "Memo4", .station_refresh = StationRefresh::WhenChanged, .single_fail_suffix = {}};
-  ParamEditorEngine engine(link, &form, servo_param_table(), hooks, config, {});
+  ParamEditorEngine engine(link, &form, servo_param_table(), hooks, config);
   engine.select(1, kServoLayout1);
   const std::vector<int> all = engine.unknown_download_registers();
   ASSERT_GT(all.size(), 100u);
@@ -237,7 +237,7 @@ TEST(StationChange, RecordsMoveWithTheNode) {
   st.servo_restore_flags[4] = 1;
   st.servo_count = 1;
   st.servo_nodes[0] = 4;
-  renumber_node(st, {}, NodeListGroup::Servo, 4, 9);
+  renumber_node(st, NodeListGroup::Servo, 4, 9);
   EXPECT_EQ(st.servo_nodes[0], 9);
   EXPECT_EQ(st.servo_saved_params[9][0], 77);
   EXPECT_EQ(st.servo_run_mode[9], 9u);

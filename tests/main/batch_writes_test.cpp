@@ -27,8 +27,6 @@ TEST_F(BatchFixture, NothingFlaggedSendsNothing) {
   t.sim.add(sim::make_speed_controller(3));
   t.search(3);
   t.sim.clear_journal();
-  batch().parameter_save();
-  EXPECT_EQ(t.st().batch_go, 1);
   batch().bpq_parameter_save();
   EXPECT_EQ(t.st().batch_go, 1);
   batch().tsq_parameter_save();
@@ -51,10 +49,12 @@ TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
     t.sim.station(a)->set_reg(0, 9);
     t.sim.station(a)->set_reg(20, 7);
   }
-  t.st().servo_restore_flags[1] = t.st().servo_restore_flags[2] = 1;
+  t.st().servo_restore_flags[1] = t.st().servo_restore_flags[2] = 4;
   t.sim.clear_journal();
-  batch().parameter_save();
-  EXPECT_EQ(t.st().batch_go, 1);
+  for (uint8_t a : {1, 2}) {
+    batch().parameter_save(a);
+    EXPECT_EQ(t.st().batch_go, 1);
+  }
   for (uint8_t a : {1, 2}) EXPECT_EQ(writes_to(t.sim, a), t.restore_writes(a)) << int(a);
   // Layout 1's list is checked on the wire at connect; layout 2's here.
   std::vector<int> regs;
@@ -69,7 +69,7 @@ TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
     EXPECT_EQ(t.sim.station(a)->reg(132), 65535);
   }
   // Whoever asked for the restore clears the servo flags.
-  EXPECT_EQ(t.st().servo_restore_flags[1], 1);
+  EXPECT_EQ(t.st().servo_restore_flags[1], 4);
 }
 
 // The list still goes back after a garbled mode reply, but the restore is
@@ -78,10 +78,9 @@ TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
 TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheListButFails) {
   t.sim.add(sim::make_servo(1, 6101, 102));
   t.search(1);
-  t.st().servo_restore_flags[1] = 1;
   t.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x1004));
   t.sim.clear_journal();
-  batch().parameter_save();
+  batch().parameter_save(1);
   EXPECT_EQ(writes_to(t.sim, 1).size(), 3u + 18u);
   EXPECT_EQ(t.st().batch_go, 0);
   EXPECT_EQ(batch().last_outcome().kind, ExchangeOutcome::BadCrc);
@@ -89,7 +88,7 @@ TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheListButFails) {
 
   // A restore that worked says so, with no failure left from the one before.
   t.sim.clear_faults();
-  batch().parameter_save();
+  batch().parameter_save(1);
   EXPECT_EQ(t.st().batch_go, 1);
   EXPECT_TRUE(batch().last_outcome().ok());
 }

@@ -172,7 +172,7 @@ TEST(NodeSearch, SearchUnderBusControlKeepsSnapshotsAndFlagsByStation) {
   const auto inverter_snapshot = t.st().bpq_rs485_regs[3];
 
   // Both drives are taken over by the bus: their settings on the drive change.
-  t.st().servo_restore_flags[1] = 1;
+  t.st().servo_restore_flags[1] = 4;
   t.st().bpq_restore_flags[1] = 1;  // station 3
   t.sim.station(1)->set_reg(0, 9);
   for (int reg : {4, 5, 8, 9}) t.sim.station(3)->set_reg(reg, reg < 8 ? 4 : 8);

@@ -50,15 +50,16 @@ TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
     const char* form;
     std::function<void()> open;
     uint8_t* taken_over;  // what leaving must put back; null: nothing
+    uint8_t by;           // the window that took it over, as its flag says
     std::vector<Frame> restore;
   };
   const Case cases[] = {
-      {"TForm3", [&] { main().N12Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
-      {"TForm4", [&] { main().N6Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
-      {"TForm13", [&] { main().N2Click(); }, &st.servo_restore_flags[1], t.restore_writes(1)},
-      {"TForm9", [&] { main().N8Click(); }, &st.bpq_restore_flags[0], inverter_restore()},
-      {"TForm19", [&] { main().RS4851Click(); }, &st.tsq_restore_flags[0], {write(4, 2, 1)}},
-      {"TForm8", [&] { main().N11Click(); }, nullptr, {}},
+      {"TForm3", [&] { main().N12Click(); }, &st.servo_restore_flags[1], 3, t.restore_writes(1)},
+      {"TForm4", [&] { main().N6Click(); }, &st.servo_restore_flags[1], 4, t.restore_writes(1)},
+      {"TForm13", [&] { main().N2Click(); }, &st.servo_restore_flags[1], 13, t.restore_writes(1)},
+      {"TForm9", [&] { main().N8Click(); }, &st.bpq_restore_flags[0], 1, inverter_restore()},
+      {"TForm19", [&] { main().RS4851Click(); }, &st.tsq_restore_flags[0], 1, {write(4, 2, 1)}},
+      {"TForm8", [&] { main().N11Click(); }, nullptr, 0, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.form);
@@ -66,7 +67,7 @@ TEST_F(LineOfEveryFamily, TheCloseBoxOfEachWindowTakesItsOwnExitPath) {
     c.open();
     ASSERT_TRUE(w->isVisible());
     ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
-    if (c.taken_over) *c.taken_over = 1;
+    if (c.taken_over) *c.taken_over = c.by;
     t.sim.clear_journal();
     w->close();
     ASSERT_TRUE(testing::wait_for([&] { return !w->isVisible(); }, 10000));
@@ -92,7 +93,8 @@ TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASe
   main().RS4851Click();
   QWidget *servo = t.form("TForm4"), *inverter = t.form("TForm9"), *speed = t.form("TForm19");
   ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
-  st.servo_restore_flags[1] = st.bpq_restore_flags[0] = st.tsq_restore_flags[0] = 1;
+  st.servo_restore_flags[1] = 4;
+  st.bpq_restore_flags[0] = st.tsq_restore_flags[0] = 1;
   t.sim.inject(1, testing::fault(sim::Fault::Exception, 0x0000, -1));  // F0-00
   t.sim.inject(4, testing::fault(sim::Fault::Silent, 2, -1));         // F-02
   t.sim.clear_journal();

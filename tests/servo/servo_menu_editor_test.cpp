@@ -475,7 +475,7 @@ TEST_F(ServoMenuEditorTest, SnapshotSlotsFollowAcceptedReadsButNotABusControlled
   EXPECT_EQ(t.st().servo_saved_params[1][6], 2);
   servo(1).set_reg(100, 1);
   servo(1).set_reg(0, 5);
-  t.st().servo_restore_flags[1] = 1;
+  t.st().servo_restore_flags[1] = 4;
   w->Button2Click();
   settle();
   EXPECT_EQ(t.st().servo_saved_params[1][6], 2);
@@ -662,7 +662,7 @@ TEST_F(ServoMenuEditorTest, AStationChangeMovesTheNodeAndRefreshesEveryListOrIsR
   EXPECT_EQ(t.items("TForm2", "ComboBox45"), (QStringList{"3", "2", "4"}));
   EXPECT_EQ(ctl<QComboBox>("ComboBox45")->currentText(), "3");
   EXPECT_EQ(t.items("TForm4", "ComboBox4"), (QStringList{"3", "2", "4"}));
-  EXPECT_EQ(t.ctl<QComboBox>("TForm4", "ComboBox4")->currentIndex(), 0);  // other windows start over
+  EXPECT_EQ(t.ctl<QComboBox>("TForm4", "ComboBox4")->currentText(), "4");  // another window keeps its drive
   EXPECT_EQ(t.items("TForm1", "ComboBox5"), (QStringList{"3", "2", "4"}));
   // The editor goes on with the node at its new address.
   t.sim.clear_journal();

@@ -16,6 +16,14 @@
 #include "link/modbus_frame.h"
 #include "sim/sim_line.h"
 
+// Failures show texts as they read, not as UTF-16 units.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+  *os << '{';
+  for (const QString& s : list) *os << " \"" << s.toStdString() << '"';
+  *os << " }";
+}
+
 namespace velmo::testing {
 
 // One request as the drive saw it: reads carry their count, single writes

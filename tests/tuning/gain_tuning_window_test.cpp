@@ -153,7 +153,7 @@ TEST_F(GainTuningTest, AGroupOfSettingsWithALostWriteEndsOnTheLostStep) {
 
 TEST_F(GainTuningTest, LeavingResetsAFaultBeforeTheRestore) {
   use(1);
-  rig.st().servo_restore_flags[1] = 1;
+  rig.st().servo_restore_flags[1] = 3;  // taken over by this window
   rig.servo(1).set_fault(5);
   QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton);
   EXPECT_FALSE(form->isVisible());
