@@ -10,7 +10,14 @@ namespace velmo {
 class Notifier {
  public:
   virtual ~Notifier() = default;
-  virtual void message(QWidget* parent, const QString& text);  // modal box
+  // A modal box; while nobody may be at the screen (the program is being
+  // closed by a signal), a line on the standard error instead, so that no
+  // box holds the close up.
+  virtual void message(QWidget* parent, const QString& text);
+  void set_unattended(bool unattended) { unattended_ = unattended; }
+
+ private:
+  bool unattended_ = false;
 };
 
 // Records the messages instead of showing them.

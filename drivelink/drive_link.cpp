@@ -97,7 +97,17 @@ void DriveLink::modbus_crc16(const uint8_t* bytes, int length) {
   st.crc_value = velmo::modbus_crc16(bytes, static_cast<size_t>(std::max(length, 0)));
 }
 
+void DriveLink::end_of_program() {
+  ended_ = true;
+  Comm1.ClosePort();
+}
+
 bool DriveLink::senddata(uint8_t station, int bytes_per_register) {
+  if (ended_) {
+    // The program has ended: what unwinds sends nothing.
+    last_outcome_ = {ExchangeOutcome::Refused};
+    return false;
+  }
   if (st.sending) {
     // Another exchange is waiting further down the stack: sending now would
     // let one of the two read the other's reply.
@@ -281,6 +291,7 @@ void DriveLink::wake_waiter() {
 }
 
 void DriveLink::wait_until(int ms, const std::function<bool()>& done) {
+  if (ended_) return;
   // Whatever runs inside this wait is another caller's.
   const CallerScope caller(st);
   if (VirtualClock* timeline = virtual_clock()) {

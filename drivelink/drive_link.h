@@ -91,6 +91,10 @@ class DriveLink : public QObject {
   void when_idle(std::function<void()> step);
   // Milliseconds asked of delay so far: what a sequence waits by design.
   int64_t delay_asked_ms() const { return delay_asked_ms_; }
+  // The program ends: the port closes, nothing is sent any more, and no
+  // wait holds up the stack that unwinds.
+  void end_of_program();
+  bool ended() const { return ended_; }
 
   // ---- The accepted-reply test ----
   // reply_flag set, station and function as sent (the station the request
@@ -148,6 +152,7 @@ class DriveLink : public QObject {
   RequestShape sent_;
   LateReplies late_;
   bool guarding_ = false;   // waiting for an earlier request's late reply
+  bool ended_ = false;
   bool ambiguous_ = false;  // the reply held could be an earlier request's
   ExchangeOutcome last_outcome_;
   std::function<void()> idle_step_;

@@ -5,6 +5,7 @@
 #include "main/main_window.h"
 #include "main/qt_translations.h"
 #include "main/screenshots.h"
+#include "main/signal_close.h"
 #include "main/smoke_search.h"
 #include "main/velmo_app.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
 
   velmo::VelmoApp velmo;
   QObject::connect(&velmo.main_window(), &velmo::MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
+  // Logout, shutdown and a terminal's Ctrl+C close the program as its close box does.
+  velmo::SignalClose close_on_signal([&velmo] { velmo.main_window().close_on_signal(); });
   // VELMO_PORT=PATH: that line is chosen in 串行端口 (scripts/run.sh gives
   // the simulated line it started).
   const QString start_port = qEnvironmentVariable("VELMO_PORT");

@@ -85,8 +85,12 @@ MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
   // Every window has been left: the close goes on where it stopped.
   hooks.end = [this] { close(); };
   closer_ = new ProgramClose(ctx_.link.st, std::move(hooks), this);
-  // No window opens while the others are being left.
-  connect(closer_, &ProgramClose::leaving_changed, this, [this](bool leaving) { menuBar()->setEnabled(!leaving); });
+  // No window opens while the others are being left; a close that ends
+  // held hands the screen back to the engineer.
+  connect(closer_, &ProgramClose::leaving_changed, this, [this](bool leaving) {
+    menuBar()->setEnabled(!leaving);
+    if (!leaving) ctx_.notifier.set_unattended(false);
+  });
   connect(&ctx_.events, &LinkEvents::restore_written, this, [this](const QString& text, bool ok) {
     if (ok) {
       log(text);
@@ -385,6 +389,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::set_program_windows(std::vector<VelmoWindow*> windows) { closer_->set_windows(std::move(windows)); }
 
+void MainWindow::close_on_signal() {
+  ctx_.notifier.set_unattended(true);
+  log_timed(QStringLiteral("收到退出信号，正在关闭程序"));
+  close();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   // The open windows are left first; the close comes back here once they are.
   const bool may_end = closer_->request();
@@ -395,6 +405,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+  // Whatever still unwinds below this close sends nothing.
+  ctx_.link.end_of_program();
   emit closed();
 }
 

@@ -64,6 +64,10 @@ class MainWindow : public QMainWindow, public SearchView {
   void set_program_windows(std::vector<VelmoWindow*> windows);
   // What the close of the program is doing.
   const ProgramClose& program_close() const { return *closer_; }
+  // A signal asks the program to quit (logout, shutdown, a terminal): the
+  // same close as the close box's, with what it has to say written to the
+  // log and the standard error instead of boxes nobody may be there to read.
+  void close_on_signal();
 
   // The menu entries (see main_menu.cpp).
   void N5Click();

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 #include "common/velmo_window.h"
 #include "drivelink/drive_link_state.h"
 #include "link/clock_timer.h"
@@ -44,21 +46,15 @@ bool ProgramClose::request() {
     case Phase::Ending:
       return true;
     case Phase::Leaving:
+      // Asked again meanwhile: once the windows are left, the program ends.
+      final_ = true;
       hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false, {});
       return false;
-    case Phase::Held: {
-      std::vector<QPointer<VelmoWindow>> still;
-      for (const QPointer<VelmoWindow>& w : held_)
-        if (w && (w->isVisible() || w->holds_drive())) still.push_back(w);
-      if (!still.empty()) {
-        // Asked twice: the engineer knows, and is told once more.
-        set_phase(Phase::Ending);
-        hooks_.message(QStringLiteral("%1仍控制着驱动器，驱动器可能仍在运行！！程序将退出").arg(window_names(still)));
-        return true;
-      }
-      // The engineer has left them meanwhile: an ordinary close.
+    case Phase::Held:
+      // The second close: every window is left again (one stopped since
+      // gets its drive back), then the program ends whatever they answer.
+      final_ = true;
       break;
-    }
     case Phase::Open:
       break;
   }
@@ -66,26 +62,31 @@ bool ProgramClose::request() {
   asked_.clear();
   held_.clear();
   next_ = 0;
-  for (const QPointer<VelmoWindow>& w : windows_) {
+  for (const QPointer<VelmoWindow>& w : windows_)
     if (w && w->isVisible()) to_leave_.push_back(w);
-    // Left earlier without its drive back: the engineer hears of it once more.
-    else if (w && w->holds_drive()) held_.push_back(w);
-  }
-  if (to_leave_.empty() && held_.empty()) return true;
-  set_phase(Phase::Leaving);
   if (to_leave_.empty()) {
-    finish();
-    return false;
+    add_left_holding();
+    if (held_.empty()) return true;
+    return end_or_hold();
   }
+  set_phase(Phase::Leaving);
   for (const QPointer<VelmoWindow>& w : to_leave_) {
     w->set_program_closing(true);
     // A window whose exit began there (a running operation was stopped) is
-    // not asked again: its exit steps follow on their own.
-    asked_.push_back(w->exit_waits());
+    // not asked again: its exit steps follow on their own. One whose
+    // exchange is in flight is asked once that is done.
+    asked_.push_back(w->exit_started());
   }
   hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false, {});
   timer_->start();
   return false;
+}
+
+void ProgramClose::add_left_holding() {
+  // Left earlier without its drive back: the engineer hears of it too.
+  for (const QPointer<VelmoWindow>& w : windows_)
+    if (w && !w->isVisible() && w->holds_drive() && std::find(held_.begin(), held_.end(), w) == held_.end())
+      held_.push_back(w);
 }
 
 void ProgramClose::set_phase(Phase phase) {
@@ -126,22 +127,32 @@ void ProgramClose::step() {
 }
 
 void ProgramClose::finish() {
+  // Nothing ends in the middle of an exchange: its caller would never see the reply.
+  if (!link_idle()) return;
   timer_->stop();
-  if (held_.empty()) {
+  add_left_holding();
+  if (end_or_hold()) hooks_.end();
+}
+
+bool ProgramClose::end_or_hold() {
+  if (held_.empty() || final_) {
+    // The engineer asked twice: told once more, the program ends.
+    if (!held_.empty())
+      hooks_.message(QStringLiteral("%1仍控制着驱动器，驱动器可能仍在运行！！程序将退出").arg(window_names(held_)));
     set_phase(Phase::Ending);
-    hooks_.end();
-    return;
+    return true;
   }
-  set_phase(Phase::Held);
-  // The program stays: the windows work as before.
-  for (const QPointer<VelmoWindow>& w : to_leave_)
-    if (w) w->set_program_closing(false);
   const QString names = window_names(held_);
   hooks_.status(QStringLiteral("程序未关闭：有窗口仍控制着驱动器"), true,
                 QStringLiteral("程序未关闭：%1仍控制着驱动器").arg(names));
   hooks_.message(QStringLiteral("%1仍控制着驱动器（参数未能恢复或驱动器可能仍在运行），程序未关闭。\n"
                                 "请在该窗口处理后退出；再次关闭程序将直接退出，驱动器可能仍在运行！！")
                      .arg(names));
+  // The program stays: the windows work as before.
+  for (const QPointer<VelmoWindow>& w : to_leave_)
+    if (w) w->set_program_closing(false);
+  set_phase(Phase::Held);
+  return false;
 }
 
 }  // namespace velmo

@@ -15,10 +15,12 @@ class VelmoWindow;
 
 // Closing the program. Every open window is first left through its own exit
 // path, one after the other, as if the engineer had closed it: a running
-// operation stops, the drives get their settings back. A window that stays
-// open (its restore refused or unanswered, a drive still running) keeps the
-// program open and is named; the next close then ends the program after a
-// warning that the drive may still be running.
+// operation stops, the drives get their settings back. A window whose
+// exchange is in flight finishes it first. A window that stays open (its
+// restore refused, a drive still running) or was left with its drive not
+// back keeps the program open and is named. Every close does all this; the
+// next one (or one asked for while the windows are being left) then ends the
+// program after a warning that names the windows still holding a drive.
 class ProgramClose : public QObject {
   Q_OBJECT
  public:
@@ -53,7 +55,11 @@ class ProgramClose : public QObject {
   enum class Phase { Open, Leaving, Held, Ending };
 
   void step();
+  // Every window has been left (or tried): the program ends, or stays held.
   void finish();
+  void add_left_holding();
+  // True when the program may end now; otherwise it stays, held, and says why.
+  bool end_or_hold();
   void set_phase(Phase phase);
   bool link_idle() const;
 
@@ -69,6 +75,9 @@ class ProgramClose : public QObject {
   std::vector<QPointer<VelmoWindow>> held_;
   Phase phase_ = Phase::Open;
   bool stepping_ = false;
+  // Asked again after a close that left a window holding a drive, or while
+  // the windows were being left: this close ends the program.
+  bool final_ = false;
 };
 
 }  // namespace velmo
