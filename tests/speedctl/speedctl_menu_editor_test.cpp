@@ -374,22 +374,31 @@ TEST_F(SpeedCtlEditorTest, TheControlModePickedIsWhatLeavingBusControlRestores) 
   EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(3, 2, 2)}));
 }
 
-// F-03 = 120 % from the drive (field 50~100), shown and sent as it is; typed, clamped.
+// F-03 = 120 % from the drive (field 50~100), shown and sent as it is; typed,
+// clamped. F-05 = 2 under series 5, whose list has only 1 and 3, shows as "2",
+// marked, and is sent as 2.
 TEST_F(SpeedCtlEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWhereItStopped) {
   line({3});
   sim_reg(3, 3) = 120;
+  sim_reg(3, 5) = 2;
   open(3);
   auto* torque = ctl<QLineEdit>("Edit1");
   auto panel = [this] { return ctl<QLabel>("Panel1")->text(); };
   EXPECT_EQ(torque->text(), QStringLiteral("120"));
   EXPECT_TRUE(torque->property("out_of_range").toBool());
   EXPECT_TRUE(torque->toolTip().contains(QStringLiteral("50~100"))) << torque->toolTip().toStdString();
+  auto* stop = ctl<QComboBox>("ComboBox5");
+  EXPECT_EQ(stop->currentIndex(), -1);
+  EXPECT_EQ(stop->placeholderText(), QStringLiteral("2"));
+  EXPECT_TRUE(stop->property("out_of_range").toBool());
+  EXPECT_EQ(stop->styleSheet(), torque->styleSheet());
   ASSERT_TRUE(testing::click_in_and_out(torque));
   EXPECT_EQ(torque->text(), QStringLiteral("120"));
   w->download_menu();
   settle();
   ASSERT_EQ(frames().size(), 3u);
   EXPECT_EQ(frames().front().values.at(2), 120);
+  EXPECT_EQ(frames().front().values.at(4), 2);
   EXPECT_TRUE(panel().startsWith(QStringLiteral("节点3：菜单下载失败：首个未写入的是寄存器1（F-01）**  "))) << panel().toStdString();
   type_and_enter("Edit1", QStringLiteral("120"));
   EXPECT_EQ(frames().back(), write(3, 3, 100));
