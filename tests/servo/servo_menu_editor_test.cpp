@@ -3,6 +3,7 @@
 // the bus-type variant and menu files.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -951,14 +952,23 @@ TEST_F(ServoMenuEditorTest, SavingNeedsAGoodReadAndSaysWhenItFails) {
   EXPECT_FALSE(QFile::exists(chooser->save_answer));
 }
 
+// A save that fails says so; the next one that succeeds replaces that line
+// and names the folder, in the success log in full.
 TEST_F(ServoMenuEditorTest, RecordsAreSavedBesideTheChosenFileAndCleared) {
   open(1);
   QTemporaryDir dir;
+  chooser->save_answer = dir.filePath(QStringLiteral("missing/chosen.txt"));
+  w->Button9Click();
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("记录保存失败"))) << panel().toStdString();
+  EXPECT_TRUE(lines("Memo3").last().startsWith(QStringLiteral("记录保存失败：")));
   chooser->save_answer = dir.filePath(QStringLiteral("chosen.txt"));
   w->Button9Click();
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("记录已保存到 "))) << panel().toStdString();
+  EXPECT_TRUE(lines("Memo2").last().startsWith(QStringLiteral("记录已保存到 ") + QDir::toNativeSeparators(dir.path()) + "  "));
   EXPECT_TRUE(testing::file_text(dir.filePath(QStringLiteral("伺服菜单编辑通讯执行成功记录.txt")))
                   .contains(QStringLiteral("节点1：菜单读取成功")));
-  EXPECT_EQ(testing::file_text(dir.filePath(QStringLiteral("伺服菜单编辑通讯执行失败记录.txt"))), QString());
+  EXPECT_TRUE(testing::file_text(dir.filePath(QStringLiteral("伺服菜单编辑通讯执行失败记录.txt")))
+                  .startsWith(QStringLiteral("记录保存失败：")));
   w->Button8Click();
   EXPECT_TRUE(lines("Memo2").isEmpty());
   EXPECT_TRUE(lines("Memo3").isEmpty());

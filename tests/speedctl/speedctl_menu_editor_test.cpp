@@ -4,6 +4,7 @@
 // reply goes wrong: the fault matrix (tests/common); what the editors share
 // (download renumbering, records): the servo editor's tests.
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "common/log_view.h"
 #include "main/main_window.h"
@@ -249,20 +252,22 @@ TEST_F(SpeedCtlEditorTest, RecordsGoUnderTheChosenNameAndTheirFixedNames) {
   line({3});
   open(3);
   chooser->save_answer = dir.filePath(QStringLiteral("chosen.txt"));
-  w->save_records();
-  EXPECT_EQ(chooser->proposed.last(), QStringLiteral("调速器通讯记录.txt"));
   const std::pair<const char*, const char*> files[] = {
       {"Memo1", "chosen.txt"},
       {"Memo2", "调速器菜单编辑通讯执行成功记录.txt"},
       {"Memo3", "调速器菜单编辑通讯执行失败记录.txt"},
   };
+  std::map<const char*, QString> before;
+  for (const auto& [memo, name] : files) before[memo] = shown_text(ctl<QPlainTextEdit>(memo)).trimmed();
+  w->save_records();
+  EXPECT_EQ(chooser->proposed.last(), QStringLiteral("调速器通讯记录.txt"));
   for (const auto& [memo, name] : files) {
     SCOPED_TRACE(name);
     const QString written = testing::file_text(dir.filePath(QString::fromUtf8(name)));
-    EXPECT_EQ(QString(written).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed(),
-              shown_text(ctl<QPlainTextEdit>(memo)).trimmed());
+    EXPECT_EQ(QString(written).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed(), before[memo]);
   }
-  EXPECT_FALSE(lines("Memo2").isEmpty());
+  // The save itself is logged after the files were written.
+  EXPECT_TRUE(lines("Memo2").last().startsWith(QStringLiteral("记录已保存到 ") + QDir::toNativeSeparators(dir.path())));
   w->clear_records();
   for (const char* memo : {"Memo1", "Memo2", "Memo3"}) EXPECT_TRUE(lines(memo).isEmpty()) << memo;
   EXPECT_FALSE(lines("Memo4").isEmpty());
