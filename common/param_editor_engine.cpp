@@ -449,7 +449,8 @@ void ParamEditorEngine::take_row(const ParamRow& row) {
   const QString text = clamp_of(row, edit->text());
   edit->setText(text);
   const auto values = encode_text(row, text);
-  for (size_t k = 0; k < values.size(); ++k) image_[static_cast<size_t>(row.reg) + k] = values[k];
+  // A text the image never held is the engineer's until the drive takes it.
+  for (size_t k = 0; k < values.size(); ++k) take_value(row.reg + static_cast<int>(k), values[k], ValueSource::Entered);
 }
 
 ParamRange ParamEditorEngine::range_of(const ParamRow& row) const {

@@ -619,6 +619,15 @@ TEST_F(ServoMenuEditorTest, ARefusedGroupWriteShowsWhatTheDriveHoldsOrMarksWhatW
   settle();
   EXPECT_EQ(speed->text(), QStringLiteral("5000"));
   EXPECT_FALSE(speed->property("unconfirmed").toBool());
+  // A text the download itself takes from the field is no value of the drive's either.
+  speed->setText(QStringLiteral("3000"));
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 2, 1, 16));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  ASSERT_EQ(frames().size(), 2u);
+  EXPECT_EQ(frames()[1], (Frame{1, 3, 0, {13}}));
+  EXPECT_EQ(speed->text(), QStringLiteral("5000"));
 }
 
 // A failed block ends the download; a refused single gain is logged and the
