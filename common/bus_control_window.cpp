@@ -473,7 +473,8 @@ void BusControlWindow::clear_logs() {
 }
 
 void BusControlWindow::save_logs(const QString& proposed, const QString& ok_name, const QString& fail_name) {
-  save_records(this, save_chooser_, proposed, traffic_log_, {{ok_log_, ok_name}, {fail_log_, fail_name}}, fail_log_);
+  save_records(this, save_chooser_, proposed, traffic_log_, {{ok_log_, ok_name}, {fail_log_, fail_name}},
+               {ok_log_, fail_log_});
 }
 
 BusControlWindow::RestoreOutcome BusControlWindow::restore_flagged(bool any_flagged, const std::function<void()>& save) {

@@ -1,8 +1,6 @@
 #include "common/menu_editor_window.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,12 +14,12 @@
 #include "common/node_lists.h"
 #include "common/param_blocks.h"
 #include "common/record_files.h"
+#include "common/notifier.h"
 #include "common/status_line.h"
 #include "common/window_holds.h"
 #include "common/window_parts.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
-#include "common/notifier.h"
 
 namespace velmo {
 
@@ -253,17 +251,15 @@ void MenuEditorWindow::show_menu_file(const MenuFileContent& content) {
 // ---- Records ----
 
 void MenuEditorWindow::save_records() {
-  const QString path = chooser_->save_file(this, frame_.record_proposed, QStringLiteral("txt"));
-  if (path.isEmpty()) return;
-  bool ok = true;
-  if (frame_.record_chosen_memo) ok = write_memo_lines(memo(frame_.record_chosen_memo), path);
-  // The fixed-name records go beside the chosen file.
-  const QDir folder = QFileInfo(path).absoluteDir();
-  for (const auto& [name, file] : frame_.record_files) ok = write_memo_lines(memo(name), folder.filePath(file)) && ok;
-  if (!ok) {
-    set_panel(this, QStringLiteral("记录保存失败"));
-    append_line(memo(engine_->config().failure_memo), timed_line(QStringLiteral("记录保存失败")));
-  }
+  std::vector<RecordFile> beside;
+  for (const auto& [name, file] : frame_.record_files) beside.push_back({memo(name), file});
+  const auto choose = [this](QWidget* parent, const QString& proposed) {
+    return chooser_->save_file(parent, proposed, QStringLiteral("txt"));
+  };
+  const EditorConfig& c = engine_->config();
+  velmo::save_records(this, choose, frame_.record_proposed,
+                      frame_.record_chosen_memo ? memo(frame_.record_chosen_memo) : nullptr, beside,
+                      {memo(c.success_memo), memo(c.failure_memo), true});
 }
 
 void MenuEditorWindow::clear_records() {

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPalette>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -62,6 +63,11 @@ ParamCombo::ParamCombo(const ParamRow& row, QWidget* parent) : QComboBox(parent)
   for (const auto& item : row.items) addItem(item.text, item.value);
   setCurrentIndex(findText(row.form_text));
   setToolTip(row.hint);
+  // The only text shown in place of an item is a value none carries: it reads as a value, not as a hint.
+  QPalette p = palette();
+  for (const auto group : {QPalette::Active, QPalette::Inactive})
+    p.setColor(group, QPalette::PlaceholderText, p.color(group, QPalette::ButtonText));
+  setPalette(p);
 }
 
 void ParamCombo::wheelEvent(QWheelEvent* event) { event->ignore(); }

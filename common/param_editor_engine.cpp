@@ -215,6 +215,11 @@ QString ParamEditorEngine::stale_reason(const ParamRow& row) const {
 
 QString ParamEditorEngine::range_reason(size_t i) {
   const ParamRow& row = table_.rows[i];
+  if (row.kind == RowKind::List) {
+    const auto* combo = qobject_cast<const QComboBox*>(control_of(row));
+    if (!combo || !row_active(row) || !shows_raw(row, *combo)) return {};
+    return QStringLiteral("此值%1不对应任何选项，原样保留；选择一项即替换此值").arg(combo->placeholderText());
+  }
   if (row.kind != RowKind::Number || row.has(kStation) || !row_active(row) || !shows_image(row)) return {};
   const auto* edit = qobject_cast<QLineEdit*>(control_of(row));
   const ParamRange range = range_of(row);
@@ -334,19 +339,39 @@ void ParamEditorEngine::set_items(const ParamRow& row, ListItems items) {
   const auto& before = items_of(row);
   const bool had_value = old >= 0 && static_cast<size_t>(old) < before.size();
   const int32_t shown = had_value ? before[static_cast<size_t>(old)].value : 0;
+  // A value shown as its number may be one of the new items.
+  const bool had_raw = !had_value && combo && shows_raw(row, *combo);
   items_[static_cast<size_t>(&row - table_.rows.data())] = std::move(items);
   if (!combo) return;
-  const QSignalBlocker quiet(combo);
-  combo->clear();
-  for (const auto& item : items_of(row)) combo->addItem(item.text, item.value);
-  combo->setCurrentIndex(had_value ? item_index(items_of(row), shown) : -1);
+  {
+    const QSignalBlocker quiet(combo);
+    combo->clear();
+    for (const auto& item : items_of(row)) combo->addItem(item.text, item.value);
+  }
+  if (had_value || had_raw)
+    show_list_value(row, combo, had_value ? shown : image_[static_cast<size_t>(row.reg)]);
+  else
+    show_list_value(row, combo, std::nullopt);
 }
 
 void ParamEditorEngine::select_value(const ParamRow& row, int32_t value) {
-  if (auto* combo = qobject_cast<QComboBox*>(control_of(row))) {
-    const QSignalBlocker quiet(combo);
-    combo->setCurrentIndex(item_index(items_of(row), value));
-  }
+  if (auto* combo = qobject_cast<QComboBox*>(control_of(row))) show_list_value(row, combo, value);
+}
+
+void ParamEditorEngine::show_list_value(const ParamRow& row, QComboBox* combo, std::optional<int32_t> value) {
+  const int index = value ? item_index(items_of(row), *value) : -1;
+  // Only the image's own value, from somewhere known, is shown as a number.
+  const bool raw = value && index < 0 && row.reg >= 0 && row.reg < kImageSize &&
+                   *value == image_[static_cast<size_t>(row.reg)] && sources_[static_cast<size_t>(row.reg)].set;
+  const QSignalBlocker quiet(combo);
+  // The text first: clearing it on a blank list would pick the first item.
+  combo->setPlaceholderText(raw ? QString::number(*value) : QString());
+  combo->setCurrentIndex(index);
+}
+
+bool ParamEditorEngine::shows_raw(const ParamRow& row, const QComboBox& combo) const {
+  return combo.currentIndex() < 0 && row.reg >= 0 && row.reg < kImageSize && !combo.placeholderText().isEmpty() &&
+         combo.placeholderText() == QString::number(image_[static_cast<size_t>(row.reg)]);
 }
 
 void ParamEditorEngine::show_row(const ParamRow& row, ValueSource source) {
@@ -363,9 +388,8 @@ void ParamEditorEngine::put_row(const ParamRow& row) {
   QWidget* mirror = row.mirror ? form_->findChild<QWidget*>(QString::fromLatin1(row.mirror)) : nullptr;
   for (QWidget* c : {control_of(row), mirror}) {
     if (auto* combo = qobject_cast<QComboBox*>(c)) {
-      // A value no item carries shows blank and stays in the image as it is.
-      const QSignalBlocker quiet(combo);
-      combo->setCurrentIndex(item_index(items_of(row), v));
+      // A value no item carries stays in the image as it is and shows as its number.
+      show_list_value(row, combo, v);
     } else if (auto* edit = qobject_cast<QLineEdit*>(c)) {
       if (row.kind == RowKind::Display)
         edit->setText(display_text(row, v));
@@ -430,7 +454,8 @@ void ParamEditorEngine::take_row(const ParamRow& row) {
   const QString text = clamp_of(row, edit->text());
   edit->setText(text);
   const auto values = encode_text(row, text);
-  for (size_t k = 0; k < values.size(); ++k) image_[static_cast<size_t>(row.reg) + k] = values[k];
+  // A text the image never held is the engineer's until the drive takes it.
+  for (size_t k = 0; k < values.size(); ++k) take_value(row.reg + static_cast<int>(k), values[k], ValueSource::Entered);
 }
 
 ParamRange ParamEditorEngine::range_of(const ParamRow& row) const {
@@ -542,6 +567,8 @@ void ParamEditorEngine::pick(const ParamRow& row, int index) {
   std::vector<Shown> shown_before(table_.rows.size());
   for (size_t i = 0; i < shown_before.size(); ++i) shown_before[i] = shown_state(i);
   take_value(row.reg, v, ValueSource::Entered);
+  // The number shown for a value no item carried has gone with it.
+  if (auto* combo = qobject_cast<QComboBox*>(control_of(row))) show_list_value(row, combo, v);
   if (chosen_rows_) apply_layout();
   hooks_.value_picked(row, v);
   auto effects = std::make_shared<PickEffects>(pick_effects(row, image_before, sources_before, shown_before));
@@ -896,18 +923,57 @@ bool ParamEditorEngine::write_group(int group, bool download) {
       }
       after_accepted(regs, ValueSource::Downloaded);
     } else {
+      const ExchangeOutcome refused = link_.last_outcome();
       // One line per failed block where the blocks have their own texts, else one per group.
       if (ok || def.block_fail_texts) log_failure(block.fail_text);
       note_unwritten(block.start);
       ok = false;
+      settle_unwritten(block.start, block.count, refused);
     }
   }
   if (!ok) set_flag(config_.write_error, 1);
   if (download)
     for (const ParamRow* row : download_singles(table_, group, layout_))
       for (int k = 0; k < row->reg_count(); ++k)
-        if (!write_single(row->reg + k, image_[static_cast<size_t>(row->reg + k)])) note_unwritten(row->reg + k);
+        if (!write_single(row->reg + k, image_[static_cast<size_t>(row->reg + k)])) {
+          note_unwritten(row->reg + k);
+          settle_unwritten(row->reg + k, 1, link_.last_outcome());
+        }
   return ok;
+}
+
+bool ParamEditorEngine::drive_holds(int reg) const {
+  if (reg < 0 || reg >= kImageSize) return false;
+  const Source& s = sources_[static_cast<size_t>(reg)];
+  return s.set && s.from != ValueSource::File && s.from != ValueSource::Entered && s.node == node_ && !stale(reg);
+}
+
+void ParamEditorEngine::settle_unwritten(int start, int count, const ExchangeOutcome& write) {
+  // What the drive held before still stands whether it took the write or not;
+  // the other values (typed, from a file, another node's) are in doubt.
+  std::vector<const ParamRow*> rows, doubtful;
+  for (const ParamRow& row : table_.rows) {
+    if (row.reg < start || row.reg >= start + count || !control_of(row) || !row_active(row)) continue;
+    rows.push_back(&row);
+    for (int k = 0; k < row.reg_count(); ++k)
+      if (!drive_holds(row.reg + k)) {
+        doubtful.push_back(&row);
+        break;
+      }
+  }
+  if (doubtful.empty()) return;
+  // As after a refused single write: the fields show what the drive holds,
+  // or, when it does not say, the values sent, marked until a read or an
+  // accepted write settles them.
+  if (link_.read_registers(station(), static_cast<uint16_t>(start), static_cast<uint16_t>(count))) {
+    for (int k = 0; k < count; ++k) take_value(start + k, link_.reply_word(k), ValueSource::Drive);
+    for (const ParamRow* row : rows) show_row(*row, ValueSource::Drive);
+    if (chosen_rows_) apply_layout();
+  } else {
+    const QString why = unconfirmed_hint(write, link_.last_outcome());
+    for (const ParamRow* row : doubtful) set_unconfirmed(*row, true, why);
+  }
+  refresh_marks();
 }
 
 void ParamEditorEngine::note_unwritten(int reg) {

@@ -26,6 +26,7 @@ class QTabWidget;
 namespace velmo {
 
 class DriveLink;
+struct ExchangeOutcome;
 
 // Where a value shown or written came from.
 enum class ValueSource {
@@ -165,17 +166,19 @@ class ParamEditorEngine : public QObject {
   bool stale(int reg) const;
   // Whether a row's control is marked as showing a value of no known source.
   bool marked(const ParamRow& row) const;
-  // Whether a row's control shows a value its clamp would change (as the
-  // drive or a file gave it, never clamped but marked).
+  // Whether a row's control shows a value its clamp would change, or a list
+  // a value none of its items carries (as the drive or a file gave it, never
+  // clamped but marked).
   bool out_of_range(const ParamRow& row) const;
   // The registers a download would send that are not known, in sending order.
   std::vector<int> unknown_download_registers() const;
   QWidget* control_of(const ParamRow& row) const;
   const ParamRow* row_of(const QString& control) const { return table_.row_by_control(control); }
   const ListItems& items_of(const ParamRow& row) const;
-  // Swaps a list's items; the list then shows the value it showed before (blank if no item carries it).
+  // Swaps a list's items; the list then shows the value it showed before.
   void set_items(const ParamRow& row, ListItems items);
-  // Selects the item carrying `value` (blank when none does); the image is untouched.
+  // Selects the item carrying `value` (blank when none does, or the number
+  // where it is the image's value); the image is untouched.
   void select_value(const ParamRow& row, int32_t value);
   // The value a control shows now: a list's picked item, a field's text as a
   // number; none when it shows nothing or is no row's control.
@@ -292,7 +295,18 @@ class ParamEditorEngine : public QObject {
   // Stages the row's image values as they are for a single write.
   void stage_image(const ParamRow& row);
   void note_unwritten(int reg);
+  // Whether the drive is known to hold the register's value (read, written or
+  // downloaded on this node, and not left by a failed menu read).
+  bool drive_holds(int reg) const;
+  // Registers a group write did not get into the drive: read back where they
+  // held values the drive never confirmed, else those rows marked unconfirmed.
+  void settle_unwritten(int start, int count, const ExchangeOutcome& write);
   bool clamp_station(const ParamRow& row, QString* text);
+  // Selects the item carrying `value`; the image's own value that no item
+  // carries shows as its number (blank for none or another value).
+  void show_list_value(const ParamRow& row, QComboBox* combo, std::optional<int32_t> value);
+  // Whether a list shows the image's value as a number, no item carrying it.
+  bool shows_raw(const ParamRow& row, const QComboBox& combo) const;
   void set_flag(uint8_t DriveLinkState::*flag, uint8_t v);
   int32_t download_value(const ParamRow& row, int32_t v) const;
   void set_source(int reg, ValueSource source);

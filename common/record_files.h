@@ -25,13 +25,21 @@ struct RecordFile {
   QString name;
 };
 
+// Where a window logs how a record save went (either may be null, or both
+// the same log), and whether its log lines carry the time of day.
+struct RecordLogs {
+  QPlainTextEdit* success = nullptr;
+  QPlainTextEdit* failure = nullptr;
+  bool timed = false;
+};
+
 // One "save records" click of a window: the chooser picks the file of
-// `chosen_memo` (offering `proposed`); the `beside` logs go into the same
-// folder under their own names. Panel1 of `window` says how it went; a
-// failure, naming every file that could not be written, is also added to
-// `failure_memo` (may be null). Nothing happens when the user cancels.
+// `chosen_memo` (offering `proposed`; no memo: the name only chooses the
+// folder); the `beside` logs go into the same folder under their own names.
+// Panel1 of `window` says how it went, a success naming the folder, a
+// failure every file that could not be written (shortened to fit the
+// panel); the logs get the whole line. Nothing happens when the user cancels.
 void save_records(QWidget* window, const RecordChooser& chooser, const QString& proposed,
-                  const QPlainTextEdit* chosen_memo, const std::vector<RecordFile>& beside,
-                  QPlainTextEdit* failure_memo);
+                  const QPlainTextEdit* chosen_memo, const std::vector<RecordFile>& beside, const RecordLogs& logs);
 
 }  // namespace velmo

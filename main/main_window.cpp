@@ -345,7 +345,7 @@ void MainWindow::Button2Click() {
 void MainWindow::Button5Click() {
   save_records(this, save_chooser_, QStringLiteral("通讯记录.txt"), control<QPlainTextEdit>(this, "Memo1"),
                {{control<QPlainTextEdit>(this, "Memo2"), QStringLiteral("过程记录.txt")}},
-               control<QPlainTextEdit>(this, "Memo2"));
+               {control<QPlainTextEdit>(this, "Memo2"), control<QPlainTextEdit>(this, "Memo2"), true});
 }
 
 void MainWindow::Button6Click() {

@@ -19,21 +19,27 @@ namespace {
 
 struct RecordWindow {
   QWidget window;
-  QLabel* panel = make_panel(&window, QRect(0, 0, 100, 20));
-  QPlainTextEdit* traffic = make_memo(&window, "Memo1", QRect(0, 20, 100, 50));
-  QPlainTextEdit* ok_log = make_memo(&window, "Memo2", QRect(0, 70, 100, 50));
-  QPlainTextEdit* fail_log = make_memo(&window, "Memo3", QRect(0, 120, 100, 50));
+  QLabel* panel = make_panel(&window, QRect(0, 0, 300, 20));
+  QPlainTextEdit* traffic = make_memo(&window, "Memo1", QRect(0, 20, 300, 50));
+  QPlainTextEdit* ok_log = make_memo(&window, "Memo2", QRect(0, 70, 300, 50));
+  QPlainTextEdit* fail_log = make_memo(&window, "Memo3", QRect(0, 120, 300, 50));
+  bool timed = false;
 
   void save(const QString& chosen, const QString& ok_name = QStringLiteral("ok.txt")) {
     save_records(&window, [chosen](QWidget*, const QString&) { return chosen; }, QStringLiteral("traffic.txt"),
-                 traffic, {{ok_log, ok_name}, {fail_log, QStringLiteral("失败.txt")}}, fail_log);
+                 traffic, {{ok_log, ok_name}, {fail_log, QStringLiteral("失败.txt")}}, {ok_log, fail_log, timed});
   }
+  QString last(QPlainTextEdit* log) const { return shown_text(log).split('\n').last(); }
+  bool panel_fits() const { return panel->fontMetrics().horizontalAdvance(panel->text()) <= panel->contentsRect().width(); }
 };
 
 QByteArray contents(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
+
+const QString kSaved = QStringLiteral("记录已保存到 ");
+const QString kFailed = QStringLiteral("记录保存失败：");
 
 TEST(RecordFiles, ChosenLogAndCompanionsWrittenBesideItAsUtf8CrLf) {
   RecordWindow w;
@@ -44,7 +50,8 @@ TEST(RecordFiles, ChosenLogAndCompanionsWrittenBesideItAsUtf8CrLf) {
   append_line(w.ok_log, QStringLiteral("节点1：正转！！"));
   // The fail log stays empty: its file is written empty.
   w.save(dir.filePath(QStringLiteral("chosen.txt")));
-  EXPECT_EQ(w.panel->text(), QStringLiteral("记录保存成功！！"));
+  EXPECT_TRUE(w.panel->text().startsWith(kSaved)) << w.panel->text().toStdString();
+  EXPECT_EQ(w.last(w.ok_log), kSaved + QDir::toNativeSeparators(dir.path()));
   EXPECT_EQ(contents(dir.filePath(QStringLiteral("chosen.txt"))),
             QByteArray("01 06 10 04 00 01\r\n01 06 10 04 00 01\r\n"));
   EXPECT_EQ(contents(dir.filePath(QStringLiteral("ok.txt"))), QStringLiteral("节点1：正转！！\r\n").toUtf8());
@@ -74,17 +81,45 @@ TEST(RecordFiles, EveryFileThatFailedIsNamedAndAGoodFileIsKept) {
   append_line(w.fail_log, QStringLiteral("节点1：正转控制失败**"));
   w.save(dir.filePath(QStringLiteral("chosen.txt")));
   const QString bad = QDir::toNativeSeparators(dir.filePath(QStringLiteral("ok.txt")));
-  EXPECT_EQ(w.panel->text(), QStringLiteral("记录保存失败：") + bad);
-  EXPECT_EQ(shown_text(w.fail_log).split('\n').last(), QStringLiteral("记录保存失败：") + bad + "**");
+  EXPECT_TRUE(w.panel->text().startsWith(kFailed));
+  EXPECT_EQ(w.last(w.fail_log), kFailed + bad + "**");
   // The others were written whole.
   EXPECT_EQ(contents(dir.filePath(QStringLiteral("失败.txt"))), QStringLiteral("节点1：正转控制失败**\r\n").toUtf8());
 
   // A missing folder: the chosen file and both companions fail, all named.
   RecordWindow w2;
   w2.save(dir.filePath(QStringLiteral("no-such/chosen.txt")));
-  const QStringList named = w2.panel->text().mid(QStringLiteral("记录保存失败：").size()).split(QStringLiteral("，"));
+  const QStringList named = w2.last(w2.fail_log).mid(kFailed.size()).chopped(2).split(QStringLiteral("，"));
   EXPECT_EQ(named.size(), 3);
   EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("no-such"))));
+}
+
+// The panel tells the last save: a success after a failure replaces it and
+// names the folder, shortened to fit; the log gets the whole path (with the
+// time where the window's lines carry it). A cancel leaves the panel alone.
+TEST(RecordFiles, ASuccessAfterAFailureSaysSoAndNamesTheFolder) {
+  RecordWindow w;
+  w.timed = true;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString deep = dir.filePath(QStringLiteral("一个很长的记录文件夹名称/second-level-folder-with-a-long-name"));
+  w.save(deep + QStringLiteral("/chosen.txt"));
+  EXPECT_TRUE(w.panel->text().startsWith(kFailed));
+  EXPECT_TRUE(w.panel_fits()) << w.panel->text().toStdString();
+  EXPECT_TRUE(w.last(w.fail_log).startsWith(kFailed + QDir::toNativeSeparators(deep + QStringLiteral("/chosen.txt"))));
+  EXPECT_TRUE(w.last(w.fail_log).contains(QStringLiteral("**  ")));  // timed
+
+  ASSERT_TRUE(QDir().mkpath(deep));
+  w.save(deep + QStringLiteral("/chosen.txt"));
+  EXPECT_TRUE(w.panel->text().startsWith(kSaved)) << w.panel->text().toStdString();
+  EXPECT_TRUE(w.panel_fits()) << w.panel->text().toStdString();
+  EXPECT_TRUE(w.panel->text().contains(QChar(0x2026)));  // the middle of the path left out
+  EXPECT_TRUE(w.panel->text().endsWith(QStringLiteral("name")));
+  EXPECT_TRUE(w.last(w.ok_log).startsWith(kSaved + QDir::toNativeSeparators(deep) + QStringLiteral("  ")));
+  EXPECT_EQ(contents(deep + QStringLiteral("/chosen.txt")), QByteArray());
+  const QString said = w.panel->text();
+  w.save(QString());
+  EXPECT_EQ(w.panel->text(), said);
 }
 
 // A line is kept at once and shown with the others of its moment: single

@@ -253,6 +253,12 @@ TEST_F(MainWindowTest, LogsAreSavedBesideTheChosenFileAndCleared) {
   EXPECT_EQ(traffic.readAll(), QByteArray("01 03 00 AB 00 01 F5 EA **\r\n"));
   ASSERT_TRUE(process.open(QIODevice::ReadOnly));
   EXPECT_EQ(QString::fromUtf8(process.readAll()), QStringLiteral("搜索到1个伺服节点！！  10:00:00\r\n"));
+  // The narrow panel names the folder as far as it fits; the log in full.
+  auto* panel = ctl<QLabel>("Panel1");
+  EXPECT_TRUE(panel->text().startsWith(QStringLiteral("记录已保存到 "))) << panel->text().toStdString();
+  EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
+  EXPECT_TRUE(shown_text(ctl<QPlainTextEdit>("Memo2")).split('\n').last().startsWith(
+      QStringLiteral("记录已保存到 ") + QDir::toNativeSeparators(dir.path()) + "  "));
 
   QTest::mouseClick(ctl<QPushButton>("Button6"), Qt::LeftButton);
   EXPECT_TRUE(shown_text(ctl<QPlainTextEdit>("Memo1")).isEmpty());

@@ -3,6 +3,7 @@
 // the bus-type variant and menu files.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -510,15 +511,33 @@ TEST_F(ServoMenuEditorTest, DownloadNeverResetsTheDriveNorStartsSelfLearning) {
   EXPECT_EQ(sim::factory_reset_count(servo(1)), 1);
 }
 
-TEST_F(ServoMenuEditorTest, AValueNoListItemCarriesSurvivesADownload) {
+// A list value no item carries (F0-04 has items 1..3; the bus-type run
+// modes have no 7), from the drive or a file, shows as its number with the
+// look of a number field out of its range and a tip saying why; a download
+// sends it as it came, and a pick replaces it.
+TEST_F(ServoMenuEditorTest, AValueNoListItemCarriesShowsMarkedAndSurvivesADownload) {
   struct Case {
     int station;
-    const char* combo;  // shows nothing for the value
+    const char* combo;
     int reg, value;
   };
-  const Case cases[] = {{1, "ComboBox3", 4, 7},   // F0-04 has items 1..3
-                        {4, "ComboBox1", 0, 7}};  // bus-type run modes
+  const Case cases[] = {{1, "ComboBox3", 4, 7}, {4, "ComboBox1", 0, 7}};
   for (const Case& c : cases) servo(static_cast<uint8_t>(c.station)).set_reg(static_cast<uint16_t>(c.reg), static_cast<uint16_t>(c.value));
+  servo(1).set_reg(2, 5000);  // F0-02 above its 100~4500: the number field's look
+  auto sent = [&](int reg) {
+    std::optional<int> value;
+    for (const Frame& f : frames())
+      if (f.function != 3 && f.start <= reg && reg < f.start + static_cast<int>(f.values.size()))
+        value = f.values[static_cast<size_t>(reg - f.start)];
+    return value;
+  };
+  auto expect_raw = [&](const char* name, int value) {
+    auto* combo = ctl<QComboBox>(name);
+    EXPECT_EQ(combo->currentIndex(), -1) << name;
+    EXPECT_EQ(combo->placeholderText(), QString::number(value)) << name;
+    EXPECT_TRUE(combo->property("out_of_range").toBool()) << name;
+    EXPECT_TRUE(combo->toolTip().contains(QStringLiteral("不对应任何选项，原样保留"))) << combo->toolTip().toStdString();
+  };
   for (int station : {1, 4}) {
     SCOPED_TRACE(station);
     open(station);
@@ -527,17 +546,88 @@ TEST_F(ServoMenuEditorTest, AValueNoListItemCarriesSurvivesADownload) {
     settle();
     for (const Case& c : cases) {
       if (c.station != station) continue;
-      EXPECT_EQ(ctl<QComboBox>(c.combo)->currentIndex(), -1) << c.combo;
-      bool sent = false;
-      for (const Frame& f : frames())
-        if (f.start <= c.reg && c.reg < f.start + static_cast<int>(f.values.size())) {
-          EXPECT_EQ(f.values[static_cast<size_t>(c.reg - f.start)], c.value) << c.reg;
-          sent = true;
-        }
-      EXPECT_TRUE(sent) << c.reg;
+      expect_raw(c.combo, c.value);
+      EXPECT_EQ(sent(c.reg), c.value);
       EXPECT_EQ(servo(static_cast<uint8_t>(station)).reg(static_cast<uint16_t>(c.reg)), c.value);
     }
   }
+  open(1);
+  EXPECT_EQ(ctl<QWidget>("ComboBox3")->styleSheet(), ctl<QWidget>("Edit1")->styleSheet());
+  EXPECT_FALSE(ctl<QWidget>("ComboBox3")->styleSheet().isEmpty());
+  // From a file: F0-04 = 9.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QByteArray bytes = save_menu(dir.filePath(QStringLiteral("menu.txt")));
+  ASSERT_TRUE(bytes.contains("\r\n4          7\r\n"));
+  bytes.replace("\r\n4          7\r\n", "\r\n4          9\r\n");
+  QFile file(chooser->save_answer);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+  file.close();
+  open_menu(chooser->save_answer);
+  expect_raw("ComboBox3", 9);
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  EXPECT_EQ(sent(4), 9);
+  // Picked: the item's value is written and the mark goes.
+  pick("ComboBox3", 1);
+  settle();
+  EXPECT_EQ(frames().back(), (Frame{1, 6, 4, {2}}));
+  auto* combo = ctl<QComboBox>("ComboBox3");
+  EXPECT_EQ(combo->currentIndex(), 1);
+  EXPECT_FALSE(combo->property("out_of_range").toBool());
+  EXPECT_FALSE(combo->toolTip().contains(QStringLiteral("不对应任何选项")));
+}
+
+// Edit1 (F0-02) typed 3000 and left, the drive holding 5000: a refused F0
+// block is read back and the field shows 5000; with the read-back unanswered
+// too, 3000 stays, marked unconfirmed, until a read settles it. A refused
+// block of values read from the drive needs no read-back (DownloadFailures).
+TEST_F(ServoMenuEditorTest, ARefusedGroupWriteShowsWhatTheDriveHoldsOrMarksWhatWasSent) {
+  servo(1).set_reg(2, 5000);
+  open(1);
+  t.st().comm_timeout_ms = 250;
+  auto* speed = ctl<QLineEdit>("Edit1");
+  ASSERT_TRUE(testing::type_and_leave(speed, QStringLiteral("3000")));
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 2, 1, 16));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  ASSERT_EQ(frames().size(), 2u);
+  EXPECT_EQ(frames()[0].values.at(2), 3000);
+  EXPECT_EQ(frames()[1], (Frame{1, 3, 0, {13}}));  // F0-00..F0-12 read back
+  EXPECT_EQ(servo(1).reg(2), 5000);
+  EXPECT_EQ(speed->text(), QStringLiteral("5000"));
+  EXPECT_FALSE(speed->property("unconfirmed").toBool());
+  EXPECT_EQ(w->engine().value(2), 5000);
+
+  ASSERT_TRUE(testing::type_and_leave(speed, QStringLiteral("3000")));
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 2, 1, 16));
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 2, 1, 3));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  ASSERT_EQ(frames().size(), 2u);
+  EXPECT_EQ(frames()[1], (Frame{1, 3, 0, {13}}));
+  EXPECT_EQ(speed->text(), QStringLiteral("3000"));
+  EXPECT_TRUE(speed->property("unconfirmed").toBool());
+  EXPECT_TRUE(speed->toolTip().startsWith(QStringLiteral("驱动器未确认此值"))) << speed->toolTip().toStdString();
+  EXPECT_FALSE(ctl<QWidget>("ComboBox2")->property("unconfirmed").toBool());  // F0-01 as read
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("节点1：菜单下载失败")));
+  w->Button2Click();
+  settle();
+  EXPECT_EQ(speed->text(), QStringLiteral("5000"));
+  EXPECT_FALSE(speed->property("unconfirmed").toBool());
+  // A text the download itself takes from the field is no value of the drive's either.
+  speed->setText(QStringLiteral("3000"));
+  t.sim.inject(1, testing::fault(sim::Fault::Exception, 2, 1, 16));
+  t.sim.clear_journal();
+  w->Button5Click();
+  settle();
+  ASSERT_EQ(frames().size(), 2u);
+  EXPECT_EQ(frames()[1], (Frame{1, 3, 0, {13}}));
+  EXPECT_EQ(speed->text(), QStringLiteral("5000"));
 }
 
 // A failed block ends the download; a refused single gain is logged and the
@@ -871,14 +961,23 @@ TEST_F(ServoMenuEditorTest, SavingNeedsAGoodReadAndSaysWhenItFails) {
   EXPECT_FALSE(QFile::exists(chooser->save_answer));
 }
 
+// A save that fails says so; the next one that succeeds replaces that line
+// and names the folder, in the success log in full.
 TEST_F(ServoMenuEditorTest, RecordsAreSavedBesideTheChosenFileAndCleared) {
   open(1);
   QTemporaryDir dir;
+  chooser->save_answer = dir.filePath(QStringLiteral("missing/chosen.txt"));
+  w->Button9Click();
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("记录保存失败"))) << panel().toStdString();
+  EXPECT_TRUE(lines("Memo3").last().startsWith(QStringLiteral("记录保存失败：")));
   chooser->save_answer = dir.filePath(QStringLiteral("chosen.txt"));
   w->Button9Click();
+  EXPECT_TRUE(panel().startsWith(QStringLiteral("记录已保存到 "))) << panel().toStdString();
+  EXPECT_TRUE(lines("Memo2").last().startsWith(QStringLiteral("记录已保存到 ") + QDir::toNativeSeparators(dir.path()) + "  "));
   EXPECT_TRUE(testing::file_text(dir.filePath(QStringLiteral("伺服菜单编辑通讯执行成功记录.txt")))
                   .contains(QStringLiteral("节点1：菜单读取成功")));
-  EXPECT_EQ(testing::file_text(dir.filePath(QStringLiteral("伺服菜单编辑通讯执行失败记录.txt"))), QString());
+  EXPECT_TRUE(testing::file_text(dir.filePath(QStringLiteral("伺服菜单编辑通讯执行失败记录.txt")))
+                  .startsWith(QStringLiteral("记录保存失败：")));
   w->Button8Click();
   EXPECT_TRUE(lines("Memo2").isEmpty());
   EXPECT_TRUE(lines("Memo3").isEmpty());

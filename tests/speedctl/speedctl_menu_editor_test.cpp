@@ -4,6 +4,7 @@
 // reply goes wrong: the fault matrix (tests/common); what the editors share
 // (download renumbering, records): the servo editor's tests.
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "common/log_view.h"
 #include "main/main_window.h"
@@ -249,20 +252,22 @@ TEST_F(SpeedCtlEditorTest, RecordsGoUnderTheChosenNameAndTheirFixedNames) {
   line({3});
   open(3);
   chooser->save_answer = dir.filePath(QStringLiteral("chosen.txt"));
-  w->save_records();
-  EXPECT_EQ(chooser->proposed.last(), QStringLiteral("调速器通讯记录.txt"));
   const std::pair<const char*, const char*> files[] = {
       {"Memo1", "chosen.txt"},
       {"Memo2", "调速器菜单编辑通讯执行成功记录.txt"},
       {"Memo3", "调速器菜单编辑通讯执行失败记录.txt"},
   };
+  std::map<const char*, QString> before;
+  for (const auto& [memo, name] : files) before[memo] = shown_text(ctl<QPlainTextEdit>(memo)).trimmed();
+  w->save_records();
+  EXPECT_EQ(chooser->proposed.last(), QStringLiteral("调速器通讯记录.txt"));
   for (const auto& [memo, name] : files) {
     SCOPED_TRACE(name);
     const QString written = testing::file_text(dir.filePath(QString::fromUtf8(name)));
-    EXPECT_EQ(QString(written).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed(),
-              shown_text(ctl<QPlainTextEdit>(memo)).trimmed());
+    EXPECT_EQ(QString(written).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed(), before[memo]);
   }
-  EXPECT_FALSE(lines("Memo2").isEmpty());
+  // The save itself is logged after the files were written.
+  EXPECT_TRUE(lines("Memo2").last().startsWith(QStringLiteral("记录已保存到 ") + QDir::toNativeSeparators(dir.path())));
   w->clear_records();
   for (const char* memo : {"Memo1", "Memo2", "Memo3"}) EXPECT_TRUE(lines(memo).isEmpty()) << memo;
   EXPECT_FALSE(lines("Memo4").isEmpty());
@@ -374,22 +379,31 @@ TEST_F(SpeedCtlEditorTest, TheControlModePickedIsWhatLeavingBusControlRestores) 
   EXPECT_EQ(testing::writes_of(t.sim), (std::vector<Frame>{write(3, 2, 2)}));
 }
 
-// F-03 = 120 % from the drive (field 50~100), shown and sent as it is; typed, clamped.
+// F-03 = 120 % from the drive (field 50~100), shown and sent as it is; typed,
+// clamped. F-05 = 2 under series 5, whose list has only 1 and 3, shows as "2",
+// marked, and is sent as 2.
 TEST_F(SpeedCtlEditorTest, ValuesGoBackAsTheyCameAndAFailedDownloadNamesWhereItStopped) {
   line({3});
   sim_reg(3, 3) = 120;
+  sim_reg(3, 5) = 2;
   open(3);
   auto* torque = ctl<QLineEdit>("Edit1");
   auto panel = [this] { return ctl<QLabel>("Panel1")->text(); };
   EXPECT_EQ(torque->text(), QStringLiteral("120"));
   EXPECT_TRUE(torque->property("out_of_range").toBool());
   EXPECT_TRUE(torque->toolTip().contains(QStringLiteral("50~100"))) << torque->toolTip().toStdString();
+  auto* stop = ctl<QComboBox>("ComboBox5");
+  EXPECT_EQ(stop->currentIndex(), -1);
+  EXPECT_EQ(stop->placeholderText(), QStringLiteral("2"));
+  EXPECT_TRUE(stop->property("out_of_range").toBool());
+  EXPECT_EQ(stop->styleSheet(), torque->styleSheet());
   ASSERT_TRUE(testing::click_in_and_out(torque));
   EXPECT_EQ(torque->text(), QStringLiteral("120"));
   w->download_menu();
   settle();
   ASSERT_EQ(frames().size(), 3u);
   EXPECT_EQ(frames().front().values.at(2), 120);
+  EXPECT_EQ(frames().front().values.at(4), 2);
   EXPECT_TRUE(panel().startsWith(QStringLiteral("节点3：菜单下载失败：首个未写入的是寄存器1（F-01）**  "))) << panel().toStdString();
   type_and_enter("Edit1", QStringLiteral("120"));
   EXPECT_EQ(frames().back(), write(3, 3, 100));

@@ -32,6 +32,24 @@ inline bool click_in_and_out(QLineEdit* edit) {
   return !edit->hasFocus();
 }
 
+// Types a value into a field, its tab sheet in view, and leaves it with Tab
+// (no Enter): the editor takes the entry without sending it.
+inline bool type_and_leave(QLineEdit* edit, const QString& keys) {
+  QWidget* window = edit->window();
+  window->activateWindow();
+  if (!QTest::qWaitForWindowActive(window)) return false;
+  for (QTabWidget* tabs : window->findChildren<QTabWidget*>())
+    for (int i = 0; i < tabs->count(); ++i)
+      if (tabs->widget(i)->isAncestorOf(edit)) tabs->setCurrentIndex(i);
+  edit->setFocus(Qt::MouseFocusReason);
+  if (!wait_for([&] { return edit->hasFocus(); })) return false;
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, keys);
+  QTest::keyClick(edit, Qt::Key_Tab);
+  return !edit->hasFocus();
+}
+
 inline void pick_item(QComboBox* box, int index) {
   box->setCurrentIndex(index);
   emit box->activated(index);
