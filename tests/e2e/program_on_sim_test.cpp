@@ -1,9 +1,12 @@
 // The real program binary against the real simulator program: a node search
 // and connect over the published virtual line, with nothing in-process.
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +65,37 @@ TEST_F(Programs, ALineThatWentAwayIsReportedAndTheProgramEnds) {
   const QString out = run_program(link, &code);
   EXPECT_EQ(code, 1);
   EXPECT_TRUE(out.contains("panel: 打开串口失败")) << out.toStdString();
+}
+
+// Logout, shutdown and a terminal end the program through its own close: it
+// takes the signal (the kernel lists it as caught once the program is up)
+// and ends with status 0 instead of being killed by it.
+TEST_F(Programs, TerminateInterruptAndHangUpCloseTheProgramCleanly) {
+  for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(number);
+    QProcess velmo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("VELMO_PORT", link);
+    velmo.setProcessEnvironment(env);
+    velmo.start(QStringLiteral(VELMO_PROGRAM), {});
+    ASSERT_TRUE(velmo.waitForStarted(10000));
+    auto caught = [&] {
+      QFile status(QStringLiteral("/proc/%1/status").arg(velmo.processId()));
+      if (!status.open(QIODevice::ReadOnly)) return false;
+      for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:")) return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (number - 1) & 1) != 0;
+      return false;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!caught() && waited.elapsed() < 30000) velmo.waitForFinished(20);
+    ASSERT_TRUE(caught());
+    ::kill(static_cast<pid_t>(velmo.processId()), number);
+    ASSERT_TRUE(velmo.waitForFinished(30000));
+    EXPECT_EQ(velmo.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(velmo.exitCode(), 0) << velmo.readAllStandardError().toStdString();
+  }
 }
 
 }  // namespace

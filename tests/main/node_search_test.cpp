@@ -199,6 +199,9 @@ TEST(NodeSearch, UnpluggedLineIsReportedAndTheMenuLocked) {
   EXPECT_TRUE(shown_text(t.ctl<QPlainTextEdit>("TForm1", "Memo2")).contains("串口已断开："));
   EXPECT_EQ(t.st().connected, 0u);
   EXPECT_TRUE(t.ctl<QPushButton>("TForm1", "Button4")->isEnabled());
+  // The port list searched afresh replaces the line, though no port opened.
+  t.app.main_window().Button3Click();
+  EXPECT_EQ(t.ctl<QLabel>("TForm1", "Panel1")->text(), QStringLiteral("串口搜索完成！！"));
 }
 
 // The main window sits minimised behind the window the engineer uses: every

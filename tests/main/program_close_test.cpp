@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
 
+#include "common/menu_editor_window.h"
 #include "common/run_control_window.h"
+#include "link/clock_timer.h"
 #include "main/program_close.h"
+#include "main/signal_close.h"
 #include "support/app_on_sim.h"
 
 namespace velmo {
@@ -127,6 +131,54 @@ TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASe
   const size_t sent = t.sim.requests().size();
   testing::pass_time(5000);
   EXPECT_EQ(t.sim.requests().size(), sent);
+}
+
+// The close lands in the middle of the servo editor's download: the
+// download goes to its end, then every window is left as usual (the stopped
+// inverter gets its settings back) and the program ends.
+TEST_F(LineOfEveryFamily, ACloseDuringADownloadWaitsForItThenLeavesEveryWindowAndEnds) {
+  QSignalSpy closed(&main(), &MainWindow::closed);
+  main().N8Click();
+  t.st().bpq_restore_flags[0] = 1;
+  main().N5Click();
+  auto* editor = qobject_cast<MenuEditorWindow*>(t.form("TForm2"));
+  ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
+  t.sim.clear_journal();
+  auto* poll = new ClockTimer(editor);
+  QObject::connect(poll, &ClockTimer::timeout, editor, [&, poll] {
+    if (t.writes(1).size() < 3) return;
+    poll->stop();
+    EXPECT_FALSE(main().close());
+  });
+  poll->start(1);
+  editor->download_menu();
+  ASSERT_TRUE(testing::wait_for([&] { return closed.count() == 1; }, 20000));
+  EXPECT_EQ(control<QLabel>(editor, "Panel1")->text(), QStringLiteral("节点1：菜单下载成功"));
+  EXPECT_FALSE(editor->isVisible());
+  EXPECT_TRUE(sent_in_order(inverter_restore()));
+  EXPECT_TRUE(t.notifier.messages.isEmpty()) << t.notifier.messages.join('\n').toStdString();
+}
+
+// Signals close the program as the close box does: the first, while the
+// inverter runs, leaves the program held by its window; the engineer stops
+// it, and the second one leaves the window, restoring the drive, and ends.
+TEST_F(LineOfEveryFamily, ASignalClosesAsTheCloseBoxAndASecondOneAsTheSecondClose) {
+  QSignalSpy closed(&main(), &MainWindow::closed);
+  SignalClose from_signals([this] { main().close_on_signal(); });
+  main().N8Click();
+  QWidget* inverter = t.form("TForm9");
+  testing::click(inverter, "Button3");
+  ASSERT_EQ(t.st().bpq_run_state[3], 1);
+  ::raise(SIGTERM);
+  ASSERT_TRUE(testing::wait_for([&] { return main().program_close().held_windows() == QStringList{"TForm9"}; }));
+  EXPECT_EQ(closed.count(), 0);
+  EXPECT_TRUE(inverter->isVisible());
+  testing::click(inverter, "Button5");
+  t.sim.clear_journal();
+  ::raise(SIGINT);
+  ASSERT_TRUE(testing::wait_for([&] { return closed.count() == 1; }));
+  EXPECT_FALSE(inverter->isVisible());
+  EXPECT_TRUE(sent_in_order(inverter_restore()));
 }
 
 }  // namespace

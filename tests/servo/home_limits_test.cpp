@@ -8,6 +8,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "common/status_lamp.h"
 #include "link/clock_timer.h"
 #include "main/main_window.h"
 #include "servo/home_limits_window.h"
@@ -340,6 +341,48 @@ TEST_F(HomeLimitsTest, LeavingWithAFailedRestoreKeepsTheFlagOfTheDriveNotRestore
   EXPECT_EQ(rig.st().write_busy, 0);
   EXPECT_EQ(rig.notifier.messages, QStringList{QStringLiteral("恢复相关参数失败！！")});
   EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("恢复相关参数失败！！"));
+}
+
+// A search waits for a jogged drive: while it runs, and through the hold
+// after its stop.
+TEST_F(HomeLimitsTest, ASearchWaitsForTheJoggedDriveAndTheHoldAfterItsStop) {
+  select(1);
+  click("Button6");
+  MainWindow& main = app().main_window();
+  rig.sim.clear_journal();
+  main.Button4Click();
+  EXPECT_EQ(rig.notifier.messages.last(), QStringLiteral("“伺服原点及极限设定”启动的节点1可能仍在运转，请先停止电机再搜索节点！！"));
+  ClockTimer::singleShot(100, form, [&] { main.Button4Click(); });
+  click("Button8");
+  EXPECT_EQ(rig.notifier.messages.last(), QStringLiteral("“伺服原点及极限设定”正在运行，请先结束其操作再搜索节点！！"));
+  EXPECT_EQ(rig.writes(1), std::vector<Frame>{write(1, 0x1004, 0)});
+  EXPECT_TRUE(rig.reads(2).empty());
+}
+
+// The positions shown are the node's they were read from: another node
+// chosen, they look stale until it is read. A takeover whose first write was
+// garbled may have reached the drive: it is put back on leaving.
+TEST_F(HomeLimitsTest, AnotherNodesPositionsLookStaleAndAHalfDoneTakeoverIsRestored) {
+  select(2);
+  click("Button10");
+  ASSERT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点2：位置信息读取成功！！"));
+  auto* position = control<QLineEdit>(form, "Edit1");
+  EXPECT_FALSE(is_marked_stale(position));
+  const QString shown = position->text();
+  select(1);
+  EXPECT_EQ(control<QLabel>(form, "Panel1")->text(), QStringLiteral("节点1：位置信息尚未读取"));
+  EXPECT_TRUE(is_marked_stale(position));
+  EXPECT_EQ(position->toolTip(), QStringLiteral("节点1：位置信息尚未读取"));
+  EXPECT_EQ(position->text(), shown);
+
+  rig.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x0000));
+  click("Button6");
+  EXPECT_EQ(rig.writes(1), std::vector<Frame>{write(1, 0x0000, 9)});
+  EXPECT_EQ(rig.st().servo_restore_flags[1], 13);
+  rig.sim.clear_journal();
+  click("Button1");
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(rig.writes(1), rig.restore_writes(1));
 }
 
 }  // namespace

@@ -764,6 +764,23 @@ TEST_F(ServoControlTest, ExitRestoresTheFlaggedDrivesAndAFailureKeepsTheWindowOp
   EXPECT_TRUE(ctl<QGroupBox>("GroupBox5")->isEnabled());
 }
 
+// The control source taken, the mode write refused: the drive no longer
+// follows its own inputs, so leaving puts it back, and the window ends on
+// the mode write's own line.
+TEST_F(ServoControlTest, AHalfDoneTakeoverIsRestoredOnLeaving) {
+  t.sim.inject(1, fault(sim::Fault::Exception, 0x1003));
+  click("RadioButton2");
+  settle();
+  EXPECT_EQ(panel(), QStringLiteral("节点1：485控制速度模式设置失败**"));
+  EXPECT_EQ(t.st().servo_rs485_mode[1], ServoControlWindow::kModeNone);
+  EXPECT_EQ(t.st().servo_restore_flags[1], 4);
+  t.sim.clear_journal();
+  click("Button1");
+  settle();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(writes(), restore_writes(1));
+}
+
 // ------------------------------------------------------------ records
 
 // The shared saving is tested on its own; here: which memo goes to which file.

@@ -115,7 +115,7 @@ struct AppOnSim {
     return want;
   }
 
-  std::vector<Frame> writes(uint8_t station) const { return writes_of(sim, station); }
+  std::vector<Frame> writes(std::optional<uint8_t> station = std::nullopt) const { return writes_of(sim, station); }
   std::vector<Frame> reads(uint8_t station) const { return reads_of(sim, station); }
 
   QStringList items(const char* form_name, const char* combo) {

@@ -14,6 +14,7 @@
 #include "common/status_lamp.h"
 #include "link/clock_timer.h"
 #include "main/main_window.h"
+#include "main/program_close.h"
 #include "sim/servo_mechanics.h"
 #include "support/wait.h"
 #include "search_rig.h"
@@ -203,6 +204,48 @@ TEST_F(SelfLearningTest, LeavingDuringASearchStopsAndSendsNothingAfterTheRestore
     rig.app.main_window().N12Click();
     use(1);
   }
+}
+
+// The first close is held by the inverter window, whose drive runs. A
+// self-learning started since is stopped, switched off and put back by the
+// second close, which then ends the program naming the window still holding
+// a drive; nothing goes out after that.
+TEST_F(SelfLearningTest, TheSecondCloseStopsASelfLearningStartedSinceAndEndsTheProgram) {
+  rig.sim.add(sim::make_inverter(3, 4015));
+  rig.servo(1).set_reg(0x0000, 0);
+  rig.search(3);
+  MainWindow& main = rig.app.main_window();
+  QWidget* inverter = rig.app.form("TForm9");
+  main.N8Click();
+  QTest::mouseClick(control<QPushButton>(inverter, "Button3"), Qt::LeftButton);
+  ASSERT_EQ(rig.st().bpq_run_state[3], 1);
+  EXPECT_FALSE(main.close());
+  ASSERT_TRUE(testing::wait_for([&] { return !main.program_close().leaving(); }, 20000));
+  ASSERT_TRUE(inverter->isVisible());
+  ASSERT_FALSE(form->isVisible());
+
+  main.N12Click();
+  use(1);
+  window->Button23Click();
+  window->Button14Click();
+  script({.resonance_rigidity = 14});
+  start_at(10);
+  std::optional<size_t> at_end;
+  QObject::connect(&main, &MainWindow::closed, form, [&] { at_end = rig.sim.request_count(); });
+  act_when(nullptr, 2, [&] { EXPECT_FALSE(main.close()); });
+  click("Button33");
+  ASSERT_TRUE(testing::wait_for([&] { return at_end.has_value(); }, 60000)) << logs();
+  const std::vector<testing::Frame> after = writes_after_press();
+  EXPECT_EQ(starts_in(after), 0);
+  EXPECT_NE(std::find(after.begin(), after.end(), testing::write(1, 0x8000, 0)), after.end()) << logs();
+  EXPECT_TRUE(servo_off_in(after)) << logs();
+  const auto last_mode = std::find_if(after.rbegin(), after.rend(), [](const auto& f) { return f.start == 0x0000; });
+  ASSERT_NE(last_mode, after.rend());
+  EXPECT_EQ(*last_mode, testing::write(1, 0x0000, 0));
+  EXPECT_EQ(rig.notifier.messages.last(),
+            QStringLiteral("“%1”仍控制着驱动器，驱动器可能仍在运行！！程序将退出").arg(inverter->windowTitle()));
+  testing::pass_time(5000);
+  EXPECT_EQ(rig.sim.request_count(), *at_end);
 }
 
 TEST_F(SelfLearningTest, ClosingTheProgramMidSelfLearningStopsPutsBackAndEndsOnlyThen) {

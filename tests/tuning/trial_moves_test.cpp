@@ -107,6 +107,21 @@ TEST_F(TrialMoveTest, LeavingDuringACyclicRunStopsTheMotorAndSendsNothingAfterTh
   EXPECT_NEAR(static_cast<int32_t>(rig.servo(1).position() - at), 0, 2);
 }
 
+// A vertical load stays held when the window is left mid-run: the stroke
+// stops and the settings go back, but the servo is not switched off.
+TEST_F(TrialMoveTest, LeavingWithAVerticalLoadStopsTheMoveButKeepsTheServoOn) {
+  control<QComboBox>(form, "ComboBox7")->setCurrentIndex(1);
+  when([this] { return !starts().empty(); },
+       [this] { QTest::mouseClick(control<QPushButton>(form, "Button1"), Qt::LeftButton); });
+  QTest::mouseClick(control<QPushButton>(form, "Button35"), Qt::LeftButton);
+  ASSERT_TRUE(testing::wait_for([this] { return !form->isVisible(); }));
+  const std::vector<testing::Frame> writes = rig.writes(1), restore = rig.restore_writes(1);
+  EXPECT_NE(std::find(writes.begin(), writes.end(), testing::write(1, 0x8000, 0)), writes.end());
+  EXPECT_EQ(std::find(writes.begin(), writes.end(), testing::write(1, 0x1020, 0)), writes.end());
+  EXPECT_NE(std::search(writes.begin(), writes.end(), restore.begin(), restore.end()), writes.end());
+  EXPECT_FALSE(window->holds_drive());
+}
+
 TEST_F(TrialMoveTest, OpeningTheWindowAgainStartsTheNextMoveForward) {
   window->Button22Click();
   ASSERT_EQ(starts(), std::vector<int>{1});
