@@ -81,7 +81,9 @@ std::optional<uint8_t> VelmoWindow::held_elsewhere(uint8_t station) const {
   return std::nullopt;
 }
 
-void VelmoWindow::station_gone(uint8_t station) { set_panel(this, station_gone_text(station)); }
+void VelmoWindow::station_gone(uint8_t station) {
+  if (auto* panel = findChild<QLabel*>(QStringLiteral("Panel1"))) set_panel_text(panel, station_gone_text(station));
+}
 
 void VelmoWindow::set_program_closing(bool closing) {
   program_closing_ = closing;

@@ -51,10 +51,14 @@ bool GainTuningWindow::write_drive_param() {
   DriveLinkState& st = ctx_.link.st;
   // After a stop nothing is written but what puts the drive back.
   if (stop_requested()) return false;
-  const bool ok = ctx_.link.write_register(node(), st.param_reg, st.param_value);
-  if (operation_) operation_->wrote(st.param_reg, st.param_value, ok);
+  // The request's own operands: the record's may be another caller's by the
+  // time the reply is in.
+  const uint8_t reg = st.param_reg;
+  const int32_t value = st.param_value;
+  const bool ok = ctx_.link.write_register(node(), reg, value);
+  if (operation_) operation_->wrote(reg, value, ok);
   if (ok) {
-    confirmed(st.param_reg);
+    confirmed(reg);
     report_->caption(QStringLiteral("参数修改成功"));
     return true;
   }
@@ -64,7 +68,7 @@ bool GainTuningWindow::write_drive_param() {
     st.tune_error = 1;
   }
   // An operation puts back and shows what it changed itself.
-  if (!operation_) read_back_refused(st.param_reg);
+  if (!operation_) read_back_refused(reg);
   return false;
 }
 
