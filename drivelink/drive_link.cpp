@@ -35,47 +35,46 @@ QString outcome_text(const ExchangeOutcome& outcome) {
 
 int64_t tick_ms() { return clock_ms(); }
 
+namespace {
+// A caller's flags (the first four start clean for a handler run inside its
+// wait) and operands.
+constexpr uint8_t DriveLinkState::*kCallerBytes[] = {
+    &DriveLinkState::verify_replies, &DriveLinkState::cmd_fail, &DriveLinkState::comm_error,
+    &DriveLinkState::tune_error,     &DriveLinkState::batch_go, &DriveLinkState::param_reg,
+    &DriveLinkState::tx_len};
+constexpr size_t kCleanFlags = 4;
+constexpr uint32_t DriveLinkState::*kCallerWords[] = {&DriveLinkState::cmd_reg, &DriveLinkState::cmd_value,
+                                                      &DriveLinkState::block_start, &DriveLinkState::block_count};
+}  // namespace
+
 struct DriveLink::CallerFlags {
-  uint8_t verify_replies, cmd_fail, comm_error, tune_error, batch_go;
-  uint8_t param_reg;
+  std::array<uint8_t, std::size(kCallerBytes)> bytes;
+  std::array<uint32_t, std::size(kCallerWords)> words;
   int32_t param_value;
-  uint32_t cmd_reg, cmd_value, block_start, block_count;
   std::array<uint8_t, 202> tx_buf;
-  uint8_t tx_len;
 };
 
 class DriveLink::CallerScope {
  public:
-  explicit CallerScope(DriveLinkState& st)
-      : st_(st),
-        saved_{st.verify_replies, st.cmd_fail, st.comm_error, st.tune_error, st.batch_go, st.param_reg,
-               st.param_value, st.cmd_reg, st.cmd_value, st.block_start, st.block_count, st.tx_buf, st.tx_len} {
-    st_.verify_replies = 0;
-    st_.cmd_fail = 0;
-    st_.comm_error = 0;
-    st_.tune_error = 0;
+  explicit CallerScope(DriveLinkState& st) : st_(st) {
+    for (size_t k = 0; k < saved_.bytes.size(); ++k) saved_.bytes[k] = st_.*kCallerBytes[k];
+    for (size_t k = 0; k < saved_.words.size(); ++k) saved_.words[k] = st_.*kCallerWords[k];
+    saved_.param_value = st_.param_value;
+    saved_.tx_buf = st_.tx_buf;
+    for (size_t k = 0; k < kCleanFlags; ++k) st_.*kCallerBytes[k] = 0;
   }
   ~CallerScope() {
-    st_.verify_replies = saved_.verify_replies;
-    st_.cmd_fail = saved_.cmd_fail;
-    st_.comm_error = saved_.comm_error;
-    st_.tune_error = saved_.tune_error;
-    st_.batch_go = saved_.batch_go;
-    st_.param_reg = saved_.param_reg;
+    for (size_t k = 0; k < saved_.bytes.size(); ++k) st_.*kCallerBytes[k] = saved_.bytes[k];
+    for (size_t k = 0; k < saved_.words.size(); ++k) st_.*kCallerWords[k] = saved_.words[k];
     st_.param_value = saved_.param_value;
-    st_.cmd_reg = saved_.cmd_reg;
-    st_.cmd_value = saved_.cmd_value;
-    st_.block_start = saved_.block_start;
-    st_.block_count = saved_.block_count;
     st_.tx_buf = saved_.tx_buf;
-    st_.tx_len = saved_.tx_len;
   }
   CallerScope(const CallerScope&) = delete;
   CallerScope& operator=(const CallerScope&) = delete;
 
  private:
   DriveLinkState& st_;
-  CallerFlags saved_;
+  CallerFlags saved_{};
 };
 
 DriveLink::DriveLink(QObject* parent) : QObject(parent) {

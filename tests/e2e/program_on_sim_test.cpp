@@ -33,13 +33,18 @@ struct Programs : ::testing::Test {
     sim.waitForFinished(10000);
   }
 
-  QString run_program(const QString& port, int* exit_code) {
-    QProcess velmo;
+  // The program without a screen, with one more variable set.
+  static void start_program(QProcess& velmo, const QString& variable, const QString& value) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("VELMO_SMOKE_SEARCH", port);
+    env.insert(variable, value);
     velmo.setProcessEnvironment(env);
     velmo.start(QStringLiteral(VELMO_PROGRAM), {});
+  }
+
+  QString run_program(const QString& port, int* exit_code) {
+    QProcess velmo;
+    start_program(velmo, "VELMO_SMOKE_SEARCH", port);
     EXPECT_TRUE(velmo.waitForFinished(60000));
     *exit_code = velmo.exitCode();
     return QString::fromUtf8(velmo.readAllStandardOutput());
@@ -74,11 +79,7 @@ TEST_F(Programs, TerminateInterruptAndHangUpCloseTheProgramCleanly) {
   for (int number : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(number);
     QProcess velmo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("VELMO_PORT", link);
-    velmo.setProcessEnvironment(env);
-    velmo.start(QStringLiteral(VELMO_PROGRAM), {});
+    start_program(velmo, "VELMO_PORT", link);
     ASSERT_TRUE(velmo.waitForStarted(10000));
     auto caught = [&] {
       QFile status(QStringLiteral("/proc/%1/status").arg(velmo.processId()));

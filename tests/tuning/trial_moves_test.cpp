@@ -32,17 +32,6 @@ class TrialMoveTest : public GainTuningTest {
   }
   // Counts from where the axis stood, read as a signed difference.
   int32_t from(uint32_t origin) { return static_cast<int32_t>(rig.servo(1).position() - origin); }
-  // Runs `action` inside the window's waits once `condition` holds.
-  void when(std::function<bool()> condition, std::function<void()> action) {
-    auto* poll = new ClockTimer(form);
-    QObject::connect(poll, &ClockTimer::timeout, form, [poll, condition, action] {
-      if (!condition()) return;
-      poll->stop();
-      poll->deleteLater();
-      action();
-    });
-    poll->start(1);
-  }
 };
 
 TEST_F(TrialMoveTest, ALostStartReplyNeverTakesTheAxisPastHalfTheStroke) {

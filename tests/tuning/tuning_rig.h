@@ -7,7 +7,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+
+#include "link/clock_timer.h"
 
 #include "main/main_window.h"
 #include "support/app_on_sim.h"
@@ -53,6 +56,18 @@ class GainTuningTest : public ::testing::Test {
     edit("Edit68")->setText(QString::number(rate));
     window->hidden.test_pulses = static_cast<uint32_t>(revolutions) * 131000;
     tstate().move_params_changed = 1;
+  }
+
+  // Runs `action` inside the program's waits once `condition` holds.
+  void when(std::function<bool()> condition, std::function<void()> action) {
+    auto* poll = new ClockTimer(form);
+    QObject::connect(poll, &ClockTimer::timeout, form, [poll, condition, action] {
+      if (!condition()) return;
+      poll->stop();
+      poll->deleteLater();
+      action();
+    });
+    poll->start(1);
   }
 
   testing::AppOnSim rig;

@@ -64,17 +64,6 @@ struct ServoWindowsTest : GainTuningTest {
   QWidget* control4 = rig.app.form("TForm4");
   bool idle() { return rig.st().sending == 0 && rig.st().write_busy == 0 && rig.st().read_busy == 0; }
   void settle() { ASSERT_TRUE(testing::wait_for([this] { return idle(); })); }
-  // Runs `action` inside the program's waits once `condition` holds.
-  void when(std::function<bool()> condition, std::function<void()> action) {
-    auto* poll = new ClockTimer(form);
-    QObject::connect(poll, &ClockTimer::timeout, form, [poll, condition, action] {
-      if (!condition()) return;
-      poll->stop();
-      poll->deleteLater();
-      action();
-    });
-    poll->start(1);
-  }
   // Single moves of one revolution on servo 2.
   void moves_on_servo_2() {
     fast_moves();
