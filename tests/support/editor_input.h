@@ -18,8 +18,10 @@ inline void type_and_enter(QLineEdit* edit, const QString& keys) {
   QTest::keyClick(edit, Qt::Key_Return);
 }
 
-// Clicks into a field and out again (Tab) without typing, its tab sheet in view.
-inline bool click_in_and_out(QLineEdit* edit) {
+// Puts the focus into a field, its tab sheet in view, types `keys` over
+// its text unless there are none, and leaves it with Tab (no Enter): the
+// editor takes an entry without sending it. False when the focus would not go.
+inline bool leave_field(QLineEdit* edit, const QString* keys) {
   QWidget* window = edit->window();
   window->activateWindow();
   if (!QTest::qWaitForWindowActive(window)) return false;
@@ -28,27 +30,19 @@ inline bool click_in_and_out(QLineEdit* edit) {
       if (tabs->widget(i)->isAncestorOf(edit)) tabs->setCurrentIndex(i);
   edit->setFocus(Qt::MouseFocusReason);
   if (!wait_for([&] { return edit->hasFocus(); })) return false;
+  if (keys) {
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, *keys);
+  }
   QTest::keyClick(edit, Qt::Key_Tab);
   return !edit->hasFocus();
 }
 
-// Types a value into a field, its tab sheet in view, and leaves it with Tab
-// (no Enter): the editor takes the entry without sending it.
-inline bool type_and_leave(QLineEdit* edit, const QString& keys) {
-  QWidget* window = edit->window();
-  window->activateWindow();
-  if (!QTest::qWaitForWindowActive(window)) return false;
-  for (QTabWidget* tabs : window->findChildren<QTabWidget*>())
-    for (int i = 0; i < tabs->count(); ++i)
-      if (tabs->widget(i)->isAncestorOf(edit)) tabs->setCurrentIndex(i);
-  edit->setFocus(Qt::MouseFocusReason);
-  if (!wait_for([&] { return edit->hasFocus(); })) return false;
-  edit->selectAll();
-  QTest::keyClick(edit, Qt::Key_Backspace);
-  QTest::keyClicks(edit, keys);
-  QTest::keyClick(edit, Qt::Key_Tab);
-  return !edit->hasFocus();
-}
+// Clicks into a field and out again (Tab) without typing.
+inline bool click_in_and_out(QLineEdit* edit) { return leave_field(edit, nullptr); }
+// Types a value into a field and leaves it with Tab.
+inline bool type_and_leave(QLineEdit* edit, const QString& keys) { return leave_field(edit, &keys); }
 
 inline void pick_item(QComboBox* box, int index) {
   box->setCurrentIndex(index);
