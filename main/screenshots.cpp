@@ -1,14 +1,18 @@
 #include "main/screenshots.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTextStream>
 #include <QThread>
+#include <QTimer>
 
 #include <functional>
 
@@ -20,6 +24,7 @@
 #include "main/main_window.h"
 #include "main/smoke_search.h"
 #include "main/velmo_app.h"
+#include "servo/servo_control_window.h"
 #include "tuning/gain_tuning_window.h"
 #include "tuning/tuning_chart.h"
 
@@ -41,6 +46,53 @@ bool save(QWidget* window, const QString& folder, const QString& file) {
   const bool ok = window->grab().save(path);
   QTextStream(stdout) << (ok ? "saved " : "could not save ") << path << '\n';
   return ok;
+}
+
+// Whether a picture of a box shows a box: mostly not near-black, and more
+// than one colour.
+bool looks_drawn(const QImage& picture) {
+  if (picture.isNull()) return false;
+  const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+  qint64 dark = 0;
+  bool several = false;
+  const QRgb first = image.pixel(0, 0);
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb p = image.pixel(x, y);
+      if (qGray(p) < 40) ++dark;
+      if (p != first) several = true;
+    }
+  return several && dark * 2 < qint64(image.width()) * image.height();
+}
+
+// Runs `open`, which brings up a message box, and once the box is up and
+// drawn saves the part of the screen it covers as the X server shows it (a
+// widget's own grab would paint the box afresh, whatever the screen shows),
+// then answers it. True when a readable box was saved.
+bool picture_box(const QString& path, const std::function<void()>& open) {
+  int result = -1;
+  QTimer look;
+  look.setInterval(50);
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    look.stop();
+    settle_screen();
+    const QRect where = box->frameGeometry();
+    const QImage picture =
+        box->screen()->grabWindow(0, where.x(), where.y(), where.width(), where.height()).toImage();
+    const bool drawn = looks_drawn(picture);
+    const bool saved = picture.save(path);
+    result = saved && drawn ? 1 : 0;
+    QTextStream(stdout) << (saved ? "saved " : "could not save ") << path << (drawn ? "" : " (no readable box)")
+                        << '\n';
+    box->done(QMessageBox::Ok);
+  });
+  look.start();
+  open();
+  look.stop();
+  if (result < 0) QTextStream(stdout) << "no box came up for " << path << '\n';
+  return result == 1;
 }
 
 // The pointer over the plot at the highest point of the curve shown (past
@@ -93,6 +145,26 @@ int take_screenshots(VelmoApp& app, const QString& port, const QString& folder) 
   settle_screen();
   point_at_peak(tuning->chart());
   ok = save(tuning, folder, QStringLiteral("TForm3-chart.png")) && ok;
+  tuning->leave();
+
+  // Late in the session: the servo control window's exit guard, after servo
+  // 1 has run a while with its status polled, as the screen shows the box.
+  main.N6Click();
+  auto* servo = qobject_cast<ServoControlWindow*>(app.form("TForm4"));
+  const VelmoWindow* window = servo;
+  auto* polling = control<QCheckBox>(servo, "CheckBox1");
+  servo->RadioButton2Click();
+  servo->Button6Click();
+  polling->setChecked(true);
+  app.link().delay(5000);
+  polling->setChecked(false);
+  for (int i = 0; i < 100 && window->exit_waits(); ++i) app.link().delay(50);
+  // Refused while the drive runs: the box.
+  ok = picture_box(QDir(folder).filePath(QStringLiteral("TForm4-exit-guard.png")), [&] { servo->Button1Click(); }) &&
+       ok;
+  servo->Button8Click();
+  for (int i = 0; i < 100 && window->exit_waits(); ++i) app.link().delay(50);
+  servo->leave();
   return ok ? 0 : 1;
 }
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Pictures of the inverter control window (TForm9), the speed-controller
-# editor (TForm18) and control window (TForm19) and the gain tuning's chart
-# after a resonance detection, taken from the real program on the simulated
-# line under a virtual X display of each screen size.
+# editor (TForm18) and control window (TForm19), the gain tuning's chart
+# after a resonance detection and, late in the session, the servo control
+# window's exit-guard box (TForm4-exit-guard.png, taken from the screen),
+# from the real program on the simulated line under a virtual X display of
+# each screen size, with no window manager.
 #   scripts/screenshots.sh [OUT_DIR] [WIDTHxHEIGHT...]
 # defaults: screenshots/ and 1920x1080 1600x1000 1366x768; the pictures land in
 # OUT_DIR/WIDTHxHEIGHT/. Needs a build (scripts/build.sh) and xvfb-run.
