@@ -393,6 +393,8 @@ void MainWindow::close_on_signal() {
   ctx_.notifier.set_unattended(true);
   log_timed(QStringLiteral("收到退出信号，正在关闭程序"));
   close();
+  // Held at once (no window to leave): the screen is the engineer's again.
+  if (!closer_->leaving()) ctx_.notifier.set_unattended(false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
