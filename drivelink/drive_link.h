@@ -10,6 +10,7 @@
 
 #include "drivelink/drive_link_state.h"
 #include "drivelink/late_replies.h"
+#include "link/reply_cpu.h"
 #include "link/serial_port.h"
 
 namespace velmo {
@@ -137,6 +138,7 @@ class DriveLink : public QObject {
   bool ambiguous_ = false;  // the reply held could be an earlier request's
   ExchangeOutcome last_outcome_;
   std::function<void()> idle_step_;
+  ReplyCpu reply_cpu_{Comm1};
 };
 
 // Monotonic milliseconds (the system tick count's role).
