@@ -157,6 +157,13 @@ void PortSession::readerLoop() {
     reader_tid_ = gettid();
     if (reader_cpu_ >= 0 && !run_only_on(reader_tid_, reader_cpu_)) reader_cpu_ = -1;
   }
+  readUntilEnd();
+  // Its id may go to another thread now.
+  std::lock_guard lock(reader_cpu_mutex_);
+  reader_tid_ = 0;
+}
+
+void PortSession::readUntilEnd() {
   QByteArray held;
   int64_t first_ns = 0;
   int64_t last_ns = 0;

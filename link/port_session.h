@@ -90,6 +90,7 @@ class PortSession {
  private:
   void post(PortEvent* event);
   void postHangup();
+  void readUntilEnd();
   void deliver(QByteArray& held, int64_t first_byte_ns);
   bool writeWhole(const QByteArray& block);
   ssize_t write_counted(const char* bytes, size_t length);
