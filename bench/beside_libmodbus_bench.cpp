@@ -1,11 +1,14 @@
 // Every editor's menu read beside a libmodbus master that replays the very
 // same requests, pass by pass on one paced line in one run, idle and with a
-// low-priority busy loop on every CPU. Per row: each side's pass (median),
-// their ratio, and the turnaround of an exchange as the simulator sees it
-// (its reply sent -> the next request heard) on both sides. Our turnaround
-// is split where it goes: the reader's wake-up (reply sent -> read), the
-// hand-over to the GUI thread (read -> the receive event runs), the program
-// (-> the next request handed to the port) and the line (-> heard). Goals:
+// low-priority busy loop on every CPU. The line is velmo-drive-sim in a
+// process of its own, journalling to a file, as it runs beside the program.
+// Per row: each side's pass (median), their ratio, and the turnaround of an
+// exchange as the simulator sees it (its reply sent -> the next request
+// heard) on both sides. Our turnaround is split where it goes: the reader's
+// wake-up (reply sent -> read), the hand-over to the GUI thread (read -> the
+// receive event runs), the program (-> the next request handed to the port)
+// and the line (-> heard); libmodbus's into the library's part (reply sent
+// -> the read call returned) and the line's (the next call -> heard). Goals:
 // the turnaround within 0.1 ms of libmodbus's, a read within 1.05 of its.
 #include <QEvent>
 #include <QObject>
@@ -18,6 +21,7 @@
 #include "bench/busy_cores.h"
 #include "bench/libmodbus_replay.h"
 #include "bench/main_window_line.h"
+#include "bench/sim_process.h"
 #include "bench/wire_model.h"
 #include "common/menu_editor_window.h"
 #include "common/notifier.h"
@@ -25,8 +29,6 @@
 #include "link/port_session.h"
 #include "main/main_window.h"
 #include "main/velmo_app.h"
-#include "sim/sim_line.h"
-#include "sim/stations.h"
 
 namespace {
 
@@ -35,7 +37,7 @@ using velmo::sim::JournalEntry;
 
 constexpr int kPairs = 15;
 // Inverter program versions by model type 0..4.
-constexpr uint16_t kInverterVersions[] = {4500, 5015, 2150, 2315, 2915};
+constexpr int kInverterVersions[] = {4500, 5015, 2150, 2315, 2915};
 
 // When each reply reached the GUI thread, and when the request it answers left.
 class ReplyStamps : public QObject {
@@ -63,17 +65,25 @@ struct Split {
   std::vector<double> turn, reader, handover, program, line;
 };
 
-// Reply sent -> next request heard, per exchange; with stamps (one per
-// reply), where it went.
+// Reply sent -> next request heard, per exchange; with our stamps (one per
+// reply), where it went; with libmodbus's, its part (reply sent -> the
+// library returned it) and the line's (asked to send -> heard).
 void add_turnarounds(const std::vector<JournalEntry>& journal, Split& into,
-                     const std::vector<ReplyStamps::Stamp>* stamps = nullptr) {
+                     const std::vector<ReplyStamps::Stamp>* stamps = nullptr,
+                     const velmo::bench::LibmodbusReplay* replay = nullptr) {
   std::vector<const JournalEntry*> replies, requests;
   for (const auto& e : journal) (e.is_request ? requests : replies).push_back(&e);
-  const bool split = stamps && stamps->size() == replies.size() && requests.size() == replies.size();
+  const bool one_each = requests.size() == replies.size();
+  const bool split = one_each && stamps && stamps->size() == replies.size();
+  const bool theirs = one_each && replay && replay->answered_ns.size() == replies.size();
   for (size_t k = 0; k + 1 < requests.size() && k < replies.size(); ++k) {
     const int64_t sent = replies[k]->t_ns, heard = requests[k + 1]->t_ns;
     if (heard < sent) continue;  // not one reply per request: no turnaround to tell
     into.turn.push_back((heard - sent) / 1e3);
+    if (theirs) {
+      into.program.push_back((replay->answered_ns[k] - sent) / 1e3);
+      into.line.push_back((heard - replay->sent_ns[k + 1]) / 1e3);
+    }
     if (!split) continue;
     const auto& now = (*stamps)[k];
     const auto& next = (*stamps)[k + 1];
@@ -88,34 +98,38 @@ enum Family { kServo1, kServo2, kInverter, kSpeedController };
 
 void read_beside_libmodbus(benchmark::State& state, Family family, int model_type) {
   const bool busy = state.range(1) != 0;
-  velmo::sim::SimLine sim;
   const char* form = "TForm2";
+  QString station = QStringLiteral("servo:1:6101:101");
   switch (family) {
-    case kServo1: sim.add(velmo::sim::make_servo(1, 6101, 101)); break;
-    case kServo2: sim.add(velmo::sim::make_servo(1, 6101, 102)); break;
+    case kServo1: break;
+    case kServo2: station = QStringLiteral("servo:1:6101:102"); break;
     case kInverter:
-      sim.add(velmo::sim::make_inverter(1, kInverterVersions[model_type]));
+      station = QStringLiteral("inverter:1:%1").arg(kInverterVersions[model_type]);
       form = "TForm10";
       break;
     case kSpeedController:
-      sim.add(velmo::sim::make_speed_controller(1));
+      station = QStringLiteral("speed:1");
       form = "TForm18";
       break;
+  }
+  velmo::bench::SimProcess sim({station});
+  if (!sim.ok()) {
+    state.SkipWithError("velmo-drive-sim did not start");
+    return;
   }
   velmo::RecordingNotifier notifier;
   velmo::VelmoApp app(notifier);
   velmo::DriveLink& link = app.link();
-  velmo::bench::choose_line(app, sim.port_path(), 1)->click();
+  velmo::bench::choose_line(app, sim.port(), 1)->click();
   auto* editor = dynamic_cast<velmo::MenuEditorWindow*>(app.form(form));
-  // Opening the editor reads the menu once, before the line is paced.
+  // Opening the editor reads the menu once.
   if (family == kInverter) app.main_window().N7Click();
   else if (family == kSpeedController) app.main_window().N13Click();
   else app.main_window().N5Click();
-  sim.set_pace(velmo::bench::kLineBitsPerSecond, velmo::bench::kTurnaroundUs);
-  sim.clear_journal();
+  sim.take_journal();
   editor->read_menu();
-  const auto requests = velmo::bench::LibmodbusReplay::requests_of(sim.journal());
-  velmo::bench::LibmodbusReplay replay(sim.port_path());
+  const auto requests = velmo::bench::LibmodbusReplay::requests_of(sim.take_journal());
+  velmo::bench::LibmodbusReplay replay(sim.port());
   ReplyStamps stamps(link);
   velmo::bench::BusyCores loops(busy);
 
@@ -123,21 +137,19 @@ void read_beside_libmodbus(benchmark::State& state, Family family, int model_typ
   Split ours, theirs;
   int failed = 0;
   auto our_pass = [&] {
-    sim.clear_journal();
     stamps.stamps.clear();
     const auto t0 = std::chrono::steady_clock::now();
     editor->read_menu();
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (!editor->engine().last_read_ok()) ++failed;
-    add_turnarounds(sim.journal(), ours, &stamps.stamps);
+    add_turnarounds(sim.take_journal(), ours, &stamps.stamps);
     return wall;
   };
   auto their_pass = [&] {
     link.Comm1.ClosePort();
-    sim.clear_journal();
     const double wall = replay.pass(requests);
     if (wall < 0) ++failed;
-    add_turnarounds(sim.journal(), theirs);
+    add_turnarounds(sim.take_journal(), theirs, nullptr, &replay);
     link.Comm1.OpenPort();
     return wall;
   };
@@ -169,6 +181,8 @@ void read_beside_libmodbus(benchmark::State& state, Family family, int model_typ
   c["ours_handover_us"] = median(ours.handover);
   c["ours_program_us"] = median(ours.program);
   c["ours_line_us"] = median(ours.line);
+  c["libmodbus_reply_us"] = median(theirs.program);
+  c["libmodbus_line_us"] = median(theirs.line);
   c["failed"] = failed;
 }
 

@@ -39,14 +39,27 @@ class LibmodbusReplay {
   double pass(const std::vector<std::vector<uint8_t>>& requests) {
     if (!ctx_ || modbus_connect(ctx_) != 0) return -1;
     bool ok = true;
+    sent_ns.clear();
+    answered_ns.clear();
     const auto t0 = std::chrono::steady_clock::now();
-    for (const auto& r : requests) ok = exchange(r) && ok;
+    for (const auto& r : requests) {
+      sent_ns.push_back(steady_ns());
+      ok = exchange(r) && ok;
+      answered_ns.push_back(steady_ns());
+    }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     modbus_close(ctx_);
     return ok ? wall : -1;
   }
+  // Per exchange of the last pass, on the steady clock: when the library was
+  // asked to send the request, and when it returned with the reply.
+  std::vector<int64_t> sent_ns, answered_ns;
 
  private:
+  static int64_t steady_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
   bool exchange(const std::vector<uint8_t>& r) {
     modbus_set_slave(ctx_, r[0]);
     if (r[1] == 0x03 && r.size() == 8) {
