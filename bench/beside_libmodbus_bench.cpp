@@ -177,6 +177,12 @@ void read_beside_libmodbus(benchmark::State& state, Family family, int model_typ
   c["turn_ours_us"] = median(ours.turn);
   c["turn_libmodbus_us"] = median(theirs.turn);
   c["turn_over_us"] = median(ours.turn) - median(theirs.turn);
+  auto p90 = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() * 9 / 10];
+  };
+  c["turn_ours_p90_us"] = p90(ours.turn);
+  c["turn_libmodbus_p90_us"] = p90(theirs.turn);
   c["ours_reader_us"] = median(ours.reader);
   c["ours_handover_us"] = median(ours.handover);
   c["ours_program_us"] = median(ours.program);

@@ -208,8 +208,6 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
 }
 
 void DriveLink::comm_delay(int ms) {
-  // The reply then wakes one CPU, the reader's, and the GUI thread is already there.
-  reply_cpu_.keep_beside_reader();
   wait_until(ms, [this] { return st.reply_flag != 0; });
 }
 

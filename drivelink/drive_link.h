@@ -10,7 +10,6 @@
 
 #include "drivelink/drive_link_state.h"
 #include "drivelink/late_replies.h"
-#include "link/reply_cpu.h"
 #include "link/serial_port.h"
 
 namespace velmo {
@@ -138,7 +137,6 @@ class DriveLink : public QObject {
   bool ambiguous_ = false;  // the reply held could be an earlier request's
   ExchangeOutcome last_outcome_;
   std::function<void()> idle_step_;
-  ReplyCpu reply_cpu_{Comm1};
 };
 
 // Monotonic milliseconds (the system tick count's role).

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sched.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,13 +26,6 @@ constexpr int64_t kNsPerMs = 1'000'000;
 // Wake-ups in a row that find nothing to read before the line counts as gone
 // (a driver that keeps signalling input it never delivers).
 constexpr int kEmptyReadsLimit = 1000;
-
-bool run_only_on(pid_t tid, int cpu) {
-  cpu_set_t one;
-  CPU_ZERO(&one);
-  CPU_SET(cpu, &one);
-  return sched_setaffinity(tid, sizeof one, &one) == 0;
-}
 
 }  // namespace
 
@@ -140,30 +132,9 @@ void PortSession::stop_counting() {
   traffic_->hangup_unseen.store(false);
 }
 
-bool PortSession::keep_reader_on(int cpu) {
-  if (cpu < 0) return false;
-  std::lock_guard lock(reader_cpu_mutex_);
-  if (cpu == reader_cpu_) return true;
-  if (reader_tid_ != 0 && !run_only_on(reader_tid_, cpu)) return false;
-  reader_cpu_ = cpu;
-  return true;
-}
-
 void PortSession::readerLoop() {
-  // Named, so that it can be found among the program's threads.
+  // Named, so that a measurement of the program can tell it from the others.
   pthread_setname_np(pthread_self(), "velmo-reader");
-  {
-    std::lock_guard lock(reader_cpu_mutex_);
-    reader_tid_ = gettid();
-    if (reader_cpu_ >= 0 && !run_only_on(reader_tid_, reader_cpu_)) reader_cpu_ = -1;
-  }
-  readUntilEnd();
-  // Its id may go to another thread now.
-  std::lock_guard lock(reader_cpu_mutex_);
-  reader_tid_ = 0;
-}
-
-void PortSession::readUntilEnd() {
   QByteArray held;
   int64_t first_ns = 0;
   int64_t last_ns = 0;
@@ -188,7 +159,7 @@ void PortSession::readUntilEnd() {
 
     pollfd fds[3] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}, {sleeper.fd(), POLLIN, 0}};
     const int ready = poll(fds, 3, poll_ms(sleeper.before_poll(deadline)));
-    sleeper.after_poll();
+    sleeper.after_poll(ready > 0 && fds[2].revents != 0);
     if (ready < 0) {
       if (errno == EINTR) continue;
       postHangup();

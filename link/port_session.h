@@ -78,10 +78,6 @@ class PortSession {
   void readerLoop();
   void writerLoop();
 
-  // Lets the reader run only on this CPU (it may still be starting: it
-  // then goes there itself). False when the system refuses.
-  bool keep_reader_on(int cpu);
-
   // On a virtual clock: the line's byte counters, whose reply side this
   // session opens and closes.
   void keep_time(VirtualClock* clock, std::shared_ptr<LineTraffic> traffic);
@@ -90,7 +86,6 @@ class PortSession {
  private:
   void post(PortEvent* event);
   void postHangup();
-  void readUntilEnd();
   void deliver(QByteArray& held, int64_t first_byte_ns);
   bool writeWhole(const QByteArray& block);
   ssize_t write_counted(const char* bytes, size_t length);
@@ -102,10 +97,6 @@ class PortSession {
   std::mutex post_mutex_;
   QObject* receiver_;  // guarded by post_mutex_; null once closing
   std::atomic<bool> hangup_posted_{false};
-
-  std::mutex reader_cpu_mutex_;
-  pid_t reader_tid_ = 0;  // guarded by reader_cpu_mutex_; 0 until the reader runs
-  int reader_cpu_ = -1;   // guarded by reader_cpu_mutex_: where it is kept, -1 not kept
 
   std::mutex read_mutex_;
   uint64_t flush_count_ = 0;  // guarded by read_mutex_

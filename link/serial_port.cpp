@@ -194,8 +194,6 @@ bool SerialPort::SendBytes(const uint8_t* buffer, uint16_t length) {
   return impl_->session->enqueue(QByteArray(reinterpret_cast<const char*>(buffer), length));
 }
 
-bool SerialPort::keepReaderOn(int cpu) { return impl_->session && impl_->session->keep_reader_on(cpu); }
-
 uint64_t SerialPort::chunksPosted() const {
   return impl_->session ? impl_->session->chunks_posted.load(std::memory_order_acquire) : 0;
 }

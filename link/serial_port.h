@@ -90,10 +90,6 @@ class SerialPort : public QObject {
   // Queues the bytes for the writer. False when closed or length is 0.
   bool SendBytes(const uint8_t* buffer, uint16_t length);
 
-  // Runs the reader only on this CPU from now on (see link/reply_cpu.h).
-  // False when closed or the system refuses.
-  bool keepReaderOn(int cpu);
-
   bool sendQueueEmpty() const { return send_queue_empty_->load(); }
 
   // Data chunks the reader has handed over so far in this session (any
