@@ -61,6 +61,8 @@ class ReplyStamps : public QObject {
   velmo::DriveLink& link_;
 };
 
+// Microseconds per exchange. libmodbus has no reader or hand-over: its
+// program part is the library's, from the reply sent to the call returning.
 struct Split {
   std::vector<double> turn, reader, handover, program, line;
 };
