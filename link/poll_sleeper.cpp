@@ -35,8 +35,10 @@ int64_t PollSleeper::before_poll(int64_t deadline_ns) {
   return left <= 0 ? 0 : clock().wall_ns(left);
 }
 
-void PollSleeper::after_poll() {
+void PollSleeper::after_poll(bool woken) {
   if (clock_) clock_->wake_up(id_);
+  // A read that finds nothing still costs a system call on every wake-up.
+  if (!woken) return;
   uint64_t count = 0;
   (void)!::read(fd_, &count, sizeof count);
 }

@@ -23,8 +23,9 @@ class PollSleeper {
   // on the clock in use (-1: none). On the timeline it announces the sleep
   // and is always -1; fd() wakes the poll.
   int64_t before_poll(int64_t deadline_ns);
-  // Call right after poll(), before reading anything: busy again.
-  void after_poll();
+  // Call right after poll(), before reading anything: busy again. woken:
+  // whether fd() was among the descriptors poll() found readable.
+  void after_poll(bool woken = true);
   // Wakes the poll from another thread (to stop it).
   void poke();
 

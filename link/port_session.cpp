@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -132,6 +133,8 @@ void PortSession::stop_counting() {
 }
 
 void PortSession::readerLoop() {
+  // Named, so that a measurement of the program can tell it from the others.
+  pthread_setname_np(pthread_self(), "velmo-reader");
   QByteArray held;
   int64_t first_ns = 0;
   int64_t last_ns = 0;
@@ -156,7 +159,7 @@ void PortSession::readerLoop() {
 
     pollfd fds[3] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}, {sleeper.fd(), POLLIN, 0}};
     const int ready = poll(fds, 3, poll_ms(sleeper.before_poll(deadline)));
-    sleeper.after_poll();
+    sleeper.after_poll(ready > 0 && fds[2].revents != 0);
     if (ready < 0) {
       if (errno == EINTR) continue;
       postHangup();

@@ -131,7 +131,9 @@ bool SimLine::journal_to(const std::string& path) {
   if (journal_file_) std::fclose(journal_file_);
   journal_file_ = f;
   journal_origin_ns_ = now_ns();
-  std::fprintf(f, "# ms since start, RX request heard / TX reply sent, bytes in hex\n");
+  // The start on the steady clock lets another process set the entries beside its own times.
+  std::fprintf(f, "# ms since start (%lld ns on the steady clock), RX request heard / TX reply sent, bytes in hex\n",
+               static_cast<long long>(journal_origin_ns_));
   std::fflush(f);
   return true;
 }
