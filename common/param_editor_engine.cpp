@@ -406,18 +406,14 @@ void ParamEditorEngine::show_group(int group, ValueSource source) {
   refresh_marks();
 }
 
-bool ParamEditorEngine::clamp_station(const ParamRow& row, QString* text) {
-  station_refused_ = false;
+ParamEditorEngine::StationEntry ParamEditorEngine::clamp_station(const ParamRow& row, QString* text) {
   const QString clamped = clamp_text(row, *text, row_range(row));
   const auto station = free_station(st_, clamped.toInt(), node_);
-  if (!station) return false;
+  if (!station) return StationEntry::NoneFree;
   // Another window's drive keeps its number (the window has said why).
-  if (*station != node_ && hooks_.station_change_refused()) {
-    station_refused_ = true;
-    return false;
-  }
+  if (*station != node_ && hooks_.station_change_refused()) return StationEntry::Held;
   *text = QString::number(*station);
-  return true;
+  return StationEntry::Taken;
 }
 
 bool ParamEditorEngine::shows_image(const ParamRow& row) const {
@@ -474,7 +470,7 @@ bool ParamEditorEngine::take_group(int group) {
     if (row->has(kStation)) {
       auto* edit = qobject_cast<QLineEdit*>(control_of(*row));
       QString text = edit ? edit->text() : QString::number(node_);
-      if (!clamp_station(*row, &text)) {
+      if (clamp_station(*row, &text) != StationEntry::Taken) {
         ok = false;
         text = QString::number(node_);
       }
@@ -504,13 +500,13 @@ bool ParamEditorEngine::leave(const ParamRow& row, bool edited) {
   }
   QString text = edit->text();
   if (row.has(kStation)) {
-    if (!clamp_station(row, &text)) {
+    if (const StationEntry entry = clamp_station(row, &text); entry != StationEntry::Taken) {
       // Every address up to 247 is taken, or another window holds the
       // drive: the node keeps its number.
       edit->setText(QString::number(node_));
       take_value(row.reg, node_, ValueSource::Drive);
       staged_ = {};
-      if (!station_refused_) {
+      if (entry == StationEntry::NoneFree) {
         status(kWriteFail);
         log_failure(kWriteFail, config_.single_lines_timed, config_.single_fail_suffix);
       }

@@ -301,7 +301,11 @@ class ParamEditorEngine : public QObject {
   // Registers a group write did not get into the drive: read back where they
   // held values the drive never confirmed, else those rows marked unconfirmed.
   void settle_unwritten(int start, int count, const ExchangeOutcome& write);
-  bool clamp_station(const ParamRow& row, QString* text);
+  // A station number typed for the node edited: taken (the text becomes the
+  // first free address at or above it), none free, or refused because
+  // another window holds the drive (that refusal has been told).
+  enum class StationEntry { Taken, NoneFree, Held };
+  StationEntry clamp_station(const ParamRow& row, QString* text);
   // Selects the item carrying `value`; the image's own value that no item
   // carries shows as its number (blank for none or another value).
   void show_list_value(const ParamRow& row, QComboBox* combo, std::optional<int32_t> value);
@@ -356,7 +360,6 @@ class ParamEditorEngine : public QObject {
   std::map<int, uint64_t> failed_read_;  // node → when its last menu read, a failed one, began
   int first_unwritten_ = -1;
   int node_ = 1;
-  bool station_refused_ = false;  // the last station number taken was refused by another window's hold
   int layout_ = 0;
   bool busy_ = false;
   bool last_read_ok_ = false;

@@ -51,7 +51,7 @@ struct DriveLink::CallerFlags {
   std::array<uint8_t, std::size(kCallerBytes)> bytes;
   std::array<uint32_t, std::size(kCallerWords)> words;
   int32_t param_value;
-  std::array<uint8_t, 202> tx_buf;
+  decltype(DriveLinkState::tx_buf) tx_buf;
 };
 
 class DriveLink::CallerScope {
