@@ -36,8 +36,6 @@ using velmo::bench::median;
 using velmo::sim::JournalEntry;
 
 constexpr int kPairs = 15;
-// Inverter program versions by model type 0..4.
-constexpr int kInverterVersions[] = {4500, 5015, 2150, 2315, 2915};
 
 // When each reply reached the GUI thread, and when the request it answers left.
 class ReplyStamps : public QObject {
@@ -96,23 +94,16 @@ void add_turnarounds(const std::vector<JournalEntry>& journal, Split& into,
   }
 }
 
-enum Family { kServo1, kServo2, kInverter, kSpeedController };
+using namespace velmo::bench;  // the menu families
 
-void read_beside_libmodbus(benchmark::State& state, Family family, int model_type) {
+void read_beside_libmodbus(benchmark::State& state, MenuFamily family, int model_type) {
   const bool busy = state.range(1) != 0;
-  const char* form = "TForm2";
   QString station = QStringLiteral("servo:1:6101:101");
   switch (family) {
     case kServo1: break;
     case kServo2: station = QStringLiteral("servo:1:6101:102"); break;
-    case kInverter:
-      station = QStringLiteral("inverter:1:%1").arg(kInverterVersions[model_type]);
-      form = "TForm10";
-      break;
-    case kSpeedController:
-      station = QStringLiteral("speed:1");
-      form = "TForm18";
-      break;
+    case kInverter: station = QStringLiteral("inverter:1:%1").arg(kInverterVersions[model_type]); break;
+    case kSpeedController: station = QStringLiteral("speed:1"); break;
   }
   velmo::bench::SimProcess sim({station});
   if (!sim.ok()) {
@@ -123,11 +114,8 @@ void read_beside_libmodbus(benchmark::State& state, Family family, int model_typ
   velmo::VelmoApp app(notifier);
   velmo::DriveLink& link = app.link();
   velmo::bench::choose_line(app, sim.port(), 1)->click();
-  auto* editor = dynamic_cast<velmo::MenuEditorWindow*>(app.form(form));
   // Opening the editor reads the menu once.
-  if (family == kInverter) app.main_window().N7Click();
-  else if (family == kSpeedController) app.main_window().N13Click();
-  else app.main_window().N5Click();
+  velmo::MenuEditorWindow* editor = open_menu_editor(app, family);
   sim.take_journal();
   editor->read_menu();
   const auto requests = velmo::bench::LibmodbusReplay::requests_of(sim.take_journal());

@@ -23,35 +23,22 @@ namespace {
 using velmo::bench::account;
 using velmo::bench::median;
 
-enum Family { kServo1, kServo2, kInverter, kSpeedController };
+using namespace velmo::bench;  // the menu families
 
-// Inverter program versions by model type 0..4.
-constexpr uint16_t kInverterVersions[] = {4500, 5015, 2150, 2315, 2915};
-
-void read_menu_rows(benchmark::State& state, Family family, int model_type) {
+void read_menu_rows(benchmark::State& state, MenuFamily family, int model_type) {
   velmo::sim::SimLine sim;
-  const char* form = "TForm2";
   switch (family) {
     case kServo1: sim.add(velmo::sim::make_servo(1, 6101, 101)); break;
     case kServo2: sim.add(velmo::sim::make_servo(1, 6101, 102)); break;
-    case kInverter:
-      sim.add(velmo::sim::make_inverter(1, kInverterVersions[model_type]));
-      form = "TForm10";
-      break;
-    case kSpeedController:
-      sim.add(velmo::sim::make_speed_controller(1));
-      form = "TForm18";
-      break;
+    case kInverter: sim.add(velmo::sim::make_inverter(1, kInverterVersions[model_type])); break;
+    case kSpeedController: sim.add(velmo::sim::make_speed_controller(1)); break;
   }
   velmo::RecordingNotifier notifier;
   velmo::VelmoApp app(notifier);
   velmo::DriveLink& link = app.link();
   velmo::bench::choose_line(app, sim.port_path(), 1)->click();
-  auto* editor = dynamic_cast<velmo::MenuEditorWindow*>(app.form(form));
   // Opening the editor reads the menu once, before the line is paced.
-  if (family == kInverter) app.main_window().N7Click();
-  else if (family == kSpeedController) app.main_window().N13Click();
-  else app.main_window().N5Click();
+  velmo::MenuEditorWindow* editor = open_menu_editor(app, family);
   sim.set_pace(velmo::bench::kLineBitsPerSecond, velmo::bench::kTurnaroundUs);
 
   velmo::bench::RequestTimes sent(app.windows());
