@@ -726,10 +726,10 @@ bool ParamEditorEngine::read_block(const ParamBlock& block) {
   return true;
 }
 
-bool ParamEditorEngine::read_group(int group) {
+bool ParamEditorEngine::read_group(int group, const std::vector<ParamBlock>& blocks) {
   bool ok = true;
   // Every block is asked for even after a refused one; the group shows only when all came.
-  for (const auto& block : read_blocks(table_, group, layout_)) ok = read_block(block) && ok;
+  for (const auto& block : blocks) ok = read_block(block) && ok;
   if (ok && menu_read_) {
     menu_read_->groups.push_back(group);
   } else if (ok) {
@@ -986,9 +986,18 @@ bool ParamEditorEngine::read_menu(const QStringList& dump_header) {
   try {
     status(QStringLiteral("开始读取菜单"));
     clear_dump(dump_header);
+    // The requests are planned before the first goes out: between a reply
+    // and the next request only the image is kept.
+    std::vector<std::pair<int, std::vector<ParamBlock>>> plan;
+    size_t registers = 0;
+    for (int g : groups_in_layout()) {
+      plan.emplace_back(g, read_blocks(table_, g, layout_));
+      for (const ParamBlock& b : plan.back().second) registers += static_cast<size_t>(b.count);
+    }
     menu_read_.emplace();
-    for (int g : groups_in_layout())
-      if (!read_group(g)) {
+    menu_read_->dump.reserve(registers);
+    for (const auto& [g, blocks] : plan)
+      if (!read_group(g, blocks)) {
         ok = false;
         break;
       }

@@ -226,7 +226,7 @@ class ParamEditorEngine : public QObject {
   bool read_block(const ParamBlock& block);
   // Whether the last block read was accepted.
   bool last_read_ok() const { return last_read_ok_; }
-  bool read_group(int group);
+  bool read_group(int group, const std::vector<ParamBlock>& blocks);
   bool write_group(int group, bool download);
   bool write_single(int reg, int32_t wire);
   // The first register a download could not write (-1: none so far).

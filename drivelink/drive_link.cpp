@@ -144,7 +144,9 @@ bool DriveLink::senddata(uint8_t station, int bytes_per_register) {
     log_traffic(st.active_form, st.tx_buf.data(), len + 2, QStringLiteral("**"));
 
     st.rx_arrived = 0;
+    Comm1.awaitReply(true);
     comm_delay(static_cast<int>(st.comm_timeout_ms));
+    Comm1.awaitReply(false);
     if (on_reply_flag) on_reply_flag(st.reply_flag);
     last_outcome_ = judge(sent_.function, bytes_per_register);
     if (!last_outcome_.ok() && last_outcome_.kind != ExchangeOutcome::Exception) {
@@ -162,6 +164,7 @@ bool DriveLink::senddata(uint8_t station, int bytes_per_register) {
     }
     st.sending = 0;
   } catch (const std::exception&) {
+    Comm1.awaitReply(false);
     st.comm_error = 1;
     st.cmd_fail = 1;
     st.sending = 0;
@@ -242,9 +245,10 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
   }
   st.reply_flag = 1;
   // The wait that delivered this chunk must look at the flag again before it
-  // sleeps: Qt's own event loop (unlike GLib's) would otherwise sleep on
-  // after delivering posted events, until the next timer.
-  if (st.sending) wake_waiter();
+  // sleeps: Qt's own event loop (unlike GLib's, whose round ends with what
+  // it delivered) would otherwise sleep on after delivering posted events,
+  // until the next timer.
+  if (st.sending && !loop_ends_round_after_delivery()) wake_waiter();
 
   if (!st.sending) {
     log(static_cast<uint8_t>(WindowCode::Main));
@@ -283,6 +287,15 @@ void DriveLink::run_idle_step() {
 void DriveLink::request_abort() {
   st.abort_wait = 1;
   wake_waiter();
+}
+
+bool DriveLink::loop_ends_round_after_delivery() {
+  QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance();
+  if (loop != checked_loop_) {
+    checked_loop_ = loop;
+    loop_ends_round_ = loop && loop->inherits("QEventDispatcherGlib");
+  }
+  return loop_ends_round_;
 }
 
 void DriveLink::wake_waiter() {

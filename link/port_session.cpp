@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -48,8 +50,13 @@ QEvent::Type PortEvent::eventType() {
   return type;
 }
 
-PortSession::PortSession(int fd, uint64_t id, QObject* receiver, std::shared_ptr<std::atomic<bool>> queue_empty)
-    : fd_(fd), id_(id), receiver_(receiver), queue_empty_(std::move(queue_empty)) {}
+PortSession::PortSession(int fd, uint64_t id, QObject* receiver, std::shared_ptr<std::atomic<bool>> queue_empty,
+                         std::shared_ptr<std::atomic<bool>> sent_wanted)
+    : fd_(fd),
+      id_(id),
+      receiver_(receiver),
+      queue_empty_(std::move(queue_empty)),
+      sent_wanted_(std::move(sent_wanted)) {}
 
 PortSession::~PortSession() {
   ioctl(fd_, TIOCNXCL);
@@ -57,9 +64,18 @@ PortSession::~PortSession() {
   for (int end : close_pipe_) {
     if (end >= 0) ::close(end);
   }
+  if (reader_poke_ >= 0) ::close(reader_poke_);
 }
 
-bool PortSession::createCloseEvent() { return pipe2(close_pipe_, O_CLOEXEC | O_NONBLOCK) == 0; }
+bool PortSession::createCloseEvent() {
+  reader_poke_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return reader_poke_ >= 0 && pipe2(close_pipe_, O_CLOEXEC | O_NONBLOCK) == 0;
+}
+
+void PortSession::pokeReader() {
+  const uint64_t one = 1;
+  (void)!::write(reader_poke_, &one, sizeof one);
+}
 
 void PortSession::requestClose() {
   {
@@ -94,6 +110,10 @@ void PortSession::postHangup() {
   if (traffic_) traffic_->hangup_unseen.store(false);
 }
 
+void PortSession::postSent() {
+  if (sent_wanted_->load()) post(new PortEvent(PortEvent::Kind::Sent, id_));
+}
+
 void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
   if (held.isEmpty()) return;
   auto* event = new PortEvent(PortEvent::Kind::Data, id_);
@@ -101,7 +121,6 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
   event->chunk.first_byte_ns = first_byte_ns;
   held = QByteArray();
   post(event);
-  chunks_posted.fetch_add(1, std::memory_order_release);
 }
 
 void PortSession::flushInput() {
@@ -132,33 +151,80 @@ void PortSession::stop_counting() {
   traffic_->hangup_unseen.store(false);
 }
 
+ssize_t PortSession::readSome(int& error, bool* waiter_left_held) {
+  char buffer[kChunkLimit];
+  std::lock_guard lock(read_mutex_);
+  if (flush_count_ != seen_flush_) {
+    // Bytes held from before the flush go out as a chunk of their own,
+    // marked with their early first byte.
+    seen_flush_ = flush_count_;
+    deliver(held_, first_ns_);
+  }
+  const ssize_t count = ::read(fd_, buffer, kChunkLimit - held_.size());
+  error = errno;
+  if (count <= 0) return count;
+  if (traffic_) traffic_->replies_read.fetch_add(count);
+  const int64_t now = monotonic_ns();
+  if (held_.isEmpty()) first_ns_ = now;
+  last_ns_ = now;
+  held_.append(buffer, count);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(held_.constData());
+  if (held_.size() >= kChunkLimit ||
+      (complete_reply_ends_chunk.load() && is_complete_reply(bytes, static_cast<size_t>(held_.size())))) {
+    deliver(held_, first_ns_);
+  }
+  if (waiter_left_held) *waiter_left_held = !held_.isEmpty();
+  return count;
+}
+
+int64_t PortSession::endSilentChunk() {
+  std::lock_guard lock(read_mutex_);
+  if (held_.isEmpty()) return VirtualClock::kNever;
+  const int64_t deadline = last_ns_ + static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
+  if (monotonic_ns() < deadline) return deadline;
+  deliver(held_, first_ns_);
+  return VirtualClock::kNever;
+}
+
+void PortSession::setWaiterReads(bool reads) {
+  waiter_reading_.store(reads);
+  // Store, then load, as the reader does the other way round: of a reader
+  // going aside and a port handed back, one sees the other.
+  if (!reads && reader_aside_.load()) pokeReader();
+}
+
+bool PortSession::readForWaiter() {
+  int error = 0;
+  bool still_held = false;
+  if (readSome(error, &still_held) <= 0) return false;
+  // The reader sleeps without a deadline when it held nothing: the silence
+  // that ends these bytes is its to wait for.
+  if (still_held) pokeReader();
+  return true;
+}
+
 void PortSession::readerLoop() {
   // Named, so that a measurement of the program can tell it from the others.
   pthread_setname_np(pthread_self(), "velmo-reader");
-  QByteArray held;
-  int64_t first_ns = 0;
-  int64_t last_ns = 0;
-  uint64_t seen_flush = 0;
   {
     std::lock_guard lock(read_mutex_);
-    seen_flush = flush_count_;
+    seen_flush_ = flush_count_;
   }
-  char buffer[kChunkLimit];
   int empty_reads = 0;
   PollSleeper sleeper(VirtualClock::kReader);
 
   for (;;) {
-    int64_t deadline = VirtualClock::kNever;
-    if (!held.isEmpty()) {
-      deadline = last_ns + static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
-      if (monotonic_ns() >= deadline) {
-        deliver(held, first_ns);
-        continue;
-      }
-    }
-
-    pollfd fds[3] = {{fd_, POLLIN, 0}, {close_pipe_[0], POLLIN, 0}, {sleeper.fd(), POLLIN, 0}};
-    const int ready = poll(fds, 3, poll_ms(sleeper.before_poll(deadline)));
+    const int64_t deadline = endSilentChunk();
+    // Store, then load (see setWaiterReads).
+    reader_aside_.store(true);
+    const bool aside = waiter_reading_.load();
+    if (!aside) reader_aside_.store(false);
+    // poll() skips a negative descriptor: aside, the port is left out.
+    pollfd fds[4] = {{aside ? -1 : fd_, POLLIN, 0},
+                     {close_pipe_[0], POLLIN, 0},
+                     {sleeper.fd(), POLLIN, 0},
+                     {reader_poke_, POLLIN, 0}};
+    const int ready = poll(fds, 4, poll_ms(sleeper.before_poll(deadline)));
     sleeper.after_poll(ready > 0 && fds[2].revents != 0);
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -166,45 +232,34 @@ void PortSession::readerLoop() {
       return;
     }
     if (fds[1].revents != 0) return;  // closing: held bytes are of no use any more
-    if (fds[0].revents == 0) continue;  // silence or the clock: the deadline check delivers
-    if (fds[0].revents & POLLNVAL) return;
-
-    ssize_t count;
-    int error;
-    {
-      std::lock_guard lock(read_mutex_);
-      if (flush_count_ != seen_flush) {
-        // Bytes held from before the flush go out as a chunk of their own,
-        // marked with their early first byte.
-        seen_flush = flush_count_;
-        deliver(held, first_ns);
-      }
-      count = ::read(fd_, buffer, kChunkLimit - held.size());
-      error = errno;
-      if (count > 0 && traffic_) traffic_->replies_read.fetch_add(count);
+    if (fds[3].revents != 0) {
+      uint64_t pokes = 0;
+      (void)!::read(reader_poke_, &pokes, sizeof pokes);
     }
+    // Silence, the clock or a poke: the deadline and the port's owner are looked at again.
+    if (fds[0].revents == 0) continue;
+    if (fds[0].revents & POLLNVAL) return;
+    // Woken by bytes the waiting thread now reads: it was given the port meanwhile.
+    if (waiter_reading_.load()) continue;
 
+    int error = 0;
+    const ssize_t count = readSome(error);
     if (count > 0) {
       empty_reads = 0;
-      const int64_t now = monotonic_ns();
-      if (held.isEmpty()) first_ns = now;
-      last_ns = now;
-      held.append(buffer, count);
-      const auto* bytes = reinterpret_cast<const uint8_t*>(held.constData());
-      if (held.size() >= kChunkLimit ||
-          (complete_reply_ends_chunk.load() && is_complete_reply(bytes, static_cast<size_t>(held.size())))) {
-        deliver(held, first_ns);
-      }
       continue;
     }
     const bool line_gone = (fds[0].revents & (POLLHUP | POLLERR)) != 0;
     // With VMIN and VTIME at 0 a read of nothing returns 0, not EAGAIN: bytes
-    // flushed between the wake-up and the read leave exactly that. A line
-    // that is gone says so with a hang-up or an error.
+    // flushed between the wake-up, or read by the waiting thread before it
+    // handed the port back, leave exactly that. A line that is gone says so
+    // with a hang-up or an error.
     const bool nothing = count == 0 || error == EAGAIN || error == EINTR;
     if (nothing && !line_gone && ++empty_reads < kEmptyReadsLimit) continue;
     // End of file, an I/O error or a hung-up line: nothing more will come.
-    deliver(held, first_ns);
+    {
+      std::lock_guard lock(read_mutex_);
+      deliver(held_, first_ns_);
+    }
     postHangup();
     return;
   }
@@ -232,7 +287,11 @@ bool PortSession::enqueue(QByteArray bytes) {
       }
     }
     if (offset == bytes.size()) {
-      post(new PortEvent(PortEvent::Kind::Sent, id_));
+      // The kernel puts the bytes on the line from a worker that tends to
+      // wait for this CPU: letting it run now puts the request out before
+      // this thread's bookkeeping, as a caller that sleeps at once would.
+      sched_yield();
+      postSent();
       return true;
     }
     bytes.remove(0, offset);
@@ -305,7 +364,7 @@ void PortSession::writerLoop() {
       writing_ = false;
       if (idle) queue_empty_->store(true);
     }
-    if (idle) post(new PortEvent(PortEvent::Kind::Sent, id_));
+    if (idle) postSent();
   }
   std::lock_guard lock(queue_mutex_);
   writer_running.store(false);

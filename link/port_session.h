@@ -46,7 +46,8 @@ class PortEvent : public QEvent {
 // never touches freed memory; the device is closed when the last holder lets go.
 class PortSession {
  public:
-  PortSession(int fd, uint64_t id, QObject* receiver, std::shared_ptr<std::atomic<bool>> queue_empty);
+  PortSession(int fd, uint64_t id, QObject* receiver, std::shared_ptr<std::atomic<bool>> queue_empty,
+              std::shared_ptr<std::atomic<bool>> sent_wanted);
   ~PortSession();  // releases exclusive use, closes the device and the close pipe
   PortSession(const PortSession&) = delete;
   PortSession& operator=(const PortSession&) = delete;
@@ -71,11 +72,15 @@ class PortSession {
   // never glues bytes read after the flush to a chunk begun before it.
   void flushInput();
 
-  // Data chunks handed to the receiver so far: lets a thread that waits for
-  // a reply see it coming before the posted event wakes it.
-  std::atomic<uint64_t> chunks_posted{0};
-
   void readerLoop();
+  // While the receiver waits for a reply it may read the port itself, and
+  // the reader leaves the port to it: one thread wakes for a reply, not
+  // two. Handing the port back wakes the reader. readForWaiter is the
+  // reader's read, under the same lock, into the same chunk; false when it
+  // found nothing or the line failed (the port goes back to the reader,
+  // which tells which).
+  void setWaiterReads(bool reads);
+  bool readForWaiter();
   void writerLoop();
 
   // On a virtual clock: the line's byte counters, whose reply side this
@@ -86,7 +91,16 @@ class PortSession {
  private:
   void post(PortEvent* event);
   void postHangup();
+  void postSent();
   void deliver(QByteArray& held, int64_t first_byte_ns);
+  // One read into the held chunk, which ends when complete or full. Returns
+  // read()'s count, with its errno in error. For the receiver's read,
+  // waiter_left_held says whether bytes stay held.
+  ssize_t readSome(int& error, bool* waiter_left_held = nullptr);
+  void pokeReader();
+  // Ends a held chunk whose line has been silent for the interval; returns
+  // when the one still held times out (kNever: none held).
+  int64_t endSilentChunk();
   bool writeWhole(const QByteArray& block);
   ssize_t write_counted(const char* bytes, size_t length);
 
@@ -100,6 +114,18 @@ class PortSession {
 
   std::mutex read_mutex_;
   uint64_t flush_count_ = 0;  // guarded by read_mutex_
+  // The chunk being read, by the reader or the waiting receiver.
+  QByteArray held_;           // guarded by read_mutex_
+  int64_t first_ns_ = 0;      // guarded by read_mutex_
+  int64_t last_ns_ = 0;       // guarded by read_mutex_
+  uint64_t seen_flush_ = 0;   // guarded by read_mutex_
+  // Whether the waiting receiver reads the port, and whether the reader has
+  // left it out of its poll for that.
+  std::atomic<bool> waiter_reading_{false};
+  std::atomic<bool> reader_aside_{false};
+  // Wakes the reader: the port is handed back, or bytes the receiver left
+  // held start a silence deadline.
+  int reader_poke_ = -1;
 
   std::mutex queue_mutex_;
   std::condition_variable queue_cv_;
@@ -107,6 +133,7 @@ class PortSession {
   bool stopping_ = false;         // guarded by queue_mutex_
   bool writing_ = false;          // guarded by queue_mutex_: the writer holds a block
   std::shared_ptr<std::atomic<bool>> queue_empty_;
+  std::shared_ptr<std::atomic<bool>> sent_wanted_;  // post Sent notices only when true
 
   VirtualClock* clock_ = nullptr;
   std::shared_ptr<LineTraffic> traffic_;

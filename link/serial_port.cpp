@@ -1,6 +1,9 @@
 #include "link/serial_port.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QMetaMethod>
+#include <QSocketNotifier>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -87,12 +90,25 @@ struct SerialPort::Impl {
   std::shared_ptr<detail::PortSession> session;
   PortThread reader;
   PortThread writer;
+  // The waiting thread's watch on the port (see awaitReply): on from the
+  // first awaited reply until the event loop is about to sleep with none.
+  std::unique_ptr<QSocketNotifier> reply_watch;
+  QMetaObject::Connection before_sleep;
+  bool reply_awaited = false;
+
+  void hand_back() {
+    reply_watch->setEnabled(false);
+    session->setWaiterReads(false);
+  }
   uint64_t session_id = 0;
   QString last_open_error;
 };
 
 SerialPort::SerialPort(QObject* parent)
-    : QObject(parent), impl_(std::make_unique<Impl>()), send_queue_empty_(std::make_shared<std::atomic<bool>>(true)) {
+    : QObject(parent),
+      impl_(std::make_unique<Impl>()),
+      send_queue_empty_(std::make_shared<std::atomic<bool>>(true)),
+      sent_wanted_(std::make_shared<std::atomic<bool>>(false)) {
   qRegisterMetaType<velmo::ReceivedChunk>();
 }
 
@@ -133,7 +149,7 @@ void SerialPort::OpenPort() {
 
   // A fresh id even for a failed attempt, so nothing it posted is taken later.
   const uint64_t id = ++impl_->session_id;
-  auto session = std::make_shared<detail::PortSession>(guard.release(), id, this, send_queue_empty_);
+  auto session = std::make_shared<detail::PortSession>(guard.release(), id, this, send_queue_empty_, sent_wanted_);
   if (!session->createCloseEvent()) fail(comms_text::kNoEvent, errno_text());
   session->interval_ms = ReadIntervalTimeout;
   session->complete_reply_ends_chunk = CompleteReplyEndsChunk;
@@ -158,10 +174,25 @@ void SerialPort::OpenPort() {
     fail(comms_text::kNoWriteThread, QStringLiteral("no thread"));
   }
   impl_->session = std::move(session);
+  if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance(thread()); loop && !virtual_clock()) {
+    impl_->reply_watch = std::make_unique<QSocketNotifier>(impl_->session->fd(), QSocketNotifier::Read);
+    impl_->reply_watch->setEnabled(false);
+    connect(impl_->reply_watch.get(), &QSocketNotifier::activated, this, [this] {
+      // Nothing read, or a failed line: the reader tells which, and a watch
+      // on a line that stays readable without data would never sleep.
+      if (!impl_->session->readForWaiter()) impl_->hand_back();
+    });
+    impl_->before_sleep = connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+      if (impl_->reply_watch->isEnabled() && !impl_->reply_awaited) impl_->hand_back();
+    });
+  }
 }
 
 void SerialPort::ClosePort() {
   if (!impl_->session) return;
+  disconnect(impl_->before_sleep);
+  impl_->reply_watch.reset();  // before its descriptor goes
+  impl_->reply_awaited = false;
   std::shared_ptr<detail::PortSession> session = std::move(impl_->session);
   session->requestClose();
   tcflush(session->fd(), flush_queues());
@@ -194,8 +225,17 @@ bool SerialPort::SendBytes(const uint8_t* buffer, uint16_t length) {
   return impl_->session->enqueue(QByteArray(reinterpret_cast<const char*>(buffer), length));
 }
 
-uint64_t SerialPort::chunksPosted() const {
-  return impl_->session ? impl_->session->chunks_posted.load(std::memory_order_acquire) : 0;
+void SerialPort::awaitReply(bool awaited) {
+  if (!impl_->reply_watch) return;
+  impl_->reply_awaited = awaited;
+  if (awaited && !impl_->reply_watch->isEnabled()) {
+    impl_->session->setWaiterReads(true);
+    impl_->reply_watch->setEnabled(true);
+  }
+}
+
+void SerialPort::connectNotify(const QMetaMethod& signal) {
+  if (signal == QMetaMethod::fromSignal(&SerialPort::sendDataEmpty)) sent_wanted_->store(true);
 }
 
 bool SerialPort::event(QEvent* e) {

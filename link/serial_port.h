@@ -92,9 +92,15 @@ class SerialPort : public QObject {
 
   bool sendQueueEmpty() const { return send_queue_empty_->load(); }
 
-  // Data chunks the reader has handed over so far in this session (any
-  // thread's view; the receiveData signal still comes by the event loop).
-  uint64_t chunksPosted() const;
+  // While a reply is awaited, the thread that waits for it (the one that
+  // created the port) reads the port in the reader's place: the reply wakes
+  // that thread once, instead of the reader first and then, by its event,
+  // the waiting thread. What it reads goes the reader's way: the same chunk
+  // rules, the same posted receiveData. The reader takes the port back once
+  // no reply is awaited and the event loop is about to sleep, so a run of
+  // exchanges never wakes it. Off on a virtual clock, where waits sleep on
+  // the timeline and the reader keeps its time.
+  void awaitReply(bool awaited);
 
  signals:
   void receiveData(const velmo::ReceivedChunk& chunk);
@@ -105,11 +111,15 @@ class SerialPort : public QObject {
 
  protected:
   bool event(QEvent* e) override;
+  void connectNotify(const QMetaMethod& signal) override;
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::shared_ptr<std::atomic<bool>> send_queue_empty_;
+  // Whether anyone listens to sendDataEmpty: a notice nobody takes costs
+  // the sending thread an event loop wake-up on every request.
+  std::shared_ptr<std::atomic<bool>> sent_wanted_;
 };
 
 }  // namespace velmo

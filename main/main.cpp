@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "link/event_loop.h"
 #include "link/private_folder.h"
 #include "main/main_window.h"
 #include "main/qt_translations.h"
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv) {
   velmo::provide_runtime_folder();
+  velmo::use_qt_event_loop();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velmo 1.0.0.10"));
   QApplication::setApplicationDisplayName(QStringLiteral("Velmo 1.0.0.10"));

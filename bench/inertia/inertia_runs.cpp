@@ -32,6 +32,7 @@
 #include "common/log_view.h"
 #include "common/notifier.h"
 #include "link/clock.h"
+#include "link/event_loop.h"
 #include "link/private_folder.h"
 #include "link/virtual_clock.h"
 #include "main/main_window.h"
@@ -140,6 +141,7 @@ int usage(const char* argv0) {
 
 int main(int argc, char** argv) {
   provide_runtime_folder();
+  use_qt_event_loop();
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication qt(argc, argv);
   Setup s;
