@@ -1,7 +1,9 @@
+#include <QEventLoop>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -266,6 +268,64 @@ TEST_F(SerialPortTest, HangupEndsTheReaderQuietly) {
   EXPECT_EQ(hangup.count(), 1) << "one hang-up is reported once";
   port.ClosePort();
   EXPECT_FALSE(port.isOpen());
+}
+
+// Runs the event loop as a wait does, sleeping in it, for ms.
+void sleep_in_event_loop(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// While a reply is awaited the waiting thread reads the port in the
+// reader's place: the chunks are the reader's, the reader takes the port
+// back once the loop sleeps with no reply awaited, and a line that hangs up
+// under the waiting thread is reported once and leaves nothing spinning.
+TEST_F(SerialPortTest, TheThreadAwaitingAReplyReadsItByTheReadersRules) {
+  port.ReadIntervalTimeout = 20;
+  ASSERT_EQ(open_error(port), "");
+  ChunkLog log(port);
+  QSignalSpy hangup(&port, &SerialPort::requestHangup);
+  const std::vector<uint8_t> reply = with_crc({0x01, 0x03, 0x02, 0x00, 0x0A});
+  const QByteArray whole = bytes_of(reply);
+
+  port.awaitReply(true);
+  ASSERT_TRUE(pty.write_bytes(reply));
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 1; }));
+  EXPECT_EQ(log.chunks[0].bytes, whole) << "a complete reply ends its chunk at once";
+  // A part followed by silence ends after the interval, as the reader's would.
+  ASSERT_TRUE(pty.write_bytes(reply.data(), 3));
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 2; }));
+  ASSERT_TRUE(pty.write_bytes(reply.data() + 3, reply.size() - 3));
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 3; }));
+  EXPECT_EQ(log.chunks[1].bytes, whole.left(3));
+  EXPECT_EQ(log.chunks[2].bytes, whole.mid(3));
+
+  // The reader has left the port: bytes wait for the waiting thread, and
+  // the time they are read at says so.
+  int64_t written = monotonic_ns();
+  ASSERT_TRUE(pty.write_bytes(reply));
+  QThread::msleep(300);
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 4; }));
+  EXPECT_GE(log.chunks[3].first_byte_ns - written, 300'000'000);
+
+  // No reply awaited and the loop asleep: the reader reads again, at once.
+  port.awaitReply(false);
+  sleep_in_event_loop(10);
+  written = monotonic_ns();
+  ASSERT_TRUE(pty.write_bytes(reply));
+  QThread::msleep(300);
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 5; }));
+  EXPECT_EQ(log.chunks[4].bytes, whole);
+  EXPECT_LT(log.chunks[4].first_byte_ns - written, 300'000'000);
+
+  port.awaitReply(true);
+  pty.close_master();
+  ASSERT_TRUE(wait_for([&] { return hangup.count() >= 1; }));
+  const int64_t cpu_before = process_cpu_ns();
+  sleep_in_event_loop(500);
+  EXPECT_LT(process_cpu_ns() - cpu_before, 250'000'000) << "a watch keeps firing on the dead line";
+  EXPECT_EQ(hangup.count(), 1);
 }
 
 TEST_F(SerialPortTest, NoticesOfAClosedSessionAreDropped) {
