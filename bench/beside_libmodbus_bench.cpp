@@ -4,9 +4,10 @@
 // process of its own, journalling to a file, as it runs beside the program.
 // Per row: each side's pass (median), their ratio, and the turnaround of an
 // exchange as the simulator sees it (its reply sent -> the next request
-// heard) on both sides. Our turnaround is split where it goes: the reader's
-// wake-up (reply sent -> read), the hand-over to the GUI thread (read -> the
-// receive event runs), the program (-> the next request handed to the port)
+// heard) on both sides. Our turnaround is split where it goes: the wake-up
+// (reply sent -> read, by the GUI thread that awaits it, or by the reader
+// when it had the port), the hand-over (read -> the receive event runs),
+// the program (-> the next request handed to the port)
 // and the line (-> heard); libmodbus's into the library's part (reply sent
 // -> the read call returned) and the line's (the next call -> heard). Goals:
 // the turnaround within 0.1 ms of libmodbus's, a read within 1.05 of its.

@@ -124,8 +124,20 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
 }
 
 void PortSession::flushInput() {
+  const int64_t asked = monotonic_ns();
   std::lock_guard lock(read_mutex_);
   ++flush_count_;
+  if (waiter_reading_.load()) {
+    // The reader is aside: what came since the last read is read here, not
+    // flushed unseen, and goes out with what was held as a chunk of its own,
+    // begun before the request (a stray to the receiver).
+    char buffer[kChunkLimit];
+    ssize_t n;
+    while ((n = ::read(fd_, buffer, kChunkLimit - held_.size())) > 0) hold(buffer, n, asked);
+    deliver(held_, first_ns_);
+    seen_flush_ = flush_count_;
+    return;
+  }
   if (!traffic_) {
     tcflush(fd_, TCIFLUSH);
     return;
@@ -163,18 +175,21 @@ ssize_t PortSession::readSome(int& error, bool* waiter_left_held) {
   const ssize_t count = ::read(fd_, buffer, kChunkLimit - held_.size());
   error = errno;
   if (count <= 0) return count;
-  if (traffic_) traffic_->replies_read.fetch_add(count);
-  const int64_t now = monotonic_ns();
-  if (held_.isEmpty()) first_ns_ = now;
-  last_ns_ = now;
-  held_.append(buffer, count);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(held_.constData());
-  if (held_.size() >= kChunkLimit ||
-      (complete_reply_ends_chunk.load() && is_complete_reply(bytes, static_cast<size_t>(held_.size())))) {
-    deliver(held_, first_ns_);
-  }
+  hold(buffer, count, monotonic_ns());
   if (waiter_left_held) *waiter_left_held = !held_.isEmpty();
   return count;
+}
+
+void PortSession::hold(const char* bytes, ssize_t count, int64_t read_ns) {
+  if (traffic_) traffic_->replies_read.fetch_add(count);
+  if (held_.isEmpty()) first_ns_ = read_ns;
+  last_ns_ = read_ns;
+  held_.append(bytes, count);
+  const auto* held = reinterpret_cast<const uint8_t*>(held_.constData());
+  if (held_.size() >= kChunkLimit ||
+      (complete_reply_ends_chunk.load() && is_complete_reply(held, static_cast<size_t>(held_.size())))) {
+    deliver(held_, first_ns_);
+  }
 }
 
 int64_t PortSession::endSilentChunk() {

@@ -70,6 +70,8 @@ class PortSession {
 
   // Input flush: bumps the flush count under the read lock so the reader
   // never glues bytes read after the flush to a chunk begun before it.
+  // While the receiver reads the port, what waits is read and reported
+  // instead: nobody else has read it.
   void flushInput();
 
   void readerLoop();
@@ -97,6 +99,9 @@ class PortSession {
   // read()'s count, with its errno in error. For the receiver's read,
   // waiter_left_held says whether bytes stay held.
   ssize_t readSome(int& error, bool* waiter_left_held = nullptr);
+  // Adds bytes read (at read_ns) to the held chunk, which ends when
+  // complete or full. Called with read_mutex_ held.
+  void hold(const char* bytes, ssize_t count, int64_t read_ns);
   void pokeReader();
   // Ends a held chunk whose line has been silent for the interval; returns
   // when the one still held times out (kNever: none held).

@@ -308,6 +308,18 @@ TEST_F(SerialPortTest, TheThreadAwaitingAReplyReadsItByTheReadersRules) {
   QThread::msleep(300);
   ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 4; }));
   EXPECT_GE(log.chunks[3].first_byte_ns - written, 300'000'000);
+  // Bytes that came while the waiting thread was busy are not flushed
+  // unseen: they go out on their own, begun before the flush.
+  ASSERT_TRUE(pty.write_bytes({0xAA, 0xBB}));
+  QThread::msleep(50);
+  ASSERT_TRUE(port.FlushInput());
+  const int64_t flushed_at = monotonic_ns();  // a request would go out now
+  ASSERT_TRUE(pty.write_bytes(reply));
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 6; }));
+  EXPECT_EQ(log.chunks[4].bytes, QByteArray("\xAA\xBB", 2));
+  EXPECT_LT(log.chunks[4].first_byte_ns, flushed_at);
+  EXPECT_EQ(log.chunks[5].bytes, whole);
+  EXPECT_GT(log.chunks[5].first_byte_ns, flushed_at);
 
   // No reply awaited and the loop asleep: the reader reads again, at once.
   port.awaitReply(false);
@@ -315,9 +327,9 @@ TEST_F(SerialPortTest, TheThreadAwaitingAReplyReadsItByTheReadersRules) {
   written = monotonic_ns();
   ASSERT_TRUE(pty.write_bytes(reply));
   QThread::msleep(300);
-  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 5; }));
-  EXPECT_EQ(log.chunks[4].bytes, whole);
-  EXPECT_LT(log.chunks[4].first_byte_ns - written, 300'000'000);
+  ASSERT_TRUE(wait_for([&] { return log.chunks.size() == 7; }));
+  EXPECT_EQ(log.chunks[6].bytes, whole);
+  EXPECT_LT(log.chunks[6].first_byte_ns - written, 300'000'000);
 
   port.awaitReply(true);
   pty.close_master();
