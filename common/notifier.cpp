@@ -1,9 +1,10 @@
 #include "common/notifier.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
+
+#include "common/message_box.h"
 
 namespace velmo {
 
@@ -12,7 +13,7 @@ void Notifier::message(QWidget* parent, const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     return;
   }
-  QMessageBox::information(parent, QApplication::applicationDisplayName(), text);
+  show_message_box(parent, QApplication::applicationDisplayName(), text);
 }
 
 }  // namespace velmo

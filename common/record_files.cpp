@@ -3,12 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QStringList>
-
-#include <algorithm>
 
 #include "common/form_access.h"
 #include "common/log_view.h"
@@ -30,18 +27,6 @@ bool write_memo_lines(const QPlainTextEdit* memo, const QString& path) {
   return write_file_atomically(path, log_record(memo));
 }
 
-namespace {
-
-// The line with its paths shortened in the middle so that it fits the panel.
-QString fitted(const QLabel* panel, const QString& head, const QString& paths) {
-  const QFontMetrics metrics(panel->font());
-  const int room = panel->contentsRect().width() - 2 * panel->margin() - metrics.horizontalAdvance(head) -
-                   metrics.horizontalAdvance(QLatin1Char(' '));
-  return head + metrics.elidedText(paths, Qt::ElideMiddle, std::max(room, 0));
-}
-
-}  // namespace
-
 void save_records(QWidget* window, const RecordChooser& chooser, const QString& proposed,
                   const QPlainTextEdit* chosen_memo, const std::vector<RecordFile>& beside, const RecordLogs& logs) {
   const QString chosen = chooser(window, proposed);
@@ -60,7 +45,7 @@ void save_records(QWidget* window, const RecordChooser& chooser, const QString& 
   const bool ok = failed.isEmpty();
   const QString head = ok ? QStringLiteral("记录已保存到 ") : QStringLiteral("记录保存失败：");
   const QString paths = ok ? QDir::toNativeSeparators(folder.absolutePath()) : failed.join(QStringLiteral("，"));
-  if (auto* panel = window->findChild<QLabel*>(QStringLiteral("Panel1"))) set_panel_text(panel, fitted(panel, head, paths));
+  if (auto* panel = window->findChild<QLabel*>(QStringLiteral("Panel1"))) set_panel_text(panel, head + paths);
   const QString line = ok ? head + paths : head + paths + QStringLiteral("**");
   if (QPlainTextEdit* log = ok ? logs.success : logs.failure) append_line(log, logs.timed ? timed_line(line) : line);
 }

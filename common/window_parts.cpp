@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "common/log_view.h"
+#include "common/status_panel.h"
 #include "drivelink/drive_link.h"
 
 namespace velmo {
@@ -20,11 +21,7 @@ static T* named(T* w, const char* name, const QRect& geometry) {
 }
 
 QLabel* make_panel(QWidget* parent, const QRect& geometry) {
-  auto* panel = named(new QLabel(parent), "Panel1", geometry);
-  panel->setFrameShape(QFrame::Panel);
-  panel->setFrameShadow(QFrame::Sunken);
-  panel->setAlignment(Qt::AlignCenter);
-  return panel;
+  return named(new StatusPanel(parent), "Panel1", geometry);
 }
 
 QPlainTextEdit* make_memo(QWidget* parent, const char* name, const QRect& geometry) {

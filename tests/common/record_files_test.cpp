@@ -11,6 +11,7 @@
 
 #include "common/log_view.h"
 #include "common/record_files.h"
+#include "common/status_panel.h"
 #include "common/window_parts.h"
 #include "support/wait.h"
 
@@ -30,7 +31,8 @@ struct RecordWindow {
                  traffic, {{ok_log, ok_name}, {fail_log, QStringLiteral("失败.txt")}}, {ok_log, fail_log, timed});
   }
   QString last(QPlainTextEdit* log) const { return shown_text(log).split('\n').last(); }
-  bool panel_fits() const { return panel->fontMetrics().horizontalAdvance(panel->text()) <= panel->contentsRect().width(); }
+  QString shown() const { return static_cast<StatusPanel*>(panel)->shown_text(); }
+  bool panel_fits() const { return panel->fontMetrics().horizontalAdvance(shown()) <= panel->contentsRect().width(); }
 };
 
 QByteArray contents(const QString& path) {
@@ -95,7 +97,7 @@ TEST(RecordFiles, EveryFileThatFailedIsNamedAndAGoodFileIsKept) {
 }
 
 // The panel tells the last save: a success after a failure replaces it and
-// names the folder, shortened to fit; the log gets the whole path (with the
+// names the folder, shown shortened to fit; the log gets the whole path (with the
 // time where the window's lines carry it). A cancel leaves the panel alone.
 TEST(RecordFiles, ASuccessAfterAFailureSaysSoAndNamesTheFolder) {
   RecordWindow w;
@@ -112,9 +114,11 @@ TEST(RecordFiles, ASuccessAfterAFailureSaysSoAndNamesTheFolder) {
   ASSERT_TRUE(QDir().mkpath(deep));
   w.save(deep + QStringLiteral("/chosen.txt"));
   EXPECT_TRUE(w.panel->text().startsWith(kSaved)) << w.panel->text().toStdString();
-  EXPECT_TRUE(w.panel_fits()) << w.panel->text().toStdString();
-  EXPECT_TRUE(w.panel->text().contains(QChar(0x2026)));  // the middle of the path left out
-  EXPECT_TRUE(w.panel->text().endsWith(QStringLiteral("name")));
+  EXPECT_EQ(w.panel->text(), kSaved + QDir::toNativeSeparators(deep));
+  EXPECT_TRUE(w.panel_fits()) << w.shown().toStdString();
+  EXPECT_TRUE(w.shown().startsWith(kSaved)) << w.shown().toStdString();
+  EXPECT_TRUE(w.shown().contains(QChar(0x2026)));  // the middle of the path left out
+  EXPECT_TRUE(w.shown().endsWith(QStringLiteral("name")));
   EXPECT_TRUE(w.last(w.ok_log).startsWith(kSaved + QDir::toNativeSeparators(deep) + QStringLiteral("  ")));
   EXPECT_EQ(contents(deep + QStringLiteral("/chosen.txt")), QByteArray());
   const QString said = w.panel->text();
