@@ -11,10 +11,19 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
   echo "Velmo opens windows and needs a graphical session; without one, run it under a virtual display: xvfb-run -a bash scripts/run.sh" >&2
   exit 1
 fi
-bash scripts/install-deps.sh
-VELMO_BUILD_TARGETS="velmo velmo-drive-sim" bash scripts/build.sh
+# VELMO_NO_BUILD=1 starts what the build folder already holds.
+if [ "${VELMO_NO_BUILD:-}" != 1 ]; then
+  bash scripts/install-deps.sh
+  VELMO_BUILD_TARGETS="velmo velmo-drive-sim" bash scripts/build.sh
+fi
 build_dir=${VELMO_BUILD_DIR:-build}
 source scripts/sim-line.sh
 trap stop_sim_line EXIT
 start_sim_line
-VELMO_PORT="$sim_port" "$build_dir"/main/velmo
+# Ctrl-C or a closed terminal is Velmo's to answer: it stops and restores its
+# drives over the line, so this shell waits for it to leave before the line
+# goes (a trapped signal only runs once the program has ended).
+trap ':' INT HUP
+status=0
+VELMO_PORT="$sim_port" "$build_dir"/main/velmo || status=$?
+exit "$status"

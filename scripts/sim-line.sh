@@ -4,6 +4,10 @@
 # could not publish one, its pty). The simulator prints both itself, so the
 # scripts never guess the folder. stop_sim_line ends it.
 #
+# The simulator runs in a session of its own: a terminal's Ctrl-C or hang-up
+# reaches the program on the line, not the line itself, which stays up until
+# the program has left (and stopped and restored its drives over it).
+#
 # Without --name in ARGS the line is velmo-sim, or velmo-sim-2, -3... when an
 # earlier run's simulator still holds that name (exit status 3): each run gets
 # a line of its own, since a line takes one program at a time.
@@ -19,7 +23,7 @@ start_sim_line() {
       name_args=(--name "$name")
     fi
     sim_out=$(mktemp)
-    "${build_dir:-build}"/sim/velmo-drive-sim "${name_args[@]}" "$@" >"$sim_out" &
+    setsid "${build_dir:-build}"/sim/velmo-drive-sim "${name_args[@]}" "$@" >"$sim_out" &
     sim_pid=$!
     sim_port=""
     local status=0
@@ -48,5 +52,7 @@ start_sim_line() {
 }
 
 stop_sim_line() {
-  [ -z "${sim_pid:-}" ] || kill "$sim_pid" 2>/dev/null || true
+  [ -n "${sim_pid:-}" ] || return 0
+  kill "$sim_pid" 2>/dev/null || true
+  wait "$sim_pid" 2>/dev/null || true
 }
