@@ -249,6 +249,8 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   // move then has to come back, or the axis leaves its stroke.
   if (start == Start::NotAccepted && settle_unaccepted_start()) ts.move_dir = other_direction(ts.move_dir);
   if (!recorded) {
+    // Nothing to judge: the move under way ends before the servo goes off.
+    if (move_may_be_running()) stop_test_move();
     if (steps.servo_off_when_recording || steps.servo_off_before_capture) Button20Click();
     st.comm_error = 1;
     return false;
