@@ -48,8 +48,6 @@ class NodeSearch {
   // The program is closing: the search or connect step under way ends after
   // the exchange in flight; the stations not yet asked are not searched.
   void cut();
-  // A search or connect step is under way.
-  bool running() const { return running_ > 0; }
 
  private:
   // One read of the search or connect step; none once the step was cut.
