@@ -176,23 +176,30 @@ struct EveryDriveRunning : LineOfEveryFamily {
   void SetUp() override {
     LineOfEveryFamily::SetUp();
     snapshot = t.restore_writes(1);
+    jog_snapshot = t.restore_writes(2);
     // As the stations held them before any window took them over.
     for (int k = 0; k < 4; ++k) inverter_at_search[k] = t.sim.station(3)->reg(kBusRegs[k]);
     speed_controller_at_search = t.sim.station(4)->reg(2);
-    // Servo 1 at speed in TForm4, the inverter and the speed controller
-    // forward in their windows.
+    // Servo 1 at speed in TForm4, servo 2 jogging in TForm13, the inverter
+    // and the speed controller forward in their windows.
     main().N6Click();
     QWidget* servo = t.form("TForm4");
     select_station(servo, "ComboBox4", 1);
     QTest::mouseClick(control<QAbstractButton>(servo, "RadioButton2"), Qt::LeftButton);
     ASSERT_TRUE(testing::wait_for([&] { return line_quiet() && control<QPushButton>(servo, "Button6")->isEnabled(); }));
     testing::click(servo, "Button6");
+    main().N2Click();
+    QWidget* jog = t.form("TForm13");
+    select_station(jog, "ComboBox4", 2);
+    testing::click(jog, "Button9");
+    testing::click(jog, "Button6");
     main().N8Click();
     testing::click(t.form("TForm9"), "Button3");
     main().RS4851Click();
     testing::click(t.form("TForm19"), "Button3");
     ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
     ASSERT_EQ(t.st().servo_run_state[1], 1);
+    ASSERT_EQ(t.st().servo_run_state[2], 1);
     ASSERT_EQ(t.st().bpq_run_state[3], 1);
     ASSERT_EQ(t.st().tsq_run_state[4], 1);
     t.sim.clear_journal();
@@ -206,6 +213,7 @@ struct EveryDriveRunning : LineOfEveryFamily {
   void expect_stopped_then_given_back(QSignalSpy& closed) {
     ASSERT_TRUE(testing::wait_for([&] { return closed.count() == 1; }, 30000));
     EXPECT_TRUE(sent_in_order({write(1, 0x1004, 0), snapshot.front()}));
+    EXPECT_TRUE(sent_in_order({write(2, 0x1004, 0), jog_snapshot.front()}));
     EXPECT_TRUE(sent_in_order({write(3, 0x1000, 0), inverter_restore().front()}));
     EXPECT_TRUE(sent_in_order({write(4, 0x1000, 0), write(4, 2, 1)}));
     const size_t sent = t.sim.requests().size();
@@ -215,14 +223,17 @@ struct EveryDriveRunning : LineOfEveryFamily {
     std::map<int, int> last;
     for (const Frame& f : snapshot) last[f.start] = f.values[0];
     for (auto [reg, value] : last) EXPECT_EQ(t.servo(1).reg(static_cast<uint16_t>(reg)), value) << reg;
-    EXPECT_EQ(t.servo(1).reg(0x1004), 0);
+    std::map<int, int> jog_last;
+    for (const Frame& f : jog_snapshot) jog_last[f.start] = f.values[0];
+    for (auto [reg, value] : jog_last) EXPECT_EQ(t.servo(2).reg(static_cast<uint16_t>(reg)), value) << reg;
+    for (uint8_t a : {1, 2}) EXPECT_EQ(t.servo(a).reg(0x1004), 0);
     EXPECT_EQ(t.sim.station(3)->reg(sim::InverterStation::kRunState), sim::InverterStation::kStateStopped);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(t.sim.station(3)->reg(kBusRegs[k]), inverter_at_search[k]);
     EXPECT_EQ(t.sim.station(4)->reg(sim::SpeedControllerStation::kCommand), 0);
     EXPECT_EQ(t.sim.station(4)->reg(2), speed_controller_at_search);
   }
   static constexpr uint16_t kBusRegs[] = {4, 5, 8, 9};
-  std::vector<Frame> snapshot;
+  std::vector<Frame> snapshot, jog_snapshot;
   std::array<uint16_t, 4> inverter_at_search{};
   uint16_t speed_controller_at_search = 0;
 };
@@ -234,7 +245,7 @@ TEST_F(EveryDriveRunning, TheSecondCloseStopsEachRunningDriveThenGivesItBackAndE
   EXPECT_FALSE(main().close());
   ASSERT_TRUE(testing::wait_for([&] { return !main().program_close().leaving(); }, 20000));
   EXPECT_EQ(closed.count(), 0);
-  EXPECT_EQ(main().program_close().held_windows(), (QStringList{"TForm4", "TForm9", "TForm19"}));
+  EXPECT_EQ(main().program_close().held_windows(), (QStringList{"TForm4", "TForm9", "TForm13", "TForm19"}));
   EXPECT_TRUE(t.writes().empty());  // nothing stopped, nothing given back
   t.notifier.messages.clear();
   EXPECT_FALSE(main().close());
