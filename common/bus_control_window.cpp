@@ -68,6 +68,17 @@ const QString kReadFailedNotice = QStringLiteral("状态读取失败：显示的
 // accepted reply.
 bool may_run(uint8_t state) { return state == 1 || state == BusControlWindow::kRunUnknown; }
 
+// The stations the search found of one family, in list order.
+std::vector<uint8_t> family_nodes(const DriveLinkState& s, DeviceFamily family) {
+  const ByPos<uint8_t>& nodes = family == DeviceFamily::Servo      ? s.servo_nodes
+                                : family == DeviceFamily::Inverter ? s.bpq_nodes
+                                                                   : s.tsq_nodes;
+  const int count = family == DeviceFamily::Servo      ? s.servo_count
+                    : family == DeviceFamily::Inverter ? s.bpq_count
+                                                       : s.tsq_count;
+  return std::vector<uint8_t>(nodes.begin(), nodes.begin() + count);
+}
+
 }  // namespace
 
 QString BusControlWindow::unread_notice(uint8_t node) const { return node_line(node, unread_message()); }
@@ -141,6 +152,25 @@ void BusControlWindow::node_chosen() {
 bool BusControlWindow::started_may_run(uint8_t node) const {
   const bool started = std::find(started_.begin(), started_.end(), node) != started_.end();
   return (started && may_run(run_state(node))) || pending_.waits_for(node, CommandKind::Run);
+}
+
+void BusControlWindow::stop_for_end() {
+  // A run or settings command still waiting never goes out; a stop waiting
+  // goes first.
+  pending_.drop_other();
+  publish_pending();
+  replay_pending(true);
+  const CommandEntry* stop = find_command(stop_code());
+  if (!stop) return;
+  std::vector<uint8_t> nodes = started_;
+  for (uint8_t node : family_nodes(st(), family_.device))
+    if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
+  for (uint8_t node : nodes) {
+    const bool ours = std::find(started_.begin(), started_.end(), node) != started_.end();
+    if (run_state(node) == 0 || (!ours && held_elsewhere(node))) continue;
+    if (!link_idle()) return;
+    execute(*stop, node);
+  }
 }
 
 bool BusControlWindow::holds(uint8_t station) const {

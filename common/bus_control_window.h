@@ -101,6 +101,10 @@ class BusControlWindow : public VelmoWindow {
   // No exchange of anyone waits and no busy flag is held.
   bool link_idle() const;
 
+  // Stops, with the window's stop command, every drive of its family that
+  // may run and that it started or no other window holds.
+  void stop_for_end() override;
+
   // ---- The drives the window holds ----
   bool holds(uint8_t station) const override;
   uint8_t drive_may_run() const override;
@@ -273,6 +277,7 @@ class BusControlWindow : public VelmoWindow {
   uint8_t& run_state(uint8_t node) const { return (st().*family_.run_state)[node]; }
 
   // ---- Family parts ----
+  virtual uint8_t stop_code() const = 0;  // the command that stops a drive
   virtual void mirror() {}          // first step of each replay tick
   virtual void poll() = 0;          // the status read started by Timer1
   virtual void show_poll_counters() {}  // every Timer1 tick

@@ -10,10 +10,15 @@ namespace velmo {
 
 void Notifier::message(QWidget* parent, const QString& text) {
   if (unattended_) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    log_unattended(text);
     return;
   }
   show_message_box(parent, QApplication::applicationDisplayName(), text);
+}
+
+void Notifier::log_unattended(const QString& text) const {
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  if (unattended_log_) unattended_log_(text);
 }
 
 }  // namespace velmo

@@ -6,6 +6,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "common/form_access.h"
 #include "common/status_lamp.h"
 #include "common/status_line.h"
@@ -29,6 +31,8 @@ struct RunControlWindow::RunRow {
 };
 
 namespace {
+
+const QString kFoundUnderBus = QStringLiteral("已处于RS485控制（原设置未知，退出时不恢复）");
 
 constexpr RunControlWindow::RunRow kRunRows[] = {
     {RunControlWindow::kForward, "Button3", CommandKind::Run, 1, true, 1, "正转", "正转！！", "正转控制失败**"},
@@ -138,7 +142,17 @@ int RunControlWindow::position_of(uint8_t node) const {
 
 bool RunControlWindow::take_over(uint8_t node) {
   const int i = position_of(node);
-  if (i < 0 || (st().*setup_.bus_ok)[i] != 0) return true;
+  if (i < 0) return true;
+  if ((st().*setup_.bus_ok)[i] != 0) {
+    // Under bus control already when the line was searched, and not by this
+    // program: what the drive's own settings were is unknown.
+    if ((st().*setup_.restore_flags)[i] == 0 &&
+        std::find(found_under_bus_.begin(), found_under_bus_.end(), node) == found_under_bus_.end()) {
+      found_under_bus_.push_back(node);
+      under_bus_notice_ = node;
+    }
+    return true;
+  }
   (st().*setup_.restore_flags)[i] = 1;
   switch_to_bus(i, setup_.take_over);
   if (st().batch_go != 1) {
@@ -149,10 +163,21 @@ bool RunControlWindow::take_over(uint8_t node) {
   return true;
 }
 
+void RunControlWindow::say_found_under_bus() {
+  if (under_bus_notice_ == 0) return;
+  report_failure(under_bus_notice_, kFoundUnderBus);
+  under_bus_notice_ = 0;
+  command_failed_ = true;  // the read after the command keeps it on Panel1
+}
+
 void RunControlWindow::run_command(const RunRow& row, uint8_t node) {
   Claim claim = claim_write();
   command_failed_ = false;
   const bool taken_over = !row.takes_over || take_over(node);
+  struct SayAfter {
+    RunControlWindow& w;
+    ~SayAfter() { w.say_found_under_bus(); }
+  } say{*this};
   const uint16_t value = row.code == kStop ? stop_value(position_of(node)) : row.value;
   if (write_command(node, kCommandReg, value)) {
     run_state(node) = row.run_state;
@@ -175,6 +200,10 @@ void RunControlWindow::settings_command(uint8_t node) {
   Claim claim = claim_write();
   command_failed_ = false;
   const bool taken_over = take_over(node);
+  struct SayAfter {
+    RunControlWindow& w;
+    ~SayAfter() { w.say_found_under_bus(); }
+  } say{*this};
   send_settings(node);
   // Where every write went through, the line says that the drive may still
   // take its settings from elsewhere; a failed write's line stays.

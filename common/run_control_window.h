@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "common/bus_control_window.h"
 
@@ -100,6 +101,7 @@ class RunControlWindow : public BusControlWindow {
   QCheckBox* continuous() const { return continuous_; }
 
   // ---- BusControlWindow ----
+  uint8_t stop_code() const override { return kStop; }
   void poll() override { status_read(selected_node(), false); }
   void show_poll_counters() override;
   bool any_running() override;
@@ -120,6 +122,9 @@ class RunControlWindow : public BusControlWindow {
   // Switches the node to bus control if it is not yet (the command is sent
   // whatever the switch gave); false when the switch failed.
   bool take_over(uint8_t node);
+  // A drive the takeover found under bus control already is said so on
+  // Panel1 and in the failure log, once, after the command's own line.
+  void say_found_under_bus();
   // `by_user`: Button7 itself; a poll or the read after a command keeps a
   // command's failure on Panel1.
   void status_read(uint8_t node, bool by_user);
@@ -133,6 +138,8 @@ class RunControlWindow : public BusControlWindow {
   QString settings_name_;        // Button2's text
   bool command_failed_ = false;  // Panel1 holds a command's failure
   QString takeover_failed_;      // the first write of the last takeover not accepted
+  std::vector<uint8_t> found_under_bus_;  // drives said to be under bus control already
+  uint8_t under_bus_notice_ = 0;          // to be said after the command under way
   bool block_failed_ = false;    // Panel1 holds the status block's failure
   bool read_by_user_ = true;
   StatusLamp* lamps_[4] = {};

@@ -46,6 +46,10 @@ class VelmoWindow : public QWidget {
   // command of its own still waits) or its exit is still under way (a
   // stopped operation unwinds, the exit steps run): the close waits.
   virtual bool exit_waits() const { return false; }
+  // The program ends (the line is free): every drive this window runs is
+  // stopped now with the window's own stop command, before any window's
+  // exit gives settings back.
+  virtual void stop_for_end() {}
   // True once the window's exit has begun on its own (a running operation
   // was asked to stop and its exit steps follow when it has unwound): the
   // close waits for it instead of asking again.

@@ -48,6 +48,31 @@ bool BatchWrites::write(uint8_t station, uint16_t reg, int32_t value) {
   return ok;
 }
 
+bool BatchWrites::settled_by_read_back(uint8_t station, uint16_t reg, int32_t value) {
+  const ExchangeOutcome lost = link_.last_outcome();
+  if (!lost.may_have_acted() || !link_.read_registers(station, reg, 1)) return false;
+  const uint16_t held = link_.reply_word(0);
+  const bool took = held == static_cast<uint16_t>(value);
+  events_.restore_written(QStringLiteral("节点%1：寄存器%2的写入应答无效，读回为%3，%4")
+                              .arg(station)
+                              .arg(reg)
+                              .arg(held)
+                              .arg(took ? QStringLiteral("已写入") : QStringLiteral("未写入")),
+                          took);
+  return took;
+}
+
+bool BatchWrites::restore_write(uint8_t station, uint16_t reg, int32_t value) {
+  if (link_.write_register(station, reg, value)) return true;
+  const ExchangeOutcome lost = link_.last_outcome();
+  if (settled_by_read_back(station, reg, value)) return true;
+  if (!failure_) {
+    failure_ = lost;
+    failed_step_ = register_step(reg);
+  }
+  return false;
+}
+
 void BatchWrites::start() {
   link_.st.batch_go = 1;
   failure_.reset();
@@ -93,7 +118,7 @@ void BatchWrites::restore_flagged(int count, const ByPos<uint8_t>& nodes, ByPos<
   for (int i = 0; i < count; ++i) {
     if (restore_flags[i] != 1) continue;
     for (const RegisterWrite& w : settings(nodes[i])) {
-      if (!write(nodes[i], w.reg, w.value)) {
+      if (!restore_write(nodes[i], w.reg, w.value)) {
         events_.restore_written(naming(kRestoreFailed, failed_step_), false);
         st.batch_go = 0;
         return;
@@ -124,11 +149,22 @@ void BatchWrites::parameter_save(uint8_t station) {
   // these writes have always had.
   QString mode_failed;
   for (const ModeWrite& m : kServoModeWrites) {
-    if (!write(a, m.reg, m.value)) {
-      st.batch_go = 0;
-      if (mode_failed.isEmpty()) mode_failed = QString::fromUtf8(m.failed);
+    const bool accepted = link_.write_register(a, m.reg, m.value);
+    bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
+    if (!accepted) {
+      const ExchangeOutcome lost = link_.last_outcome();
+      // Whether the drive took it is read from the drive.
+      if (settled_by_read_back(a, m.reg, m.value)) {
+        done = true;
+      } else {
+        if (!failure_) {
+          failure_ = lost;
+          failed_step_ = register_step(m.reg);
+        }
+        st.batch_go = 0;
+        if (mode_failed.isEmpty()) mode_failed = QString::fromUtf8(m.failed);
+      }
     }
-    const bool done = st.reply_flag == 1 && st.rx_buf[1] == 0x06;
     events_.servo_mode_written(a, QString::fromUtf8(done ? m.done : m.failed), done);
   }
 
@@ -137,7 +173,7 @@ void BatchWrites::parameter_save(uint8_t station) {
   if (subtype == 1) st.servo_saved_params[a][3] = st.servo_saved_params[a][4] = st.servo_saved_params[a][5] = 1;
   for (int k = 0; k < size; ++k) {
     const auto reg = static_cast<uint16_t>(st.servo_param_regs[first + k]);
-    if (write(a, reg, st.servo_saved_params[a][k])) {
+    if (restore_write(a, reg, st.servo_saved_params[a][k])) {
       events_.restore_written(kRestored, true);
     } else {
       events_.restore_written(naming(kRestoreFailed, register_step(reg)), false);

@@ -56,6 +56,12 @@ class BatchWrites {
   void start();
   // One write of an operation; a failure is kept for last_outcome().
   bool write(uint8_t station, uint16_t reg, int32_t value);
+  // One write of a restore: a write whose reply was lost or garbled (the
+  // drive may have taken it) is settled by reading the register back, and
+  // the line says what the drive holds.
+  bool restore_write(uint8_t station, uint16_t reg, int32_t value);
+  // Reads back a write the drive may have taken; true when it holds `value`.
+  bool settled_by_read_back(uint8_t station, uint16_t reg, int32_t value);
 
   DriveLink& link_;
   LinkEvents& events_;

@@ -70,6 +70,29 @@ bool tsq_under_bus_control(const DriveLinkState& st, int i) { return st.tsq_rest
 
 NodeSearch::NodeSearch(DriveLink& link, LinkEvents& events) : link_(link), events_(events) {}
 
+void NodeSearch::cut() {
+  if (running_ > 0) cut_ = true;
+}
+
+bool NodeSearch::read(uint8_t station, uint16_t reg, uint16_t count) {
+  return !cut_ && link_.read_registers(station, reg, count);
+}
+
+namespace {
+// Counts a step under way for as long as it runs; the cut ends with the
+// outermost one.
+struct StepUnderWay {
+  int& running;
+  bool& cut;
+  explicit StepUnderWay(int& r, bool& c) : running(r), cut(c) {
+    if (running++ == 0) cut = false;
+  }
+  ~StepUnderWay() {
+    if (--running == 0) cut = false;
+  }
+};
+}  // namespace
+
 void NodeSearch::Button4Click() {
   if (!view_) return;
   DriveLinkState& st = link_.st;
@@ -77,6 +100,7 @@ void NodeSearch::Button4Click() {
   using Button = SearchView::Button;
 
   st.active_form = 1;
+  StepUnderWay under_way(running_, cut_);
   if (st.write_busy == 0) {
     // However the search ends, the lists are complete when it has.
     struct Ended {
@@ -133,9 +157,9 @@ void NodeSearch::Button4Click() {
       const int last = std::clamp(view.last_station(), 0, kMaxStation);
       view.enable(Button::Connect, false);
 
-      for (int a = 1; a <= last; ++a) {
+      for (int a = 1; a <= last && !cut_; ++a) {
         view.show_status(QStringLiteral("搜索节点") + QString::number(a));
-        if (!link_.read_registers(static_cast<uint8_t>(a), kProgramVersionReg, 1)) continue;
+        if (!read(static_cast<uint8_t>(a), kProgramVersionReg, 1)) continue;
         ++found;
         const NodeClass c = classify_node(link_.reply_word(0));
         switch (c.family) {
@@ -164,7 +188,12 @@ void NodeSearch::Button4Click() {
       }
       reapply_flags(st, flags);
 
-      if (found > 0) {
+      if (cut_) {
+        // The program is closing: no connect step follows.
+        const QString text = QStringLiteral("程序关闭，节点搜索已中断");
+        view.show_status(text);
+        view.log_timed(text + QStringLiteral("**"));
+      } else if (found > 0) {
         view.show_status(QStringLiteral("共有") + QString::number(found) + QStringLiteral("个节点！！"));
         view.enable(Button::Connect, true);
         const struct {
@@ -196,6 +225,7 @@ void NodeSearch::Button1Click() {
   DriveLinkState& st = link_.st;
   SearchView& view = *view_;
   using Button = SearchView::Button;
+  StepUnderWay under_way(running_, cut_);
   auto enable_all = [&](std::initializer_list<Button> buttons, bool enabled) {
     for (Button b : buttons) view.enable(b, enabled);
   };
@@ -207,12 +237,18 @@ void NodeSearch::Button1Click() {
   st.connected = 0;
   enable_all({Button::Connect, Button::ClosePort, Button::PortList, Button::Search}, false);
 
-  if (!link_.read_registers(static_cast<uint8_t>(view.connect_station()), kLineCheckReg, 1)) {
+  if (!read(static_cast<uint8_t>(view.connect_station()), kLineCheckReg, 1)) {
     st.connected = 0;
     view.enable(Button::ClosePort, false);
     view.enable(Button::Connect, true);
-    view.show_status(QStringLiteral("无应答，通信失败！！"));
-    view.log(QStringLiteral("无应答，通信失败**"));
+    if (cut_) {
+      const QString text = QStringLiteral("程序关闭，读取系统参数已中断");
+      view.show_status(text);
+      view.log_timed(text + QStringLiteral("**"));
+    } else {
+      view.show_status(QStringLiteral("无应答，通信失败！！"));
+      view.log(QStringLiteral("无应答，通信失败**"));
+    }
     view.enable(Button::PortList, true);
     view.enable(Button::Search, true);
     return;
@@ -222,6 +258,8 @@ void NodeSearch::Button1Click() {
   bool failed = false;
   auto fail = [&] {
     failed = true;
+    // Cut by the program's close: the step ends without a failure of its own.
+    if (cut_) return;
     view.show_status(QStringLiteral("参数读取失败"));
     view.log(QStringLiteral("参数读取失败**"));
   };
@@ -230,7 +268,7 @@ void NodeSearch::Button1Click() {
   // control keeps the snapshot taken before it was switched.
   for (int i = 0; i < st.tsq_count; ++i) {
     const uint8_t a = st.tsq_nodes[i];
-    if (!link_.read_registers(a, 1, 2)) {
+    if (!read(a, 1, 2)) {
       fail();
       break;
     }
@@ -241,7 +279,7 @@ void NodeSearch::Button1Click() {
   // Servo drives: menu variant, the variant's list registers, the gain switch.
   for (int i = 0; i < st.servo_count && !failed; ++i) {
     const uint8_t a = st.servo_nodes[i];
-    if (!link_.read_registers(a, kMenuVersionReg, 1)) {
+    if (!read(a, kMenuVersionReg, 1)) {
       fail();
       break;
     }
@@ -252,7 +290,7 @@ void NodeSearch::Button1Click() {
     const int size = st.servo_list_size(subtype);
     bool list_failed = false;
     for (int k = 0; k < size; ++k) {
-      if (!link_.read_registers(a, static_cast<uint16_t>(st.servo_param_regs[first + k]), 1)) {
+      if (!read(a, static_cast<uint16_t>(st.servo_param_regs[first + k]), 1)) {
         fail();
         list_failed = true;
         break;
@@ -261,7 +299,7 @@ void NodeSearch::Button1Click() {
     }
     // The gain switch is read even after a failed list.
     const uint16_t gain_switch_reg = subtype == 1 ? 0x37 : 0x41;
-    if (!link_.read_registers(a, gain_switch_reg, 1)) {
+    if (!read(a, gain_switch_reg, 1)) {
       fail();
       break;
     }
@@ -277,6 +315,10 @@ void NodeSearch::Button1Click() {
     st.bpq_rs485_regnums = {4, 5, 8, 9};
     for (int i = 0; i < st.bpq_count && !failed; ++i) {
       const uint8_t a = st.bpq_nodes[i];
+      if (cut_) {
+        fail();
+        break;
+      }
       link_.read_registers(a, kMenuVersionReg, 1);
       if (link_.accepted(0x03)) {
         st.bpq_subtype_list[i] = link_.reply_word(0) % 100;
@@ -289,7 +331,7 @@ void NodeSearch::Button1Click() {
       const bool keep_snapshot = bpq_under_bus_control(st, i);
       std::array<uint32_t, 4> values{};
       for (int k = 0; k < 4; ++k) {
-        if (!link_.read_registers(a, st.bpq_rs485_regnums[k], 1)) {
+        if (!read(a, st.bpq_rs485_regnums[k], 1)) {
           fail();
           break;
         }
@@ -304,6 +346,12 @@ void NodeSearch::Button1Click() {
     st.connected = 1;
     view.show_status(QStringLiteral("读取系统参数完毕！！"));
     enable_all({Button::ClosePort, Button::PortList, Button::Search}, true);
+  } else if (cut_) {
+    const QString text = QStringLiteral("程序关闭，读取系统参数已中断");
+    view.show_status(text);
+    view.log_timed(text + QStringLiteral("**"));
+    st.connected = 0;
+    enable_all({Button::Connect, Button::ClosePort, Button::PortList, Button::Search}, true);
   } else {
     view.show_status(QStringLiteral("读取系统参数失败！！"));
     st.connected = 0;

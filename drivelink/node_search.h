@@ -45,11 +45,19 @@ class NodeSearch {
   void set_view(SearchView* view) { view_ = view; }
   void Button4Click();  // search
   void Button1Click();  // connect step
+  // The program is closing: the search or connect step under way ends after
+  // the exchange in flight; the stations not yet asked are not searched.
+  void cut();
 
  private:
+  // One read of the search or connect step; none once the step was cut.
+  bool read(uint8_t station, uint16_t reg, uint16_t count);
+
   DriveLink& link_;
   LinkEvents& events_;
   SearchView* view_ = nullptr;
+  int running_ = 0;
+  bool cut_ = false;
 };
 
 }  // namespace velmo

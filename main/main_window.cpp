@@ -29,6 +29,7 @@
 #include "drivelink/node_search.h"
 #include "link/port_enumerator.h"
 #include "main/jpeg_picture.h"
+#include "main/dismiss_dialogs.h"
 #include "main/program_close.h"
 #include "main/wheel_filter.h"
 
@@ -82,9 +83,14 @@ MainWindow::MainWindow(AppContext& ctx, NodeSearch& search, QWidget* parent)
     log_timed(failure ? line + QStringLiteral("**") : line);
   };
   hooks.message = [this](const QString& text) { ctx_.notifier.message(this, text); };
-  // Every window has been left: the close goes on where it stopped.
-  hooks.end = [this] { close(); };
+  // Every window has been left: the program ends.
+  hooks.end = [this] { end_program(); };
+  hooks.cut_search = [this] { search_.cut(); };
   closer_ = new ProgramClose(ctx_.link.st, std::move(hooks), this);
+  // The boxes of a close nobody can answer end up in the process log.
+  ctx_.notifier.set_unattended_log([this](const QString& text) {
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) log_timed(line);
+  });
   // No window opens while the others are being left; a close that ends
   // held hands the screen back to the engineer.
   connect(closer_, &ProgramClose::leaving_changed, this, [this](bool leaving) {
@@ -390,23 +396,30 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::set_program_windows(std::vector<VelmoWindow*> windows) { closer_->set_windows(std::move(windows)); }
 
 void MainWindow::close_on_signal() {
+  // Nobody may be there to answer: what the close has to say goes to the
+  // logs, and a box or dialog already open is dismissed as if cancelled.
   ctx_.notifier.set_unattended(true);
   log_timed(QStringLiteral("收到退出信号，正在关闭程序"));
-  close();
-  // Held at once (no window to leave): the screen is the engineer's again.
-  if (!closer_->leaving()) ctx_.notifier.set_unattended(false);
+  dismiss_open_dialogs();
+  // Not through close(): a close already under way (its box was open) would
+  // swallow it.
+  if (closer_->request(true)) end_program();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // The open windows are left first; the close comes back here once they are.
-  const bool may_end = closer_->request();
-  // Not in the middle of an exchange: its caller would never see the reply.
-  const DriveLinkState& st = ctx_.link.st;
-  if (!may_end || st.sending || st.write_busy) {
+  // The open windows are left first and an exchange in flight ends; the
+  // program ends once they are.
+  if (!closer_->request()) {
     event->ignore();
     return;
   }
   event->accept();
+  end_program();
+}
+
+void MainWindow::end_program() {
+  if (ended_) return;
+  ended_ = true;
   // Whatever still unwinds below this close sends nothing.
   ctx_.link.end_of_program();
   emit closed();

@@ -65,8 +65,9 @@ class MainWindow : public QMainWindow, public SearchView {
   // What the close of the program is doing.
   const ProgramClose& program_close() const { return *closer_; }
   // A signal asks the program to quit (logout, shutdown, a terminal): the
-  // same close as the close box's, with what it has to say written to the
-  // log and the standard error instead of boxes nobody may be there to read.
+  // close that ends the program, at once, whatever box or dialog is open,
+  // with what it has to say written to the log and the standard error
+  // instead of boxes nobody may be there to read.
   void close_on_signal();
 
   // The menu entries (see main_menu.cpp).
@@ -112,6 +113,10 @@ class MainWindow : public QMainWindow, public SearchView {
   // spell them out.
   VelmoWindow* open_target(const char* name, WindowCode code);
 
+  // Every drive is stopped and given back: nothing is sent any more, and
+  // the program ends.
+  void end_program();
+
   void build_controls();
   void build_menu();
   void FormCreate();
@@ -121,6 +126,7 @@ class MainWindow : public QMainWindow, public SearchView {
   SaveChooser save_chooser_;
   WheelFilter* wheel_filter_ = nullptr;
   ProgramClose* closer_ = nullptr;
+  bool ended_ = false;
 };
 
 }  // namespace velmo

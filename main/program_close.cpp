@@ -41,45 +41,63 @@ QStringList ProgramClose::held_windows() const {
 
 bool ProgramClose::link_idle() const { return st_.sending == 0 && st_.read_busy == 0 && st_.write_busy == 0; }
 
-bool ProgramClose::request() {
+bool ProgramClose::request(bool ending) {
+  // A search or connect step ends at the exchange in flight, whoever asks.
+  if (hooks_.cut_search) hooks_.cut_search();
+  const bool was_final = final_;
   switch (phase_) {
     case Phase::Ending:
       return true;
     case Phase::Leaving:
-      // Asked again meanwhile: once the windows are left, the program ends.
+      // Asked again meanwhile: once the windows are left, the program ends;
+      // those that stayed are stopped and asked again.
       final_ = true;
+      if (!was_final) restart_ = true;
       hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false, {});
+      timer_->start();
       return false;
     case Phase::Held:
-      // The second close: every window is left again (one stopped since
-      // gets its drive back), then the program ends whatever they answer.
+      // The second close: every drive is stopped, every window left again,
+      // and the program ends whatever they answer.
       final_ = true;
       break;
     case Phase::Open:
+      if (ending) final_ = true;
       break;
   }
-  to_leave_.clear();
-  asked_.clear();
+  take_open_windows();
   held_.clear();
-  next_ = 0;
-  for (const QPointer<VelmoWindow>& w : windows_)
-    if (w && w->isVisible()) to_leave_.push_back(w);
   if (to_leave_.empty()) {
     add_left_holding();
-    if (held_.empty()) return true;
+    // An exchange in flight (a search, a window's poll) ends first.
+    if (!link_idle()) {
+      set_phase(Phase::Leaving);
+      timer_->start();
+      return false;
+    }
+    if (held_.empty()) {
+      set_phase(Phase::Ending);
+      return true;
+    }
     return end_or_hold();
   }
   set_phase(Phase::Leaving);
-  for (const QPointer<VelmoWindow>& w : to_leave_) {
-    w->set_program_closing(true);
-    // A window whose exit began there (a running operation was stopped) is
-    // not asked again: its exit steps follow on their own. One whose
-    // exchange is in flight is asked once that is done.
-    asked_.push_back(w->exit_started());
-  }
+  for (Entry& e : to_leave_) e.window->set_program_closing(true);
   hooks_.status(QStringLiteral("正在退出各窗口并恢复驱动器参数"), false, {});
   timer_->start();
   return false;
+}
+
+void ProgramClose::take_open_windows() {
+  to_leave_.clear();
+  next_ = 0;
+  for (const QPointer<VelmoWindow>& w : windows_)
+    if (w && w->isVisible()) {
+      // A window whose exit began there (a running operation was stopped)
+      // is not asked again: its exit steps follow on their own. One whose
+      // exchange is in flight is asked once that is done.
+      to_leave_.push_back({w, false, w->exit_started()});
+    }
 }
 
 void ProgramClose::add_left_holding() {
@@ -95,12 +113,42 @@ void ProgramClose::set_phase(Phase phase) {
   if (leaving() != was_leaving) emit leaving_changed(leaving());
 }
 
+bool ProgramClose::stop_drives() {
+  // Every window first, so that no window's exit finds a drive another one
+  // still runs.
+  for (size_t k = 0; k < to_leave_.size(); ++k) {
+    if (to_leave_[k].stopped) continue;
+    VelmoWindow* w = to_leave_[k].window;
+    if (!w || !w->isVisible()) {
+      to_leave_[k].stopped = true;
+      continue;
+    }
+    if (!link_idle()) return false;
+    to_leave_[k].stopped = true;
+    w->stop_for_end();
+    // The list may have been taken afresh meanwhile.
+    if (restart_) return false;
+  }
+  return true;
+}
+
 void ProgramClose::step() {
   // A window's exit waits for the line inside this very step.
   if (stepping_) return;
   stepping_ = true;
-  while (next_ < to_leave_.size()) {
-    VelmoWindow* w = to_leave_[next_];
+  for (;;) {
+    if (restart_) {
+      restart_ = false;
+      take_open_windows();
+      held_.clear();
+      for (Entry& e : to_leave_) e.window->set_program_closing(true);
+    }
+    if (final_ && !stop_drives()) {
+      if (restart_) continue;
+      break;
+    }
+    if (next_ >= to_leave_.size()) break;
+    VelmoWindow* w = to_leave_[next_].window;
     if (!w) {
       ++next_;
       continue;
@@ -108,7 +156,7 @@ void ProgramClose::step() {
     // Its exit cannot start yet or is still under way, or another exchange
     // holds the line: look again later.
     if (w->exit_waits() || !link_idle()) break;
-    if (asked_[next_]) {
+    if (to_leave_[next_].asked) {
       // Left with its drive not back where it was counts as not left.
       if (w->isVisible() || w->holds_drive()) held_.push_back(w);
       ++next_;
@@ -118,12 +166,12 @@ void ProgramClose::step() {
       ++next_;
       continue;
     }
-    asked_[next_] = true;
+    to_leave_[next_].asked = true;
     // The close box: the window's own exit path, with its own messages.
     w->close();
   }
   stepping_ = false;
-  if (next_ >= to_leave_.size() && phase_ == Phase::Leaving) finish();
+  if (next_ >= to_leave_.size() && phase_ == Phase::Leaving && !restart_) finish();
 }
 
 void ProgramClose::finish() {
@@ -136,9 +184,9 @@ void ProgramClose::finish() {
 
 bool ProgramClose::end_or_hold() {
   if (held_.empty() || final_) {
-    // The engineer asked twice: told once more, the program ends.
+    // Only what could not be stopped or given back is named.
     if (!held_.empty())
-      hooks_.message(QStringLiteral("%1仍控制着驱动器，驱动器可能仍在运行！！程序将退出").arg(window_names(held_)));
+      hooks_.message(QStringLiteral("%1的驱动器未能停止或恢复，驱动器可能仍在运行！！程序将退出").arg(window_names(held_)));
     set_phase(Phase::Ending);
     return true;
   }
@@ -146,11 +194,11 @@ bool ProgramClose::end_or_hold() {
   hooks_.status(QStringLiteral("程序未关闭：有窗口仍控制着驱动器"), true,
                 QStringLiteral("程序未关闭：%1仍控制着驱动器").arg(names));
   hooks_.message(QStringLiteral("%1仍控制着驱动器（参数未能恢复或驱动器可能仍在运行），程序未关闭。\n"
-                                "请在该窗口处理后退出；再次关闭程序将直接退出，驱动器可能仍在运行！！")
+                                "请在该窗口处理后退出；再次关闭程序将先停止各驱动器并恢复其参数，然后退出！！")
                      .arg(names));
   // The program stays: the windows work as before.
-  for (const QPointer<VelmoWindow>& w : to_leave_)
-    if (w) w->set_program_closing(false);
+  for (const Entry& e : to_leave_)
+    if (e.window) e.window->set_program_closing(false);
   set_phase(Phase::Held);
   return false;
 }

@@ -16,11 +16,14 @@ class VelmoWindow;
 // Closing the program. Every open window is first left through its own exit
 // path, one after the other, as if the engineer had closed it: a running
 // operation stops, the drives get their settings back. A window whose
-// exchange is in flight finishes it first. A window that stays open (its
-// restore refused, a drive still running) or was left with its drive not
-// back keeps the program open and is named. Every close does all this; the
-// next one (or one asked for while the windows are being left) then ends the
-// program after a warning that names the windows still holding a drive.
+// exchange is in flight finishes it first; a search or connect step is cut
+// at the exchange in flight. On the engineer's first close, a window that
+// stays open (its restore refused, a drive still running) or was left with
+// its drive not back keeps the program open and is named. The close that
+// ends the program (the next one, one asked for while the windows are being
+// left, or a signal) first stops every drive a window runs with that
+// window's own stop command, then leaves the windows, and ends after a
+// warning that names only the windows still holding a drive.
 class ProgramClose : public QObject {
   Q_OBJECT
  public:
@@ -30,7 +33,8 @@ class ProgramClose : public QObject {
     // narrow).
     std::function<void(const QString& panel, bool failure, const QString& detail)> status;
     std::function<void(const QString&)> message;  // a message box
-    std::function<void()> end;                    // every window was left: close the main window again
+    std::function<void()> end;                    // every window was left: the program ends
+    std::function<void()> cut_search;             // cuts a search or connect step under way
   };
 
   ProgramClose(const DriveLinkState& st, Hooks hooks, QObject* parent = nullptr);
@@ -39,9 +43,10 @@ class ProgramClose : public QObject {
   void set_windows(std::vector<VelmoWindow*> windows);
 
   // The main window is being closed: true when the program may end now;
-  // false while the open windows are being left (hooks.end follows once all
-  // of them are) or when one of them could not be left.
-  bool request();
+  // false while the open windows are being left or an exchange finishes
+  // (hooks.end follows once that is done) or when one of them could not be
+  // left. `ending`: nobody can answer (a signal), this close ends the program.
+  bool request(bool ending = false);
   // The open windows are being left.
   bool leaving() const { return phase_ == Phase::Leaving; }
   // The windows the last close could not leave.
@@ -55,6 +60,11 @@ class ProgramClose : public QObject {
   enum class Phase { Open, Leaving, Held, Ending };
 
   void step();
+  // The windows open now, none of them stopped or asked yet.
+  void take_open_windows();
+  // The close that ends the program: the drives of every open window are
+  // stopped first; false while the line is busy.
+  bool stop_drives();
   // Every window has been left (or tried): the program ends, or stays held.
   void finish();
   void add_left_holding();
@@ -67,11 +77,18 @@ class ProgramClose : public QObject {
   Hooks hooks_;
   ClockTimer* timer_;
   std::vector<QPointer<VelmoWindow>> windows_;
-  // The windows open when the close began, whether each was asked to leave,
-  // and the next one to look at.
-  std::vector<QPointer<VelmoWindow>> to_leave_;
-  std::vector<bool> asked_;
+  // The windows open when the close began, whether each had its drives
+  // stopped and was asked to leave, and the next one to look at.
+  struct Entry {
+    QPointer<VelmoWindow> window;
+    bool stopped = false;
+    bool asked = false;
+  };
+  std::vector<Entry> to_leave_;
   size_t next_ = 0;
+  // The close became the one that ends the program while the windows were
+  // being left: those that stayed are stopped and asked again.
+  bool restart_ = false;
   std::vector<QPointer<VelmoWindow>> held_;
   Phase phase_ = Phase::Open;
   bool stepping_ = false;

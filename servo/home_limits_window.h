@@ -51,6 +51,7 @@ class HomeLimitsWindow : public BusControlWindow {
   uint8_t selected_node() const;
 
  protected:
+  uint8_t stop_code() const override { return kStop; }
   void poll() override {}  // no status polling here
   bool any_running() override;
   void enter_leaving() override;

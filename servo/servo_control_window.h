@@ -60,6 +60,8 @@ class ServoControlWindow : public BusControlWindow {
   void ComboBox5Change(int index);
 
  protected:
+  // Both stops write 0x1004 := 0, whichever mode the drive is in.
+  uint8_t stop_code() const override { return kSpeedStop; }
   void mirror() override;
   void poll() override;
   void show_poll_counters() override;

@@ -97,12 +97,12 @@ bool GainTuningWindow::search_halted() const {
 }
 
 void GainTuningWindow::Button30Click() {
-  // Ends the running operation at its next check: nothing more is written
-  // or moved, and what it wrote is put back. No wait is cut short: a move
-  // under way ends as the drive runs it.
+  // Ends the running operation now: the wait under way is cut short, a move
+  // under way is stopped, nothing more is written or moved, and what it
+  // wrote is put back.
   if (!sequence_running()) return;
   tuning_->tune_stop = 1;  // an inertia estimation in the sequence ends too
-  if (stop_) stop_->request();
+  request_stop();
 }
 
 void GainTuningWindow::gain_step_click(int row) {

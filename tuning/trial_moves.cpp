@@ -221,8 +221,10 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   if (steps.record && steps.record_after_start) {
     if (steps.record_delay_ms > 0) ctx_.link.delay(steps.record_delay_ms);
     if (run.stopped()) {
-      // Stopped before its recording: no recording, and the servo goes off
-      // as after any test move (refused after 退出 or a user's SERVO_OFF).
+      // Stopped before its recording: the move ends at once, nothing is
+      // recorded, and the servo goes off as after any test move (refused
+      // after 退出 or a user's SERVO_OFF).
+      if (move_may_be_running()) stop_test_move();
       if (steps.servo_off_when_recording || steps.servo_off_before_capture) Button20Click();
       if (start == Start::NotAccepted) axis_position_.reset();
       return false;
@@ -235,10 +237,20 @@ bool GainTuningWindow::test_move(const TestMove& steps) {
   // Without its recording the test has nothing to judge and ends without the
   // wait: the move is over by now (the later recordings begin after it).
   if (recorded) ctx_.link.delay(steps.settle_ms >= 0 ? steps.settle_ms : static_cast<int>(move_wait_ms() + 800));
+  if (run.stopped()) {
+    // Stopped during the move: it ends now, before anything is put back,
+    // and nothing is captured.
+    if (move_may_be_running()) stop_test_move();
+    if (steps.servo_off_before_capture && !steps.servo_off_when_recording) Button20Click();
+    if (start == Start::NotAccepted) axis_position_.reset();
+    return false;
+  }
   // A start whose reply was lost may still have moved the axis: the next
   // move then has to come back, or the axis leaves its stroke.
   if (start == Start::NotAccepted && settle_unaccepted_start()) ts.move_dir = other_direction(ts.move_dir);
   if (!recorded) {
+    // Nothing to judge: the move under way ends before the servo goes off.
+    if (move_may_be_running()) stop_test_move();
     if (steps.servo_off_when_recording || steps.servo_off_before_capture) Button20Click();
     st.comm_error = 1;
     return false;

@@ -94,7 +94,9 @@ GainTuningWindow::Operation::~Operation() {
 }
 
 void GainTuningWindow::Operation::take_back() {
-  // A user's SERVO_OFF goes out first.
+  // A move under way ends before its gains change under it; a user's
+  // SERVO_OFF goes out next.
+  if (w_.move_may_be_running()) w_.stop_test_move();
   w_.finish_user_servo_off();
   DriveLink& link = w_.ctx_.link;
   std::vector<tuning::Held> failed;

@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -14,10 +16,15 @@ namespace {
 struct Programs : ::testing::Test {
   QProcess sim;
   QString link;
+  QTemporaryDir dir;
+  // Every request the line heard, with its time, as the simulator writes it.
+  QString journal;
 
   void SetUp() override {
     const QString name = QStringLiteral("velmo-e2e-%1").arg(::getpid());
-    sim.start(QStringLiteral(VELMO_DRIVE_SIM), {"--name", name});
+    ASSERT_TRUE(dir.isValid());
+    journal = dir.filePath(QStringLiteral("journal.txt"));
+    sim.start(QStringLiteral(VELMO_DRIVE_SIM), {"--name", name, "--journal", journal});
     ASSERT_TRUE(sim.waitForStarted(10000));
     // The simulator prints the pty path, then the published link.
     QStringList lines;
@@ -97,6 +104,45 @@ TEST_F(Programs, TerminateInterruptAndHangUpCloseTheProgramCleanly) {
     EXPECT_EQ(velmo.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(velmo.exitCode(), 0) << velmo.readAllStandardError().toStdString();
   }
+}
+
+// The requests in the journal ("RX" lines), as hex byte strings.
+QStringList requests_heard(const QString& journal) {
+  QFile file(journal);
+  QStringList out;
+  if (!file.open(QIODevice::ReadOnly)) return out;
+  for (const QByteArray& line : file.readAll().split('\n')) {
+    const int rx = line.indexOf(" RX ");
+    if (rx >= 0) out << QString::fromLatin1(line.mid(rx + 4).trimmed());
+  }
+  return out;
+}
+
+// A signal from the shell during the search (the default range 1..10; the
+// stations from 5 on are silent, each one a reply timeout) cuts it at the
+// exchange in flight: no station after it is asked, no connect step runs,
+// and the program ends.
+TEST_F(Programs, ASignalDuringTheSearchCutsItAtTheExchangeInFlightAndTheProgramEnds) {
+  QProcess velmo;
+  start_program(velmo, "VELMO_SMOKE_SEARCH", link);
+  ASSERT_TRUE(velmo.waitForStarted(10000));
+  const QString station5 = QStringLiteral("05 03 00 AB 00 01");
+  QElapsedTimer waited;
+  waited.start();
+  while (!requests_heard(journal).join('\n').contains(station5) && waited.elapsed() < 30000) velmo.waitForFinished(5);
+  ASSERT_TRUE(requests_heard(journal).join('\n').contains(station5));
+  ::kill(static_cast<pid_t>(velmo.processId()), SIGTERM);
+  ASSERT_TRUE(velmo.waitForFinished(30000));
+  EXPECT_EQ(velmo.exitStatus(), QProcess::NormalExit);
+  int last_asked = 0;
+  for (const QString& request : requests_heard(journal)) {
+    // The connect step starts with a read of register 1.
+    EXPECT_FALSE(request.startsWith(QStringLiteral("01 03 00 01"))) << request.toStdString();
+    if (request.mid(3, 11) == QStringLiteral("03 00 AB 00")) last_asked = std::max(last_asked, request.left(2).toInt(nullptr, 16));
+  }
+  // Cut well before the end of the range, whatever the machine's load.
+  EXPECT_GE(last_asked, 5);
+  EXPECT_LT(last_asked, 10);
 }
 
 }  // namespace

@@ -75,18 +75,32 @@ TEST_F(BatchFixture, ServoRestoreWritesExactlyTheSnapshotInEachLayout) {
 // The list still goes back after a garbled mode reply, but the restore is
 // not reported whole: it failed, and why is the garbled write's outcome,
 // not the last (accepted) one's; so does the main window's last line.
-TEST_F(BatchFixture, ServoModeWriteWithBadCrcStillRestoresTheListButFails) {
+// A mode write whose reply came back garbled is settled by reading the
+// register back: taken, the restore is whole; not taken, the settings still
+// go back but the restore fails, naming the step.
+TEST_F(BatchFixture, ServoModeWriteWithBadCrcIsSettledByReadingItBack) {
   t.sim.add(sim::make_servo(1, 6101, 102));
   t.search(1);
-  t.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x1004));
+  t.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x1004, 1, 6));
+  t.sim.clear_journal();
+  batch().parameter_save(1);
+  EXPECT_EQ(writes_to(t.sim, 1).size(), 3u + 18u);
+  EXPECT_EQ(t.st().batch_go, 1);
+  EXPECT_TRUE(testing::memo_lines(t.form("TForm1"), "Memo2").contains("节点1：寄存器4100的写入应答无效，读回为0，已写入"));
+
+  // The drive holds another value: it did not take the write.
+  t.servo(1).pin_reg(0x1004, 2);
+  t.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x1004, 1, 6));
   t.sim.clear_journal();
   batch().parameter_save(1);
   EXPECT_EQ(writes_to(t.sim, 1).size(), 3u + 18u);
   EXPECT_EQ(t.st().batch_go, 0);
   EXPECT_EQ(batch().last_outcome().kind, ExchangeOutcome::BadCrc);
   EXPECT_EQ(t.ctl<QLabel>("TForm1", "Panel1")->text(), "相关参数恢复失败（停止运转控制失败）");
+  EXPECT_TRUE(testing::memo_lines(t.form("TForm1"), "Memo2").contains("节点1：寄存器4100的写入应答无效，读回为2，未写入**"));
 
   // A restore that worked says so, with no failure left from the one before.
+  t.servo(1).unpin_reg(0x1004);
   t.sim.clear_faults();
   batch().parameter_save(1);
   EXPECT_EQ(t.st().batch_go, 1);
@@ -99,7 +113,8 @@ TEST_F(BatchFixture, InverterRestoreStopsAtTheFirstFailure) {
   t.search(2);
   ASSERT_EQ(t.st().connected, 1u);
   t.st().bpq_restore_flags[0] = t.st().bpq_restore_flags[1] = 1;
-  t.sim.inject(1, testing::fault(sim::Fault::Silent, 5));
+  // The write and the read-back that would settle it go unanswered.
+  t.sim.inject(1, testing::fault(sim::Fault::Silent, 5, 2));
   t.sim.clear_journal();
   batch().bpq_parameter_save();
 

@@ -1,18 +1,28 @@
 // Each window's close box takes its own exit path; the program ends once every
-// window has been left (starting no drive meanwhile), or on a second close.
+// window has been left (starting no drive meanwhile), or on a second close or
+// a signal, which stop every running drive before giving it back.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <functional>
+#include <map>
 
 #include "common/menu_editor_window.h"
 #include "common/run_control_window.h"
 #include "link/clock_timer.h"
 #include "main/program_close.h"
 #include "main/signal_close.h"
+#include "sim/inverter_station.h"
+#include "sim/speed_controller_station.h"
 #include "support/app_on_sim.h"
 
 namespace velmo {
@@ -127,7 +137,7 @@ TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASe
   EXPECT_FALSE(main().close());
   ASSERT_TRUE(testing::wait_for([&] { return closed.count() == 1; }, 20000));
   EXPECT_EQ(t.writes(1).front(), write(1, 0x0000, 9));
-  EXPECT_EQ(t.notifier.messages.last(), held + QStringLiteral("仍控制着驱动器，驱动器可能仍在运行！！程序将退出"));
+  EXPECT_EQ(t.notifier.messages.last(), held + QStringLiteral("的驱动器未能停止或恢复，驱动器可能仍在运行！！程序将退出"));
   const size_t sent = t.sim.requests().size();
   testing::pass_time(5000);
   EXPECT_EQ(t.sim.requests().size(), sent);
@@ -159,26 +169,211 @@ TEST_F(LineOfEveryFamily, ACloseDuringADownloadWaitsForItThenLeavesEveryWindowAn
   EXPECT_TRUE(t.notifier.messages.isEmpty()) << t.notifier.messages.join('\n').toStdString();
 }
 
-// Signals close the program as the close box does: the first, while the
-// inverter runs, leaves the program held by its window; the engineer stops
-// it, and the second one leaves the window, restoring the drive, and ends.
-TEST_F(LineOfEveryFamily, ASignalClosesAsTheCloseBoxAndASecondOneAsTheSecondClose) {
+// The second close and any signal end the program; before that each drive
+// a window runs is stopped with that window's own stop command, then given
+// back. What the drives hold is read from the simulated stations themselves.
+struct EveryDriveRunning : LineOfEveryFamily {
+  void SetUp() override {
+    LineOfEveryFamily::SetUp();
+    snapshot = t.restore_writes(1);
+    jog_snapshot = t.restore_writes(2);
+    // As the stations held them before any window took them over.
+    for (int k = 0; k < 4; ++k) inverter_at_search[k] = t.sim.station(3)->reg(kBusRegs[k]);
+    speed_controller_at_search = t.sim.station(4)->reg(2);
+    // Servo 1 at speed in TForm4, servo 2 jogging in TForm13, the inverter
+    // and the speed controller forward in their windows.
+    main().N6Click();
+    QWidget* servo = t.form("TForm4");
+    select_station(servo, "ComboBox4", 1);
+    QTest::mouseClick(control<QAbstractButton>(servo, "RadioButton2"), Qt::LeftButton);
+    ASSERT_TRUE(testing::wait_for([&] { return line_quiet() && control<QPushButton>(servo, "Button6")->isEnabled(); }));
+    testing::click(servo, "Button6");
+    main().N2Click();
+    QWidget* jog = t.form("TForm13");
+    select_station(jog, "ComboBox4", 2);
+    testing::click(jog, "Button9");
+    testing::click(jog, "Button6");
+    main().N8Click();
+    testing::click(t.form("TForm9"), "Button3");
+    main().RS4851Click();
+    testing::click(t.form("TForm19"), "Button3");
+    ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
+    ASSERT_EQ(t.st().servo_run_state[1], 1);
+    ASSERT_EQ(t.st().servo_run_state[2], 1);
+    ASSERT_EQ(t.st().bpq_run_state[3], 1);
+    ASSERT_EQ(t.st().tsq_run_state[4], 1);
+    t.sim.clear_journal();
+    t.notifier.messages.clear();
+  }
+  static void select_station(QWidget* w, const char* list, int station) {
+    testing::select_node(control<QComboBox>(w, list), station);
+  }
+  // Each drive got its stop before its settings went back, holds them now,
+  // and nothing went out after the program ended.
+  void expect_stopped_then_given_back(QSignalSpy& closed) {
+    ASSERT_TRUE(testing::wait_for([&] { return closed.count() == 1; }, 30000));
+    EXPECT_TRUE(sent_in_order({write(1, 0x1004, 0), snapshot.front()}));
+    EXPECT_TRUE(sent_in_order({write(2, 0x1004, 0), jog_snapshot.front()}));
+    EXPECT_TRUE(sent_in_order({write(3, 0x1000, 0), inverter_restore().front()}));
+    EXPECT_TRUE(sent_in_order({write(4, 0x1000, 0), write(4, 2, 1)}));
+    const size_t sent = t.sim.requests().size();
+    testing::pass_time(5000);
+    EXPECT_EQ(t.sim.requests().size(), sent);
+    // Read from the stations: stopped, and under their own settings again.
+    std::map<int, int> last;
+    for (const Frame& f : snapshot) last[f.start] = f.values[0];
+    for (auto [reg, value] : last) EXPECT_EQ(t.servo(1).reg(static_cast<uint16_t>(reg)), value) << reg;
+    std::map<int, int> jog_last;
+    for (const Frame& f : jog_snapshot) jog_last[f.start] = f.values[0];
+    for (auto [reg, value] : jog_last) EXPECT_EQ(t.servo(2).reg(static_cast<uint16_t>(reg)), value) << reg;
+    for (uint8_t a : {1, 2}) EXPECT_EQ(t.servo(a).reg(0x1004), 0);
+    EXPECT_EQ(t.sim.station(3)->reg(sim::InverterStation::kRunState), sim::InverterStation::kStateStopped);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(t.sim.station(3)->reg(kBusRegs[k]), inverter_at_search[k]);
+    EXPECT_EQ(t.sim.station(4)->reg(sim::SpeedControllerStation::kCommand), 0);
+    EXPECT_EQ(t.sim.station(4)->reg(2), speed_controller_at_search);
+  }
+  static constexpr uint16_t kBusRegs[] = {4, 5, 8, 9};
+  std::vector<Frame> snapshot, jog_snapshot;
+  std::array<uint16_t, 4> inverter_at_search{};
+  uint16_t speed_controller_at_search = 0;
+};
+
+// The engineer's first close keeps the program open with the running
+// windows' own boxes; the second one stops and gives back every drive.
+TEST_F(EveryDriveRunning, TheSecondCloseStopsEachRunningDriveThenGivesItBackAndEnds) {
+  QSignalSpy closed(&main(), &MainWindow::closed);
+  EXPECT_FALSE(main().close());
+  ASSERT_TRUE(testing::wait_for([&] { return !main().program_close().leaving(); }, 20000));
+  EXPECT_EQ(closed.count(), 0);
+  EXPECT_EQ(main().program_close().held_windows(), (QStringList{"TForm4", "TForm9", "TForm13", "TForm19"}));
+  EXPECT_TRUE(t.writes().empty());  // nothing stopped, nothing given back
+  t.notifier.messages.clear();
+  EXPECT_FALSE(main().close());
+  expect_stopped_then_given_back(closed);
+  // Everything went back: no window is named.
+  EXPECT_TRUE(t.notifier.messages.isEmpty()) << t.notifier.messages.join('\n').toStdString();
+}
+
+// A signal nobody can answer ends the program at once, even while the box
+// the engineer's close opened waits for an answer; what the boxes would have
+// said goes to the process log.
+TEST_F(EveryDriveRunning, ASignalEndsTheProgramWhileABoxWaitsForAnAnswer) {
   QSignalSpy closed(&main(), &MainWindow::closed);
   SignalClose from_signals([this] { main().close_on_signal(); });
-  main().N8Click();
+  t.notifier.show_boxes = true;
+  bool box_seen = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (box_seen || !QApplication::activeModalWidget()) return;
+    box_seen = true;
+    ::raise(SIGTERM);
+  });
+  watch.start(5);
+  EXPECT_FALSE(main().close());
+  expect_stopped_then_given_back(closed);
+  EXPECT_TRUE(box_seen);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  const QStringList log = testing::memo_lines(&main(), "Memo2");
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const QString& l) { return l.startsWith(QStringLiteral("收到退出信号")); }));
+}
+
+// A signal during the search or the connect step cuts it at the exchange in
+// flight: the stations not yet asked are not searched, the connect step
+// reads nothing more, and the program ends with nothing sent after.
+TEST(SignalDuringTheSearch, CutsTheSearchOrConnectStepAtTheExchangeInFlightAndEnds) {
+  struct Case {
+    const char* what;
+    int signal;
+    std::function<bool(const Frame&)> cut_at;  // the request in flight when the signal comes
+    const char* line;                           // what the process log says of the cut
+  };
+  const Case cases[] = {
+      {"search", SIGHUP, [](const Frame& f) { return f.function == 3 && f.start == 0x00AB && f.station == 6; },
+       "程序关闭，节点搜索已中断**"},
+      {"connect step", SIGINT, [](const Frame& f) { return f.function == 3 && f.start == 0x0001; },
+       "程序关闭，读取系统参数已中断**"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::AppOnSim t;
+    t.sim.add(sim::make_servo(1, 6101, 101));
+    t.sim.add(sim::make_inverter(3, 4015));
+    // The connect step's line check takes a while: the signal comes inside it.
+    sim::Fault slow = testing::fault(sim::Fault::Late, 0x0001);
+    slow.delay_ms = 100;
+    t.sim.inject(1, slow);
+    MainWindow& main = t.app.main_window();
+    QSignalSpy closed(&main, &MainWindow::closed);
+    SignalClose from_signals([&main] { main.close_on_signal(); });
+    auto in_flight = [&] {
+      const std::vector<Frame> sent = testing::frames_of(t.sim);
+      return std::find_if(sent.begin(), sent.end(), c.cut_at) != sent.end();
+    };
+    auto* poll = new ClockTimer(&main);
+    QObject::connect(poll, &ClockTimer::timeout, poll, [&, poll] {
+      if (!in_flight()) return;
+      poll->stop();
+      ::raise(c.signal);
+    });
+    poll->start(1);
+    t.search(30);
+    ASSERT_TRUE(testing::wait_for([&] { return closed.count() == 1; }, 30000));
+    const std::vector<Frame> sent = testing::frames_of(t.sim);
+    const auto cut = std::find_if(sent.begin(), sent.end(), c.cut_at);
+    ASSERT_NE(cut, sent.end());
+    EXPECT_EQ(cut + 1, sent.end()) << "asked after the cut: " << cut[1];
+    EXPECT_EQ(t.st().connected, 0);
+    const QStringList log = testing::memo_lines(&main, "Memo2");
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const QString& l) { return l.startsWith(QString::fromUtf8(c.line)); }))
+        << log.join('\n').toStdString();
+    const size_t count = t.sim.requests().size();
+    testing::pass_time(5000);
+    EXPECT_EQ(t.sim.requests().size(), count);
+  }
+}
+
+// The reply to the restore's own 0x0000 := 9 comes back garbled: the drive
+// is read back, holds the value, and the restore counts as done.
+TEST_F(LineOfEveryFamily, ARestoreStepWhoseReplyWasGarbledIsSettledByReadingTheDriveBack) {
+  main().N6Click();
+  QWidget* servo = t.form("TForm4");
+  ASSERT_TRUE(testing::wait_for([&] { return line_quiet(); }));
+  t.st().servo_restore_flags[1] = 4;
+  const std::vector<Frame> restore = t.restore_writes(1);
+  t.sim.inject(1, testing::fault(sim::Fault::BadCrc, 0x0000, 1, 6));
+  t.sim.clear_journal();
+  testing::click(servo, "Button1");
+  ASSERT_TRUE(testing::wait_for([&] { return !servo->isVisible(); }, 10000));
+  EXPECT_EQ(t.writes(1), restore);
+  EXPECT_EQ(t.st().servo_restore_flags[1], 0);
+  EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->holds_drive());
+  const QStringList log = testing::memo_lines(&main(), "Memo2");
+  EXPECT_TRUE(log.contains(QStringLiteral("节点1：寄存器0的写入应答无效，读回为9，已写入"))) << log.join('\n').toStdString();
+  EXPECT_FALSE(log.join('\n').contains(QStringLiteral("恢复失败"))) << log.join('\n').toStdString();
+  // The last value written to each register is what the drive holds.
+  std::map<int, int> last;
+  for (const Frame& f : restore) last[f.start] = f.values[0];
+  for (auto [reg, value] : last) EXPECT_EQ(t.servo(1).reg(static_cast<uint16_t>(reg)), value) << reg;
+  EXPECT_TRUE(t.notifier.messages.isEmpty()) << t.notifier.messages.join('\n').toStdString();
+}
+
+// An inverter found under bus control at the search: its own settings are
+// unknown, the window says so and gives nothing back on leaving.
+TEST(FoundUnderBusControl, TheWindowSaysSoAndRestoresNothing) {
+  testing::AppOnSim t;
+  t.sim.add(sim::make_inverter(3, 4015));
+  for (auto [reg, value] : {std::pair{4, 4}, {5, 4}, {8, 8}, {9, 8}}) t.sim.station(3)->set_reg(reg, value);
+  t.search(3);
+  ASSERT_EQ(t.st().connected, 1u);
+  t.app.main_window().N8Click();
   QWidget* inverter = t.form("TForm9");
   testing::click(inverter, "Button3");
-  ASSERT_EQ(t.st().bpq_run_state[3], 1);
-  ::raise(SIGTERM);
-  ASSERT_TRUE(testing::wait_for([&] { return main().program_close().held_windows() == QStringList{"TForm9"}; }));
-  EXPECT_EQ(closed.count(), 0);
-  EXPECT_TRUE(inverter->isVisible());
+  EXPECT_EQ(control<QLabel>(inverter, "Panel1")->text(), QStringLiteral("节点3：已处于RS485控制（原设置未知，退出时不恢复）"));
   testing::click(inverter, "Button5");
   t.sim.clear_journal();
-  ::raise(SIGINT);
-  ASSERT_TRUE(testing::wait_for([&] { return closed.count() == 1; }));
-  EXPECT_FALSE(inverter->isVisible());
-  EXPECT_TRUE(sent_in_order(inverter_restore()));
+  testing::click(inverter, "Button1");
+  ASSERT_TRUE(testing::wait_for([&] { return !inverter->isVisible(); }));
+  EXPECT_TRUE(t.writes(3).empty());
 }
 
 }  // namespace

@@ -508,7 +508,8 @@ TEST_F(ServoControlTest, ARestoreWithAnyFailedWriteReportsTheFailure) {
     if (!w->isVisible()) t.app.main_window().N6Click();
     settle();
     enter_mode("RadioButton2", 1, ServoControlWindow::kModeSpeed);
-    t.sim.inject(1, fault(c.kind, 0x0000));
+    // Unanswered, the write and the read-back that would settle it.
+    t.sim.inject(1, fault(c.kind, 0x0000, c.kind == sim::Fault::Silent ? 2 : 1));
     t.sim.clear_journal();
     t.notifier.messages.clear();
     click("Button1");

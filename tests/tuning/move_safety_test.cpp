@@ -384,8 +384,12 @@ TEST_F(MoveSafetyTest, ALaterRecordingRefusedEndsItsTestWithNoFurtherMove) {
     EXPECT_EQ(count_in(requests(), is_capture), 0);
     EXPECT_TRUE(memo("Memo4").contains(QStringLiteral("位置数据采集触发失败!!"))) << logs();
     EXPECT_TRUE(memo("Memo4").contains(QString::fromUtf8(c.failure))) << logs();
-    // The servo is left off as after a recorded move.
-    EXPECT_EQ(requests().back(), testing::write(1, kServo, 0));
+    // The move under way is stopped, then the servo is left off as after a
+    // recorded move.
+    const auto sent = requests();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[sent.size() - 2], testing::write(1, 0x8000, 0));
+    EXPECT_EQ(sent.back(), testing::write(1, kServo, 0));
     EXPECT_EQ(tstate().servo_on_state, 0);
   }
 }

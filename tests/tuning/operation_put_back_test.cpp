@@ -5,9 +5,11 @@
 // drive holds.
 #include <QLabel>
 
+#include <algorithm>
 #include <climits>
 #include <map>
 
+#include "link/clock.h"
 #include "search_rig.h"
 #include "tuning/drive_snapshot.h"
 #include "tuning/operation_outcome.h"
@@ -36,12 +38,17 @@ class OperationPutBackTest : public SearchRigTest {
     return out;
   }
   QString panel() { return control<QLabel>(form, "Panel1")->text(); }
-  // Every write since the press is the put-back of one of `before`, or SERVO_OFF.
+  // Every write since the press is the put-back of one of `before`, SERVO_OFF,
+  // or the stop of a move under way, which comes before any put-back.
   void expect_only_put_back(const std::vector<testing::Frame>& writes, const std::map<uint16_t, uint16_t>& before) {
+    bool put_back_seen = false;
     for (const testing::Frame& f : writes) {
       const auto r = static_cast<uint16_t>(f.start);
       const bool put_back = before.count(r) && before.at(r) == f.values[0];
-      EXPECT_TRUE(put_back || f == testing::write(1, 0x1020, 0)) << f;
+      const bool stop = f == testing::write(1, 0x8000, 0);
+      EXPECT_TRUE(put_back || stop || f == testing::write(1, 0x1020, 0)) << f;
+      EXPECT_FALSE(stop && put_back_seen) << "a move stopped after the put-back began";
+      put_back_seen = put_back_seen || put_back;
     }
   }
 };
@@ -325,6 +332,74 @@ TEST_F(OperationPutBackTest, AStrokeStillRunningWhenTheWindowIsLeftIsStopped) {
   mark_logs();
   click("Button40");
   EXPECT_TRUE(lines_since("Memo3").contains(QStringLiteral("节点1：正转完成"))) << logs();
+}
+
+// A stop or 退出 during a gain search's test move on a long stroke: the move
+// is stopped at once, before any gain goes back onto the axis.
+TEST_F(OperationPutBackTest, AMoveUnderWayIsStoppedAtOnceAndBeforeTheGainsGoBack) {
+  struct Case {
+    const char* search;
+    const char* press;
+  };
+  for (const Case c : {Case{"Button29", "Button30"}, Case{"Button28", "Button1"}}) {
+    SCOPED_TRACE(c.press);
+    if (!form->isVisible()) {
+      rig.app.main_window().N12Click();
+      use(1);
+    }
+    script({});
+    start_at(10);
+    const auto before = held();
+    // Three revolutions at 10 pulses a millisecond: 39 s a stroke.
+    stroke(3, 10);
+    int64_t pressed_ms = -1;
+    // The first move on gains the search has changed.
+    act_when([&] { return reg(kKp) != before.at(kKp) || reg(kKv) != before.at(kKv); }, 1, [&] {
+      pressed_ms = clock_ms();
+      click(c.press);
+    });
+    click(c.search);
+    ASSERT_TRUE(testing::wait_for([&] { return !window->operation_running(); }, 60000));
+    ASSERT_GE(pressed_ms, 0) << logs();
+    // Over (the exit's steps included) long before the stroke would have
+    // ended by itself.
+    EXPECT_LT(clock_ms() - pressed_ms, 5000);
+    auto after = writes_after_press();
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(after.front(), testing::write(1, 0x8000, 0)) << logs();
+    EXPECT_EQ(starts_in(after), 0);
+    // Up to the exit's own restore, where the window was left.
+    after.erase(std::find(after.begin(), after.end(), testing::write(1, 0x0000, 9)), after.end());
+    expect_only_put_back(after, before);
+    EXPECT_TRUE(std::any_of(after.begin(), after.end(), [](const testing::Frame& f) { return f.start == kKp || f.start == kKv; }))
+        << "no gain went back";
+    EXPECT_EQ(held(), before);
+  }
+}
+
+// 停止自学习 (Button30) during the end-vibration detection's long stroke stops
+// the move at once; no recording is started after it.
+TEST_F(OperationPutBackTest, AStopDuringTheEndVibrationStrokeStopsTheMoveAtOnceAndRecordsNothing) {
+  script({});
+  stroke(3, 10);
+  start_at(10);
+  int64_t pressed_ms = -1;
+  act_when(nullptr, 1, [&] {
+    pressed_ms = clock_ms();
+    window->Button30Click();
+  });
+  window->Button17Click();
+  ASSERT_GE(pressed_ms, 0) << logs();
+  // Over long before the stroke would have ended by itself.
+  EXPECT_LT(clock_ms() - pressed_ms, 5000);
+  const auto after = writes_after_press();
+  ASSERT_FALSE(after.empty());
+  EXPECT_EQ(after.front(), testing::write(1, 0x8000, 0)) << logs();
+  EXPECT_EQ(starts_in(after), 0);
+  for (const testing::Frame& f : after) EXPECT_NE(f.start, 0x8003) << "a recording after the stop";
+  for (const testing::Frame& f : testing::frames_of(rig.sim)) EXPECT_LT(f.start, 0x9000) << "a capture after the stop";
+  EXPECT_TRUE(testing::memo_lines(form, "Memo4").join(QLatin1Char('\n')).contains(QStringLiteral("停止振动频率检测中断!!")))
+      << logs();
 }
 
 TEST_F(OperationPutBackTest, TheTrialPagesStopEndsTheSelfLearningAndAnEstimation) {
