@@ -171,6 +171,7 @@ class GainTuningWindow : public VelmoWindow {
   bool holds(uint8_t station) const override;
   uint8_t restore_code() const override { return static_cast<uint8_t>(WindowCode::GainTuning); }
   void station_gone(uint8_t station) override;
+  void station_back(uint8_t station) override;
   void station_moved(uint8_t from, uint8_t to) override;
 
   void on_open() override;
