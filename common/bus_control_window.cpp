@@ -161,6 +161,7 @@ void BusControlWindow::station_gone(uint8_t station) {
   // Nothing left for the drive that went goes to what answers at its number.
   pending_.forget_node(station);
   publish_pending();
+  std::erase(started_, station);
   chosen_node_ = 0;
   unread_node_ = 0;
   block_old_ = true;
