@@ -259,7 +259,12 @@ class ParamEditorEngine : public QObject {
   void move_station(int to);
   // The node list names no node (the node edited left the line): nothing
   // is sent until one is selected.
-  void forget_node() { node_ = 0; }
+  void forget_node() {
+    node_ = 0;
+    drive_ = 0;
+    // Every value shown is now another drive's.
+    refresh_marks();
+  }
 
   // ---- Menu-level sequences (take the line themselves) ----
   bool read_menu(const QStringList& dump_header);

@@ -145,6 +145,8 @@ void GainTuningWindow::station_gone(uint8_t station) {
   // No drive until the engineer picks one; what was found was that one's.
   if (station == tuning_->station) tuning_->station = 0;
   results_node_ = 0;
+  // What the fields show was read from the drive that went away.
+  mark_settings(QStringLiteral("读自已不在线上的节点%1，不是当前线路上任何驱动器的值").arg(station));
   VelmoWindow::station_gone(station);
 }
 

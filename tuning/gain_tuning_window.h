@@ -230,6 +230,8 @@ class GainTuningWindow : public VelmoWindow {
   // Every field that shows a setting of the drive is marked as not read
   // from `from_node` yet.
   void mark_settings_unread(uint8_t from_node);
+  // Every field read from the drive marked as not from the selected drive, and why.
+  void mark_settings(const QString& why);
   // An accepted read filled the fields of `read`.
   void settings_read(SettingsRead read);
   // A held setting in its field and in what the window computes with.

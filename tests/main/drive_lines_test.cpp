@@ -9,6 +9,7 @@
 #include <map>
 
 #include "common/node_lists.h"
+#include "common/value_marks.h"
 #include "support/app_on_sim.h"
 
 namespace velmo {
@@ -50,6 +51,13 @@ class DriveLinesTest : public ::testing::Test {
   }
   QComboBox* box(const char* form) { return node_list_of(t.form(form)); }
   QString panel(const char* form) { return t.ctl<QLabel>(form, "Panel1")->text(); }
+  // Fields of the servo editor marked as not read from the selected drive.
+  int unread_fields() {
+    int n = 0;
+    for (QWidget* w : t.form("TForm2")->findChild<QWidget*>(QStringLiteral("PageControl1"))->findChildren<QLineEdit*>())
+      n += is_marked_unread(w);
+    return n;
+  }
 
   testing::AppOnSim t;
   MainWindow& main = t.app.main_window();
@@ -71,6 +79,7 @@ TEST_F(DriveLinesTest, WindowsWhoseDrivesAreOnAnotherLineWaitForAPickAndSendNoth
     ASSERT_EQ(box(form)->currentText(), QString::number(station)) << form;
   }
   const std::map<int, int> b2 = settings(*line_b.station(2)), b3 = settings(*line_b.station(3));
+  EXPECT_EQ(unread_fields(), 0);
 
   // Line B, twice: no window names a node, each says its drive is gone.
   for (int pass = 0; pass < 2; ++pass) {
@@ -82,6 +91,7 @@ TEST_F(DriveLinesTest, WindowsWhoseDrivesAreOnAnotherLineWaitForAPickAndSendNoth
     }
   }
   EXPECT_EQ(t.ctl<QLabel>("TForm2", "Label240")->text(), QString());
+  EXPECT_GT(unread_fields(), 10);
 
   // Downloads, reads and commands with no node picked send nothing.
   line_b.clear_journal();
@@ -97,6 +107,7 @@ TEST_F(DriveLinesTest, WindowsWhoseDrivesAreOnAnotherLineWaitForAPickAndSendNoth
   testing::select_node(box("TForm2"), 2);
   settle();
   EXPECT_EQ(t.ctl<QLabel>("TForm2", "Label240")->text(), "2");
+  EXPECT_EQ(unread_fields(), 0);
   testing::click(t.form("TForm2"), "Button5");
   settle();
   EXPECT_EQ(line_b.station(2)->reg(2), 4500);
