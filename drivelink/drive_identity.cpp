@@ -182,6 +182,10 @@ uint32_t drive_tag(const DriveLinkState& st, int address) {
   return tag <= st.drives_found.size() ? tag : 0;
 }
 
+uint16_t found_layout(const DriveLinkState& st, uint32_t tag) {
+  return tag == 0 || tag > st.drives_found.size() ? 0 : st.drives_found[tag - 1].layout;
+}
+
 QString drive_name(const DriveLinkState& st, uint32_t tag) {
   if (tag == 0 || tag > st.drives_found.size()) return {};
   const FoundDrive& d = st.drives_found[tag - 1];

@@ -44,6 +44,8 @@ void drive_renumbered(DriveLinkState& st, int from, int to);
 
 // The tag of the drive at `address` on the line searched last (0: none).
 uint32_t drive_tag(const DriveLinkState& st, int address);
+// The menu layout last read from a drive (0: none read).
+uint16_t found_layout(const DriveLinkState& st, uint32_t tag);
 // "节点2（/dev/ttyUSB0）" for a drive found at some time (empty for tag 0).
 QString drive_name(const DriveLinkState& st, uint32_t tag);
 // The line a drive was found on ("" for tag 0).

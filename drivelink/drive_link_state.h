@@ -73,6 +73,9 @@ struct DriveLinkState {
   uint32_t refused_count = 0;
 
   // ---- Node registry ----
+  // The lists of the line searched last, by position. A number alone names
+  // no drive: which drive answers at it, what follows it and what is set
+  // aside when it goes are in drive_identity.h.
   ByPos<uint8_t> servo_nodes{};
   ByPos<uint8_t> bpq_nodes{};
   ByPos<uint8_t> tsq_nodes{};

@@ -114,7 +114,6 @@ void NodeSearch::Button4Click() {
             st.servo_nodes[i] = static_cast<uint8_t>(a);
             st.servo_resolution_list[i] = c.servo_resolution;
             st.servo_high_model[i] = c.servo_high_model;
-            st.servo_subtype_list[i] = 0;  // read by the connect step
             break;
           }
           case DeviceFamily::Inverter: {
@@ -123,7 +122,6 @@ void NodeSearch::Button4Click() {
             st.bpq_model_type_list[i] = c.bpq_model_type;
             st.bpq_stop3_flags[i] = c.bpq_stop3;
             st.bpq_power_code[i] = c.bpq_power_code;
-            st.bpq_subtype_list[i] = 0;
             break;
           }
           case DeviceFamily::SpeedController: {
@@ -132,7 +130,12 @@ void NodeSearch::Button4Click() {
             break;
           }
         }
-        drive_answered(st, a, c.family, version);
+        // The layout is this drive's as last read (none for a drive not seen
+        // before) until the connect step reads it: never another drive's
+        // left at the same list position.
+        const uint16_t layout = found_layout(st, drive_answered(st, a, c.family, version));
+        if (c.family == DeviceFamily::Servo) st.servo_subtype_list[st.servo_count - 1] = layout;
+        if (c.family == DeviceFamily::Inverter) st.bpq_subtype_list[st.bpq_count - 1] = layout;
         events_.node_found(c.family, a);
       }
 
