@@ -78,6 +78,14 @@ TEST_F(DriveLinesTest, WindowsWhoseDrivesAreOnAnotherLineWaitForAPickAndSendNoth
     ASSERT_TRUE(t.form(form)->isVisible()) << form;
     ASSERT_EQ(box(form)->currentText(), QString::number(station)) << form;
   }
+  // Inverter 3 runs and stops under TForm9's bus control: its own settings are owed.
+  const std::map<int, int> a3 = settings(*t.sim.station(3));
+  testing::click(t.form("TForm9"), "Button3");
+  settle();
+  testing::click(t.form("TForm9"), "Button5");
+  settle();
+  ASSERT_EQ(t.st().bpq_restore_flags[0], 1);
+  ASSERT_NE(settings(*t.sim.station(3)), a3);
   const std::map<int, int> b2 = settings(*line_b.station(2)), b3 = settings(*line_b.station(3));
   EXPECT_EQ(unread_fields(), 0);
 
@@ -100,6 +108,12 @@ TEST_F(DriveLinesTest, WindowsWhoseDrivesAreOnAnotherLineWaitForAPickAndSendNoth
     testing::click(t.form(form), button);
     settle();
   }
+  // TForm9 cannot give A's inverter its settings back from line B: it says which drive waits.
+  testing::click(t.form("TForm9"), "Button1");
+  settle();
+  EXPECT_TRUE(t.form("TForm9")->isVisible());
+  EXPECT_TRUE(panel("TForm9").startsWith(QStringLiteral("节点3（%1）").arg(QString::fromStdString(t.sim.port_path()))))
+      << panel("TForm9").toStdString();
   EXPECT_TRUE(line_b.journal().empty());
   for (const auto& [form, station] : windows_) EXPECT_FALSE(panel(form).contains(QStringLiteral("节点0"))) << form;
 
@@ -125,6 +139,12 @@ TEST_F(DriveLinesTest, WindowsWhoseDrivesAreOnAnotherLineWaitForAPickAndSendNoth
   }
   EXPECT_EQ(box("TForm2")->currentIndex(), -1);
   for (const Frame& f : testing::frames_of(t.sim)) EXPECT_EQ(f.function, 3) << f;
+  // Back on its line, the inverter gets its own settings.
+  testing::click(t.form("TForm9"), "Button1");
+  settle();
+  EXPECT_FALSE(t.form("TForm9")->isVisible());
+  EXPECT_EQ(settings(*t.sim.station(3)), a3);
+  for (const Frame& f : testing::writes_of(t.sim)) EXPECT_EQ(f.station, 3) << f;
   std::map<int, int> b2_now = settings(*line_b.station(2));
   EXPECT_EQ(b2_now, b2);
 }

@@ -85,6 +85,9 @@ TEST_F(DriveLinesTest, ATakenOverDriveIsRestoredOnlyOnItsOwnLineWhateverAnswersA
   search(line_c, 5);
   EXPECT_EQ(nodes()->currentIndex(), -1);
   EXPECT_EQ(panel(), QStringLiteral("节点2：已不在线上，请重新选择节点！！"));
+  main.N12Click();  // opened again from the menu: still no node
+  EXPECT_EQ(nodes()->currentIndex(), -1);
+  EXPECT_EQ(panel(), QStringLiteral("节点2：已不在线上，请重新选择节点！！"));
   main.N5Click();
   settle();
   QWidget* editor = rig.app.form("TForm2");
