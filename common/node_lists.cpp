@@ -73,7 +73,7 @@ void NodeListSet::clear() {
     if (!h.box) continue;
     // A pick since the list was emptied ends the wait for the drive that went.
     if (h.box->currentIndex() >= 0) h.waiting = 0;
-    h.kept = h.group == NodeListGroup::All || h.waiting ? 0 : node_of(h.box);
+    h.kept = (h.group == NodeListGroup::All || h.waiting != 0) ? 0 : node_of(h.box);
     h.kept_drive = st_ ? drive_tag(*st_, h.kept) : 0;
     const QSignalBlocker quiet(h.box.data());
     h.box->clear();

@@ -1,7 +1,6 @@
 #include "drivelink/node_search.h"
 
 #include <algorithm>
-#include <set>
 
 #include "drivelink/drive_identity.h"
 #include "drivelink/drive_link.h"

@@ -13,10 +13,10 @@
 
 #include "common/form_access.h"
 #include "common/node_lists.h"
+#include "common/notifier.h"
 #include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
-#include "common/notifier.h"
 #include "drivelink/drive_identity.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
