@@ -6,6 +6,7 @@
 // bring the windows back.
 #include <QLabel>
 
+#include <functional>
 #include <map>
 
 #include "common/node_lists.h"
@@ -68,10 +69,12 @@ class DriveLinesTest : public ::testing::Test {
 };
 
 TEST_F(DriveLinesTest, WindowsWhoseDrivesAreOnAnotherLineWaitForAPickAndSendNothing) {
-  for (void (MainWindow::*open)() : {&MainWindow::N5Click, &MainWindow::N6Click, &MainWindow::N2Click,
-                                      &MainWindow::N7Click, &MainWindow::N8Click, &MainWindow::N13Click,
-                                      &MainWindow::RS4851Click}) {
-    (main.*open)();
+  const std::vector<std::function<void()>> openers = {
+      [this] { main.N5Click(); }, [this] { main.N6Click(); },  [this] { main.N2Click(); },
+      [this] { main.N7Click(); }, [this] { main.N8Click(); },  [this] { main.N13Click(); },
+      [this] { main.RS4851Click(); }};
+  for (const auto& open : openers) {
+    open();
     settle();
   }
   for (const auto& [form, station] : windows_) {
