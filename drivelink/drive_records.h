@@ -42,11 +42,6 @@ struct StationRecords {
   uint8_t bpq_rs485_ok = 0;
   uint8_t tsq_restore_flags = 0;
   uint8_t tsq_rs485_ok = 0;
-
-  // Some window still owes the drive its own settings, or may have left it running.
-  bool waits_for_restore() const {
-    return servo_restore_flags || servo_rs485_mode || bpq_restore_flags || tsq_restore_flags;
-  }
 };
 
 }  // namespace velmo
