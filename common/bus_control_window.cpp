@@ -17,6 +17,7 @@
 #include "common/window_holds.h"
 #include "common/window_parts.h"
 #include "drivelink/batch_writes.h"
+#include "drivelink/drive_identity.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
 
@@ -187,6 +188,10 @@ uint8_t BusControlWindow::drive_may_run() const {
 
 void BusControlWindow::station_gone(uint8_t station) {
   const QString text = station_gone_text(station);
+  // Nothing left for the drive that went goes to what answers at its number.
+  pending_.forget_node(station);
+  publish_pending();
+  std::erase(started_, station);
   chosen_node_ = 0;
   unread_node_ = 0;
   block_old_ = true;
@@ -197,6 +202,21 @@ void BusControlWindow::station_gone(uint8_t station) {
     stale_notice_->show();
   }
   VelmoWindow::station_gone(station);
+}
+
+bool BusControlWindow::owes(const StationRecords& r) const {
+  switch (family_.device) {
+    case DeviceFamily::Servo: return r.servo_restore_flags != 0 && r.servo_restore_flags == restore_code();
+    case DeviceFamily::Inverter: return r.bpq_restore_flags != 0;
+    case DeviceFamily::SpeedController: return r.tsq_restore_flags != 0;
+  }
+  return false;
+}
+
+void BusControlWindow::station_back(uint8_t station) {
+  VelmoWindow::station_back(station);
+  // Whatever the window showed of it is from before it went away.
+  show_unread(station);
 }
 
 void BusControlWindow::station_moved(uint8_t from, uint8_t to) {
@@ -427,6 +447,19 @@ bool BusControlWindow::exit_guard() {
   if (any_running()) {
     ctx_.notifier.message(this, exit_texts_.running);
     exit_refused();
+    return false;
+  }
+  // A drive the window took over that the line searched last does not hold
+  // still waits for its settings; nothing goes to whatever answers at its
+  // number, and the window stays until that drive is found again.
+  const std::vector<uint32_t> waiting = parked_drives(st(), [this](const StationRecords& r) { return owes(r); });
+  if (!waiting.empty()) {
+    const QString text =
+        QStringLiteral("%1不在当前线路上，其设置仍待恢复，请重新搜索该线路后再退出！！").arg(parked_names(st(), waiting));
+    set_panel(this, text);
+    if (fail_log_) append_line(fail_log_, text);
+    if (!program_closing()) ctx_.notifier.message(this, text);
+    set_holds_drive(true);
     return false;
   }
   timer1_->stop();

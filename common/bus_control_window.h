@@ -109,6 +109,7 @@ class BusControlWindow : public VelmoWindow {
   bool holds(uint8_t station) const override;
   uint8_t drive_may_run() const override;
   void station_gone(uint8_t station) override;
+  void station_back(uint8_t station) override;
   void station_moved(uint8_t from, uint8_t to) override;
 
  protected:
@@ -284,6 +285,8 @@ class BusControlWindow : public VelmoWindow {
   virtual bool any_running() = 0;   // exit scan over the listed drives
   virtual void enter_leaving() {}   // controls off before the restore
   virtual RestoreOutcome restore_drives() = 0;
+  // This window still owes the drive of these records its own settings.
+  bool owes(const StationRecords& records) const;
   // True when the window is left even though the restore failed on a line
   // that still answers (otherwise it stays so that the user can try again).
   virtual bool leave_after_failed_restore() const { return false; }

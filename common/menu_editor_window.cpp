@@ -143,11 +143,15 @@ void MenuEditorWindow::report(bool ok, const QString& message) {
 
 void MenuEditorWindow::take_node() {
   const int node = node_of(node_list_);
-  engine_->select(node > 0 ? node : engine_->node(), engine_->layout());
+  if (node == 0) return;  // none chosen: nothing is taken
+  engine_->select(node, engine_->layout());
   engine_->apply_layout();
 }
 
 void MenuEditorWindow::on_open() {
+  // The list names no node (its drive left the line): Panel1 says so, and
+  // nothing is taken or read until the engineer picks one.
+  if (node_of(node_list_) == 0 && engine_->node() == 0) return;
   take_node();
   read_menu();
 }
@@ -280,6 +284,12 @@ bool MenuEditorWindow::station_change_refused() {
 void MenuEditorWindow::station_gone(uint8_t station) {
   engine_->forget_node();
   VelmoWindow::station_gone(station);
+}
+
+void MenuEditorWindow::station_back(uint8_t station) {
+  // The same drive: its layout and the values read from it stand.
+  if (!engine_->busy()) take_node();
+  VelmoWindow::station_back(station);
 }
 
 bool MenuEditorWindow::exit_guard() { return !engine_->busy() && ctx_.link.st.write_busy == 0; }

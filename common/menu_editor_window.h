@@ -135,6 +135,7 @@ class MenuEditorWindow : public VelmoWindow, protected ParamEditorHooks {
   bool station_change_refused() override;
   // The node edited left the line: nothing is sent until one is chosen.
   void station_gone(uint8_t station) override;
+  void station_back(uint8_t station) override;
   // The drive being read or written is this editor's meanwhile.
   bool holds(uint8_t station) const override { return engine_->busy() && station == engine_->station(); }
 

@@ -2,6 +2,7 @@
 
 #include "common/velmo_window.h"
 #include "common/window_parts.h"
+#include "drivelink/drive_identity.h"
 
 namespace velmo {
 
@@ -45,7 +46,7 @@ bool show_station(QComboBox* box, int station) {
   return true;
 }
 
-NodeListSet::NodeListSet(const std::vector<QWidget*>& windows) {
+NodeListSet::NodeListSet(const std::vector<QWidget*>& windows, const DriveLinkState* st) : st_(st) {
   for (QWidget* window : windows) {
     if (!window) continue;
     for (QComboBox* box : window->findChildren<QComboBox*>()) {
@@ -62,10 +63,18 @@ std::vector<QComboBox*> NodeListSet::lists(NodeListGroup group) const {
   return boxes;
 }
 
+bool NodeListSet::same_drive(int station, uint32_t drive) const {
+  if (station == 0) return false;
+  return !st_ || drive == 0 || drive_tag(*st_, station) == drive;
+}
+
 void NodeListSet::clear() {
   for (Held& h : held_) {
     if (!h.box) continue;
-    h.kept = h.group == NodeListGroup::All ? 0 : node_of(h.box);
+    // A pick since the list was emptied ends the wait for the drive that went.
+    if (h.box->currentIndex() >= 0) h.waiting = 0;
+    h.kept = (h.group == NodeListGroup::All || h.waiting != 0) ? 0 : node_of(h.box);
+    h.kept_drive = st_ ? drive_tag(*st_, h.kept) : 0;
     const QSignalBlocker quiet(h.box.data());
     h.box->clear();
     h.box->setEditText(QString());
@@ -77,25 +86,48 @@ void NodeListSet::add(NodeListGroup group, int station) {
     if (!h.box || h.group != group) continue;
     const QSignalBlocker quiet(h.box.data());
     // An emptied list selects the first item added: a list that had a
-    // station shows nothing but that one meanwhile.
+    // station, or waits for the engineer's pick, shows nothing but that one
+    // meanwhile.
     h.box->addItem(QString::number(station));
     if (station == h.kept)
       h.box->setCurrentIndex(h.box->count() - 1);
-    else if (h.kept != 0 && h.box->count() == 1)
+    else if ((h.kept != 0 || h.waiting != 0) && h.box->count() == 1)
       h.box->setCurrentIndex(-1);
   }
 }
 
 void NodeListSet::reselect(Held& h) {
   if (!h.box) return;
+  auto* window = qobject_cast<VelmoWindow*>(h.box->window());
+  const bool open = window && window->isVisible();
+  const QSignalBlocker quiet(h.box.data());
+  if (h.waiting != 0) {
+    if (open) {
+      // Only the drive that went away, back at its station of its line,
+      // ends the wait; anything else waits for the engineer's pick.
+      const int back = h.waiting;
+      if (h.waiting_drive != 0 && same_drive(back, h.waiting_drive) && show_station(h.box, back)) {
+        h.waiting = 0;
+        window->station_back(static_cast<uint8_t>(back));
+      } else {
+        // Still waiting: the window says so again after this search.
+        h.box->setCurrentIndex(-1);
+        window->station_gone(static_cast<uint8_t>(back));
+      }
+      h.kept = 0;
+      return;
+    }
+    // A hidden window takes its node when it is opened.
+    h.waiting = 0;
+  }
   const int kept = h.kept;
   h.kept = 0;
-  if (kept != 0 && show_station(h.box, kept)) return;
-  auto* window = qobject_cast<VelmoWindow*>(h.box->window());
-  const QSignalBlocker quiet(h.box.data());
-  if (kept != 0 && window && window->isVisible()) {
+  if (kept != 0 && same_drive(kept, h.kept_drive) && show_station(h.box, kept)) return;
+  if (kept != 0 && open) {
     // The drive the window talks to is gone: nothing is chosen for it.
     h.box->setCurrentIndex(-1);
+    h.waiting = kept;
+    h.waiting_drive = h.kept_drive;
     window->station_gone(static_cast<uint8_t>(kept));
     return;
   }
@@ -119,11 +151,23 @@ void NodeListSet::rebuild(const DriveLinkState& st, NodeListGroup family, int fr
   };
   for (Held& h : held_) {
     if (!h.box || h.group != family || family == NodeListGroup::All) continue;
+    const std::vector<int>& nodes = family == NodeListGroup::Servo      ? servos
+                                    : family == NodeListGroup::Inverter ? inverters
+                                                                        : speed_controllers;
+    if (h.waiting != 0 && h.box->currentIndex() < 0) {
+      // Still waiting for the engineer's pick: a renumbering on this line
+      // does not choose for it.
+      refill(h.box, nodes);
+      const QSignalBlocker quiet(h.box.data());
+      h.box->setCurrentIndex(-1);
+      continue;
+    }
+    h.waiting = 0;
     const int shown = node_of(h.box);
     h.kept = shown == from ? to : shown;
-    refill(h.box, family == NodeListGroup::Servo      ? servos
-                  : family == NodeListGroup::Inverter ? inverters
-                                                      : speed_controllers);
+    // The records have moved already: the drive is found at its new number.
+    h.kept_drive = st_ ? drive_tag(*st_, h.kept) : 0;
+    refill(h.box, nodes);
     reselect(h);
   }
   // The main window lists every node, family by family, from the first.

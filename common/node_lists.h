@@ -30,19 +30,27 @@ bool show_station(QComboBox* box, int station);
 // The marked node lists of a set of windows, found once and then held, so
 // that a station found costs the same however many there are.
 //
-// A window's list always names the drive the window talks to: when the
+// A window's list always names the drive the window talks to, and a drive is
+// its line, its station and what the search found there (family, version,
+// layout; see drivelink/drive_identity.h), never its number alone. When the
 // lists are rebuilt (a search, a station change), each family list stays on
-// the station it showed and follows a renumbered drive to its new address.
-// Where that station is no longer listed, an open window's list shows no
-// node and the window is told (VelmoWindow::station_gone); a hidden one's
-// shows its first node, which the window takes when it is opened. The main
-// window's list of every node shows the first one found: the connect step
-// checks the line with it.
+// the drive it showed and follows a renumbered drive to its new address.
+// Where that drive no longer answers (not listed, or another drive, or
+// another line, at its number), an open window's list shows no node and the
+// window is told (VelmoWindow::station_gone): it sends nothing, and what it
+// kept of that drive (values, layout, resolution) is not taken for the new
+// one. Such a list stays empty through later searches and renumberings until
+// the engineer picks a node; only that same drive answering again at the
+// same station of the same line may fill it (VelmoWindow::station_back). A
+// hidden window's list shows its first node, which the window takes when it
+// is opened. The main window's list of every node shows the first one found:
+// the connect step checks the line with it.
 class NodeListSet {
  public:
   NodeListSet() = default;
   // The marked lists inside these windows.
-  explicit NodeListSet(const std::vector<QWidget*>& windows);
+  // The marked lists inside these windows; `st` tells which drive answers where.
+  NodeListSet(const std::vector<QWidget*>& windows, const DriveLinkState* st);
 
   // The lists of a group, in window order.
   std::vector<QComboBox*> lists(NodeListGroup group) const;
@@ -60,11 +68,19 @@ class NodeListSet {
   struct Held {
     QPointer<QComboBox> box;
     NodeListGroup group;
-    int kept = 0;  // the station the list showed before it was emptied
+    int kept = 0;           // the station the list showed before it was emptied
+    uint32_t kept_drive = 0;  // and the drive that answered there
+    // The list was emptied because this drive went away, and nothing was
+    // picked since (0: not waiting).
+    int waiting = 0;
+    uint32_t waiting_drive = 0;
   };
   // Selects what a refilled list shows, by the rule above.
-  static void reselect(Held& h);
+  void reselect(Held& h);
+  // The drive at `station` is still `drive` (any drive when that is unknown).
+  bool same_drive(int station, uint32_t drive) const;
   std::vector<Held> held_;
+  const DriveLinkState* st_ = nullptr;
 };
 
 }  // namespace velmo

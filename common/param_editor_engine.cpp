@@ -13,6 +13,7 @@
 #include "common/station_change.h"
 #include "common/status_line.h"
 #include "common/value_marks.h"
+#include "drivelink/drive_identity.h"
 #include "drivelink/drive_link.h"
 
 namespace velmo {
@@ -78,10 +79,13 @@ void ParamEditorEngine::build_controls(QWidget* area) {
 
 void ParamEditorEngine::select(int node, int layout) {
   const int from = node_;
+  const uint32_t from_drive = drive_;
+  const uint32_t drive = drive_tag(st_, node);
+  const bool other_line = drive_line(st_, drive) != drive_line(st_, from_drive);
   if (layout != layout_) {
     // Another layout gives the registers other meanings: nothing stays known.
     std::fill(sources_.begin(), sources_.end(), Source{});
-  } else if (node != node_ && !config_.keep_values_across_nodes) {
+  } else if ((node != node_ || drive != drive_) && (!config_.keep_values_across_nodes || other_line)) {
     // What the image holds describes another drive: a file or an entry was
     // meant for it, and its read values stay marked as that node's.
     for (Source& s : sources_)
@@ -89,17 +93,18 @@ void ParamEditorEngine::select(int node, int layout) {
         s = {};
   }
   node_ = node;
+  drive_ = drive;
   layout_ = layout;
   // The station number of the node edited is its address.
   for (const ParamRow& row : table_.rows) {
     if (!row.has(kStation) || !row.in_layout(layout_) || row.reg < 0) continue;
     image_[static_cast<size_t>(row.reg)] = node;
-    sources_[static_cast<size_t>(row.reg)] = {true, ValueSource::Drive, node, ++stamp_};
+    sources_[static_cast<size_t>(row.reg)] = {true, ValueSource::Drive, node, ++stamp_, drive_};
     if (control_of(row)) put_row(row);
   }
-  if (node != from) {
+  if (node != from || drive != from_drive) {
     if (const int other = other_node_shown(); other > 0)
-      status(QStringLiteral("显示的参数仍是节点%1的值，尚未从本节点读取").arg(other));
+      status(QStringLiteral("显示的参数仍是%1的值，尚未从本节点读取").arg(other_shown_name()));
   }
   refresh_marks();
 }
@@ -167,7 +172,16 @@ void ParamEditorEngine::set_unconfirmed(const ParamRow& row, bool on, const QStr
 bool ParamEditorEngine::known(int reg) const {
   if (reg < 0 || reg >= kImageSize) return false;
   const Source& s = sources_[static_cast<size_t>(reg)];
-  return s.set && (config_.keep_values_across_nodes || s.node == 0 || s.node == node_) && !stale(reg);
+  return s.set && (from_this_drive(s) || copyable(s)) && !stale(reg);
+}
+
+bool ParamEditorEngine::copyable(const Source& s) const {
+  return config_.keep_values_across_nodes && drive_line(st_, s.drive) == drive_line(st_, drive_);
+}
+
+QString ParamEditorEngine::source_name(const Source& s) const {
+  if (s.node == node_ && s.drive != drive_ && s.drive != 0) return drive_name(st_, s.drive);
+  return QStringLiteral("节点%1").arg(s.node);
 }
 
 bool ParamEditorEngine::stale(int reg) const {
@@ -184,14 +198,14 @@ bool ParamEditorEngine::stale(int reg) const {
 bool ParamEditorEngine::from_selected(int reg) const {
   if (reg < 0 || reg >= kImageSize) return false;
   const Source& s = sources_[static_cast<size_t>(reg)];
-  return s.set && (s.node == 0 || s.node == node_);
+  return s.set && from_this_drive(s);
 }
 
 void ParamEditorEngine::set_source(int reg, ValueSource source) {
   if (reg < 0 || reg >= kImageSize) return;
   // The drive's values belong to its node; a file's and an entry's to none.
   const bool drive = source == ValueSource::Drive || source == ValueSource::Written || source == ValueSource::Downloaded;
-  sources_[static_cast<size_t>(reg)] = {true, source, drive ? node_ : 0, ++stamp_};
+  sources_[static_cast<size_t>(reg)] = {true, source, drive ? node_ : 0, ++stamp_, drive ? drive_ : 0};
 }
 
 QString ParamEditorEngine::unread_reason(const ParamRow& row) const {
@@ -200,7 +214,7 @@ QString ParamEditorEngine::unread_reason(const ParamRow& row) const {
     const int reg = row.reg + k;
     if (from_selected(reg)) continue;
     const Source& s = sources_[static_cast<size_t>(reg)];
-    if (s.set) return QStringLiteral("此值读自节点%1，尚未从本节点读取").arg(s.node);
+    if (s.set) return QStringLiteral("此值读自%1，尚未从本节点读取").arg(source_name(s));
     return QStringLiteral("此值未从驱动器读取，也不来自菜单文件或输入");
   }
   return {};
@@ -255,9 +269,18 @@ int ParamEditorEngine::other_node_shown() const {
   for (const ParamRow& row : table_.rows) {
     if (!control_of(row) || row.reg < 0 || !row_active(row)) continue;
     const Source& s = sources_[static_cast<size_t>(row.reg)];
-    if (s.set && s.node != 0 && s.node != node_) return s.node;
+    if (s.set && !from_this_drive(s)) return s.node;
   }
   return 0;
+}
+
+QString ParamEditorEngine::other_shown_name() const {
+  for (const ParamRow& row : table_.rows) {
+    if (!control_of(row) || row.reg < 0 || !row_active(row)) continue;
+    const Source& s = sources_[static_cast<size_t>(row.reg)];
+    if (s.set && !from_this_drive(s)) return source_name(s);
+  }
+  return {};
 }
 
 void ParamEditorEngine::refresh_marks() {
@@ -941,7 +964,8 @@ bool ParamEditorEngine::write_group(int group, bool download) {
 bool ParamEditorEngine::drive_holds(int reg) const {
   if (reg < 0 || reg >= kImageSize) return false;
   const Source& s = sources_[static_cast<size_t>(reg)];
-  return s.set && s.from != ValueSource::File && s.from != ValueSource::Entered && s.node == node_ && !stale(reg);
+  return s.set && s.from != ValueSource::File && s.from != ValueSource::Entered && s.node == node_ &&
+         s.drive == drive_ && !stale(reg);
 }
 
 void ParamEditorEngine::settle_unwritten(int start, int count, const ExchangeOutcome& write) {

@@ -122,6 +122,9 @@ class ParamEditorEngine : public QObject {
     ValueSource from = ValueSource::Drive;
     int node = 0;
     uint64_t stamp = 0;
+    // The drive the values came from (see drivelink/drive_identity.h): the
+    // same number on another line, or with another drive, is not this node.
+    uint32_t drive = 0;
     bool operator==(const Source&) const = default;
   };
 
@@ -256,7 +259,12 @@ class ParamEditorEngine : public QObject {
   void move_station(int to);
   // The node list names no node (the node edited left the line): nothing
   // is sent until one is selected.
-  void forget_node() { node_ = 0; }
+  void forget_node() {
+    node_ = 0;
+    drive_ = 0;
+    // Every value shown is now another drive's.
+    refresh_marks();
+  }
 
   // ---- Menu-level sequences (take the line themselves) ----
   bool read_menu(const QStringList& dump_header);
@@ -317,6 +325,14 @@ class ParamEditorEngine : public QObject {
   bool refuse_unknown_download();
   // The node whose earlier values some shown row still holds (0: none).
   int other_node_shown() const;
+  QString other_shown_name() const;
+  // The drive edited gave this value (or it came from no drive at all).
+  bool from_this_drive(const Source& s) const { return s.node == 0 || (s.node == node_ && s.drive == drive_); }
+  // Values of another node that a download may still copy (same line).
+  bool copyable(const Source& s) const;
+  // How a value's drive is named where it is not the drive edited: its node,
+  // and its line where the number is the same.
+  QString source_name(const Source& s) const;
   QString unread_reason(const ParamRow& row) const;
   QString stale_reason(const ParamRow& row) const;
   // The note of a row (index i) whose field shows a value out of its range.
@@ -360,6 +376,7 @@ class ParamEditorEngine : public QObject {
   std::map<int, uint64_t> failed_read_;  // node → when its last menu read, a failed one, began
   int first_unwritten_ = -1;
   int node_ = 1;
+  uint32_t drive_ = 0;  // the drive at node_ when it was selected
   int layout_ = 0;
   bool busy_ = false;
   bool last_read_ok_ = false;

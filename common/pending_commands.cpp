@@ -40,6 +40,12 @@ void PendingCommands::drop_other_for(uint8_t node) {
   if (other_ && other_->node == node) other_.reset();
 }
 
+void PendingCommands::forget_node(uint8_t node) {
+  safety_.erase(std::remove_if(safety_.begin(), safety_.end(), [node](const PendingCommand& c) { return c.node == node; }),
+                safety_.end());
+  drop_other_for(node);
+}
+
 bool PendingCommands::waits_for(uint8_t node, std::optional<CommandKind> kind) const {
   auto matches = [&](const PendingCommand& c) { return c.node == node && (!kind || c.kind == *kind); };
   return std::any_of(safety_.begin(), safety_.end(), matches) || (other_ && matches(*other_));

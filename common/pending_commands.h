@@ -41,6 +41,9 @@ class PendingCommands {
   void drop_other();
   // The same, only when it was given for this node.
   void drop_other_for(uint8_t node);
+  // Everything that waits for this node: the drive at its number is gone,
+  // and whatever answers there next is another drive.
+  void forget_node(uint8_t node);
   // Whether a command waits for this node (of this kind, when given).
   bool waits_for(uint8_t node, std::optional<CommandKind> kind = std::nullopt) const;
   // The node now answers at another station: what waits for it goes there.

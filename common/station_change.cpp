@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "drivelink/drive_identity.h"
+
 namespace velmo {
 
 namespace {
@@ -14,12 +16,6 @@ bool held_by_other(const DriveLinkState& st, int address, int own) {
   return in(st.servo_nodes, st.servo_count) || in(st.bpq_nodes, st.bpq_count) || in(st.tsq_nodes, st.tsq_count);
 }
 
-template <typename T>
-void move(ByAddr<T>& records, int from, int to) {
-  records[to] = records[from];
-  records[from] = T{};
-}
-
 }  // namespace
 
 std::optional<int> free_station(const DriveLinkState& st, int typed, int own) {
@@ -30,22 +26,13 @@ std::optional<int> free_station(const DriveLinkState& st, int typed, int own) {
 
 void move_station_records(DriveLinkState& st, int from, int to) {
   if (from == to || from < 1 || to < 1 || from >= kAddrSlots || to >= kAddrSlots) return;
-  move(st.servo_saved_params, from, to);
-  move(st.servo_run_mode, from, to);
-  move(st.servo_gain_switch, from, to);
-  move(st.bpq_rs485_regs, from, to);
-  move(st.tsq_reg1, from, to);
-  move(st.tsq_reg2, from, to);
-  move(st.servo_restore_flags, from, to);
-  move(st.servo_rs485_mode, from, to);
-  move(st.servo_run_state, from, to);
-  move(st.servo_jog_mode, from, to);
-  move(st.bpq_run_state, from, to);
-  move(st.tsq_run_state, from, to);
+  // The flags kept by list position stay where the drive is listed.
+  put_station_records(st, to, take_station_records(st, from, false), false);
 }
 
 void renumber_node(DriveLinkState& st, NodeListGroup family, int from, int to) {
   move_station_records(st, from, to);
+  drive_renumbered(st, from, to);
   auto replace = [&](auto& nodes, int count) {
     std::replace(nodes.begin(), nodes.begin() + count, static_cast<uint8_t>(from), static_cast<uint8_t>(to));
   };

@@ -5,6 +5,8 @@
 namespace velmo {
 
 QString node_line(int station, const QString& message) {
+  // Address 0 is the broadcast, never a node: a line for no node names none.
+  if (station <= 0) return message;
   return QStringLiteral("节点") + QString::number(station) + QStringLiteral("：") + message;
 }
 

@@ -81,6 +81,11 @@ std::optional<uint8_t> VelmoWindow::held_elsewhere(uint8_t station) const {
   return std::nullopt;
 }
 
+void VelmoWindow::station_back(uint8_t station) {
+  if (auto* panel = findChild<QLabel*>(QStringLiteral("Panel1")))
+    set_panel_text(panel, node_line(station, QStringLiteral("驱动器已重新在线上找到")));
+}
+
 void VelmoWindow::station_gone(uint8_t station) {
   if (auto* panel = findChild<QLabel*>(QStringLiteral("Panel1"))) set_panel_text(panel, station_gone_text(station));
 }

@@ -83,6 +83,10 @@ class VelmoWindow : public QWidget {
   // node list shows no node, and the window sends nothing until the
   // engineer picks one. By default Panel1 says so.
   virtual void station_gone(uint8_t station);
+  // The drive that went away answers again at `station` (same line, same
+  // drive) before the engineer picked another: the node list shows it again
+  // and the window goes on with it. By default Panel1 says so.
+  virtual void station_back(uint8_t station);
   // The drive at `from` answers at `to` now (its family's editor
   // renumbered it): what the window keeps of it follows.
   virtual void station_moved(uint8_t /*from*/, uint8_t /*to*/) {}

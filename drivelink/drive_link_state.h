@@ -1,6 +1,11 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "drivelink/drive_records.h"
 
 namespace velmo {
 
@@ -68,6 +73,9 @@ struct DriveLinkState {
   uint32_t refused_count = 0;
 
   // ---- Node registry ----
+  // The lists of the line searched last, by position. A number alone names
+  // no drive: which drive answers at it, what follows it and what is set
+  // aside when it goes are in drive_identity.h.
   ByPos<uint8_t> servo_nodes{};
   ByPos<uint8_t> bpq_nodes{};
   ByPos<uint8_t> tsq_nodes{};
@@ -81,6 +89,20 @@ struct DriveLinkState {
   ByPos<uint8_t> bpq_model_type_list{};
   ByPos<uint8_t> bpq_power_code{};
   ByPos<uint8_t> bpq_stop3_flags{};
+
+  // ---- Which drive answers where (see drive_identity.h) ----
+  // Every drive a search has found, on any line; a drive's tag is its
+  // position here plus one.
+  std::vector<FoundDrive> drives_found;
+  // The tag of the drive answering at each address of the line searched
+  // last (0: none).
+  ByAddr<uint32_t> drive_at{};
+  // The line the last search opened.
+  std::string line;
+  uint64_t found_stamp = 0;  // counts answers, for FoundDrive::seen
+  // The records of drives not on the line searched, by tag, until their
+  // drive answers again.
+  std::map<uint32_t, StationRecords> parked;
 
   // ---- Connect snapshot ----
   std::array<uint32_t, 38> servo_param_regs{};

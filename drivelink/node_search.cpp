@@ -1,8 +1,8 @@
 #include "drivelink/node_search.h"
 
 #include <algorithm>
-#include <set>
 
+#include "drivelink/drive_identity.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
 #include "drivelink/node_classification.h"
@@ -27,40 +27,6 @@ Parity parity_by_name(const QString& name) {
   if (name == QLatin1String("Odd")) return Parity::Odd;
   if (name == QLatin1String("Space")) return Parity::Space;
   return Parity::None;
-}
-
-// Restore flags of inverters and speed controllers are kept by list position;
-// a new search may reorder the lists, so they are carried over by station.
-struct FlagsByStation {
-  std::set<int> bpq_restore, bpq_ok, tsq_restore, tsq_ok;
-};
-
-FlagsByStation remember_flags(const DriveLinkState& st) {
-  FlagsByStation f;
-  for (int i = 0; i < st.bpq_count; ++i) {
-    if (st.bpq_restore_flags[i]) f.bpq_restore.insert(st.bpq_nodes[i]);
-    if (st.bpq_rs485_ok[i]) f.bpq_ok.insert(st.bpq_nodes[i]);
-  }
-  for (int i = 0; i < st.tsq_count; ++i) {
-    if (st.tsq_restore_flags[i]) f.tsq_restore.insert(st.tsq_nodes[i]);
-    if (st.tsq_rs485_ok[i]) f.tsq_ok.insert(st.tsq_nodes[i]);
-  }
-  return f;
-}
-
-void reapply_flags(DriveLinkState& st, const FlagsByStation& f) {
-  st.bpq_restore_flags.fill(0);
-  st.tsq_restore_flags.fill(0);
-  st.bpq_rs485_ok.fill(0);
-  st.tsq_rs485_ok.fill(0);
-  for (int i = 0; i < st.bpq_count; ++i) {
-    st.bpq_restore_flags[i] = f.bpq_restore.count(st.bpq_nodes[i]) ? 1 : 0;
-    st.bpq_rs485_ok[i] = f.bpq_ok.count(st.bpq_nodes[i]) ? 1 : 0;
-  }
-  for (int i = 0; i < st.tsq_count; ++i) {
-    st.tsq_restore_flags[i] = f.tsq_restore.count(st.tsq_nodes[i]) ? 1 : 0;
-    st.tsq_rs485_ok[i] = f.tsq_ok.count(st.tsq_nodes[i]) ? 1 : 0;
-  }
 }
 
 bool bpq_under_bus_control(const DriveLinkState& st, int i) { return st.bpq_restore_flags[i] != 0; }
@@ -120,7 +86,6 @@ void NodeSearch::Button4Click() {
       st.char_time_ms = baud ? 700000 / baud : 0;
       events_.char_time_changed(st.char_time_ms);
 
-      const FlagsByStation flags = remember_flags(st);
       events_.node_lists_cleared();
       ended.cleared = true;
       st.connected = 0;
@@ -153,6 +118,9 @@ void NodeSearch::Button4Click() {
       link_.delay(250);
 
       int found = 0;
+      // The drives of the line searched before step aside with what is kept
+      // of them; each comes back only where that same drive answers.
+      begin_search(st, line_identity(port.CommName));
       st.servo_count = st.bpq_count = st.tsq_count = 0;
       const int last = std::clamp(view.last_station(), 0, kMaxStation);
       view.enable(Button::Connect, false);
@@ -161,7 +129,8 @@ void NodeSearch::Button4Click() {
         view.show_status(QStringLiteral("搜索节点") + QString::number(a));
         if (!read(static_cast<uint8_t>(a), kProgramVersionReg, 1)) continue;
         ++found;
-        const NodeClass c = classify_node(link_.reply_word(0));
+        const uint16_t version = link_.reply_word(0);
+        const NodeClass c = classify_node(version);
         switch (c.family) {
           case DeviceFamily::Servo: {
             const int i = st.servo_count++;
@@ -184,9 +153,14 @@ void NodeSearch::Button4Click() {
             break;
           }
         }
+        // The layout is this drive's as last read (none for a drive not seen
+        // before) until the connect step reads it: never another drive's
+        // left at the same list position.
+        const uint16_t layout = found_layout(st, drive_answered(st, a, c.family, version));
+        if (c.family == DeviceFamily::Servo) st.servo_subtype_list[st.servo_count - 1] = layout;
+        if (c.family == DeviceFamily::Inverter) st.bpq_subtype_list[st.bpq_count - 1] = layout;
         events_.node_found(c.family, a);
       }
-      reapply_flags(st, flags);
 
       if (cut_) {
         // The program is closing: no connect step follows.
@@ -285,6 +259,8 @@ void NodeSearch::Button1Click() {
     }
     st.servo_subtype_list[i] = link_.reply_word(0) % 100;
     const uint32_t subtype = st.servo_subtype_list[i];
+    // Another layout than before at this number is another drive.
+    layout_read(st, a, static_cast<uint16_t>(subtype));
     const bool keep_snapshot = st.servo_restore_flags[a] != 0;
     const int first = st.servo_list_first(subtype);
     const int size = st.servo_list_size(subtype);
@@ -328,6 +304,7 @@ void NodeSearch::Button1Click() {
         fail();
         break;
       }
+      layout_read(st, a, static_cast<uint16_t>(st.bpq_subtype_list[i]));
       const bool keep_snapshot = bpq_under_bus_control(st, i);
       std::array<uint32_t, 4> values{};
       for (int k = 0; k < 4; ++k) {

@@ -129,6 +129,9 @@ InverterMenuEditor::InverterMenuEditor(AppContext& ctx, QWidget* parent)
 
 void InverterMenuEditor::take_node() {
   const DriveLinkState& st = ctx_.link.st;
+  // No node chosen (its drive left the line): no model type is taken from
+  // another drive's row.
+  if (node_of(node_list()) == 0) return;
   const int i = std::max(node_list()->currentIndex(), 0);
   const int model_type = st.bpq_model_type_list[static_cast<size_t>(i)];
   const int node = node_of(node_list());
@@ -218,6 +221,9 @@ void InverterMenuEditor::take_power(int index) {
 }
 
 void InverterMenuEditor::on_open() {
+  // The list names no node (its drive left the line): Panel1 says so, and
+  // nothing is read until the engineer picks one.
+  if (node_of(node_list()) == 0) return;
   take_node();
   control<QLineEdit>(this, "Edit38")->setText(QString::number(ctx_.link.st.char_time_ms));
   Button6Click();

@@ -115,7 +115,8 @@ void MainWindow::N12Click() {
   // With no servo on the line the window opens, but there is no drive to
   // identify or read.
   if (node_of(node_list_of(w)) == 0) {
-    w->show_status(kNoServo);
+    // Its drive left the line: Panel1 already says so, and the engineer picks.
+    if (st.servo_count == 0) w->show_status(kNoServo);
     return;
   }
   w->on_open();

@@ -49,7 +49,7 @@ VelmoApp::~VelmoApp() {
 
 void VelmoApp::connect_node_lists() {
   // The windows and their lists stay for the program's life: found once.
-  node_lists_ = NodeListSet(windows_);
+  node_lists_ = NodeListSet(windows_, &link_.st);
   QObject::connect(&events_, &LinkEvents::node_lists_cleared, [this] { node_lists_.clear(); });
   QObject::connect(&events_, &LinkEvents::node_found, [this](DeviceFamily family, int station) {
     node_lists_.add(NodeListGroup::All, station);

@@ -104,6 +104,12 @@ ServoMenuEditor::ServoMenuEditor(AppContext& ctx, QWidget* parent)
 
 void ServoMenuEditor::take_node() {
   DriveLinkState& st = ctx_.link.st;
+  // No node chosen (its drive left the line): no layout is taken from
+  // another drive's row, and none is shown.
+  if (node_of(node_list()) == 0) {
+    if (engine_->node() == 0) control<QLabel>(this, "Label240")->clear();
+    return;
+  }
   const int i = std::max(node_list()->currentIndex(), 0);
   variant_ = st.servo_subtype_list[static_cast<size_t>(i)];
   control<QLabel>(this, "Label240")->setText(QString::number(variant_));
@@ -112,7 +118,15 @@ void ServoMenuEditor::take_node() {
   engine_->apply_layout();
 }
 
+void ServoMenuEditor::station_gone(uint8_t station) {
+  control<QLabel>(this, "Label240")->clear();
+  MenuEditorWindow::station_gone(station);
+}
+
 void ServoMenuEditor::on_open() {
+  // The list names no node (its drive left the line): Panel1 says so, and
+  // nothing is read until the engineer picks one.
+  if (node_of(node_list()) == 0) return;
   take_node();
   sfmenuset();
   Button6Click();

@@ -37,6 +37,8 @@ class ServoMenuEditor : public MenuEditorWindow {
 
  protected:
   void take_node() override;  // node, variant and layout from ComboBox45
+  // The variant shown was the drive's that went away.
+  void station_gone(uint8_t station) override;
   std::optional<QString> file_refusal(const MenuFileParse& parsed) const override;
 
   // ParamEditorHooks

@@ -37,9 +37,12 @@ constexpr ReadField kReadFields[] = {
 }  // namespace
 
 void GainTuningWindow::mark_settings_unread(uint8_t from_node) {
-  const QString why = results_node_ != 0 && results_node_ != from_node
-                          ? QStringLiteral("仍是节点%1的值，尚未从节点%2读取").arg(results_node_).arg(from_node)
-                          : QStringLiteral("尚未从节点%1读取").arg(from_node);
+  mark_settings(results_node_ != 0 && results_node_ != from_node
+                    ? QStringLiteral("仍是节点%1的值，尚未从节点%2读取").arg(results_node_).arg(from_node)
+                    : QStringLiteral("尚未从节点%1读取").arg(from_node));
+}
+
+void GainTuningWindow::mark_settings(const QString& why) {
   for (const ReadField& f : kReadFields) {
     QWidget* c = control<QWidget>(this, f.name);
     // A mark the last node's write left says nothing about this one.

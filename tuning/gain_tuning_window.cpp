@@ -13,9 +13,11 @@
 
 #include "common/form_access.h"
 #include "common/node_lists.h"
+#include "common/notifier.h"
 #include "common/status_lamp.h"
 #include "common/status_line.h"
 #include "common/window_parts.h"
+#include "drivelink/drive_identity.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/link_events.h"
 #include "servo/servo_bus_release.h"
@@ -143,7 +145,18 @@ void GainTuningWindow::station_gone(uint8_t station) {
   // No drive until the engineer picks one; what was found was that one's.
   if (station == tuning_->station) tuning_->station = 0;
   results_node_ = 0;
+  // What the fields show was read from the drive that went away.
+  mark_settings(QStringLiteral("读自已不在线上的节点%1，不是当前线路上任何驱动器的值").arg(station));
   VelmoWindow::station_gone(station);
+}
+
+void GainTuningWindow::station_back(uint8_t station) {
+  VelmoWindow::station_back(station);
+  // The same drive answers again: the window goes on with it (and its exit
+  // can switch it off and restore it).
+  if (sequence_running() || nodes_->currentIndex() < 0) return;
+  take_drive(nodes_->currentIndex());
+  results_node_ = station;
 }
 
 void GainTuningWindow::station_moved(uint8_t from, uint8_t to) {
@@ -340,18 +353,34 @@ void GainTuningWindow::exit_steps() {
   exit_pending_ = false;
   DriveLinkState& st = ctx_.link.st;
   tuning::TuningState& ts = *tuning_;
-  report_->caption(QStringLiteral("退出485模式并恢复相关参数"));
   st.abort_wait = 0;
+  // A drive this window took over that the line searched last does not hold
+  // still waits for its settings: nothing goes to whatever answers at its
+  // number, and the window stays until that drive is found again.
+  const std::vector<uint32_t> waiting = parked_drives(
+      st, [code = restore_code()](const StationRecords& r) { return r.servo_restore_flags == code; });
+  if (!waiting.empty()) {
+    const QString text = QStringLiteral("%1不在当前线路上，其设置仍待恢复，请重新搜索该线路后再退出！！")
+                             .arg(parked_names(st, waiting));
+    report_->bare(text);
+    if (!program_closing()) ctx_.notifier.message(this, text);
+    set_holds_drive(true);
+    exiting_ = false;
+    return;
+  }
+  report_->caption(QStringLiteral("退出485模式并恢复相关参数"));
+  // The window's drive left the line: nothing of its own steps goes out.
+  const bool own_drive = node() != 0;
   // A long stroke may outlast the sequence it belonged to: the axis is
   // stopped before the window is left.
-  if (move_may_be_running()) stop_test_move();
+  if (own_drive && move_may_be_running()) stop_test_move();
   // The drive comes to rest before its status is read.
-  ctx_.link.delay(2000);
+  if (own_drive) ctx_.link.delay(2000);
   // Nothing is left holding the axis once the window is gone, but a
   // vertical load: switched off, it would drop.
   const bool keeps_holding = hidden.vertical_load || ts.hold_servo_on != 0;
-  if (!keeps_holding && (servo_may_be_on_ || ts.servo_on_state != 0)) servo_off();
-  if (read_drive_fault() && ts.drive_fault_seen) {
+  if (own_drive && !keeps_holding && (servo_may_be_on_ || ts.servo_on_state != 0)) servo_off();
+  if (own_drive && read_drive_fault() && ts.drive_fault_seen) {
     fault_reset();
     ctx_.link.delay(200);
   }
@@ -360,9 +389,9 @@ void GainTuningWindow::exit_steps() {
   const auto restored = servo::restore_own_servos(st, ctx_.batch, restore_code(),
                                                   [this](uint8_t a) { return held_elsewhere(a); });
   // A SERVO_OFF pressed during these steps and still waiting goes out now.
-  finish_user_servo_off();
+  if (own_drive) finish_user_servo_off();
   confirmed_.forget();
-  set_holds_drive(!restored.ok || (servo_may_be_on_ && !keeps_holding));
+  set_holds_drive(!restored.ok || (own_drive && servo_may_be_on_ && !keeps_holding));
   if (!restored.ok) {
     report_->failed(QStringLiteral("恢复参数失败"));
     if (!restored.line_dead) {

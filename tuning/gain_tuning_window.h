@@ -171,6 +171,7 @@ class GainTuningWindow : public VelmoWindow {
   bool holds(uint8_t station) const override;
   uint8_t restore_code() const override { return static_cast<uint8_t>(WindowCode::GainTuning); }
   void station_gone(uint8_t station) override;
+  void station_back(uint8_t station) override;
   void station_moved(uint8_t from, uint8_t to) override;
 
   void on_open() override;
@@ -229,6 +230,8 @@ class GainTuningWindow : public VelmoWindow {
   // Every field that shows a setting of the drive is marked as not read
   // from `from_node` yet.
   void mark_settings_unread(uint8_t from_node);
+  // Every field read from the drive marked as not from the selected drive, and why.
+  void mark_settings(const QString& why);
   // An accepted read filled the fields of `read`.
   void settings_read(SettingsRead read);
   // A held setting in its field and in what the window computes with.
