@@ -14,11 +14,25 @@ namespace {
 // How often the close looks whether the window it waits for is done.
 constexpr int kLookMs = 10;
 
-QString window_names(const std::vector<QPointer<VelmoWindow>>& windows) {
+enum class Which { All, Open, Left };
+
+QString window_names(const std::vector<QPointer<VelmoWindow>>& windows, Which which = Which::All) {
   QStringList names;
   for (const QPointer<VelmoWindow>& w : windows)
-    if (w) names << QStringLiteral("“%1”").arg(w->windowTitle());
+    if (w && (which == Which::All || w->isVisible() == (which == Which::Open)))
+      names << QStringLiteral("“%1”").arg(w->windowTitle());
   return names.join(QStringLiteral("、"));
+}
+
+// Where the engineer finds each held window: an open one is there to act
+// in; one already left (its restore got no valid reply) is opened again
+// from the main menu.
+QString how_to_reach(const std::vector<QPointer<VelmoWindow>>& held) {
+  QString how;
+  const QString open = window_names(held, Which::Open), left = window_names(held, Which::Left);
+  if (!open.isEmpty()) how += QStringLiteral("请在%1中处理后退出；").arg(open);
+  if (!left.isEmpty()) how += QStringLiteral("%1已关闭，请从主菜单重新打开后处理；").arg(left);
+  return how;
 }
 }  // namespace
 
@@ -194,8 +208,8 @@ bool ProgramClose::end_or_hold() {
   hooks_.status(QStringLiteral("程序未关闭：有窗口仍控制着驱动器"), true,
                 QStringLiteral("程序未关闭：%1仍控制着驱动器").arg(names));
   hooks_.message(QStringLiteral("%1仍控制着驱动器（参数未能恢复或驱动器可能仍在运行），程序未关闭。\n"
-                                "请在该窗口处理后退出；再次关闭程序将先停止各驱动器并恢复其参数，然后退出！！")
-                     .arg(names));
+                                "%2再次关闭程序将先停止各驱动器并恢复其参数，然后退出！！")
+                     .arg(names, how_to_reach(held_)));
   // The program stays: the windows work as before.
   for (const Entry& e : to_leave_)
     if (e.window) e.window->set_program_closing(false);

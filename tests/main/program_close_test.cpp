@@ -129,6 +129,10 @@ TEST_F(LineOfEveryFamily, ARefusedOrUnansweredRestoreKeepsTheProgramOpenUntilASe
   const QString held = QStringLiteral("“驱动器 RS-485通讯控制”、“调速器 RS-485通讯控制”");
   EXPECT_TRUE(testing::memo_lines(&main(), "Memo2").last().startsWith(QStringLiteral("程序未关闭：") + held + "仍控制着驱动器**"));
   EXPECT_TRUE(t.notifier.messages.last().startsWith(held + QStringLiteral("仍控制着驱动器（")));
+  // The box tells where each window is to be found: the one left is reopened from the main menu.
+  EXPECT_TRUE(t.notifier.messages.last().contains(
+      QStringLiteral("请在“驱动器 RS-485通讯控制”中处理后退出；“调速器 RS-485通讯控制”已关闭，请从主菜单重新打开后处理；")))
+      << t.notifier.messages.last().toStdString();
   EXPECT_FALSE(qobject_cast<VelmoWindow*>(servo)->program_closing());  // the window works as before
   // The second close tries every window again; servo 1 still refuses, and
   // the program ends after the warning. Nothing goes out after that.
