@@ -55,6 +55,34 @@ uint32_t known_drive(const DriveLinkState& st, int address, DeviceFamily family,
   return best;
 }
 
+// Every record kept per address or per list position, each beside its place
+// in StationRecords: one list for setting a drive's records aside and for
+// giving them back.
+template <typename Each>
+void each_record(DriveLinkState& st, int a, StationRecords& r, bool by_position, Each each) {
+  each(st.servo_saved_params[a], r.servo_saved_params);
+  each(st.servo_run_mode[a], r.servo_run_mode);
+  each(st.servo_gain_switch[a], r.servo_gain_switch);
+  each(st.bpq_rs485_regs[a], r.bpq_rs485_regs);
+  each(st.tsq_reg1[a], r.tsq_reg1);
+  each(st.tsq_reg2[a], r.tsq_reg2);
+  each(st.servo_restore_flags[a], r.servo_restore_flags);
+  each(st.servo_rs485_mode[a], r.servo_rs485_mode);
+  each(st.servo_run_state[a], r.servo_run_state);
+  each(st.servo_jog_mode[a], r.servo_jog_mode);
+  each(st.bpq_run_state[a], r.bpq_run_state);
+  each(st.tsq_run_state[a], r.tsq_run_state);
+  if (!by_position) return;
+  if (const int i = position_of(st.bpq_nodes, st.bpq_count, a); i >= 0) {
+    each(st.bpq_restore_flags[i], r.bpq_restore_flags);
+    each(st.bpq_rs485_ok[i], r.bpq_rs485_ok);
+  }
+  if (const int i = position_of(st.tsq_nodes, st.tsq_count, a); i >= 0) {
+    each(st.tsq_restore_flags[i], r.tsq_restore_flags);
+    each(st.tsq_rs485_ok[i], r.tsq_rs485_ok);
+  }
+}
+
 }  // namespace
 
 std::string line_identity(const QString& port_name) {
@@ -70,53 +98,14 @@ QString line_name(const std::string& line) {
 StationRecords take_station_records(DriveLinkState& st, int a, bool by_position) {
   StationRecords r;
   if (!valid_address(a)) return r;
-  r.servo_saved_params = take(st.servo_saved_params[a]);
-  r.servo_run_mode = take(st.servo_run_mode[a]);
-  r.servo_gain_switch = take(st.servo_gain_switch[a]);
-  r.bpq_rs485_regs = take(st.bpq_rs485_regs[a]);
-  r.tsq_reg1 = take(st.tsq_reg1[a]);
-  r.tsq_reg2 = take(st.tsq_reg2[a]);
-  r.servo_restore_flags = take(st.servo_restore_flags[a]);
-  r.servo_rs485_mode = take(st.servo_rs485_mode[a]);
-  r.servo_run_state = take(st.servo_run_state[a]);
-  r.servo_jog_mode = take(st.servo_jog_mode[a]);
-  r.bpq_run_state = take(st.bpq_run_state[a]);
-  r.tsq_run_state = take(st.tsq_run_state[a]);
-  if (!by_position) return r;
-  if (const int i = position_of(st.bpq_nodes, st.bpq_count, a); i >= 0) {
-    r.bpq_restore_flags = take(st.bpq_restore_flags[i]);
-    r.bpq_rs485_ok = take(st.bpq_rs485_ok[i]);
-  }
-  if (const int i = position_of(st.tsq_nodes, st.tsq_count, a); i >= 0) {
-    r.tsq_restore_flags = take(st.tsq_restore_flags[i]);
-    r.tsq_rs485_ok = take(st.tsq_rs485_ok[i]);
-  }
+  each_record(st, a, r, by_position, [](auto& kept, auto& aside) { aside = take(kept); });
   return r;
 }
 
 void put_station_records(DriveLinkState& st, int a, const StationRecords& r, bool by_position) {
   if (!valid_address(a)) return;
-  st.servo_saved_params[a] = r.servo_saved_params;
-  st.servo_run_mode[a] = r.servo_run_mode;
-  st.servo_gain_switch[a] = r.servo_gain_switch;
-  st.bpq_rs485_regs[a] = r.bpq_rs485_regs;
-  st.tsq_reg1[a] = r.tsq_reg1;
-  st.tsq_reg2[a] = r.tsq_reg2;
-  st.servo_restore_flags[a] = r.servo_restore_flags;
-  st.servo_rs485_mode[a] = r.servo_rs485_mode;
-  st.servo_run_state[a] = r.servo_run_state;
-  st.servo_jog_mode[a] = r.servo_jog_mode;
-  st.bpq_run_state[a] = r.bpq_run_state;
-  st.tsq_run_state[a] = r.tsq_run_state;
-  if (!by_position) return;
-  if (const int i = position_of(st.bpq_nodes, st.bpq_count, a); i >= 0) {
-    st.bpq_restore_flags[i] = r.bpq_restore_flags;
-    st.bpq_rs485_ok[i] = r.bpq_rs485_ok;
-  }
-  if (const int i = position_of(st.tsq_nodes, st.tsq_count, a); i >= 0) {
-    st.tsq_restore_flags[i] = r.tsq_restore_flags;
-    st.tsq_rs485_ok[i] = r.tsq_rs485_ok;
-  }
+  StationRecords given = r;
+  each_record(st, a, given, by_position, [](auto& kept, auto& aside) { kept = aside; });
 }
 
 void begin_search(DriveLinkState& st, const std::string& line) {

@@ -17,13 +17,7 @@ namespace velmo {
 namespace {
 
 using testing::Frame;
-
-std::map<int, int> settings(sim::Station& s) {
-  std::map<int, int> regs;
-  for (int r = 0; r < 0xB0; ++r)
-    if (s.has_reg(static_cast<uint16_t>(r))) regs[r] = s.reg(static_cast<uint16_t>(r));
-  return regs;
-}
+using testing::settings;
 
 class DriveLinesTest : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -103,6 +104,14 @@ inline sim::Fault fault(sim::Fault::Kind kind, std::optional<uint16_t> reg = std
   f.times = times;
   f.function = function;
   return f;
+}
+
+// A drive's settings as the simulator holds them (read beside the program).
+inline std::map<int, int> settings(sim::Station& s) {
+  std::map<int, int> regs;
+  for (int r = 0; r < 0xB0; ++r)
+    if (s.has_reg(static_cast<uint16_t>(r))) regs[r] = s.reg(static_cast<uint16_t>(r));
+  return regs;
 }
 
 }  // namespace velmo::testing

@@ -16,14 +16,7 @@ namespace velmo {
 namespace {
 
 using testing::Frame;
-
-// A drive's settings as the simulator holds them (read beside the program).
-std::map<int, int> settings(sim::Station& s) {
-  std::map<int, int> regs;
-  for (int r = 0; r < 0xB0; ++r)
-    if (s.has_reg(static_cast<uint16_t>(r))) regs[r] = s.reg(static_cast<uint16_t>(r));
-  return regs;
-}
+using testing::settings;
 
 // Stations and functions of every request a line saw.
 std::set<std::pair<int, int>> traffic(const sim::SimLine& line) {
