@@ -291,11 +291,7 @@ void DriveLink::request_abort() {
 
 bool DriveLink::loop_ends_round_after_delivery() {
   QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance();
-  if (loop != checked_loop_) {
-    checked_loop_ = loop;
-    loop_ends_round_ = loop && loop->inherits("QEventDispatcherGlib");
-  }
-  return loop_ends_round_;
+  return loop && loop->inherits("QEventDispatcherGlib");
 }
 
 void DriveLink::wake_waiter() {

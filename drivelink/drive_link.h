@@ -135,7 +135,7 @@ class DriveLink : public QObject {
   void wait_until(int ms, const std::function<bool()>& done);
   void wait_for_late_replies(uint8_t station, int bytes_per_register);
   void wake_waiter();  // a wait in progress checks its condition again at once
-  bool loop_ends_round_after_delivery();
+  static bool loop_ends_round_after_delivery();
   void run_idle_step();
 
   // What one caller's exchanges leave for that caller alone to test: the
@@ -150,8 +150,6 @@ class DriveLink : public QObject {
   std::map<uint8_t, LineSink> traffic_logs_;
   int64_t delay_asked_ms_ = 0;
   int64_t last_send_ns_ = 0;
-  const void* checked_loop_ = nullptr;  // the event loop loop_ends_round_ was found for
-  bool loop_ends_round_ = false;
   RequestShape sent_;
   LateReplies late_;
   bool guarding_ = false;   // waiting for an earlier request's late reply
