@@ -124,11 +124,10 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
 
 void PortSession::flushInput() {
   std::lock_guard lock(read_mutex_);
-  reads_by_others_.fetch_add(1);
   // Read, not flushed: whoever holds the port, what waited goes out with
   // anything held, begun before the request, and the line's counters (on a
   // virtual clock) see every byte.
-  readWaiting();
+  if (readWaiting() > 0) reads_by_others_.fetch_add(1);
   deliver(held_, first_ns_);
 }
 
@@ -214,8 +213,8 @@ bool PortSession::readForWaiter() {
   bool still_held = false;
   {
     std::lock_guard lock(read_mutex_);
-    reads_by_others_.fetch_add(1);
     if (readOnce(error) <= 0) return false;
+    reads_by_others_.fetch_add(1);
     still_held = !held_.isEmpty();
   }
   // The reader sleeps without a deadline when it held nothing: the silence

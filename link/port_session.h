@@ -156,8 +156,8 @@ class PortSession {
   int64_t first_ns_ = 0;      // guarded by read_mutex_
   int64_t last_ns_ = 0;       // guarded by read_mutex_
   std::atomic<PortOwner> owner_{PortOwner::Reader};
-  // Reads by another thread than the reader (the waiting thread, a flush):
-  // an empty read of the reader after one of them is not its own.
+  // Reads of bytes by another thread than the reader (the waiting thread, a
+  // flush): an empty read of the reader after one of them is not its own.
   std::atomic<uint64_t> reads_by_others_{0};
   // Wakes the reader: the port is handed back, or bytes the waiting thread
   // left held start a silence deadline.
