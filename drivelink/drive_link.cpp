@@ -245,9 +245,10 @@ void DriveLink::Comm1ReceiveData(const ReceivedChunk& chunk) {
   }
   st.reply_flag = 1;
   // The wait that delivered this chunk must look at the flag again before it
-  // sleeps: Qt's own event loop (unlike GLib's) would otherwise sleep on
-  // after delivering posted events, until the next timer.
-  if (st.sending) wake_waiter();
+  // sleeps: Qt's own event loop (unlike GLib's, whose round ends with what
+  // it delivered) would otherwise sleep on after delivering posted events,
+  // until the next timer.
+  if (st.sending && !loop_ends_round_after_delivery()) wake_waiter();
 
   if (!st.sending) {
     log(static_cast<uint8_t>(WindowCode::Main));
@@ -286,6 +287,11 @@ void DriveLink::run_idle_step() {
 void DriveLink::request_abort() {
   st.abort_wait = 1;
   wake_waiter();
+}
+
+bool DriveLink::loop_ends_round_after_delivery() {
+  QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance();
+  return loop && loop->inherits("QEventDispatcherGlib");
 }
 
 void DriveLink::wake_waiter() {

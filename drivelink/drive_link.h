@@ -135,6 +135,7 @@ class DriveLink : public QObject {
   void wait_until(int ms, const std::function<bool()>& done);
   void wait_for_late_replies(uint8_t station, int bytes_per_register);
   void wake_waiter();  // a wait in progress checks its condition again at once
+  static bool loop_ends_round_after_delivery();
   void run_idle_step();
 
   // What one caller's exchanges leave for that caller alone to test: the

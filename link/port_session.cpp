@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -124,28 +123,12 @@ void PortSession::deliver(QByteArray& held, int64_t first_byte_ns) {
 }
 
 void PortSession::flushInput() {
-  const int64_t asked = monotonic_ns();
   std::lock_guard lock(read_mutex_);
-  ++flush_count_;
-  if (waiter_reading_.load()) {
-    // The reader is aside: what came since the last read is read here, not
-    // flushed unseen, and goes out with what was held as a chunk of its own,
-    // begun before the request (a stray to the receiver).
-    char buffer[kChunkLimit];
-    ssize_t n;
-    while ((n = ::read(fd_, buffer, kChunkLimit - held_.size())) > 0) hold(buffer, n, asked);
-    deliver(held_, first_ns_);
-    seen_flush_ = flush_count_;
-    return;
-  }
-  if (!traffic_) {
-    tcflush(fd_, TCIFLUSH);
-    return;
-  }
-  // Counted bytes are read away rather than flushed, so none is lost to the count.
-  char buffer[kChunkLimit];
-  ssize_t n;
-  while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) traffic_->replies_read.fetch_add(n);
+  // Read, not flushed: whoever holds the port, what waited goes out with
+  // anything held, begun before the request, and the line's counters (on a
+  // virtual clock) see every byte.
+  if (readWaiting() > 0) reads_by_others_.fetch_add(1);
+  deliver(held_, first_ns_);
 }
 
 void PortSession::keep_time(VirtualClock* clock, std::shared_ptr<LineTraffic> traffic) {
@@ -163,21 +146,24 @@ void PortSession::stop_counting() {
   traffic_->hangup_unseen.store(false);
 }
 
-ssize_t PortSession::readSome(int& error, bool* waiter_left_held) {
+ssize_t PortSession::readOnce(int& error) {
   char buffer[kChunkLimit];
-  std::lock_guard lock(read_mutex_);
-  if (flush_count_ != seen_flush_) {
-    // Bytes held from before the flush go out as a chunk of their own,
-    // marked with their early first byte.
-    seen_flush_ = flush_count_;
-    deliver(held_, first_ns_);
-  }
   const ssize_t count = ::read(fd_, buffer, kChunkLimit - held_.size());
   error = errno;
-  if (count <= 0) return count;
-  hold(buffer, count, monotonic_ns());
-  if (waiter_left_held) *waiter_left_held = !held_.isEmpty();
+  if (count > 0) hold(buffer, count, monotonic_ns());
   return count;
+}
+
+ssize_t PortSession::readWaiting() {
+  ssize_t total = 0;
+  int error = 0;
+  // Bounded: a line that keeps sending leaves the rest to the next turn.
+  for (int k = 0; k < 8; ++k) {
+    const ssize_t count = readOnce(error);
+    if (count <= 0) break;
+    total += count;
+  }
+  return total;
 }
 
 void PortSession::hold(const char* bytes, ssize_t count, int64_t read_ns) {
@@ -195,23 +181,42 @@ void PortSession::hold(const char* bytes, ssize_t count, int64_t read_ns) {
 int64_t PortSession::endSilentChunk() {
   std::lock_guard lock(read_mutex_);
   if (held_.isEmpty()) return VirtualClock::kNever;
-  const int64_t deadline = last_ns_ + static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
-  if (monotonic_ns() < deadline) return deadline;
+  const int64_t interval = static_cast<int64_t>(interval_ms.load()) * kNsPerMs;
+  if (monotonic_ns() < last_ns_ + interval) return last_ns_ + interval;
+  // Silent since the last read, or only unread? A waiting thread busy with
+  // something else leaves bytes in the kernel: they were on the line.
+  readWaiting();
+  if (held_.isEmpty()) return VirtualClock::kNever;
+  if (monotonic_ns() < last_ns_ + interval) return last_ns_ + interval;
   deliver(held_, first_ns_);
   return VirtualClock::kNever;
 }
 
 void PortSession::setWaiterReads(bool reads) {
-  waiter_reading_.store(reads);
-  // Store, then load, as the reader does the other way round: of a reader
-  // going aside and a port handed back, one sees the other.
-  if (!reads && reader_aside_.load()) pokeReader();
+  if (reads) {
+    PortOwner expected = PortOwner::Reader;
+    owner_.compare_exchange_strong(expected, PortOwner::Waiter);
+    return;
+  }
+  if (owner_.exchange(PortOwner::Reader) == PortOwner::WaiterAlone) pokeReader();
+}
+
+bool PortSession::standAsideIfAsked() {
+  // One exchange decides: a port handed back after this finds WaiterAlone and wakes the reader.
+  PortOwner seen = PortOwner::Waiter;
+  if (owner_.compare_exchange_strong(seen, PortOwner::WaiterAlone)) return true;
+  return seen != PortOwner::Reader;
 }
 
 bool PortSession::readForWaiter() {
   int error = 0;
   bool still_held = false;
-  if (readSome(error, &still_held) <= 0) return false;
+  {
+    std::lock_guard lock(read_mutex_);
+    if (readOnce(error) <= 0) return false;
+    reads_by_others_.fetch_add(1);
+    still_held = !held_.isEmpty();
+  }
   // The reader sleeps without a deadline when it held nothing: the silence
   // that ends these bytes is its to wait for.
   if (still_held) pokeReader();
@@ -221,19 +226,13 @@ bool PortSession::readForWaiter() {
 void PortSession::readerLoop() {
   // Named, so that a measurement of the program can tell it from the others.
   pthread_setname_np(pthread_self(), "velmo-reader");
-  {
-    std::lock_guard lock(read_mutex_);
-    seen_flush_ = flush_count_;
-  }
   int empty_reads = 0;
   PollSleeper sleeper(VirtualClock::kReader);
 
   for (;;) {
     const int64_t deadline = endSilentChunk();
-    // Store, then load (see setWaiterReads).
-    reader_aside_.store(true);
-    const bool aside = waiter_reading_.load();
-    if (!aside) reader_aside_.store(false);
+    const bool aside = standAsideIfAsked();
+    const uint64_t others_before = reads_by_others_.load();
     // poll() skips a negative descriptor: aside, the port is left out.
     pollfd fds[4] = {{aside ? -1 : fd_, POLLIN, 0},
                      {close_pipe_[0], POLLIN, 0},
@@ -255,10 +254,14 @@ void PortSession::readerLoop() {
     if (fds[0].revents == 0) continue;
     if (fds[0].revents & POLLNVAL) return;
     // Woken by bytes the waiting thread now reads: it was given the port meanwhile.
-    if (waiter_reading_.load()) continue;
+    if (owner_.load() != PortOwner::Reader) continue;
 
     int error = 0;
-    const ssize_t count = readSome(error);
+    ssize_t count;
+    {
+      std::lock_guard lock(read_mutex_);
+      count = readOnce(error);
+    }
     if (count > 0) {
       empty_reads = 0;
       continue;
@@ -269,7 +272,15 @@ void PortSession::readerLoop() {
     // handed the port back, leave exactly that. A line that is gone says so
     // with a hang-up or an error.
     const bool nothing = count == 0 || error == EAGAIN || error == EINTR;
-    if (nothing && !line_gone && ++empty_reads < kEmptyReadsLimit) continue;
+    if (nothing && !line_gone) {
+      // Only the reader's own empty reads count: bytes another thread took
+      // since the wake-up show a line that delivers.
+      if (reads_by_others_.load() != others_before) {
+        empty_reads = 0;
+        continue;
+      }
+      if (++empty_reads < kEmptyReadsLimit) continue;
+    }
     // End of file, an I/O error or a hung-up line: nothing more will come.
     {
       std::lock_guard lock(read_mutex_);
@@ -302,10 +313,6 @@ bool PortSession::enqueue(QByteArray bytes) {
       }
     }
     if (offset == bytes.size()) {
-      // The kernel puts the bytes on the line from a worker that tends to
-      // wait for this CPU: letting it run now puts the request out before
-      // this thread's bookkeeping, as a caller that sleeps at once would.
-      sched_yield();
       postSent();
       return true;
     }

@@ -41,9 +41,41 @@ class PortEvent : public QEvent {
   VirtualClock* handed_to_ = nullptr;
 };
 
+// Who reads the port, as the reader and the waiting thread see it.
+enum class PortOwner : uint8_t {
+  // The reader polls the port and reads it. Always so while no reply is awaited.
+  Reader,
+  // The thread that waits for a reply reads the port in its event loop; the
+  // reader has not yet left the port out of its poll, and a wake-up it gets
+  // from the port is ignored.
+  Waiter,
+  // As Waiter, and the reader sleeps without the port: handing the port back
+  // must wake it.
+  WaiterAlone,
+};
+
 // Everything one open port shares between the GUI thread, the reader and the
 // writer. Held by shared pointers, so a thread that outlives a bounded close
 // never touches freed memory; the device is closed when the last holder lets go.
+//
+// Who reads the port (the one rule; owner_ holds the state):
+//  - The reader thread reads it (Reader), except while the GUI thread waits
+//    for a reply: then that thread reads it from its own event loop, so the
+//    reply wakes one thread, not two (Waiter, then WaiterAlone once the
+//    reader has stood aside). It takes the port when a reply is awaited and
+//    hands it back when its loop is about to sleep with none awaited, or when
+//    its read finds nothing or fails (the reader then tells a hang-up from
+//    nothing and reports it).
+//  - Whoever reads, it reads under read_mutex_ into the one held chunk, by
+//    the same rules: a chunk ends on a complete reply, at the 2048-byte
+//    limit, or after the interval of silence on the line. The silence
+//    deadline is always the reader's to keep, and before it ends a chunk
+//    for silence it reads what waits in the kernel: bytes there were on the
+//    line, so a busy GUI thread never cuts a reply. Silence counts from the
+//    read that found the last bytes, never earlier than they arrived.
+//  - An input flush, in any state, reads what waits and reports it with
+//    anything held as one chunk begun before the request: a stray, never
+//    dropped unseen.
 class PortSession {
  public:
   PortSession(int fd, uint64_t id, QObject* receiver, std::shared_ptr<std::atomic<bool>> queue_empty,
@@ -68,21 +100,18 @@ class PortSession {
   bool enqueue(QByteArray bytes);
   std::atomic<bool> writer_running{false};
 
-  // Input flush: bumps the flush count under the read lock so the reader
-  // never glues bytes read after the flush to a chunk begun before it.
-  // While the receiver reads the port, what waits is read and reported
-  // instead: nobody else has read it.
+  // Input flush: what waits is read and goes out with anything held as one
+  // chunk, so nothing read after it is glued to bytes from before it.
   void flushInput();
 
   void readerLoop();
-  // While the receiver waits for a reply it may read the port itself, and
-  // the reader leaves the port to it: one thread wakes for a reply, not
-  // two. Handing the port back wakes the reader. readForWaiter is the
-  // reader's read, under the same lock, into the same chunk; false when it
-  // found nothing or the line failed (the port goes back to the reader,
-  // which tells which).
+  // The waiting thread takes the port (Reader -> Waiter) or hands it back
+  // (-> Reader, waking a reader that stood aside). readForWaiter is its read,
+  // under the same lock into the same chunk; false when it found nothing or
+  // the line failed: the caller then hands the port back.
   void setWaiterReads(bool reads);
   bool readForWaiter();
+  PortOwner owner() const { return owner_.load(); }
   void writerLoop();
 
   // On a virtual clock: the line's byte counters, whose reply side this
@@ -95,14 +124,18 @@ class PortSession {
   void postHangup();
   void postSent();
   void deliver(QByteArray& held, int64_t first_byte_ns);
-  // One read into the held chunk, which ends when complete or full. Returns
-  // read()'s count, with its errno in error. For the receiver's read,
-  // waiter_left_held says whether bytes stay held.
-  ssize_t readSome(int& error, bool* waiter_left_held = nullptr);
+  // One read into the held chunk. Returns read()'s count, with its errno in
+  // error. Called with read_mutex_ held.
+  ssize_t readOnce(int& error);
+  // Reads until nothing waits; returns the bytes read. Called with read_mutex_ held.
+  ssize_t readWaiting();
   // Adds bytes read (at read_ns) to the held chunk, which ends when
   // complete or full. Called with read_mutex_ held.
   void hold(const char* bytes, ssize_t count, int64_t read_ns);
   void pokeReader();
+  // The reader's turn before it sleeps: leaves the port to a waiting thread
+  // that took it. True when the port is not the reader's.
+  bool standAsideIfAsked();
   // Ends a held chunk whose line has been silent for the interval; returns
   // when the one still held times out (kNever: none held).
   int64_t endSilentChunk();
@@ -118,18 +151,16 @@ class PortSession {
   std::atomic<bool> hangup_posted_{false};
 
   std::mutex read_mutex_;
-  uint64_t flush_count_ = 0;  // guarded by read_mutex_
-  // The chunk being read, by the reader or the waiting receiver.
+  // The chunk being read, by whoever reads the port.
   QByteArray held_;           // guarded by read_mutex_
   int64_t first_ns_ = 0;      // guarded by read_mutex_
   int64_t last_ns_ = 0;       // guarded by read_mutex_
-  uint64_t seen_flush_ = 0;   // guarded by read_mutex_
-  // Whether the waiting receiver reads the port, and whether the reader has
-  // left it out of its poll for that.
-  std::atomic<bool> waiter_reading_{false};
-  std::atomic<bool> reader_aside_{false};
-  // Wakes the reader: the port is handed back, or bytes the receiver left
-  // held start a silence deadline.
+  std::atomic<PortOwner> owner_{PortOwner::Reader};
+  // Reads of bytes by another thread than the reader (the waiting thread, a
+  // flush): an empty read of the reader after one of them is not its own.
+  std::atomic<uint64_t> reads_by_others_{0};
+  // Wakes the reader: the port is handed back, or bytes the waiting thread
+  // left held start a silence deadline.
   int reader_poke_ = -1;
 
   std::mutex queue_mutex_;

@@ -83,8 +83,9 @@ class SerialPort : public QObject {
   void ApplyCommState();
   void ApplyCommTimeouts();
 
-  // Discards bytes waiting in the input (kernel buffer and the reader's
-  // partial chunk is reported as begun earlier). Returns false when closed.
+  // Clears the input: what waits in the kernel and any partial chunk go out
+  // as one chunk begun before now (never dropped unseen), whoever reads the
+  // port. Returns false when closed.
   bool FlushInput();
 
   // Queues the bytes for the writer. False when closed or length is 0.

@@ -1,11 +1,15 @@
 // The Modbus exchange over a real serial component on a pty: frames on the
 // wire, the accepted-reply rule, strays, waiting, and refused nesting.
+#include <QAbstractEventDispatcher>
 #include <QStringList>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 
 #include "drivelink/drive_link.h"
 #include "link/modbus_crc.h"
@@ -22,11 +26,23 @@ using testing::Bytes;
 using testing::with_crc;
 
 // A drive at station 1 whose register 0x00AB holds 6101; every other reply is
-// whatever the test sets in `override_reply`.
+// whatever the test sets with override_reply.
 struct ExchangeFixture : ::testing::Test {
-  std::function<Bytes(const Bytes&)> override_reply;
+  using Script = std::function<Bytes(const Bytes&)>;
+  // Set on the test's thread, run on the peer's.
+  std::mutex script_mutex;
+  Script script;  // guarded by script_mutex
+  void override_reply(Script replacement) {
+    std::lock_guard lock(script_mutex);
+    script = std::move(replacement);
+  }
   testing::ScriptedPeer peer{[this](const Bytes& req) {
-    if (override_reply) return override_reply(req);
+    Script current;
+    {
+      std::lock_guard lock(script_mutex);
+      current = script;
+    }
+    if (current) return current(req);
     if (req[1] == 0x03) return with_crc({req[0], 0x03, 0x02, 0x17, 0xD5});
     if (req[1] == 0x06) return req;  // echo
     return Bytes{};
@@ -105,10 +121,14 @@ sim::Fault fault(sim::Fault::Kind kind, int delay_ms = 0) {
 bool read_speed_limit(DriveLink& l) { return l.read_registers(1, sim::servo_regs::kSpeedLimit, 1); }
 bool write_speed_limit(DriveLink& l, int v) { return l.write_register(1, sim::servo_regs::kSpeedLimit, v); }
 
-// The reply, not the deadline, ends the wait, on either of Qt's event loops:
-// Qt's own loop (QT_NO_GLIB=1, a second registration of this case) delivers
-// the reply and would then sleep on to the next timer unless woken.
+// The reply, not the deadline, ends the wait, on either event loop: Qt's own
+// (the program's) delivers the reply and would then sleep on to the next
+// timer unless woken; GLib's (a second registration of this case) ends its
+// round with what it delivered.
 TEST_F(ExchangeFixture, TheReplyEndsTheWaitLongBeforeTheDeadline) {
+  // The second registration names the loop it means to run on.
+  if (qEnvironmentVariable("VELMO_EXPECT_LOOP") == QLatin1String("glib"))
+    ASSERT_TRUE(QAbstractEventDispatcher::instance()->inherits("QEventDispatcherGlib"));
   link.st.comm_timeout_ms = 10000;
   for (int k = 0; k < 3; ++k) {
     const auto start = std::chrono::steady_clock::now();
@@ -117,6 +137,74 @@ TEST_F(ExchangeFixture, TheReplyEndsTheWaitLongBeforeTheDeadline) {
     EXPECT_TRUE(link.last_outcome().ok());
     EXPECT_LT(waited, std::chrono::seconds(5)) << "exchange " << k;
   }
+}
+
+// A reply the line carries in two parts 5 ms apart (as a USB adapter hands
+// over a long one) while the GUI thread runs a long handler inside the wait
+// (a repaint, another window's timer): one chunk, one accepted reply, no
+// stray. The handler runs between the parts, or from before the first byte;
+// it ends only once the second part is on the line, and lasts longer than
+// the silence that ends a chunk. Also registered on GLib's loop.
+TEST_F(ExchangeFixture, AReplyInPartsStaysWholeWhileTheWaitingThreadIsBusy) {
+  link.st.active_form = 2;  // strays go to the main window's log
+  link.Comm1.ReadIntervalTimeout = 20;
+  link.Comm1.ApplyCommTimeouts();
+  std::mutex m;
+  std::condition_variable changed;
+  bool busy = false, rest_sent = false;
+  std::atomic<bool> first_sent{false}, busy_first{false};
+  override_reply([&](const Bytes& r) {
+    const Bytes reply = with_crc({r[0], 0x03, 0x02, 0x17, 0xD5});
+    std::unique_lock lock(m);
+    if (busy_first) changed.wait_for(lock, std::chrono::seconds(10), [&] { return busy; });
+    peer.pty().write_bytes(reply.data(), 3);
+    first_sent = true;
+    changed.wait_for(lock, std::chrono::seconds(10), [&] { return busy; });
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    peer.pty().write_bytes(reply.data() + 3, reply.size() - 3);
+    lock.lock();
+    rest_sent = true;
+    changed.notify_all();
+    return Bytes{};
+  });
+  struct Case {
+    const char* name;
+    bool before_first_byte;
+    int handler_ms;
+  };
+  for (const Case& c : {Case{"between the parts", false, 25}, Case{"between the parts", false, 40},
+                        Case{"from before the first byte", true, 40}}) {
+    SCOPED_TRACE(::testing::Message() << c.name << ", " << c.handler_ms << " ms");
+    for (int k = 0; k < 10; ++k) {
+      {
+        std::lock_guard lock(m);
+        busy = rest_sent = false;
+      }
+      first_sent = false;
+      busy_first = c.before_first_byte;
+      // The handler: once the first part was read off the line (or at once),
+      // it holds the GUI thread for handler_ms and until the rest is sent.
+      QTimer handler;
+      handler.setTimerType(Qt::PreciseTimer);
+      QObject::connect(&handler, &QTimer::timeout, [&] {
+        if (!c.before_first_byte && !(first_sent && peer.pty().input_pending() == 0)) return;
+        handler.stop();
+        const auto start = std::chrono::steady_clock::now();
+        std::unique_lock lock(m);
+        busy = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(10), [&] { return rest_sent; });
+        lock.unlock();
+        while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(c.handler_ms)) {
+        }
+      });
+      handler.start(c.before_first_byte ? 0 : 1);
+      read_version();
+      EXPECT_TRUE(link.last_outcome().ok()) << "exchange " << k << ": " << outcome_text(link.last_outcome()).toStdString();
+    }
+  }
+  EXPECT_TRUE(main_log.isEmpty()) << main_log.join('|').toStdString();
 }
 
 TEST(ExchangeOutcomes, OneRowPerKind) {
@@ -195,11 +283,11 @@ TEST(ExchangeOutcomes, OneRowPerKind) {
 TEST_F(ExchangeFixture, LateReplyGoesToTheMainLogAndIsNotTakenByTheNextRequest) {
   link.st.active_form = 2;
   int calls = 0;
-  override_reply = [&](const Bytes& r) {
+  override_reply([&](const Bytes& r) {
     // The first answer comes long after the timeout, with another value.
     if (calls++ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     return with_crc({r[0], 3, 2, 0x00, static_cast<uint8_t>(calls)});
-  };
+  });
   link.st.comm_timeout_ms = 250;
   read_version();
   EXPECT_EQ(link.st.reply_flag, 0);
@@ -298,18 +386,18 @@ TEST_F(ExchangeFixture, CommandSendWritesTwosComplementRefusesWhatCannotBeSentAn
   EXPECT_FALSE(link.read_registers(248, 0x00AB, 1));
   EXPECT_EQ(peer.requests().size(), sent);
 
-  override_reply = [](const Bytes&) { return Bytes{}; };
+  override_reply([](const Bytes&) { return Bytes{}; });
   link.command_send(1);
   EXPECT_EQ(link.st.cmd_fail, 1);
 }
 
 TEST_F(ExchangeFixture, VerifyModeSetsFailureFlags) {
   link.st.verify_replies = 1;
-  override_reply = [](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); };
+  override_reply([](const Bytes& r) { return with_crc({r[0], 0x83, 0x02}); });
   read_version();
   EXPECT_EQ(link.st.cmd_fail, 1);
   EXPECT_EQ(link.st.comm_error, 1);
-  override_reply = nullptr;
+  override_reply(nullptr);
   read_version();
   EXPECT_EQ(link.st.cmd_fail, 0);
   EXPECT_EQ(link.st.comm_error, 1);  // only the tuning window clears it

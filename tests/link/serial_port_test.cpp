@@ -222,10 +222,9 @@ TEST_F(SerialPortTest, FlushKeepsEarlierBytesApartFromTheReply) {
   ASSERT_TRUE(wait_for([&] {
     return !log.chunks.empty() && log.chunks.back().bytes == bytes_of(reply);
   }));
-  for (size_t i = 0; i + 1 < log.chunks.size(); ++i) {
-    EXPECT_EQ(log.chunks[i].bytes, QByteArray("\xAA\xBB", 2));
-    EXPECT_LT(log.chunks[i].first_byte_ns, flushed_at);
-  }
+  ASSERT_EQ(log.chunks.size(), 2u) << "what waited is reported, read or not";
+  EXPECT_EQ(log.chunks[0].bytes, QByteArray("\xAA\xBB", 2));
+  EXPECT_LT(log.chunks[0].first_byte_ns, flushed_at);
   EXPECT_GE(log.chunks.back().first_byte_ns, flushed_at);
 }
 
@@ -338,6 +337,67 @@ TEST_F(SerialPortTest, TheThreadAwaitingAReplyReadsItByTheReadersRules) {
   sleep_in_event_loop(500);
   EXPECT_LT(process_cpu_ns() - cpu_before, 250'000'000) << "a watch keeps firing on the dead line";
   EXPECT_EQ(hangup.count(), 1);
+}
+
+// Who reads the port, with a pty whose input the test can look into.
+class PortOwnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.ok());
+    port.CommName = pty.slave();
+    port.Outx_XonXoffFlow = false;
+    port.Inx_XonXoffFlow = false;
+    port.ReadIntervalTimeout = 60000;  // silence never ends a chunk here
+    ASSERT_EQ(open_error(port), "");
+  }
+  Pty pty{true};
+  SerialPort port;
+};
+
+// An input flush treats what waits the same whoever reads the port: what
+// was held and what still waited in the kernel go out as one chunk begun
+// before the flush, and the reply after it is a chunk of its own.
+TEST_F(PortOwnerTest, AFlushReportsWhatWaitedWhoeverReadsThePort) {
+  ChunkLog log(port);
+  const std::vector<uint8_t> reply = with_crc({0x01, 0x06, 0x00, 0x10, 0x00, 0x01});
+  for (bool waiting_thread : {false, true}) {
+    SCOPED_TRACE(waiting_thread ? "the waiting thread reads" : "the reader reads");
+    log.chunks.clear();
+    port.awaitReply(waiting_thread);
+    ASSERT_TRUE(pty.write_bytes({0xAA, 0xBB}));
+    ASSERT_TRUE(wait_for([&] { return pty.input_pending() == 0; }));  // read and held
+    ASSERT_TRUE(pty.write_bytes({0xCC, 0xDD}));
+    pty.input_pending();  // on the slave's input, read or not
+    ASSERT_TRUE(port.FlushInput());
+    const int64_t flushed_at = monotonic_ns();
+    ASSERT_TRUE(pty.write_bytes(reply));
+    ASSERT_TRUE(wait_for([&] { return log.chunks.size() >= 2; }));
+    ASSERT_EQ(log.chunks.size(), 2u);
+    EXPECT_EQ(log.chunks[0].bytes, QByteArray("\xAA\xBB\xCC\xDD", 4));
+    EXPECT_LT(log.chunks[0].first_byte_ns, flushed_at);
+    EXPECT_EQ(log.chunks[1].bytes, bytes_of(reply));
+    EXPECT_GT(log.chunks[1].first_byte_ns, flushed_at);
+    port.awaitReply(false);
+    sleep_in_event_loop(10);
+  }
+}
+
+// A line that hangs up while the waiting thread holds part of a chunk: the
+// part goes out, then one hang-up.
+TEST_F(PortOwnerTest, AHangUpUnderTheWaitingThreadDeliversWhatWasHeldFirst) {
+  ChunkLog log(port);
+  std::vector<QString> order;
+  QObject::connect(&port, &SerialPort::receiveData, &port, [&] { order.push_back("data"); });
+  QObject::connect(&port, &SerialPort::requestHangup, &port, [&] { order.push_back("hangup"); });
+  port.awaitReply(true);
+  ASSERT_TRUE(pty.write_bytes({0x01, 0x03, 0x02}));
+  ASSERT_TRUE(wait_for([&] { return pty.input_pending() == 0; }));
+  pty.close_master();
+  ASSERT_TRUE(wait_for([&] { return order.size() >= 2; }));
+  sleep_in_event_loop(100);
+  EXPECT_EQ(order, (std::vector<QString>{"data", "hangup"}));
+  ASSERT_EQ(log.chunks.size(), 1u);
+  EXPECT_EQ(log.chunks[0].bytes, QByteArray("\x01\x03\x02", 3));
 }
 
 TEST_F(SerialPortTest, NoticesOfAClosedSessionAreDropped) {

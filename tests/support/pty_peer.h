@@ -65,7 +65,11 @@ class Pty {
     master_ = -1;
   }
   // Bytes written by the master that no reader of the slave has taken yet.
+  // The kernel passes written bytes on to the slave's input from a worker;
+  // a poll of the slave waits for that, so none is still on its way.
   int input_pending() const {
+    pollfd settle{keep_slave_, POLLIN, 0};
+    ::poll(&settle, 1, 0);
     int n = 0;
     ioctl(keep_slave_, FIONREAD, &n);
     return n;
