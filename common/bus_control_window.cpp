@@ -524,6 +524,16 @@ void BusControlWindow::report_failure(uint8_t node, const QString& text) {
   append_line(fail_log_, line);
 }
 
+bool BusControlWindow::first_found_under_bus(uint8_t node) {
+  if (std::find(found_under_bus_.begin(), found_under_bus_.end(), node) != found_under_bus_.end()) return false;
+  found_under_bus_.push_back(node);
+  return true;
+}
+
+void BusControlWindow::say_found_under_bus(uint8_t node) {
+  if (first_found_under_bus(node)) report_failure(node, found_under_bus_text());
+}
+
 void BusControlWindow::append_ok_line(uint8_t node, const QString& text) { append_line(ok_log_, node_line(node, text)); }
 
 void BusControlWindow::report_read_failure(uint8_t node, const QString& text, bool to_panel) {

@@ -210,6 +210,13 @@ class BusControlWindow : public VelmoWindow {
   // A read that failed: the node's line on Panel1 (unless `to_panel` is
   // false), with "**" in the failure log.
   void report_read_failure(uint8_t node, const QString& text, bool to_panel = true);
+  // A takeover found the drive under bus control already (its own settings
+  // unknown, none put back): true the first time for that drive, which is
+  // then said so.
+  bool first_found_under_bus(uint8_t node);
+  // The same said on Panel1 and in the failure log, once, after the
+  // command's own line.
+  void say_found_under_bus(uint8_t node);
   // Empties the three logs.
   void clear_logs();
   // Saves the traffic log under the name the user picks (offering
@@ -306,6 +313,7 @@ class BusControlWindow : public VelmoWindow {
   bool exit_waits() const override { return exchange_waiting() || in_command_ > 0 || !pending_.empty() || leaving_; }
 
  private:
+  std::vector<uint8_t> found_under_bus_;  // drives said to be under bus control already
   const CommandEntry* find_command(uint8_t code) const;
   // Another node was chosen: what is shown is not its status.
   void node_chosen();

@@ -32,7 +32,6 @@ struct RunControlWindow::RunRow {
 
 namespace {
 
-const QString kFoundUnderBus = QStringLiteral("已处于RS485控制（原设置未知，退出时不恢复）");
 
 constexpr RunControlWindow::RunRow kRunRows[] = {
     {RunControlWindow::kForward, "Button3", CommandKind::Run, 1, true, 1, "正转", "正转！！", "正转控制失败**"},
@@ -146,11 +145,7 @@ bool RunControlWindow::take_over(uint8_t node) {
   if ((st().*setup_.bus_ok)[i] != 0) {
     // Under bus control already when the line was searched, and not by this
     // program: what the drive's own settings were is unknown.
-    if ((st().*setup_.restore_flags)[i] == 0 &&
-        std::find(found_under_bus_.begin(), found_under_bus_.end(), node) == found_under_bus_.end()) {
-      found_under_bus_.push_back(node);
-      under_bus_notice_ = node;
-    }
+    if ((st().*setup_.restore_flags)[i] == 0 && first_found_under_bus(node)) under_bus_notice_ = node;
     return true;
   }
   (st().*setup_.restore_flags)[i] = 1;
@@ -165,7 +160,7 @@ bool RunControlWindow::take_over(uint8_t node) {
 
 void RunControlWindow::say_found_under_bus() {
   if (under_bus_notice_ == 0) return;
-  report_failure(under_bus_notice_, kFoundUnderBus);
+  report_failure(under_bus_notice_, found_under_bus_text());
   under_bus_notice_ = 0;
   command_failed_ = true;  // the read after the command keeps it on Panel1
 }

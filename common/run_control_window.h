@@ -138,7 +138,6 @@ class RunControlWindow : public BusControlWindow {
   QString settings_name_;        // Button2's text
   bool command_failed_ = false;  // Panel1 holds a command's failure
   QString takeover_failed_;      // the first write of the last takeover not accepted
-  std::vector<uint8_t> found_under_bus_;  // drives said to be under bus control already
   uint8_t under_bus_notice_ = 0;          // to be said after the command under way
   bool block_failed_ = false;    // Panel1 holds the status block's failure
   bool read_by_user_ = true;

@@ -16,4 +16,6 @@ QString timed_line(const QString& text) {
 
 QString port_lost_text(const QString& port) { return QStringLiteral("串口已断开：") + port; }
 
+QString found_under_bus_text() { return QStringLiteral("已处于RS485控制（原设置未知，退出时不恢复）"); }
+
 }  // namespace velmo

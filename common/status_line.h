@@ -14,4 +14,8 @@ QString timed_line(const QString& text);
 // open window says.
 QString port_lost_text(const QString& port);
 
+// A drive that was under bus control already when the line was searched,
+// and not by this program: its own settings are unknown, so none are put back.
+QString found_under_bus_text();
+
 }  // namespace velmo

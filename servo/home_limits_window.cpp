@@ -301,6 +301,7 @@ void HomeLimitsWindow::jog(JogCommand command, uint8_t node) {
     // The drive may have taken it.
     mark_run_unknown(drive.address);
   }
+  if (servo::found_under_bus_control(st(), drive.address)) say_found_under_bus(drive.address);
 }
 
 void HomeLimitsWindow::settle(uint8_t node) {
@@ -330,6 +331,7 @@ void HomeLimitsWindow::send_settings(uint8_t node) {
   steps.step(write_command(drive.address, bus::kSpeed, static_cast<uint16_t>(speed_->text().toInt())),
              QStringLiteral("转速值设置成功！！"), failed);
   steps.finish();
+  if (servo::found_under_bus_control(st(), drive.address)) say_found_under_bus(drive.address);
 }
 
 void HomeLimitsWindow::set_point(HomeLimitPoint point, uint8_t node) {

@@ -5,6 +5,7 @@
 #include "drivelink/batch_writes.h"
 #include "drivelink/drive_link.h"
 #include "drivelink/drive_link_state.h"
+#include "servo/servo_bus_registers.h"
 #include "servo/servo_status_table.h"
 
 namespace velmo::servo {
@@ -24,7 +25,13 @@ void settle_run_state(DriveLinkState& st, uint8_t node, uint16_t status_word) {
               : servo_status::run_state_after(status_word, st.servo_restore_flags[node] != 0, state);
 }
 
+bool found_under_bus_control(const DriveLinkState& st, uint8_t station) {
+  // The first register of either layout's snapshot is F0-00.
+  return st.servo_restore_flags[station] == 0 && st.servo_saved_params[station][0] == bus_regs::kBusControl;
+}
+
 void flag_for_restore(DriveLinkState& st, uint8_t station, uint8_t owner) {
+  if (found_under_bus_control(st, station)) return;
   if (st.servo_restore_flags[station] == 0) st.servo_restore_flags[station] = owner;
 }
 

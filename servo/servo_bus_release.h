@@ -24,7 +24,11 @@ void settle_run_state(DriveLinkState& st, uint8_t node, uint16_t status_word);
 // A window takes a servo over for the restore: the flag records the window
 // (its restore code) unless another window took it over first, which then
 // restores it.
+// A servo found under bus control at the search (F0-00 read as bus control,
+// and no window of this program put it there) is never flagged: what its own
+// settings were is unknown.
 void flag_for_restore(DriveLinkState& st, uint8_t station, uint8_t owner);
+bool found_under_bus_control(const DriveLinkState& st, uint8_t station);
 
 // The restore code of another open window that holds a drive now (0: one
 // that restores no servo), nullopt when none does.

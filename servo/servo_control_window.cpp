@@ -468,6 +468,7 @@ void ServoControlWindow::mode_entry(uint8_t code, uint8_t node) {
   } else {
     if (node == selected_node()) set_radio(row.mode == kModeSpeed ? speed_radio_ : torque_radio_, false);
   }
+  if (servo::found_under_bus_control(st(), node)) say_found_under_bus(node);
 }
 
 void ServoControlWindow::status_read(uint8_t node) {

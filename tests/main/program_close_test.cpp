@@ -363,12 +363,25 @@ TEST_F(LineOfEveryFamily, ARestoreStepWhoseReplyWasGarbledIsSettledByReadingTheD
 
 // An inverter found under bus control at the search: its own settings are
 // unknown, the window says so and gives nothing back on leaving.
+// Inverter 3 (4/5/8/9 at 4/4/8/8) and servo 1 (F0-00 at 9) were under bus
+// control before the search: each window says so and puts nothing back.
 TEST(FoundUnderBusControl, TheWindowSaysSoAndRestoresNothing) {
   testing::AppOnSim t;
+  t.sim.add(sim::make_servo(1));
   t.sim.add(sim::make_inverter(3, 4015));
+  t.sim.station(1)->set_reg(0, 9);
   for (auto [reg, value] : {std::pair{4, 4}, {5, 4}, {8, 8}, {9, 8}}) t.sim.station(3)->set_reg(reg, value);
   t.search(3);
   ASSERT_EQ(t.st().connected, 1u);
+  t.app.main_window().N6Click();
+  QWidget* servo = t.form("TForm4");
+  testing::click(servo, "RadioButton2");
+  ASSERT_TRUE(testing::wait_for([&] { return t.st().write_busy == 0; }));
+  EXPECT_EQ(control<QLabel>(servo, "Panel1")->text(), QStringLiteral("节点1：已处于RS485控制（原设置未知，退出时不恢复）"));
+  t.sim.clear_journal();
+  testing::click(servo, "Button1");
+  ASSERT_TRUE(testing::wait_for([&] { return !servo->isVisible(); }));
+  EXPECT_TRUE(t.writes(1).empty());
   t.app.main_window().N8Click();
   QWidget* inverter = t.form("TForm9");
   testing::click(inverter, "Button3");

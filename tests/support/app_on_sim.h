@@ -3,6 +3,7 @@
 // to a simulated line, for tests that drive the real windows.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QAbstractButton>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -135,7 +136,7 @@ inline void select_node(QComboBox* box, int station) {
 }
 
 inline void click(QWidget* form, const char* button) {
-  QTest::mouseClick(control<QPushButton>(form, button), Qt::LeftButton);
+  QTest::mouseClick(control<QAbstractButton>(form, button), Qt::LeftButton);
 }
 
 }  // namespace velmo::testing
