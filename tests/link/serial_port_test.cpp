@@ -54,7 +54,9 @@ std::string open_error(SerialPort& port) {
   return "";
 }
 
-class SerialPortTest : public ::testing::Test {
+// The real port on a pty; `inspectable`: a pty whose input the test can look into.
+template <bool inspectable>
+class PortOnPty : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(pty.ok());
@@ -63,9 +65,11 @@ class SerialPortTest : public ::testing::Test {
     port.Outx_XonXoffFlow = false;
     port.Inx_XonXoffFlow = false;
   }
-  Pty pty{false};
+  Pty pty{inspectable};
   SerialPort port;
 };
+
+class SerialPortTest : public PortOnPty<false> {};
 
 // A pseudo terminal keeps speed, stop bits and flow control as set, but the
 // kernel pins it to eight bits without parity; the character format itself
@@ -340,18 +344,14 @@ TEST_F(SerialPortTest, TheThreadAwaitingAReplyReadsItByTheReadersRules) {
 }
 
 // Who reads the port, with a pty whose input the test can look into.
-class PortOwnerTest : public ::testing::Test {
+class PortOwnerTest : public PortOnPty<true> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(pty.ok());
-    port.CommName = pty.slave();
-    port.Outx_XonXoffFlow = false;
-    port.Inx_XonXoffFlow = false;
+    PortOnPty::SetUp();
+    if (HasFatalFailure()) return;
     port.ReadIntervalTimeout = 60000;  // silence never ends a chunk here
     ASSERT_EQ(open_error(port), "");
   }
-  Pty pty{true};
-  SerialPort port;
 };
 
 // An input flush treats what waits the same whoever reads the port: what
