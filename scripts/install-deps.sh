@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libqcustomplot-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev libfftw3-dev
-  fonts-wqy-microhei xvfb xauth
+  fonts-wqy-microhei xvfb xauth qt6-gtk-platformtheme
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,7 +3,9 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -83,6 +85,9 @@ DuringDialog run_beside(QDialog& dialog, Pty& pty, SerialPort& port) {
 TEST(DialogsKeepTheProgramRunning, TimersAndThePortsWatchGoOnWhileAModalDialogIsOpen) {
   // A native dialog may run another toolkit's loop, where nothing of Qt's runs.
   EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs));
+  if (qEnvironmentVariable("QT_QPA_PLATFORMTHEME") == QStringLiteral("gtk3") &&
+      !QFile::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platformthemes/libqgtk3.so")))
+    GTEST_SKIP() << "the GTK platform theme is not installed (qt6-gtk-platformtheme)";
   Pty pty;
   ASSERT_TRUE(pty.ok());
   SerialPort port;
